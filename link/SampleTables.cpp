@@ -1,0 +1,92 @@
+#include "link/SampleTables.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+namespace kestiva {
+
+namespace {
+// An overflow cell holds the arena offset (4 bytes) and the length (2 bytes); texts are cut
+// to 65,535 bytes, far above the 8,192-byte CSV field cap.
+constexpr std::size_t kMaxOverflowLength = 0xFFFF;
+}  // namespace
+
+SampleTextTable::SampleTextTable(uint32_t rows, int columns, int cellBytes,
+                                 std::size_t arenaReserve)
+    : rows_(rows),
+      columns_(columns),
+      cellBytes_(std::max(cellBytes, 8)),
+      cells_(new unsigned char[std::size_t(rows) * columns * std::max(cellBytes, 8)]()) {
+    arena_.reserve(arenaReserve);
+}
+
+unsigned char* SampleTextTable::cellAt(uint32_t row, int column) {
+    assert(row < rows_ && column >= 0 && column < columns_);
+    return cells_.get() + (std::size_t(row) * columns_ + column) * cellBytes_;
+}
+
+const unsigned char* SampleTextTable::cellAt(uint32_t row, int column) const {
+    assert(row < rows_ && column >= 0 && column < columns_);
+    return cells_.get() + (std::size_t(row) * columns_ + column) * cellBytes_;
+}
+
+std::string_view SampleTextTable::cell(uint32_t row, int column) const {
+    if (row >= rows_ || column < 0 || column >= columns_) return {};
+    const unsigned char* c = cellAt(row, column);
+    const uint8_t tag = c[cellBytes_ - 1];
+    if (tag != kOverflowTag) return {reinterpret_cast<const char*>(c), tag};
+    uint32_t offset;
+    uint16_t length;
+    std::memcpy(&offset, c, 4);
+    std::memcpy(&length, c + 4, 2);
+    return {arena_.data() + offset, length};
+}
+
+void SampleTextTable::setCell(uint32_t row, int column, std::string_view text) {
+    if (row >= rows_ || column < 0 || column >= columns_) return;
+    unsigned char* c = cellAt(row, column);
+    if (text.size() <= std::size_t(inlineCapacity())) {
+        std::memcpy(c, text.data(), text.size());
+        c[cellBytes_ - 1] = uint8_t(text.size());
+        return;
+    }
+    text = text.substr(0, kMaxOverflowLength);
+    const uint32_t offset = uint32_t(arena_.size());
+    const uint16_t length = uint16_t(text.size());
+    arena_.insert(arena_.end(), text.begin(), text.end());
+    std::memcpy(c, &offset, 4);
+    std::memcpy(c + 4, &length, 2);
+    c[cellBytes_ - 1] = kOverflowTag;
+}
+
+void SampleTextTable::clear() {
+    std::memset(cells_.get(), 0, std::size_t(rows_) * columns_ * cellBytes_);
+    arena_.clear();
+}
+
+std::size_t SampleTextTable::memoryBytes() const {
+    return std::size_t(rows_) * columns_ * cellBytes_ + arena_.capacity();
+}
+
+namespace {
+// Data texts: times up to 8 digits and values up to 11 characters ("-2147483648") fit a
+// 12-byte cell. I/O texts are "0" and "1"; only times of 8 digits overflow an 8-byte cell.
+SampleTextTable makeTable(MonitorKind kind) {
+    if (kind == kDataMonitor) return SampleTextTable(kSampleCapacity, kDataTextColumns, 12, 0);
+    return SampleTextTable(kSampleCapacity, kIoTextColumns, 8, std::size_t(kSampleCapacity) * 8);
+}
+}  // namespace
+
+PageRecording::PageRecording(MonitorKind k) : kind(k), texts(makeTable(k)) {
+    if (kind == kDataMonitor)
+        rawData.assign(std::size_t(kSampleCapacity) * kDataItemCount, 0);
+    else
+        rawIo.assign(std::size_t(kSampleCapacity) * kIoSignalCount, 0);
+}
+
+std::size_t PageRecording::memoryBytes() const {
+    return texts.memoryBytes() + rawData.capacity() * sizeof(int32_t) + rawIo.capacity();
+}
+
+}  // namespace kestiva

@@ -1,0 +1,76 @@
+#pragma once
+// The tables a recording lives in: one text per value (what CSV files hold) and the numbers
+// the graphs draw. Allocated once, at full size, per page.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/SamplingConfig.h"
+
+namespace kestiva {
+
+constexpr uint32_t kSampleCapacity = 160000;  // rows per page
+constexpr uint32_t kMaxSamples = 150001;      // the most a recording or a CSV file brings
+constexpr int kTextColumns = 17;              // time, then up to 16 values
+constexpr int kDataTextColumns = 1 + kDataItemCount;
+constexpr int kIoTextColumns = 1 + kIoSignalCount;
+
+// A rows x columns table of short texts in fixed cells. A text that fits the cell is kept in
+// it; a longer one (a CSV may bring up to 8,192 bytes in a field) goes to an overflow arena
+// that the cell points into. A std::string per cell would cost four times as much.
+class SampleTextTable {
+public:
+    // cellBytes: 8 or more. The last byte of a cell tags it: its length when inline, or
+    // kOverflowTag. arenaReserve: bytes of overflow text reserved up front.
+    SampleTextTable(uint32_t rows, int columns, int cellBytes, std::size_t arenaReserve);
+
+    uint32_t rows() const { return rows_; }
+    int columns() const { return columns_; }
+
+    std::string_view cell(uint32_t row, int column) const;
+    void setCell(uint32_t row, int column, std::string_view text);
+
+    // Empties every cell and the overflow arena (keeping its capacity).
+    void clear();
+
+    // Bytes held: cells plus the arena's capacity.
+    std::size_t memoryBytes() const;
+
+private:
+    static constexpr uint8_t kOverflowTag = 0xFF;
+    unsigned char* cellAt(uint32_t row, int column);
+    const unsigned char* cellAt(uint32_t row, int column) const;
+    int inlineCapacity() const { return cellBytes_ - 1; }
+
+    uint32_t rows_;
+    int columns_;
+    int cellBytes_;
+    std::unique_ptr<unsigned char[]> cells_;
+    std::vector<char> arena_;
+};
+
+// One page's recording: texts, numbers and what they were recorded with.
+struct PageRecording {
+    explicit PageRecording(MonitorKind kind);
+
+    MonitorKind kind;
+    SampleTextTable texts;
+    std::vector<int32_t> rawData;  // data page: 3 values per sample, sample-major
+    std::vector<uint8_t> rawIo;    // I/O page: 16 bytes of 0 or 1 per sample
+    uint32_t sampleCount = 0;      // valid rows of both tables
+    int32_t endMarker = 0;         // 0 complete, 1 cut short, 2 read from a CSV file
+    ControllerRecord active;       // the controller record the recording was made with
+    uint16_t cycle = 0;            // milliseconds
+    uint16_t time = 0;             // seconds
+    std::string startDate;         // kept verbatim with the recording
+
+    int32_t& dataValue(uint32_t sample, int item) { return rawData[sample * kDataItemCount + item]; }
+    uint8_t& ioBit(uint32_t sample, int signal) { return rawIo[sample * kIoSignalCount + signal]; }
+
+    std::size_t memoryBytes() const;
+};
+
+}  // namespace kestiva

@@ -1,0 +1,112 @@
+#pragma once
+// Every visible text, by id, from LanguageData.ini.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestiva {
+
+using TextId = int32_t;
+
+// Catalogue slots; ids 20, 25, 26 and 27 are never filled.
+namespace text {
+
+constexpr TextId MSG_ALARM_COUNTERMEASURE_TITLE = 0;
+constexpr TextId MSG_ALARM_TITLE = 1;
+constexpr TextId MSG_COMSETTING_COMOPEN_ERROR_TITLE = 2;
+constexpr TextId MSG_COMSETTING_COMOPEN_ERROR_ALARM_CONTENTS = 3;
+constexpr TextId MSG_COMSETTING_COMOPEN_ERROR_COUNTERMEASURE_CONTENTS = 4;
+constexpr TextId MSG_COMSETTING_COMSEARCH_OK_TITLE = 5;
+constexpr TextId MSG_COMSETTING_COMSEARCH_OK_CONTENTS1 = 6;
+constexpr TextId MSG_COMSETTING_COMSEARCH_OK_CONTENTS2 = 7;
+constexpr TextId MSG_COMSETTING_COMSEARCH_OK_CONTENTS3 = 8;
+constexpr TextId MSG_COMSETTING_COMSEARCH_OK_CONTENTS4 = 9;
+constexpr TextId MSG_COMSETTING_COMSEARCH_NG_TITLE = 10;
+constexpr TextId MSG_COMSETTING_COMSEARCH_NG_CONTENTS = 11;
+constexpr TextId MSG_COMSETTING_COMINITIALIZE_INITIALIZED = 12;
+constexpr TextId MSG_COM_TIMEOUT_TITLE = 13;
+constexpr TextId MSG_COM_TIMEOUT_CONTENTS = 14;
+constexpr TextId MSG_COM_TIMEOUT_COUNTERMEASURE_CONTENTS = 15;
+constexpr TextId MSG_COM_ABNORMAL_RESPONSE_TITLE = 16;
+constexpr TextId MSG_COM_ABNORMAL_RESPONSE_INJUSTICE_CONTENTS = 17;
+constexpr TextId MSG_COM_ABNORMAL_RESPONSE_ADDRESS_CONTENTS = 18;
+constexpr TextId MSG_COM_ABNORMAL_RESPONSE_ACCESS_CONTENTS = 19;
+constexpr TextId MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS = 21;
+constexpr TextId MSG_COM_ABNORMAL_RESPONSE_CRCERR = 22;
+constexpr TextId MSG_COM_COMMUNICATION_ERR = 23;
+constexpr TextId MSG_COM_BUFFER_OVERFLOW_ERR = 24;
+constexpr TextId MSG_PROGRESS_STATE_SEARCH = 28;
+constexpr TextId MSG_FILE_OPEN_FAILED_TITLE = 29;
+constexpr TextId MSG_FILE_OPEN_FAILED_CONTENTS = 30;
+constexpr TextId MSG_FILE_OPEN_FAILED_COUNTERMEASURE = 31;
+constexpr TextId MSG_FILE_SAMPLING_PARAMETER_FAILED = 32;
+constexpr TextId MSG_CSV_VERSION_DIFFERENCE = 33;
+constexpr TextId MSG_CSV_MONITORTYPE_DIFFERENCE = 34;
+constexpr TextId MSG_CSV_SAMPLINGCYCLE_FAILED = 35;
+constexpr TextId MSG_CSV_SAMPLINGTIME_FAILED = 36;
+constexpr TextId MSG_CSV_NOVALIDDATA = 37;
+constexpr TextId MSG_CSV_INVALIDDATA = 38;
+constexpr TextId MSG_SAMPLING_BUFFER_ERR = 39;
+constexpr TextId MSG_SAMPLING_CYCLE_ERR = 40;
+constexpr TextId MSG_SAMPLING_OVER_ERR = 41;
+constexpr TextId MNU_TITLE_FILE = 42;
+constexpr TextId MNU_TITLE_FILE_CSV_SAVE = 43;
+constexpr TextId MNU_TITLE_FILE_IMAGE_SAVE = 44;
+constexpr TextId MNU_TITLE_FILE_IMAGE_CAPTURE = 45;
+constexpr TextId MNU_TITLE_FILE_CSV_READ = 46;
+constexpr TextId MNU_TITLE_SETTING = 47;
+constexpr TextId MNU_TITLE_SETTING_CONTROLLER = 48;
+constexpr TextId MNU_TITLE_SETTING_COLOR = 49;
+constexpr TextId MNU_TITLE_HELP = 50;
+constexpr TextId MNU_TITLE_HELP_VERSION = 51;
+constexpr TextId BTN_MONITOR_TITLE_DATA = 52;
+constexpr TextId BTN_MONITOR_TITLE_IO = 53;
+constexpr TextId MSG_SAMPLING_SPAN = 54;
+constexpr TextId MSG_SAMPLING_TIME = 55;
+constexpr TextId MSG_PROGRESS_STATE_MONITOR = 56;
+constexpr TextId MSG_PROGRESS_STATE_MONITOR_CRC = 57;
+constexpr TextId MSG_PROGRESS_STATE_MONITOR_CONVERT = 58;
+constexpr TextId MSG_PROGRESS_STATE_MONITOR_COMP = 59;
+constexpr TextId MSG_PROGRESS_STATE_CSV_SAVE = 60;
+constexpr TextId MSG_PROGRESS_STATE_CSV_READ = 61;
+constexpr TextId MSG_PROGRESS_STATE_CSV_READ_CONVERT = 62;
+constexpr TextId MSG_PROGRESS_STATE_CSV_SAVE_COMP = 63;
+constexpr TextId MSG_PROGRESS_STATE_CSV_SAVE_COMP_MSG = 64;
+constexpr TextId MSG_PROGRESS_STATE_CSV_SAVE_ERR = 65;
+constexpr TextId MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG = 66;
+constexpr TextId MSG_PROGRESS_STATE_CSV_READ_COMP = 67;
+constexpr TextId MSG_PROGRESS_STATE_CSV_READ_ERR = 68;
+constexpr TextId MSG_BITMAP_SAVE_COMP = 69;
+constexpr TextId CSV_TIMEVALUE_TITLE = 70;
+constexpr TextId APP_TITLE = 71;
+constexpr TextId VERSION_INFORMATION = 72;
+constexpr TextId DLG_COMSETTING_GROUP_PORTSELECT = 73;
+constexpr TextId DLG_COMSETTING_PORT_TITLE = 74;
+constexpr TextId DLG_COMSETTING_GROUP_COMMETHOD = 75;
+constexpr TextId DLG_COMSETTING_RADIOBUTTON_AUTO = 76;
+constexpr TextId DLG_COMSETTING_RADIOBUTTON_MANUAL = 77;
+constexpr TextId DLG_COMSETTING_TEXT_WARN = 78;
+constexpr TextId DLG_COMSETTING_MANUAL_ID = 79;
+constexpr TextId DLG_COMSETTING_MANUAL_BITRATE = 80;
+constexpr TextId DLG_COMSETTING_MANUAL_BUTTON_INITIALIZE = 81;
+constexpr TextId DLG_COMSETTING_BUTTON_COMCHECK = 82;
+constexpr TextId DLG_COMSETTING_TITLE = 83;
+constexpr TextId DLG_COMSETTING_BUTTON_QUIT = 84;
+constexpr TextId DLG_COMSETTING_BUTTON_OK = 85;
+constexpr TextId DLG_PROGRESS_BUTTON_CANCEL = 86;
+constexpr TextId DLG_QUALIFICATION_TITLE = 87;
+constexpr TextId DLG_QUALIFICATION_CONTENTS = 88;
+constexpr TextId DLG_QUALIFICATION_BUTTON_AGREE = 89;
+constexpr TextId DLG_QUALIFICATION_BUTTON_NOTAGREE = 90;
+constexpr TextId kSlotCount = 91;
+}  // namespace text
+
+// Key names of the catalogue, in load order, paired with their slot.
+struct CatalogueKey {
+    const char* key;
+    TextId id;
+};
+extern const CatalogueKey kCatalogueKeys[87];
+
+}  // namespace kestiva
