@@ -1,0 +1,1 @@
+// The files library grows here.
