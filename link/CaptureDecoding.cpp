@@ -1,0 +1,248 @@
+#include "link/CaptureDecoding.h"
+
+#include <charconv>
+#include <thread>
+
+#include "link/TextToLong.h"
+
+namespace kestiva {
+
+namespace {
+
+// Frame layout: station, function, byte count, data..., CRC low, CRC high.
+constexpr uint32_t kFrameHeader = 3;
+constexpr uint32_t kFrameOverhead = 5;
+
+// Writes a sample's time in milliseconds.
+void setTimeCell(SampleTextTable& table, uint32_t row, uint32_t cycle) {
+    char text[24];
+    auto end = std::to_chars(text, text + sizeof text, int64_t(cycle) * int64_t(row)).ptr;
+    table.setCell(row, 0, {text, std::size_t(end - text)});
+}
+
+// Writes a magnitude, with a leading '-' for a negative signed value.
+void setValueCell(SampleTextTable& table, uint32_t row, int column, bool negative,
+                  uint32_t magnitude) {
+    char text[16];
+    char* p = text;
+    if (negative) *p++ = '-';
+    p = std::to_chars(p, text + sizeof text, magnitude).ptr;
+    table.setCell(row, column, {text, std::size_t(p - text)});
+}
+
+// The sample count a recording of this cycle and time may show: time / cycle + 1.
+int32_t sampleLimit(uint16_t cycle, uint16_t time) {
+    return int32_t(time) * 1000 / int32_t(cycle) + 1;
+}
+
+uint32_t registerBytes(int32_t typeCode) { return typeCode == 0 || typeCode == 1 ? 4 : 2; }
+
+}  // namespace
+
+CaptureDecoder::CaptureDecoder(const uint8_t* captureBuffer, PageRecording& dataPage,
+                               PageRecording& ioPage, SessionState& session, WindowPort& window,
+                               const LanguageCatalogue& texts)
+    : capture_(captureBuffer),
+      dataPage_(dataPage),
+      ioPage_(ioPage),
+      session_(session),
+      window_(window),
+      texts_(texts) {}
+
+PageRecording& CaptureDecoder::shownPage() {
+    return session_.monitorMode.load() == kDataMonitor ? dataPage_ : ioPage_;
+}
+
+void CaptureDecoder::reportEndState(int32_t endState) {
+    TextId contents = text::MSG_COM_COMMUNICATION_ERR;
+    if (endState == kSamplingCrcError) contents = text::MSG_COM_ABNORMAL_RESPONSE_CRCERR;
+    if (endState == kSamplingBufferFull) contents = text::MSG_COM_BUFFER_OVERFLOW_ERR;
+    window_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
+                        texts_.composeError(contents,
+                                            text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS),
+                        MessageIcon::Error);
+}
+
+void CaptureDecoder::onRecordingComplete(int32_t endState, uint32_t byteCount) {
+    PageRecording& page = shownPage();
+    int result = 0;
+    switch (endState) {
+        case kSamplingFinished:
+            page.endMarker = 0;
+            result = 1;
+            break;
+        case kSamplingStopRequested:
+            page.endMarker = 1;
+            result = 1;
+            break;
+        case kSamplingCommunicationError:
+        case kSamplingBufferFull:
+            reportEndState(endState);
+            page.endMarker = 1;
+            result = 1;
+            break;
+        case kSamplingCrcError:
+            // The end marker stays as the previous recording left it.
+            reportEndState(endState);
+            break;
+        default:
+            break;
+    }
+    // Less than two frames of the smallest kind: nothing to show.
+    if (byteCount < 14) result = 0;
+
+    if (result == 1) {
+        session_.progressTotal = 100;
+        session_.progressCount = 0;
+        session_.setPhase(kPhaseConversion);
+        window_.showProgress();
+        window_.pumpMessages();
+
+        const int decoded = page.kind == kDataMonitor ? decodeDataFrames(byteCount)
+                                                      : decodeIoFrames(byteCount);
+        if (decoded == 0 || page.sampleCount < 2) {
+            result = 0;
+        } else {
+            convertTexts(page);
+            std::this_thread::sleep_for(loadPause_);
+            window_.loadRecording(page.kind);
+            window_.setPhaseText(texts_.GetText(text::MSG_PROGRESS_STATE_MONITOR_COMP));
+        }
+        window_.repaint();
+    }
+
+    (page.kind == kDataMonitor ? session_.dataSavable : session_.ioSavable) = result == 1;
+    if (result == 1) window_.enableEntry(page.kind);
+    window_.startResetTimer(1000);
+    window_.stopProgressTimer();
+}
+
+void CaptureDecoder::convertTexts(PageRecording& page) {
+    session_.progressTotal = int32_t(page.sampleCount);
+    const SampleTextTable& table = page.texts;
+    for (uint32_t row = 0; row < page.sampleCount; ++row) {
+        if (page.kind == kDataMonitor) {
+            for (int slot = 0; slot < kDataItemCount; ++slot) {
+                if (page.active.items[slot].enabled == 1)
+                    page.dataValue(row, slot) = textToLong(table.cell(row, slot + 1));
+            }
+        } else {
+            for (int signal = 1; signal <= kIoSignalCount; ++signal) {
+                if (page.active.items[signal - 1].enabled == 1)
+                    page.ioBit(row, signal - 1) = uint8_t(textToLong(table.cell(row, signal)));
+            }
+        }
+        session_.progressCount += 1;
+        window_.pumpMessages();
+    }
+}
+
+int CaptureDecoder::decodeDataFrames(uint32_t n) {
+    PageRecording& page = dataPage_;
+    const uint32_t rangeBytes = page.active.rangeLength1;
+    page.sampleCount = 0;
+    for (uint32_t offset = kFrameHeader; offset < n; offset += rangeBytes + kFrameOverhead) {
+        if (page.sampleCount >= page.texts.rows()) break;
+        const uint32_t available = std::min(rangeBytes, n - offset);
+        for (int slot = 0; slot < kDataItemCount; ++slot) {
+            if (page.active.items[slot].enabled != 1) continue;
+            if (!decodeDataItem(slot, page.sampleCount, capture_ + offset, available)) return 0;
+        }
+        page.sampleCount += 1;
+    }
+    if (page.cycle == 0) return 0;
+    const int32_t limit = sampleLimit(page.cycle, page.time);
+    if (int64_t(page.sampleCount) >= limit) page.sampleCount = uint32_t(limit);
+    return 1;
+}
+
+int CaptureDecoder::decodeDataItem(int slot, uint32_t row, const uint8_t* data,
+                                   uint32_t available) {
+    PageRecording& page = dataPage_;
+    const DataItem& item = page.active.items[slot];
+    page.texts.setCell(row, slot + 1, {});
+    if (item.typeCode < 0 || item.typeCode > 7) return 0;
+    // An item whose registers lie outside the received range cannot be decoded; reading it
+    // would run past the frame.
+    if (item.address < page.active.rangeAddress1) return 0;
+    const uint32_t first = 2u * uint32_t(item.address - page.active.rangeAddress1);
+    if (first + registerBytes(item.typeCode) > available) return 0;
+
+    const uint8_t* p = data + first;
+    bool negative = false;
+    uint32_t magnitude = 0;
+    auto takeSigned = [&](int32_t v) {
+        negative = v < 0;
+        magnitude = negative ? uint32_t(0) - uint32_t(v) : uint32_t(v);
+    };
+    auto dword = [p] {
+        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    };
+    switch (item.typeCode) {
+        case 0: takeSigned(int32_t(dword())); break;
+        case 1: magnitude = dword(); break;
+        case 2: takeSigned(int16_t(uint16_t(p[0] << 8 | p[1]))); break;
+        case 3: magnitude = uint16_t(p[0] << 8 | p[1]); break;
+        case 4: takeSigned(int8_t(p[0])); break;
+        case 5: magnitude = p[0]; break;
+        case 6: takeSigned(int8_t(p[1])); break;
+        case 7: magnitude = p[1]; break;
+    }
+    setTimeCell(page.texts, row, page.cycle);
+    setValueCell(page.texts, row, slot + 1, negative, magnitude);
+    return 1;
+}
+
+int CaptureDecoder::decodeIoFrames(uint32_t n) {
+    PageRecording& page = ioPage_;
+    const uint32_t inBytes = page.active.rangeLength1;
+    const uint32_t outBytes = page.active.rangeLength2;
+    uint32_t cycleBytes = 0;
+    if (inBytes > 0 && outBytes > 0)
+        cycleBytes = inBytes + outBytes + 2 * kFrameOverhead;
+    else
+        cycleBytes = (inBytes > 0 ? inBytes : outBytes) + kFrameOverhead;
+    page.sampleCount = 0;
+    for (uint32_t offset = kFrameHeader; offset < n; offset += cycleBytes) {
+        if (page.sampleCount >= page.texts.rows()) break;
+        const uint32_t available = n - offset;
+        for (int signal = 1; signal <= kIoSignalCount; ++signal) {
+            if (page.active.items[signal - 1].enabled != 1) continue;
+            if (!decodeIoSignal(signal, page.sampleCount, capture_ + offset, available)) return 0;
+        }
+        page.sampleCount += 1;
+    }
+    if (page.cycle == 0) return 0;
+    const int32_t limit = sampleLimit(page.cycle, page.time);
+    if (int64_t(page.sampleCount) >= limit) page.sampleCount = uint32_t(limit);
+    return 1;
+}
+
+int CaptureDecoder::decodeIoSignal(int signal, uint32_t row, const uint8_t* data,
+                                   uint32_t available) {
+    PageRecording& page = ioPage_;
+    const ControllerRecord& record = page.active;
+    const DataItem& item = record.items[signal - 1];
+    const uint32_t a = item.address;
+    const uint32_t inStart = record.rangeAddress1, inBytes = record.rangeLength1;
+    const uint32_t outStart = record.rangeAddress2, outBytes = record.rangeLength2;
+    uint32_t first = 0;  // byte offset of the register from data
+    if (inBytes >= 2 && a >= inStart && a <= inStart + inBytes / 2 - 1) {
+        first = 2 * (a - inStart);
+    } else if (outBytes >= 2 && a >= outStart && a <= outStart + outBytes / 2 - 1) {
+        first = 2 * (a - outStart);
+        if (inBytes > 0) first += inBytes + kFrameOverhead;
+    } else {
+        return 0;
+    }
+    if (first + 2 > available) return 0;
+    const uint32_t v = uint32_t(data[first]) * 256 + data[first + 1];
+    const uint32_t mask = (uint32_t(1) << (item.bit % 32)) & 0xFFFF;
+
+    page.texts.setCell(row, signal, {});
+    setTimeCell(page.texts, row, page.cycle);
+    page.texts.setCell(row, signal, (v & mask) != 0 ? "1" : "0");
+    return 1;
+}
+
+}  // namespace kestiva
