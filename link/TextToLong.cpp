@@ -10,7 +10,7 @@ bool isBlank(char c) {
 }
 }  // namespace
 
-int32_t textToLong(std::string_view text) {
+int32_t textToLong(std::string_view text, bool* outOfRange) {
     std::size_t i = 0;
     while (i < text.size() && isBlank(text[i])) ++i;
     bool negative = false;
@@ -25,6 +25,9 @@ int32_t textToLong(std::string_view text) {
         if (magnitude < kPastRange) magnitude = magnitude * 10 + (text[i] - '0');
     }
     const int64_t value = negative ? -magnitude : magnitude;
+    if (outOfRange)
+        *outOfRange = value > std::numeric_limits<int32_t>::max() ||
+                      value < std::numeric_limits<int32_t>::min();
     if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     return int32_t(value);

@@ -8,6 +8,7 @@
 namespace kestiva {
 
 // "  -12x" gives -12; "" or "abc" gives 0; "99999999999" gives 2,147,483,647.
-int32_t textToLong(std::string_view text);
+// outOfRange, when given, tells whether the value was clamped (the CSV header checks refuse it).
+int32_t textToLong(std::string_view text, bool* outOfRange = nullptr);
 
 }  // namespace kestiva
