@@ -1,0 +1,125 @@
+#pragma once
+// CSV recordings: the writer that saves a page's recording and the reader that checks a file
+// and turns it into the page's recording again. Both run on the calling (worker) thread.
+//
+// Data file (3 items):               I/O file (16 signals):
+//   date,V100,data                     date,V100,IO
+//   cycle,time                         cycle,time
+//   ,type0,type1,type2                 1,,,...,          (16 empty fields)
+//   1,scale0,scale1,scale2             ms,,,...,         (16 empty fields)
+//   ms,unit0,unit1,unit2               title,name0,...,name15
+//   title,name0,name1,name2            time,v0,...,v15   (one line per sample)
+//   time,v0,v1,v2                      ...
+// Every line ends with CR LF; a disabled item is an empty field everywhere.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "files/FileBytes.h"
+#include "link/SampleTables.h"
+#include "link/SessionState.h"
+#include "link/WindowPort.h"
+#include "settings/LanguageCatalogue.h"
+
+namespace kestiva {
+
+inline constexpr const char* kCsvVersion = "V100";
+inline constexpr const char* kCsvDataType = "data";
+inline constexpr const char* kCsvIoType = "IO";
+// A field keeps at most this many bytes; the rest of it is read and dropped.
+constexpr std::size_t kCsvFieldCap = 8192;
+
+// Items per row of a monitor's file: 3 for the data monitor, 16 for the I/O monitor.
+constexpr int csvItemCount(MonitorKind monitor) {
+    return monitor == kDataMonitor ? kDataItemCount : kIoSignalCount;
+}
+
+// The header lines as the reader found them.
+struct CsvHeader {
+    std::string timeTitle;
+    uint8_t itemCount = 0;  // K
+    std::array<std::string, kItemsPerController> names;
+    std::array<std::string, kItemsPerController> typeNames;
+    std::array<std::string, kItemsPerController> scaleTexts;
+    std::array<std::string, kItemsPerController> units;
+};
+
+// Writes the recording of page (its kind decides the variant) to path. The file appears, or
+// replaces an existing one, only once every byte has reached the disk; a failed save leaves
+// any existing file as it was. progressCount goes up by one per data line, with pumpMessages
+// after each. 0, or -1: the file could not be created (the file-open message has been shown)
+// or a write failed (no message here; the caller reports the failed save).
+int writeCsv(const std::string& path, const PageRecording& page, SessionState& session,
+             WindowPort& window, const LanguageCatalogue& texts);
+
+// The message of a CSV file that cannot be created or opened.
+void showCsvFileOpenMessage(WindowPort& window, const LanguageCatalogue& texts);
+
+// ⌈cycle × (count − 1) / 1000⌉ seconds, 16 bits kept: the time of a recording read from a file.
+uint16_t loadedSamplingTime(uint16_t cycle, uint32_t count);
+
+// A table to parse count rows of a monitor's file into, with the page table's cell size. It is
+// also the staging copy of the texts until the conversion commits them.
+SampleTextTable makeCsvRows(MonitorKind monitor, uint32_t count);
+
+class CsvReader {
+public:
+    CsvReader(WindowPort& window, const LanguageCatalogue& texts);
+
+    // Opens an existing regular file for reading and writing. -1 after showing the file-open
+    // message. The file stays open until closeCsv or the reader's end.
+    int openCsv(const std::string& path, MonitorKind monitor);
+    void closeCsv() { bytes_.close(); }
+    MonitorKind monitor() const { return monitor_; }
+
+    // Field `field` (from 1) of line `line` (from 1; lines end with CR LF): 0 with its text,
+    // the empty text when the line ends before it, or -1 when the file ends first.
+    int readHeaderField(int line, int field, std::string& text);
+    int readDate(std::string& date) { return readHeaderField(1, 1, date); }
+    int readVersion(std::string& version) { return readHeaderField(1, 2, version); }
+    // 0 when line 1 names the reader's monitor ("data" or "IO", case included), else -1.
+    int readMonitorType();
+    // The cycle in 16 bits: -1 when unreadable, beyond 32 bits or 0 after the cut.
+    int readCycle(uint16_t& cycle);
+    // The time in 16 bits: -1 when unreadable or beyond 32 bits.
+    int readTime(uint16_t& time);
+
+    // Lines ending with CR LF after the header, at most kMaxSamples.
+    uint32_t countDataLines();
+
+    // Reads the header lines into header and count rows of time and item fields into rows,
+    // checking the characters of every number field. progressCount follows the row. 0 or -1.
+    int parseRows(CsvHeader& header, uint32_t count, SampleTextTable& rows,
+                  SessionState& session);
+
+    // Check the parsed values and, only when every one passed, commit them into page: its
+    // cycle, time, sample count, tables and the items of its active record. progressTotal
+    // becomes K + 2 × count; one step per item and per row of the check and of the commit,
+    // each followed by pumpMessages. 0 or -1 (page untouched).
+    int convertData(uint32_t count, const CsvHeader& header, const SampleTextTable& rows,
+                    uint16_t cycle, uint16_t time, PageRecording& page, SessionState& session);
+    int convertIo(uint32_t count, const CsvHeader& header, const SampleTextTable& rows,
+                  uint16_t cycle, uint16_t time, PageRecording& page, SessionState& session);
+
+    // Everything after a successful open, for page (of the reader's monitor): header checks,
+    // count, parse, conversion, then the file's date and end marker 2. A failure shows its
+    // message (the first of the failure table that applies) and leaves page as it was.
+    // Sets progressTotal and, before the conversion, progressPhase 5. 0 or -1.
+    int readRecording(PageRecording& page, SessionState& session);
+
+private:
+    enum class FieldEnd { Failure, More, EndOfLine, EndOfFile };
+    FieldEnd nextField(std::string& field);
+    bool skipLines(uint32_t count);
+    int readListLine(std::array<std::string, kItemsPerController>& fields, std::string* first);
+    void step(SessionState& session);
+    void showCsvMessage(TextId id);
+
+    WindowPort& window_;
+    const LanguageCatalogue& texts_;
+    MonitorKind monitor_ = kDataMonitor;
+    FileBytes bytes_;
+};
+
+}  // namespace kestiva

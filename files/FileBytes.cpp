@@ -1,0 +1,74 @@
+#include "files/FileBytes.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestiva {
+
+bool FileBytes::open(const std::string& path) {
+    close();
+    // O_NONBLOCK keeps a FIFO given as the path from blocking the open; it is refused below.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    if (!buffer_) buffer_.reset(new unsigned char[kBufferBytes]);
+    start_ = 0;
+    length_ = 0;
+    index_ = 0;
+    return true;
+}
+
+void FileBytes::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    start_ = 0;
+    length_ = 0;
+    index_ = 0;
+}
+
+void FileBytes::seek(uint64_t position) {
+    if (position >= start_ && position <= start_ + length_) {
+        index_ = std::size_t(position - start_);
+        return;
+    }
+    start_ = position;
+    length_ = 0;
+    index_ = 0;
+}
+
+int FileBytes::refill() {
+    if (fd_ < 0) return -1;
+    start_ += length_;
+    length_ = 0;
+    index_ = 0;
+    ssize_t got;
+    do {
+        got = ::pread(fd_, buffer_.get(), kBufferBytes, off_t(start_));
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) return -1;
+    length_ = std::size_t(got);
+    return buffer_[index_++];
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (done == 0) return false;
+        data += done;
+        size -= std::size_t(done);
+    }
+    return true;
+}
+
+}  // namespace kestiva

@@ -1,1 +1,0 @@
-// The files library grows here.
