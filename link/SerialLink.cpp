@@ -1,0 +1,122 @@
+#include "link/SerialLink.h"
+
+#include <sys/stat.h>
+
+#include <thread>
+
+namespace kestiva {
+
+namespace {
+
+// "COM" (any case) followed by a decimal number from 1 to 256 without a leading zero; 0 for
+// anything else.
+int portNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6) return 0;
+    for (int i = 0; i < 3; ++i) {
+        char c = static_cast<char>(name[i] & ~0x20);
+        if (c != "COM"[i]) return 0;
+    }
+    if (name[3] == '0') return 0;
+    int number = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        number = number * 10 + (name[i] - '0');
+    }
+    return number <= 256 ? number : 0;
+}
+
+}  // namespace
+
+int32_t silentTimeMs(uint32_t bitRate, uint8_t silentFactor) {
+    if (bitRate == 0) return 0;
+    double ms = (1.0 / bitRate) * 1000.0 * (silentFactor * 3.5 * 10.0);
+    return static_cast<int32_t>(ms);
+}
+
+std::string resolvePortDevice(const std::string& programFolder, const std::string& name) {
+    int number = portNumber(name);
+    if (number == 0) return {};
+    std::string link = programFolder + "System/ports/COM" + std::to_string(number);
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0) return link;
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+SerialLink::SerialLink(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+int SerialLink::openPort(PortContext& context, const std::string& name) {
+    closePort(context);
+    std::lock_guard lock(mutex_);
+    context.portName = name;
+    std::string path = resolvePortDevice(programFolder_, name);
+    if (path.empty() || !device_.open(path)) {
+        context.portName.clear();
+        return -1;
+    }
+    device_.purge();
+    return 0;
+}
+
+int SerialLink::configurePort(uint32_t bitRate, PortContext& context, uint8_t silentFactor,
+                              int32_t responseDelay) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!device_.isOpen()) return -1;
+        // An unsupported rate keeps the old speed; the caller learns of it from the first
+        // transaction, as with any line the controller does not answer on.
+        (void)device_.configure(bitRate);
+        context.bitRate = bitRate;
+        if (bitRate != 0) context.silentTimeMs = silentTimeMs(bitRate, silentFactor);
+        context.responseDelayMs = responseDelay;
+    }
+    // Give the driver a moment to settle the new line speed before the first request.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 0;
+}
+
+void SerialLink::closePort(PortContext& context) {
+    std::lock_guard lock(mutex_);
+    if (!device_.isOpen()) return;
+    context.portName.clear();
+    context.bitRate = 0;
+    device_.close();
+}
+
+int SerialLink::openSamplingPort(PortContext& context, const CommunicationSettings& settings) {
+    (void)openPort(context, settings.portName);
+    return configurePort(static_cast<uint32_t>(settings.bitRate), context,
+                         static_cast<uint8_t>(settings.silentFactor & 0xFF),
+                         settings.responseDelay);
+}
+
+bool SerialLink::isOpen() const {
+    std::lock_guard lock(mutex_);
+    return device_.isOpen();
+}
+
+SerialError SerialLink::lastError() const {
+    std::lock_guard lock(mutex_);
+    return device_.lastError();
+}
+
+bool SerialLink::write(std::span<const uint8_t> bytes) {
+    std::lock_guard lock(mutex_);
+    return device_.write(bytes);
+}
+
+int SerialLink::read(std::span<uint8_t> destination) {
+    std::lock_guard lock(mutex_);
+    return device_.read(destination, kPortReadTimeouts);
+}
+
+int SerialLink::bytesWaiting() {
+    std::lock_guard lock(mutex_);
+    return device_.bytesWaiting();
+}
+
+int SerialLink::waitForInput(SerialDevice::Clock::time_point deadline) {
+    std::lock_guard lock(mutex_);
+    return device_.waitForInput(deadline);
+}
+
+}  // namespace kestiva
