@@ -1,0 +1,272 @@
+#include "link/SamplingEngine.h"
+
+#include <chrono>
+#include <array>
+#include <cstring>
+
+#include "link/ModbusMaster.h"
+
+namespace kestiva {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kFrameOverhead = 5;  // station, function, byte count, CRC low, CRC high
+constexpr uint32_t kWarmUpPolls = 4;
+constexpr uint32_t kShortCycleSkipped = 6;
+
+// Busy-waits until the given time has passed since start: sleeping would cost the cycle
+// its precision.
+void spinUntil(Clock::time_point start, std::chrono::microseconds elapsed) {
+    while (Clock::now() - start < elapsed) {
+    }
+}
+
+// Cycles of 83 ms or less decouple sending from receiving: each transaction reads the reply
+// of the request sent four cycles earlier.
+bool isShortCycle(uint32_t cycle) { return !(cycle * 6 > 500); }
+
+}  // namespace
+
+SamplingEngine::SamplingEngine(ModbusMaster& modbus, const CommunicationSettings& settings,
+                               SessionState& session, WindowPort& window, uint32_t bufferLimit)
+    : modbus_(modbus),
+      settings_(settings),
+      session_(session),
+      window_(window),
+      bufferLimit_(bufferLimit) {}
+
+SamplingEngine::~SamplingEngine() { waitForWorker(); }
+
+void SamplingEngine::waitForWorker() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void SamplingEngine::requestStop() {
+    int32_t running = 0;
+    samplingState.compare_exchange_strong(running, 2);
+}
+
+uint32_t SamplingEngine::requiredCycleMicros(int32_t bitRate, uint16_t firstCount,
+                                             uint16_t secondCount) {
+    const uint32_t silentMicros = uint32_t(35000000.0 / double(bitRate));
+    uint32_t total = 0;
+    for (uint32_t count : {uint32_t(firstCount), uint32_t(secondCount)}) {
+        if (count == 0) continue;
+        // 8 request bytes and count + 5 reply bytes at 10 bits each, 11 ms of turnaround and
+        // the 3.5-character silent time.
+        total += (count + 13) * 10000000u / uint32_t(bitRate) + 11000 + silentMicros;
+    }
+    return total;
+}
+
+int SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
+                                      uint8_t station, uint16_t address, uint16_t byteCount,
+                                      uint8_t* captureBuffer) {
+    if (cycle == 0 || time == 0 || byteCount == 0 || captureBuffer == nullptr ||
+        byteCount > kMaxRangeBytes)
+        return kStartBadArgument;
+    const uint32_t cycles = uint32_t(time) * 1000 / cycle;
+    if (cycles + 1 > kMaxCycles + 1) return kStartTooManyCycles;
+    if (cycle > uint32_t(time) * 1000) return kStartCycleLongerThanTime;
+
+    request.station = station;
+    request.cycle = cycle;
+    request.time = time;
+    request.captureBuffer = captureBuffer;
+    request.rangeCount = 1;
+    request.firstAddress = address;
+    request.firstCount = byteCount;
+    request.secondAddress = 0;
+    request.secondCount = 0;
+    return checkTimingAndStart(request);
+}
+
+int SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
+                                    uint8_t station, uint16_t inAddress, uint16_t inByteCount,
+                                    uint16_t outAddress, uint16_t outByteCount,
+                                    uint8_t* captureBuffer) {
+    if (cycle == 0 || time == 0 || inByteCount + outByteCount == 0 || captureBuffer == nullptr ||
+        inByteCount > kMaxRangeBytes || outByteCount > kMaxRangeBytes)
+        return kStartBadArgument;
+    const uint32_t cycles = uint32_t(time) * 1000 / cycle;
+    if (cycles + 1 > kMaxCycles + 1) return kStartTooManyCycles;
+    if (cycle > uint32_t(time) * 1000) return kStartCycleLongerThanTime;
+
+    request.station = station;
+    request.cycle = cycle;
+    request.time = time;
+    request.captureBuffer = captureBuffer;
+    request.firstAddress = inByteCount > 0 ? inAddress : 0;
+    request.firstCount = inByteCount;
+    request.secondAddress = outByteCount > 0 ? outAddress : 0;
+    request.secondCount = outByteCount;
+    request.rangeCount = uint8_t((inByteCount > 0) + (outByteCount > 0));
+    return checkTimingAndStart(request);
+}
+
+int SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
+    request.station = settings_.verifiedStation.load();
+    samplingState = 0;
+    // Without a bit rate the line time cannot be known; no cycle is long enough.
+    if (settings_.bitRate <= 0) return kStartCycleTooShort;
+    const uint64_t needed = requiredCycleMicros(settings_.bitRate, request.firstCount,
+                                                request.secondCount);
+    if (uint64_t(request.cycle) * 1000 < needed) return kStartCycleTooShort;
+
+    waitForWorker();  // the previous recording's thread has ended by now; reap it
+    modbus_.link().openSamplingPort(*request.portContext, settings_);
+    modbus_.receivedByteTotal = 0;
+    storedBytes_ = 0;
+    workerActive_ = true;
+    if (request.rangeCount == 2)
+        worker_ = std::thread(&SamplingEngine::twoPhasePoller, this, &request);
+    else
+        worker_ = std::thread(&SamplingEngine::onePhasePoller, this, &request);
+    return kStartOk;
+}
+
+bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, uint32_t length) {
+    if (storedBytes_ + length > bufferLimit_) {
+        samplingState = 9;
+        return false;
+    }
+    std::memcpy(request.captureBuffer + storedBytes_, frame, length);
+    storedBytes_ += length;
+    return true;
+}
+
+void SamplingEngine::onePhasePoller(SamplingRequest* requestPointer) {
+    SamplingRequest& request = *requestPointer;
+    const bool first = request.firstCount > 0;
+    const uint16_t count = first ? request.firstCount : request.secondCount;
+    const uint16_t address = first ? request.firstAddress : request.secondAddress;
+    const uint8_t station = uint8_t(request.station);
+
+    const uint32_t cycles = request.time * 1000 / request.cycle;
+    const bool shortCycle = isShortCycle(request.cycle);
+    const uint32_t limit = shortCycle ? cycles + 6 : cycles + 1;
+    const uint32_t skipped = shortCycle ? kShortCycleSkipped : 0;
+    modbus_.warmUpCount = shortCycle ? 0 : kWarmUpPolls;
+    const auto cycleLength = std::chrono::milliseconds(request.cycle);
+
+    uint8_t frame[256];
+    uint32_t polls = 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (samplingState == 0) {
+        const auto cycleStart = Clock::now();
+        if (modbus_.readHoldingBlock(count, station, address, frame) != 0) {
+            samplingState = 6;
+            break;
+        }
+        if (modbus_.warmUpCount < kWarmUpPolls)
+            modbus_.warmUpCount += 1;
+        else
+            storeFrame(request, frame, count + kFrameOverhead);
+        if (samplingState == 9) break;
+        session_.progressCount += 1;
+        window_.pumpMessages();
+        polls += 1;
+        if (polls > limit) {
+            samplingState = 1;
+            break;
+        }
+        spinUntil(cycleStart, cycleLength);
+    }
+    finishRecording(request, polls, skipped);
+}
+
+void SamplingEngine::twoPhasePoller(SamplingRequest* requestPointer) {
+    SamplingRequest& request = *requestPointer;
+    const uint8_t station = uint8_t(request.station);
+    // 45 % of the cycle, in 64 bits so that long cycles do not overflow.
+    splitDelayUs = uint32_t(uint64_t(request.cycle) * 45000 / 100);
+
+    const uint32_t cycles = request.time * 1000 / request.cycle;
+    const bool shortCycle = isShortCycle(request.cycle);
+    const uint32_t limit = shortCycle ? cycles + 6 : cycles + 1;
+    const uint32_t skipped = shortCycle ? kShortCycleSkipped : 0;
+    modbus_.warmUpCount = shortCycle ? 0 : kWarmUpPolls;
+    const auto cycleLength = std::chrono::milliseconds(request.cycle);
+    const auto split = std::chrono::microseconds(splitDelayUs);
+
+    uint8_t frameA[256];
+    uint8_t frameB[256];
+    uint32_t polls = 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (samplingState == 0) {
+        const auto cycleStart = Clock::now();
+        if (modbus_.readHoldingBlock(request.firstCount, station, request.firstAddress, frameA) !=
+            0) {
+            samplingState = 6;
+            break;
+        }
+        spinUntil(cycleStart, split);
+        // A stop seen here drops this cycle's first frame.
+        if (samplingState != 0) break;
+        if (modbus_.readHoldingBlock(request.secondCount, station, request.secondAddress,
+                                     frameB) != 0) {
+            samplingState = 6;
+            break;
+        }
+        if (modbus_.warmUpCount < kWarmUpPolls) {
+            modbus_.warmUpCount += 1;
+        } else if (storeFrame(request, frameA, request.firstCount + kFrameOverhead)) {
+            storeFrame(request, frameB, request.secondCount + kFrameOverhead);
+        }
+        if (samplingState == 9) break;
+        session_.progressCount += 1;
+        window_.pumpMessages();
+        polls += 1;
+        if (polls > limit) {
+            samplingState = 1;
+            break;
+        }
+        spinUntil(cycleStart, cycleLength);
+    }
+    finishRecording(request, polls, skipped);
+}
+
+uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint32_t cycles) {
+    const uint32_t lengths[2] = {request.firstCount > 0 ? request.firstCount + kFrameOverhead : 0,
+                                 request.secondCount > 0 ? request.secondCount + kFrameOverhead
+                                                         : 0};
+    uint32_t good = 0;
+    for (uint32_t cycle = 0; cycle < cycles; ++cycle) {
+        for (uint32_t length : lengths) {
+            if (length == 0) continue;
+            // Frames never tested past what was stored (a stop can leave fewer).
+            if (good + length > storedBytes_ ||
+                crc16(length, request.captureBuffer + good) != std::array<uint8_t, 2>{0, 0}) {
+                samplingState = 8;
+                return good;
+            }
+            good += length;
+        }
+        session_.progressCount += 1;
+        window_.pumpMessages();
+    }
+    return good;
+}
+
+void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, uint32_t skipped) {
+    modbus_.link().closePort(*request.portContext);
+    uint32_t goodBytes = 0;
+    const int32_t state = samplingState;
+    if ((state == 1 || state == 2) && polls > skipped) {
+        const uint32_t frames = polls - skipped;
+        session_.progressTotal = int32_t(frames);
+        session_.progressCount = 0;
+        session_.setPhase(kPhaseCrcCheck);
+        window_.showProgress();
+        window_.pumpMessages();
+        goodBytes = checkStoredFrames(request, frames);
+    }
+    const int32_t endState = samplingState;
+    if (endState == 6 || endState == 9) goodBytes = 0;
+    if (request.completion) request.completion(endState, goodBytes);
+    workerActive_ = false;
+}
+
+}  // namespace kestiva
