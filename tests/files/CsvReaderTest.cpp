@@ -1,0 +1,380 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "files/CsvFile.h"
+#include "FilesTestSupport.h"
+#include "support/RecordingWindow.h"
+
+namespace kestiva {
+namespace {
+
+using testing::KeyCatalogue;
+using testing::readBytes;
+using testing::RecordingWindow;
+using testing::ScratchFolder;
+using testing::writeBytes;
+
+const std::string kDataHeader =
+    "20240131 08:15,V100,data\r\n"
+    "20,10\r\n"
+    ",DWORD,UWORD,LSB\r\n"
+    "1,0.01,0.1,1\r\n"
+    "ms,mm,A,-\r\n"
+    "Time[ms],Position,Current,Alarm\r\n";
+const std::string kDataRows =
+    "0,-5,7,1\r\n"
+    "20,-6,8,0\r\n"
+    "40,-7,9,-1\r\n";
+
+std::string ioHeader(const std::string& cycleAndTime = "30,1") {
+    std::string names = "Time[ms]";
+    for (int k = 1; k <= 16; ++k) names += k == 3 ? "," : ",S" + std::to_string(k);
+    return "2024/01/31 08:15,V100,IO\r\n" + cycleAndTime + "\r\n1" + std::string(16, ',') +
+           "\r\nms" + std::string(16, ',') + "\r\n" + names + "\r\n";
+}
+std::string ioRow(int time, const std::string& third = "", const std::string& first = "1") {
+    std::string row = std::to_string(time) + "," + first + ",0," + third;
+    for (int k = 4; k <= 16; ++k) row += k % 2 ? ",1" : ",0";
+    return row + "\r\n";
+}
+
+class CsvReaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dataPage = new PageRecording(kDataMonitor);
+        ioPage = new PageRecording(kIoMonitor);
+    }
+    static void TearDownTestSuite() {
+        delete dataPage;
+        delete ioPage;
+    }
+    static PageRecording* dataPage;
+    static PageRecording* ioPage;
+
+    PageRecording& page(MonitorKind kind) { return kind == kDataMonitor ? *dataPage : *ioPage; }
+
+    // Opens path for kind's page and reads it; the result of the whole read.
+    int read(const std::string& bytes, MonitorKind kind, RecordingWindow& w) {
+        const std::string path = scratch.file("in.csv");
+        writeBytes(path, bytes);
+        CsvReader reader(w, texts.get());
+        if (reader.openCsv(path, kind) != 0) return -2;
+        return reader.readRecording(page(kind), session);
+    }
+    std::string write(MonitorKind kind, const std::string& name) {
+        const std::string path = scratch.file(name);
+        RecordingWindow w;
+        SessionState s;
+        EXPECT_EQ(writeCsv(path, page(kind), s, w, texts.get()), 0);
+        return readBytes(path);
+    }
+
+    KeyCatalogue texts;
+    RecordingWindow window;
+    SessionState session;
+    ScratchFolder scratch;
+};
+PageRecording* CsvReaderTest::dataPage = nullptr;
+PageRecording* CsvReaderTest::ioPage = nullptr;
+
+TEST_F(CsvReaderTest, CompleteDataRecordingRoundTrips) {
+    testing::fillDataRecording(*dataPage, 501);
+    const std::string first = write(kDataMonitor, "first.csv");
+    const PageRecording& p = *dataPage;
+    const std::vector<int32_t> raw(p.rawData.begin(), p.rawData.begin() + 501 * 3);
+    // Spoil what the read must replace.
+    dataPage->texts.clear();
+    std::fill(dataPage->rawData.begin(), dataPage->rawData.end(), 12345);
+    dataPage->active.items[1] = DataItem{};
+    dataPage->cycle = dataPage->time = 0;
+    dataPage->startDate.clear();
+    session.setPhase(kPhaseCsvRead);
+
+    ASSERT_EQ(read(first, kDataMonitor, window), 0);
+    EXPECT_TRUE(window.messages().empty());
+    EXPECT_EQ(p.sampleCount, 501u);
+    EXPECT_EQ(p.cycle, 20);
+    EXPECT_EQ(p.time, 10);
+    EXPECT_EQ(p.endMarker, 2);
+    EXPECT_EQ(p.startDate, "20240131 08:15");
+    EXPECT_EQ(std::vector<int32_t>(p.rawData.begin(), p.rawData.begin() + 501 * 3), raw);
+    const DataItem& current = p.active.items[1];
+    EXPECT_EQ(current.enabled, 1);
+    EXPECT_EQ(current.name, "Current");
+    EXPECT_EQ(current.typeCode, 3);
+    EXPECT_EQ(current.typeName, "UWORD");
+    EXPECT_DOUBLE_EQ(current.scale, 0.1);
+    EXPECT_EQ(current.scaleText, "0.1");
+    EXPECT_EQ(current.unit, "A");
+    // The conversion counted K + 2N steps, pumping after each, in phase 5.
+    EXPECT_EQ(session.phase(), kPhaseCsvReadConversion);
+    EXPECT_EQ(session.progressTotal.load(), 3 + 2 * 501);
+    EXPECT_EQ(session.progressCount.load(), 3 + 2 * 501);
+    EXPECT_EQ(window.pumps(), 3 + 2 * 501);
+    EXPECT_TRUE(window.called("showProgress"));
+
+    EXPECT_TRUE(testing::sameBytes(write(kDataMonitor, "second.csv"), first));
+}
+
+TEST_F(CsvReaderTest, CompleteIoRecordingRoundTripsWithItsDisabledSignals) {
+    testing::fillIoRecording(*ioPage, 334);  // 30 ms: 10 s
+    const std::string first = write(kIoMonitor, "first.csv");
+    const std::vector<uint8_t> raw(ioPage->rawIo.begin(), ioPage->rawIo.begin() + 334 * 16);
+    ioPage->texts.clear();
+    std::fill(ioPage->rawIo.begin(), ioPage->rawIo.end(), 7);
+    ioPage->active.items[0] = DataItem{};
+    ioPage->active.items[2].enabled = 1;
+    ASSERT_EQ(read(first, kIoMonitor, window), 0);
+    EXPECT_EQ(ioPage->sampleCount, 334u);
+    EXPECT_EQ(ioPage->time, 10);
+    EXPECT_EQ(std::vector<uint8_t>(ioPage->rawIo.begin(), ioPage->rawIo.begin() + 334 * 16), raw);
+    EXPECT_EQ(ioPage->active.items[0].name, "Signal1");
+    EXPECT_EQ(ioPage->active.items[2].enabled, 0);
+    EXPECT_EQ(session.progressCount.load(), 16 + 2 * 334);
+    EXPECT_TRUE(testing::sameBytes(write(kIoMonitor, "second.csv"), first));
+}
+
+TEST_F(CsvReaderTest, ADisabledDataItemReadsBackDisabled) {
+    testing::fillDataRecording(*dataPage, 10, /*thirdEnabled=*/false);
+    const std::string first = write(kDataMonitor, "first.csv");
+    dataPage->active.items[2] = testing::dataItem("Stale", "WORD", 2, "1", 1.0, "x");
+    ASSERT_EQ(read(first, kDataMonitor, window), 0);
+    EXPECT_EQ(dataPage->active.items[2].enabled, 0);
+    EXPECT_EQ(dataPage->dataValue(3, 2), 0);
+    EXPECT_TRUE(testing::sameBytes(write(kDataMonitor, "second.csv"), first));
+}
+
+TEST_F(CsvReaderTest, AStoppedRecordingIsSavedAgainWithItsRecomputedTime) {
+    testing::fillDataRecording(*dataPage, 101);
+    dataPage->time = 10;  // stopped after 2 of 10 seconds
+    const std::string first = write(kDataMonitor, "first.csv");
+    ASSERT_EQ(read(first, kDataMonitor, window), 0);
+    EXPECT_EQ(dataPage->time, 2);
+    std::string expected = first;
+    expected.replace(expected.find("20,10\r\n"), 7, "20,2\r\n");
+    EXPECT_TRUE(testing::sameBytes(write(kDataMonitor, "second.csv"), expected));
+}
+
+struct Refusal {
+    const char* what;
+    MonitorKind page;
+    std::string file;
+    const char* message;
+};
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+TEST_F(CsvReaderTest, EveryRefusalShowsItsMessageAndKeepsThePreviousRecording) {
+    const std::string data = kDataHeader + kDataRows;
+    const std::string io = ioHeader() + ioRow(0) + ioRow(30);
+    const char* kType = "MSG_CSV_MONITORTYPE_DIFFERENCE";
+    const char* kCycle = "MSG_CSV_SAMPLINGCYCLE_FAILED";
+    const char* kTime = "MSG_CSV_SAMPLINGTIME_FAILED";
+    const char* kNoData = "MSG_CSV_NOVALIDDATA";
+    const char* kInvalid = "MSG_CSV_INVALIDDATA";
+    const Refusal refusals[] = {
+        {"I/O file on the data page", kDataMonitor, io, kType},
+        {"data file on the I/O page", kIoMonitor, data, kType},
+        {"type case differs", kDataMonitor, replaced(data, "data\r\n", "Data\r\n"), kType},
+        {"line 1 of two fields", kDataMonitor, replaced(data, ",data\r\n", "\r\n"), kType},
+        {"empty file", kDataMonitor, "", kType},
+        {"no line break at all", kDataMonitor, "20240131,V100,data", kType},
+        // Header checks come in their order: a bad type wins over a bad cycle.
+        {"type before cycle", kDataMonitor, replaced(replaced(data, "20,10", "0,10"), "data\r",
+                                                     "IO\r"), kType},
+        {"cycle 0", kDataMonitor, replaced(data, "20,10", "0,10"), kCycle},
+        {"cycle of letters", kDataMonitor, replaced(data, "20,10", "abc,10"), kCycle},
+        {"cycle 0 in 16 bits", kDataMonitor, replaced(data, "20,10", "65536,10"), kCycle},
+        {"cycle beyond 32 bits", kDataMonitor, replaced(data, "20,10", "2147483648,10"), kCycle},
+        {"cycle missing", kDataMonitor, replaced(data, "20,10", ""), kCycle},
+        {"time beyond 32 bits", kDataMonitor, replaced(data, "20,10", "20,-2147483649"), kTime},
+        {"time unreadable", kDataMonitor, "d,V100,data\r\n20,", kTime},
+        {"header only", kDataMonitor, kDataHeader, kNoData},
+        {"header cut short", kDataMonitor, "d,V100,data\r\n20,10\r\n,WORD\r\n", kNoData},
+        {"I/O header only", kIoMonitor, ioHeader(), kNoData},
+        {"last row without line break", kDataMonitor, kDataHeader + "0,1,2,3", kNoData},
+        {"minus in an unsigned column", kDataMonitor, replaced(data, "20,-6,8", "20,-6,-8"),
+         kInvalid},
+        {"point in a value", kDataMonitor, replaced(data, "-6,8", "-6.0,8"), kInvalid},
+        {"point in a signed value", kDataMonitor, replaced(data, ",9,", ",9.,"), kInvalid},
+        {"letter in a value", kDataMonitor, replaced(data, "-6,8", "-6,8a"), kInvalid},
+        {"letter in a time", kDataMonitor, replaced(data, "40,", "40ms,"), kInvalid},
+        {"blank in a value", kDataMonitor, replaced(data, "-6,8", "-6, 8"), kInvalid},
+        {"letter in a scale", kDataMonitor, replaced(data, "0.01", "0.01x"), kInvalid},
+        {"scale of zero", kDataMonitor, replaced(data, "0.01", "0.00"), kInvalid},
+        {"unknown type name", kDataMonitor, replaced(data, "DWORD", "FLOAT"), kInvalid},
+        {"type name in lower case", kDataMonitor, replaced(data, "DWORD", "dword"), kInvalid},
+        {"row short of fields at the end", kDataMonitor, replaced(data, "40,-7,9,-1", "40,-7"),
+         kInvalid},
+        {"I/O value 2", kIoMonitor, ioHeader() + ioRow(0) + ioRow(30, "", "2"), kInvalid},
+        {"I/O value 10", kIoMonitor, ioHeader() + ioRow(0, "", "10"), kInvalid},
+        {"I/O empty value of an enabled signal", kIoMonitor, ioHeader() + ioRow(0, "", ""),
+         kInvalid},
+        {"I/O minus", kIoMonitor, ioHeader() + ioRow(0, "", "-1"), kInvalid},
+    };
+    // The previous recordings of both pages, as files and as numbers.
+    testing::fillDataRecording(*dataPage, 40);
+    dataPage->endMarker = 1;
+    testing::fillIoRecording(*ioPage, 40);
+    ioPage->endMarker = 0;
+    const std::string dataBefore = write(kDataMonitor, "data-before.csv");
+    const std::string ioBefore = write(kIoMonitor, "io-before.csv");
+    const std::vector<int32_t> rawData = dataPage->rawData;
+    const std::vector<uint8_t> rawIo = ioPage->rawIo;
+
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.what);
+        RecordingWindow w;
+        EXPECT_EQ(read(r.file, r.page, w), -1);
+        ASSERT_EQ(w.messages().size(), 1u);
+        EXPECT_EQ(w.messages()[0].caption, "MSG_ALARM_TITLE");
+        EXPECT_EQ(w.messages()[0].text, r.message);
+        EXPECT_EQ(w.messages()[0].icon, MessageIcon::Error);
+    }
+    EXPECT_TRUE(testing::sameBytes(write(kDataMonitor, "data-after.csv"), dataBefore));
+    EXPECT_TRUE(testing::sameBytes(write(kIoMonitor, "io-after.csv"), ioBefore));
+    EXPECT_EQ(dataPage->rawData, rawData);
+    EXPECT_EQ(ioPage->rawIo, rawIo);
+    EXPECT_EQ(dataPage->endMarker, 1);
+    EXPECT_EQ(ioPage->endMarker, 0);
+    EXPECT_EQ(dataPage->active.items[2].name, "Alarm");
+}
+
+TEST_F(CsvReaderTest, AFileThatCannotBeOpenedShowsTheFileOpenMessage) {
+    std::filesystem::create_directory(scratch.file("folder.csv"));
+    for (const std::string& path : {scratch.file("none.csv"), scratch.file("folder.csv")}) {
+        RecordingWindow w;
+        CsvReader reader(w, texts.get());
+        EXPECT_EQ(reader.openCsv(path, kDataMonitor), -1);
+        ASSERT_EQ(w.messages().size(), 1u);
+        EXPECT_EQ(w.messages()[0].caption, "MSG_FILE_OPEN_FAILED_TITLE");
+    }
+}
+
+TEST_F(CsvReaderTest, AcceptedOddities) {
+    struct Case {
+        const char* what;
+        std::string file;
+        uint32_t samples;
+        uint16_t cycle, time;
+        std::vector<int32_t> firstRow;
+    };
+    const std::string data = kDataHeader + kDataRows;
+    const Case cases[] = {
+        // A time of 0 is taken, the time being recomputed from the lines anyway.
+        {"time 0", replaced(data, "20,10", "20,0"), 3, 20, 1, {-5, 7, 1}},
+        {"time of letters", replaced(data, "20,10", "20,x"), 3, 20, 1, {-5, 7, 1}},
+        {"cycle with blanks and sign", replaced(data, "20,10", " +20,10"), 3, 20, 1, {-5, 7, 1}},
+        // The last line without CR LF is not counted.
+        {"no final line break", data + "60,1,2,3", 3, 20, 1, {-5, 7, 1}},
+        // Each row is K + 1 fields whatever the line breaks say.
+        {"rows across lines", kDataHeader + "0,1,2,3,20,4,5,6\r\n40,7,8,9\r\n", 2, 20, 1,
+         {1, 2, 3}},
+        {"signs and a huge value", kDataHeader + "0,+5,+7,99999999999\r\n", 1, 20, 0,
+         {5, 7, 2147483647}},
+        // An empty value of an enabled item converts to 0.
+        {"empty values", kDataHeader + "0,,,\r\n20,1,2,3\r\n", 2, 20, 1, {0, 0, 0}},
+        // A minus in a disabled unsigned column is never looked at.
+        {"disabled item", replaced(kDataHeader, "ms,mm,A,-", "ms,mm,,-") + "0,1,-2,3\r\n", 1, 20,
+         0, {1, 0, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingWindow w;
+        ASSERT_EQ(read(c.file, kDataMonitor, w), 0);
+        EXPECT_TRUE(w.messages().empty());
+        EXPECT_EQ(dataPage->sampleCount, c.samples);
+        EXPECT_EQ(dataPage->cycle, c.cycle);
+        EXPECT_EQ(dataPage->time, c.time);
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(dataPage->dataValue(0, k), c.firstRow[k]) << k;
+    }
+    // The texts are kept as written.
+    EXPECT_EQ(dataPage->texts.cell(0, 2), "-2");
+    EXPECT_EQ(dataPage->active.items[1].enabled, 0);
+}
+
+TEST_F(CsvReaderTest, TimeIsRecomputedFromTheLineCount) {
+    std::string file = replaced(kDataHeader, "20,10", "20,0");
+    for (int j = 0; j < 501; ++j) file += std::to_string(j * 20) + ",1,2,3\r\n";
+    ASSERT_EQ(read(file, kDataMonitor, window), 0);
+    EXPECT_EQ(dataPage->time, 10);
+    // One more line starts an eleventh second.
+    file += "10020,1,2,3\r\n";
+    ASSERT_EQ(read(file, kDataMonitor, window), 0);
+    EXPECT_EQ(dataPage->time, 11);
+}
+
+TEST_F(CsvReaderTest, ReadsAtMost150001Lines) {
+    std::string file = ioHeader();
+    for (int j = 0; j < 200000; ++j) file += ioRow(j * 30);
+    ASSERT_EQ(read(file, kIoMonitor, window), 0);
+    EXPECT_EQ(ioPage->sampleCount, kMaxSamples);
+    EXPECT_EQ(ioPage->texts.cell(kMaxSamples - 1, 0), std::to_string(150000 * 30));
+    EXPECT_EQ(ioPage->time, 4500);
+}
+
+// The field primitives, seen through the header reader.
+TEST_F(CsvReaderTest, FieldsEndAtCommaCrOrLfButLinesOnlyAtCrLf) {
+    struct Case {
+        const char* what;
+        std::string file;
+        int line, field;
+        int result;
+        std::string text;
+    };
+    const std::string longField(10000, 'x');
+    const Case cases[] = {
+        {"second field", "a,b,c\r\n", 1, 2, 0, "b"},
+        {"line ends before the field", "a,b\r\nc,d,e\r\n", 1, 3, 0, ""},
+        {"second line", "a,b\r\nc,d,e\r\n", 2, 3, 0, "e"},
+        {"lone LF ends the field's line", "a,b\nc,d\r\n", 1, 3, 0, ""},
+        {"lone LF does not end a line", "a,b\nc,d\r\ne\r\n", 2, 1, 0, "e"},
+        {"a CR takes the next byte with it", "a\rb,c\r\n", 1, 2, 0, ""},
+        {"CR CR LF ends one line", "a\r\r\nb\r\n", 2, 1, 0, "b"},
+        {"CR at the end of the file", "a\r", 1, 1, 0, "a"},
+        {"CR then NUL is the end of the file", std::string("a\r\0b,c\r\n", 8), 1, 2, -1, ""},
+        {"end without separator", "a,b", 1, 2, -1, ""},
+        {"line beyond the file", "a,b\r\n", 3, 1, -1, ""},
+        {"field cut at 8192 bytes", longField + ",b\r\n", 1, 1, 0, std::string(8192, 'x')},
+        {"field after a long one", longField + ",b\r\n", 1, 2, 0, "b"},
+        {"bytes kept verbatim", "20240131 08:15 Üb,V100\r\n", 1, 1, 0, "20240131 08:15 Üb"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = scratch.file("fields.csv");
+        writeBytes(path, c.file);
+        CsvReader reader(window, texts.get());
+        ASSERT_EQ(reader.openCsv(path, kDataMonitor), 0);
+        std::string text = "junk";
+        EXPECT_EQ(reader.readHeaderField(c.line, c.field, text), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(text, c.text);
+        }
+    }
+}
+
+TEST_F(CsvReaderTest, CountsOnlyLinesEndingInCrLf) {
+    struct Case {
+        const char* rows;
+        uint32_t count;
+    };
+    const Case cases[] = {
+        {"", 0}, {"0,1,2,3", 0}, {"0,1,2,3\r\n", 1}, {"0,1,2,3\n20,1,2,3\r\n", 1},
+        {"0,1,2,3\r20,1,2,3\r\n", 1}, {"a\r\nb\r\nc", 2}, {"\r\n\r\n\r\n", 3},
+    };
+    for (const Case& c : cases) {
+        const std::string path = scratch.file("count.csv");
+        writeBytes(path, kDataHeader + c.rows);
+        CsvReader reader(window, texts.get());
+        ASSERT_EQ(reader.openCsv(path, kDataMonitor), 0);
+        EXPECT_EQ(reader.countDataLines(), c.count) << c.rows;
+    }
+}
+
+}  // namespace
+}  // namespace kestiva
