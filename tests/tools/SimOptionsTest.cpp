@@ -1,0 +1,145 @@
+// kestiva-sim's command line and the demo actuator.
+
+#include "tools/sim/Options.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "tools/sim/DemoController.h"
+
+namespace kestiva::sim {
+namespace {
+
+std::optional<SimOptions> parse(std::vector<std::string> args, std::string* errorOut = nullptr) {
+    std::string error;
+    auto options = parseOptions(args, error);
+    if (errorOut) *errorOut = error;
+    return options;
+}
+
+TEST(SimOptions, Defaults) {
+    auto o = parse({});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->slave.station, 1);
+    EXPECT_EQ(o->bitRate, 38400u);
+    EXPECT_EQ(o->slave.registers.mode, RegisterMode::Deterministic);
+    ASSERT_EQ(o->slave.registers.ranges.size(), 1u);
+    EXPECT_EQ(o->slave.registers.ranges[0].last, 0x7FFF);
+    EXPECT_DOUBLE_EQ(o->turnaroundMs, 2.0);
+    EXPECT_FALSE(o->trace);
+    EXPECT_TRUE(o->device.empty());
+    EXPECT_TRUE(o->slave.faults.faults.empty());
+}
+
+TEST(SimOptions, EveryOptionTakesItsValue) {
+    auto o = parse({"--station", "32", "--bitrate", "230400", "--mode", "demo", "--turnaround",
+                    "0.5", "--trace", "--link", "/tmp/x", "--device", "/dev/ttyUSB0",
+                    "--range", "0x100-0x1FF", "--range", "4096-4100", "--bad-crc", "every:3",
+                    "--exception", "2@1", "--silent", "4+2", "--as-station", "9", "--truncate",
+                    "2@3", "--garbage", "5@every:2", "--hangup", "10:4"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->slave.station, 32);
+    EXPECT_EQ(o->bitRate, 230400u);
+    EXPECT_EQ(o->slave.registers.mode, RegisterMode::Demo);
+    EXPECT_DOUBLE_EQ(o->turnaroundMs, 0.5);
+    EXPECT_TRUE(o->trace);
+    EXPECT_EQ(o->link, "/tmp/x");
+    EXPECT_EQ(o->device, "/dev/ttyUSB0");
+    ASSERT_EQ(o->slave.registers.ranges.size(), 2u) << "given ranges replace the default";
+    EXPECT_EQ(o->slave.registers.ranges[0].first, 0x100);
+    EXPECT_EQ(o->slave.registers.ranges[1].last, 4100);
+    ASSERT_EQ(o->slave.faults.faults.size(), 6u);
+    EXPECT_EQ(o->slave.faults.faults[5].kind, FaultKind::Garbage);
+    EXPECT_TRUE(o->slave.faults.faults[5].when.matches(4));
+    EXPECT_EQ(o->slave.faults.hangUp.request, 10u);
+    EXPECT_EQ(o->slave.faults.hangUp.bytesSent, 4u);
+
+    auto demo = parse({"--mode", "demo"});
+    ASSERT_TRUE(demo);
+    EXPECT_EQ(demo->slave.registers.ranges[0].last, 0xFFFF) << "demo serves every address";
+}
+
+TEST(SimOptions, BadCommandLines) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--station", "0"},    {"--station", "248"},  {"--bitrate", "4800"},
+        {"--bitrate", "fast"}, {"--mode", "random"},  {"--turnaround", "-1"},
+        {"--turnaround", "x"}, {"--range", "9-3"},    {"--exception", "0"},
+        {"--silent", "0"},     {"--hangup", "0"},     {"--frobnicate", "1"},
+        {"--station"},         {"stray"},             {"--map", "/nonexistent/map"},
+    };
+    for (const auto& args : bad) {
+        std::string error;
+        EXPECT_FALSE(parse(args, &error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+    }
+}
+
+TEST(SimOptions, HelpDocumentsEveryOption) {
+    const std::string help = usageText();
+    for (const char* option :
+         {"--device", "--link", "--station", "--bitrate", "--turnaround", "--trace", "--mode",
+          "deterministic", "counting", "demo", "--map", "--range", "--bad-crc", "--exception",
+          "--silent", "--as-station", "--truncate", "--garbage", "--hangup", "every:N", "--help"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    EXPECT_NE(help.find("(0x1000 + C * 0x100 + A * 3) mod 0x10000"), std::string::npos);
+    EXPECT_TRUE(parse({"--help"})->help);
+}
+
+TEST(SimDemo, TheActuatorMovesPlausibly) {
+    constexpr double step = 0.01;
+    DemoState previous = DemoController::stateAt(0);
+    bool sawBusy = false;
+    bool sawAlarm = false;
+    int32_t highest = 0;
+    for (double t = step; t < 5 * DemoController::kCycleSeconds; t += step) {
+        DemoState s = DemoController::stateAt(t);
+        // Never beyond the stroke, never faster than the top speed allows.
+        EXPECT_GE(s.position, 0) << t;
+        EXPECT_LE(s.position, 15050) << t;
+        EXPECT_LE(std::abs(s.position - previous.position), 10000 * step + 1) << t;
+        EXPECT_LE(std::abs(s.speed), 10000) << t;
+        EXPECT_TRUE(s.inputs & 0x0004) << "servo on throughout";
+        bool busy = s.outputs & 0x0002;
+        if (s.speed != 0) {
+            EXPECT_TRUE(busy) << t;
+        }
+        sawBusy = sawBusy || busy;
+        if (s.alarm != 0) {
+            sawAlarm = true;
+            EXPECT_EQ(s.cycleCount % 5, 4) << "only the fifth press overloads";
+            EXPECT_TRUE(s.outputs & 0x0010);
+        }
+        highest = std::max(highest, s.position);
+        previous = s;
+    }
+    EXPECT_TRUE(sawBusy);
+    EXPECT_TRUE(sawAlarm);
+    EXPECT_EQ(highest, 15050);
+    EXPECT_EQ(DemoController::stateAt(DemoController::kCycleSeconds * 3 + 0.1).position, 0);
+}
+
+TEST(SimDemo, RegistersCarryTheState) {
+    DemoController demo;
+    const double t = 1.3;  // moving out
+    DemoState s = DemoController::stateAt(t);
+    ASSERT_GT(s.position, 0);
+    uint32_t position = (uint32_t{demo.registerValue(demo::kPositionHigh, t)} << 16) |
+                        demo.registerValue(demo::kPositionLow, t);
+    EXPECT_EQ(static_cast<int32_t>(position), s.position);
+    EXPECT_EQ(demo.registerValue(demo::kOutputs, t), s.outputs);
+    EXPECT_EQ(demo.registerValue(demo::kInputs, t), s.inputs);
+    EXPECT_EQ(static_cast<int16_t>(demo.registerValue(demo::kCurrent, t)), s.current);
+    // Returning home, the speed is negative and goes over the wire as a two's complement DWORD.
+    const double back = 5.5;
+    DemoState r = DemoController::stateAt(back);
+    ASSERT_LT(r.speed, 0);
+    uint32_t speed = (uint32_t{demo.registerValue(demo::kSpeedHigh, back)} << 16) |
+                     demo.registerValue(demo::kSpeedLow, back);
+    EXPECT_EQ(static_cast<int32_t>(speed), r.speed);
+    EXPECT_EQ(demo.registerValue(0x0000, t), 0);
+}
+
+}  // namespace
+}  // namespace kestiva::sim
