@@ -1,0 +1,279 @@
+// The sampling engine against the simulated controller, over real pseudo-terminals.
+
+#include "link/SamplingEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <vector>
+
+#include "link/CaptureDecoding.h"
+#include "link/ModbusMaster.h"
+#include "link/SimProcess.h"
+#include "support/RecordingWindow.h"
+#include "tools/sim/DeterministicMap.h"
+
+namespace kestiva {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::SimProcess;
+using testing::TempProgramFolder;
+
+constexpr uint32_t kFastBitRate = 115200;
+
+struct Completion {
+    int32_t state = -1;
+    uint32_t bytes = 0;
+    int calls = 0;
+};
+
+class SamplingEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        texts.LoadLanguageCatalogue();
+        settings.portName = "COM1";
+        settings.bitRate = kFastBitRate;
+        settings.silentFactor = 1;
+        settings.responseDelay = 0;
+        settings.verifiedStation = 1;
+        request.portContext = &context;
+        request.completion = [this](int32_t state, uint32_t bytes) {
+            completion.state = state;
+            completion.bytes = bytes;
+            completion.calls += 1;
+        };
+    }
+
+    void startSim(std::vector<std::string> options) {
+        options.insert(options.end(), {"--bitrate", std::to_string(kFastBitRate)});
+        sim = std::make_unique<SimProcess>(std::move(options), folder.portLink(1));
+        ASSERT_TRUE(sim->ok()) << sim->log();
+    }
+
+    // Read requests the simulator answered or heard, from its closing line of counters.
+    int simReads() {
+        sim->stop();
+        std::smatch match;
+        const std::string log = sim->log();
+        static const std::regex reads("reads ([0-9]+)");
+        return std::regex_search(log, match, reads) ? std::stoi(match[1]) : -1;
+    }
+
+    int startData(uint16_t cycle, uint16_t time, uint16_t address, uint16_t bytes) {
+        return engine->startDataSampling(cycle, time, request, 1, address, bytes, capture.data());
+    }
+
+    TempProgramFolder folder;
+    LanguageCatalogue texts{testing::testProgramFolder()};
+    testing::RecordingWindow window;
+    CommunicationSettings settings;
+    SessionState session;
+    SerialLink link{folder.path()};
+    ModbusMaster master{link, texts, window};
+    PortContext context;
+    SamplingRequest request;
+    Completion completion;
+    std::vector<uint8_t> capture = std::vector<uint8_t>(kCaptureBufferSize);
+    std::unique_ptr<SamplingEngine> engine =
+        std::make_unique<SamplingEngine>(master, settings, session, window);
+    std::unique_ptr<SimProcess> sim;
+};
+
+TEST_F(SamplingEngineTest, StartEntriesRefuseBadArguments) {
+    settings.bitRate = 38400;
+    uint8_t* buffer = capture.data();
+    EXPECT_EQ(engine->startDataSampling(0, 10, request, 1, 0, 20, buffer), kStartBadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 0, request, 1, 0, 20, buffer), kStartBadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 0, buffer), kStartBadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 20, nullptr), kStartBadArgument);
+    // More than one read can carry would overflow the frame buffers.
+    EXPECT_EQ(engine->startDataSampling(1000, 10, request, 1, 0, 252, buffer), kStartBadArgument);
+    EXPECT_EQ(engine->startIoSampling(100, 10, request, 1, 0, 0, 0, 0, buffer), kStartBadArgument);
+    EXPECT_EQ(engine->startIoSampling(1000, 10, request, 1, 0, 2, 0, 251, buffer),
+              kStartBadArgument);
+
+    // 3000 s at 20 ms is 150,000 cycles: past the count test, stopped by the line time.
+    EXPECT_EQ(engine->startDataSampling(20, 3000, request, 1, 0, 20, buffer), kStartCycleTooShort);
+    EXPECT_EQ(engine->startDataSampling(20, 3001, request, 1, 0, 20, buffer), kStartTooManyCycles);
+    EXPECT_EQ(engine->startDataSampling(2000, 1, request, 1, 0, 20, buffer),
+              kStartCycleLongerThanTime);
+    EXPECT_FALSE(engine->workerRunning());
+}
+
+TEST_F(SamplingEngineTest, CycleMustCoverTheLineTime) {
+    EXPECT_EQ(SamplingEngine::requiredCycleMicros(38400, 20, 0), 20504u);
+    EXPECT_EQ(SamplingEngine::requiredCycleMicros(9600, 250, 0), 288603u);
+    EXPECT_EQ(SamplingEngine::requiredCycleMicros(115200, 2, 2), 25210u);
+
+    settings.bitRate = 38400;
+    settings.verifiedStation = 7;
+    EXPECT_EQ(startData(20, 10, 0, 20), kStartCycleTooShort);
+    EXPECT_EQ(request.station, 7);  // the timing step has taken the verified station
+    settings.bitRate = 9600;
+    EXPECT_EQ(startData(288, 10, 0, 250), kStartCycleTooShort);
+    settings.bitRate = 0;  // no bit rate, no line time: never long enough
+    EXPECT_EQ(startData(1000, 10, 0, 20), kStartCycleTooShort);
+
+    // 21 ms at 38400 and 289 ms at 9600 pass; with no controller they end at the first read.
+    settings.bitRate = 38400;
+    EXPECT_EQ(startData(21, 1, 0, 20), kStartOk);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    settings.bitRate = 9600;
+    EXPECT_EQ(startData(289, 1, 0, 250), kStartOk);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    EXPECT_EQ(completion.bytes, 0u);
+}
+
+TEST_F(SamplingEngineTest, LongCycleStoresEveryReply) {
+    startSim({"--mode", "counting"});
+    // 1 s at 100 ms: 10 cycles, 12 requests, 12 frames stored and tested.
+    ASSERT_EQ(startData(100, 1, 0x100, 4), kStartOk);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.calls, 1);
+    EXPECT_EQ(completion.state, kSamplingFinished);
+    EXPECT_EQ(completion.bytes, 12u * 9);
+    EXPECT_EQ(master.receivedByteTotal, 12u * 9);
+    EXPECT_EQ(session.progressCount, 12);
+    EXPECT_EQ(session.phase(), kPhaseCrcCheck);
+    // Frame k holds the reply to request k + 1.
+    for (uint32_t k = 0; k < 12; ++k) {
+        const uint8_t* frame = &capture[k * 9];
+        EXPECT_EQ(frame[0], 1);
+        EXPECT_EQ(frame[1], 3);
+        EXPECT_EQ(frame[2], 4);
+        EXPECT_EQ(frame[3] << 8 | frame[4], sim::countingRegister(0x100, k + 1));
+    }
+    EXPECT_EQ(simReads(), 12);
+    EXPECT_FALSE(link.isOpen());
+}
+
+TEST_F(SamplingEngineTest, ShortCycleReadsRepliesFourCyclesLate) {
+    startSim({"--mode", "counting"});
+    // 1 s at 50 ms: 20 cycles, 27 requests, 23 frames stored, 21 tested.
+    ASSERT_EQ(startData(50, 1, 0x10, 2), kStartOk);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingFinished);
+    EXPECT_EQ(completion.bytes, 21u * 7);
+    EXPECT_EQ(master.receivedByteTotal, 23u * 7);
+    for (uint32_t k = 0; k < 23; ++k)
+        EXPECT_EQ(capture[k * 7 + 3] << 8 | capture[k * 7 + 4], sim::countingRegister(0x10, k + 1));
+    EXPECT_EQ(simReads(), 27);
+}
+
+TEST_F(SamplingEngineTest, IoRecordingReadsBothRangesEachCycle) {
+    startSim({"--mode", "deterministic"});
+    ASSERT_EQ(engine->startIoSampling(100, 1, request, 1, 0x200, 2, 0x300, 4, capture.data()),
+              kStartOk);
+    EXPECT_EQ(request.rangeCount, 2);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingFinished);
+    EXPECT_EQ(completion.bytes, 12u * (7 + 9));
+    EXPECT_EQ(engine->splitDelayUs, 45000u);
+    const uint8_t* cycle = &capture[5 * 16];
+    EXPECT_EQ(cycle[3] << 8 | cycle[4], sim::deterministicRegister(0x200, 1));
+    EXPECT_EQ(cycle[7 + 5] << 8 | cycle[7 + 6], sim::deterministicRegister(0x301, 2));
+    EXPECT_EQ(simReads(), 24);
+}
+
+TEST_F(SamplingEngineTest, OutputRangeAloneUsesOneRequestPerCycle) {
+    startSim({"--mode", "deterministic"});
+    ASSERT_EQ(engine->startIoSampling(100, 1, request, 1, 0x200, 0, 0x300, 2, capture.data()),
+              kStartOk);
+    EXPECT_EQ(request.rangeCount, 1);
+    EXPECT_EQ(request.firstCount, 0);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingFinished);
+    EXPECT_EQ(completion.bytes, 12u * 7);
+    EXPECT_EQ(capture[3] << 8 | capture[4], sim::deterministicRegister(0x300, 1));
+}
+
+TEST_F(SamplingEngineTest, StopDuringWarmUpStoresNothing) {
+    startSim({});
+    ASSERT_EQ(startData(50, 10, 0, 2), kStartOk);
+    engine->requestStop();  // before the first cycle
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingStopRequested);
+    EXPECT_EQ(completion.bytes, 0u);
+    EXPECT_EQ(session.phase(), kPhaseIdle);  // no CRC pass ran
+}
+
+TEST_F(SamplingEngineTest, StopMidRecordingKeepsWhatCame) {
+    startSim({});
+    ASSERT_EQ(startData(100, 10, 0, 2), kStartOk);
+    while (session.progressCount < 3) std::this_thread::yield();
+    engine->requestStop();
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingStopRequested);
+    EXPECT_GE(completion.bytes, 3u * 7);
+    EXPECT_LT(completion.bytes, 20u * 7);
+    EXPECT_EQ(completion.bytes % 7, 0u);
+}
+
+TEST_F(SamplingEngineTest, CorruptReplyFailsTheCrcPass) {
+    startSim({"--bad-crc", "5"});
+    ASSERT_EQ(startData(100, 1, 0, 2), kStartOk);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingCrcError);
+    EXPECT_EQ(completion.bytes, 4u * 7);  // the four good frames before it
+}
+
+TEST_F(SamplingEngineTest, SilenceOrExceptionEndsWithACommunicationError) {
+    startSim({"--silent", "3-"});
+    ASSERT_EQ(startData(100, 1, 0, 2), kStartOk);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    EXPECT_EQ(completion.bytes, 0u);
+    EXPECT_TRUE(window.messages().empty());
+
+    startSim({"--exception", "2@2"});
+    ASSERT_EQ(startData(100, 1, 0, 2), kStartOk);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    ASSERT_EQ(window.messages().size(), 1u);
+    EXPECT_NE(window.messages()[0].text.find(
+                  texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_ADDRESS_CONTENTS)),
+              std::string::npos);
+}
+
+TEST_F(SamplingEngineTest, FullBufferEndsTheRecording) {
+    engine = std::make_unique<SamplingEngine>(master, settings, session, window, 5 * 7 + 3);
+    startSim({});
+    ASSERT_EQ(startData(100, 10, 0, 2), kStartOk);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, kSamplingBufferFull);
+    EXPECT_EQ(completion.bytes, 0u);
+    EXPECT_EQ(session.progressCount, 5);  // the cycle that overflowed is not counted
+}
+
+TEST_F(SamplingEngineTest, RecordingDecodesIntoThePage) {
+    startSim({"--mode", "deterministic"});
+    auto page = std::make_unique<PageRecording>(kDataMonitor);
+    auto ioPage = std::make_unique<PageRecording>(kIoMonitor);
+    page->active.rangeAddress1 = 0x40;
+    page->active.rangeLength1 = 6;
+    page->active.items[0].name = "value";
+    page->active.items[0].enabled = 1;
+    page->active.items[0].address = 0x42;
+    page->active.items[0].typeCode = 3;  // UWORD
+    page->cycle = 100;
+    page->time = 1;
+    CaptureDecoder decoder(capture.data(), *page, *ioPage, session, window, texts);
+    decoder.setLoadPause(0ms);
+    request.completion = [&](int32_t state, uint32_t bytes) {
+        decoder.onRecordingComplete(state, bytes);
+    };
+    ASSERT_EQ(startData(100, 1, 0x40, 6), kStartOk);
+    engine->waitForWorker();
+    ASSERT_EQ(page->sampleCount, 11u);
+    EXPECT_EQ(page->dataValue(10, 0), sim::deterministicRegister(0x42, 3));
+    EXPECT_EQ(page->texts.cell(10, 0), "1000");
+    EXPECT_TRUE(session.dataSavable);
+    EXPECT_TRUE(window.called("load0"));
+}
+
+}  // namespace
+}  // namespace kestiva
