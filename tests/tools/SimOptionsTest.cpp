@@ -6,7 +6,11 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <regex>
 
+#include "link/ChildProcess.h"
 #include "tools/sim/DemoController.h"
 
 namespace kestiva::sim {
@@ -108,7 +112,7 @@ TEST(SimDemo, TheActuatorMovesPlausibly) {
         sawBusy = sawBusy || busy;
         if (s.alarm != 0) {
             sawAlarm = true;
-            EXPECT_EQ(s.cycleCount % 5, 4) << "only the fifth press overloads";
+            EXPECT_EQ(s.cycle % 5, 4) << "only the fifth press overloads";
             EXPECT_TRUE(s.outputs & 0x0010);
         }
         highest = std::max(highest, s.position);
@@ -122,7 +126,7 @@ TEST(SimDemo, TheActuatorMovesPlausibly) {
 
 TEST(SimDemo, RegistersCarryTheState) {
     DemoController demo;
-    const double t = 1.3;  // moving out
+    const double t = 1.3;  // moving out to point 1
     DemoState s = DemoController::stateAt(t);
     ASSERT_GT(s.position, 0);
     uint32_t position = (uint32_t{demo.registerValue(demo::kPositionHigh, t)} << 16) |
@@ -130,7 +134,11 @@ TEST(SimDemo, RegistersCarryTheState) {
     EXPECT_EQ(static_cast<int32_t>(position), s.position);
     EXPECT_EQ(demo.registerValue(demo::kOutputs, t), s.outputs);
     EXPECT_EQ(demo.registerValue(demo::kInputs, t), s.inputs);
+    EXPECT_EQ((demo.registerValue(demo::kInputs, t) >> 8) & 0x0F, 1) << "point 1 selected";
     EXPECT_EQ(static_cast<int16_t>(demo.registerValue(demo::kCurrent, t)), s.current);
+    EXPECT_EQ(demo.registerValue(demo::kTemperatures, t),
+              (uint16_t(uint8_t(s.driverTemperature)) << 8) | uint8_t(s.motorTemperature));
+    EXPECT_EQ(demo.registerValue(demo::kTargetLow, t), 15000);
     // Returning home, the speed is negative and goes over the wire as a two's complement DWORD.
     const double back = 5.5;
     DemoState r = DemoController::stateAt(back);
@@ -139,6 +147,40 @@ TEST(SimDemo, RegistersCarryTheState) {
                      demo.registerValue(demo::kSpeedLow, back);
     EXPECT_EQ(static_cast<int32_t>(speed), r.speed);
     EXPECT_EQ(demo.registerValue(0x0000, t), 0);
+    EXPECT_EQ(demo.registerValue(0x1010, t), 0);
+}
+
+// The demo must serve whatever the shipped configuration reads: every range and every item
+// of DataSamplingConfig.ini (read here with a pattern of our own, "D" and four hex digits
+// after '=' or ',' and the lengths after it).
+TEST(SimDemo, ServesTheShippedConfiguration) {
+    std::ifstream in(kestiva::testing::testProgramFolder() + "System/DataSamplingConfig.ini");
+    ASSERT_TRUE(in) << "System/ is copied beside the tests";
+    std::string line;
+    int checked = 0;
+    std::map<std::string, uint32_t> starts;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == ';' || line[0] == '[') continue;
+        auto equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        std::string key = line.substr(0, equals);
+        std::string value = line.substr(equals + 1);
+        static const std::regex address("(^|,)D([0-9A-Fa-f]{4})(,|$)");
+        for (std::sregex_iterator it(value.begin(), value.end(), address), end; it != end; ++it) {
+            uint32_t a = std::stoul((*it)[2].str(), nullptr, 16);
+            EXPECT_TRUE(DemoController::serves(static_cast<uint16_t>(a))) << line;
+            if (key.ends_with("_ADDRESS")) starts[key.substr(0, key.size() - 8)] = a;
+            ++checked;
+        }
+        if (key.ends_with("_LENGTH")) {
+            std::string range = key.substr(0, key.size() - 7);
+            ASSERT_TRUE(starts.count(range)) << line;
+            uint32_t bytes = std::stoul(value);
+            for (uint32_t r = 0; r < (bytes + 1) / 2; ++r)
+                EXPECT_TRUE(DemoController::serves(static_cast<uint16_t>(starts[range] + r))) << line;
+        }
+    }
+    EXPECT_GT(checked, 40);
 }
 
 }  // namespace

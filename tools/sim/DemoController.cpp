@@ -1,41 +1,35 @@
 #include "tools/sim/DemoController.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kestiva::sim {
 
 namespace {
 
-// Input bits (PLC to controller).
-constexpr uint16_t kInStart = 1u << 0;
-constexpr uint16_t kInHome = 1u << 1;
-constexpr uint16_t kInServoOn = 1u << 2;
-constexpr uint16_t kInReset = 1u << 3;
-constexpr uint16_t kInPressMode = 1u << 4;
-// Output bits (controller to PLC).
-constexpr uint16_t kOutReady = 1u << 0;
-constexpr uint16_t kOutBusy = 1u << 1;
-constexpr uint16_t kOutInPosition = 1u << 2;
-constexpr uint16_t kOutHomeEnd = 1u << 3;
-constexpr uint16_t kOutAlarm = 1u << 4;
-constexpr uint16_t kOutZone1 = 1u << 5;
-constexpr uint16_t kOutZone2 = 1u << 6;
-constexpr uint16_t kOutPressing = 1u << 7;
+using namespace demo;
 
-// The move profile: 150 mm out at up to 100 mm/s with 400 mm/s² ramps.
-constexpr double kStroke = 15000.0;        // 0.01 mm
-constexpr double kTopSpeed = 10000.0;      // 0.01 mm/s
 constexpr double kAcceleration = 40000.0;  // 0.01 mm/s²
-constexpr double kRampTime = kTopSpeed / kAcceleration;
-constexpr double kRampDistance = 0.5 * kAcceleration * kRampTime * kRampTime;
-constexpr double kPressTravel = 50.0;  // the press creeps half a millimetre
+constexpr double kFastSpeed = 10000.0;     // 0.01 mm/s, points 1 and 3
+constexpr double kSlowSpeed = 6000.0;      // points 2 and 4
 constexpr double kPressSpeed = 50.0;
 
 // The steps of one work cycle, in seconds from the cycle start.
+constexpr double kResetPulseEnd = 0.2;
 constexpr double kStartPulse = 0.4;
 constexpr double kMoveOut = 0.6;
-constexpr double kPressEnd = 3.9;
-constexpr double kDwellEnd = 4.6;
+constexpr double kPressTime = 1.2;
+constexpr double kDwellTime = 0.6;
+// Every fifth press runs into the force limit: first a warning, then an overload alarm that
+// the PLC clears with a reset pulse at the start of the next cycle.
+constexpr double kWarningAfter = 0.4;
+constexpr double kAlarmAfter = 0.8;
+constexpr uint16_t kOverloadWarning = 0x0A10;
+constexpr uint16_t kOverloadAlarm = 0x00E1;
+constexpr uint16_t kMotorHotWarning = 0x0B01;
+
+constexpr uint32_t kTravelAtDelivery = 12840;  // m
+constexpr uint32_t kMaintenanceAt = 12850;     // m
 
 struct Motion {
     double position;
@@ -43,23 +37,46 @@ struct Motion {
     double acceleration;
 };
 
-// Trapezoidal move over distance, t seconds after it began; at rest before and after.
-Motion trapezoid(double distance, double t) {
-    const double cruise = (distance - 2 * kRampDistance) / kTopSpeed;
-    const double total = 2 * kRampTime + cruise;
-    if (t <= 0) return {0, 0, 0};
-    if (t < kRampTime) return {0.5 * kAcceleration * t * t, kAcceleration * t, kAcceleration};
-    if (t < kRampTime + cruise) return {kRampDistance + kTopSpeed * (t - kRampTime), kTopSpeed, 0};
-    if (t < total) {
-        double left = total - t;
-        return {distance - 0.5 * kAcceleration * left * left, kAcceleration * left,
-                -kAcceleration};
-    }
-    return {distance, 0, 0};
-}
+// A trapezoidal (or, for short moves, triangular) profile over distance, t seconds after it
+// began; at rest before and after.
+struct Profile {
+    double distance;
+    double rampTime;
+    double peak;
+    double cruiseTime;
 
-double moveDuration(double distance) {
-    return 2 * kRampTime + (distance - 2 * kRampDistance) / kTopSpeed;
+    Profile(double d, double topSpeed) : distance(d) {
+        rampTime = std::min(topSpeed / kAcceleration, std::sqrt(d / kAcceleration));
+        peak = kAcceleration * rampTime;
+        cruiseTime = (d - peak * rampTime) / peak;
+    }
+    double duration() const { return 2 * rampTime + cruiseTime; }
+
+    Motion at(double t) const {
+        if (t <= 0) return {0, 0, 0};
+        if (t < rampTime) return {0.5 * kAcceleration * t * t, kAcceleration * t, kAcceleration};
+        const double rampDistance = 0.5 * peak * rampTime;
+        if (t < rampTime + cruiseTime) return {rampDistance + peak * (t - rampTime), peak, 0};
+        if (t < duration()) {
+            double left = duration() - t;
+            return {distance - 0.5 * kAcceleration * left * left, kAcceleration * left,
+                    -kAcceleration};
+        }
+        return {distance, 0, 0};
+    }
+};
+
+int32_t strokeOf(uint32_t cycle) { return DemoController::kPointStroke[cycle % 4]; }
+bool fastPoint(uint32_t cycle) { return cycle % 2 == 0; }
+
+// Metres travelled in the cycles before this one (out and back, with the press).
+uint32_t travelBefore(uint32_t cycle) {
+    double perRound = 0;
+    for (int32_t s : DemoController::kPointStroke) perRound += 2.0 * s + 2 * DemoController::kPressTravel;
+    double total = (cycle / 4) * perRound;
+    for (uint32_t k = cycle - cycle % 4; k < cycle; ++k)
+        total += 2.0 * strokeOf(k) + 2 * DemoController::kPressTravel;
+    return kTravelAtDelivery + static_cast<uint32_t>(total / 100000.0);
 }
 
 }  // namespace
@@ -67,94 +84,149 @@ double moveDuration(double distance) {
 DemoState DemoController::stateAt(double seconds) {
     if (seconds < 0) seconds = 0;
     DemoState s;
-    const auto cycle = static_cast<uint64_t>(seconds / kCycleSeconds);
-    const double t = seconds - static_cast<double>(cycle) * kCycleSeconds;
-    s.cycleCount = static_cast<uint16_t>(cycle);
-    s.inputs = kInServoOn;
+    const auto cycle = static_cast<uint32_t>(seconds / kCycleSeconds);
+    const double t = seconds - cycle * kCycleSeconds;
+    s.cycle = cycle;
 
-    const double outEnd = kMoveOut + moveDuration(kStroke);
-    const double pressStart = outEnd;
-    const double homeDistance = kStroke + kPressTravel;
-    const double homeEnd = kDwellEnd + moveDuration(homeDistance);
-    // Every fifth press runs into the force limit and raises an overload alarm, which the
-    // PLC clears with a reset pulse at the start of the next cycle.
+    const int32_t stroke = strokeOf(cycle);
+    const uint16_t point = static_cast<uint16_t>(cycle % 4 + 1);
+    const double topSpeed = fastPoint(cycle) ? kFastSpeed : kSlowSpeed;
+    const Profile out(stroke, topSpeed);
+    const Profile home(stroke + kPressTravel, topSpeed);
+    const double outEnd = kMoveOut + out.duration();
+    const double pressEnd = outEnd + kPressTime;
+    const double dwellEnd = pressEnd + kDwellTime;
+    const double homeEnd = dwellEnd + home.duration();
     const bool overloadCycle = cycle % 5 == 4;
-    const bool resetCycle = cycle % 5 == 0 && cycle != 0;
+
+    s.inputs = kInServoOn;
+    s.outputs = kOutServoOn | kOutBrakeReleased;
+    if (fastPoint(cycle)) s.inputs |= kInSpeedSelect;
+    if (t >= kResetPulseEnd && t < outEnd) s.inputs |= static_cast<uint16_t>(point << kInPointSelectShift);
 
     Motion m{0, 0, 0};
-    double load = 0;  // how hard the motor pushes, 0.1 % of rated current
+    double load = 0;  // 0.1 % of rated current
     if (t < kMoveOut) {
         if (t >= kStartPulse) s.inputs |= kInStart;
-        if (resetCycle && t < 0.2) s.inputs |= kInReset;
-        s.outputs |= kOutReady | kOutHomeEnd | kOutInPosition;
-        load = 50;
+        if (cycle % 5 == 0 && cycle != 0 && t < kResetPulseEnd) s.inputs |= kInAlarmReset;
+        s.outputs |= kOutReady | kOutHomeComplete | kOutInPosition;
+        load = 40;
     } else if (t < outEnd) {
-        m = trapezoid(kStroke, t - kMoveOut);
+        m = out.at(t - kMoveOut);
+        s.target = stroke;
         s.outputs |= kOutReady | kOutBusy;
         load = 250 + m.acceleration / kAcceleration * 550;
-    } else if (t < kPressEnd) {
-        double pressed = std::fmin((t - pressStart) * kPressSpeed, kPressTravel);
-        m = {kStroke + pressed, pressed < kPressTravel ? kPressSpeed : 0, 0};
+    } else if (t < pressEnd) {
+        double pressed = std::min((t - outEnd) * kPressSpeed, static_cast<double>(kPressTravel));
+        m = {stroke + pressed, pressed < kPressTravel ? kPressSpeed : 0, 0};
+        s.target = stroke + kPressTravel;
         s.inputs |= kInPressMode;
         s.outputs |= kOutReady | kOutBusy | kOutPressing;
         // The pushing force builds up as the work piece gives way less and less.
         load = 300 + 400 * (pressed / kPressTravel);
-        if (overloadCycle && t > pressStart + 0.8) s.alarm = 0x00E1;
-    } else if (t < kDwellEnd) {
-        m = {kStroke + kPressTravel, 0, 0};
+        if (overloadCycle) {
+            load += 250 * std::min(1.0, (t - outEnd) / kAlarmAfter);
+            if (t >= outEnd + kAlarmAfter) s.alarm = kOverloadAlarm;
+            else if (t >= outEnd + kWarningAfter) s.warning = kOverloadWarning;
+        }
+    } else if (t < dwellEnd) {
+        m = {static_cast<double>(stroke + kPressTravel), 0, 0};
+        s.target = stroke + kPressTravel;
         s.inputs |= kInPressMode;
         s.outputs |= kOutReady | kOutInPosition;
+        s.outputs |= static_cast<uint16_t>(point << kOutPointCompleteShift);
         load = 200;
-        if (overloadCycle) s.alarm = 0x00E1;
     } else if (t < homeEnd) {
         s.inputs |= kInHome;
-        Motion back = trapezoid(homeDistance, t - kDwellEnd);
-        m = {homeDistance - back.position, -back.speed, -back.acceleration};
+        Motion back = home.at(t - dwellEnd);
+        m = {stroke + kPressTravel - back.position, -back.speed, -back.acceleration};
         s.outputs |= kOutReady | kOutBusy;
-        load = -(250 + back.acceleration / kAcceleration * 550);
-        if (overloadCycle) s.alarm = 0x00E1;
+        load = -250 - back.acceleration / kAcceleration * 550;
     } else {
-        s.outputs |= kOutReady | kOutHomeEnd | kOutInPosition;
-        load = 50;
-        if (overloadCycle) s.alarm = 0x00E1;
+        s.outputs |= kOutReady | kOutHomeComplete | kOutInPosition;
+        load = 40;
     }
-    if (s.alarm != 0) {
-        s.outputs |= kOutAlarm;
-        s.outputs &= static_cast<uint16_t>(~kOutReady);
-    }
-    // Commutation ripple on the current.
+    if (overloadCycle && t >= outEnd + kAlarmAfter) s.alarm = kOverloadAlarm;
+    // Commutation ripple on the current, and a following error from speed and acceleration.
     load += 12 * std::sin(2 * M_PI * 37 * seconds);
+    s.deviation = static_cast<int16_t>(std::lround(m.speed / 500 + m.acceleration / 4000 +
+                                                   std::sin(2 * M_PI * 23 * seconds)));
 
     s.position = static_cast<int32_t>(std::lround(m.position));
     s.speed = static_cast<int32_t>(std::lround(m.speed));
     s.current = static_cast<int16_t>(std::lround(load));
+    s.loadFactor = static_cast<uint16_t>(std::abs(s.current) / 10);
+    s.supplyVoltage = static_cast<uint16_t>(
+        std::lround(240 - std::abs(load) / 80 + 0.6 * std::sin(2 * M_PI * 0.7 * seconds)));
+    // Both warm up towards their running temperature over the first half hour.
+    s.driverTemperature =
+        static_cast<int8_t>(std::lround(31 + 14 * (1 - std::exp(-seconds / 900))));
+    s.motorTemperature =
+        static_cast<int8_t>(std::lround(27 + 22 * (1 - std::exp(-seconds / 1200))));
+    if (s.warning == 0 && s.motorTemperature >= 45) s.warning = kMotorHotWarning;
+
+    s.travelMetres = travelBefore(cycle);
+    s.operationMode = 1;
+    s.alarmHistory = static_cast<uint8_t>(std::min<uint32_t>(255, 2 + cycle / 5 + (s.alarm ? 1 : 0)));
+
     if (s.position > 5000) s.outputs |= kOutZone1;
     if (s.position > 10000) s.outputs |= kOutZone2;
+    if (s.warning != 0) s.outputs |= kOutWarning;
+    if (s.travelMetres >= kMaintenanceAt) s.outputs |= kOutMaintenanceDue;
+    if (s.alarm != 0) {
+        s.outputs |= kOutAlarm;
+        s.outputs &= static_cast<uint16_t>(~kOutReady);
+    }
     return s;
 }
 
+bool DemoController::serves(uint16_t address) {
+    return (address >= kPositionHigh && address <= kWarning) || address == kInputs ||
+           address == kOutputs;
+}
+
 uint16_t DemoController::registerValue(uint16_t address, double seconds) const {
+    if (!serves(address)) return 0;
     const DemoState s = stateAt(seconds);
-    auto high = [](int32_t v) { return static_cast<uint16_t>(static_cast<uint32_t>(v) >> 16); };
-    auto low = [](int32_t v) { return static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFF); };
+    auto high = [](int64_t v) { return static_cast<uint16_t>(static_cast<uint32_t>(v) >> 16); };
+    auto low = [](int64_t v) { return static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFF); };
     switch (address) {
-        case demo::kPositionHigh:
+        case kPositionHigh:
             return high(s.position);
-        case demo::kPositionLow:
+        case kPositionLow:
             return low(s.position);
-        case demo::kSpeedHigh:
+        case kSpeedHigh:
             return high(s.speed);
-        case demo::kSpeedLow:
+        case kSpeedLow:
             return low(s.speed);
-        case demo::kCurrent:
+        case kCurrent:
             return static_cast<uint16_t>(s.current);
-        case demo::kAlarm:
+        case kDeviation:
+            return static_cast<uint16_t>(s.deviation);
+        case kAlarm:
             return s.alarm;
-        case demo::kCycleCount:
-            return s.cycleCount;
-        case demo::kInputs:
+        case kTemperatures:
+            return static_cast<uint16_t>((static_cast<uint8_t>(s.driverTemperature) << 8) |
+                                         static_cast<uint8_t>(s.motorTemperature));
+        case kSupplyVoltage:
+            return s.supplyVoltage;
+        case kLoadFactor:
+            return s.loadFactor;
+        case kTargetHigh:
+            return high(s.target);
+        case kTargetLow:
+            return low(s.target);
+        case kTravelHigh:
+            return high(s.travelMetres);
+        case kTravelLow:
+            return low(s.travelMetres);
+        case kModeAndHistory:
+            return static_cast<uint16_t>((s.operationMode << 8) | s.alarmHistory);
+        case kWarning:
+            return s.warning;
+        case kInputs:
             return s.inputs;
-        case demo::kOutputs:
+        case kOutputs:
             return s.outputs;
         default:
             return 0;

@@ -46,11 +46,13 @@ Registers (Read Holding Registers, function 03; at most 125 registers a read):
                            holds (0x1000 + C * 0x100 + A * 3) mod 0x10000
                          counting: register A of the reply to the k-th read heard
                            holds ((k mod 0x100) << 8) | (A mod 0x100)
-                         demo: a working actuator (8 s work cycle) at the addresses
-                           of the shipped DataSamplingConfig.ini: position DWORD
-                           0x9000 (0.01 mm), speed DWORD 0x9002 (0.01 mm/s), motor
-                           current WORD 0x9004 (0.1 %), alarm code 0x9005, cycle
-                           count 0x9006, input bits 0x9800, output bits 0x9801
+                         demo: a working actuator with an 8 s work cycle (start, move
+                           out to one of four points, press, return home; every fifth
+                           press overloads) at the addresses of the register map in the
+                           shipped DataSamplingConfig.ini: 0x1000-0x100F (position,
+                           speed, current, following error, alarm, temperatures, supply
+                           voltage, load, target, travel, mode, warning), input bits
+                           0x2000 and output bits 0x2100; other registers read 0
   --map FILE           fixed register values that win over the mode; lines of
                        ADDRESS = VALUE[, VALUE ...] in decimal or 0x hex, several
                        values going to consecutive registers; # or ; starts a comment
