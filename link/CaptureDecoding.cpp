@@ -144,10 +144,14 @@ int CaptureDecoder::decodeDataFrames(uint32_t n) {
     for (uint32_t offset = kFrameHeader; offset < n; offset += rangeBytes + kFrameOverhead) {
         if (page.sampleCount >= page.texts.rows()) break;
         const uint32_t available = std::min(rangeBytes, n - offset);
+        bool decodedAny = false;
         for (int slot = 0; slot < kDataItemCount; ++slot) {
             if (page.active.items[slot].enabled != 1) continue;
             if (!decodeDataItem(slot, page.sampleCount, capture_ + offset, available)) return 0;
+            decodedAny = true;
         }
+        // Every decoded value of a row carries the same time: write it once.
+        if (decodedAny) setTimeCell(page.texts, page.sampleCount, page.cycle);
         page.sampleCount += 1;
     }
     if (page.cycle == 0) return 0;
@@ -160,13 +164,14 @@ int CaptureDecoder::decodeDataItem(int slot, uint32_t row, const uint8_t* data,
                                    uint32_t available) {
     PageRecording& page = dataPage_;
     const DataItem& item = page.active.items[slot];
-    page.texts.setCell(row, slot + 1, {});
-    if (item.typeCode < 0 || item.typeCode > 7) return 0;
     // An item whose registers lie outside the received range cannot be decoded; reading it
     // would run past the frame.
-    if (item.address < page.active.rangeAddress1) return 0;
     const uint32_t first = 2u * uint32_t(item.address - page.active.rangeAddress1);
-    if (first + registerBytes(item.typeCode) > available) return 0;
+    if (item.typeCode < 0 || item.typeCode > 7 || item.address < page.active.rangeAddress1 ||
+        first + registerBytes(item.typeCode) > available) {
+        page.texts.setCell(row, slot + 1, {});
+        return 0;
+    }
 
     const uint8_t* p = data + first;
     bool negative = false;
@@ -188,7 +193,6 @@ int CaptureDecoder::decodeDataItem(int slot, uint32_t row, const uint8_t* data,
         case 6: takeSigned(int8_t(p[1])); break;
         case 7: magnitude = p[1]; break;
     }
-    setTimeCell(page.texts, row, page.cycle);
     setValueCell(page.texts, row, slot + 1, negative, magnitude);
     return 1;
 }
@@ -206,10 +210,13 @@ int CaptureDecoder::decodeIoFrames(uint32_t n) {
     for (uint32_t offset = kFrameHeader; offset < n; offset += cycleBytes) {
         if (page.sampleCount >= page.texts.rows()) break;
         const uint32_t available = n - offset;
+        bool decodedAny = false;
         for (int signal = 1; signal <= kIoSignalCount; ++signal) {
             if (page.active.items[signal - 1].enabled != 1) continue;
             if (!decodeIoSignal(signal, page.sampleCount, capture_ + offset, available)) return 0;
+            decodedAny = true;
         }
+        if (decodedAny) setTimeCell(page.texts, page.sampleCount, page.cycle);
         page.sampleCount += 1;
     }
     if (page.cycle == 0) return 0;
@@ -233,14 +240,14 @@ int CaptureDecoder::decodeIoSignal(int signal, uint32_t row, const uint8_t* data
         first = 2 * (a - outStart);
         if (inBytes > 0) first += inBytes + kFrameOverhead;
     } else {
+        first = available;  // fails below
+    }
+    if (first + 2 > available) {
+        page.texts.setCell(row, signal, {});
         return 0;
     }
-    if (first + 2 > available) return 0;
     const uint32_t v = uint32_t(data[first]) * 256 + data[first + 1];
     const uint32_t mask = (uint32_t(1) << (item.bit % 32)) & 0xFFFF;
-
-    page.texts.setCell(row, signal, {});
-    setTimeCell(page.texts, row, page.cycle);
     page.texts.setCell(row, signal, (v & mask) != 0 ? "1" : "0");
     return 1;
 }

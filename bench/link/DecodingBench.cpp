@@ -1,0 +1,136 @@
+// Decoding a full recording into the page tables, against a baseline that only formats the
+// same integers with std::to_chars; and the memory a full recording takes.
+
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <memory>
+#include <vector>
+
+#include "link/CaptureDecoding.h"
+#include "link/SamplingEngine.h"
+#include "link/ChildProcess.h"
+#include "support/RecordingWindow.h"
+
+namespace kestiva {
+namespace {
+
+constexpr uint32_t kFrames = kMaxSamples;  // 150,001
+
+// Every frame as the engine stores it: station, function, byte count, data, two CRC bytes.
+std::vector<uint8_t> makeCapture(const std::vector<uint8_t>& rangeBytes, uint32_t frames) {
+    std::vector<uint8_t> capture;
+    capture.reserve(kCaptureBufferSize);
+    uint32_t seed = 12345;
+    for (uint32_t f = 0; f < frames; ++f) {
+        for (uint8_t length : rangeBytes) {
+            capture.insert(capture.end(), {1, 3, length});
+            for (int i = 0; i < length; ++i) {
+                seed = seed * 1103515245 + 12345;
+                capture.push_back(uint8_t(seed >> 16));
+            }
+            capture.insert(capture.end(), {0, 0});
+        }
+    }
+    return capture;
+}
+
+struct World {
+    LanguageCatalogue texts{testing::testProgramFolder()};
+    SessionState session;
+    testing::RecordingWindow window;
+    std::unique_ptr<PageRecording> data = std::make_unique<PageRecording>(kDataMonitor);
+    std::unique_ptr<PageRecording> io = std::make_unique<PageRecording>(kIoMonitor);
+};
+
+void BM_DecodeDataFrames(benchmark::State& state) {
+    World w;
+    ControllerRecord& r = w.data->active;
+    r.rangeAddress1 = 0x1000;
+    r.rangeLength1 = 20;
+    const int32_t types[3] = {0, 2, 5};
+    for (int k = 0; k < 3; ++k) {
+        r.items[k].enabled = 1;
+        r.items[k].address = uint16_t(0x1000 + 3 * k);
+        r.items[k].typeCode = types[k];
+    }
+    w.data->cycle = 20;
+    w.data->time = 3000;
+    const auto capture = makeCapture({20}, kFrames);
+    CaptureDecoder decoder(capture.data(), *w.data, *w.io, w.session, w.window, w.texts);
+    for (auto _ : state) {
+        if (!decoder.decodeDataFrames(uint32_t(capture.size()))) state.SkipWithError("failed");
+        benchmark::DoNotOptimize(w.data->texts.cell(kFrames - 1, 3).size());
+    }
+    state.counters["samples"] = w.data->sampleCount;
+}
+
+void BM_DecodeIoFrames(benchmark::State& state) {
+    World w;
+    ControllerRecord& r = w.io->active;
+    r.rangeAddress1 = 0x2000;
+    r.rangeLength1 = 2;
+    r.rangeAddress2 = 0x2100;
+    r.rangeLength2 = 2;
+    for (int k = 0; k < 16; ++k) {
+        r.items[k].enabled = 1;
+        r.items[k].address = k < 8 ? 0x2000 : 0x2100;
+        r.items[k].bit = uint8_t(k);
+    }
+    w.io->cycle = 30;
+    w.io->time = 4500;
+    const auto capture = makeCapture({2, 2}, kFrames);
+    CaptureDecoder decoder(capture.data(), *w.data, *w.io, w.session, w.window, w.texts);
+    for (auto _ : state) {
+        if (!decoder.decodeIoFrames(uint32_t(capture.size()))) state.SkipWithError("failed");
+        benchmark::DoNotOptimize(w.io->texts.cell(kFrames - 1, 16).size());
+    }
+    state.counters["samples"] = w.io->sampleCount;
+}
+
+// The baseline: format the same number of integers (time plus values) with std::to_chars into
+// one reused buffer.
+void formatIntegers(benchmark::State& state, int valuesPerSample) {
+    char buffer[16];
+    for (auto _ : state) {
+        std::size_t total = 0;
+        for (uint32_t row = 0; row < kFrames; ++row) {
+            total += std::to_chars(buffer, buffer + 16, int64_t(row) * 20).ptr - buffer;
+            for (int v = 0; v < valuesPerSample; ++v)
+                total += std::to_chars(buffer, buffer + 16, int32_t(row * 2654435761u >> v)).ptr -
+                         buffer;
+            benchmark::DoNotOptimize(buffer);
+        }
+        benchmark::DoNotOptimize(total);
+    }
+}
+void BM_BaselineToCharsData(benchmark::State& state) { formatIntegers(state, 3); }
+void BM_BaselineToCharsIo(benchmark::State& state) { formatIntegers(state, 16); }
+
+void BM_RecordingMemory(benchmark::State& state) {
+    for (auto _ : state) {
+        auto data = std::make_unique<PageRecording>(kDataMonitor);
+        auto io = std::make_unique<PageRecording>(kIoMonitor);
+        for (uint32_t row = 0; row < kSampleCapacity; ++row) {
+            data->texts.setCell(row, 0, "65600000");
+            for (int c = 1; c <= 3; ++c) data->texts.setCell(row, c, "-2147483648");
+            io->texts.setCell(row, 0, "65600000");
+            for (int c = 1; c <= 16; ++c) io->texts.setCell(row, c, "1");
+        }
+        state.counters["text_tables_MB"] =
+            double(data->texts.memoryBytes() + io->texts.memoryBytes()) / 1e6;
+        state.counters["all_storage_MB"] =
+            double(data->memoryBytes() + io->memoryBytes() + kCaptureBufferSize) / 1e6;
+    }
+}
+
+BENCHMARK(BM_DecodeDataFrames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineToCharsData)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeIoFrames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineToCharsIo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordingMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace kestiva
+
+BENCHMARK_MAIN();

@@ -1,0 +1,134 @@
+// How evenly the sampling engine paces its requests, seen from the controller's side:
+// kestiva-sim time-stamps every request it receives. The same measurement with mbpoll polling
+// the simulator at the same interval gives a reference from an independent master.
+//
+// Counters: mean_period_error_pct, p50_dev_ms, p99_dev_ms, max_dev_ms (deviation of each
+// request from the ideal grid anchored at the first one), requests.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "link/CaptureDecoding.h"
+#include "link/ModbusMaster.h"
+#include "link/SamplingEngine.h"
+#include "link/SimProcess.h"
+#include "support/RecordingWindow.h"
+
+namespace kestiva {
+namespace {
+
+using testing::ChildProcess;
+using testing::SimProcess;
+using testing::TempProgramFolder;
+
+constexpr uint32_t kBitRate = 115200;
+constexpr uint16_t kSeconds = 10;
+
+// Times, in seconds, of the read requests in the simulator's trace.
+std::vector<double> requestTimes(const std::string& trace) {
+    std::vector<double> times;
+    static const std::regex rx(R"(\[\s*([0-9.]+)\] rx [0-9A-F]{2} 03 )");
+    std::istringstream lines(trace);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::smatch m;
+        if (std::regex_search(line, m, rx)) times.push_back(std::stod(m[1]));
+    }
+    return times;
+}
+
+void report(benchmark::State& state, const std::vector<double>& times, double cycleMs) {
+    if (times.size() < 3) {
+        state.SkipWithError("too few requests traced");
+        return;
+    }
+    const double span = times.back() - times.front();
+    const double period = span / double(times.size() - 1);
+    std::vector<double> deviations;
+    for (std::size_t i = 0; i < times.size(); ++i)
+        deviations.push_back(std::fabs(times[i] - times[0] - double(i) * cycleMs / 1000) * 1000);
+    std::sort(deviations.begin(), deviations.end());
+    auto percentile = [&](double p) {
+        return deviations[std::min(deviations.size() - 1, std::size_t(p * deviations.size()))];
+    };
+    state.counters["requests"] = double(times.size());
+    state.counters["mean_period_error_pct"] = std::fabs(period * 1000 - cycleMs) / cycleMs * 100;
+    state.counters["p50_dev_ms"] = percentile(0.50);
+    state.counters["p99_dev_ms"] = percentile(0.99);
+    state.counters["max_dev_ms"] = deviations.back();
+}
+
+void BM_EnginePacing(benchmark::State& state) {
+    const auto cycle = uint16_t(state.range(0));
+    for (auto _ : state) {
+        TempProgramFolder folder;
+        SimProcess sim({"--trace", "--bitrate", std::to_string(kBitRate)}, folder.portLink(1));
+        if (!sim.ok()) {
+            state.SkipWithError("kestiva-sim did not start");
+            return;
+        }
+        LanguageCatalogue texts(testing::testProgramFolder());
+        texts.LoadLanguageCatalogue();
+        testing::RecordingWindow window;
+        SerialLink link(folder.path());
+        ModbusMaster master(link, texts, window);
+        CommunicationSettings settings;
+        settings.portName = "COM1";
+        settings.bitRate = kBitRate;
+        settings.silentFactor = 1;
+        settings.verifiedStation = 1;
+        SessionState session;
+        SamplingEngine engine(master, settings, session, window);
+        PortContext context;
+        SamplingRequest request;
+        request.portContext = &context;
+        int32_t endState = -1;
+        request.completion = [&](int32_t s, uint32_t) { endState = s; };
+        std::vector<uint8_t> capture(kCaptureBufferSize);
+        if (engine.startDataSampling(cycle, kSeconds, request, 1, 0x100, 20, capture.data()) != 0) {
+            state.SkipWithError("start refused");
+            return;
+        }
+        engine.waitForWorker();
+        sim.stop();
+        if (endState != kSamplingFinished) state.SkipWithError("recording did not finish");
+        report(state, requestTimes(sim.log()), cycle);
+    }
+}
+
+void BM_MbpollPacing(benchmark::State& state) {
+    const int cycle = int(state.range(0));
+    for (auto _ : state) {
+        SimProcess sim({"--trace", "--bitrate", std::to_string(kBitRate)});
+        if (!sim.ok()) {
+            state.SkipWithError("kestiva-sim did not start");
+            return;
+        }
+        ChildProcess mbpoll;
+        if (!mbpoll.start("/usr/bin/mbpoll",
+                          {"-m", "rtu", "-a", "1", "-b", std::to_string(kBitRate), "-P", "none",
+                           "-t", "4", "-0", "-r", "256", "-c", "10", "-l", std::to_string(cycle),
+                           sim.devicePath()})) {
+            state.SkipWithError("mbpoll did not start");
+            return;
+        }
+        mbpoll.readAll(std::chrono::seconds(kSeconds));  // keeps its output pipe drained
+        mbpoll.stop();
+        sim.stop();
+        report(state, requestTimes(sim.log()), cycle);
+    }
+}
+
+BENCHMARK(BM_EnginePacing)->Arg(20)->Arg(50)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_MbpollPacing)->Arg(20)->Arg(50)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+}  // namespace kestiva
+
+BENCHMARK_MAIN();
