@@ -1,0 +1,233 @@
+#include "views/GraphGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestiva {
+
+namespace {
+
+constexpr int kDivisions = 20;
+constexpr int kMajorEvery = 5;
+constexpr int kIoBandCount = 16;
+
+// Far enough outside any plot to be clipped, near enough that no later arithmetic overflows.
+constexpr float kFarAway = float(1 << 30);
+
+bool inPass(int k, GridPass pass) {
+    return (k % kMajorEvery == 0) == (pass == GridPass::Major);
+}
+
+// Truncation towards zero that stays defined for values no int can hold.
+int toPixel(float v) {
+    if (v >= kFarAway) {
+        return int(kFarAway);
+    }
+    if (v > -kFarAway) {
+        return int(v);
+    }
+    return -int(kFarAway);  // very negative, or not a number
+}
+
+int toPixel(double v) {
+    if (v >= double(kFarAway)) {
+        return int(kFarAway);
+    }
+    if (v > -double(kFarAway)) {
+        return int(v);
+    }
+    return -int(kFarAway);
+}
+
+}  // namespace
+
+std::vector<int> verticalGridLines(int width, GridPass pass) {
+    std::vector<int> xs;
+    const int step = width / kDivisions;
+    // A plot narrower than 20 pixels has a zero step; it gets no lines rather than endless ones.
+    if (step <= 0) {
+        return xs;
+    }
+    for (int k = 1; k * step < width; ++k) {
+        if (inPass(k, pass)) {
+            xs.push_back(k * step);
+        }
+    }
+    return xs;
+}
+
+std::vector<int> horizontalGridLines(int height, GridPass pass) {
+    std::vector<int> ys;
+    const int step = height / kDivisions;
+    if (step <= 0) {
+        return ys;
+    }
+    // The integer step bounds the loop; the positions come from a single-precision
+    // accumulator of the exact twentieth.
+    float position = 0.0f;
+    for (int k = 1; k * step < height; ++k) {
+        position = float(double(position) + height / 20.0);
+        if (inPass(k, pass)) {
+            ys.push_back(toPixel(position));
+        }
+    }
+    return ys;
+}
+
+std::vector<int> ioBaselines(int height) {
+    std::vector<int> ys;
+    const float h = float(height);
+    for (int m = 0; m < kIoBandCount; ++m) {
+        const int level = 121 - 8 * m;
+        const float ratio = float(level) * 0.0078125f;
+        ys.push_back(toPixel(h - h * ratio));
+    }
+    return ys;
+}
+
+TraceScale::TraceScale(double lowerBound, double upperBound, int height)
+    : lower_(lowerBound),
+      range_(float(upperBound - lowerBound)),
+      height_(float(height)),
+      drawable_(range_ != 0.0f && !std::isnan(range_)) {}
+
+int TraceScale::y(double value) const {
+    const float ratio = float(value - lower_) / range_;
+    return toPixel(height_ - height_ * ratio);
+}
+
+std::vector<QPoint> multiTracePoints(std::span<const double> held, uint32_t firstIndex,
+                                     uint32_t lastIndex, double lowerBound, double upperBound,
+                                     QSize plot) {
+    std::vector<QPoint> points;
+    const TraceScale scale(lowerBound, upperBound, plot.height());
+    if (lastIndex <= firstIndex || firstIndex >= held.size() || !scale.drawable()) {
+        return points;
+    }
+    const uint32_t n = lastIndex - firstIndex;
+    // A window reaching past the samples held is drawn only as far as they go, on the scale
+    // of the whole window.
+    const size_t count = std::min<size_t>(n, held.size() - 1 - firstIndex) + 1;
+    if (count < 2) {
+        return points;
+    }
+    const float xStep = float(double(plot.width()) / double(n));
+    const double* samples = held.data() + firstIndex;
+    points.reserve(count);
+    points.emplace_back(0, scale.y(samples[0]));
+    float x = xStep;
+    for (size_t k = 1; k < count; ++k) {
+        points.emplace_back(toPixel(x), scale.y(samples[k]));
+        x += xStep;
+    }
+    return points;
+}
+
+std::vector<QPoint> ioTracePoints(std::span<const uint32_t> held, uint32_t firstIndex,
+                                  uint32_t lastIndex, double lowerBound, double upperBound,
+                                  QSize plot) {
+    std::vector<QPoint> points;
+    const TraceScale scale(lowerBound, upperBound, plot.height());
+    if (lastIndex < firstIndex || firstIndex >= held.size() || !scale.drawable()) {
+        return points;
+    }
+    // 64 bits: the window 0 .. 0xFFFFFFFF holds 2^32 samples.
+    const uint64_t n = uint64_t(lastIndex) - firstIndex + 1;
+    const size_t count = size_t(std::min<uint64_t>(n, held.size() - firstIndex));
+    const float xStep = float(double(plot.width()) / double(n));
+    const uint32_t* samples = held.data() + firstIndex;
+    points.reserve(2 * count);
+    const int y0 = scale.y(double(samples[0]));
+    points.emplace_back(0, y0);
+    points.emplace_back(toPixel(xStep), y0);
+    float a = 0.0f;
+    for (size_t k = 1; k < count; ++k) {
+        a += xStep;
+        const int y = scale.y(double(samples[k]));
+        points.emplace_back(toPixel(a), y);
+        // The segment's end is taken from the unrounded sum, so it can differ by a pixel from
+        // the next segment's start; the polyline then joins them with a short diagonal.
+        points.emplace_back(toPixel(double(a) + double(xStep)), y);
+    }
+    return points;
+}
+
+namespace {
+
+// Appends one run of vertices that share a pixel column (see collapseColumns).
+//
+// A vertical move between two vertices of one column paints the rows between them, and how it
+// treats its two end pixels depends only on its own direction and on the move before it. So
+// inside a column only three things matter: the first move (it follows the segment into the
+// column), the direction in which the last move's start is reached, and the last move (the
+// segment out of the column follows it). Every vertex in between is a joint of two vertical
+// moves and is painted whatever the directions, so the middle of the run can be replaced by
+// its extremes, visited in an order that reaches the last move's start from the same side.
+void appendColumnRun(std::span<const QPoint> run, QSize plot, std::vector<QPoint>& out) {
+    const int x = run.front().x();
+    const bool insidePlot = x >= 0 && x < plot.width() &&
+                            std::all_of(run.begin(), run.end(), [&](const QPoint& p) {
+                                return p.y() >= 0 && p.y() < plot.height();
+                            });
+    if (!insidePlot || run.size() <= 4) {
+        out.insert(out.end(), run.begin(), run.end());
+        return;
+    }
+    // Zero-length moves paint nothing and leave the rasterizer's state alone inside the plot.
+    std::vector<int> ys;
+    ys.reserve(run.size());
+    for (const QPoint& p : run) {
+        if (ys.empty() || ys.back() != p.y()) {
+            ys.push_back(p.y());
+        }
+    }
+    const size_t m = ys.size() - 1;  // moves
+    if (m <= 5) {  // nothing to gain
+        for (int y : ys) {
+            out.emplace_back(x, y);
+        }
+        return;
+    }
+    const int entry = ys[0];
+    const int first = ys[1];
+    const int lastStart = ys[m - 1];
+    const int exit = ys[m];
+    const auto [low, high] = std::minmax_element(ys.begin() + 1, ys.begin() + m);
+    const bool arrivesDownwards = ys[m - 2] < lastStart;  // from a smaller y
+    const int middle[4] = {first, arrivesDownwards ? *high : *low,
+                           arrivesDownwards ? *low : *high, lastStart};
+    out.emplace_back(x, entry);
+    for (int y : middle) {
+        if (out.back().y() != y) {
+            out.emplace_back(x, y);
+        }
+    }
+    out.emplace_back(x, exit);
+}
+
+}  // namespace
+
+std::vector<QPoint> collapseColumns(std::span<const QPoint> polyline, QSize plot) {
+    const size_t n = polyline.size();
+    if (n <= 4) {
+        return std::vector<QPoint>(polyline.begin(), polyline.end());
+    }
+    std::vector<QPoint> out;
+    out.reserve(std::min<size_t>(n, size_t(std::max(plot.width(), 1)) * 8 + 16));
+    // The first and the last segment carry the line's caps; they stay exactly as they are.
+    out.push_back(polyline[0]);
+    const size_t end = n - 1;
+    size_t i = 1;
+    while (i < end) {
+        size_t j = i + 1;
+        while (j < end && polyline[j].x() == polyline[i].x()) {
+            ++j;
+        }
+        appendColumnRun(polyline.subspan(i, j - i), plot, out);
+        i = j;
+    }
+    out.push_back(polyline[n - 1]);
+    return out;
+}
+
+}  // namespace kestiva

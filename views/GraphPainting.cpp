@@ -1,0 +1,47 @@
+#include "views/GraphPainting.h"
+
+#include "views/GraphGeometry.h"
+#include "views/TraceGraphData.h"
+
+namespace kestiva {
+
+QPen graphPen(Color color, Qt::PenStyle style) {
+    QPen pen(toQColor(color), 1, style);
+    pen.setCosmetic(true);
+    // A flat cap leaves a segment's end point to the next segment, as line drawing always did
+    // here; a square cap would add a pixel at the end of every line.
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
+void paintVerticalLines(QPainter& painter, const std::vector<int>& xs, int height,
+                        const QPen& pen) {
+    painter.setPen(pen);
+    for (int x : xs) {
+        painter.drawLine(x, 0, x, height);
+    }
+}
+
+void paintHorizontalLines(QPainter& painter, const std::vector<int>& ys, int width,
+                          const QPen& pen) {
+    painter.setPen(pen);
+    for (int y : ys) {
+        painter.drawLine(0, y, width, y);
+    }
+}
+
+void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color color,
+                PolylineMode mode, QSize plot) {
+    if (points.size() < 2) {
+        return;
+    }
+    painter.setPen(graphPen(color, Qt::SolidLine));
+    if (mode == PolylineMode::EveryVertex) {
+        painter.drawPolyline(points.data(), int(points.size()));
+        return;
+    }
+    const std::vector<QPoint> collapsed = collapseColumns(points, plot);
+    painter.drawPolyline(collapsed.data(), int(collapsed.size()));
+}
+
+}  // namespace kestiva

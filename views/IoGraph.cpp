@@ -1,0 +1,52 @@
+#include "views/IoGraph.h"
+
+#include "views/GraphGeometry.h"
+
+#include <QPainter>
+
+namespace kestiva {
+
+void renderIoGraph(const IoGraphData& graph, QImage& image, PolylineMode mode) {
+    if (image.isNull()) {
+        return;
+    }
+    const QSize plot = image.size();
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(image.rect(), toQColor(graph.backgroundColor));
+
+    // The bands replace the horizontal grid: the major pass has only vertical lines, the
+    // minor pass adds the baselines.
+    paintVerticalLines(painter, verticalGridLines(plot.width(), GridPass::Major), plot.height(),
+                       graphPen(graph.gridColor, Qt::SolidLine));
+    const QPen minor = graphPen(graph.gridColor, Qt::DotLine);
+    paintVerticalLines(painter, verticalGridLines(plot.width(), GridPass::Minor), plot.height(),
+                       minor);
+    paintHorizontalLines(painter, ioBaselines(plot.height()), plot.width(), minor);
+
+    if (!graph.hasSamples || !graph.drawEnabled) {
+        return;
+    }
+    const uint32_t traces = graph.usableTraceCount();
+    for (uint32_t i = 0; i < traces; ++i) {
+        if (!graph.traceVisible[i]) {
+            continue;
+        }
+        const std::vector<QPoint> points =
+            ioTracePoints(graph.heldSamples(i), graph.firstIndex, graph.lastIndex,
+                          graph.lowerBound[i], graph.upperBound[i], plot);
+        paintTrace(painter, points, graph.traceColor[i], mode, plot);
+    }
+}
+
+CIoGraph::CIoGraph(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CIoGraph::paintEvent(QPaintEvent*) {
+    QImage image(size(), QImage::Format_RGB32);
+    renderGraph(image);
+    QPainter(this).drawImage(0, 0, image);
+}
+
+}  // namespace kestiva

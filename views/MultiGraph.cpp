@@ -1,0 +1,53 @@
+#include "views/MultiGraph.h"
+
+#include "views/GraphGeometry.h"
+
+#include <QPainter>
+
+namespace kestiva {
+
+void renderMultiGraph(const MultiGraphData& graph, QImage& image, PolylineMode mode) {
+    if (image.isNull()) {
+        return;
+    }
+    const QSize plot = image.size();
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(image.rect(), toQColor(graph.backgroundColor));
+
+    const QPen major = graphPen(graph.gridColor, Qt::SolidLine);
+    const QPen minor = graphPen(graph.gridColor, Qt::DotLine);
+    for (const GridPass pass : {GridPass::Major, GridPass::Minor}) {
+        const QPen& pen = pass == GridPass::Major ? major : minor;
+        paintVerticalLines(painter, verticalGridLines(plot.width(), pass), plot.height(), pen);
+        paintHorizontalLines(painter, horizontalGridLines(plot.height(), pass), plot.width(),
+                             pen);
+    }
+
+    if (!graph.hasSamples || !graph.drawEnabled) {
+        return;
+    }
+    const uint32_t traces = graph.usableTraceCount();
+    for (uint32_t i = 0; i < traces; ++i) {
+        if (!graph.traceVisible[i]) {
+            continue;
+        }
+        const std::vector<QPoint> points =
+            multiTracePoints(graph.heldSamples(i), graph.firstIndex, graph.lastIndex,
+                             graph.lowerBound[i], graph.upperBound[i], plot);
+        paintTrace(painter, points, graph.traceColor[i], mode, plot);
+    }
+}
+
+CMultiGraph::CMultiGraph(QWidget* parent) : QWidget(parent) {
+    // Every pixel is painted from the off-screen image, so Qt need not erase first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CMultiGraph::paintEvent(QPaintEvent*) {
+    QImage image(size(), QImage::Format_RGB32);
+    renderGraph(image);
+    QPainter(this).drawImage(0, 0, image);
+}
+
+}  // namespace kestiva

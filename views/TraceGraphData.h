@@ -1,0 +1,141 @@
+#pragma once
+// The data both graphs hold: per-trace sample buffers with their ranges, colours and
+// visibility, and the window of sample indices that every trace shares. The page writes the
+// fields directly and then asks for a repaint; nothing here knows about widgets, so the same
+// data can be painted into an image by a program that shows no window.
+
+#include "settings/SamplingConfig.h"
+
+#include <QColor>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kestiva {
+
+constexpr Color kDefaultBackgroundColor = 0x000000;
+constexpr Color kDefaultGridColor = 0xDFDFDF;
+
+// Trace colours before a colour table is applied, by trace index modulo 8 (0x00BBGGRR).
+constexpr std::array<Color, 8> kDefaultTracePalette = {
+    0x0000FF,  // red
+    0xFF0000,  // blue
+    0x00FFFF,  // yellow
+    0x00FF00,  // green
+    0xFF00FF,  // magenta
+    0xFFFF00,  // cyan
+    0xFFA5FF,  // pink
+    0xEE82EE,  // violet
+};
+
+inline Color defaultTraceColor(uint32_t trace) {
+    return kDefaultTracePalette[trace % kDefaultTracePalette.size()];
+}
+
+// Colours are packed 0x00BBGGRR everywhere outside Qt; this is the one place they cross over.
+inline QColor toQColor(Color color) {
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
+}
+
+template <typename Sample>
+struct TraceGraphData {
+    uint32_t traceCount = 0;
+    uint32_t capacity = 0;
+    int32_t hasSamples = 0;
+    int32_t drawEnabled = 0;
+    std::vector<double> upperBound;
+    std::vector<double> lowerBound;
+    std::vector<std::vector<Sample>> samples;
+    std::vector<uint32_t> fillCount;
+    uint32_t lastIndex = 0;
+    uint32_t firstIndex = 0;
+    std::vector<Color> traceColor;
+    Color backgroundColor = kDefaultBackgroundColor;
+    Color gridColor = kDefaultGridColor;
+    std::vector<int32_t> traceVisible;
+
+    // Rebuilds every per-trace array for a new trace count and capacity. The window and
+    // drawEnabled are the caller's business.
+    void resetTraces(uint32_t traces, uint32_t newCapacity) {
+        traceCount = traces;
+        capacity = newCapacity;
+        upperBound.assign(traces, 0.0);
+        lowerBound.assign(traces, 0.0);
+        samples.assign(traces, {});
+        for (auto& buffer : samples) {
+            buffer.assign(newCapacity, Sample{});
+        }
+        fillCount.assign(traces, 0);
+        traceColor.resize(traces);
+        for (uint32_t i = 0; i < traces; ++i) {
+            traceColor[i] = defaultTraceColor(i);
+        }
+        traceVisible.assign(traces, 1);
+        backgroundColor = kDefaultBackgroundColor;
+        gridColor = kDefaultGridColor;
+        hasSamples = 0;
+    }
+
+    // Stores a value after the trace's last one; a full buffer drops its oldest value.
+    void appendSample(uint32_t trace, Sample value) {
+        hasSamples = 1;
+        if (trace >= samples.size() || trace >= fillCount.size()) {
+            return;
+        }
+        auto& buffer = samples[trace];
+        if (buffer.empty()) {
+            return;  // a zero capacity holds nothing
+        }
+        uint32_t& count = fillCount[trace];
+        if (count < buffer.size()) {
+            buffer[count++] = value;
+            return;
+        }
+        std::move(buffer.begin() + 1, buffer.end(), buffer.begin());
+        buffer.back() = value;
+        count = uint32_t(buffer.size());
+    }
+
+    // Empties every buffer; ranges, colours, visibility and window stay.
+    void clearSamples() {
+        for (auto& buffer : samples) {
+            std::fill(buffer.begin(), buffer.end(), Sample{});
+        }
+        std::fill(fillCount.begin(), fillCount.end(), 0u);
+        hasSamples = 0;
+    }
+
+    // The valid samples of a trace. Bounded by the buffer itself, so a count or capacity
+    // written carelessly by a caller can never make painting read past the storage.
+    std::span<const Sample> heldSamples(uint32_t trace) const {
+        if (trace >= samples.size() || trace >= fillCount.size()) {
+            return {};
+        }
+        const auto& buffer = samples[trace];
+        return std::span<const Sample>(buffer.data(),
+                                       std::min<size_t>(fillCount[trace], buffer.size()));
+    }
+
+    // The traces every per-trace array has room for.
+    uint32_t usableTraceCount() const {
+        size_t n = std::min<size_t>(traceCount, samples.size());
+        n = std::min({n, fillCount.size(), upperBound.size(), lowerBound.size(),
+                      traceColor.size(), traceVisible.size()});
+        return uint32_t(n);
+    }
+
+    // Bytes held by the sample buffers.
+    size_t sampleBytes() const {
+        size_t bytes = 0;
+        for (const auto& buffer : samples) {
+            bytes += buffer.capacity() * sizeof(Sample);
+        }
+        return bytes;
+    }
+};
+
+}  // namespace kestiva
