@@ -21,36 +21,7 @@ SampleTextTable::SampleTextTable(uint32_t rows, int columns, int cellBytes,
     arena_.reserve(arenaReserve);
 }
 
-unsigned char* SampleTextTable::cellAt(uint32_t row, int column) {
-    assert(row < rows_ && column >= 0 && column < columns_);
-    return cells_.get() + (std::size_t(row) * columns_ + column) * cellBytes_;
-}
-
-const unsigned char* SampleTextTable::cellAt(uint32_t row, int column) const {
-    assert(row < rows_ && column >= 0 && column < columns_);
-    return cells_.get() + (std::size_t(row) * columns_ + column) * cellBytes_;
-}
-
-std::string_view SampleTextTable::cell(uint32_t row, int column) const {
-    if (row >= rows_ || column < 0 || column >= columns_) return {};
-    const unsigned char* c = cellAt(row, column);
-    const uint8_t tag = c[cellBytes_ - 1];
-    if (tag != kOverflowTag) return {reinterpret_cast<const char*>(c), tag};
-    uint32_t offset;
-    uint16_t length;
-    std::memcpy(&offset, c, 4);
-    std::memcpy(&length, c + 4, 2);
-    return {arena_.data() + offset, length};
-}
-
-void SampleTextTable::setCell(uint32_t row, int column, std::string_view text) {
-    if (row >= rows_ || column < 0 || column >= columns_) return;
-    unsigned char* c = cellAt(row, column);
-    if (text.size() <= std::size_t(inlineCapacity())) {
-        std::memcpy(c, text.data(), text.size());
-        c[cellBytes_ - 1] = uint8_t(text.size());
-        return;
-    }
+void SampleTextTable::setOverflowCell(unsigned char* c, std::string_view text) {
     text = text.substr(0, kMaxOverflowLength);
     const uint32_t offset = uint32_t(arena_.size());
     const uint16_t length = uint16_t(text.size());

@@ -3,6 +3,7 @@
 // the graphs draw. Allocated once, at full size, per page.
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,8 +31,28 @@ public:
     uint32_t rows() const { return rows_; }
     int columns() const { return columns_; }
 
-    std::string_view cell(uint32_t row, int column) const;
-    void setCell(uint32_t row, int column, std::string_view text);
+    // Inline: a recording or a CSV file passes millions of cells through these.
+    std::string_view cell(uint32_t row, int column) const {
+        if (row >= rows_ || column < 0 || column >= columns_) return {};
+        const unsigned char* c = cellAt(row, column);
+        const uint8_t tag = c[cellBytes_ - 1];
+        if (tag != kOverflowTag) return {reinterpret_cast<const char*>(c), tag};
+        uint32_t offset;
+        uint16_t length;
+        std::memcpy(&offset, c, 4);
+        std::memcpy(&length, c + 4, 2);
+        return {arena_.data() + offset, length};
+    }
+    void setCell(uint32_t row, int column, std::string_view text) {
+        if (row >= rows_ || column < 0 || column >= columns_) return;
+        unsigned char* c = cellAt(row, column);
+        if (text.size() <= std::size_t(inlineCapacity())) {
+            copyShort(c, text.data(), text.size());
+            c[cellBytes_ - 1] = uint8_t(text.size());
+            return;
+        }
+        setOverflowCell(c, text);
+    }
 
     // Empties every cell and the overflow arena (keeping its capacity).
     void clear();
@@ -41,9 +62,36 @@ public:
 
 private:
     static constexpr uint8_t kOverflowTag = 0xFF;
-    unsigned char* cellAt(uint32_t row, int column);
-    const unsigned char* cellAt(uint32_t row, int column) const;
+    unsigned char* cellAt(uint32_t row, int column) {
+        return cells_.get() + (std::size_t(row) * columns_ + column) * cellBytes_;
+    }
+    const unsigned char* cellAt(uint32_t row, int column) const {
+        return cells_.get() + (std::size_t(row) * columns_ + column) * cellBytes_;
+    }
     int inlineCapacity() const { return cellBytes_ - 1; }
+    void setOverflowCell(unsigned char* c, std::string_view text);
+    // Copies a short text with a few fixed-size moves instead of a library call.
+    static void copyShort(unsigned char* to, const char* from, std::size_t n) {
+        if (n >= 16) {
+            std::memcpy(to, from, n);
+        } else if (n >= 8) {
+            uint64_t head, tail;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + n - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + n - 8, &tail, 8);
+        } else if (n >= 4) {
+            uint32_t head, tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + n - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + n - 4, &tail, 4);
+        } else if (n > 0) {
+            to[0] = uint8_t(from[0]);
+            to[n / 2] = uint8_t(from[n / 2]);
+            to[n - 1] = uint8_t(from[n - 1]);
+        }
+    }
 
     uint32_t rows_;
     int columns_;
