@@ -15,6 +15,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "files/FileBytes.h"
 #include "link/SampleTables.h"
@@ -59,9 +61,20 @@ void showCsvFileOpenMessage(WindowPort& window, const LanguageCatalogue& texts);
 // ⌈cycle × (count − 1) / 1000⌉ seconds, 16 bits kept: the time of a recording read from a file.
 uint16_t loadedSamplingTime(uint16_t cycle, uint32_t count);
 
-// A table to parse count rows of a monitor's file into, with the page table's cell size. It is
-// also the staging copy of the texts until the conversion commits them.
-SampleTextTable makeCsvRows(MonitorKind monitor, uint32_t count);
+// The rows parseRows reads: their texts, in a table shaped like the page's so that a successful
+// conversion takes it over whole (the staging copy of the texts), and what the value checks
+// need, noted while each field was at hand.
+struct CsvRows {
+    CsvRows(MonitorKind monitor, uint32_t count);
+
+    uint32_t count;
+    SampleTextTable texts;
+    // Data: K per row, each value field converted with the text-to-long rules.
+    std::vector<int32_t> values;
+    // Per row. Data: bit k when value k holds a "-", bit 8 + k when it holds a ".".
+    // I/O: bit k when value k is exactly "0" or "1", bit 16 + k when it is "1".
+    std::vector<uint32_t> marks;
+};
 
 class CsvReader {
 public:
@@ -88,19 +101,18 @@ public:
     // Lines ending with CR LF after the header, at most kMaxSamples.
     uint32_t countDataLines();
 
-    // Reads the header lines into header and count rows of time and item fields into rows,
+    // Reads the header lines into header and rows.count rows of K + 1 fields into rows,
     // checking the characters of every number field. progressCount follows the row. 0 or -1.
-    int parseRows(CsvHeader& header, uint32_t count, SampleTextTable& rows,
-                  SessionState& session);
+    int parseRows(CsvHeader& header, CsvRows& rows, SessionState& session);
 
     // Check the parsed values and, only when every one passed, commit them into page: its
-    // cycle, time, sample count, tables and the items of its active record. progressTotal
-    // becomes K + 2 × count; one step per item and per row of the check and of the commit,
-    // each followed by pumpMessages. 0 or -1 (page untouched).
-    int convertData(uint32_t count, const CsvHeader& header, const SampleTextTable& rows,
-                    uint16_t cycle, uint16_t time, PageRecording& page, SessionState& session);
-    int convertIo(uint32_t count, const CsvHeader& header, const SampleTextTable& rows,
-                  uint16_t cycle, uint16_t time, PageRecording& page, SessionState& session);
+    // cycle, time, sample count, tables and the items of its active record (rows gives up its
+    // texts). progressTotal becomes K + 2 × count; one step per item and per row of the check
+    // and of the commit, each followed by pumpMessages. 0 or -1 (page untouched).
+    int convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycle, uint16_t time,
+                    PageRecording& page, SessionState& session);
+    int convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle, uint16_t time,
+                  PageRecording& page, SessionState& session);
 
     // Everything after a successful open, for page (of the reader's monitor): header checks,
     // count, parse, conversion, then the file's date and end marker 2. A failure shows its
@@ -110,16 +122,25 @@ public:
 
 private:
     enum class FieldEnd { Failure, More, EndOfLine, EndOfFile };
+    // The next field: at most kCsvFieldCap bytes, valid until the next read, with the
+    // character classes found in it.
+    FieldEnd nextField(std::string_view& field, uint8_t& classes);
     FieldEnd nextField(std::string& field);
+    template <bool Data>
+    int parseFields(CsvRows& rows, SessionState& session);
     bool skipLines(uint32_t count);
     int readListLine(std::array<std::string, kItemsPerController>& fields, std::string* first);
+    void beginConversion(uint32_t steps, SessionState& session);
     void step(SessionState& session);
+    void commitTexts(CsvRows& rows, PageRecording& page, int columns, SessionState& session);
     void showCsvMessage(TextId id);
 
     WindowPort& window_;
     const LanguageCatalogue& texts_;
     MonitorKind monitor_ = kDataMonitor;
     FileBytes bytes_;
+    std::string spill_;  // a field that crosses the end of the read buffer
+    int32_t steps_ = 0;  // progressCount of the conversion; only this thread writes it
 };
 
 }  // namespace kestiva

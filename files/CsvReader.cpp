@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
-#include <vector>
+#include <utility>
 
 #include "files/CsvFile.h"
 #include "link/TextToLong.h"
@@ -10,14 +12,70 @@ namespace kestiva {
 
 namespace {
 
-// Number fields of a data file and value fields of an I/O file may hold only these; the empty
-// text passes.
-bool isSignedRealText(std::string_view text) {
-    return text.find_first_not_of("0123456789.+-") == std::string_view::npos;
+// What a byte means to the reader, so that one look at each byte finds the end of a field and
+// everything the checks ask about it.
+enum ByteClass : uint8_t {
+    kSeparator = 1,        // comma, CR, LF
+    kNotSignedReal = 2,    // outside "0123456789.+-"
+    kNotBinary = 4,        // outside "01"
+    kMinus = 8,
+    kPoint = 16,
+    kPlus = 32,
+};
+
+constexpr std::array<uint8_t, 256> kByteClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (int b = 0; b < 256; ++b) {
+        const bool digit = b >= '0' && b <= '9';
+        uint8_t c = 0;
+        if (b == ',' || b == '\r' || b == '\n') c |= kSeparator;
+        if (!digit && b != '.' && b != '+' && b != '-') c |= kNotSignedReal;
+        if (b != '0' && b != '1') c |= kNotBinary;
+        if (b == '-') c |= kMinus;
+        if (b == '.') c |= kPoint;
+        if (b == '+') c |= kPlus;
+        classes[b] = c;
+    }
+    return classes;
+}();
+
+uint8_t classesOf(std::string_view text) {
+    uint8_t found = 0;
+    for (const char c : text) found |= kByteClasses[uint8_t(c)];
+    return found;
 }
-bool isBinaryText(std::string_view text) {
-    return text.find_first_not_of("01") == std::string_view::npos;
+
+// "v,v,...,v\r\n" with sixteen values: the value part of an I/O row as the writer writes it.
+constexpr std::size_t kIoRowBytes = 2 * kIoSignalCount + 1;
+
+// Whether the kIoRowBytes bytes at p are sixteen "0" or "1" separated by commas and ended by
+// CR LF, checked eight bytes at a time.
+bool isPlainIoRow(const unsigned char* p) {
+    // After an XOR with the expected bytes ('0' at the even offsets, ',' at the odd ones, CR at
+    // offset 31) a value byte may differ in its lowest bit only, any other byte not at all.
+    static constexpr unsigned char kExpected[32] = {
+        '0', ',', '0', ',', '0', ',', '0', ',', '0', ',', '0', ',', '0', ',', '0', ',',
+        '0', ',', '0', ',', '0', ',', '0', ',', '0', ',', '0', ',', '0', ',', '0', '\r'};
+    static constexpr unsigned char kAllowed[8] = {1, 0, 1, 0, 1, 0, 1, 0};
+    uint64_t allowed;
+    std::memcpy(&allowed, kAllowed, 8);
+    uint64_t bad = 0;
+    for (int word = 0; word < 4; ++word) {
+        uint64_t bytes, expected;
+        std::memcpy(&bytes, p + 8 * word, 8);
+        std::memcpy(&expected, kExpected + 8 * word, 8);
+        bad |= (bytes ^ expected) & ~allowed;
+    }
+    return bad == 0 && p[kIoRowBytes - 1] == '\n';
 }
+
+// Eight signal bits spread into eight bytes of 0 or 1, the lowest bit first.
+constexpr std::array<std::array<uint8_t, 8>, 256> kBitBytes = [] {
+    std::array<std::array<uint8_t, 8>, 256> table{};
+    for (int bits = 0; bits < 256; ++bits)
+        for (int k = 0; k < 8; ++k) table[bits][k] = uint8_t((bits >> k) & 1);
+    return table;
+}();
 
 constexpr std::array<std::string_view, 8> kTypeNames = {"DWORD", "UDWORD", "WORD", "UWORD",
                                                          "MSB",   "UMSB",   "LSB",  "ULSB"};
@@ -40,16 +98,14 @@ double decimalReal(std::string_view text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     if (i == text.size() || text[i] == '+' || text[i] == '-') return 0.0;
     double value = 0.0;
-    const auto [end, error] =
-        std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::fixed);
-    if (error == std::errc::result_out_of_range) {
-        // Either far too large or far too small in magnitude: a long run of digits before the
-        // point decides which.
+    const auto result = std::from_chars(text.data() + i, text.data() + text.size(), value,
+                                        std::chars_format::fixed);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Far too large or far too small: digits before the point decide which.
         value = text[i] == '.' ? 0.0 : std::numeric_limits<double>::infinity();
-    } else if (error != std::errc()) {
+    } else if (result.ec != std::errc()) {
         value = 0.0;
     }
-    (void)end;
     return negative ? -value : value;
 }
 
@@ -61,11 +117,23 @@ uint16_t loadedSamplingTime(uint16_t cycle, uint32_t count) {
     return uint16_t((milliseconds + 999) / 1000);
 }
 
-SampleTextTable makeCsvRows(MonitorKind monitor, uint32_t count) {
-    // The page tables' cell sizes: data values up to 11 characters, I/O values one.
-    if (monitor == kDataMonitor) return SampleTextTable(count, kDataTextColumns, 12, 0);
-    return SampleTextTable(count, kIoTextColumns, 8, std::size_t(count) * 8);
+namespace {
+// A long file is staged in a table of the page's geometry (full capacity, the page's cell sizes:
+// data values take up to 11 characters, I/O values one, and only long times need the overflow
+// arena), which the commit swaps in; a short one in a table of its own size, copied in.
+uint32_t stagingRows(uint32_t count) {
+    return count > kSampleCapacity / 4 ? std::max(count, kSampleCapacity) : count;
 }
+}  // namespace
+
+CsvRows::CsvRows(MonitorKind monitor, uint32_t rowCount)
+    : count(rowCount),
+      texts(monitor == kDataMonitor
+                ? SampleTextTable(stagingRows(rowCount), kDataTextColumns, 12, 0)
+                : SampleTextTable(stagingRows(rowCount), kIoTextColumns, 8,
+                                  std::size_t(rowCount) * 8)),
+      values(monitor == kDataMonitor ? std::size_t(rowCount) * kDataItemCount : 0),
+      marks(rowCount, 0) {}
 
 CsvReader::CsvReader(WindowPort& window, const LanguageCatalogue& texts)
     : window_(window), texts_(texts) {}
@@ -79,30 +147,94 @@ int CsvReader::openCsv(const std::string& path, MonitorKind monitor) {
     return 0;
 }
 
-CsvReader::FieldEnd CsvReader::nextField(std::string& field) {
-    field.clear();
+CsvReader::FieldEnd CsvReader::nextField(std::string_view& field, uint8_t& classes) {
+    // A field that lies in the read buffer is handed out in place; one that crosses the
+    // buffer's end is gathered in spill_.
+    bool spilled = false;
+    std::size_t length = 0;  // bytes of the field, kept or not
+    classes = 0;
     for (;;) {
-        const int c = bytes_.get();
-        if (c < 0) return FieldEnd::Failure;
-        if (c == ',') return FieldEnd::More;
-        if (c == '\r') {
-            // The byte after a CR belongs to the separator, whatever it is.
-            const int next = bytes_.get();
-            return next <= 0 ? FieldEnd::EndOfFile : FieldEnd::EndOfLine;
+        const FileBytes::Window w = bytes_.window();
+        if (w.size == 0) return FieldEnd::Failure;
+        std::size_t i = 0;
+        uint8_t found = 0;
+        while (i < w.size) {
+            const uint8_t c = kByteClasses[w.data[i]];
+            if (c & kSeparator) break;
+            found |= c;
+            ++i;
         }
-        if (c == '\n') return FieldEnd::EndOfLine;
-        if (field.size() < kCsvFieldCap) field.push_back(char(c));
+        classes |= found;
+        length += i;
+        const char* bytes = reinterpret_cast<const char*>(w.data);
+        if (i == w.size) {
+            if (!spilled) spill_.clear();
+            spilled = true;
+            spill_.append(bytes, std::min(i, kCsvFieldCap - std::min(spill_.size(), kCsvFieldCap)));
+            bytes_.consume(i);
+            continue;
+        }
+        if (spilled) {
+            spill_.append(bytes, std::min(i, kCsvFieldCap - std::min(spill_.size(), kCsvFieldCap)));
+            field = spill_;
+        } else {
+            field = std::string_view(bytes, std::min(i, kCsvFieldCap));
+        }
+        // Bytes past the cap are dropped, and so is what they would have told the checks.
+        if (length > kCsvFieldCap) classes = classesOf(field);
+
+        const unsigned char separator = w.data[i];
+        if (separator == ',') {
+            bytes_.consume(i + 1);
+            return FieldEnd::More;
+        }
+        if (separator == '\n') {
+            bytes_.consume(i + 1);
+            return FieldEnd::EndOfLine;
+        }
+        // A CR takes the byte after it along, whatever it is; none, or a NUL, ends the file.
+        if (i + 1 < w.size) {
+            const unsigned char next = w.data[i + 1];
+            bytes_.consume(i + 2);
+            return next == 0 ? FieldEnd::EndOfFile : FieldEnd::EndOfLine;
+        }
+        if (!spilled) {
+            spill_.assign(field);
+            field = spill_;
+        }
+        bytes_.consume(i + 1);
+        return bytes_.get() <= 0 ? FieldEnd::EndOfFile : FieldEnd::EndOfLine;
     }
+}
+
+CsvReader::FieldEnd CsvReader::nextField(std::string& field) {
+    std::string_view view;
+    uint8_t classes;
+    const FieldEnd end = nextField(view, classes);
+    field.assign(end == FieldEnd::Failure ? std::string_view() : view);
+    return end;
 }
 
 bool CsvReader::skipLines(uint32_t count) {
     // Only a CR immediately followed by an LF ends a line here.
     bool afterCr = false;
     while (count > 0) {
-        const int c = bytes_.get();
-        if (c < 0) return false;
-        if (c == '\n' && afterCr) --count;
-        afterCr = c == '\r';
+        const FileBytes::Window w = bytes_.window();
+        if (w.size == 0) return false;
+        std::size_t i = 0;
+        while (count > 0) {
+            const void* hit = std::memchr(w.data + i, '\n', w.size - i);
+            if (!hit) break;
+            const std::size_t at = std::size_t(static_cast<const unsigned char*>(hit) - w.data);
+            if (at > 0 ? w.data[at - 1] == '\r' : afterCr) --count;
+            i = at + 1;
+        }
+        if (count == 0) {
+            bytes_.consume(i);
+            return true;
+        }
+        afterCr = w.data[w.size - 1] == '\r';
+        bytes_.consume(w.size);
     }
     return true;
 }
@@ -110,6 +242,8 @@ bool CsvReader::skipLines(uint32_t count) {
 int CsvReader::readHeaderField(int line, int field, std::string& text) {
     text.clear();
     if (!bytes_.isOpen() || line < 1 || field < 1) return -1;
+    // Counting lines from the file's start puts the position where stepping back from inside
+    // the line to its start would.
     bytes_.seek(0);
     if (!skipLines(uint32_t(line - 1))) return -1;
     for (int f = 1;; ++f) {
@@ -157,12 +291,20 @@ uint32_t CsvReader::countDataLines() {
     bytes_.seek(0);
     if (!skipLines(monitor_ == kDataMonitor ? 6 : 5)) return 0;
     uint32_t count = 0;
-    bool afterCr = false;
+    bool afterCr = false;  // the line start follows an LF
     while (count < kMaxSamples) {
-        const int c = bytes_.get();
-        if (c < 0) break;
-        if (c == '\n' && afterCr) ++count;
-        afterCr = c == '\r';
+        const FileBytes::Window w = bytes_.window();
+        if (w.size == 0) break;
+        std::size_t i = 0;
+        while (count < kMaxSamples) {
+            const void* hit = std::memchr(w.data + i, '\n', w.size - i);
+            if (!hit) break;
+            const std::size_t at = std::size_t(static_cast<const unsigned char*>(hit) - w.data);
+            if (at > 0 ? w.data[at - 1] == '\r' : afterCr) ++count;
+            i = at + 1;
+        }
+        afterCr = w.data[w.size - 1] == '\r';
+        bytes_.consume(w.size);
     }
     return count;
 }
@@ -183,14 +325,16 @@ int CsvReader::readListLine(std::array<std::string, kItemsPerController>& fields
     return 0;
 }
 
-int CsvReader::parseRows(CsvHeader& header, uint32_t count, SampleTextTable& rows,
-                         SessionState& session) {
+int CsvReader::parseRows(CsvHeader& header, CsvRows& rows, SessionState& session) {
     header = CsvHeader{};
     if (!bytes_.isOpen()) return -1;
     const bool data = monitor_ == kDataMonitor;
     const int itemCount = csvItemCount(monitor_);
     header.itemCount = uint8_t(itemCount);
-    if (count > rows.rows() || rows.columns() < itemCount + 1) return -1;
+    const uint32_t count = rows.count;
+    if (count > rows.texts.rows() || rows.texts.columns() < itemCount + 1 ||
+        rows.marks.size() < count || (data && rows.values.size() < std::size_t(count) * itemCount))
+        return -1;
 
     bytes_.seek(0);
     if (!skipLines(2)) return -1;
@@ -199,48 +343,168 @@ int CsvReader::parseRows(CsvHeader& header, uint32_t count, SampleTextTable& row
         if (readListLine(header.scaleTexts, nullptr) != 0) return -1;
         if (readListLine(header.units, nullptr) != 0) return -1;
         for (int k = 0; k < itemCount; ++k)
-            if (!isSignedRealText(header.scaleTexts[k])) return -1;
+            if (classesOf(header.scaleTexts[k]) & kNotSignedReal) return -1;
     } else if (!skipLines(2)) {
         return -1;
     }
     if (readListLine(header.names, &header.timeTitle) != 0) return -1;
 
-    // Each row is the next K + 1 fields, wherever the line breaks fall.
-    std::string field;
-    field.reserve(kCsvFieldCap);
-    for (uint32_t row = 0; row < count; ++row) {
-        for (int column = 0; column <= itemCount; ++column) {
-            if (nextField(field) == FieldEnd::Failure) return -1;
-            // The time field of an I/O file is not examined.
-            const bool allowed =
-                data ? isSignedRealText(field) : column == 0 || isBinaryText(field);
-            if (!allowed) return -1;
-            rows.setCell(row, column, field);
+    return data ? parseFields<true>(rows, session) : parseFields<false>(rows, session);
+}
+
+// Each row is the next K + 1 fields, wherever the line breaks fall. A field is read in place
+// while it and its separator lie inside the read buffer (nearly always), through nextField when
+// it reaches the buffer's end.
+template <bool Data>
+int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
+    constexpr int kItems = Data ? kDataItemCount : kIoSignalCount;
+    // The time field of an I/O file is not examined.
+    constexpr uint8_t kForbidden = Data ? kNotSignedReal : kNotBinary;
+    FileBytes::Window w = bytes_.window();
+    std::size_t at = 0;  // position in w
+    std::string_view field;
+    uint8_t classes = 0;
+    // A data value of plain digits (after one leading "-") gathered on the way.
+    uint64_t digits = 0;
+    bool negative = false;
+
+    const auto readField = [&]() __attribute__((always_inline)) -> bool {
+        const unsigned char* start = w.data + at;
+        const unsigned char* end = w.data + w.size;
+        const unsigned char* p = start;
+        uint8_t found = 0;
+        uint8_t c = 0;
+        if constexpr (Data) {
+            digits = 0;
+            negative = p < end && *p == '-';
+            if (negative) {
+                found = kMinus;
+                ++p;
+            }
+            uint8_t rest = 0;
+            while (p < end && !((c = kByteClasses[*p]) & kSeparator)) {
+                rest |= c;
+                digits = digits * 10 + unsigned(*p - '0');
+                ++p;
+            }
+            found |= rest;
+            // Anything but plain digits, or too many for the gathered value, is converted
+            // from the text instead.
+            const std::size_t count = std::size_t(p - start) - (negative ? 1 : 0);
+            if ((rest & (kNotSignedReal | kPlus | kPoint | kMinus)) || count == 0 || count > 9)
+                digits = ~uint64_t(0);
+        } else {
+            while (p < end && !((c = kByteClasses[*p]) & kSeparator)) {
+                found |= c;
+                ++p;
+            }
         }
-        session.progressCount.store(int32_t(row + 1));
+        const std::size_t length = std::size_t(p - start);
+        if (p + 1 < end && length <= kCsvFieldCap) {
+            field = std::string_view(reinterpret_cast<const char*>(start), length);
+            classes = found;
+            at += length + (*p == '\r' ? 2 : 1);  // a CR takes the next byte along
+            return true;
+        }
+        bytes_.consume(at);
+        digits = ~uint64_t(0);
+        const bool ok = nextField(field, classes) != FieldEnd::Failure;
+        // field may live in the buffer that the next window refills: copy it first.
+        if (ok && field.data() != spill_.data()) {
+            spill_.assign(field);
+            field = spill_;
+        }
+        w = bytes_.window();
+        at = 0;
+        return ok;
+    };
+
+    for (uint32_t row = 0; row < rows.count; ++row) {
+        if (!readField()) return -1;
+        if (Data && (classes & kNotSignedReal)) return -1;
+        rows.texts.setCell(row, 0, field);
+        uint32_t marks = 0;
+        if constexpr (!Data) {
+            // The usual I/O row, sixteen single "0" or "1" fields ending in CR LF, is
+            // recognised in one go; anything else is read field by field below.
+            if (at + kIoRowBytes <= w.size && isPlainIoRow(w.data + at)) {
+                const unsigned char* values = w.data + at;
+                for (int k = 0; k < kItems; ++k) {
+                    const char* value = reinterpret_cast<const char*>(values + 2 * k);
+                    rows.texts.setCell(row, k + 1, std::string_view(value, 1));
+                    marks |= (1u << k) | (uint32_t(*value == '1') << (16 + k));
+                }
+                at += kIoRowBytes;
+                rows.marks[row] = marks;
+                session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);
+                continue;
+            }
+        }
+        for (int k = 0; k < kItems; ++k) {
+            if (!readField()) return -1;
+            if (classes & kForbidden) return -1;
+            rows.texts.setCell(row, k + 1, field);
+            if constexpr (Data) {
+                if (classes & kMinus) marks |= 1u << k;
+                if (classes & kPoint) marks |= 1u << (8 + k);
+                int32_t value;
+                if (digits != ~uint64_t(0))
+                    value = negative ? -int32_t(digits) : int32_t(digits);
+                else
+                    value = textToLong(field);
+                rows.values[std::size_t(row) * kItems + k] = value;
+            } else if (field.size() == 1) {
+                marks |= (1u << k) | (field[0] == '1' ? 1u << (16 + k) : 0u);
+            }
+        }
+        rows.marks[row] = marks;
+        session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);
     }
+    bytes_.consume(at);
     return 0;
 }
 
+void CsvReader::beginConversion(uint32_t steps, SessionState& session) {
+    session.progressTotal.store(int32_t(steps));
+    steps_ = 0;
+    session.progressCount.store(0);
+    window_.showProgress();
+}
+
 void CsvReader::step(SessionState& session) {
-    session.progressCount.fetch_add(1);
+    session.progressCount.store(++steps_, std::memory_order_relaxed);
     window_.pumpMessages();
 }
 
-int CsvReader::convertData(uint32_t count, const CsvHeader& header, const SampleTextTable& rows,
-                           uint16_t cycle, uint16_t time, PageRecording& page,
-                           SessionState& session) {
+// The staged texts become the page's: taken over whole when the table has the page's shape.
+void CsvReader::commitTexts(CsvRows& rows, PageRecording& page, int columns,
+                            SessionState& session) {
+    if (rows.texts.rows() == page.texts.rows() && rows.texts.columns() == page.texts.columns()) {
+        std::swap(page.texts, rows.texts);
+        for (uint32_t row = 0; row < rows.count; ++row) step(session);
+        return;
+    }
+    page.texts.clear();
+    for (uint32_t row = 0; row < rows.count; ++row) {
+        for (int column = 0; column < columns; ++column)
+            page.texts.setCell(row, column, rows.texts.cell(row, column));
+        step(session);
+    }
+}
+
+int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
+                           uint16_t time, PageRecording& page, SessionState& session) {
     constexpr int kItems = kDataItemCount;
-    if (page.kind != kDataMonitor || count == 0 || count > rows.rows() ||
-        count > page.texts.rows() || rows.columns() < kItems + 1)
+    const uint32_t count = rows.count;
+    if (page.kind != kDataMonitor || count == 0 || count > page.texts.rows() ||
+        rows.values.size() < std::size_t(count) * kItems || rows.marks.size() < count)
         return -1;
-    session.progressTotal.store(int32_t(kItems + 2 * count));
-    session.progressCount.store(0);
-    window_.showProgress();
+    beginConversion(kItems + 2 * count, session);
 
     std::array<bool, kItems> enabled{};
     std::array<int, kItems> codes{};
     std::array<double, kItems> scales{};
+    uint32_t enabledBits = 0, unsignedBits = 0;
     for (int k = 0; k < kItems; ++k) {
         enabled[k] = !header.names[k].empty() && !header.typeNames[k].empty() &&
                      !header.scaleTexts[k].empty() && !header.units[k].empty();
@@ -248,23 +512,22 @@ int CsvReader::convertData(uint32_t count, const CsvHeader& header, const Sample
             codes[k] = typeCodeOf(header.typeNames[k]);
             if (codes[k] < 0) return -1;
             scales[k] = decimalReal(header.scaleTexts[k]);
-            // Every value is shown multiplied by its scale, and the graph's range is widened
-            // by one scale unit: only a finite positive scale gives a drawable range.
+            // Every value is shown multiplied by its scale, and the graph's range is widened by
+            // one scale unit: only a finite positive scale gives a drawable range.
             if (!(scales[k] > 0.0) || !std::isfinite(scales[k])) return -1;
+            enabledBits |= 1u << k;
+            if (isUnsignedType(codes[k])) unsignedBits |= 1u << k;
         }
         step(session);
     }
 
-    // Check pass: the values go to a staging table; the page is not touched before all passed.
-    std::vector<int32_t> staged(std::size_t(count) * kItems, 0);
+    // Check pass: a "-" in an unsigned column or a "." in any enabled one fails the read. The
+    // values, already converted while parsing, become the staged raw table in place.
     for (uint32_t row = 0; row < count; ++row) {
-        for (int k = 0; k < kItems; ++k) {
-            if (!enabled[k]) continue;
-            const std::string_view value = rows.cell(row, k + 1);
-            if (isUnsignedType(codes[k]) && value.find('-') != std::string_view::npos) return -1;
-            if (value.find('.') != std::string_view::npos) return -1;
-            staged[std::size_t(row) * kItems + k] = textToLong(value);
-        }
+        const uint32_t marks = rows.marks[row];
+        if ((marks & unsignedBits) != 0 || ((marks >> 8) & enabledBits) != 0) return -1;
+        for (int k = 0; k < kItems; ++k)
+            if (!enabled[k]) rows.values[std::size_t(row) * kItems + k] = 0;
         step(session);
     }
 
@@ -283,41 +546,35 @@ int CsvReader::convertData(uint32_t count, const CsvHeader& header, const Sample
         item.scaleText = header.scaleTexts[k];
         item.unit = header.units[k];
     }
-    page.texts.clear();
-    for (uint32_t row = 0; row < count; ++row) {
-        for (int column = 0; column <= kItems; ++column)
-            page.texts.setCell(row, column, rows.cell(row, column));
-        step(session);
-    }
-    std::copy(staged.begin(), staged.end(), page.rawData.begin());
+    std::copy_n(rows.values.begin(), std::size_t(count) * kItems, page.rawData.begin());
+    commitTexts(rows, page, kItems + 1, session);
     return 0;
 }
 
-int CsvReader::convertIo(uint32_t count, const CsvHeader& header, const SampleTextTable& rows,
-                         uint16_t cycle, uint16_t time, PageRecording& page,
-                         SessionState& session) {
+int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle, uint16_t time,
+                         PageRecording& page, SessionState& session) {
     constexpr int kSignals = kIoSignalCount;
-    if (page.kind != kIoMonitor || count == 0 || count > rows.rows() ||
-        count > page.texts.rows() || rows.columns() < kSignals + 1)
+    const uint32_t count = rows.count;
+    if (page.kind != kIoMonitor || count == 0 || count > page.texts.rows() ||
+        rows.marks.size() < count)
         return -1;
-    session.progressTotal.store(int32_t(kSignals + 2 * count));
-    session.progressCount.store(0);
-    window_.showProgress();
+    beginConversion(kSignals + 2 * count, session);
 
-    std::array<bool, kSignals> enabled{};
+    uint32_t enabledBits = 0;
     for (int k = 0; k < kSignals; ++k) {
-        enabled[k] = !header.names[k].empty();
+        if (!header.names[k].empty()) enabledBits |= 1u << k;
         step(session);
     }
 
+    // Check pass: an enabled signal's value must be exactly "0" or "1".
     std::vector<uint8_t> staged(std::size_t(count) * kSignals, 0);
     for (uint32_t row = 0; row < count; ++row) {
-        for (int k = 0; k < kSignals; ++k) {
-            if (!enabled[k]) continue;
-            const std::string_view value = rows.cell(row, k + 1);
-            if (value != "0" && value != "1") return -1;
-            staged[std::size_t(row) * kSignals + k] = uint8_t(value[0] - '0');
-        }
+        const uint32_t marks = rows.marks[row];
+        if ((marks & enabledBits) != enabledBits) return -1;
+        const uint32_t ones = (marks >> 16) & enabledBits;
+        uint8_t* bits = staged.data() + std::size_t(row) * kSignals;
+        std::memcpy(bits, kBitBytes[ones & 0xFF].data(), 8);
+        std::memcpy(bits + 8, kBitBytes[ones >> 8].data(), 8);
         step(session);
     }
 
@@ -326,16 +583,12 @@ int CsvReader::convertIo(uint32_t count, const CsvHeader& header, const SampleTe
     page.sampleCount = count;
     for (int k = 0; k < kSignals; ++k) {
         DataItem& item = page.active.items[k];
-        item.enabled = enabled[k] ? 1 : 0;
-        if (enabled[k]) item.name = header.names[k];
-    }
-    page.texts.clear();
-    for (uint32_t row = 0; row < count; ++row) {
-        for (int column = 0; column <= kSignals; ++column)
-            page.texts.setCell(row, column, rows.cell(row, column));
-        step(session);
+        const bool enabled = (enabledBits >> k) & 1u;
+        item.enabled = enabled ? 1 : 0;
+        if (enabled) item.name = header.names[k];
     }
     std::copy(staged.begin(), staged.end(), page.rawIo.begin());
+    commitTexts(rows, page, kSignals + 1, session);
     return 0;
 }
 
@@ -368,13 +621,12 @@ int CsvReader::readRecording(PageRecording& page, SessionState& session) {
     session.progressTotal.store(int32_t(count));
     const uint16_t time = loadedSamplingTime(cycle, count);
     CsvHeader header;
-    SampleTextTable rows = makeCsvRows(monitor_, count);
-    int result = parseRows(header, count, rows, session);
+    CsvRows rows(monitor_, count);
+    int result = parseRows(header, rows, session);
     if (result == 0) {
         session.setPhase(kPhaseCsvReadConversion);
-        result = monitor_ == kDataMonitor
-                     ? convertData(count, header, rows, cycle, time, page, session)
-                     : convertIo(count, header, rows, cycle, time, page, session);
+        result = monitor_ == kDataMonitor ? convertData(header, rows, cycle, time, page, session)
+                                          : convertIo(header, rows, cycle, time, page, session);
     }
     if (result != 0) {
         showCsvMessage(text::MSG_CSV_INVALIDDATA);

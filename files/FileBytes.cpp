@@ -1,5 +1,6 @@
 #include "files/FileBytes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +19,13 @@ bool FileBytes::open(const std::string& path) {
         return false;
     }
     fd_ = fd;
-    if (!buffer_) buffer_.reset(new unsigned char[kBufferBytes]);
+    // One byte more than the file, so that its end is seen without a second read.
+    const std::size_t wanted = std::clamp<std::size_t>(std::size_t(st.st_size) + 1, 4096,
+                                                       kMaxBufferBytes);
+    if (wanted > capacity_ || wanted < capacity_ / 4) {
+        buffer_.reset(new unsigned char[wanted]);
+        capacity_ = wanted;
+    }
     start_ = 0;
     length_ = 0;
     index_ = 0;
@@ -43,18 +50,18 @@ void FileBytes::seek(uint64_t position) {
     index_ = 0;
 }
 
-int FileBytes::refill() {
-    if (fd_ < 0) return -1;
+bool FileBytes::fill() {
+    if (fd_ < 0) return false;
     start_ += length_;
     length_ = 0;
     index_ = 0;
     ssize_t got;
     do {
-        got = ::pread(fd_, buffer_.get(), kBufferBytes, off_t(start_));
+        got = ::pread(fd_, buffer_.get(), capacity_, off_t(start_));
     } while (got < 0 && errno == EINTR);
-    if (got <= 0) return -1;
+    if (got <= 0) return false;
     length_ = std::size_t(got);
-    return buffer_[index_++];
+    return true;
 }
 
 bool writeAll(int fd, const char* data, std::size_t size) {

@@ -1,6 +1,6 @@
 #pragma once
-// A file read one byte at a time by the CSV parser, through a large buffer so that a
-// 150,001-line file costs a handful of system calls.
+// A file read byte by byte by the CSV parser, through a buffer that holds a whole recording so
+// that a 150,001-line file costs a handful of system calls and is read from the disk cache once.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,18 +24,34 @@ public:
 
     // The next byte, or -1 at the end of the file (or on a read error).
     int get() {
-        if (index_ < length_) return buffer_[index_++];
-        return refill();
+        if (index_ < length_ || fill()) return buffer_[index_++];
+        return -1;
     }
+    // The buffered bytes from the position on, refilled when none are left; size 0 at the end
+    // of the file. Valid until the next get, window or seek.
+    struct Window {
+        const unsigned char* data;
+        std::size_t size;
+    };
+    Window window() {
+        if (index_ == length_) fill();
+        return {buffer_.get() + index_, length_ - index_};
+    }
+    // Moves the position over n bytes of the current window.
+    void consume(std::size_t n) { index_ += n; }
     uint64_t position() const { return start_ + index_; }
     void seek(uint64_t position);
 
 private:
-    int refill();
+    // Reads the bytes after the buffer into it. false at the end of the file.
+    bool fill();
 
-    static constexpr std::size_t kBufferBytes = 256 * 1024;
+    // A file up to this size is read whole, once, however often the reader goes back to its
+    // start; a larger one in pieces of this size.
+    static constexpr std::size_t kMaxBufferBytes = 32 * 1024 * 1024;
     int fd_ = -1;
     std::unique_ptr<unsigned char[]> buffer_;
+    std::size_t capacity_ = 0;
     uint64_t start_ = 0;      // file offset of buffer_[0]
     std::size_t length_ = 0;  // valid bytes in buffer_
     std::size_t index_ = 0;   // next byte in buffer_

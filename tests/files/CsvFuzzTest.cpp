@@ -7,6 +7,7 @@
 #include <chrono>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "files/CsvFile.h"
 #include "FilesTestSupport.h"
@@ -95,14 +96,17 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
                               : std::filesystem::temp_directory_path());
     SessionState session;
     PageRecording pages[2] = {PageRecording(kDataMonitor), PageRecording(kIoMonitor)};
-    testing::fillDataRecording(pages[kDataMonitor], 12, /*thirdEnabled=*/false);
-    testing::fillIoRecording(pages[kIoMonitor], 12);
-    std::string seeds[2];
-    for (int kind : {kDataMonitor, kIoMonitor}) {
-        RecordingWindow w;
-        const std::string path = scratch.file("seed.csv");
-        ASSERT_EQ(writeCsv(path, pages[kind], session, w, texts.get()), 0);
-        seeds[kind] = readBytes(path);
+    // Two seeds per monitor: one with items or signals disabled, one with all in use.
+    std::vector<std::string> seeds[2];
+    for (bool all : {false, true}) {
+        testing::fillDataRecording(pages[kDataMonitor], 12, /*thirdEnabled=*/all);
+        testing::fillIoRecording(pages[kIoMonitor], 12, /*allEnabled=*/all);
+        for (int kind : {kDataMonitor, kIoMonitor}) {
+            RecordingWindow w;
+            const std::string path = scratch.file("seed.csv");
+            ASSERT_EQ(writeCsv(path, pages[kind], session, w, texts.get()), 0);
+            seeds[kind].push_back(readBytes(path));
+        }
     }
 
     Mutator mutator(20240131);
@@ -112,7 +116,8 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
     for (; tried < 20000 && std::chrono::steady_clock::now() < deadline; ++tried) {
         const MonitorKind kind = MonitorKind(tried % 2);
         // Now and then a file of the other monitor, which must be refused at once.
-        const std::string input = mutator.mutate(seeds[tried % 7 == 0 ? 1 - kind : kind]);
+        const std::string input =
+            mutator.mutate(seeds[tried % 7 == 0 ? 1 - kind : kind][(tried / 2) % 2]);
         writeBytes(path, input);
         PageRecording& page = pages[kind];
         const Snapshot before(page);

@@ -136,6 +136,53 @@ TEST_F(CsvReaderTest, CompleteIoRecordingRoundTripsWithItsDisabledSignals) {
     EXPECT_TRUE(testing::sameBytes(write(kIoMonitor, "second.csv"), first));
 }
 
+TEST_F(CsvReaderTest, FullIoRecordingRoundTrips) {
+    testing::fillIoRecording(*ioPage, 3001, /*allEnabled=*/true);
+    const std::string first = write(kIoMonitor, "first.csv");
+    const std::vector<uint8_t> raw(ioPage->rawIo.begin(), ioPage->rawIo.begin() + 3001 * 16);
+    ioPage->texts.clear();
+    std::fill(ioPage->rawIo.begin(), ioPage->rawIo.end(), 7);
+    ASSERT_EQ(read(first, kIoMonitor, window), 0);
+    EXPECT_EQ(ioPage->sampleCount, 3001u);
+    EXPECT_EQ(std::vector<uint8_t>(ioPage->rawIo.begin(), ioPage->rawIo.begin() + 3001 * 16),
+              raw);
+    EXPECT_TRUE(testing::sameBytes(write(kIoMonitor, "second.csv"), first));
+}
+
+// Rows with sixteen single values are read in one go; the same values spread differently over
+// the lines must give the same recording.
+TEST_F(CsvReaderTest, IoRowsGiveTheSameValuesHoweverTheyAreBroken) {
+    std::string names = "Time[ms]";
+    for (int k = 1; k <= 16; ++k) names += ",S" + std::to_string(k);
+    const std::string header = "d,V100,IO\r\n30,0\r\n1" + std::string(16, ',') + "\r\nms" +
+                               std::string(16, ',') + "\r\n" + names + "\r\n";
+    std::string plain = header, broken = header;
+    for (int j = 0; j < 40; ++j) {
+        std::string values;
+        for (int k = 0; k < 16; ++k) values += std::string(k ? "," : "") + char('0' + (j * 7 + k) % 3 % 2);
+        plain += std::to_string(j * 30) + "," + values + "\r\n";
+        // The same fields with a lone LF inside and a CR that swallows a comma.
+        std::string odd = values;
+        odd[5] = '\n';
+        odd.replace(11, 1, "\r,");
+        broken += std::to_string(j * 30) + "," + odd + "\r\n";
+    }
+    ASSERT_EQ(read(plain, kIoMonitor, window), 0);
+    const std::vector<uint8_t> expected(ioPage->rawIo.begin(), ioPage->rawIo.begin() + 40 * 16);
+    const std::string written = write(kIoMonitor, "plain.csv");
+    ASSERT_EQ(read(broken, kIoMonitor, window), 0);
+    EXPECT_EQ(std::vector<uint8_t>(ioPage->rawIo.begin(), ioPage->rawIo.begin() + 40 * 16),
+              expected);
+    EXPECT_TRUE(testing::sameBytes(write(kIoMonitor, "broken.csv"), written));
+    // A "2" inside an otherwise plain row is still refused.
+    RecordingWindow w;
+    std::string bad = plain;
+    bad[bad.rfind("1170,") + 5 + 2 * 4] = '2';  // the fifth value of the last row
+    EXPECT_EQ(read(bad, kIoMonitor, w), -1);
+    ASSERT_EQ(w.messages().size(), 1u);
+    EXPECT_EQ(w.messages()[0].text, "MSG_CSV_INVALIDDATA");
+}
+
 TEST_F(CsvReaderTest, ADisabledDataItemReadsBackDisabled) {
     testing::fillDataRecording(*dataPage, 10, /*thirdEnabled=*/false);
     const std::string first = write(kDataMonitor, "first.csv");

@@ -123,12 +123,12 @@ inline void fillDataRecording(PageRecording& page, uint32_t rows, bool thirdEnab
     }
 }
 
-// rows samples of an I/O recording with every third signal disabled.
-inline void fillIoRecording(PageRecording& page, uint32_t rows) {
+// rows samples of an I/O recording with every third signal disabled, or all enabled.
+inline void fillIoRecording(PageRecording& page, uint32_t rows, bool allEnabled = false) {
     page.active.name = "CTL-IO";
     for (int k = 0; k < 16; ++k) {
         page.active.items[k] = DataItem{};
-        if (k % 3 == 2) continue;
+        if (k % 3 == 2 && !allEnabled) continue;
         page.active.items[k].name = "Signal" + std::to_string(k + 1);
         page.active.items[k].enabled = 1;
         page.active.items[k].bit = uint8_t(k);
