@@ -1,12 +1,11 @@
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <utility>
 
 #include "files/CsvFile.h"
 #include "link/TextToLong.h"
+#include "settings/NumberText.h"
 
 namespace kestiva {
 
@@ -23,18 +22,20 @@ enum ByteClass : uint8_t {
     kPlus = 32,
 };
 
-constexpr std::array<uint8_t, 256> kByteClasses = [] {
+// The character sets come from the number-text rules, so that the two never disagree.
+const std::array<uint8_t, 256> kByteClasses = [] {
     std::array<uint8_t, 256> classes{};
     for (int b = 0; b < 256; ++b) {
-        const bool digit = b >= '0' && b <= '9';
-        uint8_t c = 0;
-        if (b == ',' || b == '\r' || b == '\n') c |= kSeparator;
-        if (!digit && b != '.' && b != '+' && b != '-') c |= kNotSignedReal;
-        if (b != '0' && b != '1') c |= kNotBinary;
-        if (b == '-') c |= kMinus;
-        if (b == '.') c |= kPoint;
-        if (b == '+') c |= kPlus;
-        classes[b] = c;
+        const char c = char(b);
+        const std::string_view one(&c, 1);
+        uint8_t found = 0;
+        if (c == ',' || c == '\r' || c == '\n') found |= kSeparator;
+        if (IsSignedRealText(one) != 0) found |= kNotSignedReal;
+        if (IsBinaryText(one) != 0) found |= kNotBinary;
+        if (c == '-') found |= kMinus;
+        if (c == '.') found |= kPoint;
+        if (c == '+') found |= kPlus;
+        classes[b] = found;
     }
     return classes;
 }();
@@ -77,36 +78,18 @@ constexpr std::array<std::array<uint8_t, 8>, 256> kBitBytes = [] {
     return table;
 }();
 
-constexpr std::array<std::string_view, 8> kTypeNames = {"DWORD", "UDWORD", "WORD", "UWORD",
-                                                         "MSB",   "UMSB",   "LSB",  "ULSB"};
-
-// The code of a data-type name, or -1.
-int typeCodeOf(std::string_view name) {
-    for (std::size_t code = 0; code < kTypeNames.size(); ++code)
-        if (kTypeNames[code] == name) return int(code);
-    return -1;
-}
-
-// Codes 1, 3, 5 and 7 are the unsigned forms.
-bool isUnsignedType(int code) { return code % 2 == 1; }
-
-// A decimal real number read as far as it goes, as the C library reads one: an optional sign,
-// digits with at most one point; nothing readable gives 0, a value too large gives infinity.
-double decimalReal(std::string_view text) {
+// A scale text read as a decimal real number as far as it goes: an optional sign, then digits
+// and points; nothing readable gives 0. false when the number is out of a double's range.
+bool scaleOf(std::string_view text, double& scale) {
     std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size() || text[i] == '+' || text[i] == '-') return 0.0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) i = 1;
+    const std::size_t end = text.find_first_not_of("0123456789.", i);
+    const std::string_view number = text.substr(i, end == std::string_view::npos ? end : end - i);
     double value = 0.0;
-    const auto result = std::from_chars(text.data() + i, text.data() + text.size(), value,
-                                        std::chars_format::fixed);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Far too large or far too small: digits before the point decide which.
-        value = text[i] == '.' ? 0.0 : std::numeric_limits<double>::infinity();
-    } else if (result.ec != std::errc()) {
-        value = 0.0;
-    }
-    return negative ? -value : value;
+    if (!number.empty() && ParseReal(number, value) != 0) return false;
+    scale = negative ? -value : value;
+    return true;
 }
 
 }  // namespace
@@ -343,7 +326,7 @@ int CsvReader::parseRows(CsvHeader& header, CsvRows& rows, SessionState& session
         if (readListLine(header.scaleTexts, nullptr) != 0) return -1;
         if (readListLine(header.units, nullptr) != 0) return -1;
         for (int k = 0; k < itemCount; ++k)
-            if (classesOf(header.scaleTexts[k]) & kNotSignedReal) return -1;
+            if (IsSignedRealText(header.scaleTexts[k]) != 0) return -1;
     } else if (!skipLines(2)) {
         return -1;
     }
@@ -502,21 +485,21 @@ int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycl
     beginConversion(kItems + 2 * count, session);
 
     std::array<bool, kItems> enabled{};
-    std::array<int, kItems> codes{};
+    std::array<int32_t, kItems> codes{};
     std::array<double, kItems> scales{};
     uint32_t enabledBits = 0, unsignedBits = 0;
     for (int k = 0; k < kItems; ++k) {
         enabled[k] = !header.names[k].empty() && !header.typeNames[k].empty() &&
                      !header.scaleTexts[k].empty() && !header.units[k].empty();
         if (enabled[k]) {
-            codes[k] = typeCodeOf(header.typeNames[k]);
-            if (codes[k] < 0) return -1;
-            scales[k] = decimalReal(header.scaleTexts[k]);
+            if (ParseTypeName(header.typeNames[k], codes[k]) != 0) return -1;
             // Every value is shown multiplied by its scale, and the graph's range is widened by
             // one scale unit: only a finite positive scale gives a drawable range.
-            if (!(scales[k] > 0.0) || !std::isfinite(scales[k])) return -1;
+            if (!scaleOf(header.scaleTexts[k], scales[k]) || !(scales[k] > 0.0) ||
+                !std::isfinite(scales[k]))
+                return -1;
             enabledBits |= 1u << k;
-            if (isUnsignedType(codes[k])) unsignedBits |= 1u << k;
+            if (!dataTypeIsSigned(codes[k])) unsignedBits |= 1u << k;
         }
         step(session);
     }

@@ -343,6 +343,14 @@ TEST_F(CsvReaderTest, AcceptedOddities) {
     // The texts are kept as written.
     EXPECT_EQ(dataPage->texts.cell(0, 2), "-2");
     EXPECT_EQ(dataPage->active.items[1].enabled, 0);
+
+    // A scale is read as far as it is a number; its text is kept as written.
+    ASSERT_EQ(read(replaced(replaced(data, "0.01", "+.5"), ",0.1,", ",2.5.1,"), kDataMonitor,
+                   window),
+              0);
+    EXPECT_DOUBLE_EQ(dataPage->active.items[0].scale, 0.5);
+    EXPECT_EQ(dataPage->active.items[0].scaleText, "+.5");
+    EXPECT_DOUBLE_EQ(dataPage->active.items[1].scale, 2.5);
 }
 
 TEST_F(CsvReaderTest, TimeIsRecomputedFromTheLineCount) {
