@@ -25,7 +25,8 @@ struct MultiGraphData : TraceGraphData<double> {
 };
 
 // Paints the graph into `image` (its size is the plot's): background, major grid, minor grid,
-// then each visible trace over the earlier ones. Needs no window, only a QGuiApplication.
+// then each visible trace over the earlier ones. Needs neither a window nor an application
+// object, so a command-line program can render the same picture.
 void renderMultiGraph(const MultiGraphData& graph, QImage& image,
                       PolylineMode mode = PolylineMode::CollapsedColumns);
 

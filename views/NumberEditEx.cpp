@@ -139,8 +139,10 @@ void CNumberEditEx::keyPressEvent(QKeyEvent* event) {
 
 void CNumberEditEx::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    // The edit's own context menu takes the focus only while it is open.
-    if (event->reason() == Qt::PopupFocusReason) {
+    // The edit's own context menu takes the focus only while it is open. A page disables its
+    // edits to end entry (after emptying them); Qt then moves the focus on, which is no
+    // departure by the user and must not turn the empty text into 0.
+    if (event->reason() == Qt::PopupFocusReason || !isEnabled()) {
         return;
     }
     commit();

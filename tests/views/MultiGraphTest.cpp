@@ -234,23 +234,6 @@ TEST(MultiGraph, WindowPastTheSamplesIsDrawnAsFarAsTheyGo) {
     EXPECT_FALSE(hasColor(image, 90, 50, kRed));
 }
 
-TEST(MultiGraph, TraceFollowsItsSamples) {
-    // A rising ramp over the whole plot runs corner to corner.
-    MultiGraphData graph;
-    graph.reset(1, 101);
-    for (int k = 0; k <= 100; ++k) {
-        graph.appendSample(0, k);
-    }
-    graph.upperBound[0] = 100.0;
-    graph.lastIndex = 100;
-    graph.drawEnabled = 1;
-    const QImage image = render(graph, QSize(200, 100));
-    EXPECT_TRUE(hasColor(image, 2, 99, kRed));  // sample 0 lies on the bottom edge, just outside
-    EXPECT_TRUE(hasColor(image, 100, 50, kRed));
-    EXPECT_TRUE(hasColor(image, 198, 1, kRed));
-    EXPECT_FALSE(hasColor(image, 100, 20, kRed));
-}
-
 TEST(MultiGraph, WidgetPaintsWhatRenderGraphPaints) {
     CMultiGraph widget;
     widget.resize(kPlot);

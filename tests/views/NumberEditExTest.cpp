@@ -196,6 +196,18 @@ TEST_F(NumberEditExTest, EnterThenLeavingNotifiesTwice) {
     EXPECT_EQ(edit.text(), "10.0");
 }
 
+TEST_F(NumberEditExTest, DisablingAFocusedEditCommitsNothing) {
+    CNumberEditEx& edit = makeEdit(QLocale::c());
+    QTest::keyClicks(&edit, "0.5");
+    QSignalSpy spy(&edit, &CNumberEditEx::committed);
+    edit.clear();
+    edit.setEnabled(false);
+    QApplication::processEvents();
+    EXPECT_FALSE(edit.hasFocus());
+    EXPECT_EQ(edit.text(), "");
+    EXPECT_EQ(spy.count(), 0);
+}
+
 TEST_F(NumberEditExTest, EnterStaysInTheEdit) {
     QLocale::setDefault(QLocale::c());
     QDialog dialog;
