@@ -85,6 +85,8 @@ public:
     int openCsv(const std::string& path, MonitorKind monitor);
     void closeCsv() { bytes_.close(); }
     MonitorKind monitor() const { return monitor_; }
+    // The file is read whole up to 32 MiB, in pieces beyond; tests choose smaller pieces.
+    void setBufferLimit(std::size_t bytes) { bytes_.setBufferLimit(bytes); }
 
     // Field `field` (from 1) of line `line` (from 1; lines end with CR LF): 0 with its text,
     // the empty text when the line ends before it, or -1 when the file ends first.

@@ -20,8 +20,8 @@ bool FileBytes::open(const std::string& path) {
     }
     fd_ = fd;
     // One byte more than the file, so that its end is seen without a second read.
-    const std::size_t wanted = std::clamp<std::size_t>(std::size_t(st.st_size) + 1, 4096,
-                                                       kMaxBufferBytes);
+    const std::size_t wanted = std::min(
+        std::clamp<std::size_t>(std::size_t(st.st_size) + 1, 4096, kMaxBufferBytes), limit_);
     if (wanted > capacity_ || wanted < capacity_ / 4) {
         buffer_.reset(new unsigned char[wanted]);
         capacity_ = wanted;

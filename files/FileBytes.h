@@ -22,6 +22,10 @@ public:
     void close();
     bool isOpen() const { return fd_ >= 0; }
 
+    // The most bytes held at once, from the next open on (tests make it tiny to cross the
+    // buffer's end everywhere).
+    void setBufferLimit(std::size_t bytes) { limit_ = bytes < 1 ? 1 : bytes; }
+
     // The next byte, or -1 at the end of the file (or on a read error).
     int get() {
         if (index_ < length_ || fill()) return buffer_[index_++];
@@ -52,6 +56,7 @@ private:
     int fd_ = -1;
     std::unique_ptr<unsigned char[]> buffer_;
     std::size_t capacity_ = 0;
+    std::size_t limit_ = kMaxBufferBytes;
     uint64_t start_ = 0;      // file offset of buffer_[0]
     std::size_t length_ = 0;  // valid bytes in buffer_
     std::size_t index_ = 0;   // next byte in buffer_
