@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <map>
 #include <memory>
-#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "link/ModbusMaster.h"
@@ -157,11 +159,15 @@ MbpollResult mbpoll(const std::string& device, int station, uint32_t bitRate, in
     result.output = poll.readAll(30s);
     poll.wait(10s);
     result.output += poll.errorText();
-    static const std::regex value(R"(\[(\d+)\]:\s+0x([0-9A-Fa-f]{4}))");
-    for (std::sregex_iterator it(result.output.begin(), result.output.end(), value), end;
-         it != end; ++it)
-        result.registers[std::stoi((*it)[1].str())] =
-            static_cast<uint16_t>(std::stoul((*it)[2].str(), nullptr, 16));
+    // Value lines read "[index]: <tab>0xVVVV".
+    std::istringstream lines(result.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        int index = 0;
+        unsigned value = 0;
+        if (std::sscanf(line.c_str(), "[%d]: 0x%4x", &index, &value) == 2)
+            result.registers[index] = static_cast<uint16_t>(value);
+    }
     return result;
 }
 

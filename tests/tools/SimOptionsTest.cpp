@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <regex>
+#include <sstream>
 
 #include "link/ChildProcess.h"
 #include "tools/sim/DemoController.h"
@@ -151,8 +151,8 @@ TEST(SimDemo, RegistersCarryTheState) {
 }
 
 // The demo must serve whatever the shipped configuration reads: every range and every item
-// of DataSamplingConfig.ini (read here with a pattern of our own, "D" and four hex digits
-// after '=' or ',' and the lengths after it).
+// of DataSamplingConfig.ini, read here field by field ("D" and four hex digits, and the
+// lengths that go with the range addresses).
 TEST(SimDemo, ServesTheShippedConfiguration) {
     std::ifstream in(kestiva::testing::testProgramFolder() + "System/DataSamplingConfig.ini");
     ASSERT_TRUE(in) << "System/ is copied beside the tests";
@@ -165,9 +165,13 @@ TEST(SimDemo, ServesTheShippedConfiguration) {
         if (equals == std::string::npos) continue;
         std::string key = line.substr(0, equals);
         std::string value = line.substr(equals + 1);
-        static const std::regex address("(^|,)D([0-9A-Fa-f]{4})(,|$)");
-        for (std::sregex_iterator it(value.begin(), value.end(), address), end; it != end; ++it) {
-            uint32_t a = std::stoul((*it)[2].str(), nullptr, 16);
+        std::istringstream fields(value);
+        std::string field;
+        while (std::getline(fields, field, ',')) {
+            if (field.size() != 5 || field[0] != 'D' ||
+                field.find_first_not_of("0123456789ABCDEFabcdef", 1) != std::string::npos)
+                continue;
+            uint32_t a = std::stoul(field.substr(1), nullptr, 16);
             EXPECT_TRUE(DemoController::serves(static_cast<uint16_t>(a))) << line;
             if (key.ends_with("_ADDRESS")) starts[key.substr(0, key.size() - 8)] = a;
             ++checked;
