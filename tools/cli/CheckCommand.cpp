@@ -1,0 +1,109 @@
+// kestiva-cli check: the communication check of the settings page.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "link/ModbusMaster.h"
+#include "tools/cli/CliCommon.h"
+#include "tools/cli/Commands.h"
+#include "tools/cli/Interrupt.h"
+#include "tools/cli/LinkCheck.h"
+
+namespace kestiva::cli {
+
+namespace {
+
+std::string helpText() {
+    return std::string(
+               "Usage: kestiva-cli check [--port COMn] [--search | --station N --bitrate B]\n"
+               "                         [--save] [--json] [--system DIR]\n"
+               "\n"
+               "Runs the communication check: one Diagnostics echo with the chosen station and\n"
+               "bit rate (manual), or the search over stations 1 to 32 and, for each, the bit\n"
+               "rates 9600 to 230400 until a controller answers (automatic). Prints the station\n"
+               "and bit rate found; the check's own messages go to standard error. The\n"
+               "percentage is shown on standard error when it is a terminal. Ctrl+C cancels.\n"
+               "\n") +
+           kLinkOptionsHelp +
+           "  --save            write the found port, method, station and bit rate back to\n"
+           "                    CommunicationSetting.ini (comments kept), as the program does\n"
+           "                    when it closes; without it nothing is written\n";
+}
+
+const char* resultName(int result) {
+    switch (result) {
+        case kLinkFound: return "found";
+        case kLinkNotFound: return "not-found";
+        case kLinkCancelled: return "cancelled";
+        default: return "port-open-failed";
+    }
+}
+
+}  // namespace
+
+int runCheckCommand(const Args& argv) {
+    std::vector<OptionSpec> specs(std::begin(kLinkOptions), std::end(kLinkOptions));
+    specs.push_back({"--save", false});
+    std::string error;
+    const auto args = ParsedArgs::parse(argv, specs, error);
+    if (!args) return usageError("check", error);
+    if (args->has("--help")) {
+        printOut(helpText());
+        return kExitOk;
+    }
+    if (!args->positional().empty())
+        return usageError("check", "unexpected argument " + args->positional().front());
+    const auto folder = resolveSystemFolder(*args, error);
+    if (!folder) return usageError("check", error);
+    const bool json = args->has("--json");
+
+    LanguageCatalogue texts(folder->programFolder);
+    if (!loadCatalogue(texts, json)) return kExitFailure;
+    const std::string settingsPath = communicationSettingsPath(folder->programFolder);
+    CommunicationSettings settings;
+    loadCommunicationSettings(settingsPath, settings);
+    if (!applyLinkOptions(*args, *folder, settings, error)) return usageError("check", error);
+
+    SessionState session;
+    TerminalWindow window(session, texts);
+    SerialLink link(folder->programFolder);
+    ModbusMaster modbus(link, texts, window);
+    CommunicationCheck check(modbus, settings, session, texts, window);
+    PortContext context;
+
+    watchInterrupt();
+    const int result = runLinkCheck(check, context, settings, window);
+    link.closePort(context);
+
+    // The window closes the progress window without a word; a terminal says why it ended.
+    if (result == kLinkCancelled) std::fputs("kestiva-cli check: cancelled\n", stderr);
+
+    bool saved = false;
+    if (result == kLinkFound && args->has("--save")) {
+        saveCommunicationSettings(settingsPath, settings);
+        saved = true;
+    }
+
+    if (json) {
+        Json out = Json::object()
+                       .set("ok", result == kLinkFound)
+                       .set("result", resultName(result))
+                       .set("port", settings.portName)
+                       .set("method", methodName(settings));
+        if (result == kLinkFound) {
+            out.set("station", int(settings.verifiedStation.load()))
+                .set("bitRate", int(settings.bitRate));
+        }
+        out.set("saved", saved).set("messages", window.messagesJson());
+        printOut(out.dump());
+    } else if (result == kLinkFound) {
+        printOut("Port:      " + settings.portName + "\nMethod:    " + methodName(settings) +
+                 "\nStation:   " + std::to_string(settings.verifiedStation.load()) +
+                 "\nBit rate:  " + std::to_string(settings.bitRate) + "\n" +
+                 (saved ? "Saved to " + settingsPath + "\n" : std::string()));
+    }
+    return result == kLinkFound ? kExitOk : kExitFailure;
+}
+
+}  // namespace kestiva::cli

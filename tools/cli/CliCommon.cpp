@@ -1,0 +1,172 @@
+#include "tools/cli/CliCommon.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+
+#include "settings/ProgramFolder.h"
+
+namespace kestiva::cli {
+
+std::optional<ParsedArgs> ParsedArgs::parse(const std::vector<std::string>& args,
+                                            std::vector<OptionSpec> specs, std::string& error) {
+    specs.insert(specs.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
+    ParsedArgs parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (!word.starts_with("--")) {
+            parsed.positional_.push_back(word);
+            continue;
+        }
+        std::string name = word;
+        std::optional<std::string> inlineValue;
+        if (const auto equals = word.find('='); equals != std::string::npos) {
+            name = word.substr(0, equals);
+            inlineValue = word.substr(equals + 1);
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& s : specs) {
+            if (s.name == name) spec = &s;
+        }
+        if (spec == nullptr) {
+            error = "unknown option " + name;
+            return std::nullopt;
+        }
+        std::string value;
+        if (spec->takesValue) {
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                error = name + " needs a value";
+                return std::nullopt;
+            }
+        } else if (inlineValue) {
+            error = name + " takes no value";
+            return std::nullopt;
+        }
+        parsed.options_.emplace_back(name, value);
+    }
+    return parsed;
+}
+
+bool ParsedArgs::has(std::string_view name) const {
+    for (const auto& option : options_) {
+        if (option.first == name) return true;
+    }
+    return false;
+}
+
+std::optional<std::string> ParsedArgs::value(std::string_view name) const {
+    std::optional<std::string> found;
+    for (const auto& option : options_) {
+        if (option.first == name) found = option.second;
+    }
+    return found;
+}
+
+std::optional<int64_t> parseNumber(std::string_view text, int64_t minimum, int64_t maximum) {
+    if (text.empty() || text.size() > 18) return std::nullopt;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+    }
+    int64_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    if (value < minimum || value > maximum) return std::nullopt;
+    return value;
+}
+
+std::optional<MonitorKind> parseMonitor(std::string_view text) {
+    if (text == "data") return kDataMonitor;
+    if (text == "io") return kIoMonitor;
+    return std::nullopt;
+}
+
+const char* monitorName(MonitorKind monitor) { return monitor == kDataMonitor ? "data" : "io"; }
+
+std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::string& error) {
+    const std::optional<std::string> given = args.value("--system");
+    if (!given) return SystemFolder{programFolder()};
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path dir = fs::absolute(fs::path(*given), ec);
+    if (ec || !fs::is_directory(dir, ec)) {
+        error = "--system: no such folder: " + *given;
+        return std::nullopt;
+    }
+    dir = dir.lexically_normal();
+    if (!dir.has_filename()) dir = dir.parent_path();  // a trailing '/'
+    if (dir.filename() == "System") return SystemFolder{dir.parent_path().string() + "/"};
+    if (fs::is_directory(dir / "System", ec)) return SystemFolder{dir.string() + "/"};
+    error = "--system: " + *given + " is not a System folder and holds none";
+    return std::nullopt;
+}
+
+namespace {
+
+bool startupFailure(const char* text, bool json) {
+    std::fprintf(stderr, "%s\n", text);
+    if (json) printOut(failureJson(text).dump());
+    return false;
+}
+
+}  // namespace
+
+Json failureJson(const std::string& error, Json messages) {
+    return Json::object().set("ok", false).set("error", error).set("messages", std::move(messages));
+}
+
+bool loadCatalogue(LanguageCatalogue& texts, bool json) {
+    texts.languageLoaded = true;
+    texts.LoadLanguageCatalogue();
+    if (texts.languageReadFailed) return startupFailure("LanguageData.ini Reading Failed", json);
+    return true;
+}
+
+bool loadSamplingConfiguration(const SystemFolder& folder, SamplingConfig& config, bool json) {
+    // As start-up: load, then each monitor's controllers; the first failure ends it.
+    if (LoadSamplingConfig(samplingConfigPath(folder.programFolder), config) != 0 ||
+        ValidateDataControllers(config.data()) != 0 || ValidateIoControllers(config.io()) != 0)
+        return startupFailure("DataSamplingConfig.ini Reading Failed", json);
+    return true;
+}
+
+int usageError(std::string_view command, const std::string& reason) {
+    std::fprintf(stderr, "kestiva-cli %.*s: %s\nTry 'kestiva-cli %.*s --help'.\n",
+                 int(command.size()), command.data(), reason.c_str(), int(command.size()),
+                 command.data());
+    return kExitUsage;
+}
+
+void printOut(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::string terminalText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+std::string colorText(Color color) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", unsigned(color & 0xFF),
+                  unsigned((color >> 8) & 0xFF), unsigned((color >> 16) & 0xFF));
+    return text;
+}
+
+std::string registerText(uint16_t address) {
+    char text[8];
+    std::snprintf(text, sizeof text, "D%04X", unsigned(address));
+    return text;
+}
+
+}  // namespace kestiva::cli

@@ -1,0 +1,91 @@
+#pragma once
+// What every kestiva-cli command shares: its options, the System folder it reads, the
+// start-up loading of the profile files with the program's own failure texts, and how results
+// reach standard output.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/LanguageCatalogue.h"
+#include "settings/SamplingConfig.h"
+#include "tools/cli/Json.h"
+
+namespace kestiva::cli {
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFailure = 1,  // the command ran and failed; its message is on standard error
+    kExitUsage = 2,    // the command line was wrong
+};
+
+struct OptionSpec {
+    std::string_view name;  // with its leading "--"
+    bool takesValue = false;
+};
+
+// The options every command takes.
+inline constexpr OptionSpec kCommonOptions[] = {
+    {"--help", false}, {"--json", false}, {"--system", true}};
+
+// A command line split into options ("--name value" or "--name=value") and the words around
+// them. An option given twice keeps its last value.
+class ParsedArgs {
+public:
+    // nullopt with error set for an unknown option or one that lacks its value.
+    static std::optional<ParsedArgs> parse(const std::vector<std::string>& args,
+                                           std::vector<OptionSpec> specs, std::string& error);
+
+    bool has(std::string_view name) const;
+    std::optional<std::string> value(std::string_view name) const;
+    const std::vector<std::string>& positional() const { return positional_; }
+
+private:
+    std::vector<std::pair<std::string, std::string>> options_;
+    std::vector<std::string> positional_;
+};
+
+// A decimal number from minimum to maximum, digits only.
+std::optional<int64_t> parseNumber(std::string_view text, int64_t minimum, int64_t maximum);
+
+// "data" or "io".
+std::optional<MonitorKind> parseMonitor(std::string_view text);
+const char* monitorName(MonitorKind monitor);
+
+// Where the profile files are: the program folder (ending with '/') whose System/ holds them.
+struct SystemFolder {
+    std::string programFolder;
+    std::string systemFolder() const { return programFolder + "System/"; }
+};
+
+// The System folder beside the executable, or --system DIR: a folder named System (its parent
+// is the program folder, and its ports/ names the ports), or a folder that holds one.
+std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::string& error);
+
+// The start-up loads, with the program's fixed failure texts on standard error (and, for
+// --json, as the failure object on standard output).
+bool loadCatalogue(LanguageCatalogue& texts, bool json);
+bool loadSamplingConfiguration(const SystemFolder& folder, SamplingConfig& config, bool json);
+
+// The --json result of a failed command: {"ok": false, "error": ..., "messages": ...}.
+Json failureJson(const std::string& error, Json messages = Json::array());
+
+// A usage error: the reason and a pointer to --help on standard error.
+int usageError(std::string_view command, const std::string& reason);
+
+// Prints text to standard output as it stands.
+void printOut(const std::string& text);
+
+// Joins catalogue text for a terminal: CR LF (the catalogue's line break) becomes LF.
+std::string terminalText(std::string_view text);
+
+// #RRGGBB of a colour packed 0x00BBGGRR.
+std::string colorText(Color color);
+
+// "D" and four upper-case hexadecimal digits.
+std::string registerText(uint16_t address);
+
+}  // namespace kestiva::cli

@@ -1,0 +1,114 @@
+// kestiva-cli info: a CSV recording read with every check, described.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "tools/cli/CliCommon.h"
+#include "tools/cli/Commands.h"
+#include "tools/cli/LoadedRecording.h"
+
+namespace kestiva::cli {
+
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: kestiva-cli info FILE.csv --monitor data|io [--json] [--system DIR]\n"
+    "\n"
+    "Reads FILE.csv as the program's CSV read does on the given monitor's page, with every\n"
+    "check (monitor type, cycle, time, sample lines, fields and values), and shows the start\n"
+    "date, the version field, the cycle, the sampling time recomputed from the samples, the\n"
+    "sample count, the items (enabled, name, data type, scale, unit) and each enabled item's\n"
+    "smallest and largest value as the page plots it (raw value x scale; I/O: 0 or 1). A file\n"
+    "the reader refuses prints the reader's message and ends with exit code 1.\n";
+
+}  // namespace
+
+int runInfoCommand(const Args& argv) {
+    std::string error;
+    const auto args = ParsedArgs::parse(argv, {{"--monitor", true}}, error);
+    if (!args) return usageError("info", error);
+    if (args->has("--help")) {
+        printOut(kHelp);
+        return kExitOk;
+    }
+    if (args->positional().size() != 1) return usageError("info", "one FILE.csv expected");
+    const std::string path = args->positional().front();
+    const auto monitorText = args->value("--monitor");
+    if (!monitorText) return usageError("info", "--monitor data|io is required");
+    const auto monitor = parseMonitor(*monitorText);
+    if (!monitor) return usageError("info", "--monitor: data or io expected: " + *monitorText);
+    const auto folder = resolveSystemFolder(*args, error);
+    if (!folder) return usageError("info", error);
+    const bool json = args->has("--json");
+
+    LanguageCatalogue texts(folder->programFolder);
+    if (!loadCatalogue(texts, json)) return kExitFailure;
+    SessionState session;
+    session.monitorMode = *monitor;
+    TerminalWindow window(session, texts, false);
+    auto page = std::make_unique<PageRecording>(*monitor);
+    std::string version;
+    if (!readCsvRecording(path, *page, session, window, texts, version)) {
+        if (json) {
+            const auto messages = window.messages();
+            const std::string reason =
+                messages.empty() ? "the file was refused" : terminalText(messages.back().text);
+            printOut(failureJson(reason, window.messagesJson()).dump());
+        }
+        return kExitFailure;
+    }
+
+    const std::vector<ItemFigures> figures = itemFigures(*page);
+    const bool data = *monitor == kDataMonitor;
+    if (json) {
+        Json items = Json::array();
+        for (std::size_t k = 0; k < figures.size(); ++k) {
+            const ItemFigures& f = figures[k];
+            Json item = Json::object().set("number", int(k + 1)).set("enabled", f.enabled);
+            if (f.enabled) {
+                item.set("name", f.name);
+                if (data) item.set("type", f.typeName).set("scale", f.scaleText).set("unit", f.unit);
+                item.set("minimum", Json::number(f.minimum, f.decimals))
+                    .set("maximum", Json::number(f.maximum, f.decimals));
+            }
+            items.push(std::move(item));
+        }
+        printOut(Json::object()
+                     .set("ok", true)
+                     .set("file", path)
+                     .set("monitor", monitorName(*monitor))
+                     .set("date", page->startDate)
+                     .set("version", version)
+                     .set("cycle", int(page->cycle))
+                     .set("time", int(page->time))
+                     .set("samples", int64_t(page->sampleCount))
+                     .set("items", std::move(items))
+                     .dump());
+        return kExitOk;
+    }
+
+    std::string out = "File:      " + path + "\nMonitor:   " + monitorName(*monitor) +
+                      "\nDate:      " + page->startDate + "\nVersion:   " + version +
+                      "\nCycle:     " + std::to_string(page->cycle) + " ms" +
+                      "\nTime:      " + std::to_string(page->time) + " s" +
+                      "\nSamples:   " + std::to_string(page->sampleCount) + "\nItems:\n";
+    for (std::size_t k = 0; k < figures.size(); ++k) {
+        const ItemFigures& f = figures[k];
+        char number[8];
+        std::snprintf(number, sizeof number, "%4d", int(k + 1));
+        out += std::string(number) + "  ";
+        if (!f.enabled) {
+            out += "(not used)\n";
+            continue;
+        }
+        out += f.name;
+        if (data) out += "  " + f.typeName + "  scale " + f.scaleText + "  unit " + f.unit;
+        out += "  min " + fixedText(f.minimum, f.decimals) + "  max " + fixedText(f.maximum, f.decimals) +
+               "\n";
+    }
+    printOut(out);
+    return kExitOk;
+}
+
+}  // namespace kestiva::cli

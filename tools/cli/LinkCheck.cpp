@@ -1,0 +1,95 @@
+#include "tools/cli/LinkCheck.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "tools/cli/Interrupt.h"
+
+namespace kestiva::cli {
+
+const char* const kLinkOptionsHelp =
+    "  --port COMn       the serial port (default: COM_PORT); COMn opens the device that\n"
+    "                    <System>/ports/COMn links to, else /dev/ttyS<n-1>\n"
+    "  --search          search stations 1 to 32 at 9600 ... 230400 bit/s, in that order\n"
+    "  --station N       check station N (1 to 32) ...\n"
+    "  --bitrate B       ... at B bit/s (9600, 19200, 38400, 57600, 115200, 230400)\n"
+    "                    Without these the method, station and bit rate of\n"
+    "                    CommunicationSetting.ini apply (COM_SELECT, COM_CONNECTION_ID,\n"
+    "                    COM_BITRATE).\n";
+
+bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
+                      CommunicationSettings& settings, std::string& error) {
+    const auto port = args.value("--port");
+    const auto station = args.value("--station");
+    const auto bitRate = args.value("--bitrate");
+    if (args.has("--search") && (station || bitRate)) {
+        error = "--search searches every station and bit rate; it takes no --station or --bitrate";
+        return false;
+    }
+    if (port) {
+        if (resolvePortDevice(folder.programFolder, *port).empty()) {
+            error = "--port: not a port name (COM1 to COM256): " + *port;
+            return false;
+        }
+        settings.portName = *port;
+    }
+    if (station) {
+        const auto n = parseNumber(*station, CommunicationCheck::kFirstStation,
+                                   CommunicationCheck::kLastStation);
+        if (!n) {
+            error = "--station: 1 to 32 expected: " + *station;
+            return false;
+        }
+        settings.stationId = int32_t(*n);
+    }
+    if (bitRate) {
+        const auto n = parseNumber(*bitRate, 1, 230400);
+        bool listed = false;
+        for (const int rate : CommunicationCheck::kSearchBitRates) listed = listed || n == rate;
+        if (!listed) {
+            error = "--bitrate: 9600, 19200, 38400, 57600, 115200 or 230400 expected: " + *bitRate;
+            return false;
+        }
+        settings.bitRate = int32_t(*n);
+    }
+    if (args.has("--search")) settings.autoSearch = true;
+    if (station || bitRate) settings.autoSearch = false;
+    // A changed selection is no longer the verified one.
+    if (port || station || bitRate || args.has("--search")) settings.verifiedStation = -1;
+    return true;
+}
+
+int runLinkCheck(CommunicationCheck& check, PortContext& context,
+                 const CommunicationSettings& settings, TerminalWindow& window) {
+    check.resetCancel();
+    if (check.openCheckPort(context, settings.portName) != 0) return kLinkPortOpenFailed;
+
+    // The settings page's lists show the settings' station and bit rate as decimal texts.
+    CheckChoice choice;
+    choice.automatic = settings.autoSearch;
+    choice.stationText = std::to_string(settings.stationId);
+    choice.bitRateText = std::to_string(settings.bitRate);
+
+    TerminalCheckProgress progress(window);
+    std::atomic<bool> done{false};
+    int result = kLinkNotFound;
+    std::thread worker([&] {
+        result = check.runCheckWorker(context, choice, progress);
+        done = true;
+    });
+    // The cancel button: Ctrl+C reaches the worker before its next attempt or within it.
+    while (!done.load()) {
+        if (interrupted()) check.cancel();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    worker.join();
+    window.endProgress();
+    return result;
+}
+
+const char* methodName(const CommunicationSettings& settings) {
+    return settings.autoSearch ? "auto" : "manual";
+}
+
+}  // namespace kestiva::cli

@@ -1,0 +1,238 @@
+// kestiva-cli plot: a CSV recording's graph, drawn by the window's own graph painting into an
+// image file.
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "tools/cli/CliCommon.h"
+#include "tools/cli/Commands.h"
+#include "tools/cli/LoadedRecording.h"
+#include "views/ImageEncoder.h"
+#include "views/IoGraph.h"
+#include "views/MultiGraph.h"
+
+namespace kestiva::cli {
+
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: kestiva-cli plot FILE.csv --monitor data|io --out IMAGE [--size WxH]\n"
+    "                        [--colors K] [--json] [--system DIR]\n"
+    "\n"
+    "Reads FILE.csv as info does and draws its graph as the monitor page shows it right after\n"
+    "loading: data: every enabled item over the whole recording, each between its smallest\n"
+    "value minus its scale and its largest plus its scale; I/O: the sixteen signal bands.\n"
+    "The graph is painted by the window's graph code and written with the encoder that the\n"
+    "extension of IMAGE names (.bmp, .jpg or .jpeg, .png; case ignored).\n"
+    "\n"
+    "  --monitor data|io  the page that reads the file\n"
+    "  --out IMAGE        the image file\n"
+    "  --size WxH         the graph's size in pixels (default 1000x600; 16 to 8000 each)\n"
+    "  --colors K         colour table K of the monitor in DataSamplingConfig.ini\n"
+    "                     (DATA_COLOR_TABLE_K / IO_COLOR_TABLE_K); default the first one,\n"
+    "                     as the window starts\n";
+
+constexpr int kDefaultWidth = 1000;
+constexpr int kDefaultHeight = 600;
+constexpr int kMinSide = 16;
+constexpr int kMaxSide = 8000;
+
+// Qt's own remarks about the environment (no runtime folder for the off-screen platform, say)
+// are not the command's business; anything that could concern the picture still shows.
+void quietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg) return;
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:"))) return;
+    std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
+}
+
+bool parseSize(const std::string& text, int& width, int& height) {
+    const auto x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    const auto w = parseNumber(std::string_view(text).substr(0, x), kMinSide, kMaxSide);
+    const auto h = parseNumber(std::string_view(text).substr(x + 1), kMinSide, kMaxSide);
+    if (!w || !h) return false;
+    width = int(*w);
+    height = int(*h);
+    return true;
+}
+
+// The colour table of the menu choice, or the first one the menu lists.
+const ColorTable* chooseColorTable(const MonitorConfig& config,
+                                   const std::optional<std::string>& given, std::string& error) {
+    if (!given) {
+        for (const ColorTable& table : config.colorTables)
+            if (!table.name.empty()) return &table;
+        error = "no colour table is configured for this monitor";
+        return nullptr;
+    }
+    const auto k = parseNumber(*given, 1, kColorTableCount);
+    if (!k) {
+        error = "--colors: 1 to 5 expected: " + *given;
+        return nullptr;
+    }
+    const ColorTable& table = config.colorTables[std::size_t(*k - 1)];
+    if (table.name.empty()) {
+        error = "--colors: colour table " + *given + " is not configured for this monitor";
+        return nullptr;
+    }
+    return &table;
+}
+
+// The data page's graph after Load recording: three traces holding every sample of the
+// enabled items, each between its extremes widened by one scale unit, the whole recording in
+// the window, the colour table's colours, drawing enabled.
+void loadDataGraph(const PageRecording& page, const ColorTable& colors, MultiGraphData& graph) {
+    const uint32_t n = page.sampleCount;
+    const std::vector<ItemFigures> figures = itemFigures(page);
+    graph.reset(kDataItemCount, n);
+    for (int k = 0; k < kDataItemCount; ++k) {
+        const DataItem& item = page.active.items[std::size_t(k)];
+        const ItemFigures& f = figures[std::size_t(k)];
+        if (f.enabled) {
+            for (uint32_t j = 0; j < n; ++j)
+                graph.appendSample(uint32_t(k), dataPageValue(item, page.rawData[std::size_t(j) * kDataItemCount + std::size_t(k)]));
+        }
+        graph.traceVisible[std::size_t(k)] = f.enabled ? 1 : 0;
+        graph.lowerBound[std::size_t(k)] = f.minimum - f.scale;
+        graph.upperBound[std::size_t(k)] = f.maximum + f.scale;
+        if (f.enabled) graph.traceColor[std::size_t(k)] = colors.traceColors[std::size_t(k)];
+    }
+    graph.firstIndex = 0;
+    graph.lastIndex = n > 0 ? n - 1 : 0;
+    graph.backgroundColor = colors.backgroundColor;
+    graph.gridColor = colors.gridColor;
+    graph.drawEnabled = 1;
+}
+
+// The I/O page's graph after Load recording: sixteen traces of band levels, bounds 0 and 128.
+void loadIoGraph(const PageRecording& page, const ColorTable& colors, IoGraphData& graph) {
+    const uint32_t n = page.sampleCount;
+    graph.reset(kIoSignalCount, n);
+    for (int s = 0; s < kIoSignalCount; ++s) {
+        const bool enabled = page.active.items[std::size_t(s)].enabled == 1;
+        if (enabled) {
+            for (uint32_t i = 0; i < n; ++i) {
+                const int bit = page.rawIo[std::size_t(i) * kIoSignalCount + std::size_t(s)] != 0;
+                graph.appendSample(uint32_t(s), IoGraphData::level(s, bit));
+            }
+            graph.traceColor[std::size_t(s)] = colors.traceColors[std::size_t(s)];
+        }
+        graph.traceVisible[std::size_t(s)] = enabled ? 1 : 0;
+        graph.lowerBound[std::size_t(s)] = IoGraphData::kLowerBound;
+        graph.upperBound[std::size_t(s)] = IoGraphData::kUpperBound;
+    }
+    graph.firstIndex = 0;
+    graph.lastIndex = n > 0 ? n - 1 : 0;
+    graph.backgroundColor = colors.backgroundColor;
+    graph.gridColor = colors.gridColor;
+    graph.drawEnabled = 1;
+}
+
+}  // namespace
+
+int runPlotCommand(const Args& argv) {
+    std::string error;
+    const auto args = ParsedArgs::parse(
+        argv, {{"--monitor", true}, {"--out", true}, {"--size", true}, {"--colors", true}}, error);
+    if (!args) return usageError("plot", error);
+    if (args->has("--help")) {
+        printOut(kHelp);
+        return kExitOk;
+    }
+    if (args->positional().size() != 1) return usageError("plot", "one FILE.csv expected");
+    const std::string path = args->positional().front();
+    const auto monitorText = args->value("--monitor");
+    if (!monitorText) return usageError("plot", "--monitor data|io is required");
+    const auto monitor = parseMonitor(*monitorText);
+    if (!monitor) return usageError("plot", "--monitor: data or io expected: " + *monitorText);
+    const auto out = args->value("--out");
+    if (!out || out->empty()) return usageError("plot", "--out IMAGE is required");
+    int width = kDefaultWidth, height = kDefaultHeight;
+    if (const auto size = args->value("--size"); size && !parseSize(*size, width, height))
+        return usageError("plot", "--size: WxH with 16 to 8000 pixels each expected: " + *size);
+    const auto folder = resolveSystemFolder(*args, error);
+    if (!folder) return usageError("plot", error);
+    const bool json = args->has("--json");
+
+    // Painting needs a GUI application but never a screen.
+    qInstallMessageHandler(quietQtMessages);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int qtArgc = 1;
+    char qtName[] = "kestiva-cli";
+    char* qtArgv[] = {qtName, nullptr};
+    QGuiApplication application(qtArgc, qtArgv);
+    const QString imagePath = QString::fromStdString(*out);
+    const QByteArray encoder = imageEncoderForPath(imagePath);
+    if (encoder.isEmpty())
+        return usageError("plot", "--out: no image encoder for the extension of " + *out);
+
+    LanguageCatalogue texts(folder->programFolder);
+    if (!loadCatalogue(texts, json)) return kExitFailure;
+    auto config = std::make_unique<SamplingConfig>();
+    if (!loadSamplingConfiguration(*folder, *config, json)) return kExitFailure;
+    const ColorTable* colors = chooseColorTable(config->monitors[std::size_t(*monitor)],
+                                                args->value("--colors"), error);
+    if (colors == nullptr) return usageError("plot", error);
+    const int colorNumber =
+        int(colors - config->monitors[std::size_t(*monitor)].colorTables.data()) + 1;
+
+    SessionState session;
+    session.monitorMode = *monitor;
+    TerminalWindow window(session, texts, false);
+    auto page = std::make_unique<PageRecording>(*monitor);
+    std::string version;
+    if (!readCsvRecording(path, *page, session, window, texts, version)) {
+        if (json) {
+            const auto messages = window.messages();
+            printOut(failureJson(messages.empty() ? std::string("the file was refused")
+                                                  : terminalText(messages.back().text),
+                                 window.messagesJson())
+                         .dump());
+        }
+        return kExitFailure;
+    }
+
+    QImage image(width, height, QImage::Format_RGB32);
+    if (*monitor == kDataMonitor) {
+        auto graph = std::make_unique<MultiGraphData>();
+        loadDataGraph(*page, *colors, *graph);
+        renderMultiGraph(*graph, image);
+    } else {
+        auto graph = std::make_unique<IoGraphData>();
+        loadIoGraph(*page, *colors, *graph);
+        renderIoGraph(*graph, image);
+    }
+    if (!saveImageFile(image, imagePath)) {
+        const std::string reason = "the image could not be written to " + *out;
+        std::fprintf(stderr, "kestiva-cli plot: %s\n", reason.c_str());
+        if (json) printOut(failureJson(reason).dump());
+        return kExitFailure;
+    }
+    if (json) {
+        printOut(Json::object()
+                     .set("ok", true)
+                     .set("file", path)
+                     .set("monitor", monitorName(*monitor))
+                     .set("out", *out)
+                     .set("format", encoder.toStdString())
+                     .set("width", width)
+                     .set("height", height)
+                     .set("colorTable", Json::object()
+                                            .set("number", colorNumber)
+                                            .set("name", colors->name))
+                     .set("samples", int64_t(page->sampleCount))
+                     .dump());
+    } else {
+        printOut("Wrote " + *out + " (" + encoder.toStdString() + ", " + std::to_string(width) +
+                 "x" + std::to_string(height) + ", " + std::to_string(page->sampleCount) +
+                 " samples, colour table " + std::to_string(colorNumber) + ")\n");
+    }
+    return kExitOk;
+}
+
+}  // namespace kestiva::cli

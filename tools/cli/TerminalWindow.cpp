@@ -1,0 +1,158 @@
+#include "tools/cli/TerminalWindow.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tools/cli/CliCommon.h"
+
+namespace kestiva::cli {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+
+TextId phaseTextId(int32_t phase) {
+    switch (phase) {
+        case kPhaseRecording: return text::MSG_PROGRESS_STATE_MONITOR;
+        case kPhaseCrcCheck: return text::MSG_PROGRESS_STATE_MONITOR_CRC;
+        case kPhaseConversion: return text::MSG_PROGRESS_STATE_MONITOR_CONVERT;
+        case kPhaseCsvRead: return text::MSG_PROGRESS_STATE_CSV_READ;
+        case kPhaseCsvReadConversion: return text::MSG_PROGRESS_STATE_CSV_READ_CONVERT;
+        case kPhaseCsvSave: return text::MSG_PROGRESS_STATE_CSV_SAVE;
+        default: return -1;
+    }
+}
+
+}  // namespace
+
+int progressPercent(int32_t count, int32_t total) {
+    if (total <= 0) return 0;
+    const int64_t percent = int64_t(std::clamp(count, 0, total)) * 100 / total;
+    return percent == 0 ? 1 : int(percent);
+}
+
+TerminalWindow::TerminalWindow(const SessionState& session, const LanguageCatalogue& texts,
+                               std::optional<bool> progressOnTerminal)
+    : session_(session),
+      texts_(texts),
+      onTerminal_(progressOnTerminal ? *progressOnTerminal : isatty(STDERR_FILENO) == 1) {}
+
+void TerminalWindow::showProgress() {
+    std::lock_guard lock(mutex_);
+    const TextId id = phaseTextId(session_.phase());
+    stateText_ = id < 0 ? "???" : terminalText(texts_.GetText(id));
+    percent_ = 0;
+    drawProgressLocked();
+}
+
+void TerminalWindow::pumpMessages() {
+    if (session_.phase() != kPhaseRecording) return;
+    const auto now = std::chrono::steady_clock::now();
+    const int32_t count = session_.progressCount.load();
+    std::lock_guard lock(mutex_);
+    if (!timingStarted_) {
+        timingStarted_ = true;
+        firstCount_ = count;
+        firstPump_ = now;
+    }
+    lastCount_ = count;
+    lastPump_ = now;
+}
+
+void TerminalWindow::setControlsEnabled(bool enabled) {
+    // The window shows its progress controls when it goes busy.
+    if (!enabled) showProgress();
+}
+
+void TerminalWindow::showMessage(const std::string& caption, const std::string& text,
+                                 MessageIcon icon) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({caption, text, icon});
+    clearProgressLocked();
+    std::string body = terminalText(text);
+    while (!body.empty() && body.back() == '\n') body.pop_back();
+    const std::string out = terminalText(caption) + "\n" + body + "\n";
+    std::fwrite(out.data(), 1, out.size(), stderr);
+    std::fflush(stderr);
+}
+
+void TerminalWindow::refreshProgress() {
+    std::lock_guard lock(mutex_);
+    const int32_t total = session_.progressTotal.load();
+    if (total <= 0 || stateText_.empty()) return;
+    percent_ = progressPercent(session_.progressCount.load(), total);
+    drawProgressLocked();
+}
+
+void TerminalWindow::showCheckProgress(const std::string& stateText, int percent) {
+    std::lock_guard lock(mutex_);
+    stateText_ = terminalText(stateText);
+    percent_ = percent;
+    drawProgressLocked();
+}
+
+void TerminalWindow::endProgress() {
+    std::lock_guard lock(mutex_);
+    clearProgressLocked();
+    stateText_.clear();
+}
+
+std::vector<TerminalWindow::Message> TerminalWindow::messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+Json TerminalWindow::messagesJson() const {
+    Json list = Json::array();
+    for (const Message& m : messages()) {
+        const char* icon = m.icon == MessageIcon::Error         ? "error"
+                           : m.icon == MessageIcon::Information ? "information"
+                                                                : "warning";
+        list.push(Json::object()
+                      .set("caption", terminalText(m.caption))
+                      .set("text", terminalText(m.text))
+                      .set("icon", icon));
+    }
+    return list;
+}
+
+TerminalWindow::CycleTiming TerminalWindow::cycleTiming() const {
+    std::lock_guard lock(mutex_);
+    return {lastCount_ - firstCount_, lastPump_ - firstPump_};
+}
+
+void TerminalWindow::drawProgressLocked() {
+    if (!onTerminal_) return;
+    const int filled = std::clamp(percent_, 0, 100) * kBarWidth / 100;
+    std::string line = "\r\033[K";
+    // A tab in a state text ("...\tID:3") would push the bar about; a space keeps the line.
+    for (const char c : stateText_) line += c == '\t' ? ' ' : c;
+    line += " [";
+    line.append(std::size_t(filled), '#');
+    line.append(std::size_t(kBarWidth - filled), '-');
+    line += "] " + std::to_string(percent_) + "%";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+    lineShown_ = true;
+}
+
+void TerminalWindow::clearProgressLocked() {
+    if (!lineShown_) return;
+    std::fputs("\r\033[K", stderr);
+    lineShown_ = false;
+}
+
+void TerminalCheckProgress::setStateText(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    stateText_ = text;
+    window_.showCheckProgress(stateText_, 0);
+}
+
+void TerminalCheckProgress::setPercent(int percent) {
+    std::lock_guard lock(mutex_);
+    window_.showCheckProgress(stateText_, percent);
+}
+
+}  // namespace kestiva::cli

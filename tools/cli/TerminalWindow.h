@@ -1,0 +1,107 @@
+#pragma once
+// The window, as a terminal sees it. Message boxes print their caption and text to standard
+// error (and are kept for --json); the progress controls become one line on standard error
+// that is drawn only when standard error is a terminal; page, timer and repaint requests have
+// nothing to show. Workers call in, so every entry point is thread-safe.
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/CommunicationCheck.h"
+#include "link/SessionState.h"
+#include "link/WindowPort.h"
+#include "settings/LanguageCatalogue.h"
+#include "tools/cli/Json.h"
+
+namespace kestiva::cli {
+
+class TerminalWindow final : public WindowPort {
+public:
+    struct Message {
+        std::string caption;
+        std::string text;
+        MessageIcon icon;
+    };
+
+    // progressOnTerminal: draw the progress line; nullopt asks whether standard error is a
+    // terminal.
+    TerminalWindow(const SessionState& session, const LanguageCatalogue& texts,
+                   std::optional<bool> progressOnTerminal = std::nullopt);
+
+    void showProgress() override;
+    // The recording worker calls it once per cycle: the terminal takes its time to measure the
+    // cycle the recording achieved. It has no events to process.
+    void pumpMessages() override;
+    void setControlsEnabled(bool enabled) override;
+    void showMessage(const std::string& caption, const std::string& text,
+                     MessageIcon icon) override;
+    void clearPage(int) override {}
+    void loadRecording(int) override {}
+    void enableEntry(int) override {}
+    void setPhaseText(const std::string&) override {}
+    void startResetTimer(int) override {}
+    void stopProgressTimer() override {}
+    void repaint() override {}
+
+    // The progress timer: the bar follows progressCount against progressTotal.
+    void refreshProgress();
+    // The communication check's state text and percentage.
+    void showCheckProgress(const std::string& stateText, int percent);
+    // Leaves the progress line so that the next output starts on a line of its own.
+    void endProgress();
+
+    std::vector<Message> messages() const;
+    // [{"caption": ..., "text": ..., "icon": "error" | "information" | "warning"}]
+    Json messagesJson() const;
+
+    // Cycles the recording worker reported and the time between the first and the last of
+    // them; the cycle achieved is their quotient.
+    struct CycleTiming {
+        int32_t cycles = 0;
+        std::chrono::nanoseconds elapsed{0};
+    };
+    CycleTiming cycleTiming() const;
+
+private:
+    void drawProgressLocked();
+    void clearProgressLocked();
+
+    const SessionState& session_;
+    const LanguageCatalogue& texts_;
+    const bool onTerminal_;
+
+    mutable std::mutex mutex_;
+    std::vector<Message> messages_;
+    std::string stateText_;
+    int percent_ = 0;
+    bool lineShown_ = false;
+
+    bool timingStarted_ = false;
+    int32_t firstCount_ = 0;
+    int32_t lastCount_ = 0;
+    std::chrono::steady_clock::time_point firstPump_{};
+    std::chrono::steady_clock::time_point lastPump_{};
+};
+
+// The check's progress window on the terminal.
+class TerminalCheckProgress final : public CheckProgress {
+public:
+    explicit TerminalCheckProgress(TerminalWindow& window) : window_(window) {}
+    void setStateText(const std::string& text) override;
+    void setPercent(int percent) override;
+
+private:
+    TerminalWindow& window_;
+    std::mutex mutex_;
+    std::string stateText_;
+};
+
+// The progress bar's percentage: count of total, at least 1 % once there is a total; 0 when
+// total is 0 (nothing is shown then).
+int progressPercent(int32_t count, int32_t total);
+
+}  // namespace kestiva::cli
