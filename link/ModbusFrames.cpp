@@ -9,14 +9,16 @@ std::array<uint8_t, 2> crc16(std::size_t count, const uint8_t* bytes) {
         for (int bit = 0; bit < 8; ++bit) {
             bool carry = crc & 1;
             crc >>= 1;
-            if (carry) crc ^= 0xA001;
+            if (carry)
+                crc ^= 0xA001;
         }
     }
     return {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
 }
 
 bool frameCrcValid(std::span<const uint8_t> frame) {
-    if (frame.size() < 3) return false;
+    if (frame.size() < 3)
+        return false;
     auto crc = crc16(frame);
     return crc[0] == 0 && crc[1] == 0;
 }

@@ -36,7 +36,9 @@ void buildReadRequest(uint8_t station, uint16_t address, uint16_t byteCount,
 void buildEchoRequest(uint8_t station, std::span<uint8_t, kRequestLength> out);
 
 // Length of a read reply as received: station, function, byte count, data, CRC.
-constexpr std::size_t readReplyLength(uint16_t byteCount) { return std::size_t{byteCount} + 5; }
+constexpr std::size_t readReplyLength(uint16_t byteCount) {
+    return std::size_t{byteCount} + 5;
+}
 
 // The function codes the echo receiver takes as the start of a 5-byte exception reply.
 constexpr bool isEchoExceptionFunction(uint8_t function) {

@@ -93,7 +93,8 @@ void requestLowLatency(int fd) {
 
 timespec untilDeadline(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-    if (left.count() < 0) left = std::chrono::nanoseconds(0);
+    if (left.count() < 0)
+        left = std::chrono::nanoseconds(0);
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
     ts.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
@@ -128,30 +129,40 @@ const char* serialErrorText(SerialError error) {
     return "device error";
 }
 
-SerialDevice::~SerialDevice() { close(); }
+SerialDevice::~SerialDevice() {
+    close();
+}
 
 bool SerialDevice::fail(SerialError error) {
     lastError_ = error;
     return false;
 }
 
-bool SerialDevice::failErrno(int error) { return fail(mapErrno(error, !isOpen())); }
+bool SerialDevice::failErrno(int error) {
+    return fail(mapErrno(error, !isOpen()));
+}
 
-bool SerialDevice::isSupportedBitRate(uint32_t bitRate) { return speedConstant(bitRate) != B0; }
+bool SerialDevice::isSupportedBitRate(uint32_t bitRate) {
+    return speedConstant(bitRate) != B0;
+}
 
 bool SerialDevice::open(const std::string& path) {
     close();
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return failErrno(errno);
+    if (fd < 0)
+        return failErrno(errno);
     auto giveUp = [&](SerialError error) {
         ::close(fd);
         return fail(error);
     };
-    if (!isatty(fd)) return giveUp(SerialError::NotSerial);
+    if (!isatty(fd))
+        return giveUp(SerialError::NotSerial);
     // TIOCEXCL keeps other processes out but not root; the advisory lock also keeps a second
     // copy of this program away from a port in use, whoever runs it.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return giveUp(mapErrno(errno, true));
-    if (ioctl(fd, TIOCEXCL) != 0) return giveUp(mapErrno(errno, true));
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return giveUp(mapErrno(errno, true));
+    if (ioctl(fd, TIOCEXCL) != 0)
+        return giveUp(mapErrno(errno, true));
     requestLowLatency(fd);
     // A cooked line would translate CR and swallow XON/XOFF bytes before the first configure.
     termios t{};
@@ -169,7 +180,8 @@ bool SerialDevice::open(const std::string& path) {
 }
 
 void SerialDevice::close() {
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     // Exclusive mode belongs to the terminal, not to our descriptor: left set, it would keep
     // out the next opener while anyone else (a simulator) still holds the terminal open.
     (void)ioctl(fd_, TIOCNXCL);
@@ -179,9 +191,11 @@ void SerialDevice::close() {
 }
 
 bool SerialDevice::configure(uint32_t bitRate) {
-    if (!isOpen()) return fail(SerialError::NotOpen);
+    if (!isOpen())
+        return fail(SerialError::NotOpen);
     termios t{};
-    if (tcgetattr(fd_, &t) != 0) return failErrno(errno);
+    if (tcgetattr(fd_, &t) != 0)
+        return failErrno(errno);
     makeRaw(t);
     bool speedSet = true;
     if (bitRate != 0) {
@@ -193,19 +207,23 @@ bool SerialDevice::configure(uint32_t bitRate) {
             cfsetospeed(&t, speed);
         }
     }
-    if (tcsetattr(fd_, TCSANOW, &t) != 0) return failErrno(errno);
+    if (tcsetattr(fd_, TCSANOW, &t) != 0)
+        return failErrno(errno);
     // RTS stays off: on adapters that key their RS-485 driver with it, a raised RTS would
     // block the controller's reply. Pseudo-terminals have no modem lines and refuse this.
     int rts = TIOCM_RTS;
     (void)ioctl(fd_, TIOCMBIC, &rts);
-    if (!speedSet) return fail(SerialError::UnsupportedBitRate);
+    if (!speedSet)
+        return fail(SerialError::UnsupportedBitRate);
     lastError_ = SerialError::None;
     return true;
 }
 
 bool SerialDevice::purge() {
-    if (!isOpen()) return fail(SerialError::NotOpen);
-    if (tcflush(fd_, TCIOFLUSH) != 0) return failErrno(errno);
+    if (!isOpen())
+        return fail(SerialError::NotOpen);
+    if (tcflush(fd_, TCIOFLUSH) != 0)
+        return failErrno(errno);
     return true;
 }
 
@@ -232,16 +250,20 @@ int SerialDevice::read(std::span<uint8_t> destination, const ReadTimeouts& timeo
             fail(SerialError::ResourceLost);
             return -1;
         }
-        if (errno == EINTR) continue;
+        if (errno == EINTR)
+            continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
             failErrno(errno);
             return -1;
         }
         Clock::time_point deadline = total;
-        if (got > 0) deadline = std::min(total, lastByte + timeouts.interval);
-        if (Clock::now() >= deadline) break;
+        if (got > 0)
+            deadline = std::min(total, lastByte + timeouts.interval);
+        if (Clock::now() >= deadline)
+            break;
         int ready = waitForInput(deadline);
-        if (ready < 0) return -1;
+        if (ready < 0)
+            return -1;
     }
     return static_cast<int>(got);
 }
@@ -256,21 +278,25 @@ int SerialDevice::waitForInput(Clock::time_point deadline) {
         timespec ts = untilDeadline(deadline);
         int r = ppoll(&p, 1, &ts, nullptr);
         if (r < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             failErrno(errno);
             return -1;
         }
-        if (r == 0) return 0;
+        if (r == 0)
+            return 0;
         if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
             fail(SerialError::ResourceLost);
             return -1;
         }
-        if (p.revents & POLLIN) return 1;
+        if (p.revents & POLLIN)
+            return 1;
     }
 }
 
 bool SerialDevice::write(std::span<const uint8_t> bytes, const WriteTimeouts& timeouts) {
-    if (!isOpen()) return fail(SerialError::NotOpen);
+    if (!isOpen())
+        return fail(SerialError::NotOpen);
     const Clock::time_point deadline =
         Clock::now() + timeouts.totalConstant +
         timeouts.totalPerByte * static_cast<std::chrono::milliseconds::rep>(bytes.size());
@@ -281,14 +307,18 @@ bool SerialDevice::write(std::span<const uint8_t> bytes, const WriteTimeouts& ti
             done += static_cast<std::size_t>(r);
             continue;
         }
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return failErrno(errno);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return failErrno(errno);
         // The output queue is full: wait for room, but never past the write time-out.
-        if (Clock::now() >= deadline) return fail(SerialError::TimedOut);
+        if (Clock::now() >= deadline)
+            return fail(SerialError::TimedOut);
         pollfd p{fd_, POLLOUT, 0};
         timespec ts = untilDeadline(deadline);
         int ready = ppoll(&p, 1, &ts, nullptr);
-        if (ready < 0 && errno != EINTR) return failErrno(errno);
+        if (ready < 0 && errno != EINTR)
+            return failErrno(errno);
         if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
             return fail(SerialError::ResourceLost);
     }

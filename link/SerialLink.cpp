@@ -11,15 +11,19 @@ namespace {
 // "COM" (any case) followed by a decimal number from 1 to 256 without a leading zero; 0 for
 // anything else.
 int portNumber(const std::string& name) {
-    if (name.size() < 4 || name.size() > 6) return 0;
+    if (name.size() < 4 || name.size() > 6)
+        return 0;
     for (int i = 0; i < 3; ++i) {
         char c = static_cast<char>(name[i] & ~0x20);
-        if (c != "COM"[i]) return 0;
+        if (c != "COM"[i])
+            return 0;
     }
-    if (name[3] == '0') return 0;
+    if (name[3] == '0')
+        return 0;
     int number = 0;
     for (std::size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
         number = number * 10 + (name[i] - '0');
     }
     return number <= 256 ? number : 0;
@@ -28,17 +32,20 @@ int portNumber(const std::string& name) {
 }  // namespace
 
 int32_t silentTimeMs(uint32_t bitRate, uint8_t silentFactor) {
-    if (bitRate == 0) return 0;
+    if (bitRate == 0)
+        return 0;
     double ms = (1.0 / bitRate) * 1000.0 * (silentFactor * 3.5 * 10.0);
     return static_cast<int32_t>(ms);
 }
 
 std::string resolvePortDevice(const std::string& programFolder, const std::string& name) {
     int number = portNumber(name);
-    if (number == 0) return {};
+    if (number == 0)
+        return {};
     std::string link = programFolder + "System/ports/COM" + std::to_string(number);
     struct stat st {};
-    if (lstat(link.c_str(), &st) == 0) return link;
+    if (lstat(link.c_str(), &st) == 0)
+        return link;
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
@@ -61,12 +68,14 @@ int SerialLink::configurePort(uint32_t bitRate, PortContext& context, uint8_t si
                               int32_t responseDelay) {
     {
         std::lock_guard lock(mutex_);
-        if (!device_.isOpen()) return -1;
+        if (!device_.isOpen())
+            return -1;
         // An unsupported rate keeps the old speed; the caller learns of it from the first
         // transaction, as with any line the controller does not answer on.
         (void)device_.configure(bitRate);
         context.bitRate = bitRate;
-        if (bitRate != 0) context.silentTimeMs = silentTimeMs(bitRate, silentFactor);
+        if (bitRate != 0)
+            context.silentTimeMs = silentTimeMs(bitRate, silentFactor);
         context.responseDelayMs = responseDelay;
     }
     // Give the driver a moment to settle the new line speed before the first request.
@@ -76,7 +85,8 @@ int SerialLink::configurePort(uint32_t bitRate, PortContext& context, uint8_t si
 
 void SerialLink::closePort(PortContext& context) {
     std::lock_guard lock(mutex_);
-    if (!device_.isOpen()) return;
+    if (!device_.isOpen())
+        return;
     context.portName.clear();
     context.bitRate = 0;
     device_.close();

@@ -16,10 +16,10 @@ namespace kestiva {
 
 // What one user of the port (a communication settings page) knows about it.
 struct PortContext {
-    std::string portName;        // the name that was opened; empty when closed or failed
-    uint32_t bitRate = 0;        // set by the last configuration; 0 after a close
-    int32_t silentTimeMs = 0;    // 3.5-character time times the silent factor
-    int32_t responseDelayMs = 0; // the response delay of the last configuration
+    std::string portName;         // the name that was opened; empty when closed or failed
+    uint32_t bitRate = 0;         // set by the last configuration; 0 after a close
+    int32_t silentTimeMs = 0;     // 3.5-character time times the silent factor
+    int32_t responseDelayMs = 0;  // the response delay of the last configuration
 };
 
 // The read time-outs every port runs with: 10 ms between bytes, 10 ms per byte plus 10 ms in

@@ -96,14 +96,17 @@ void BM_EchoNoAnswer(benchmark::State& state) {
         state.SkipWithError("simulator or port not available");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(bench.master.echoCheck(2, bench.context));
-    state.counters["limit_ms"] = double(echoIntervalLimitMs(bitRate, 0, bench.context.silentTimeMs));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bench.master.echoCheck(2, bench.context));
+    state.counters["limit_ms"] =
+        double(echoIntervalLimitMs(bitRate, 0, bench.context.silentTimeMs));
 }
 BENCHMARK(BM_EchoNoAnswer)->Arg(9600)->Arg(230400)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Crc16(benchmark::State& state) {
     std::vector<uint8_t> frame(static_cast<std::size_t>(state.range(0)), 0x5A);
-    for (auto _ : state) benchmark::DoNotOptimize(crc16(frame));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(crc16(frame));
     state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
 }
 BENCHMARK(BM_Crc16)->Arg(25)->Arg(255);

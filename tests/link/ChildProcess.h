@@ -27,7 +27,8 @@ namespace kestiva::testing {
 inline std::string testProgramFolder() {
     char buffer[4096];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return "./";
+    if (n <= 0)
+        return "./";
     std::string path(buffer, static_cast<std::size_t>(n));
     return path.substr(0, path.rfind('/') + 1);
 }
@@ -41,15 +42,18 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess() {
         kill();
-        if (stdout_ >= 0) ::close(stdout_);
-        if (!stderrPath_.empty()) ::unlink(stderrPath_.c_str());
+        if (stdout_ >= 0)
+            ::close(stdout_);
+        if (!stderrPath_.empty())
+            ::unlink(stderrPath_.c_str());
     }
 
     // Starts program with args (program itself is argv[0]). False when it cannot be started.
     bool start(const std::string& program, const std::vector<std::string>& args) {
         char pattern[] = "/tmp/kestiva-child-XXXXXX";
         int errFd = mkstemp(pattern);
-        if (errFd < 0) return false;
+        if (errFd < 0)
+            return false;
         stderrPath_ = pattern;
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0) {
@@ -64,7 +68,8 @@ public:
         std::vector<std::string> all{program};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
+        for (auto& a : all)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         int result = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -89,7 +94,8 @@ public:
                 pending_.erase(0, newline + 1);
                 return line;
             }
-            if (!readSome(deadline)) return std::nullopt;
+            if (!readSome(deadline))
+                return std::nullopt;
         }
     }
 
@@ -106,37 +112,44 @@ public:
     // The exit status (128 + signal when killed), or nullopt while it still runs at the end of
     // the timeout.
     std::optional<int> wait(Milliseconds timeout) {
-        if (pid_ < 0) return status_;
+        if (pid_ < 0)
+            return status_;
         if (pidFd_ >= 0) {
             pollfd p{pidFd_, POLLIN, 0};
             poll(&p, 1, static_cast<int>(timeout.count()));
         }
         int status = 0;
         pid_t r = waitpid(pid_, &status, pidFd_ >= 0 ? WNOHANG : 0);
-        if (r != pid_) return std::nullopt;
+        if (r != pid_)
+            return std::nullopt;
         reaped(status);
         return status_;
     }
 
     bool running() {
-        if (pid_ < 0) return false;
+        if (pid_ < 0)
+            return false;
         return !wait(Milliseconds(0)).has_value();
     }
 
     // Asks the program to end (SIGTERM) and waits for it; kills it when it does not obey.
     std::optional<int> stop(Milliseconds grace = Milliseconds(5000)) {
-        if (pid_ < 0) return status_;
+        if (pid_ < 0)
+            return status_;
         ::kill(pid_, SIGTERM);
-        if (auto status = wait(grace)) return status;
+        if (auto status = wait(grace))
+            return status;
         kill();
         return status_;
     }
 
     void kill() {
-        if (pid_ < 0) return;
+        if (pid_ < 0)
+            return;
         ::kill(pid_, SIGKILL);
         int status = 0;
-        if (waitpid(pid_, &status, 0) == pid_) reaped(status);
+        if (waitpid(pid_, &status, 0) == pid_)
+            reaped(status);
     }
 
     // What the program wrote to standard error so far.
@@ -151,15 +164,19 @@ public:
 
 private:
     bool readSome(std::chrono::steady_clock::time_point deadline) {
-        if (stdout_ < 0) return false;
-        auto left = std::chrono::duration_cast<Milliseconds>(deadline -
-                                                             std::chrono::steady_clock::now());
-        if (left.count() < 0) return false;
+        if (stdout_ < 0)
+            return false;
+        auto left =
+            std::chrono::duration_cast<Milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() < 0)
+            return false;
         pollfd p{stdout_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            return false;
         char buffer[4096];
         ssize_t n = ::read(stdout_, buffer, sizeof buffer);
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         pending_.append(buffer, static_cast<std::size_t>(n));
         return true;
     }
@@ -167,7 +184,8 @@ private:
     void reaped(int status) {
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         pid_ = -1;
-        if (pidFd_ >= 0) ::close(pidFd_);
+        if (pidFd_ >= 0)
+            ::close(pidFd_);
         pidFd_ = -1;
     }
 

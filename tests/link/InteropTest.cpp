@@ -33,14 +33,17 @@ bool waitForPath(const std::string& path, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     struct stat st {};
     while (stat(path.c_str(), &st) != 0) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(5ms);
     }
     return true;
 }
 
 // The register values the pymodbus slave script serves.
-uint16_t pymodbusRegister(uint16_t address) { return static_cast<uint16_t>(address * 7 + 0x0100); }
+uint16_t pymodbusRegister(uint16_t address) {
+    return static_cast<uint16_t>(address * 7 + 0x0100);
+}
 
 // socat joins two fresh pseudo-terminals: pymodbus serves on one end, and the other end is
 // linked as COM1 of the test's program folder.
@@ -52,19 +55,22 @@ protected:
         slave_ = new ChildProcess;
         const std::string slaveEnd = folder_->path() + "pymodbus-end";
         const std::string ourEnd = folder_->portLink(1);
-        if (!socat_->start("/usr/bin/socat", {"pty,raw,echo=0,link=" + slaveEnd,
-                                              "pty,raw,echo=0,link=" + ourEnd}))
+        if (!socat_->start("/usr/bin/socat",
+                           {"pty,raw,echo=0,link=" + slaveEnd, "pty,raw,echo=0,link=" + ourEnd}))
             return;
-        if (!waitForPath(slaveEnd, 10s) || !waitForPath(ourEnd, 10s)) return;
+        if (!waitForPath(slaveEnd, 10s) || !waitForPath(ourEnd, 10s))
+            return;
         // Held open for the whole suite so that socat keeps the pair while our port is closed.
         holdFd_ = ::open(ourEnd.c_str(), O_RDWR | O_NOCTTY);
         const std::string script = std::string(KESTIVA_TEST_SOURCE_DIR) + "/pymodbus_slave.py";
-        if (!slave_->start(kPython, {script, slaveEnd, "1", "38400"})) return;
+        if (!slave_->start(kPython, {script, slaveEnd, "1", "38400"}))
+            return;
         auto line = slave_->readLine(60s);
         ready_ = line && *line == "ready";
     }
     static void TearDownTestSuite() {
-        if (holdFd_ >= 0) ::close(holdFd_);
+        if (holdFd_ >= 0)
+            ::close(holdFd_);
         delete slave_;
         delete socat_;
         delete folder_;
@@ -108,7 +114,8 @@ TEST_F(PymodbusSlaveTest, Reads) {
     ASSERT_EQ(master.readHoldingBlock(20, 1, 0, frame), 0);
     EXPECT_TRUE(frameCrcValid(std::span<const uint8_t>(frame.data(), 25)));
     EXPECT_EQ(frame[2], 20);
-    for (uint16_t i = 0; i < 10; ++i) EXPECT_EQ(registerAt(i), pymodbusRegister(i)) << i;
+    for (uint16_t i = 0; i < 10; ++i)
+        EXPECT_EQ(registerAt(i), pymodbusRegister(i)) << i;
 
     ASSERT_EQ(master.readHoldingBlock(250, 1, 0x0010, frame), 0);
     EXPECT_TRUE(frameCrcValid(std::span<const uint8_t>(frame.data(), 255)));
@@ -136,8 +143,9 @@ TEST_F(PymodbusSlaveTest, ExceptionsAreReported) {
     EXPECT_NE(messages[0].text.find(texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_ACCESS_CONTENTS)),
               std::string::npos);
     EXPECT_EQ(messages[1].text, composeExceptionReport(texts, 2));
-    EXPECT_NE(messages[1].text.find(texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_ADDRESS_CONTENTS)),
-              std::string::npos);
+    EXPECT_NE(
+        messages[1].text.find(texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_ADDRESS_CONTENTS)),
+        std::string::npos);
 }
 
 // mbpoll (libmodbus) reads holding registers from the simulator once; the output, and the
@@ -180,7 +188,8 @@ TEST(MbpollMaster, ReadsTheDeterministicRegisters) {
     };
     const Case cases[] = {{1, 38400, 0, 10}, {17, 115200, 0x0100, 125}, {32, 9600, 0x7FF0, 16}};
     for (const auto& c : cases) {
-        SimProcess sim({"--station", std::to_string(c.station), "--bitrate", std::to_string(c.bitRate)});
+        SimProcess sim(
+            {"--station", std::to_string(c.station), "--bitrate", std::to_string(c.bitRate)});
         ASSERT_TRUE(sim.ok()) << sim.log();
         MbpollResult r = mbpoll(sim.devicePath(), c.station, c.bitRate, c.address, c.count);
         ASSERT_EQ(r.registers.size(), static_cast<std::size_t>(c.count)) << r.output;

@@ -26,7 +26,8 @@ TEST(ModbusFrames, CrcOfAFrameWithItsOwnCrcIsZero) {
     std::mt19937 random(7);
     for (int length = 1; length <= 256; length += 17) {
         Bytes frame(static_cast<std::size_t>(length));
-        for (auto& b : frame) b = static_cast<uint8_t>(random());
+        for (auto& b : frame)
+            b = static_cast<uint8_t>(random());
         auto crc = crc16(frame);
         frame.push_back(crc[0]);
         frame.push_back(crc[1]);
@@ -79,8 +80,10 @@ TEST(ModbusFrames, ExceptionCodesChooseTheirText) {
         EXPECT_EQ(exceptionContentsText(static_cast<uint8_t>(code)),
                   text::MSG_COM_ABNORMAL_RESPONSE_INJUSTICE_CONTENTS)
             << code;
-    for (int f : {0x83, 0x88, 0x90}) EXPECT_TRUE(isEchoExceptionFunction(static_cast<uint8_t>(f)));
-    for (int f : {0x03, 0x08, 0x81, 0x84}) EXPECT_FALSE(isEchoExceptionFunction(static_cast<uint8_t>(f)));
+    for (int f : {0x83, 0x88, 0x90})
+        EXPECT_TRUE(isEchoExceptionFunction(static_cast<uint8_t>(f)));
+    for (int f : {0x03, 0x08, 0x81, 0x84})
+        EXPECT_FALSE(isEchoExceptionFunction(static_cast<uint8_t>(f)));
 }
 
 TEST(ModbusFrames, EchoIntervalLimitPerBitRate) {
@@ -104,13 +107,19 @@ TEST(PortRules, SilentTime) {
         int32_t expected;
     };
     const Case cases[] = {
-        {38400, 1, 0}, {38400, 5, 4}, {9600, 1, 3}, {9600, 0, 0}, {19200, 2, 3},
-        {230400, 255, 38}, {0, 5, 0},
+        {38400, 1, 0},
+        {38400, 5, 4},
+        {9600, 1, 3},
+        {9600, 0, 0},
+        {19200, 2, 3},
+        {230400, 255, 38},
+        {0, 5, 0},
         // The settings value 257 reaches the port as its low byte.
         {9600, static_cast<uint8_t>(257 & 0xFF), 3},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(silentTimeMs(c.bitRate, c.factor), c.expected) << c.bitRate << " x" << int(c.factor);
+        EXPECT_EQ(silentTimeMs(c.bitRate, c.factor), c.expected)
+            << c.bitRate << " x" << int(c.factor);
 }
 
 TEST(PortRules, PortNamesResolveThroughTheLinkFolder) {

@@ -38,15 +38,18 @@ protected:
         ASSERT_EQ(link.configurePort(bitRate, context, 1, responseDelay), 0);
     }
 
-    Bytes frameBytes(std::size_t count) const { return Bytes(frame.begin(), frame.begin() + count); }
+    Bytes frameBytes(std::size_t count) const {
+        return Bytes(frame.begin(), frame.begin() + count);
+    }
 
     uint16_t registerAt(std::size_t index) const {
         return static_cast<uint16_t>((frame[3 + 2 * index] << 8) | frame[4 + 2 * index]);
     }
 
     std::string expectedReport(TextId contents) const {
-        return texts.GetText(contents) + "\n" + texts.GetText(text::MSG_ALARM_COUNTERMEASURE_TITLE) +
-               "\n  " + texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS);
+        return texts.GetText(contents) + "\n" +
+               texts.GetText(text::MSG_ALARM_COUNTERMEASURE_TITLE) + "\n  " +
+               texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS);
     }
 
     TempProgramFolder folder;
@@ -67,7 +70,8 @@ TEST_F(ModbusMasterTest, ReadsTwentyBytesFromAddressZero) {
     EXPECT_EQ(Bytes(request.begin(), request.end()),
               (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD}));
     EXPECT_EQ(frameBytes(3), (Bytes{0x01, 0x03, 20}));
-    for (uint16_t i = 0; i < 10; ++i) EXPECT_EQ(registerAt(i), sim::deterministicRegister(i, 10)) << i;
+    for (uint16_t i = 0; i < 10; ++i)
+        EXPECT_EQ(registerAt(i), sim::deterministicRegister(i, 10)) << i;
     EXPECT_TRUE(frameCrcValid(std::span<const uint8_t>(frame.data(), 25)));
     EXPECT_EQ(master.receivedByteTotal.load(), 25u);
     EXPECT_TRUE(window.messages().empty());
@@ -108,8 +112,8 @@ TEST_F(ModbusMasterTest, WarmUpSendsWithoutReadingAndLaterReadsLagFour) {
 
 TEST_F(ModbusMasterTest, ExceptionRepliesAreReportedByCode) {
     // A read of 0 bytes takes exactly the 5 bytes of an exception reply, so each is examined.
-    connect({"--exception", "2@1", "--exception", "3@2", "--exception", "1@3", "--exception",
-             "5@4"});
+    connect(
+        {"--exception", "2@1", "--exception", "3@2", "--exception", "1@3", "--exception", "5@4"});
     master.warmUpCount = 4;
     const TextId expected[] = {
         text::MSG_COM_ABNORMAL_RESPONSE_ADDRESS_CONTENTS,
@@ -140,7 +144,8 @@ TEST_F(ModbusMasterTest, LoneExceptionToALongReadTimesOutSilently) {
 TEST_F(ModbusMasterTest, ExceptionFilledUpByLaterRepliesIsReported) {
     connect({"--exception", "2@1"});
     master.warmUpCount = 0;
-    for (int i = 0; i < 4; ++i) ASSERT_EQ(master.readHoldingBlock(20, 1, 0, frame), 0);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(master.readHoldingBlock(20, 1, 0, frame), 0);
     master.warmUpCount = 4;
     EXPECT_EQ(master.readHoldingBlock(20, 1, 0, frame), -1);
     auto messages = window.messages();
@@ -217,12 +222,9 @@ TEST_F(ModbusMasterTest, EchoFailures) {
         uint8_t station;
     };
     const Case cases[] = {
-        {{"--bad-crc", "all"}, 1},
-        {{"--as-station", "3"}, 1},  // CRC right, one byte wrong
-        {{"--exception", "1"}, 1},   // the 5-byte exception echo
-        {{"--truncate", "1"}, 1},
-        {{"--silent", "all"}, 1},
-        {{}, 2},  // nobody at that station
+        {{"--bad-crc", "all"}, 1}, {{"--as-station", "3"}, 1},  // CRC right, one byte wrong
+        {{"--exception", "1"}, 1},                              // the 5-byte exception echo
+        {{"--truncate", "1"}, 1},  {{"--silent", "all"}, 1},   {{}, 2},  // nobody at that station
     };
     for (const auto& c : cases) {
         connect(c.sim);

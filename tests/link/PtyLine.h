@@ -23,9 +23,11 @@ class PtyLine {
 public:
     PtyLine() {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            return;
         char name[128];
-        if (ptsname_r(master_, name, sizeof name) != 0) return;
+        if (ptsname_r(master_, name, sizeof name) != 0)
+            return;
         path_ = name;
         // Held so that the line stays up whatever the device does, as the simulator does.
         hold_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -39,17 +41,20 @@ public:
         ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
     // Everything the device sent that arrives within the timeout, up to count bytes.
-    std::vector<uint8_t> receive(std::size_t count, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000)) const {
+    std::vector<uint8_t> receive(std::size_t count, std::chrono::milliseconds timeout =
+                                                        std::chrono::milliseconds(2000)) const {
         std::vector<uint8_t> got;
         auto deadline = std::chrono::steady_clock::now() + timeout;
         while (got.size() < count) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             pollfd p{master_, POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                break;
             uint8_t buffer[256];
             ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - got.size()));
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got.insert(got.end(), buffer, buffer + n);
         }
         return got;
@@ -61,8 +66,10 @@ public:
     }
     // The other end goes away, as when an adapter is unplugged.
     void hangUp() {
-        if (master_ >= 0) ::close(master_);
-        if (hold_ >= 0) ::close(hold_);
+        if (master_ >= 0)
+            ::close(master_);
+        if (hold_ >= 0)
+            ::close(hold_);
         master_ = hold_ = -1;
     }
 

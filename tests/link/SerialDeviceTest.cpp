@@ -30,7 +30,8 @@ using testing::PtyLine;
 bool waitForWaiting(SerialDevice& device, int count) {
     auto deadline = std::chrono::steady_clock::now() + 2s;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (device.bytesWaiting() >= count) return true;
+        if (device.bytesWaiting() >= count)
+            return true;
         device.waitForInput(std::chrono::steady_clock::now() + 10ms);
     }
     return device.bytesWaiting() >= count;
@@ -207,7 +208,8 @@ TEST(SerialDevice, SecondOpenOfTheSameDeviceIsRefused) {
 int openAsOtherUser(const std::string& path) {
     pid_t child = fork();
     if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
         int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         _exit(fd >= 0 ? 0 : 1);
     }
@@ -217,7 +219,8 @@ int openAsOtherUser(const std::string& path) {
 }
 
 TEST(SerialDevice, ExclusiveUseKeepsOthersOutAndEndsWithClose) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
     PtyLine line;
     ASSERT_TRUE(line.ok());
     ASSERT_EQ(chmod(line.path().c_str(), 0666), 0);

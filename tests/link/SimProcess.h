@@ -32,7 +32,8 @@ public:
     }
     ~TempProgramFolder() {
         std::error_code ignored;
-        if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
+        if (!root_.empty())
+            std::filesystem::remove_all(root_, ignored);
     }
     TempProgramFolder(const TempProgramFolder&) = delete;
     TempProgramFolder& operator=(const TempProgramFolder&) = delete;
@@ -56,8 +57,10 @@ public:
             options.push_back("--link");
             options.push_back(link);
         }
-        if (!child_.start(programPath(), options)) return;
-        if (auto line = child_.readLine(std::chrono::seconds(10))) device_ = *line;
+        if (!child_.start(programPath(), options))
+            return;
+        if (auto line = child_.readLine(std::chrono::seconds(10)))
+            device_ = *line;
     }
 
     // Started, and it told us its device.

@@ -19,7 +19,8 @@ namespace {
 std::optional<SimOptions> parse(std::vector<std::string> args, std::string* errorOut = nullptr) {
     std::string error;
     auto options = parseOptions(args, error);
-    if (errorOut) *errorOut = error;
+    if (errorOut)
+        *errorOut = error;
     return options;
 }
 
@@ -38,11 +39,13 @@ TEST(SimOptions, Defaults) {
 }
 
 TEST(SimOptions, EveryOptionTakesItsValue) {
-    auto o = parse({"--station", "32", "--bitrate", "230400", "--mode", "demo", "--turnaround",
-                    "0.5", "--trace", "--link", "/tmp/x", "--device", "/dev/ttyUSB0",
-                    "--range", "0x100-0x1FF", "--range", "4096-4100", "--bad-crc", "every:3",
-                    "--exception", "2@1", "--silent", "4+2", "--as-station", "9", "--truncate",
-                    "2@3", "--garbage", "5@every:2", "--hangup", "10:4"});
+    auto o = parse({"--station",  "32",           "--bitrate",    "230400",       "--mode",
+                    "demo",       "--turnaround", "0.5",          "--trace",      "--link",
+                    "/tmp/x",     "--device",     "/dev/ttyUSB0", "--range",      "0x100-0x1FF",
+                    "--range",    "4096-4100",    "--bad-crc",    "every:3",      "--exception",
+                    "2@1",        "--silent",     "4+2",          "--as-station", "9",
+                    "--truncate", "2@3",          "--garbage",    "5@every:2",    "--hangup",
+                    "10:4"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->slave.station, 32);
     EXPECT_EQ(o->bitRate, 230400u);
@@ -67,11 +70,21 @@ TEST(SimOptions, EveryOptionTakesItsValue) {
 
 TEST(SimOptions, BadCommandLines) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--station", "0"},    {"--station", "248"},  {"--bitrate", "4800"},
-        {"--bitrate", "fast"}, {"--mode", "random"},  {"--turnaround", "-1"},
-        {"--turnaround", "x"}, {"--range", "9-3"},    {"--exception", "0"},
-        {"--silent", "0"},     {"--hangup", "0"},     {"--frobnicate", "1"},
-        {"--station"},         {"stray"},             {"--map", "/nonexistent/map"},
+        {"--station", "0"},
+        {"--station", "248"},
+        {"--bitrate", "4800"},
+        {"--bitrate", "fast"},
+        {"--mode", "random"},
+        {"--turnaround", "-1"},
+        {"--turnaround", "x"},
+        {"--range", "9-3"},
+        {"--exception", "0"},
+        {"--silent", "0"},
+        {"--hangup", "0"},
+        {"--frobnicate", "1"},
+        {"--station"},
+        {"stray"},
+        {"--map", "/nonexistent/map"},
     };
     for (const auto& args : bad) {
         std::string error;
@@ -83,9 +96,10 @@ TEST(SimOptions, BadCommandLines) {
 TEST(SimOptions, HelpDocumentsEveryOption) {
     const std::string help = usageText();
     for (const char* option :
-         {"--device", "--link", "--station", "--bitrate", "--turnaround", "--trace", "--mode",
-          "deterministic", "counting", "demo", "--map", "--range", "--bad-crc", "--exception",
-          "--silent", "--as-station", "--truncate", "--garbage", "--hangup", "every:N", "--help"})
+         {"--device",  "--link",        "--station", "--bitrate",    "--turnaround", "--trace",
+          "--mode",    "deterministic", "counting",  "demo",         "--map",        "--range",
+          "--bad-crc", "--exception",   "--silent",  "--as-station", "--truncate",   "--garbage",
+          "--hangup",  "every:N",       "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("(0x1000 + C * 0x100 + A * 3) mod 0x10000"), std::string::npos);
     EXPECT_TRUE(parse({"--help"})->help);
@@ -160,9 +174,11 @@ TEST(SimDemo, ServesTheShippedConfiguration) {
     int checked = 0;
     std::map<std::string, uint32_t> starts;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == ';' || line[0] == '[') continue;
+        if (line.empty() || line[0] == ';' || line[0] == '[')
+            continue;
         auto equals = line.find('=');
-        if (equals == std::string::npos) continue;
+        if (equals == std::string::npos)
+            continue;
         std::string key = line.substr(0, equals);
         std::string value = line.substr(equals + 1);
         std::istringstream fields(value);
@@ -173,7 +189,8 @@ TEST(SimDemo, ServesTheShippedConfiguration) {
                 continue;
             uint32_t a = std::stoul(field.substr(1), nullptr, 16);
             EXPECT_TRUE(DemoController::serves(static_cast<uint16_t>(a))) << line;
-            if (key.ends_with("_ADDRESS")) starts[key.substr(0, key.size() - 8)] = a;
+            if (key.ends_with("_ADDRESS"))
+                starts[key.substr(0, key.size() - 8)] = a;
             ++checked;
         }
         if (key.ends_with("_LENGTH")) {
@@ -181,7 +198,8 @@ TEST(SimDemo, ServesTheShippedConfiguration) {
             ASSERT_TRUE(starts.count(range)) << line;
             uint32_t bytes = std::stoul(value);
             for (uint32_t r = 0; r < (bytes + 1) / 2; ++r)
-                EXPECT_TRUE(DemoController::serves(static_cast<uint16_t>(starts[range] + r))) << line;
+                EXPECT_TRUE(DemoController::serves(static_cast<uint16_t>(starts[range] + r)))
+                    << line;
         }
     }
     EXPECT_GT(checked, 40);

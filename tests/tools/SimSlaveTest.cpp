@@ -40,20 +40,20 @@ TEST(SimSchedule, Parse) {
         std::vector<uint64_t> misses;
     };
     const Case cases[] = {
-        {"all", {1, 2, 1000}, {0}},
-        {"3", {3}, {2, 4}},
-        {"2-4", {2, 3, 4}, {1, 5}},
-        {"5-", {5, 6, 99999}, {4}},
-        {"3+2", {3, 4}, {2, 5}},
-        {"every:3", {3, 6, 9}, {1, 2, 4, 5, 7}},
+        {"all", {1, 2, 1000}, {0}}, {"3", {3}, {2, 4}},
+        {"2-4", {2, 3, 4}, {1, 5}}, {"5-", {5, 6, 99999}, {4}},
+        {"3+2", {3, 4}, {2, 5}},    {"every:3", {3, 6, 9}, {1, 2, 4, 5, 7}},
     };
     for (const auto& c : cases) {
         auto schedule = Schedule::parse(c.text);
         ASSERT_TRUE(schedule) << c.text;
-        for (auto n : c.hits) EXPECT_TRUE(schedule->matches(n)) << c.text << " " << n;
-        for (auto n : c.misses) EXPECT_FALSE(schedule->matches(n)) << c.text << " " << n;
+        for (auto n : c.hits)
+            EXPECT_TRUE(schedule->matches(n)) << c.text << " " << n;
+        for (auto n : c.misses)
+            EXPECT_FALSE(schedule->matches(n)) << c.text << " " << n;
     }
-    for (const char* bad : {"", "0", "4-2", "every:0", "every:", "x", "3+0", "-3", "3 ", "+2", "1-x"})
+    for (const char* bad :
+         {"", "0", "4-2", "every:0", "every:", "x", "3+0", "-3", "3 ", "+2", "1-x"})
         EXPECT_FALSE(Schedule::parse(bad)) << "'" << bad << "'";
 }
 
@@ -85,7 +85,8 @@ TEST(SimSlave, AnswersReadsAndEchoes) {
     Slave slave(SlaveConfig{});
     SlaveAction read = slave.handle(readRequest(1, 0, 10), 0);
     ASSERT_EQ(read.reply.size(), 25u);
-    EXPECT_EQ(Bytes(read.reply.begin(), read.reply.begin() + 5), (Bytes{0x01, 0x03, 20, 0x1A, 0x00}));
+    EXPECT_EQ(Bytes(read.reply.begin(), read.reply.begin() + 5),
+              (Bytes{0x01, 0x03, 20, 0x1A, 0x00}));
     EXPECT_EQ(modbusCrc(read.reply), 0);
     EXPECT_TRUE(read.heard);
     EXPECT_EQ(read.requestNumber, 1u);
@@ -148,7 +149,8 @@ TEST(SimSlave, FaultsStrikeTheirRequests) {
     config.faults.hangUp = *parseHangUp("9:6");
     Slave slave(config);
     std::vector<SlaveAction> actions;
-    for (int i = 0; i < 9; ++i) actions.push_back(slave.handle(readRequest(1, 0, 2), 0));
+    for (int i = 0; i < 9; ++i)
+        actions.push_back(slave.handle(readRequest(1, 0, 2), 0));
 
     EXPECT_EQ(modbusCrc(actions[0].reply), 0);
     EXPECT_EQ(actions[1].reply.size(), 9u);
@@ -163,7 +165,8 @@ TEST(SimSlave, FaultsStrikeTheirRequests) {
     EXPECT_EQ(actions[7].reply, exceptionFrom(1, 0x03, 4));
     EXPECT_TRUE(actions[8].hangUp);
     EXPECT_EQ(actions[8].reply.size(), 6u);
-    for (int i = 0; i < 8; ++i) EXPECT_FALSE(actions[i].hangUp) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_FALSE(actions[i].hangUp) << i;
 
     for (const Fault& fault : slave.config().faults.faults) {
         uint64_t expected = fault.kind == FaultKind::Silent ? 2 : 1;

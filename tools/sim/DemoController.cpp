@@ -53,10 +53,13 @@ struct Profile {
     double duration() const { return 2 * rampTime + cruiseTime; }
 
     Motion at(double t) const {
-        if (t <= 0) return {0, 0, 0};
-        if (t < rampTime) return {0.5 * kAcceleration * t * t, kAcceleration * t, kAcceleration};
+        if (t <= 0)
+            return {0, 0, 0};
+        if (t < rampTime)
+            return {0.5 * kAcceleration * t * t, kAcceleration * t, kAcceleration};
         const double rampDistance = 0.5 * peak * rampTime;
-        if (t < rampTime + cruiseTime) return {rampDistance + peak * (t - rampTime), peak, 0};
+        if (t < rampTime + cruiseTime)
+            return {rampDistance + peak * (t - rampTime), peak, 0};
         if (t < duration()) {
             double left = duration() - t;
             return {distance - 0.5 * kAcceleration * left * left, kAcceleration * left,
@@ -66,13 +69,18 @@ struct Profile {
     }
 };
 
-int32_t strokeOf(uint32_t cycle) { return DemoController::kPointStroke[cycle % 4]; }
-bool fastPoint(uint32_t cycle) { return cycle % 2 == 0; }
+int32_t strokeOf(uint32_t cycle) {
+    return DemoController::kPointStroke[cycle % 4];
+}
+bool fastPoint(uint32_t cycle) {
+    return cycle % 2 == 0;
+}
 
 // Metres travelled in the cycles before this one (out and back, with the press).
 uint32_t travelBefore(uint32_t cycle) {
     double perRound = 0;
-    for (int32_t s : DemoController::kPointStroke) perRound += 2.0 * s + 2 * DemoController::kPressTravel;
+    for (int32_t s : DemoController::kPointStroke)
+        perRound += 2.0 * s + 2 * DemoController::kPressTravel;
     double total = (cycle / 4) * perRound;
     for (uint32_t k = cycle - cycle % 4; k < cycle; ++k)
         total += 2.0 * strokeOf(k) + 2 * DemoController::kPressTravel;
@@ -82,7 +90,8 @@ uint32_t travelBefore(uint32_t cycle) {
 }  // namespace
 
 DemoState DemoController::stateAt(double seconds) {
-    if (seconds < 0) seconds = 0;
+    if (seconds < 0)
+        seconds = 0;
     DemoState s;
     const auto cycle = static_cast<uint32_t>(seconds / kCycleSeconds);
     const double t = seconds - cycle * kCycleSeconds;
@@ -101,14 +110,18 @@ DemoState DemoController::stateAt(double seconds) {
 
     s.inputs = kInServoOn;
     s.outputs = kOutServoOn | kOutBrakeReleased;
-    if (fastPoint(cycle)) s.inputs |= kInSpeedSelect;
-    if (t >= kResetPulseEnd && t < outEnd) s.inputs |= static_cast<uint16_t>(point << kInPointSelectShift);
+    if (fastPoint(cycle))
+        s.inputs |= kInSpeedSelect;
+    if (t >= kResetPulseEnd && t < outEnd)
+        s.inputs |= static_cast<uint16_t>(point << kInPointSelectShift);
 
     Motion m{0, 0, 0};
     double load = 0;  // 0.1 % of rated current
     if (t < kMoveOut) {
-        if (t >= kStartPulse) s.inputs |= kInStart;
-        if (cycle % 5 == 0 && cycle != 0 && t < kResetPulseEnd) s.inputs |= kInAlarmReset;
+        if (t >= kStartPulse)
+            s.inputs |= kInStart;
+        if (cycle % 5 == 0 && cycle != 0 && t < kResetPulseEnd)
+            s.inputs |= kInAlarmReset;
         s.outputs |= kOutReady | kOutHomeComplete | kOutInPosition;
         load = 40;
     } else if (t < outEnd) {
@@ -126,8 +139,10 @@ DemoState DemoController::stateAt(double seconds) {
         load = 300 + 400 * (pressed / kPressTravel);
         if (overloadCycle) {
             load += 250 * std::min(1.0, (t - outEnd) / kAlarmAfter);
-            if (t >= outEnd + kAlarmAfter) s.alarm = kOverloadAlarm;
-            else if (t >= outEnd + kWarningAfter) s.warning = kOverloadWarning;
+            if (t >= outEnd + kAlarmAfter)
+                s.alarm = kOverloadAlarm;
+            else if (t >= outEnd + kWarningAfter)
+                s.warning = kOverloadWarning;
         }
     } else if (t < dwellEnd) {
         m = {static_cast<double>(stroke + kPressTravel), 0, 0};
@@ -146,11 +161,12 @@ DemoState DemoController::stateAt(double seconds) {
         s.outputs |= kOutReady | kOutHomeComplete | kOutInPosition;
         load = 40;
     }
-    if (overloadCycle && t >= outEnd + kAlarmAfter) s.alarm = kOverloadAlarm;
+    if (overloadCycle && t >= outEnd + kAlarmAfter)
+        s.alarm = kOverloadAlarm;
     // Commutation ripple on the current, and a following error from speed and acceleration.
     load += 12 * std::sin(2 * M_PI * 37 * seconds);
-    s.deviation = static_cast<int16_t>(std::lround(m.speed / 500 + m.acceleration / 4000 +
-                                                   std::sin(2 * M_PI * 23 * seconds)));
+    s.deviation = static_cast<int16_t>(
+        std::lround(m.speed / 500 + m.acceleration / 4000 + std::sin(2 * M_PI * 23 * seconds)));
 
     s.position = static_cast<int32_t>(std::lround(m.position));
     s.speed = static_cast<int32_t>(std::lround(m.speed));
@@ -163,16 +179,22 @@ DemoState DemoController::stateAt(double seconds) {
         static_cast<int8_t>(std::lround(31 + 14 * (1 - std::exp(-seconds / 900))));
     s.motorTemperature =
         static_cast<int8_t>(std::lround(27 + 22 * (1 - std::exp(-seconds / 1200))));
-    if (s.warning == 0 && s.motorTemperature >= 45) s.warning = kMotorHotWarning;
+    if (s.warning == 0 && s.motorTemperature >= 45)
+        s.warning = kMotorHotWarning;
 
     s.travelMetres = travelBefore(cycle);
     s.operationMode = 1;
-    s.alarmHistory = static_cast<uint8_t>(std::min<uint32_t>(255, 2 + cycle / 5 + (s.alarm ? 1 : 0)));
+    s.alarmHistory =
+        static_cast<uint8_t>(std::min<uint32_t>(255, 2 + cycle / 5 + (s.alarm ? 1 : 0)));
 
-    if (s.position > 5000) s.outputs |= kOutZone1;
-    if (s.position > 10000) s.outputs |= kOutZone2;
-    if (s.warning != 0) s.outputs |= kOutWarning;
-    if (s.travelMetres >= kMaintenanceAt) s.outputs |= kOutMaintenanceDue;
+    if (s.position > 5000)
+        s.outputs |= kOutZone1;
+    if (s.position > 10000)
+        s.outputs |= kOutZone2;
+    if (s.warning != 0)
+        s.outputs |= kOutWarning;
+    if (s.travelMetres >= kMaintenanceAt)
+        s.outputs |= kOutMaintenanceDue;
     if (s.alarm != 0) {
         s.outputs |= kOutAlarm;
         s.outputs &= static_cast<uint16_t>(~kOutReady);
@@ -186,7 +208,8 @@ bool DemoController::serves(uint16_t address) {
 }
 
 uint16_t DemoController::registerValue(uint16_t address, double seconds) const {
-    if (!serves(address)) return 0;
+    if (!serves(address))
+        return 0;
     const DemoState s = stateAt(seconds);
     auto high = [](int64_t v) { return static_cast<uint16_t>(static_cast<uint32_t>(v) >> 16); };
     auto low = [](int64_t v) { return static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFF); };

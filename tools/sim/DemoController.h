@@ -11,23 +11,23 @@ namespace kestiva::sim {
 
 // The actuator's state at one moment.
 struct DemoState {
-    int32_t position = 0;        // 0.01 mm, 0 at home
-    int32_t speed = 0;           // 0.01 mm/s, negative towards home
-    int16_t current = 0;         // 0.1 % of the rated motor current
-    int16_t deviation = 0;       // 0.01 mm following error
-    uint16_t alarm = 0;          // 0 = no alarm
+    int32_t position = 0;          // 0.01 mm, 0 at home
+    int32_t speed = 0;             // 0.01 mm/s, negative towards home
+    int16_t current = 0;           // 0.1 % of the rated motor current
+    int16_t deviation = 0;         // 0.01 mm following error
+    uint16_t alarm = 0;            // 0 = no alarm
     int8_t driverTemperature = 0;  // degC
     int8_t motorTemperature = 0;   // degC
-    uint16_t supplyVoltage = 0;  // 0.1 V
-    uint16_t loadFactor = 0;     // %
-    int32_t target = 0;          // 0.01 mm
-    uint32_t travelMetres = 0;   // lifetime counter
-    uint8_t operationMode = 0;   // 1 automatic
+    uint16_t supplyVoltage = 0;    // 0.1 V
+    uint16_t loadFactor = 0;       // %
+    int32_t target = 0;            // 0.01 mm
+    uint32_t travelMetres = 0;     // lifetime counter
+    uint8_t operationMode = 0;     // 1 automatic
     uint8_t alarmHistory = 0;
-    uint16_t warning = 0;        // 0 = no warning
-    uint16_t inputs = 0;         // D2000 bits
-    uint16_t outputs = 0;        // D2100 bits
-    uint32_t cycle = 0;          // work cycles completed
+    uint16_t warning = 0;  // 0 = no warning
+    uint16_t inputs = 0;   // D2000 bits
+    uint16_t outputs = 0;  // D2100 bits
+    uint32_t cycle = 0;    // work cycles completed
 };
 
 class DemoController {
@@ -51,17 +51,17 @@ public:
 namespace demo {
 inline constexpr uint16_t kPositionHigh = 0x1000;  // signed 32-bit, 0.01 mm
 inline constexpr uint16_t kPositionLow = 0x1001;
-inline constexpr uint16_t kSpeedHigh = 0x1002;     // signed 32-bit, 0.01 mm/s
+inline constexpr uint16_t kSpeedHigh = 0x1002;  // signed 32-bit, 0.01 mm/s
 inline constexpr uint16_t kSpeedLow = 0x1003;
-inline constexpr uint16_t kCurrent = 0x1004;       // signed 16-bit, 0.1 %
-inline constexpr uint16_t kDeviation = 0x1005;     // signed 16-bit, 0.01 mm
+inline constexpr uint16_t kCurrent = 0x1004;    // signed 16-bit, 0.1 %
+inline constexpr uint16_t kDeviation = 0x1005;  // signed 16-bit, 0.01 mm
 inline constexpr uint16_t kAlarm = 0x1006;
-inline constexpr uint16_t kTemperatures = 0x1007;  // high byte driver, low byte motor, degC
-inline constexpr uint16_t kSupplyVoltage = 0x1008; // 0.1 V
-inline constexpr uint16_t kLoadFactor = 0x1009;    // %
-inline constexpr uint16_t kTargetHigh = 0x100A;    // signed 32-bit, 0.01 mm
+inline constexpr uint16_t kTemperatures = 0x1007;   // high byte driver, low byte motor, degC
+inline constexpr uint16_t kSupplyVoltage = 0x1008;  // 0.1 V
+inline constexpr uint16_t kLoadFactor = 0x1009;     // %
+inline constexpr uint16_t kTargetHigh = 0x100A;     // signed 32-bit, 0.01 mm
 inline constexpr uint16_t kTargetLow = 0x100B;
-inline constexpr uint16_t kTravelHigh = 0x100C;    // unsigned 32-bit, m
+inline constexpr uint16_t kTravelHigh = 0x100C;  // unsigned 32-bit, m
 inline constexpr uint16_t kTravelLow = 0x100D;
 inline constexpr uint16_t kModeAndHistory = 0x100E;  // high byte mode, low byte alarm count
 inline constexpr uint16_t kWarning = 0x100F;

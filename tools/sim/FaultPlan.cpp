@@ -9,49 +9,60 @@ namespace {
 // A whole decimal number, nothing before or after it.
 std::optional<uint64_t> parseNumber(std::string_view text) {
     uint64_t value = 0;
-    if (text.empty()) return std::nullopt;
+    if (text.empty())
+        return std::nullopt;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    if (error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
     return value;
 }
 
 }  // namespace
 
 bool Schedule::matches(uint64_t request) const {
-    if (request == 0) return false;
-    if (period != 0) return request % period == 0;
+    if (request == 0)
+        return false;
+    if (period != 0)
+        return request % period == 0;
     return request >= first && request <= last;
 }
 
 std::optional<Schedule> Schedule::parse(std::string_view text) {
     Schedule s;
-    if (text == "all") return s;
+    if (text == "all")
+        return s;
     if (text.starts_with("every:")) {
         auto n = parseNumber(text.substr(6));
-        if (!n || *n == 0) return std::nullopt;
+        if (!n || *n == 0)
+            return std::nullopt;
         s.period = *n;
         return s;
     }
     if (auto dash = text.find('-'); dash != std::string_view::npos) {
         auto first = parseNumber(text.substr(0, dash));
-        if (!first || *first == 0) return std::nullopt;
+        if (!first || *first == 0)
+            return std::nullopt;
         s.first = *first;
-        if (dash + 1 == text.size()) return s;
+        if (dash + 1 == text.size())
+            return s;
         auto last = parseNumber(text.substr(dash + 1));
-        if (!last || *last < *first) return std::nullopt;
+        if (!last || *last < *first)
+            return std::nullopt;
         s.last = *last;
         return s;
     }
     if (auto plus = text.find('+'); plus != std::string_view::npos) {
         auto first = parseNumber(text.substr(0, plus));
         auto count = parseNumber(text.substr(plus + 1));
-        if (!first || *first == 0 || !count || *count == 0) return std::nullopt;
+        if (!first || *first == 0 || !count || *count == 0)
+            return std::nullopt;
         s.first = *first;
         s.last = *first + *count - 1;
         return s;
     }
     auto only = parseNumber(text);
-    if (!only || *only == 0) return std::nullopt;
+    if (!only || *only == 0)
+        return std::nullopt;
     s.first = s.last = *only;
     return s;
 }
@@ -95,7 +106,8 @@ std::optional<Fault> parseFault(FaultKind kind, std::string_view text, int minAr
         when = text;
     }
     auto schedule = Schedule::parse(when);
-    if (!schedule) return std::nullopt;
+    if (!schedule)
+        return std::nullopt;
     fault.when = *schedule;
     return fault;
 }
@@ -106,11 +118,13 @@ std::optional<HangUp> parseHangUp(std::string_view text) {
     if (auto colon = text.find(':'); colon != std::string_view::npos) {
         request = text.substr(0, colon);
         auto bytes = parseNumber(text.substr(colon + 1));
-        if (!bytes || *bytes > 1024) return std::nullopt;
+        if (!bytes || *bytes > 1024)
+            return std::nullopt;
         hangUp.bytesSent = static_cast<std::size_t>(*bytes);
     }
     auto n = parseNumber(request);
-    if (!n || *n == 0) return std::nullopt;
+    if (!n || *n == 0)
+        return std::nullopt;
     hangUp.request = *n;
     return hangUp;
 }

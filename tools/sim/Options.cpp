@@ -8,7 +8,8 @@ namespace {
 
 bool isBitRate(uint32_t rate) {
     for (uint32_t r : {9600u, 19200u, 38400u, 57600u, 115200u, 230400u})
-        if (r == rate) return true;
+        if (r == rate)
+            return true;
     return false;
 }
 
@@ -117,16 +118,19 @@ std::optional<SimOptions> parseOptions(const std::vector<std::string>& args, std
         };
         auto fault = [&](FaultKind kind, int minArgument, int maxArgument) {
             auto parsed = parseFault(kind, value, minArgument, maxArgument);
-            if (!parsed) return false;
+            if (!parsed)
+                return false;
             options.slave.faults.faults.push_back(*parsed);
             return true;
         };
         uint32_t number = 0;
         if (option == "--station") {
-            if (!parseRegisterNumber(value, 247, number) || number == 0) return bad();
+            if (!parseRegisterNumber(value, 247, number) || number == 0)
+                return bad();
             options.slave.station = static_cast<uint8_t>(number);
         } else if (option == "--bitrate") {
-            if (!parseRegisterNumber(value, 230400, number) || !isBitRate(number)) return bad();
+            if (!parseRegisterNumber(value, 230400, number) || !isBitRate(number))
+                return bad();
             options.bitRate = number;
         } else if (option == "--device") {
             options.device = value;
@@ -135,7 +139,8 @@ std::optional<SimOptions> parseOptions(const std::vector<std::string>& args, std
         } else if (option == "--turnaround") {
             char* end = nullptr;
             double ms = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end != '\0' || !(ms >= 0) || ms > 10000) return bad();
+            if (value.empty() || *end != '\0' || !(ms >= 0) || ms > 10000)
+                return bad();
             options.turnaroundMs = ms;
         } else if (option == "--mode") {
             if (value == "deterministic") {
@@ -151,25 +156,34 @@ std::optional<SimOptions> parseOptions(const std::vector<std::string>& args, std
             mapFile = value;
         } else if (option == "--range") {
             AddressRange range;
-            if (!parseAddressRange(value, range)) return bad();
-            if (!rangesGiven) options.slave.registers.ranges.clear();
+            if (!parseAddressRange(value, range))
+                return bad();
+            if (!rangesGiven)
+                options.slave.registers.ranges.clear();
             rangesGiven = true;
             options.slave.registers.ranges.push_back(range);
         } else if (option == "--bad-crc") {
-            if (!fault(FaultKind::BadCrc, 0, 0)) return bad();
+            if (!fault(FaultKind::BadCrc, 0, 0))
+                return bad();
         } else if (option == "--exception") {
-            if (!fault(FaultKind::Exception, 1, 255)) return bad();
+            if (!fault(FaultKind::Exception, 1, 255))
+                return bad();
         } else if (option == "--silent") {
-            if (!fault(FaultKind::Silent, 0, 0)) return bad();
+            if (!fault(FaultKind::Silent, 0, 0))
+                return bad();
         } else if (option == "--as-station") {
-            if (!fault(FaultKind::AsStation, 1, 255)) return bad();
+            if (!fault(FaultKind::AsStation, 1, 255))
+                return bad();
         } else if (option == "--truncate") {
-            if (!fault(FaultKind::Truncate, 1, 1000)) return bad();
+            if (!fault(FaultKind::Truncate, 1, 1000))
+                return bad();
         } else if (option == "--garbage") {
-            if (!fault(FaultKind::Garbage, 1, 1000)) return bad();
+            if (!fault(FaultKind::Garbage, 1, 1000))
+                return bad();
         } else if (option == "--hangup") {
             auto hangUp = parseHangUp(value);
-            if (!hangUp) return bad();
+            if (!hangUp)
+                return bad();
             options.slave.faults.hangUp = *hangUp;
         } else {
             error = "unknown option: " + option;

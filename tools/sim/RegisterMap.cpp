@@ -11,7 +11,8 @@ namespace {
 std::string trim(const std::string& text) {
     const char* blanks = " \t\r\n";
     auto begin = text.find_first_not_of(blanks);
-    if (begin == std::string::npos) return {};
+    if (begin == std::string::npos)
+        return {};
     auto end = text.find_last_not_of(blanks);
     return text.substr(begin, end - begin + 1);
 }
@@ -26,7 +27,8 @@ bool parseRegisterNumber(const std::string& text, uint32_t limit, uint32_t& valu
         base = 16;
         start = 2;
     }
-    if (start >= t.size()) return false;
+    if (start >= t.size())
+        return false;
     uint64_t result = 0;
     for (std::size_t i = start; i < t.size(); ++i) {
         char c = t[i];
@@ -41,7 +43,8 @@ bool parseRegisterNumber(const std::string& text, uint32_t limit, uint32_t& valu
             return false;
         }
         result = result * base + static_cast<uint64_t>(digit);
-        if (result > limit) return false;
+        if (result > limit)
+            return false;
     }
     value = static_cast<uint32_t>(result);
     return true;
@@ -49,7 +52,8 @@ bool parseRegisterNumber(const std::string& text, uint32_t limit, uint32_t& valu
 
 bool parseAddressRange(const std::string& text, AddressRange& range) {
     auto dash = text.find('-');
-    if (dash == std::string::npos) return false;
+    if (dash == std::string::npos)
+        return false;
     uint32_t first = 0;
     uint32_t last = 0;
     if (!parseRegisterNumber(text.substr(0, dash), 0xFFFF, first) ||
@@ -60,18 +64,21 @@ bool parseAddressRange(const std::string& text, AddressRange& range) {
 }
 
 bool RegisterMap::covers(uint16_t address, uint16_t count) const {
-    if (count == 0) return false;
+    if (count == 0)
+        return false;
     uint32_t end = uint32_t{address} + count - 1;
-    if (end > 0xFFFF) return false;
+    if (end > 0xFFFF)
+        return false;
     for (const auto& range : ranges) {
-        if (address >= range.first && end <= range.last) return true;
+        if (address >= range.first && end <= range.last)
+            return true;
     }
     return false;
 }
 
-uint16_t RegisterMap::value(uint16_t address, uint16_t count, uint32_t readNumber,
-                            double seconds) {
-    if (auto it = fixed.find(address); it != fixed.end()) return it->second;
+uint16_t RegisterMap::value(uint16_t address, uint16_t count, uint32_t readNumber, double seconds) {
+    if (auto it = fixed.find(address); it != fixed.end())
+        return it->second;
     switch (mode) {
         case RegisterMode::Deterministic:
             return deterministicRegister(address, count);
@@ -95,7 +102,8 @@ bool RegisterMap::loadFixedValues(const std::string& path, std::string& error) {
         ++lineNumber;
         if (auto comment = line.find_first_of("#;"); comment != std::string::npos)
             line.erase(comment);
-        if (trim(line).empty()) continue;
+        if (trim(line).empty())
+            continue;
         auto equals = line.find('=');
         uint32_t address = 0;
         if (equals == std::string::npos ||
@@ -107,9 +115,8 @@ bool RegisterMap::loadFixedValues(const std::string& path, std::string& error) {
         std::size_t start = 0;
         for (;;) {
             auto comma = values.find(',', start);
-            std::string field = values.substr(start, comma == std::string::npos
-                                                         ? std::string::npos
-                                                         : comma - start);
+            std::string field = values.substr(
+                start, comma == std::string::npos ? std::string::npos : comma - start);
             uint32_t value = 0;
             if (!parseRegisterNumber(field, 0xFFFF, value) || address > 0xFFFF) {
                 error = path + ":" + std::to_string(lineNumber) + ": bad value or address";
@@ -117,7 +124,8 @@ bool RegisterMap::loadFixedValues(const std::string& path, std::string& error) {
             }
             fixed[static_cast<uint16_t>(address)] = static_cast<uint16_t>(value);
             ++address;
-            if (comma == std::string::npos) break;
+            if (comma == std::string::npos)
+                break;
             start = comma + 1;
         }
     }

@@ -9,7 +9,8 @@ uint16_t modbusCrc(std::span<const uint8_t> bytes) {
     uint16_t crc = 0xFFFF;
     for (uint8_t byte : bytes) {
         crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
     }
     return crc;
 }
@@ -34,7 +35,8 @@ std::string hexBytes(std::span<const uint8_t> bytes) {
 Clock::duration interFrameGap(uint32_t bitRate) {
     using namespace std::chrono;
     const auto minimum = microseconds(1750);
-    if (bitRate == 0) return minimum;
+    if (bitRate == 0)
+        return minimum;
     auto gap = microseconds(35'000'000LL / bitRate);
     return std::max<Clock::duration>(gap, minimum);
 }
@@ -42,31 +44,37 @@ Clock::duration interFrameGap(uint32_t bitRate) {
 // ---------------------------------------------------------------------------------------------
 
 void FrameAssembler::push(std::span<const uint8_t> bytes, Clock::time_point now) {
-    if (bytes.empty()) return;
-    if (pending_.empty()) firstByte_ = now;
+    if (bytes.empty())
+        return;
+    if (pending_.empty())
+        firstByte_ = now;
     pending_.insert(pending_.end(), bytes.begin(), bytes.end());
     lastByte_ = now;
 }
 
 std::vector<uint8_t> FrameAssembler::next(Clock::time_point now) {
-    if (pending_.empty()) return {};
+    if (pending_.empty())
+        return {};
     bool knownRequest = pending_.size() >= 8 && (pending_[1] == 0x03 || pending_[1] == 0x08) &&
                         modbusCrc(std::span<const uint8_t>(pending_.data(), 8)) == 0;
     if (knownRequest) {
         std::vector<uint8_t> frame(pending_.begin(), pending_.begin() + 8);
         pending_.erase(pending_.begin(), pending_.begin() + 8);
         // What follows arrived together with this request; it starts its own frame now.
-        if (!pending_.empty()) firstByte_ = now;
+        if (!pending_.empty())
+            firstByte_ = now;
         return frame;
     }
-    if (now - lastByte_ < gap_) return {};
+    if (now - lastByte_ < gap_)
+        return {};
     std::vector<uint8_t> frame;
     frame.swap(pending_);
     return frame;
 }
 
 Clock::time_point FrameAssembler::deadline() const {
-    if (pending_.empty()) return Clock::time_point::max();
+    if (pending_.empty())
+        return Clock::time_point::max();
     return lastByte_ + gap_;
 }
 
@@ -85,7 +93,8 @@ uint16_t word(std::span<const uint8_t> frame, std::size_t at) {
 }
 
 void appendNote(std::string& note, const std::string& text) {
-    if (!note.empty()) note += ", ";
+    if (!note.empty())
+        note += ", ";
     note += text;
 }
 
@@ -98,11 +107,14 @@ std::vector<uint8_t> Slave::answer(std::span<const uint8_t> frame, double second
     exception = true;
     if (function == 0x03) {
         ++counters_.reads;
-        if (frame.size() != 8) return exceptionReply(station, function, 3);
+        if (frame.size() != 8)
+            return exceptionReply(station, function, 3);
         uint16_t address = word(frame, 2);
         uint16_t count = word(frame, 4);
-        if (count == 0 || count > 125) return exceptionReply(station, function, 3);
-        if (!config_.registers.covers(address, count)) return exceptionReply(station, function, 2);
+        if (count == 0 || count > 125)
+            return exceptionReply(station, function, 3);
+        if (!config_.registers.covers(address, count))
+            return exceptionReply(station, function, 2);
         exception = false;
         std::vector<uint8_t> reply{station, function, static_cast<uint8_t>(count * 2)};
         for (uint16_t i = 0; i < count; ++i) {
@@ -115,9 +127,11 @@ std::vector<uint8_t> Slave::answer(std::span<const uint8_t> frame, double second
         return reply;
     }
     if (function == 0x08) {
-        if (frame.size() < 6) return exceptionReply(station, function, 3);
+        if (frame.size() < 6)
+            return exceptionReply(station, function, 3);
         // Only "return query data" is offered; it sends the request back unchanged.
-        if (word(frame, 2) != 0x0000) return exceptionReply(station, function, 1);
+        if (word(frame, 2) != 0x0000)
+            return exceptionReply(station, function, 1);
         ++counters_.echoes;
         exception = false;
         return std::vector<uint8_t>(frame.begin(), frame.end());
@@ -142,7 +156,8 @@ SlaveAction Slave::handle(std::span<const uint8_t> frame, double seconds) {
     const uint64_t n = ++counters_.requestsHeard;
     action.heard = true;
     action.requestNumber = n;
-    if (frame[1] == 0x03) ++readNumber_;
+    if (frame[1] == 0x03)
+        ++readNumber_;
     FaultPlan& faults = config_.faults;
     const bool hangUp = faults.hangUp.request == n;
 
@@ -171,7 +186,8 @@ SlaveAction Slave::handle(std::span<const uint8_t> frame, double seconds) {
         appendNote(action.note, "bad CRC (fault)");
     }
     if (const Fault* f = faults.take(FaultKind::Truncate, n)) {
-        std::size_t cut = std::min<std::size_t>(static_cast<std::size_t>(f->argument), reply.size());
+        std::size_t cut =
+            std::min<std::size_t>(static_cast<std::size_t>(f->argument), reply.size());
         reply.resize(reply.size() - cut);
         appendNote(action.note, "truncated by " + std::to_string(cut) + " (fault)");
     }
@@ -189,8 +205,10 @@ SlaveAction Slave::handle(std::span<const uint8_t> frame, double seconds) {
         action.hangUp = true;
         appendNote(action.note, "line closed after " + std::to_string(reply.size()) + " bytes");
     }
-    if (exception) ++counters_.exceptions;
-    if (!reply.empty()) ++counters_.replies;
+    if (exception)
+        ++counters_.exceptions;
+    if (!reply.empty())
+        ++counters_.replies;
     action.reply = std::move(reply);
     return action;
 }
@@ -200,9 +218,8 @@ std::string Slave::summary() const {
     std::string text = "frames " + std::to_string(c.framesReceived) + ", heard " +
                        std::to_string(c.requestsHeard) + ", reads " + std::to_string(c.reads) +
                        ", echoes " + std::to_string(c.echoes) + ", replies " +
-                       std::to_string(c.replies) + ", exceptions " +
-                       std::to_string(c.exceptions) + ", bad frames " +
-                       std::to_string(c.badFrames) + ", other station " +
+                       std::to_string(c.replies) + ", exceptions " + std::to_string(c.exceptions) +
+                       ", bad frames " + std::to_string(c.badFrames) + ", other station " +
                        std::to_string(c.otherStation) + ", wrong speed " +
                        std::to_string(c.wrongSpeed);
     for (const Fault& fault : config_.faults.faults)

@@ -88,8 +88,7 @@ public:
     std::string summary() const;
 
 private:
-    std::vector<uint8_t> answer(std::span<const uint8_t> frame, double seconds,
-                                bool& exception);
+    std::vector<uint8_t> answer(std::span<const uint8_t> frame, double seconds, bool& exception);
 
     SlaveConfig config_;
     SlaveCounters counters_;

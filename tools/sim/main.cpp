@@ -27,7 +27,9 @@ using kestiva::sim::Slave;
 
 volatile sig_atomic_t stopRequested = 0;
 
-void onSignal(int) { stopRequested = 1; }
+void onSignal(int) {
+    stopRequested = 1;
+}
 
 speed_t speedConstant(uint32_t bitRate) {
     switch (bitRate) {
@@ -118,15 +120,19 @@ struct Line {
 
     // On a pseudo-terminal the master sees the speed the program set on its side.
     bool speedMatches(uint32_t bitRate) const {
-        if (!pty) return true;
+        if (!pty)
+            return true;
         termios t{};
-        if (tcgetattr(fd, &t) != 0) return false;
+        if (tcgetattr(fd, &t) != 0)
+            return false;
         return cfgetospeed(&t) == speedConstant(bitRate);
     }
 
     void close() {
-        if (fd >= 0) ::close(fd);
-        if (holdFd >= 0) ::close(holdFd);
+        if (fd >= 0)
+            ::close(fd);
+        if (holdFd >= 0)
+            ::close(holdFd);
         fd = holdFd = -1;
     }
 };
@@ -136,7 +142,8 @@ public:
     Tracer(bool enabled, Clock::time_point start) : enabled_(enabled), start_(start) {}
 
     void line(const std::string& what) const {
-        if (!enabled_) return;
+        if (!enabled_)
+            return;
         double t = std::chrono::duration<double>(Clock::now() - start_).count();
         std::fprintf(stderr, "[%11.6f] %s\n", t, what.c_str());
     }
@@ -161,8 +168,10 @@ struct OutgoingReply {
 
 timespec until(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-    if (left.count() < 0) left = std::chrono::nanoseconds(0);
-    if (left > std::chrono::seconds(1)) left = std::chrono::seconds(1);
+    if (left.count() < 0)
+        left = std::chrono::nanoseconds(0);
+    if (left > std::chrono::seconds(1))
+        left = std::chrono::seconds(1);
     return {static_cast<time_t>(left.count() / 1'000'000'000),
             static_cast<long>(left.count() % 1'000'000'000)};
 }
@@ -172,7 +181,8 @@ int serve(Line& line, Slave& slave, const SimOptions& options, const Tracer& tra
           Clock::time_point start, const sigset_t& waitMask) {
     using namespace std::chrono;
     const auto byteTime = nanoseconds(10'000'000'000LL / options.bitRate);
-    const auto turnaround = duration_cast<nanoseconds>(duration<double, std::milli>(options.turnaroundMs));
+    const auto turnaround =
+        duration_cast<nanoseconds>(duration<double, std::milli>(options.turnaroundMs));
     kestiva::sim::FrameAssembler assembler(kestiva::sim::interFrameGap(options.bitRate));
     std::deque<PendingRequest> requests;
     std::optional<OutgoingReply> out;
@@ -187,7 +197,8 @@ int serve(Line& line, Slave& slave, const SimOptions& options, const Tracer& tra
         for (;;) {
             Clock::time_point firstByte = assembler.firstByteTime();
             std::vector<uint8_t> frame = assembler.next(now);
-            if (frame.empty()) break;
+            if (frame.empty())
+                break;
             trace.line("rx " + kestiva::sim::hexBytes(frame));
             if (!line.speedMatches(options.bitRate)) {
                 slave.noteWrongSpeed();
@@ -235,7 +246,8 @@ int serve(Line& line, Slave& slave, const SimOptions& options, const Tracer& tra
                 }
             }
             if (out->sent == out->bytes.size()) {
-                if (!out->bytes.empty()) trace.line("tx " + kestiva::sim::hexBytes(out->bytes));
+                if (!out->bytes.empty())
+                    trace.line("tx " + kestiva::sim::hexBytes(out->bytes));
                 if (out->hangUp) {
                     trace.line("   closing the line");
                     return 0;
@@ -253,7 +265,8 @@ int serve(Line& line, Slave& slave, const SimOptions& options, const Tracer& tra
         timespec ts = until(wake);
         int ready = ppoll(&p, 1, &ts, &waitMask);
         if (ready < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             std::perror("kestiva-sim: poll");
             return 1;
         }
@@ -295,9 +308,11 @@ bool makeLink(const std::string& path, const std::string& target) {
 void removeLink(const std::string& path, const std::string& target) {
     char buffer[4096];
     ssize_t n = readlink(path.c_str(), buffer, sizeof buffer - 1);
-    if (n < 0) return;
+    if (n < 0)
+        return;
     buffer[n] = '\0';
-    if (target == buffer) ::unlink(path.c_str());
+    if (target == buffer)
+        ::unlink(path.c_str());
 }
 
 }  // namespace
@@ -329,12 +344,14 @@ int main(int argc, char** argv) {
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(s, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
     Line line;
-    bool opened = options->device.empty() ? line.openPty(options->bitRate, error)
-                                          : line.openDevice(options->device, options->bitRate, error);
+    bool opened = options->device.empty()
+                      ? line.openPty(options->bitRate, error)
+                      : line.openDevice(options->device, options->bitRate, error);
     if (!opened) {
         std::fprintf(stderr, "kestiva-sim: %s\n", error.c_str());
         line.close();
@@ -354,7 +371,8 @@ int main(int argc, char** argv) {
     int status = serve(line, slave, *options, trace, start, waitMask);
 
     line.close();
-    if (!options->link.empty()) removeLink(options->link, line.devicePath);
+    if (!options->link.empty())
+        removeLink(options->link, line.devicePath);
     std::fprintf(stderr, "kestiva-sim: %s\n", slave.summary().c_str());
     return status;
 }
