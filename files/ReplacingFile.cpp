@@ -75,16 +75,15 @@ bool ReplacingFile::open(const std::string& target) {
         [[maybe_unused]] const int owned = ::fchown(fd_, st.st_uid, st.st_gid);
         [[maybe_unused]] const int moded = ::fchmod(fd_, st.st_mode & 07777);
     }
-    buffer_.clear();
-    buffer_.reserve(kFlushBytes + 4096);
+    buffer_.assign(kFlushBytes, '\0');
+    used_ = 0;
     failed_ = false;
     return true;
 }
 
 void ReplacingFile::flush() {
-    if (!failed_ && !buffer_.empty() && !writeAll(fd_, buffer_.data(), buffer_.size()))
-        failed_ = true;
-    buffer_.clear();
+    if (!failed_ && used_ > 0 && !writeAll(fd_, buffer_.data(), used_)) failed_ = true;
+    used_ = 0;
 }
 
 bool ReplacingFile::commit() {
@@ -109,7 +108,7 @@ void ReplacingFile::abandon() {
     fd_ = -1;
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
-    buffer_.clear();
+    used_ = 0;
 }
 
 }  // namespace kestiva

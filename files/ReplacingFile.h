@@ -4,6 +4,7 @@
 // full disk or an I/O error therefore never costs the file that was there before.
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -22,9 +23,18 @@ public:
 
     // Buffered; the first write error sticks and makes commit fail.
     void append(std::string_view bytes) {
-        buffer_.append(bytes);
-        if (buffer_.size() >= kFlushBytes) flush();
+        std::memcpy(space(bytes.size()), bytes.data(), bytes.size());
+        advance(bytes.size());
     }
+    // Room for n bytes after the buffered ones, to be filled and then kept with advance.
+    char* space(std::size_t n) {
+        if (used_ + n > buffer_.size()) {
+            flush();
+            if (n > buffer_.size()) buffer_.resize(n);
+        }
+        return buffer_.data() + used_;
+    }
+    void advance(std::size_t n) { used_ += n; }
 
     // Flushes, syncs and closes the temporary file and renames it over the target. false on
     // any error, in which case the temporary file is removed and the target is untouched.
@@ -39,7 +49,8 @@ private:
     std::string target_;
     std::string temporary_;
     int fd_ = -1;
-    std::string buffer_;
+    std::string buffer_;    // its size is the capacity; used_ bytes are waiting
+    std::size_t used_ = 0;
     bool failed_ = false;
 };
 
