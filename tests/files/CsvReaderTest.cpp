@@ -80,10 +80,12 @@ PageRecording* CsvReaderTest::dataPage = nullptr;
 PageRecording* CsvReaderTest::ioPage = nullptr;
 
 TEST_F(CsvReaderTest, CompleteDataRecordingRoundTrips) {
-    testing::fillDataRecording(*dataPage, 501);
+    // Long enough for the staged texts to be taken over whole rather than copied.
+    constexpr uint32_t kRows = 50001;
+    testing::fillDataRecording(*dataPage, kRows);
     const std::string first = write(kDataMonitor, "first.csv");
     const PageRecording& p = *dataPage;
-    const std::vector<int32_t> raw(p.rawData.begin(), p.rawData.begin() + 501 * 3);
+    const std::vector<int32_t> raw(p.rawData.begin(), p.rawData.begin() + kRows * 3);
     // Spoil what the read must replace.
     dataPage->texts.clear();
     std::fill(dataPage->rawData.begin(), dataPage->rawData.end(), 12345);
@@ -94,12 +96,12 @@ TEST_F(CsvReaderTest, CompleteDataRecordingRoundTrips) {
 
     ASSERT_EQ(read(first, kDataMonitor, window), 0);
     EXPECT_TRUE(window.messages().empty());
-    EXPECT_EQ(p.sampleCount, 501u);
+    EXPECT_EQ(p.sampleCount, kRows);
     EXPECT_EQ(p.cycle, 20);
-    EXPECT_EQ(p.time, 10);
+    EXPECT_EQ(p.time, 1000);
     EXPECT_EQ(p.endMarker, 2);
     EXPECT_EQ(p.startDate, "20240131 08:15");
-    EXPECT_EQ(std::vector<int32_t>(p.rawData.begin(), p.rawData.begin() + 501 * 3), raw);
+    EXPECT_EQ(std::vector<int32_t>(p.rawData.begin(), p.rawData.begin() + kRows * 3), raw);
     const DataItem& current = p.active.items[1];
     EXPECT_EQ(current.enabled, 1);
     EXPECT_EQ(current.name, "Current");
@@ -110,9 +112,9 @@ TEST_F(CsvReaderTest, CompleteDataRecordingRoundTrips) {
     EXPECT_EQ(current.unit, "A");
     // The conversion counted K + 2N steps, pumping after each, in phase 5.
     EXPECT_EQ(session.phase(), kPhaseCsvReadConversion);
-    EXPECT_EQ(session.progressTotal.load(), 3 + 2 * 501);
-    EXPECT_EQ(session.progressCount.load(), 3 + 2 * 501);
-    EXPECT_EQ(window.pumps(), 3 + 2 * 501);
+    EXPECT_EQ(session.progressTotal.load(), 3 + 2 * kRows);
+    EXPECT_EQ(session.progressCount.load(), 3 + 2 * kRows);
+    EXPECT_EQ(window.pumps(), 3 + 2 * kRows);
     EXPECT_TRUE(window.called("showProgress"));
 
     EXPECT_TRUE(testing::sameBytes(write(kDataMonitor, "second.csv"), first));
