@@ -14,9 +14,9 @@ namespace {
 // What a byte means to the reader, so that one look at each byte finds the end of a field and
 // everything the checks ask about it.
 enum ByteClass : uint8_t {
-    kSeparator = 1,        // comma, CR, LF
-    kNotSignedReal = 2,    // outside "0123456789.+-"
-    kNotBinary = 4,        // outside "01"
+    kSeparator = 1,      // comma, CR, LF
+    kNotSignedReal = 2,  // outside "0123456789.+-"
+    kNotBinary = 4,      // outside "01"
     kMinus = 8,
     kPoint = 16,
     kPlus = 32,
@@ -29,12 +29,18 @@ const std::array<uint8_t, 256> kByteClasses = [] {
         const char c = char(b);
         const std::string_view one(&c, 1);
         uint8_t found = 0;
-        if (c == ',' || c == '\r' || c == '\n') found |= kSeparator;
-        if (IsSignedRealText(one) != 0) found |= kNotSignedReal;
-        if (IsBinaryText(one) != 0) found |= kNotBinary;
-        if (c == '-') found |= kMinus;
-        if (c == '.') found |= kPoint;
-        if (c == '+') found |= kPlus;
+        if (c == ',' || c == '\r' || c == '\n')
+            found |= kSeparator;
+        if (IsSignedRealText(one) != 0)
+            found |= kNotSignedReal;
+        if (IsBinaryText(one) != 0)
+            found |= kNotBinary;
+        if (c == '-')
+            found |= kMinus;
+        if (c == '.')
+            found |= kPoint;
+        if (c == '+')
+            found |= kPlus;
         classes[b] = found;
     }
     return classes;
@@ -42,7 +48,8 @@ const std::array<uint8_t, 256> kByteClasses = [] {
 
 uint8_t classesOf(std::string_view text) {
     uint8_t found = 0;
-    for (const char c : text) found |= kByteClasses[uint8_t(c)];
+    for (const char c : text)
+        found |= kByteClasses[uint8_t(c)];
     return found;
 }
 
@@ -74,7 +81,8 @@ bool isPlainIoRow(const unsigned char* p) {
 constexpr std::array<std::array<uint8_t, 8>, 256> kBitBytes = [] {
     std::array<std::array<uint8_t, 8>, 256> table{};
     for (int bits = 0; bits < 256; ++bits)
-        for (int k = 0; k < 8; ++k) table[bits][k] = uint8_t((bits >> k) & 1);
+        for (int k = 0; k < 8; ++k)
+            table[bits][k] = uint8_t((bits >> k) & 1);
     return table;
 }();
 
@@ -83,11 +91,13 @@ constexpr std::array<std::array<uint8_t, 8>, 256> kBitBytes = [] {
 bool scaleOf(std::string_view text, double& scale) {
     std::size_t i = 0;
     const bool negative = !text.empty() && text[0] == '-';
-    if (!text.empty() && (text[0] == '+' || text[0] == '-')) i = 1;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-'))
+        i = 1;
     const std::size_t end = text.find_first_not_of("0123456789.", i);
     const std::string_view number = text.substr(i, end == std::string_view::npos ? end : end - i);
     double value = 0.0;
-    if (!number.empty() && ParseReal(number, value) != 0) return false;
+    if (!number.empty() && ParseReal(number, value) != 0)
+        return false;
     scale = negative ? -value : value;
     return true;
 }
@@ -95,7 +105,8 @@ bool scaleOf(std::string_view text, double& scale) {
 }  // namespace
 
 uint16_t loadedSamplingTime(uint16_t cycle, uint32_t count) {
-    if (count == 0) return 0;
+    if (count == 0)
+        return 0;
     const uint64_t milliseconds = uint64_t(cycle) * (count - 1);
     return uint16_t((milliseconds + 999) / 1000);
 }
@@ -138,12 +149,14 @@ CsvReader::FieldEnd CsvReader::nextField(std::string_view& field, uint8_t& class
     classes = 0;
     for (;;) {
         const FileBytes::Window w = bytes_.window();
-        if (w.size == 0) return FieldEnd::Failure;
+        if (w.size == 0)
+            return FieldEnd::Failure;
         std::size_t i = 0;
         uint8_t found = 0;
         while (i < w.size) {
             const uint8_t c = kByteClasses[w.data[i]];
-            if (c & kSeparator) break;
+            if (c & kSeparator)
+                break;
             found |= c;
             ++i;
         }
@@ -151,7 +164,8 @@ CsvReader::FieldEnd CsvReader::nextField(std::string_view& field, uint8_t& class
         length += i;
         const char* bytes = reinterpret_cast<const char*>(w.data);
         if (i == w.size) {
-            if (!spilled) spill_.clear();
+            if (!spilled)
+                spill_.clear();
             spilled = true;
             spill_.append(bytes, std::min(i, kCsvFieldCap - std::min(spill_.size(), kCsvFieldCap)));
             bytes_.consume(i);
@@ -164,7 +178,8 @@ CsvReader::FieldEnd CsvReader::nextField(std::string_view& field, uint8_t& class
             field = std::string_view(bytes, std::min(i, kCsvFieldCap));
         }
         // Bytes past the cap are dropped, and so is what they would have told the checks.
-        if (length > kCsvFieldCap) classes = classesOf(field);
+        if (length > kCsvFieldCap)
+            classes = classesOf(field);
 
         const unsigned char separator = w.data[i];
         if (separator == ',') {
@@ -203,13 +218,16 @@ bool CsvReader::skipLines(uint32_t count) {
     bool afterCr = false;
     while (count > 0) {
         const FileBytes::Window w = bytes_.window();
-        if (w.size == 0) return false;
+        if (w.size == 0)
+            return false;
         std::size_t i = 0;
         while (count > 0) {
             const void* hit = std::memchr(w.data + i, '\n', w.size - i);
-            if (!hit) break;
+            if (!hit)
+                break;
             const std::size_t at = std::size_t(static_cast<const unsigned char*>(hit) - w.data);
-            if (at > 0 ? w.data[at - 1] == '\r' : afterCr) --count;
+            if (at > 0 ? w.data[at - 1] == '\r' : afterCr)
+                --count;
             i = at + 1;
         }
         if (count == 0) {
@@ -224,16 +242,21 @@ bool CsvReader::skipLines(uint32_t count) {
 
 int CsvReader::readHeaderField(int line, int field, std::string& text) {
     text.clear();
-    if (!bytes_.isOpen() || line < 1 || field < 1) return -1;
+    if (!bytes_.isOpen() || line < 1 || field < 1)
+        return -1;
     // Counting lines from the file's start puts the position where stepping back from inside
     // the line to its start would.
     bytes_.seek(0);
-    if (!skipLines(uint32_t(line - 1))) return -1;
+    if (!skipLines(uint32_t(line - 1)))
+        return -1;
     for (int f = 1;; ++f) {
         const FieldEnd end = nextField(text);
-        if (end == FieldEnd::Failure) return -1;
-        if (f == field) return 0;
-        if (end == FieldEnd::EndOfFile) return -1;
+        if (end == FieldEnd::Failure)
+            return -1;
+        if (f == field)
+            return 0;
+        if (end == FieldEnd::EndOfFile)
+            return -1;
         if (end == FieldEnd::EndOfLine) {
             text.clear();
             return 0;
@@ -243,47 +266,59 @@ int CsvReader::readHeaderField(int line, int field, std::string& text) {
 
 int CsvReader::readMonitorType() {
     std::string type;
-    if (readHeaderField(1, 3, type) != 0) return -1;
-    if (type == kCsvDataType) return monitor_ == kDataMonitor ? 0 : -1;
-    if (type == kCsvIoType) return monitor_ == kIoMonitor ? 0 : -1;
+    if (readHeaderField(1, 3, type) != 0)
+        return -1;
+    if (type == kCsvDataType)
+        return monitor_ == kDataMonitor ? 0 : -1;
+    if (type == kCsvIoType)
+        return monitor_ == kIoMonitor ? 0 : -1;
     return -1;
 }
 
 int CsvReader::readCycle(uint16_t& cycle) {
     std::string text;
-    if (readHeaderField(2, 1, text) != 0) return -1;
+    if (readHeaderField(2, 1, text) != 0)
+        return -1;
     bool outOfRange = false;
     const uint16_t value = uint16_t(textToLong(text, &outOfRange));
-    if (outOfRange || value == 0) return -1;
+    if (outOfRange || value == 0)
+        return -1;
     cycle = value;
     return 0;
 }
 
 int CsvReader::readTime(uint16_t& time) {
     std::string text;
-    if (readHeaderField(2, 2, text) != 0) return -1;
+    if (readHeaderField(2, 2, text) != 0)
+        return -1;
     bool outOfRange = false;
     const uint16_t value = uint16_t(textToLong(text, &outOfRange));
-    if (outOfRange) return -1;
+    if (outOfRange)
+        return -1;
     time = value;
     return 0;
 }
 
 uint32_t CsvReader::countDataLines() {
-    if (!bytes_.isOpen()) return 0;
+    if (!bytes_.isOpen())
+        return 0;
     bytes_.seek(0);
-    if (!skipLines(monitor_ == kDataMonitor ? 6 : 5)) return 0;
+    if (!skipLines(monitor_ == kDataMonitor ? 6 : 5))
+        return 0;
     uint32_t count = 0;
     bool afterCr = false;  // the line start follows an LF
     while (count < kMaxSamples) {
         const FileBytes::Window w = bytes_.window();
-        if (w.size == 0) break;
+        if (w.size == 0)
+            break;
         std::size_t i = 0;
         while (count < kMaxSamples) {
             const void* hit = std::memchr(w.data + i, '\n', w.size - i);
-            if (!hit) break;
+            if (!hit)
+                break;
             const std::size_t at = std::size_t(static_cast<const unsigned char*>(hit) - w.data);
-            if (at > 0 ? w.data[at - 1] == '\r' : afterCr) ++count;
+            if (at > 0 ? w.data[at - 1] == '\r' : afterCr)
+                ++count;
             i = at + 1;
         }
         afterCr = w.data[w.size - 1] == '\r';
@@ -298,19 +333,24 @@ int CsvReader::readListLine(std::array<std::string, kItemsPerController>& fields
                             std::string* first) {
     std::string field;
     FieldEnd end = nextField(field);
-    if (end == FieldEnd::Failure) return -1;
-    if (first) *first = field;
+    if (end == FieldEnd::Failure)
+        return -1;
+    if (first)
+        *first = field;
     for (std::size_t k = 0; end == FieldEnd::More; ++k) {
         end = nextField(field);
-        if (end == FieldEnd::Failure) return -1;
-        if (k < fields.size()) fields[k] = field;
+        if (end == FieldEnd::Failure)
+            return -1;
+        if (k < fields.size())
+            fields[k] = field;
     }
     return 0;
 }
 
 int CsvReader::parseRows(CsvHeader& header, CsvRows& rows, SessionState& session) {
     header = CsvHeader{};
-    if (!bytes_.isOpen()) return -1;
+    if (!bytes_.isOpen())
+        return -1;
     const bool data = monitor_ == kDataMonitor;
     const int itemCount = csvItemCount(monitor_);
     header.itemCount = uint8_t(itemCount);
@@ -320,17 +360,23 @@ int CsvReader::parseRows(CsvHeader& header, CsvRows& rows, SessionState& session
         return -1;
 
     bytes_.seek(0);
-    if (!skipLines(2)) return -1;
+    if (!skipLines(2))
+        return -1;
     if (data) {
-        if (readListLine(header.typeNames, nullptr) != 0) return -1;
-        if (readListLine(header.scaleTexts, nullptr) != 0) return -1;
-        if (readListLine(header.units, nullptr) != 0) return -1;
+        if (readListLine(header.typeNames, nullptr) != 0)
+            return -1;
+        if (readListLine(header.scaleTexts, nullptr) != 0)
+            return -1;
+        if (readListLine(header.units, nullptr) != 0)
+            return -1;
         for (int k = 0; k < itemCount; ++k)
-            if (IsSignedRealText(header.scaleTexts[k]) != 0) return -1;
+            if (IsSignedRealText(header.scaleTexts[k]) != 0)
+                return -1;
     } else if (!skipLines(2)) {
         return -1;
     }
-    if (readListLine(header.names, &header.timeTitle) != 0) return -1;
+    if (readListLine(header.names, &header.timeTitle) != 0)
+        return -1;
 
     return data ? parseFields<true>(rows, session) : parseFields<false>(rows, session);
 }
@@ -351,7 +397,7 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
     uint64_t digits = 0;
     bool negative = false;
 
-    const auto readField = [&]() __attribute__((always_inline)) -> bool {
+    const auto readField = [&]() __attribute__((always_inline))->bool {
         const unsigned char* start = w.data + at;
         const unsigned char* end = w.data + w.size;
         const unsigned char* p = start;
@@ -403,8 +449,10 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
     };
 
     for (uint32_t row = 0; row < rows.count; ++row) {
-        if (!readField()) return -1;
-        if (Data && (classes & kNotSignedReal)) return -1;
+        if (!readField())
+            return -1;
+        if (Data && (classes & kNotSignedReal))
+            return -1;
         rows.texts.setCell(row, 0, field);
         uint32_t marks = 0;
         if constexpr (!Data) {
@@ -424,12 +472,16 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
             }
         }
         for (int k = 0; k < kItems; ++k) {
-            if (!readField()) return -1;
-            if (classes & kForbidden) return -1;
+            if (!readField())
+                return -1;
+            if (classes & kForbidden)
+                return -1;
             rows.texts.setCell(row, k + 1, field);
             if constexpr (Data) {
-                if (classes & kMinus) marks |= 1u << k;
-                if (classes & kPoint) marks |= 1u << (8 + k);
+                if (classes & kMinus)
+                    marks |= 1u << k;
+                if (classes & kPoint)
+                    marks |= 1u << (8 + k);
                 int32_t value;
                 if (digits != ~uint64_t(0))
                     value = negative ? -int32_t(digits) : int32_t(digits);
@@ -464,7 +516,8 @@ void CsvReader::commitTexts(CsvRows& rows, PageRecording& page, int columns,
                             SessionState& session) {
     if (rows.texts.rows() == page.texts.rows() && rows.texts.columns() == page.texts.columns()) {
         std::swap(page.texts, rows.texts);
-        for (uint32_t row = 0; row < rows.count; ++row) step(session);
+        for (uint32_t row = 0; row < rows.count; ++row)
+            step(session);
         return;
     }
     page.texts.clear();
@@ -475,8 +528,8 @@ void CsvReader::commitTexts(CsvRows& rows, PageRecording& page, int columns,
     }
 }
 
-int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
-                           uint16_t time, PageRecording& page, SessionState& session) {
+int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycle, uint16_t time,
+                           PageRecording& page, SessionState& session) {
     constexpr int kItems = kDataItemCount;
     const uint32_t count = rows.count;
     if (page.kind != kDataMonitor || count == 0 || count > page.texts.rows() ||
@@ -492,14 +545,16 @@ int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycl
         enabled[k] = !header.names[k].empty() && !header.typeNames[k].empty() &&
                      !header.scaleTexts[k].empty() && !header.units[k].empty();
         if (enabled[k]) {
-            if (ParseTypeName(header.typeNames[k], codes[k]) != 0) return -1;
+            if (ParseTypeName(header.typeNames[k], codes[k]) != 0)
+                return -1;
             // Every value is shown multiplied by its scale, and the graph's range is widened by
             // one scale unit: only a finite positive scale gives a drawable range.
             if (!scaleOf(header.scaleTexts[k], scales[k]) || !(scales[k] > 0.0) ||
                 !std::isfinite(scales[k]))
                 return -1;
             enabledBits |= 1u << k;
-            if (!dataTypeIsSigned(codes[k])) unsignedBits |= 1u << k;
+            if (!dataTypeIsSigned(codes[k]))
+                unsignedBits |= 1u << k;
         }
         step(session);
     }
@@ -508,9 +563,11 @@ int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycl
     // values, already converted while parsing, become the staged raw table in place.
     for (uint32_t row = 0; row < count; ++row) {
         const uint32_t marks = rows.marks[row];
-        if ((marks & unsignedBits) != 0 || ((marks >> 8) & enabledBits) != 0) return -1;
+        if ((marks & unsignedBits) != 0 || ((marks >> 8) & enabledBits) != 0)
+            return -1;
         for (int k = 0; k < kItems; ++k)
-            if (!enabled[k]) rows.values[std::size_t(row) * kItems + k] = 0;
+            if (!enabled[k])
+                rows.values[std::size_t(row) * kItems + k] = 0;
         step(session);
     }
 
@@ -521,7 +578,8 @@ int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycl
     for (int k = 0; k < kItems; ++k) {
         DataItem& item = page.active.items[k];
         item.enabled = enabled[k] ? 1 : 0;
-        if (!enabled[k]) continue;
+        if (!enabled[k])
+            continue;
         item.name = header.names[k];
         item.typeCode = codes[k];
         item.typeName = header.typeNames[k];
@@ -545,7 +603,8 @@ int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
 
     uint32_t enabledBits = 0;
     for (int k = 0; k < kSignals; ++k) {
-        if (!header.names[k].empty()) enabledBits |= 1u << k;
+        if (!header.names[k].empty())
+            enabledBits |= 1u << k;
         step(session);
     }
 
@@ -553,7 +612,8 @@ int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
     std::vector<uint8_t> staged(std::size_t(count) * kSignals, 0);
     for (uint32_t row = 0; row < count; ++row) {
         const uint32_t marks = rows.marks[row];
-        if ((marks & enabledBits) != enabledBits) return -1;
+        if ((marks & enabledBits) != enabledBits)
+            return -1;
         const uint32_t ones = (marks >> 16) & enabledBits;
         uint8_t* bits = staged.data() + std::size_t(row) * kSignals;
         std::memcpy(bits, kBitBytes[ones & 0xFF].data(), 8);
@@ -568,7 +628,8 @@ int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
         DataItem& item = page.active.items[k];
         const bool enabled = (enabledBits >> k) & 1u;
         item.enabled = enabled ? 1 : 0;
-        if (enabled) item.name = header.names[k];
+        if (enabled)
+            item.name = header.names[k];
     }
     std::copy(staged.begin(), staged.end(), page.rawIo.begin());
     commitTexts(rows, page, kSignals + 1, session);

@@ -27,7 +27,8 @@ ItemTexts itemTexts(const PageRecording& page, int itemCount) {
     ItemTexts t;
     for (int k = 0; k < itemCount; ++k) {
         const DataItem& item = page.active.items[k];
-        if (!item.enabled) continue;
+        if (!item.enabled)
+            continue;
         t.names[k] = item.name;
         if (page.kind == kDataMonitor) {
             t.typeNames[k] = item.typeName;
@@ -39,8 +40,7 @@ ItemTexts itemTexts(const PageRecording& page, int itemCount) {
 }
 
 void appendFields(std::string& line, std::string_view first,
-                  const std::array<std::string_view, kItemsPerController>& fields,
-                  int itemCount) {
+                  const std::array<std::string_view, kItemsPerController>& fields, int itemCount) {
     line.append(first);
     for (int k = 0; k < itemCount; ++k) {
         line.push_back(',');
@@ -114,7 +114,8 @@ int writeCsv(const std::string& path, const PageRecording& page, SessionState& s
     // fields.
     const uint32_t count = std::min(page.sampleCount, page.texts.rows());
     std::array<bool, kItemsPerController> written{};
-    for (int k = 0; k < itemCount; ++k) written[k] = !items.names[k].empty();
+    for (int k = 0; k < itemCount; ++k)
+        written[k] = !items.names[k].empty();
     std::array<std::string_view, kTextColumns> cells{};
     const int32_t progress = session.progressCount.load();
     for (uint32_t row = 0; row < count; ++row) {

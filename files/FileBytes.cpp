@@ -1,10 +1,10 @@
 #include "files/FileBytes.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
 
 namespace kestiva {
 
@@ -12,7 +12,8 @@ bool FileBytes::open(const std::string& path) {
     close();
     // O_NONBLOCK keeps a FIFO given as the path from blocking the open; it is refused below.
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -33,7 +34,8 @@ bool FileBytes::open(const std::string& path) {
 }
 
 void FileBytes::close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = -1;
     start_ = 0;
     length_ = 0;
@@ -51,7 +53,8 @@ void FileBytes::seek(uint64_t position) {
 }
 
 bool FileBytes::fill() {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     start_ += length_;
     length_ = 0;
     index_ = 0;
@@ -59,7 +62,8 @@ bool FileBytes::fill() {
     do {
         got = ::pread(fd_, buffer_.get(), capacity_, off_t(start_));
     } while (got < 0 && errno == EINTR);
-    if (got <= 0) return false;
+    if (got <= 0)
+        return false;
     length_ = std::size_t(got);
     return true;
 }
@@ -68,10 +72,12 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t done = ::write(fd, data, size);
         if (done < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
-        if (done == 0) return false;
+        if (done == 0)
+            return false;
         data += done;
         size -= std::size_t(done);
     }

@@ -28,7 +28,8 @@ public:
 
     // The next byte, or -1 at the end of the file (or on a read error).
     int get() {
-        if (index_ < length_ || fill()) return buffer_[index_++];
+        if (index_ < length_ || fill())
+            return buffer_[index_++];
         return -1;
     }
     // The buffered bytes from the position on, refilled when none are left; size 0 at the end
@@ -38,7 +39,8 @@ public:
         std::size_t size;
     };
     Window window() {
-        if (index_ == length_) fill();
+        if (index_ == length_)
+            fill();
         return {buffer_.get() + index_, length_ - index_};
     }
     // Moves the position over n bytes of the current window.

@@ -1,9 +1,9 @@
 #include "files/ReceiveDump.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
 
 #include "files/FileBytes.h"
 
@@ -26,12 +26,14 @@ DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
                             const ControllerRecord& shownActive, const std::string& programFolder,
                             WindowPort& window, const LanguageCatalogue& texts, std::time_t now) {
     byteCount = std::min(byteCount, kDumpByteLimit);
-    if (byteCount == 0 || capture == nullptr) return DumpResult::NothingReceived;
+    if (byteCount == 0 || capture == nullptr)
+        return DumpResult::NothingReceived;
     const std::string path = programFolder + receiveDumpFileName(now);
     const std::size_t lineLength = std::size_t(receiveDumpLineLength(shownActive));
 
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) return DumpResult::NotCreated;
+    if (fd < 0)
+        return DumpResult::NotCreated;
 
     static constexpr char kHex[] = "0123456789ABCDEF";
     constexpr std::size_t kFlushBytes = 64 * 1024;
@@ -43,18 +45,22 @@ DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
         const char entry[5] = {'0', 'x', kHex[byte >> 4], kHex[byte & 0x0F], ','};
         out.append(entry, sizeof entry);
         // The last bytes end a line too, complete or not, so that none is missing.
-        if ((i + 1) % lineLength == 0 || i + 1 == byteCount) out.append("\r\n");
+        if ((i + 1) % lineLength == 0 || i + 1 == byteCount)
+            out.append("\r\n");
         if (out.size() >= kFlushBytes) {
             ok = writeAll(fd, out.data(), out.size());
             out.clear();
         }
     }
-    if (ok && !out.empty()) ok = writeAll(fd, out.data(), out.size());
-    if (::close(fd) != 0) ok = false;
-    if (!ok) return DumpResult::WriteFailed;
+    if (ok && !out.empty())
+        ok = writeAll(fd, out.data(), out.size());
+    if (::close(fd) != 0)
+        ok = false;
+    if (!ok)
+        return DumpResult::WriteFailed;
 
-    window.showMessage(texts.GetText(text::MSG_ALARM_TITLE),
-                       "Dump File Complete.\n\n" + path, MessageIcon::Information);
+    window.showMessage(texts.GetText(text::MSG_ALARM_TITLE), "Dump File Complete.\n\n" + path,
+                       MessageIcon::Information);
     return DumpResult::Written;
 }
 

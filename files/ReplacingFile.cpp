@@ -1,12 +1,12 @@
 #include "files/ReplacingFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "files/FileBytes.h"
 
@@ -18,8 +18,10 @@ std::atomic<unsigned> temporaryCounter{0};
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
@@ -31,7 +33,8 @@ std::string baseOf(const std::string& path) {
 // Best effort: makes the rename itself survive a crash.
 void syncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     ::fsync(fd);
     ::close(fd);
 }
@@ -40,7 +43,8 @@ void syncFolder(const std::string& folder) {
 
 bool ReplacingFile::open(const std::string& target) {
     abandon();
-    if (target.empty() || target.back() == '/') return false;
+    if (target.empty() || target.back() == '/')
+        return false;
     target_ = target;
 
     // A symbolic link keeps pointing at the file it named: the file behind it is replaced.
@@ -54,17 +58,20 @@ bool ReplacingFile::open(const std::string& target) {
         exists = ::stat(target_.c_str(), &st) == 0;
     }
     // Only what could have been opened for writing in place may be replaced.
-    if (exists && (!S_ISREG(st.st_mode) || ::access(target_.c_str(), W_OK) != 0)) return false;
+    if (exists && (!S_ISREG(st.st_mode) || ::access(target_.c_str(), W_OK) != 0))
+        return false;
 
     const std::string folder = folderOf(target_);
     std::string base = baseOf(target_);
-    if (base.size() > 200) base.resize(200);
+    if (base.size() > 200)
+        base.resize(200);
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = folder + "/." + base + "." + std::to_string(::getpid()) + "-" +
                      std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";
         // 0666 before the umask, as a plainly created file would get.
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST) break;
+        if (fd_ < 0 && errno != EEXIST)
+            break;
     }
     if (fd_ < 0) {
         temporary_.clear();
@@ -82,17 +89,22 @@ bool ReplacingFile::open(const std::string& target) {
 }
 
 void ReplacingFile::flush() {
-    if (!failed_ && used_ > 0 && !writeAll(fd_, buffer_.data(), used_)) failed_ = true;
+    if (!failed_ && used_ > 0 && !writeAll(fd_, buffer_.data(), used_))
+        failed_ = true;
     used_ = 0;
 }
 
 bool ReplacingFile::commit() {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     flush();
-    if (::fsync(fd_) != 0) failed_ = true;
-    if (::close(fd_) != 0) failed_ = true;
+    if (::fsync(fd_) != 0)
+        failed_ = true;
+    if (::close(fd_) != 0)
+        failed_ = true;
     fd_ = -1;
-    if (!failed_ && ::rename(temporary_.c_str(), target_.c_str()) != 0) failed_ = true;
+    if (!failed_ && ::rename(temporary_.c_str(), target_.c_str()) != 0)
+        failed_ = true;
     if (failed_) {
         ::unlink(temporary_.c_str());
         temporary_.clear();
@@ -104,9 +116,11 @@ bool ReplacingFile::commit() {
 }
 
 void ReplacingFile::abandon() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = -1;
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
     temporary_.clear();
     used_ = 0;
 }

@@ -30,7 +30,8 @@ public:
     char* space(std::size_t n) {
         if (used_ + n > buffer_.size()) {
             flush();
-            if (n > buffer_.size()) buffer_.resize(n);
+            if (n > buffer_.size())
+                buffer_.resize(n);
         }
         return buffer_.data() + used_;
     }
@@ -49,7 +50,7 @@ private:
     std::string target_;
     std::string temporary_;
     int fd_ = -1;
-    std::string buffer_;    // its size is the capacity; used_ bytes are waiting
+    std::string buffer_;  // its size is the capacity; used_ bytes are waiting
     std::size_t used_ = 0;
     bool failed_ = false;
 };

@@ -77,7 +77,9 @@ const LanguageCatalogue& catalogue() {
     return texts;
 }
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 double writeBlock(const std::string& path, const std::string& bytes) {
     const auto start = Clock::now();
@@ -92,7 +94,8 @@ double writeBlock(const std::string& path, const std::string& bytes) {
 double readBlock(const std::string& path, std::string& into) {
     const auto start = Clock::now();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::read(fd, into.data(), into.size()) != ssize_t(into.size())) std::abort();
+    if (fd < 0 || ::read(fd, into.data(), into.size()) != ssize_t(into.size()))
+        std::abort();
     ::close(fd);
     return seconds(Clock::now() - start);
 }
@@ -110,12 +113,14 @@ void BM_WriteCsv(benchmark::State& state) {
     SessionState session;
     const std::string path = benchFolder() + "/kestiva-bench-write.csv";
     const std::string block = benchFolder() + "/kestiva-bench-block.csv";
-    if (writeCsv(path, *page, session, window, catalogue()) != 0) std::abort();
+    if (writeCsv(path, *page, session, window, catalogue()) != 0)
+        std::abort();
     const std::string bytes = fileBytes(path);
     double total = 0, baseline = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        if (writeCsv(path, *page, session, window, catalogue()) != 0) std::abort();
+        if (writeCsv(path, *page, session, window, catalogue()) != 0)
+            std::abort();
         const double took = seconds(Clock::now() - start);
         state.SetIterationTime(took);
         total += took;
@@ -135,7 +140,8 @@ void BM_ReadCsv(benchmark::State& state) {
     QuietWindow window;
     SessionState session;
     const std::string path = benchFolder() + "/kestiva-bench-read.csv";
-    if (writeCsv(path, *source, session, window, catalogue()) != 0) std::abort();
+    if (writeCsv(path, *source, session, window, catalogue()) != 0)
+        std::abort();
     std::string block(std::filesystem::file_size(path), '\0');
     double total = 0, baseline = 0;
     for (auto _ : state) {
@@ -149,16 +155,25 @@ void BM_ReadCsv(benchmark::State& state) {
         total += took;
         baseline += readBlock(path, block);
     }
-    if (page->sampleCount != kMaxSamples) std::abort();
+    if (page->sampleCount != kMaxSamples)
+        std::abort();
     state.counters["MB"] = double(block.size()) / 1e6;
     state.counters["block_ms"] = baseline / double(state.iterations()) * 1e3;
     state.counters["x_block"] = total / baseline;
     std::filesystem::remove(path);
 }
 
-BENCHMARK(BM_WriteCsv)->ArgName("io")->Arg(kDataMonitor)->Arg(kIoMonitor)->UseManualTime()
+BENCHMARK(BM_WriteCsv)
+    ->ArgName("io")
+    ->Arg(kDataMonitor)
+    ->Arg(kIoMonitor)
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadCsv)->ArgName("io")->Arg(kDataMonitor)->Arg(kIoMonitor)->UseManualTime()
+BENCHMARK(BM_ReadCsv)
+    ->ArgName("io")
+    ->Arg(kDataMonitor)
+    ->Arg(kIoMonitor)
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "files/CsvFile.h"
 #include "FilesTestSupport.h"
+#include "files/CsvFile.h"
 #include "support/RecordingWindow.h"
 
 namespace kestiva {
@@ -33,7 +33,8 @@ public:
             switch (pick(9)) {
                 case 0:  // replace a byte by one that matters to the format
                 case 1:
-                    if (!text.empty()) text[at] = interesting();
+                    if (!text.empty())
+                        text[at] = interesting();
                     break;
                 case 2:  // insert one
                     text.insert(text.begin() + long(at), interesting());
@@ -51,7 +52,8 @@ public:
                     text.insert(at, std::string(kCsvFieldCap + pick(100), char('0' + pick(10))));
                     break;
                 case 7:  // a random byte
-                    if (!text.empty()) text[at] = char(pick(256));
+                    if (!text.empty())
+                        text[at] = char(pick(256));
                     break;
                 default:  // a line break of another kind
                     text.insert(at, pick(2) ? "\r" : "\n");
@@ -64,8 +66,8 @@ public:
 private:
     int pick(int below) { return int(random_() % uint32_t(below)); }
     char interesting() {
-        static constexpr char kBytes[] = {',', '\r', '\n', '\0', '-', '.', '+', '0', '1', '9',
-                                          'a', ' ', '2', char(0xFF), char(0xC3)};
+        static constexpr char kBytes[] = {',', '\r', '\n', '\0', '-', '.',        '+',       '0',
+                                          '1', '9',  'a',  ' ',  '2', char(0xFF), char(0xC3)};
         return kBytes[pick(int(sizeof kBytes))];
     }
     std::mt19937 random_;
@@ -78,9 +80,13 @@ struct Snapshot {
     int32_t endMarker;
     std::string date, firstTexts, names;
     explicit Snapshot(const PageRecording& p)
-        : count(p.sampleCount), cycle(p.cycle), time(p.time), endMarker(p.endMarker),
+        : count(p.sampleCount),
+          cycle(p.cycle),
+          time(p.time),
+          endMarker(p.endMarker),
           date(p.startDate) {
-        for (int c = 0; c < p.texts.columns(); ++c) firstTexts += std::string(p.texts.cell(0, c)) + ",";
+        for (int c = 0; c < p.texts.columns(); ++c)
+            firstTexts += std::string(p.texts.cell(0, c)) + ",";
         for (const DataItem& item : p.active.items)
             names += item.name + "/" + std::to_string(item.enabled) + ",";
     }
@@ -162,7 +168,8 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
 
         // Whatever was accepted is written, and reads back to the same file (checked for
         // every third accepted file: each read of a short file empties the page's full table).
-        if (accepted % 3 != 0) continue;
+        if (accepted % 3 != 0)
+            continue;
         CsvReader reader2(w4, texts.get());
         ASSERT_EQ(reader2.openCsv(again, kind), 0);
         ASSERT_EQ(reader2.readRecording(page, session), 0) << input;

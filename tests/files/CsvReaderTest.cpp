@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "files/CsvFile.h"
 #include "FilesTestSupport.h"
+#include "files/CsvFile.h"
 #include "support/RecordingWindow.h"
 
 namespace kestiva {
@@ -30,13 +30,15 @@ const std::string kDataRows =
 
 std::string ioHeader(const std::string& cycleAndTime = "30,1") {
     std::string names = "Time[ms]";
-    for (int k = 1; k <= 16; ++k) names += k == 3 ? "," : ",S" + std::to_string(k);
+    for (int k = 1; k <= 16; ++k)
+        names += k == 3 ? "," : ",S" + std::to_string(k);
     return "2024/01/31 08:15,V100,IO\r\n" + cycleAndTime + "\r\n1" + std::string(16, ',') +
            "\r\nms" + std::string(16, ',') + "\r\n" + names + "\r\n";
 }
 std::string ioRow(int time, const std::string& third = "", const std::string& first = "1") {
     std::string row = std::to_string(time) + "," + first + ",0," + third;
-    for (int k = 4; k <= 16; ++k) row += k % 2 ? ",1" : ",0";
+    for (int k = 4; k <= 16; ++k)
+        row += k % 2 ? ",1" : ",0";
     return row + "\r\n";
 }
 
@@ -60,7 +62,8 @@ protected:
         const std::string path = scratch.file("in.csv");
         writeBytes(path, bytes);
         CsvReader reader(w, texts.get());
-        if (reader.openCsv(path, kind) != 0) return -2;
+        if (reader.openCsv(path, kind) != 0)
+            return -2;
         return reader.readRecording(page(kind), session);
     }
     std::string write(MonitorKind kind, const std::string& name) {
@@ -146,8 +149,7 @@ TEST_F(CsvReaderTest, FullIoRecordingRoundTrips) {
     std::fill(ioPage->rawIo.begin(), ioPage->rawIo.end(), 7);
     ASSERT_EQ(read(first, kIoMonitor, window), 0);
     EXPECT_EQ(ioPage->sampleCount, 3001u);
-    EXPECT_EQ(std::vector<uint8_t>(ioPage->rawIo.begin(), ioPage->rawIo.begin() + 3001 * 16),
-              raw);
+    EXPECT_EQ(std::vector<uint8_t>(ioPage->rawIo.begin(), ioPage->rawIo.begin() + 3001 * 16), raw);
     EXPECT_TRUE(testing::sameBytes(write(kIoMonitor, "second.csv"), first));
 }
 
@@ -155,13 +157,15 @@ TEST_F(CsvReaderTest, FullIoRecordingRoundTrips) {
 // the lines must give the same recording.
 TEST_F(CsvReaderTest, IoRowsGiveTheSameValuesHoweverTheyAreBroken) {
     std::string names = "Time[ms]";
-    for (int k = 1; k <= 16; ++k) names += ",S" + std::to_string(k);
+    for (int k = 1; k <= 16; ++k)
+        names += ",S" + std::to_string(k);
     const std::string header = "d,V100,IO\r\n30,0\r\n1" + std::string(16, ',') + "\r\nms" +
                                std::string(16, ',') + "\r\n" + names + "\r\n";
     std::string plain = header, broken = header;
     for (int j = 0; j < 40; ++j) {
         std::string values;
-        for (int k = 0; k < 16; ++k) values += std::string(k ? "," : "") + char('0' + (j * 7 + k) % 3 % 2);
+        for (int k = 0; k < 16; ++k)
+            values += std::string(k ? "," : "") + char('0' + (j * 7 + k) % 3 % 2);
         plain += std::to_string(j * 30) + "," + values + "\r\n";
         // The same fields with a lone LF inside and a CR that swallows a comma.
         std::string odd = values;
@@ -234,8 +238,8 @@ TEST_F(CsvReaderTest, EveryRefusalShowsItsMessageAndKeepsThePreviousRecording) {
         {"empty file", kDataMonitor, "", kType},
         {"no line break at all", kDataMonitor, "20240131,V100,data", kType},
         // Header checks come in their order: a bad type wins over a bad cycle.
-        {"type before cycle", kDataMonitor, replaced(replaced(data, "20,10", "0,10"), "data\r",
-                                                     "IO\r"), kType},
+        {"type before cycle", kDataMonitor,
+         replaced(replaced(data, "20,10", "0,10"), "data\r", "IO\r"), kType},
         {"cycle 0", kDataMonitor, replaced(data, "20,10", "0,10"), kCycle},
         {"cycle of letters", kDataMonitor, replaced(data, "20,10", "abc,10"), kCycle},
         {"cycle 0 in 16 bits", kDataMonitor, replaced(data, "20,10", "65536,10"), kCycle},
@@ -322,15 +326,27 @@ TEST_F(CsvReaderTest, AcceptedOddities) {
         // The last line without CR LF is not counted.
         {"no final line break", data + "60,1,2,3", 3, 20, 1, {-5, 7, 1}},
         // Each row is K + 1 fields whatever the line breaks say.
-        {"rows across lines", kDataHeader + "0,1,2,3,20,4,5,6\r\n40,7,8,9\r\n", 2, 20, 1,
+        {"rows across lines",
+         kDataHeader + "0,1,2,3,20,4,5,6\r\n40,7,8,9\r\n",
+         2,
+         20,
+         1,
          {1, 2, 3}},
-        {"signs and a huge value", kDataHeader + "0,+5,+7,99999999999\r\n", 1, 20, 0,
+        {"signs and a huge value",
+         kDataHeader + "0,+5,+7,99999999999\r\n",
+         1,
+         20,
+         0,
          {5, 7, 2147483647}},
         // An empty value of an enabled item converts to 0.
         {"empty values", kDataHeader + "0,,,\r\n20,1,2,3\r\n", 2, 20, 1, {0, 0, 0}},
         // A minus in a disabled unsigned column is never looked at.
-        {"disabled item", replaced(kDataHeader, "ms,mm,A,-", "ms,mm,,-") + "0,1,-2,3\r\n", 1, 20,
-         0, {1, 0, 3}},
+        {"disabled item",
+         replaced(kDataHeader, "ms,mm,A,-", "ms,mm,,-") + "0,1,-2,3\r\n",
+         1,
+         20,
+         0,
+         {1, 0, 3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -340,16 +356,16 @@ TEST_F(CsvReaderTest, AcceptedOddities) {
         EXPECT_EQ(dataPage->sampleCount, c.samples);
         EXPECT_EQ(dataPage->cycle, c.cycle);
         EXPECT_EQ(dataPage->time, c.time);
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(dataPage->dataValue(0, k), c.firstRow[k]) << k;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(dataPage->dataValue(0, k), c.firstRow[k]) << k;
     }
     // The texts are kept as written.
     EXPECT_EQ(dataPage->texts.cell(0, 2), "-2");
     EXPECT_EQ(dataPage->active.items[1].enabled, 0);
 
     // A scale is read as far as it is a number; its text is kept as written.
-    ASSERT_EQ(read(replaced(replaced(data, "0.01", "+.5"), ",0.1,", ",2.5.1,"), kDataMonitor,
-                   window),
-              0);
+    ASSERT_EQ(
+        read(replaced(replaced(data, "0.01", "+.5"), ",0.1,", ",2.5.1,"), kDataMonitor, window), 0);
     EXPECT_DOUBLE_EQ(dataPage->active.items[0].scale, 0.5);
     EXPECT_EQ(dataPage->active.items[0].scaleText, "+.5");
     EXPECT_DOUBLE_EQ(dataPage->active.items[1].scale, 2.5);
@@ -357,7 +373,8 @@ TEST_F(CsvReaderTest, AcceptedOddities) {
 
 TEST_F(CsvReaderTest, TimeIsRecomputedFromTheLineCount) {
     std::string file = replaced(kDataHeader, "20,10", "20,0");
-    for (int j = 0; j < 501; ++j) file += std::to_string(j * 20) + ",1,2,3\r\n";
+    for (int j = 0; j < 501; ++j)
+        file += std::to_string(j * 20) + ",1,2,3\r\n";
     ASSERT_EQ(read(file, kDataMonitor, window), 0);
     EXPECT_EQ(dataPage->time, 10);
     // One more line starts an eleventh second.
@@ -368,7 +385,8 @@ TEST_F(CsvReaderTest, TimeIsRecomputedFromTheLineCount) {
 
 TEST_F(CsvReaderTest, ReadsAtMost150001Lines) {
     std::string file = ioHeader();
-    for (int j = 0; j < 200000; ++j) file += ioRow(j * 30);
+    for (int j = 0; j < 200000; ++j)
+        file += ioRow(j * 30);
     ASSERT_EQ(read(file, kIoMonitor, window), 0);
     EXPECT_EQ(ioPage->sampleCount, kMaxSamples);
     EXPECT_EQ(ioPage->texts.cell(kMaxSamples - 1, 0), std::to_string(150000 * 30));
@@ -421,8 +439,13 @@ TEST_F(CsvReaderTest, CountsOnlyLinesEndingInCrLf) {
         uint32_t count;
     };
     const Case cases[] = {
-        {"", 0}, {"0,1,2,3", 0}, {"0,1,2,3\r\n", 1}, {"0,1,2,3\n20,1,2,3\r\n", 1},
-        {"0,1,2,3\r20,1,2,3\r\n", 1}, {"a\r\nb\r\nc", 2}, {"\r\n\r\n\r\n", 3},
+        {"", 0},
+        {"0,1,2,3", 0},
+        {"0,1,2,3\r\n", 1},
+        {"0,1,2,3\n20,1,2,3\r\n", 1},
+        {"0,1,2,3\r20,1,2,3\r\n", 1},
+        {"a\r\nb\r\nc", 2},
+        {"\r\n\r\n\r\n", 3},
     };
     for (const Case& c : cases) {
         const std::string path = scratch.file("count.csv");

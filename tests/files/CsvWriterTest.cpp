@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "files/CsvFile.h"
 #include "FilesTestSupport.h"
+#include "files/CsvFile.h"
 #include "support/RecordingWindow.h"
 
 namespace kestiva {
@@ -72,7 +72,8 @@ TEST_F(CsvWriterTest, DataFileLayoutWithTheThirdItemDisabled) {
 
 TEST_F(CsvWriterTest, IoFileLayoutWithEmptyFieldsForDisabledSignals) {
     PageRecording& page = *ioPage;
-    for (auto& item : page.active.items) item = DataItem{};
+    for (auto& item : page.active.items)
+        item = DataItem{};
     page.active.items[0].name = "Busy";
     page.active.items[0].enabled = 1;
     page.active.items[15].name = "Ready";
@@ -92,13 +93,23 @@ TEST_F(CsvWriterTest, IoFileLayoutWithEmptyFieldsForDisabledSignals) {
     const std::string path = scratch.file("io.csv");
     ASSERT_EQ(writeCsv(path, page, session, window, texts.get()), 0);
     const std::string gap(15, ',');  // between signal 1 and signal 16
-    EXPECT_EQ(readBytes(path), "2024/01/31 08:15,V100,IO\r\n"
-                               "30,1\r\n"
-                               "1" + std::string(16, ',') + "\r\n"
-                               "ms" + std::string(16, ',') + "\r\n"
-                               "Time[ms],Busy" + gap + "Ready\r\n"
-                               "0,1" + gap + "0\r\n"
-                               "30,0" + gap + "1\r\n");
+    EXPECT_EQ(readBytes(path),
+              "2024/01/31 08:15,V100,IO\r\n"
+              "30,1\r\n"
+              "1" +
+                  std::string(16, ',') +
+                  "\r\n"
+                  "ms" +
+                  std::string(16, ',') +
+                  "\r\n"
+                  "Time[ms],Busy" +
+                  gap +
+                  "Ready\r\n"
+                  "0,1" +
+                  gap +
+                  "0\r\n"
+                  "30,0" +
+                  gap + "1\r\n");
 }
 
 TEST_F(CsvWriterTest, TextsAreWrittenAsUtf8InFull) {
@@ -117,8 +128,8 @@ TEST_F(CsvWriterTest, TextsAreWrittenAsUtf8InFull) {
 TEST_F(CsvWriterTest, AFileThatCannotBeCreatedShowsTheFileOpenMessage) {
     testing::fillDataRecording(*dataPage, 2);
     std::filesystem::create_directory(scratch.file("folder.csv"));
-    for (const std::string& path : {scratch.file("missing/data.csv"), scratch.file("folder.csv"),
-                                   scratch.folder()}) {
+    for (const std::string& path :
+         {scratch.file("missing/data.csv"), scratch.file("folder.csv"), scratch.folder()}) {
         RecordingWindow w;
         EXPECT_EQ(writeCsv(path, *dataPage, session, w, texts.get()), -1) << path;
         ASSERT_EQ(w.messages().size(), 1u) << path;
@@ -161,7 +172,8 @@ void expectFailedSaveKeepsOldFile(const std::string& folder, const std::string& 
 
 TEST_F(CsvWriterTest, ASaveOntoAFullDiskFailsAndKeepsTheOldFile) {
     testing::SmallDisk disk(64 * 1024);
-    if (!disk.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
     testing::fillDataRecording(*dataPage, 20000);  // about 500 KB
     expectFailedSaveKeepsOldFile(disk.folder(), disk.file("full.csv"), *dataPage, texts.get());
     // A recording that fits is still saved there.

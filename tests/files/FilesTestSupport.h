@@ -23,7 +23,8 @@ class ScratchFolder {
 public:
     explicit ScratchFolder(std::filesystem::path base = std::filesystem::temp_directory_path()) {
         std::string pattern = base / "kestiva-files-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            ADD_FAILURE() << "mkdtemp failed";
         path_ = pattern;
     }
     ~ScratchFolder() {
@@ -44,14 +45,17 @@ inline std::string readBytes(const std::string& path) {
 }
 
 // Compares two files' bytes, naming the first difference rather than printing megabytes.
-inline ::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return ::testing::AssertionSuccess();
+inline ::testing::AssertionResult sameBytes(const std::string& actual,
+                                            const std::string& expected) {
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
     std::size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
     return ::testing::AssertionFailure()
            << "sizes " << actual.size() << " and " << expected.size() << ", first difference at "
-           << at << ": \"" << actual.substr(at, 40) << "\" instead of \""
-           << expected.substr(at, 40) << "\"";
+           << at << ": \"" << actual.substr(at, 40) << "\" instead of \"" << expected.substr(at, 40)
+           << "\"";
 }
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {
@@ -106,7 +110,8 @@ inline void fillDataRecording(PageRecording& page, uint32_t rows, bool thirdEnab
     page.active.items[0] = dataItem("Position", "DWORD", 0, "0.01", 0.01, "mm");
     page.active.items[1] = dataItem("Current", "UWORD", 3, "0.1", 0.1, "A");
     page.active.items[2] = dataItem("Alarm", "LSB", 6, "1", 1.0, "-");
-    if (!thirdEnabled) page.active.items[2] = DataItem{};
+    if (!thirdEnabled)
+        page.active.items[2] = DataItem{};
     page.cycle = 20;
     page.time = uint16_t(((rows - 1) * 20 + 999) / 1000);
     page.startDate = "20240131 08:15";
@@ -116,7 +121,8 @@ inline void fillDataRecording(PageRecording& page, uint32_t rows, bool thirdEnab
                                    int32_t(j % 256) - 128};
         page.texts.setCell(j, 0, std::to_string(j * page.cycle));
         for (int k = 0; k < 3; ++k) {
-            if (!page.active.items[k].enabled) continue;
+            if (!page.active.items[k].enabled)
+                continue;
             page.texts.setCell(j, k + 1, std::to_string(values[k]));
             page.dataValue(j, k) = values[k];
         }
@@ -128,7 +134,8 @@ inline void fillIoRecording(PageRecording& page, uint32_t rows, bool allEnabled 
     page.active.name = "CTL-IO";
     for (int k = 0; k < 16; ++k) {
         page.active.items[k] = DataItem{};
-        if (k % 3 == 2 && !allEnabled) continue;
+        if (k % 3 == 2 && !allEnabled)
+            continue;
         page.active.items[k].name = "Signal" + std::to_string(k + 1);
         page.active.items[k].enabled = 1;
         page.active.items[k].bit = uint8_t(k);
@@ -140,7 +147,8 @@ inline void fillIoRecording(PageRecording& page, uint32_t rows, bool allEnabled 
     for (uint32_t j = 0; j < rows; ++j) {
         page.texts.setCell(j, 0, std::to_string(j * page.cycle));
         for (int k = 0; k < 16; ++k) {
-            if (!page.active.items[k].enabled) continue;
+            if (!page.active.items[k].enabled)
+                continue;
             const bool on = ((j >> (k % 5)) + k) % 2 == 1;
             page.texts.setCell(j, k + 1, on ? "1" : "0");
             page.ioBit(j, k) = on ? 1 : 0;
@@ -150,9 +158,9 @@ inline void fillIoRecording(PageRecording& page, uint32_t rows, bool allEnabled 
 
 }  // namespace kestiva::testing
 
-#include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <csignal>
 
 namespace kestiva::testing {
 
@@ -186,7 +194,8 @@ public:
         mounted_ = ::mount("tmpfs", scratch_.folder().c_str(), "tmpfs", 0, options.c_str()) == 0;
     }
     ~SmallDisk() {
-        if (mounted_) ::umount2(scratch_.folder().c_str(), MNT_DETACH);
+        if (mounted_)
+            ::umount2(scratch_.folder().c_str(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
     std::string file(const std::string& name) const { return scratch_.file(name); }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "files/ReceiveDump.h"
 #include "FilesTestSupport.h"
+#include "files/ReceiveDump.h"
 #include "support/RecordingWindow.h"
 
 namespace kestiva {
@@ -32,7 +32,8 @@ std::string expectedDump(const std::vector<uint8_t>& bytes, std::size_t lineLeng
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         std::snprintf(entry, sizeof entry, "0x%02X,", bytes[i]);
         text += entry;
-        if ((i + 1) % lineLength == 0 || i + 1 == bytes.size()) text += "\r\n";
+        if ((i + 1) % lineLength == 0 || i + 1 == bytes.size())
+            text += "\r\n";
     }
     return text;
 }
@@ -93,20 +94,20 @@ TEST_F(ReceiveDumpTest, TheFileIsNamedByTheSecondOfTheDump) {
 
 TEST_F(ReceiveDumpTest, NothingHappensWithoutReceivedBytesOrAFolder) {
     const uint8_t byte = 0x11;
-    EXPECT_EQ(writeReceiveDump(&byte, 0, recordWithRange(6), scratch.folder(), window,
-                               texts.get(), now),
-              DumpResult::NothingReceived);
+    EXPECT_EQ(
+        writeReceiveDump(&byte, 0, recordWithRange(6), scratch.folder(), window, texts.get(), now),
+        DumpResult::NothingReceived);
     EXPECT_TRUE(filesIn(scratch).empty());
-    EXPECT_EQ(writeReceiveDump(&byte, 1, recordWithRange(6), scratch.folder() + "missing/",
-                               window, texts.get(), now),
+    EXPECT_EQ(writeReceiveDump(&byte, 1, recordWithRange(6), scratch.folder() + "missing/", window,
+                               texts.get(), now),
               DumpResult::NotCreated);
     EXPECT_TRUE(window.messages().empty());
 }
 
 TEST_F(ReceiveDumpTest, AtMostTheCaptureBuffersSizeIsWritten) {
     std::vector<uint8_t> capture(kDumpByteLimit + 100, 0xAB);
-    ASSERT_EQ(writeReceiveDump(capture.data(), capture.size(), recordWithRange(0),
-                               scratch.folder(), window, texts.get(), now),
+    ASSERT_EQ(writeReceiveDump(capture.data(), capture.size(), recordWithRange(0), scratch.folder(),
+                               window, texts.get(), now),
               DumpResult::Written);
     const std::string text = readBytes(scratch.folder() + receiveDumpFileName(now));
     EXPECT_EQ(text.size(), kDumpByteLimit * 5 + kDumpByteLimit / 16 * 2);
@@ -116,8 +117,8 @@ TEST_F(ReceiveDumpTest, AtMostTheCaptureBuffersSizeIsWritten) {
 TEST_F(ReceiveDumpTest, AWriteErrorEndsTheDumpWithoutAMessage) {
     std::vector<uint8_t> capture(100000, 0x5A);
     testing::FileSizeCap cap(4096);
-    EXPECT_EQ(writeReceiveDump(capture.data(), capture.size(), recordWithRange(6),
-                               scratch.folder(), window, texts.get(), now),
+    EXPECT_EQ(writeReceiveDump(capture.data(), capture.size(), recordWithRange(6), scratch.folder(),
+                               window, texts.get(), now),
               DumpResult::WriteFailed);
     EXPECT_TRUE(window.messages().empty());
 }
