@@ -30,9 +30,13 @@ void setValueCell(SampleTextTable& table, uint32_t row, int column, bool negativ
     table.setCell(row, column, {text, std::size_t(p - text)});
 }
 
-// The sample count a recording of this cycle and time may show: time / cycle + 1.
-int32_t sampleLimit(uint16_t cycle, uint16_t time) {
-    return int32_t(time) * 1000 / int32_t(cycle) + 1;
+// A recording shows at most time / cycle + 1 samples, whatever more it brought. 0 when the
+// cycle is 0.
+int capSampleCount(PageRecording& page) {
+    if (page.cycle == 0) return 0;
+    const int32_t limit = int32_t(page.time) * 1000 / int32_t(page.cycle) + 1;
+    if (int64_t(page.sampleCount) >= limit) page.sampleCount = uint32_t(limit);
+    return 1;
 }
 
 uint32_t registerBytes(int32_t typeCode) { return typeCode == 0 || typeCode == 1 ? 4 : 2; }
@@ -154,10 +158,7 @@ int CaptureDecoder::decodeDataFrames(uint32_t n) {
         if (decodedAny) setTimeCell(page.texts, page.sampleCount, page.cycle);
         page.sampleCount += 1;
     }
-    if (page.cycle == 0) return 0;
-    const int32_t limit = sampleLimit(page.cycle, page.time);
-    if (int64_t(page.sampleCount) >= limit) page.sampleCount = uint32_t(limit);
-    return 1;
+    return capSampleCount(page);
 }
 
 int CaptureDecoder::decodeDataItem(int slot, uint32_t row, const uint8_t* data,
@@ -219,10 +220,7 @@ int CaptureDecoder::decodeIoFrames(uint32_t n) {
         if (decodedAny) setTimeCell(page.texts, page.sampleCount, page.cycle);
         page.sampleCount += 1;
     }
-    if (page.cycle == 0) return 0;
-    const int32_t limit = sampleLimit(page.cycle, page.time);
-    if (int64_t(page.sampleCount) >= limit) page.sampleCount = uint32_t(limit);
-    return 1;
+    return capSampleCount(page);
 }
 
 int CaptureDecoder::decodeIoSignal(int signal, uint32_t row, const uint8_t* data,

@@ -137,44 +137,65 @@ bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, 
     return true;
 }
 
+SamplingEngine::PollPlan SamplingEngine::planPolls(const SamplingRequest& request) {
+    const uint32_t cycles = request.time * 1000 / request.cycle;
+    if (isShortCycle(request.cycle)) {
+        // Four requests go out before the first reply is read; the last two replies stored
+        // are neither read on time nor tested.
+        modbus_.warmUpCount = 0;
+        return {cycles + 6, kShortCycleSkipped};
+    }
+    modbus_.warmUpCount = kWarmUpPolls;
+    return {cycles + 1, 0};
+}
+
+template <typename Exchange>
+void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
+    const PollPlan plan = planPolls(request);
+    const auto cycleLength = std::chrono::milliseconds(request.cycle);
+    uint32_t polls = 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (samplingState == 0) {
+        const auto cycleStart = Clock::now();
+        if (!exchange(cycleStart)) break;
+        session_.progressCount += 1;
+        window_.pumpMessages();
+        polls += 1;
+        if (polls > plan.limit) {
+            samplingState = 1;
+            break;
+        }
+        spinUntil(cycleStart, cycleLength);
+    }
+    finishRecording(request, polls, plan.skipped);
+}
+
+bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address,
+                               uint8_t* frame) {
+    if (modbus_.readHoldingBlock(count, station, address, std::span(frame, 256)) == 0)
+        return true;
+    samplingState = 6;
+    return false;
+}
+
+bool SamplingEngine::warmingUp() {
+    if (modbus_.warmUpCount >= kWarmUpPolls) return false;
+    modbus_.warmUpCount += 1;
+    return true;
+}
+
 void SamplingEngine::onePhasePoller(SamplingRequest* requestPointer) {
     SamplingRequest& request = *requestPointer;
     const bool first = request.firstCount > 0;
     const uint16_t count = first ? request.firstCount : request.secondCount;
     const uint16_t address = first ? request.firstAddress : request.secondAddress;
     const uint8_t station = uint8_t(request.station);
-
-    const uint32_t cycles = request.time * 1000 / request.cycle;
-    const bool shortCycle = isShortCycle(request.cycle);
-    const uint32_t limit = shortCycle ? cycles + 6 : cycles + 1;
-    const uint32_t skipped = shortCycle ? kShortCycleSkipped : 0;
-    modbus_.warmUpCount = shortCycle ? 0 : kWarmUpPolls;
-    const auto cycleLength = std::chrono::milliseconds(request.cycle);
-
     uint8_t frame[256];
-    uint32_t polls = 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (samplingState == 0) {
-        const auto cycleStart = Clock::now();
-        if (modbus_.readHoldingBlock(count, station, address, frame) != 0) {
-            samplingState = 6;
-            break;
-        }
-        if (modbus_.warmUpCount < kWarmUpPolls)
-            modbus_.warmUpCount += 1;
-        else
-            storeFrame(request, frame, count + kFrameOverhead);
-        if (samplingState == 9) break;
-        session_.progressCount += 1;
-        window_.pumpMessages();
-        polls += 1;
-        if (polls > limit) {
-            samplingState = 1;
-            break;
-        }
-        spinUntil(cycleStart, cycleLength);
-    }
-    finishRecording(request, polls, skipped);
+    runCycles(request, [&](Clock::time_point) {
+        if (!readRange(count, station, address, frame)) return false;
+        if (!warmingUp()) storeFrame(request, frame, count + kFrameOverhead);
+        return samplingState != 9;
+    });
 }
 
 void SamplingEngine::twoPhasePoller(SamplingRequest* requestPointer) {
@@ -182,50 +203,19 @@ void SamplingEngine::twoPhasePoller(SamplingRequest* requestPointer) {
     const uint8_t station = uint8_t(request.station);
     // 45 % of the cycle, in 64 bits so that long cycles do not overflow.
     splitDelayUs = uint32_t(uint64_t(request.cycle) * 45000 / 100);
-
-    const uint32_t cycles = request.time * 1000 / request.cycle;
-    const bool shortCycle = isShortCycle(request.cycle);
-    const uint32_t limit = shortCycle ? cycles + 6 : cycles + 1;
-    const uint32_t skipped = shortCycle ? kShortCycleSkipped : 0;
-    modbus_.warmUpCount = shortCycle ? 0 : kWarmUpPolls;
-    const auto cycleLength = std::chrono::milliseconds(request.cycle);
     const auto split = std::chrono::microseconds(splitDelayUs);
-
     uint8_t frameA[256];
     uint8_t frameB[256];
-    uint32_t polls = 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (samplingState == 0) {
-        const auto cycleStart = Clock::now();
-        if (modbus_.readHoldingBlock(request.firstCount, station, request.firstAddress, frameA) !=
-            0) {
-            samplingState = 6;
-            break;
-        }
+    runCycles(request, [&](Clock::time_point cycleStart) {
+        if (!readRange(request.firstCount, station, request.firstAddress, frameA)) return false;
         spinUntil(cycleStart, split);
         // A stop seen here drops this cycle's first frame.
-        if (samplingState != 0) break;
-        if (modbus_.readHoldingBlock(request.secondCount, station, request.secondAddress,
-                                     frameB) != 0) {
-            samplingState = 6;
-            break;
-        }
-        if (modbus_.warmUpCount < kWarmUpPolls) {
-            modbus_.warmUpCount += 1;
-        } else if (storeFrame(request, frameA, request.firstCount + kFrameOverhead)) {
+        if (samplingState != 0) return false;
+        if (!readRange(request.secondCount, station, request.secondAddress, frameB)) return false;
+        if (!warmingUp() && storeFrame(request, frameA, request.firstCount + kFrameOverhead))
             storeFrame(request, frameB, request.secondCount + kFrameOverhead);
-        }
-        if (samplingState == 9) break;
-        session_.progressCount += 1;
-        window_.pumpMessages();
-        polls += 1;
-        if (polls > limit) {
-            samplingState = 1;
-            break;
-        }
-        spinUntil(cycleStart, cycleLength);
-    }
-    finishRecording(request, polls, skipped);
+        return samplingState != 9;
+    });
 }
 
 uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint32_t cycles) {

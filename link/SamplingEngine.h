@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <thread>
 
 #include "link/SessionState.h"
@@ -77,7 +78,21 @@ public:
     static uint32_t requiredCycleMicros(int32_t bitRate, uint16_t firstCount, uint16_t secondCount);
 
 private:
+    // How many polls a recording makes and how many of its first polls store nothing tested.
+    struct PollPlan {
+        uint32_t limit;
+        uint32_t skipped;
+    };
+
     int checkTimingAndStart(SamplingRequest& request);
+    PollPlan planPolls(const SamplingRequest& request);
+    // The paced loop both workers share; exchange does one cycle's transactions and returns
+    // false to end the recording (its state already set).
+    template <typename Exchange>
+    void runCycles(SamplingRequest& request, Exchange exchange);
+    bool readRange(uint16_t count, uint8_t station, uint16_t address, uint8_t* frame);
+    // True while the first replies are still left in the input queue (short cycles).
+    bool warmingUp();
     void onePhasePoller(SamplingRequest* request);
     void twoPhasePoller(SamplingRequest* request);
     // Stores one frame; false (and state 9) when it would pass the buffer limit.
