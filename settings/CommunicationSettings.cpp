@@ -15,31 +15,40 @@ constexpr const char* kSection = "COMMUNICATION_SETTING";
 // The profile buffer of the original layout: 260 units, so values count up to 259.
 constexpr std::size_t kValueCapacity = 260;
 
-bool endsValue(char c) { return c == '\t' || c == '/' || c == ' '; }
+bool endsValue(char c) {
+    return c == '\t' || c == '/' || c == ' ';
+}
 
 // Reads a number the way "%d" does: leading white space, an optional sign, then at least one
 // digit; whatever follows the digits is ignored. A value outside 32 bits is no number here.
 bool parseInt(std::string_view text, int32_t& out) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
     const std::size_t firstDigit = i;
     int64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
-        if (value > int64_t{INT32_MAX} + 1) return false;
+        if (value > int64_t{INT32_MAX} + 1)
+            return false;
     }
-    if (i == firstDigit) return false;
-    if (negative) value = -value;
-    if (value > INT32_MAX || value < INT32_MIN) return false;
+    if (i == firstDigit)
+        return false;
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX || value < INT32_MIN)
+        return false;
     out = static_cast<int32_t>(value);
     return true;
 }
 
 void loadNumber(const std::string& path, const char* key, int32_t& field) {
     std::string value;
-    if (readProfileValue(path, kSection, key, value) == 0) parseInt(value, field);
+    if (readProfileValue(path, kSection, key, value) == 0)
+        parseInt(value, field);
 }
 
 }  // namespace
@@ -51,9 +60,11 @@ std::string communicationSettingsPath(const std::string& programFolder) {
 int readProfileValue(const std::string& path, const std::string& section, const std::string& key,
                      std::string& value) {
     std::string raw;
-    if (readProfileString(path, section, key, kValueCapacity, raw) == 0) return -1;
+    if (readProfileString(path, section, key, kValueCapacity, raw) == 0)
+        return -1;
     std::size_t end = 0;
-    while (end < raw.size() && !endsValue(raw[end])) ++end;
+    while (end < raw.size() && !endsValue(raw[end]))
+        ++end;
     value.assign(raw, 0, end);
     return 0;
 }
@@ -61,12 +72,15 @@ int readProfileValue(const std::string& path, const std::string& section, const 
 int writeProfileValue(const std::string& path, const std::string& section, const std::string& key,
                       const std::string& newValue) {
     const std::optional<ProfileFile> file = ProfileFile::read(path);
-    if (!file) return -1;
+    if (!file)
+        return -1;
     // The whole current text, so that a comment of any length survives the rewrite.
     std::string current;
-    if (file->getString(section, key, current) == 0) return -1;
+    if (file->getString(section, key, current) == 0)
+        return -1;
     std::size_t separator = 0;
-    while (separator < current.size() && !endsValue(current[separator])) ++separator;
+    while (separator < current.size() && !endsValue(current[separator]))
+        ++separator;
     std::string text = newValue;
     text.append(current, separator, std::string::npos);
     return writeProfileString(path, section, key, text);

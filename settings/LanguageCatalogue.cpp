@@ -56,7 +56,8 @@ void LanguageCatalogue::LoadLanguageCatalogue() {
 }
 
 void LanguageCatalogue::ApplyLanguageTable(std::span<const LanguageTableEntry> table) {
-    if (languageReadFailed) return;
+    if (languageReadFailed)
+        return;
     const auto fail = [this] {
         languageReadFailed = true;
         languageLoaded = false;
@@ -70,7 +71,8 @@ void LanguageCatalogue::ApplyLanguageTable(std::span<const LanguageTableEntry> t
     const std::size_t capacity = file->bytes().size() + 1;
     std::string value;
     for (const LanguageTableEntry& entry : table) {
-        if (entry.key.empty()) break;
+        if (entry.key.empty())
+            break;
         if (file->getString(kLanguageSection, entry.key, capacity, value) == 0) {
             fail();
             return;
@@ -78,13 +80,15 @@ void LanguageCatalogue::ApplyLanguageTable(std::span<const LanguageTableEntry> t
         value = unescapeCatalogueText(std::move(value));
         switch (entry.kind) {
             case LanguageTableEntry::Kind::WindowText:
-                if (entry.window) entry.window->setWindowText(value);
+                if (entry.window)
+                    entry.window->setWindowText(value);
                 break;
             case LanguageTableEntry::Kind::CatalogueSlot:
                 // Only the catalogue's own slots exist; a stray id must not grow it unbounded.
                 if (entry.slot >= 0 && entry.slot < text::kSlotCount) {
                     const auto slot = static_cast<std::size_t>(entry.slot);
-                    if (texts_.size() <= slot) texts_.resize(slot + 1);
+                    if (texts_.size() <= slot)
+                        texts_.resize(slot + 1);
                     texts_[slot] = value;
                 }
                 break;
@@ -93,7 +97,8 @@ void LanguageCatalogue::ApplyLanguageTable(std::span<const LanguageTableEntry> t
 }
 
 std::string LanguageCatalogue::GetText(TextId id) const {
-    if (id < 0 || static_cast<std::size_t>(id) >= texts_.size()) return {};
+    if (id < 0 || static_cast<std::size_t>(id) >= texts_.size())
+        return {};
     return texts_[static_cast<std::size_t>(id)];
 }
 

@@ -73,7 +73,9 @@ enum DataTypeCode : int32_t {
 };
 constexpr int kDataTypeCount = 8;
 
-constexpr bool isDataTypeCode(int32_t code) { return code >= 0 && code < kDataTypeCount; }
+constexpr bool isDataTypeCode(int32_t code) {
+    return code >= 0 && code < kDataTypeCount;
+}
 
 // "DWORD" ... "ULSB"; "" for a code outside the table.
 const char* dataTypeName(int32_t code);

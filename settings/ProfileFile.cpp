@@ -18,14 +18,19 @@ bool isBlank(Unit c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A;
 }
 
-char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char foldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string foldName(std::string_view name) {
     std::size_t b = 0, e = name.size();
-    while (b < e && isBlank(name[b])) ++b;
-    while (e > b && isBlank(name[e - 1])) --e;
+    while (b < e && isBlank(name[b]))
+        ++b;
+    while (e > b && isBlank(name[e - 1]))
+        --e;
     std::string out(name.substr(b, e - b));
-    for (char& c : out) c = foldAscii(c);
+    for (char& c : out)
+        c = foldAscii(c);
     return out;
 }
 
@@ -53,7 +58,8 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i, char32_t* c
     std::size_t len;
     char32_t value;
     if (lead < 0x80) {
-        if (cp) *cp = lead;
+        if (cp)
+            *cp = lead;
         return 1;
     } else if (lead >= 0xC2 && lead <= 0xDF) {
         len = 2;
@@ -67,10 +73,12 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i, char32_t* c
     } else {
         return 0;
     }
-    if (text.size() - i < len) return 0;
+    if (text.size() - i < len)
+        return 0;
     for (std::size_t k = 1; k < len; ++k) {
         const auto c = static_cast<unsigned char>(text[i + k]);
-        if ((c & 0xC0) != 0x80) return 0;
+        if ((c & 0xC0) != 0x80)
+            return 0;
         value = (value << 6) | (c & 0x3F);
     }
     // Overlong forms, surrogates and values beyond U+10FFFF are not characters.
@@ -78,7 +86,8 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i, char32_t* c
         (value >= 0xD800 && value <= 0xDFFF)) {
         return 0;
     }
-    if (cp) *cp = value;
+    if (cp)
+        *cp = value;
     return len;
 }
 
@@ -99,7 +108,9 @@ std::string toUtf8(std::u16string_view text) {
     return out;
 }
 
-std::string toUtf8(std::string_view text) { return std::string(text); }
+std::string toUtf8(std::string_view text) {
+    return std::string(text);
+}
 
 // The value's units cut to at most limit UTF-16 units without splitting a character.
 // Returns the number of units kept.
@@ -114,7 +125,8 @@ std::size_t cutToUnits(std::string_view text, std::size_t limit, std::string& ou
         } else if (cp >= 0x10000) {
             need = 2;
         }
-        if (units + need > limit) break;
+        if (units + need > limit)
+            break;
         units += need;
         i += len;
     }
@@ -130,7 +142,8 @@ std::size_t cutToUnits(std::u16string_view text, std::size_t limit, std::string&
             text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             need = 2;
         }
-        if (i + need > limit) break;
+        if (i + need > limit)
+            break;
         i += need;
     }
     out = toUtf8(text.substr(0, i));
@@ -159,7 +172,8 @@ bool writeAll(int fd, const std::string& bytes) {
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -172,18 +186,21 @@ bool writeAll(int fd, const std::string& bytes) {
 // or a full disk leaves either the old or the new file, never a mix.
 bool replaceFileContents(const std::string& path, const std::string& bytes) {
     char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return false;
+    if (!resolved)
+        return false;
     const std::string target(resolved);
     std::free(resolved);
     struct stat st {};
-    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
 
     std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         // A folder we may not create files in, holding a file we may write: write in place.
         const int direct = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (direct < 0) return false;
+        if (direct < 0)
+            return false;
         const bool ok = writeAll(direct, bytes);
         return ::close(direct) == 0 && ok;
     }
@@ -191,7 +208,8 @@ bool replaceFileContents(const std::string& path, const std::string& bytes) {
     ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
+    if (!ok)
+        ::unlink(temp.c_str());
     return ok;
 }
 
@@ -200,7 +218,8 @@ bool replaceFileContents(const std::string& path, const std::string& bytes) {
 std::optional<ProfileFile> ProfileFile::read(const std::string& path) {
     // O_NONBLOCK so that a FIFO or device named like a profile cannot stall the open.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0)
+        return std::nullopt;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<unsigned long long>(st.st_size) > kMaxFileSize) {
@@ -213,11 +232,13 @@ std::optional<ProfileFile> ProfileFile::read(const std::string& path) {
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             ::close(fd);
             return std::nullopt;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         bytes.append(buffer, static_cast<std::size_t>(n));
         if (bytes.size() > kMaxFileSize) {  // the file grew while we read it
             ::close(fd);
@@ -228,7 +249,9 @@ std::optional<ProfileFile> ProfileFile::read(const std::string& path) {
     return ProfileFile(std::move(bytes));
 }
 
-ProfileFile::ProfileFile(std::string bytes) : bytes_(std::move(bytes)) { parse(); }
+ProfileFile::ProfileFile(std::string bytes) : bytes_(std::move(bytes)) {
+    parse();
+}
 
 void ProfileFile::parse() {
     sections_.clear();
@@ -272,17 +295,22 @@ void ProfileFile::parseUnits(std::basic_string_view<Unit> text) {
     while (pos < n) {
         const std::size_t lineStart = pos;
         std::size_t lineEnd = pos;
-        while (lineEnd < n && text[lineEnd] != '\r' && text[lineEnd] != '\n') ++lineEnd;
+        while (lineEnd < n && text[lineEnd] != '\r' && text[lineEnd] != '\n')
+            ++lineEnd;
         pos = lineEnd + 1;
 
         std::size_t b = lineStart, e = lineEnd;
-        while (b < e && isBlank(text[b])) ++b;
-        while (e > b && isBlank(text[e - 1])) --e;
-        if (b == e || text[b] == ';') continue;
+        while (b < e && isBlank(text[b]))
+            ++b;
+        while (e > b && isBlank(text[e - 1]))
+            --e;
+        if (b == e || text[b] == ';')
+            continue;
 
         if (text[b] == '[') {
             std::size_t close = e;
-            while (close > b + 1 && text[close - 1] != ']') --close;
+            while (close > b + 1 && text[close - 1] != ']')
+                --close;
             if (close > b + 1) {
                 // close - 1 is the last ']'; the name lies between it and the '['.
                 Section section;
@@ -293,7 +321,8 @@ void ProfileFile::parseUnits(std::basic_string_view<Unit> text) {
             }
             // No ']': an ordinary line, as the Windows reader treats it.
         }
-        if (current == kNone) continue;  // before the first section: unreachable
+        if (current == kNone)
+            continue;  // before the first section: unreachable
 
         Key key;
         std::size_t keyEnd = e;
@@ -304,7 +333,8 @@ void ProfileFile::parseUnits(std::basic_string_view<Unit> text) {
                 key.afterEqualsBegin = i + 1;
                 key.lineEnd = lineEnd;
                 std::size_t v = i + 1;
-                while (v < e && isBlank(text[v])) ++v;
+                while (v < e && isBlank(text[v]))
+                    ++v;
                 key.valueBegin = v;
                 key.valueEnd = e;
                 break;
@@ -318,12 +348,15 @@ void ProfileFile::parseUnits(std::basic_string_view<Unit> text) {
 const ProfileFile::Key* ProfileFile::find(std::string_view section, std::string_view key) const {
     const std::string wantedSection = foldName(section);
     const std::string wantedKey = foldName(key);
-    if (wantedKey.empty()) return nullptr;
+    if (wantedKey.empty())
+        return nullptr;
     for (const Section& s : sections_) {
-        if (s.foldedName != wantedSection) continue;
+        if (s.foldedName != wantedSection)
+            continue;
         // Only the first section of a name is searched, as on Windows.
         for (const Key& k : s.keys) {
-            if (k.foldedName == wantedKey) return &k;
+            if (k.foldedName == wantedKey)
+                return &k;
         }
         return nullptr;
     }
@@ -333,9 +366,11 @@ const ProfileFile::Key* ProfileFile::find(std::string_view section, std::string_
 std::size_t ProfileFile::getString(std::string_view section, std::string_view key,
                                    std::size_t capacity, std::string& value) const {
     value.clear();
-    if (capacity < 2) return 0;
+    if (capacity < 2)
+        return 0;
     const Key* k = find(section, key);
-    if (!k || !k->hasValue) return 0;
+    if (!k || !k->hasValue)
+        return 0;
     if (encoding_ == ProfileEncoding::Utf16Le || encoding_ == ProfileEncoding::Utf16Be) {
         const std::u16string_view text(wide_);
         return extractValue(text.substr(k->valueBegin, k->valueEnd - k->valueBegin), capacity,
@@ -360,10 +395,12 @@ std::size_t ProfileFile::unitsToByteOffset(std::size_t unit) const {
 bool ProfileFile::replaceValue(std::string_view section, std::string_view key,
                                std::string_view value) {
     for (char c : value) {
-        if (c == '\r' || c == '\n' || c == '\0') return false;
+        if (c == '\r' || c == '\n' || c == '\0')
+            return false;
     }
     const Key* k = find(section, key);
-    if (!k || !k->hasValue) return false;
+    if (!k || !k->hasValue)
+        return false;
 
     std::string encoded;
     if (encoding_ == ProfileEncoding::Utf16Le || encoding_ == ProfileEncoding::Utf16Be) {
@@ -376,7 +413,8 @@ bool ProfileFile::replaceValue(std::string_view section, std::string_view key,
         for (std::size_t i = 0; i < value.size();) {
             char32_t cp = 0;
             const std::size_t len = utf8SequenceLength(value, i, &cp);
-            if (len == 0) return false;
+            if (len == 0)
+                return false;
             if (cp >= 0x10000) {
                 put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
                 put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
@@ -408,10 +446,13 @@ std::size_t readProfileString(const std::string& path, std::string_view section,
 int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value) {
     std::optional<ProfileFile> file = ProfileFile::read(path);
-    if (!file) return -1;
+    if (!file)
+        return -1;
     const std::string before = file->bytes();
-    if (!file->replaceValue(section, key, value)) return -1;
-    if (file->bytes() == before) return 0;
+    if (!file->replaceValue(section, key, value))
+        return -1;
+    if (file->bytes() == before)
+        return 0;
     return replaceFileContents(path, file->bytes()) ? 0 : -1;
 }
 

@@ -22,10 +22,10 @@
 namespace kestiva {
 
 enum class ProfileEncoding {
-    Utf8,       // no byte-order mark
-    Utf8Bom,    // EF BB BF
-    Utf16Le,    // FF FE, files saved on Windows
-    Utf16Be,    // FE FF
+    Utf8,     // no byte-order mark
+    Utf8Bom,  // EF BB BF
+    Utf16Le,  // FF FE, files saved on Windows
+    Utf16Be,  // FE FF
 };
 
 class ProfileFile {
@@ -44,8 +44,7 @@ public:
                           std::string& value) const;
 
     // The whole value, however long.
-    std::size_t getString(std::string_view section, std::string_view key,
-                          std::string& value) const;
+    std::size_t getString(std::string_view section, std::string_view key, std::string& value) const;
 
     // Replaces everything after '=' on the key's line with value, in memory. false when the
     // key (with '=') is missing, or when value holds CR, LF or NUL (which would break the

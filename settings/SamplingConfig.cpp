@@ -39,9 +39,11 @@ void splitChained(FieldSplitter& splitter, const std::string& value,
     std::string field;
     for (std::size_t i = 0; i < N; ++i) {
         const int status = splitter.NextField(i > 0, value, field);
-        if (i + 1 < N && status != 0) return;  // this one ended the line: it and the rest stay empty
+        if (i + 1 < N && status != 0)
+            return;  // this one ended the line: it and the rest stay empty
         fields[i] = field;
-        if (status != 0) return;
+        if (status != 0)
+            return;
     }
 }
 
@@ -52,8 +54,10 @@ bool parseList(FieldSplitter& splitter, const std::string& value,
     std::string field;
     for (int i = 0; i < kListLength; ++i) {
         const int status = splitter.NextField(i > 0, value, field);
-        if (ParseDecimal16(field, out[static_cast<std::size_t>(i)]) == 0) any = true;
-        if (status != 0) break;
+        if (ParseDecimal16(field, out[static_cast<std::size_t>(i)]) == 0)
+            any = true;
+        if (status != 0)
+            break;
     }
     return any;
 }
@@ -61,7 +65,8 @@ bool parseList(FieldSplitter& splitter, const std::string& value,
 int loadLists(const ConfigReader& in, FieldSplitter& splitter, const std::string& section,
               SamplingLists& lists) {
     std::string cycles, times;
-    if (!in.read(section, "SAMPLING", cycles) || !in.read(section, "TIME", times)) return -1;
+    if (!in.read(section, "SAMPLING", cycles) || !in.read(section, "TIME", times))
+        return -1;
     const bool anyCycle = parseList(splitter, cycles, lists.cycles);
     const bool anyTime = parseList(splitter, times, lists.times);
     lists.numCycles = anyCycle ? kListLength : 0;
@@ -79,7 +84,8 @@ bool parseColorTable(FieldSplitter& splitter, const std::string& line, int usedT
     int status = 0;
     for (std::size_t i = 0; i < head.size() && status == 0; ++i) {
         status = splitter.NextField(i > 0, line, field);
-        if (status == 0) head[i] = field;
+        if (status == 0)
+            head[i] = field;
     }
     for (std::size_t k = 0; status == 0 && k < traces.size(); ++k) {
         status = splitter.NextField(true, line, field);
@@ -106,7 +112,8 @@ int loadColorTables(const ConfigReader& in, FieldSplitter& splitter, const char*
     bool any = false;
     std::string line;
     for (int j = 1; j <= kColorTableCount; ++j) {
-        if (!in.read("COLOR_SETTING", keyPrefix + std::to_string(j), line)) continue;
+        if (!in.read("COLOR_SETTING", keyPrefix + std::to_string(j), line))
+            continue;
         if (parseColorTable(splitter, line, usedTraces, tables[static_cast<std::size_t>(j - 1)])) {
             any = true;
         }
@@ -119,7 +126,8 @@ bool parseRange(const std::string& address, const std::string& length, uint16_t&
                 uint8_t& bytes) {
     const bool addressOk = ParseRegisterAddress(address, firstRegister) == 0;
     const bool lengthOk = ParseDecimal8(length, bytes) == 0;
-    if (bytes & 1u) ++bytes;  // 255 wraps to 0, which validation refuses
+    if (bytes & 1u)
+        ++bytes;  // 255 wraps to 0, which validation refuses
     return addressOk && lengthOk;
 }
 
@@ -146,7 +154,8 @@ bool parseDataController(const ConfigReader& in, FieldSplitter& splitter, int n,
     }
 
     record.name = name;
-    if (record.rangeAbsent1 == 1) return rejectController(record);
+    if (record.rangeAbsent1 == 1)
+        return rejectController(record);
     const bool rangeOk = parseRange(address, length, record.rangeAddress1, record.rangeLength1);
 
     bool anyGood = false, anyBroken = false;
@@ -169,7 +178,8 @@ bool parseDataController(const ConfigReader& in, FieldSplitter& splitter, int n,
             good = false;
         }
         item.unit = text[4];
-        if (item.enabled == 0) continue;
+        if (item.enabled == 0)
+            continue;
         if (good) {
             anyGood = true;
         } else {
@@ -178,7 +188,8 @@ bool parseDataController(const ConfigReader& in, FieldSplitter& splitter, int n,
     }
     // An enabled item whose fields did not parse would be recorded with made-up values (an
     // unknown type as DWORD, say), so it makes the whole controller unusable.
-    if (!rangeOk || !anyGood || anyBroken) return rejectController(record);
+    if (!rangeOk || !anyGood || anyBroken)
+        return rejectController(record);
     return true;
 }
 
@@ -190,7 +201,8 @@ bool parseIoController(const ConfigReader& in, FieldSplitter& splitter, int n,
     record.rangeAbsent1 = in.read(section, "IN_DATA_ADDRESS", inAddress) ? 0 : 1;
     record.rangeAbsent2 = in.read(section, "OUT_DATA_ADDRESS", outAddress) ? 0 : 1;
     record.name = name;
-    if (record.rangeAbsent1 == 1 && record.rangeAbsent2 == 1) return rejectController(record);
+    if (record.rangeAbsent1 == 1 && record.rangeAbsent2 == 1)
+        return rejectController(record);
     in.read(section, "IN_DATA_LENGTH", inLength);
     in.read(section, "OUT_DATA_LENGTH", outLength);
     // name, address, bit number
@@ -219,7 +231,8 @@ bool parseIoController(const ConfigReader& in, FieldSplitter& splitter, int n,
         DataItem& item = record.items[static_cast<std::size_t>(k)];
         item.name = text[0];
         item.enabled = item.name.empty() ? 0 : 1;
-        if (item.enabled == 0) continue;
+        if (item.enabled == 0)
+            continue;
         bool good = ParseRegisterAddress(text[1], item.address) == 0;
         good = ParseBitNumber(text[2], item.bit) == 0 && good;
         if (good) {
@@ -228,7 +241,8 @@ bool parseIoController(const ConfigReader& in, FieldSplitter& splitter, int n,
             anyBroken = true;  // a bad bit number would otherwise show bit 0
         }
     }
-    if (!anyRange || !anyGood || anyBroken) return rejectController(record);
+    if (!anyRange || !anyGood || anyBroken)
+        return rejectController(record);
     return true;
 }
 
@@ -236,7 +250,8 @@ template <typename ParseOne>
 int loadControllers(std::array<ControllerRecord, kControllerCount>& records, ParseOne parseOne) {
     bool any = false;
     for (int n = 1; n <= kControllerCount; ++n) {
-        if (parseOne(n, records[static_cast<std::size_t>(n - 1)])) any = true;
+        if (parseOne(n, records[static_cast<std::size_t>(n - 1)]))
+            any = true;
     }
     return any ? 0 : -1;
 }
@@ -256,18 +271,21 @@ std::string samplingConfigPath(const std::string& programFolder) {
 int LoadSamplingConfig(const std::string& path, SamplingConfig& config) {
     config = SamplingConfig{};
     const std::optional<ProfileFile> file = ProfileFile::read(path);
-    if (!file) return -1;
+    if (!file)
+        return -1;
     const ConfigReader in(*file);
     FieldSplitter splitter;
 
-    if (loadLists(in, splitter, "DATA_SAMPLING_SETTING", config.data().lists) != 0) return -1;
-    if (loadLists(in, splitter, "IO_SAMPLING_SETTING", config.io().lists) != 0) return -1;
+    if (loadLists(in, splitter, "DATA_SAMPLING_SETTING", config.data().lists) != 0)
+        return -1;
+    if (loadLists(in, splitter, "IO_SAMPLING_SETTING", config.io().lists) != 0)
+        return -1;
     if (loadColorTables(in, splitter, "DATA_COLOR_TABLE_", kDataItemCount,
                         config.data().colorTables) != 0) {
         return -1;
     }
-    if (loadColorTables(in, splitter, "IO_COLOR_TABLE_", kIoSignalCount,
-                        config.io().colorTables) != 0) {
+    if (loadColorTables(in, splitter, "IO_COLOR_TABLE_", kIoSignalCount, config.io().colorTables) !=
+        0) {
         return -1;
     }
     if (loadControllers(config.data().controllers, [&](int n, ControllerRecord& record) {
@@ -283,14 +301,16 @@ int LoadSamplingConfig(const std::string& path, SamplingConfig& config) {
 int ValidateDataControllers(MonitorConfig& data) {
     int remaining = 0;
     for (ControllerRecord& record : data.controllers) {
-        if (record.rangeAbsent1 == 1) continue;
+        if (record.rangeAbsent1 == 1)
+            continue;
         const uint16_t first = record.rangeAddress1;
         const uint8_t bytes = record.rangeLength1;
         bool bad = record.name.empty() || bytes == 0 || bytes > kMaxRangeBytes;
         bool anyEnabled = false;
         for (int k = 0; k < kDataItemCount; ++k) {
             const DataItem& item = record.items[static_cast<std::size_t>(k)];
-            if (item.enabled == 0) continue;
+            if (item.enabled == 0)
+                continue;
             anyEnabled = true;
             if (!isDataTypeCode(item.typeCode) || !inRange(item.address, first, bytes) ||
                 !(item.scale > 0.0)) {
@@ -316,7 +336,8 @@ int ValidateIoControllers(MonitorConfig& io) {
     for (ControllerRecord& record : io.controllers) {
         const bool present1 = record.rangeAbsent1 == 0;
         const bool present2 = record.rangeAbsent2 == 0;
-        if (!present1 && !present2) continue;
+        if (!present1 && !present2)
+            continue;
         const bool admits1 = present1 && record.rangeLength1 >= 1;
         const bool admits2 = present2 && record.rangeLength2 >= 1;
         bool bad = record.name.empty();
@@ -330,13 +351,15 @@ int ValidateIoControllers(MonitorConfig& io) {
         }
         bool anyEnabled = false;
         for (const DataItem& item : record.items) {
-            if (item.enabled == 0) continue;
+            if (item.enabled == 0)
+                continue;
             anyEnabled = true;
             const bool inFirst =
                 admits1 && inRange(item.address, record.rangeAddress1, record.rangeLength1);
             const bool inSecond =
                 admits2 && inRange(item.address, record.rangeAddress2, record.rangeLength2);
-            if ((!inFirst && !inSecond) || item.bit >= 16) bad = true;
+            if ((!inFirst && !inSecond) || item.bit >= 16)
+                bad = true;
         }
         if (bad || !anyEnabled) {
             record.name.clear();

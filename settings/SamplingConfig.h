@@ -78,11 +78,16 @@ struct SamplingConfig {
 // "<programFolder>System/DataSamplingConfig.ini"; programFolder ends with '/'.
 std::string samplingConfigPath(const std::string& programFolder);
 
-// Reads and parses the whole file into config in six stages. 0, or -1 at the first
-// stage that yields nothing usable.
+// Reads and parses the whole file into config (which starts from empty tables) in six
+// stages: data lists, I/O lists, data colour tables, I/O colour tables, data controllers, I/O
+// controllers. 0, or -1 at the first stage that yields nothing usable. A controller is taken
+// when a register range parsed completely and its named items all parsed; a named item whose
+// fields do not parse makes its controller absent rather than be recorded with made-up values.
 int LoadSamplingConfig(const std::string& path, SamplingConfig& config);
 
-// Disable the bad controller records of one monitor. 0, or -1 when none remains.
+// Disable the bad controller records of one monitor: items outside their ranges, empty or
+// over-long ranges (one request reads at most 250 bytes), no enabled item. 0, or -1 when none
+// remains.
 int ValidateDataControllers(MonitorConfig& data);
 int ValidateIoControllers(MonitorConfig& io);
 

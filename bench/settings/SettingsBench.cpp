@@ -24,7 +24,8 @@ void BM_LanguageCatalogueLoad(benchmark::State& state) {
         LanguageCatalogue catalogue(programFolder());
         catalogue.languageLoaded = true;
         catalogue.LoadLanguageCatalogue();
-        if (!catalogue.languageLoaded) state.SkipWithError("LanguageData.ini did not load");
+        if (!catalogue.languageLoaded)
+            state.SkipWithError("LanguageData.ini did not load");
         benchmark::DoNotOptimize(catalogue.size());
     }
 }
@@ -47,7 +48,8 @@ BENCHMARK(BM_SamplingConfigLoadAndValidate);
 void BM_CommunicationSettingsSave(benchmark::State& state) {
     const std::string source = communicationSettingsPath(programFolder());
     const std::string copy =
-        (std::filesystem::temp_directory_path() / "kestiva-bench-CommunicationSetting.ini").string();
+        (std::filesystem::temp_directory_path() / "kestiva-bench-CommunicationSetting.ini")
+            .string();
     std::filesystem::copy_file(source, copy, std::filesystem::copy_options::overwrite_existing);
     CommunicationSettings settings;
     loadCommunicationSettings(copy, settings);
@@ -62,7 +64,8 @@ BENCHMARK(BM_CommunicationSettingsSave)->Unit(benchmark::kMicrosecond);
 // Reading one value of a large profile: the whole file is parsed for each read.
 void BM_ProfileReadLargeFile(benchmark::State& state) {
     std::string text = "[S]\n";
-    for (int i = 0; i < state.range(0); ++i) text += "KEY" + std::to_string(i) + "=value\n";
+    for (int i = 0; i < state.range(0); ++i)
+        text += "KEY" + std::to_string(i) + "=value\n";
     for (auto _ : state) {
         ProfileFile file(text);
         std::string value;

@@ -46,9 +46,14 @@ TEST(CommunicationSettings, OnlyExactManualSelectsTheManualCheck) {
     const struct {
         const char* value;
         bool autoSearch;
-    } cases[] = {{"MANUAL\t// comment", false}, {"MANUAL", false},  {"MANUAL/x", false},
-                 {"manual", true},              {"Manual", true},   {"AUTO", true},
-                 {"", true},                    {"MANUALX", true}};
+    } cases[] = {{"MANUAL\t// comment", false},
+                 {"MANUAL", false},
+                 {"MANUAL/x", false},
+                 {"manual", true},
+                 {"Manual", true},
+                 {"AUTO", true},
+                 {"", true},
+                 {"MANUALX", true}};
     for (const auto& c : cases) {
         TempFolder dir;
         const std::string path = communicationSettingsPath(dir.path());
@@ -67,7 +72,7 @@ TEST(CommunicationSettings, ReadCutsAtTabSlashOrSpace) {
         const char* key;
         int result;
         const char* value;
-    } cases[] = {{"A", 0, "COM10"}, {"B", 0, "COM"}, {"C", 0, "12"},
+    } cases[] = {{"A", 0, "COM10"}, {"B", 0, "COM"},  {"C", 0, "12"},
                  {"D", 0, ""},      {"E", -1, "old"}, {"F", -1, "old"}};
     for (const auto& c : cases) {
         std::string value = "old";
@@ -118,13 +123,11 @@ TEST(CommunicationSettings, SaveKeepsCommentsAndNeverWritesPortCount) {
         s.verifiedStation = 32;
         saveCommunicationSettings(path, s);
         const std::string e = eol;
-        EXPECT_EQ(readFile(path), "; kept\r\n[COMMUNICATION_SETTING]" + e + "COM_NUM=8\t// ports" +
-                                      e + "COM_PORT=COM12\t// port" + e +
-                                      "COM_SELECT=AUTO\t// method" + e +
-                                      "COM_BITRATE=115200 // speed" + e +
-                                      "COM_CONNECTION_ID=32" + e +
-                                      "COM_SILENT_INTERVAL=2/ factor" + e +
-                                      "COM_DELAY=10\t// ms" + e);
+        EXPECT_EQ(readFile(path),
+                  "; kept\r\n[COMMUNICATION_SETTING]" + e + "COM_NUM=8\t// ports" + e +
+                      "COM_PORT=COM12\t// port" + e + "COM_SELECT=AUTO\t// method" + e +
+                      "COM_BITRATE=115200 // speed" + e + "COM_CONNECTION_ID=32" + e +
+                      "COM_SILENT_INTERVAL=2/ factor" + e + "COM_DELAY=10\t// ms" + e);
     }
 }
 
@@ -180,8 +183,8 @@ TEST(ShippedCommunicationFile, HoldsTheDefaults) {
     EXPECT_EQ(s.silentFactor, 1);
     EXPECT_EQ(s.responseDelay, 5);
     // Every value carries a comment that a save keeps.
-    for (const char* key : {"COM_NUM", "COM_PORT", "COM_SELECT", "COM_BITRATE",
-                            "COM_CONNECTION_ID", "COM_SILENT_INTERVAL", "COM_DELAY"}) {
+    for (const char* key : {"COM_NUM", "COM_PORT", "COM_SELECT", "COM_BITRATE", "COM_CONNECTION_ID",
+                            "COM_SILENT_INTERVAL", "COM_DELAY"}) {
         std::string value;
         ASSERT_EQ(readProfileValue(path, kSection, key, value), 0) << key;
         EXPECT_NE(readFile(path).find(std::string(key) + "=" + value + "\t//"), std::string::npos)

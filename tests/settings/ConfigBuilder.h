@@ -37,7 +37,8 @@ public:
         std::string out;
         for (const auto& [section, keys] : sections_) {
             out += "[" + section + "]\r\n";
-            for (const auto& [key, value] : keys) out += key + "=" + value + "\r\n";
+            for (const auto& [key, value] : keys)
+                out += key + "=" + value + "\r\n";
         }
         return out;
     }
@@ -47,7 +48,8 @@ private:
 
     Keys& sectionKeys(const std::string& section) {
         for (auto& s : sections_) {
-            if (s.first == section) return s.second;
+            if (s.first == section)
+                return s.second;
         }
         sections_.emplace_back(section, Keys{});
         return sections_.back().second;
@@ -66,7 +68,8 @@ inline ConfigBuilder baseConfig() {
     b.set("IO_SAMPLING_SETTING", "TIME", "10");
     b.set("COLOR_SETTING", "DATA_COLOR_TABLE_1", "Black,#000000,#102030,#FF0000,#00FF00,#0000FF");
     std::string io = "Black,#000000,#102030";
-    for (int i = 0; i < 15; ++i) io += ",#FFFF00";
+    for (int i = 0; i < 15; ++i)
+        io += ",#FFFF00";
     io += ",#0F0F0F";
     b.set("COLOR_SETTING", "IO_COLOR_TABLE_1", io);
     const std::string data = "CTL1_DATASAMPLING_SETTING";

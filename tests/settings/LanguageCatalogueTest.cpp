@@ -54,7 +54,8 @@ TEST(TextIds, KeysAreUniqueAndSkipTheGaps) {
     }
     EXPECT_EQ(keys.size(), 87u);
     EXPECT_EQ(ids.size(), 87u);
-    for (TextId gap : {20, 25, 26, 27}) EXPECT_EQ(ids.count(gap), 0u) << gap;
+    for (TextId gap : {20, 25, 26, 27})
+        EXPECT_EQ(ids.count(gap), 0u) << gap;
     EXPECT_EQ(*ids.begin(), 0);
     EXPECT_EQ(*ids.rbegin(), text::kSlotCount - 1);
 }
@@ -136,8 +137,8 @@ TEST(LanguageCatalogue, FailureLatchSilencesLaterTables) {
 
 TEST(LanguageCatalogue, CaptionTableSetsWindowsInOrderUntilTheEnd) {
     TempFolder dir;
-    writeFile(dir.system("LanguageData.ini"), languageFile({{"DLG_QUALIFICATION_CONTENTS",
-                                                             "Line 1\\nLine 2"}}));
+    writeFile(dir.system("LanguageData.ini"),
+              languageFile({{"DLG_QUALIFICATION_CONTENTS", "Line 1\\nLine 2"}}));
     LanguageCatalogue catalogue(dir.path());
     catalogue.languageLoaded = true;
     RecordingWindow title, contents, afterEnd;
@@ -202,16 +203,11 @@ TEST_P(CatalogueEscapes, BecomeLineBreaksAndTabs) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CatalogueEscapes,
-    testing::Values(EscapeCase{"one\\r\\ntwo", "one\r\ntwo"},
-                    EscapeCase{"one\\ntwo", "one\r\ntwo"},
-                    EscapeCase{"one\\rtwo", "one\r\ntwo"},
-                    EscapeCase{"one\\ttwo", "one\ttwo"},
-                    EscapeCase{"C:\\temp", "C:\temp"},
-                    EscapeCase{"\\n\\r", "\r\n\r\n"},
-                    EscapeCase{"\\r\\n\\n", "\r\n\r\n"},
-                    EscapeCase{"a\\b\\", "a\\b\\"},
-                    EscapeCase{"\\\\n", "\\\r\n"},
-                    EscapeCase{"", ""}));
+    testing::Values(EscapeCase{"one\\r\\ntwo", "one\r\ntwo"}, EscapeCase{"one\\ntwo", "one\r\ntwo"},
+                    EscapeCase{"one\\rtwo", "one\r\ntwo"}, EscapeCase{"one\\ttwo", "one\ttwo"},
+                    EscapeCase{"C:\\temp", "C:\temp"}, EscapeCase{"\\n\\r", "\r\n\r\n"},
+                    EscapeCase{"\\r\\n\\n", "\r\n\r\n"}, EscapeCase{"a\\b\\", "a\\b\\"},
+                    EscapeCase{"\\\\n", "\\\r\n"}, EscapeCase{"", ""}));
 
 TEST(LanguageCatalogue, EscapesAreResolvedOnLoad) {
     TempFolder dir;
@@ -258,7 +254,8 @@ TEST(ShippedLanguageFile, LoadsEveryTextAndFitsItsUse) {
               std::string::npos);
     // Single-line texts: menus, captions, state texts and the parts of composed messages.
     for (TextId id = text::MNU_TITLE_FILE; id <= text::DLG_COMSETTING_BUTTON_OK; ++id) {
-        if (id == text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG) continue;  // a message box text
+        if (id == text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG)
+            continue;  // a message box text
         EXPECT_EQ(catalogue.GetText(id).find_first_of("\r\n\t"), std::string::npos) << id;
     }
 }

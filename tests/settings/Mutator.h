@@ -28,23 +28,39 @@ public:
     // One to four mutations of input; the result stays below maxSize bytes.
     std::string mutate(std::string text, std::size_t maxSize = 256 * 1024) {
         const std::size_t rounds = 1 + pick(4);
-        for (std::size_t r = 0; r < rounds; ++r) mutateOnce(text);
-        if (text.size() > maxSize) text.resize(maxSize);
+        for (std::size_t r = 0; r < rounds; ++r)
+            mutateOnce(text);
+        if (text.size() > maxSize)
+            text.resize(maxSize);
         return text;
     }
 
 private:
     void mutateOnce(std::string& text) {
         static const std::string kSpecial("\r\n,=[];\"'#Dd\\ \t\x1a\v\f/", 20);
-        static const char* const kPieces[] = {
-            "\xC3\xA9",         "\xF0\x9F\x98\x80", "\x80",      "\xF0\x9F", "\xFF\xFE",
-            "\xEF\xBB\xBF",     "" /* a NUL byte */,  "\\r\\n",   "\\t",
-            "99999999999999",   "[",                 "]",         "=",        ",,,,",
-            "\r\n[DATA_SAMPLING_SETTING]\r\n",       "\r\nSAMPLING=", "#FFFFFF", "D1000"};
+        static const char* const kPieces[] = {"\xC3\xA9",
+                                              "\xF0\x9F\x98\x80",
+                                              "\x80",
+                                              "\xF0\x9F",
+                                              "\xFF\xFE",
+                                              "\xEF\xBB\xBF",
+                                              "" /* a NUL byte */,
+                                              "\\r\\n",
+                                              "\\t",
+                                              "99999999999999",
+                                              "[",
+                                              "]",
+                                              "=",
+                                              ",,,,",
+                                              "\r\n[DATA_SAMPLING_SETTING]\r\n",
+                                              "\r\nSAMPLING=",
+                                              "#FFFFFF",
+                                              "D1000"};
         const std::size_t at = pick(text.size() + 1);
         switch (pick(11)) {
             case 0:  // flip one bit
-                if (!text.empty()) text[pick(text.size())] ^= static_cast<char>(1u << pick(8));
+                if (!text.empty())
+                    text[pick(text.size())] ^= static_cast<char>(1u << pick(8));
                 break;
             case 1:  // cut the file short
                 text.resize(at);
@@ -54,7 +70,8 @@ private:
                 break;
             case 3: {  // a huge line, sometimes shaped as a value
                 std::string line(1000 + pick(40000), "x,=#9"[pick(5)]);
-                if (pick(2) == 0) line = "\nK=" + line + "\n";
+                if (pick(2) == 0)
+                    line = "\nK=" + line + "\n";
                 text.insert(at, line);
                 break;
             }
@@ -68,7 +85,8 @@ private:
                 break;
             }
             case 6:  // any byte
-                if (!text.empty()) text[pick(text.size())] = static_cast<char>(pick(256));
+                if (!text.empty())
+                    text[pick(text.size())] = static_cast<char>(pick(256));
                 break;
             case 7: {  // a multi-byte, stray or escape piece
                 const std::size_t i = pick(std::size(kPieces));
@@ -80,7 +98,8 @@ private:
                 break;
             case 9:  // strip or swap line ends
                 for (char& c : text) {
-                    if (c == '\n' && pick(4) == 0) c = '\r';
+                    if (c == '\n' && pick(4) == 0)
+                        c = '\r';
                 }
                 break;
             default:  // the whole file as UTF-16, as a Windows editor might save it

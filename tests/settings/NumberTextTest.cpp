@@ -15,17 +15,18 @@ TEST(NumberText, CharacterSets) {
         int result;
     };
     const Case cases[] = {
-        {IsDecimalText, "", 0},        {IsDecimalText, "0123456789", 0},
-        {IsDecimalText, " 1", -1},     {IsDecimalText, "1a", -1},
-        {IsDecimalText, "-1", -1},     {IsHexText, "09afAF", 0},
-        {IsHexText, "g", -1},          {IsHexText, "0x1", -1},
-        {IsRealText, "1.2.3", 0},      {IsRealText, ".", 0},
-        {IsRealText, "1,5", -1},       {IsSignedRealText, "+-", 0},
-        {IsSignedRealText, "-1.5", 0}, {IsSignedRealText, "1e5", -1},
-        {IsBinaryText, "0110", 0},     {IsBinaryText, "2", -1},
+        {IsDecimalText, "", 0},         {IsDecimalText, "0123456789", 0},
+        {IsDecimalText, " 1", -1},      {IsDecimalText, "1a", -1},
+        {IsDecimalText, "-1", -1},      {IsHexText, "09afAF", 0},
+        {IsHexText, "g", -1},           {IsHexText, "0x1", -1},
+        {IsRealText, "1.2.3", 0},       {IsRealText, ".", 0},
+        {IsRealText, "1,5", -1},        {IsSignedRealText, "+-", 0},
+        {IsSignedRealText, "-1.5", 0},  {IsSignedRealText, "1e5", -1},
+        {IsBinaryText, "0110", 0},      {IsBinaryText, "2", -1},
         {IsBinaryText, "\xC2\xB9", -1},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.check(c.text), c.result) << '"' << c.text << '"';
+    for (const Case& c : cases)
+        EXPECT_EQ(c.check(c.text), c.result) << '"' << c.text << '"';
 }
 
 struct Split {
@@ -46,8 +47,7 @@ std::vector<Split> splitAll(FieldSplitter& splitter, const std::string& text, in
 
 TEST(FieldSplitter, EmptyFieldBetweenCommas) {
     FieldSplitter splitter;
-    EXPECT_EQ(splitAll(splitter, "a,,b", 3),
-              (std::vector<Split>{{"a", 0}, {"", 0}, {"b", -2}}));
+    EXPECT_EQ(splitAll(splitter, "a,,b", 3), (std::vector<Split>{{"a", 0}, {"", 0}, {"b", -2}}));
     // After the last field a further call gives it again.
     std::string field;
     EXPECT_EQ(splitter.NextField(true, "a,,b", field), -2);
@@ -112,17 +112,14 @@ TEST_P(DecimalParsers, StoreTheLowBits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecimalParsers,
-    testing::Values(DecimalCase{"0", 0, 0, 0, 0, 0, 0},
-                    DecimalCase{"15", 0, 15, 0, 15, 0, 15},
+    testing::Values(DecimalCase{"0", 0, 0, 0, 0, 0, 0}, DecimalCase{"15", 0, 15, 0, 15, 0, 15},
                     DecimalCase{"300", 0, 300, 0, 44, 0, 44},
                     DecimalCase{"65536", 0, 0, 0, 0, 0, 0},
                     DecimalCase{"2147483647", 0, 65535, 0, 255, 0, 255},
                     DecimalCase{"2147483648", -1, 65535, -1, 255, -1, 255},
                     DecimalCase{"0000000000000000000000001", 0, 1, 0, 1, 0, 1},
-                    DecimalCase{"", -1, 7, -1, 7, 0, 0},
-                    DecimalCase{" 1", -1, 7, -1, 7, -1, 7},
-                    DecimalCase{"1 ", -1, 7, -1, 7, -1, 7},
-                    DecimalCase{"-1", -1, 7, -1, 7, -1, 7},
+                    DecimalCase{"", -1, 7, -1, 7, 0, 0}, DecimalCase{" 1", -1, 7, -1, 7, -1, 7},
+                    DecimalCase{"1 ", -1, 7, -1, 7, -1, 7}, DecimalCase{"-1", -1, 7, -1, 7, -1, 7},
                     DecimalCase{"+1", -1, 7, -1, 7, -1, 7}));
 
 TEST(NumberText, ParseColor) {
@@ -132,11 +129,20 @@ TEST(NumberText, ParseColor) {
         uint32_t color;
     };
     const Case cases[] = {
-        {"#FF0000", 0, 0x0000FF},   {"#00FF00", 0, 0x00FF00},     {"#0000ff", 0, 0xFF0000},
-        {"#123456", 0, 0x563412},   {"#", 0, 0},                  {"#1FF0000", 0, 0x0000FF},
-        {"#7FFFFFFF", 0, 0xFFFFFF}, {"#80000000", -1, 0xDEAD},    {"#FF00000000", -1, 0xDEAD},
-        {"FF0000", -1, 0xDEAD},     {"", -1, 0xDEAD},             {"# FF0000", -1, 0xDEAD},
-        {"#FF000G", -1, 0xDEAD},    {"#000000000000FF", 0, 0xFF0000},
+        {"#FF0000", 0, 0x0000FF},
+        {"#00FF00", 0, 0x00FF00},
+        {"#0000ff", 0, 0xFF0000},
+        {"#123456", 0, 0x563412},
+        {"#", 0, 0},
+        {"#1FF0000", 0, 0x0000FF},
+        {"#7FFFFFFF", 0, 0xFFFFFF},
+        {"#80000000", -1, 0xDEAD},
+        {"#FF00000000", -1, 0xDEAD},
+        {"FF0000", -1, 0xDEAD},
+        {"", -1, 0xDEAD},
+        {"# FF0000", -1, 0xDEAD},
+        {"#FF000G", -1, 0xDEAD},
+        {"#000000000000FF", 0, 0xFF0000},
     };
     for (const Case& c : cases) {
         uint32_t color = 0xDEAD;
@@ -152,9 +158,9 @@ TEST(NumberText, ParseRegisterAddress) {
         uint16_t address;
     };
     const Case cases[] = {
-        {"D1000", 0, 0x1000}, {"d00ff", 0, 255},     {"DFFFF", 0, 0xFFFF},  {"D100", -1, 7},
-        {"D10000", -1, 7},    {"E1000", -1, 7},      {"D10G0", -1, 7},      {"", -1, 7},
-        {" D100", -1, 7},     {"D 100", -1, 7},      {"1000D", -1, 7},
+        {"D1000", 0, 0x1000}, {"d00ff", 0, 255}, {"DFFFF", 0, 0xFFFF}, {"D100", -1, 7},
+        {"D10000", -1, 7},    {"E1000", -1, 7},  {"D10G0", -1, 7},     {"", -1, 7},
+        {" D100", -1, 7},     {"D 100", -1, 7},  {"1000D", -1, 7},
     };
     for (const Case& c : cases) {
         uint16_t address = 7;
@@ -170,9 +176,17 @@ TEST(NumberText, ParseReal) {
         double value;
     };
     const Case cases[] = {
-        {"0.01", 0, 0.01}, {"1.", 0, 1.0},      {".5", 0, 0.5},         {"1.2.3", 0, 1.2},
-        {"10", 0, 10.0},   {".", 0, 0.0},       {"", -1, -9.0},         {" 1", -1, -9.0},
-        {"1e3", -1, -9.0}, {"-1", -1, -9.0},    {std::string(400, '9'), -1, -9.0},
+        {"0.01", 0, 0.01},
+        {"1.", 0, 1.0},
+        {".5", 0, 0.5},
+        {"1.2.3", 0, 1.2},
+        {"10", 0, 10.0},
+        {".", 0, 0.0},
+        {"", -1, -9.0},
+        {" 1", -1, -9.0},
+        {"1e3", -1, -9.0},
+        {"-1", -1, -9.0},
+        {std::string(400, '9'), -1, -9.0},
     };
     for (const Case& c : cases) {
         double value = -9.0;
@@ -187,10 +201,9 @@ TEST(NumberText, TypeNamesAndTheirProperties) {
         int registers;
         bool isSigned;
     };
-    const Case table[kDataTypeCount] = {{"DWORD", 2, true}, {"UDWORD", 2, false},
-                                        {"WORD", 1, true},  {"UWORD", 1, false},
-                                        {"MSB", 1, true},   {"UMSB", 1, false},
-                                        {"LSB", 1, true},   {"ULSB", 1, false}};
+    const Case table[kDataTypeCount] = {
+        {"DWORD", 2, true}, {"UDWORD", 2, false}, {"WORD", 1, true}, {"UWORD", 1, false},
+        {"MSB", 1, true},   {"UMSB", 1, false},   {"LSB", 1, true},  {"ULSB", 1, false}};
     for (int32_t code = 0; code < kDataTypeCount; ++code) {
         int32_t parsed = -1;
         EXPECT_EQ(ParseTypeName(table[code].name, parsed), 0);

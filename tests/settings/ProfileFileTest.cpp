@@ -76,9 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
         // é and € are one UTF-16 unit each, 😀 two: the cut never splits a character.
         ReadCase{"CutCountsUtf16Units", "[S]\nA=a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\n", "S", "A",
                  4, "a\xC3\xA9\xE2\x82\xAC", 3},
-        ReadCase{"CutNeverSplitsSurrogatePair",
-                 "[S]\nA=a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\n", "S", "A", 5,
-                 "a\xC3\xA9\xE2\x82\xAC", 3},
+        ReadCase{"CutNeverSplitsSurrogatePair", "[S]\nA=a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\n",
+                 "S", "A", 5, "a\xC3\xA9\xE2\x82\xAC", 3},
         ReadCase{"WholeWithPair", "[S]\nA=a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\n", "S", "A", 7,
                  "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z", 6},
         ReadCase{"StrayBytesCountOne", "[S]\nA=\xFF\xFEq\n", "S", "A", 3, "\xFF\xFE", 2},
@@ -140,8 +139,10 @@ TEST_P(ProfileWrite, KeepsEveryOtherByte) {
     const WriteCase& c = GetParam();
     const auto text = [&](const std::string& bitRateLine) {
         const std::string e = c.eol;
-        const std::string utf8 = std::string(c.bom) + "; h\xC3\xA9" "ader comment" + e +
-                                 "[COMMUNICATION_SETTING]" + e + "COM_PORT=COM1\t// port" + e +
+        const std::string utf8 = std::string(c.bom) +
+                                 "; h\xC3\xA9"
+                                 "ader comment" +
+                                 e + "[COMMUNICATION_SETTING]" + e + "COM_PORT=COM1\t// port" + e +
                                  bitRateLine + e + "  ; COM_BITRATE=1" + e + "[OTHER]" + e +
                                  "COM_BITRATE=9600" + e;
         return c.utf16 ? toUtf16(utf8) : utf8;
@@ -151,24 +152,29 @@ TEST_P(ProfileWrite, KeepsEveryOtherByte) {
     writeFile(path, text("com_bitrate = 38400 // speed  "));
 
     ASSERT_EQ(writeProfileString(path, "communication_setting", "COM_BITRATE",
-                                 "115200 // sp\xC3\xA9" "ed"),
+                                 "115200 // sp\xC3\xA9"
+                                 "ed"),
               0);
-    EXPECT_EQ(readFile(path), text("com_bitrate =115200 // sp\xC3\xA9" "ed"));
+    EXPECT_EQ(readFile(path), text("com_bitrate =115200 // sp\xC3\xA9"
+                                   "ed"));
 
     std::string value;
     EXPECT_EQ(readProfileString(path, "COMMUNICATION_SETTING", "COM_BITRATE", 260, value), 15u);
-    EXPECT_EQ(value, "115200 // sp\xC3\xA9" "ed");
+    EXPECT_EQ(value,
+              "115200 // sp\xC3\xA9"
+              "ed");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, ProfileWrite,
-    testing::Values(WriteCase{"Utf8Lf", false, "", "\n"},
-                    WriteCase{"Utf8CrLf", false, "", "\r\n"},
-                    WriteCase{"Utf8BomLf", false, "\xEF\xBB\xBF", "\n"},
-                    WriteCase{"Utf8BomCrLf", false, "\xEF\xBB\xBF", "\r\n"},
-                    WriteCase{"Utf16LeLf", true, "", "\n"},
-                    WriteCase{"Utf16LeCrLf", true, "", "\r\n"}),
-    [](const testing::TestParamInfo<WriteCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Encodings, ProfileWrite,
+                         testing::Values(WriteCase{"Utf8Lf", false, "", "\n"},
+                                         WriteCase{"Utf8CrLf", false, "", "\r\n"},
+                                         WriteCase{"Utf8BomLf", false, "\xEF\xBB\xBF", "\n"},
+                                         WriteCase{"Utf8BomCrLf", false, "\xEF\xBB\xBF", "\r\n"},
+                                         WriteCase{"Utf16LeLf", true, "", "\n"},
+                                         WriteCase{"Utf16LeCrLf", true, "", "\r\n"}),
+                         [](const testing::TestParamInfo<WriteCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 TEST(ProfileFile, WriteNeverCreatesFileSectionOrKey) {
     TempFolder dir;
@@ -192,7 +198,11 @@ TEST(ProfileFile, WriteRefusesLineBreaksAndBadText) {
     // A line break would let a value plant new keys or sections in the file.
     EXPECT_EQ(writeProfileString(path, "S", "A", "2\n[X]\nB=3"), -1);
     EXPECT_EQ(writeProfileString(path, "S", "A", "2\r3"), -1);
-    EXPECT_EQ(writeProfileString(path, "S", "A", std::string("2\0" "3", 3)), -1);
+    EXPECT_EQ(writeProfileString(path, "S", "A",
+                                 std::string("2\0"
+                                             "3",
+                                             3)),
+              -1);
     EXPECT_EQ(readFile(path), "[S]\nA=1\n");
 
     writeFile(path, toUtf16("[S]\nA=1\n"));

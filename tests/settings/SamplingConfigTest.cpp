@@ -174,7 +174,8 @@ TEST_P(ColorTableLine, DecidesPresence) {
 
 std::string colors(int n) {
     std::string out;
-    for (int i = 0; i < n; ++i) out += ",#0000" + std::to_string(10 + i);
+    for (int i = 0; i < n; ++i)
+        out += ",#0000" + std::to_string(10 + i);
     return out;
 }
 
@@ -186,14 +187,13 @@ INSTANTIATE_TEST_SUITE_P(
         ColorCase{"ThreeFields", "DATA_COLOR_TABLE_2", "T,#FFFFFF,#808080", false, 0},
         ColorCase{"TrailingComma", "DATA_COLOR_TABLE_2", "T,#FFFFFF,#808080" + colors(3) + ",",
                   true, 3},
-        ColorCase{"ExtraTracesIgnored", "DATA_COLOR_TABLE_5",
-                  "T,#FFFFFF,#808080" + colors(20), true, 16},
+        ColorCase{"ExtraTracesIgnored", "DATA_COLOR_TABLE_5", "T,#FFFFFF,#808080" + colors(20),
+                  true, 16},
         ColorCase{"BadGrid", "DATA_COLOR_TABLE_2", "T,#FFFFFF,808080" + colors(3), false, 3},
         ColorCase{"BadUnusedTraceIgnored", "DATA_COLOR_TABLE_2",
                   "T,#FFFFFF,#808080" + colors(3) + ",junk", true, 4},
         ColorCase{"EmptyName", "DATA_COLOR_TABLE_2", ",#FFFFFF,#808080" + colors(3), false, 3},
-        ColorCase{"SpaceInColor", "DATA_COLOR_TABLE_2", "T,#FFFFFF, #808080" + colors(3), false,
-                  3},
+        ColorCase{"SpaceInColor", "DATA_COLOR_TABLE_2", "T,#FFFFFF, #808080" + colors(3), false, 3},
         ColorCase{"IoSixteen", "IO_COLOR_TABLE_3", "T,#FFFFFF,#808080" + colors(16), true, 16},
         ColorCase{"IoFifteen", "IO_COLOR_TABLE_3", "T,#FFFFFF,#808080" + colors(15), false, 15}),
     [](const testing::TestParamInfo<ColorCase>& p) { return std::string(p.param.name); });
@@ -202,8 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct DataCase {
     const char* name;
     std::vector<std::pair<std::string, std::string>> set;  // value "-" removes the key
-    bool parsed;     // name still set after the load
-    bool validated;  // name still set after validation
+    bool parsed;                                           // name still set after the load
+    bool validated;                                        // name still set after validation
 };
 
 class DataController : public testing::TestWithParam<DataCase> {};
@@ -240,14 +240,15 @@ INSTANTIATE_TEST_SUITE_P(
         DataCase{"Base", {}, true, true},
         DataCase{"OddLengthRoundsUp", {{"DATA_LENGTH", "7"}}, true, true},
         DataCase{"Length255WrapsToZero", {{"DATA_LENGTH", "255"}}, true, false},
-        DataCase{"Length300ReadsAs44", {{"DATA_LENGTH", "300"}, {"DATA3", "T,D1015,WORD,1,u"}},
-                 true, true},
+        DataCase{"Length300ReadsAs44",
+                 {{"DATA_LENGTH", "300"}, {"DATA3", "T,D1015,WORD,1,u"}},
+                 true,
+                 true},
         DataCase{"LengthAboveOneRequest", {{"DATA_LENGTH", "252"}}, true, false},
         DataCase{"AddressMissing", {{"DATA_ADDRESS", "-"}}, false, false},
         DataCase{"AddressMalformed", {{"DATA_ADDRESS", "D100"}}, false, false},
         DataCase{"LengthMissing", {{"DATA_LENGTH", "-"}}, false, false},
-        DataCase{"ItemWithoutUnitLosesScale", {{"DATA2", "Current,D1002,WORD,0.1"}}, false,
-                 false},
+        DataCase{"ItemWithoutUnitLosesScale", {{"DATA2", "Current,D1002,WORD,0.1"}}, false, false},
         DataCase{"DwordOnLastRegister", {{"DATA3", "T,D1003,DWORD,1,u"}}, true, false},
         DataCase{"WordOnLastRegister", {{"DATA3", "T,D1003,WORD,1,u"}}, true, true},
         DataCase{"ItemBeforeRange", {{"DATA3", "T,D0FFF,WORD,1,u"}}, true, false},
@@ -321,18 +322,24 @@ INSTANTIATE_TEST_SUITE_P(
                {{"IN_DATA_ADDRESS", "-"}, {"IN_DATA_LENGTH", "-"}, {"DATA1", "Busy,D2100,1"}},
                true,
                true},
-        IoCase{"OutRangeOnlyItemOutside", {{"IN_DATA_ADDRESS", "-"}, {"IN_DATA_LENGTH", "-"}},
-               true, false},
+        IoCase{"OutRangeOnlyItemOutside",
+               {{"IN_DATA_ADDRESS", "-"}, {"IN_DATA_LENGTH", "-"}},
+               true,
+               false},
         IoCase{"InRangeOnly", {{"OUT_DATA_ADDRESS", "-"}, {"DATA2", "Busy,D2000,9"}}, true, true},
         IoCase{"NoRange", {{"IN_DATA_ADDRESS", "-"}, {"OUT_DATA_ADDRESS", "-"}}, false, false},
         IoCase{"BrokenInAndNoOut",
                {{"IN_DATA_ADDRESS", "X2000"}, {"OUT_DATA_ADDRESS", "-"}, {"DATA2", "-"}},
                false,
                false},
-        IoCase{"BrokenOutAndNoIn", {{"IN_DATA_ADDRESS", "-"}, {"OUT_DATA_LENGTH", "two"}}, false,
+        IoCase{"BrokenOutAndNoIn",
+               {{"IN_DATA_ADDRESS", "-"}, {"OUT_DATA_LENGTH", "two"}},
+               false,
                false},
-        IoCase{"OutLengthZeroBesideIn", {{"OUT_DATA_LENGTH", "0"}, {"DATA2", "Busy,D2000,9"}},
-               true, true},
+        IoCase{"OutLengthZeroBesideIn",
+               {{"OUT_DATA_LENGTH", "0"}, {"DATA2", "Busy,D2000,9"}},
+               true,
+               true},
         IoCase{"OutLengthZeroAlone",
                {{"IN_DATA_ADDRESS", "-"}, {"OUT_DATA_LENGTH", "0"}, {"DATA1", "-"}},
                true,
@@ -387,7 +394,8 @@ TEST(SamplingConfig, ValidationKeepsRegistersWithinSixteenBits) {
     record.rangeAddress1 = 0xFFFC;
     record.rangeLength1 = 8;  // 0xFFFC .. 0xFFFF
     record.items[0] = DataItem{"Last", 0xFFFE, kTypeDword, "DWORD", 1.0, "1", "u", 0, 1};
-    for (std::size_t i = 1; i < data.controllers.size(); ++i) data.controllers[i].rangeAbsent1 = 1;
+    for (std::size_t i = 1; i < data.controllers.size(); ++i)
+        data.controllers[i].rangeAbsent1 = 1;
     EXPECT_EQ(ValidateDataControllers(data), 0);
     data.controllers[0].items[0].address = 0xFFFF;  // its second register would wrap to 0
     EXPECT_EQ(ValidateDataControllers(data), -1);

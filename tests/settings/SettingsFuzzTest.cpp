@@ -40,7 +40,9 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-std::string shipped(const char* name) { return readFile(programFolder() + "System/" + name); }
+std::string shipped(const char* name) {
+    return readFile(programFolder() + "System/" + name);
+}
 
 // UTF-16 units of a value as the reader counts them: four-byte characters two, every other
 // character or stray byte one.
@@ -48,23 +50,27 @@ std::size_t utf16Units(const std::string& text) {
     std::size_t units = 0;
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3
-                                     : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+        std::size_t len = c < 0x80                   ? 1
+                          : (c >= 0xC2 && c <= 0xDF) ? 2
+                          : (c >= 0xE0 && c <= 0xEF) ? 3
+                          : (c >= 0xF0 && c <= 0xF4) ? 4
+                                                     : 0;
         bool ok = len > 0 && i + len <= text.size();
         for (std::size_t k = 1; ok && k < len; ++k) {
             ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
         }
         if (ok && len == 3) {
-            const unsigned cp = ((c & 0x0Fu) << 12) |
-                                ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6);
+            const unsigned cp =
+                ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6);
             ok = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
         }
         if (ok && len == 4) {
-            const unsigned cp = ((c & 0x07u) << 18) |
-                                ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 12);
+            const unsigned cp =
+                ((c & 0x07u) << 18) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 12);
             ok = cp >= 0x10000 && cp <= 0x10FFFF;
         }
-        if (!ok) len = 1;
+        if (!ok)
+            len = 1;
         units += (ok && len == 4) ? 2 : 1;
         i += len;
     }
@@ -178,14 +184,16 @@ void checkLoaded(const SamplingConfig& config) {
         ASSERT_EQ(m.lists.numTimes, 5);
         bool anyTable = false;
         for (const ColorTable& t : m.colorTables) {
-            if (t.name.empty()) continue;
+            if (t.name.empty())
+                continue;
             anyTable = true;
             ASSERT_GE(t.traceColorCount, kind == kDataMonitor ? 3 : 16);
             ASSERT_LE(t.traceColorCount, 16);
         }
         // A controller may pass the parse with an empty name; validation removes it.
         for (const ControllerRecord& r : m.controllers) {
-            if (r.name.empty()) continue;
+            if (r.name.empty())
+                continue;
             ASSERT_TRUE(r.rangeAbsent1 == 0 || r.rangeAbsent2 == 0);
             for (const DataItem& item : r.items) {
                 ASSERT_EQ(item.enabled, item.name.empty() ? 0 : 1);
@@ -203,18 +211,20 @@ bool inRange(unsigned address, unsigned first, unsigned bytes) {
 void checkValidated(const MonitorConfig& m, bool io, int result) {
     bool anyController = false;
     for (const ControllerRecord& r : m.controllers) {
-        if (r.name.empty()) continue;
+        if (r.name.empty())
+            continue;
         anyController = true;
         ASSERT_LE(r.rangeLength1, 250);
         ASSERT_LE(r.rangeLength2, 250);
         bool anyEnabled = false;
         for (const DataItem& item : r.items) {
-            if (item.enabled == 0) continue;
+            if (item.enabled == 0)
+                continue;
             anyEnabled = true;
             if (io) {
                 ASSERT_LT(item.bit, 16);
-                ASSERT_TRUE((r.rangeAbsent1 == 0 && inRange(item.address, r.rangeAddress1,
-                                                            r.rangeLength1)) ||
+                ASSERT_TRUE((r.rangeAbsent1 == 0 &&
+                             inRange(item.address, r.rangeAddress1, r.rangeLength1)) ||
                             (r.rangeAbsent2 == 0 &&
                              inRange(item.address, r.rangeAddress2, r.rangeLength2)));
             } else {
@@ -244,14 +254,16 @@ TEST(SettingsFuzz, SamplingConfigLoadAndValidation) {
         writeFile(path, mutator.mutate(seeds[mutator.pick(seeds.size())]));
         SCOPED_TRACE("seed " + std::to_string(seed) + " iteration " + std::to_string(done));
         SamplingConfig config;
-        if (LoadSamplingConfig(path, config) != 0) continue;
+        if (LoadSamplingConfig(path, config) != 0)
+            continue;
         ++loaded;
         ASSERT_NO_FATAL_FAILURE(checkLoaded(config));
         const int data = ValidateDataControllers(config.data());
         const int io = ValidateIoControllers(config.io());
         ASSERT_NO_FATAL_FAILURE(checkValidated(config.data(), false, data));
         ASSERT_NO_FATAL_FAILURE(checkValidated(config.io(), true, io));
-        if (data == 0 && io == 0) ++validated;
+        if (data == 0 && io == 0)
+            ++validated;
     }
     RecordProperty("iterations", done);
     RecordProperty("loaded", loaded);
