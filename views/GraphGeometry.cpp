@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kestiva {
 
@@ -156,66 +157,76 @@ namespace {
 
 // Appends one run of vertices that share a pixel column (see collapseColumns).
 //
-// A vertical move between two vertices of one column paints the rows between them, and how it
-// treats its two end pixels depends only on its own direction and on the move before it. So
-// inside a column only three things matter: the first move (it follows the segment into the
-// column), the direction in which the last move's start is reached, and the last move (the
-// segment out of the column follows it). Every vertex in between is a joint of two vertical
-// moves and is painted whatever the directions, so the middle of the run can be replaced by
-// its extremes, visited in an order that reaches the last move's start from the same side.
-void appendColumnRun(std::span<const QPoint> run, QSize plot, std::vector<QPoint>& out) {
+// Inside a column every move is vertical. A vertical move paints the rows between its ends;
+// only whether it paints its start row depends on the move before it, and what it leaves for
+// the next segment depends only on its own direction and end. So three things must stay: the
+// first move (it follows the segment into the column), the last move (the segment out of the
+// column follows it), and every row the moves in between pass over. Those rows are one unbroken
+// span between their extremes, since each joint of two vertical moves is painted whatever the
+// directions; the span is filled, and the polyline goes straight from the first move's end to
+// the last move's start, which changes nothing but that start row, and it lies in the span.
+void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& out) {
     const int x = run.front().x();
     const bool insidePlot = x >= 0 && x < plot.width() &&
                             std::all_of(run.begin(), run.end(), [&](const QPoint& p) {
                                 return p.y() >= 0 && p.y() < plot.height();
                             });
     if (!insidePlot || run.size() <= 4) {
-        out.insert(out.end(), run.begin(), run.end());
+        out.polyline.insert(out.polyline.end(), run.begin(), run.end());
         return;
     }
-    // Zero-length moves paint nothing and leave the rasterizer's state alone inside the plot.
-    std::vector<int> ys;
-    ys.reserve(run.size());
-    for (const QPoint& p : run) {
-        if (ys.empty() || ys.back() != p.y()) {
-            ys.push_back(p.y());
+    // Walk the distinct rows in visiting order: zero-length moves paint nothing and leave the
+    // rasterizer's state alone inside the plot.
+    const int entry = run.front().y();
+    int first = entry;
+    int lastStart = entry;
+    int current = entry;
+    size_t moves = 0;
+    int low = std::numeric_limits<int>::max();
+    int high = std::numeric_limits<int>::min();
+    for (const QPoint& p : run.subspan(1)) {
+        if (p.y() == current) {
+            continue;
         }
+        if (++moves == 1) {
+            first = p.y();
+        } else {
+            low = std::min(low, current);  // the rows between the first and the last move
+            high = std::max(high, current);
+        }
+        lastStart = current;
+        current = p.y();
     }
-    const size_t m = ys.size() - 1;  // moves
-    if (m <= 5) {  // nothing to gain
-        for (int y : ys) {
-            out.emplace_back(x, y);
+    if (moves < 4) {  // nothing to gain
+        out.polyline.emplace_back(x, entry);
+        for (const QPoint& p : run.subspan(1)) {
+            if (p.y() != out.polyline.back().y()) {
+                out.polyline.push_back(p);
+            }
         }
         return;
     }
-    const int entry = ys[0];
-    const int first = ys[1];
-    const int lastStart = ys[m - 1];
-    const int exit = ys[m];
-    const auto [low, high] = std::minmax_element(ys.begin() + 1, ys.begin() + m);
-    const bool arrivesDownwards = ys[m - 2] < lastStart;  // from a smaller y
-    const int middle[4] = {first, arrivesDownwards ? *high : *low,
-                           arrivesDownwards ? *low : *high, lastStart};
-    out.emplace_back(x, entry);
-    for (int y : middle) {
-        if (out.back().y() != y) {
-            out.emplace_back(x, y);
-        }
+    out.polyline.emplace_back(x, entry);
+    out.polyline.emplace_back(x, first);
+    if (lastStart != first) {
+        out.polyline.emplace_back(x, lastStart);
     }
-    out.emplace_back(x, exit);
+    out.polyline.emplace_back(x, current);
+    out.spans.emplace_back(x, low, x, high);
 }
 
 }  // namespace
 
-std::vector<QPoint> collapseColumns(std::span<const QPoint> polyline, QSize plot) {
+CollapsedTrace collapseColumns(std::span<const QPoint> polyline, QSize plot) {
+    CollapsedTrace out;
     const size_t n = polyline.size();
     if (n <= 4) {
-        return std::vector<QPoint>(polyline.begin(), polyline.end());
+        out.polyline.assign(polyline.begin(), polyline.end());
+        return out;
     }
-    std::vector<QPoint> out;
-    out.reserve(std::min<size_t>(n, size_t(std::max(plot.width(), 1)) * 8 + 16));
+    out.polyline.reserve(std::min<size_t>(n, size_t(std::max(plot.width(), 1)) * 8 + 16));
     // The first and the last segment carry the line's caps; they stay exactly as they are.
-    out.push_back(polyline[0]);
+    out.polyline.push_back(polyline[0]);
     const size_t end = n - 1;
     size_t i = 1;
     while (i < end) {
@@ -226,7 +237,7 @@ std::vector<QPoint> collapseColumns(std::span<const QPoint> polyline, QSize plot
         appendColumnRun(polyline.subspan(i, j - i), plot, out);
         i = j;
     }
-    out.push_back(polyline[n - 1]);
+    out.polyline.push_back(polyline[n - 1]);
     return out;
 }
 

@@ -6,6 +6,7 @@
 // accumulators truncated towards zero. Changing them moves lines by a pixel, which users of
 // saved pictures would notice.
 
+#include <QLine>
 #include <QPoint>
 #include <QSize>
 
@@ -60,12 +61,17 @@ std::vector<QPoint> ioTracePoints(std::span<const uint32_t> held, uint32_t first
                                   uint32_t lastIndex, double lowerBound, double upperBound,
                                   QSize plot);
 
-// The same polyline with fewer vertices: where consecutive vertices share a pixel column, the
-// vertical moves between them are replaced by at most two extremes, keeping each column's
-// first and last move as they are. A 1-pixel aliased polyline through the result paints
-// exactly the pixels of one through `polyline` in an image of size `plot`; columns with a
-// vertex outside the image are kept unchanged because clipping changes how the following
-// segment is rasterized.
-std::vector<QPoint> collapseColumns(std::span<const QPoint> polyline, QSize plot);
+// A trace ready to paint: a polyline, and vertical spans of the same colour painted with it.
+struct CollapsedTrace {
+    std::vector<QPoint> polyline;
+    std::vector<QLine> spans;  // from (x, top) to (x, bottom), both ends painted
+};
+
+// The same picture with far fewer vertices: where consecutive vertices share a pixel column,
+// the vertical moves between the column's first and last move are replaced by one filled span.
+// A 1-pixel aliased polyline through the result plus its spans paints exactly the pixels of a
+// polyline through `polyline` in an image of size `plot`. Columns with a vertex outside the
+// image are kept unchanged, because clipping changes how the following segment is rasterized.
+CollapsedTrace collapseColumns(std::span<const QPoint> polyline, QSize plot);
 
 }  // namespace kestiva

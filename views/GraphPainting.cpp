@@ -40,8 +40,12 @@ void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color colo
         painter.drawPolyline(points.data(), int(points.size()));
         return;
     }
-    const std::vector<QPoint> collapsed = collapseColumns(points, plot);
-    painter.drawPolyline(collapsed.data(), int(collapsed.size()));
+    const CollapsedTrace collapsed = collapseColumns(points, plot);
+    painter.drawPolyline(collapsed.polyline.data(), int(collapsed.polyline.size()));
+    const QColor fill = toQColor(color);
+    for (const QLine& span : collapsed.spans) {
+        painter.fillRect(QRect(span.p1(), span.p2()), fill);
+    }
 }
 
 }  // namespace kestiva

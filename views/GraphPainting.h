@@ -24,7 +24,8 @@ void paintVerticalLines(QPainter& painter, const std::vector<int>& xs, int heigh
 void paintHorizontalLines(QPainter& painter, const std::vector<int>& ys, int width,
                           const QPen& pen);
 
-// One trace as one polyline; nothing for fewer than two vertices.
+// One trace as one polyline (with the spans of its collapsed columns); nothing for fewer than
+// two vertices.
 void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color color,
                 PolylineMode mode, QSize plot);
 

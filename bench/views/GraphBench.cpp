@@ -110,7 +110,7 @@ std::unique_ptr<IoGraphData> makeIoGraph(double toggle) {
 constexpr double kMiB = 1024.0 * 1024.0;
 
 // buffers: the graph's sample buffers. scratch: the largest point arrays one trace's paint
-// allocates (every vertex, then the collapsed copy). peak_rss_delta: growth of the process's
+// allocates (every vertex, then the collapsed polyline and its spans). peak_rss_delta: growth of the process's
 // peak resident size since start-up, set-up and image included; only meaningful for a case
 // run alone (--benchmark_filter), since an earlier case may already have raised the peak.
 void reportMemory(benchmark::State& state, size_t bufferBytes, size_t scratchBytes) {
@@ -128,7 +128,9 @@ size_t paintScratchBytes(const Graph& graph, PointsOf pointsOf, PolylineMode mod
                      graph.lowerBound[i], graph.upperBound[i], kPlot);
         size_t bytes = points.size() * sizeof(QPoint);
         if (mode == PolylineMode::CollapsedColumns) {
-            bytes += collapseColumns(points, kPlot).size() * sizeof(QPoint);
+            const CollapsedTrace collapsed = collapseColumns(points, kPlot);
+            bytes += collapsed.polyline.size() * sizeof(QPoint) +
+                     collapsed.spans.size() * sizeof(QLine);
         }
         largest = std::max(largest, bytes);
     }
