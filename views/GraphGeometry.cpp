@@ -20,16 +20,6 @@ bool inPass(int k, GridPass pass) {
 }
 
 // Truncation towards zero that stays defined for values no int can hold.
-int toPixel(float v) {
-    if (v >= kFarAway) {
-        return int(kFarAway);
-    }
-    if (v > -kFarAway) {
-        return int(v);
-    }
-    return -int(kFarAway);  // very negative, or not a number
-}
-
 int toPixel(double v) {
     if (v >= double(kFarAway)) {
         return int(kFarAway);
@@ -37,7 +27,7 @@ int toPixel(double v) {
     if (v > -double(kFarAway)) {
         return int(v);
     }
-    return -int(kFarAway);
+    return -int(kFarAway);  // very negative, or not a number
 }
 
 }  // namespace

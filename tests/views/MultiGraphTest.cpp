@@ -234,6 +234,19 @@ TEST(MultiGraph, WindowPastTheSamplesIsDrawnAsFarAsTheyGo) {
     EXPECT_FALSE(hasColor(image, 90, 50, kRed));
 }
 
+TEST(MultiGraph, ValuesFarBeyondTheBoundsAreCutAtTheEdges) {
+    MultiGraphData graph = constantTraces(200, 50.0, 0.0, 0.0);
+    for (uint32_t k = 0; k < 200; k += 2) {
+        graph.samples[0][k] = k % 4 ? 1e300 : -1e300;
+    }
+    graph.traceVisible = {1, 0, 0};
+    const QImage image = render(graph, QSize(100, 60));
+    // Every other sample lies unimaginably far above or below: the strokes to them leave the
+    // plot through its edges, and nothing in between overflows.
+    EXPECT_EQ(countInColumn(image, 1, kRed), 60);
+    EXPECT_EQ(countInColumn(image, 50, kRed), 60);
+}
+
 TEST(MultiGraph, WidgetPaintsWhatRenderGraphPaints) {
     CMultiGraph widget;
     widget.resize(kPlot);
