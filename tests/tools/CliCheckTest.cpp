@@ -1,0 +1,196 @@
+// kestiva-cli check against the simulated controller: the manual echo, the search and its
+// order, saving the found values, cancelling with Ctrl+C, and a port that does not open.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <regex>
+#include <thread>
+
+#include "settings/LanguageCatalogue.h"
+#include "tools/CliHarness.h"
+
+namespace kestiva {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::CliFolder;
+using testing::CliRun;
+using testing::contains;
+using testing::jsonText;
+using testing::runCli;
+using testing::SimProcess;
+
+// A catalogue text as the terminal prints it: line breaks without CR.
+std::string shown(TextId id) {
+    static LanguageCatalogue texts = [] {
+        LanguageCatalogue t(testing::testProgramFolder());
+        t.LoadLanguageCatalogue();
+        return t;
+    }();
+    std::string text = texts.GetText(id);
+    std::erase(text, '\r');
+    return text;
+}
+
+// Echo requests the simulator saw on its line, whatever their station or speed.
+int echoRequestsSeen(const std::string& simLog) {
+    static const std::regex echo(R"(rx [0-9A-F]{2} 08 00 00 12 34)");
+    return int(std::distance(std::sregex_iterator(simLog.begin(), simLog.end(), echo),
+                             std::sregex_iterator()));
+}
+
+TEST(CliCheck, ManualEchoFindsTheControllerAndWritesOnlyWithSave) {
+    CliFolder folder;
+    folder.writeSettings(115200, 1);
+    SimProcess sim({"--bitrate", "115200"}, folder.portLink(1));
+    ASSERT_TRUE(sim.ok()) << sim.log();
+    const std::string before = folder.settingsText();
+
+    CliRun run = runCli({"check", "--json", "--system", folder.system()});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const QJsonObject json = run.json();
+    EXPECT_EQ(jsonText(json, "result"), "found");
+    EXPECT_EQ(jsonText(json, "method"), "manual");
+    EXPECT_EQ(json.value("station").toInt(), 1);
+    EXPECT_EQ(json.value("bitRate").toInt(), 115200);
+    EXPECT_FALSE(json.value("saved").toBool());
+    // The settings page's found message, with the bit rate as the list shows it.
+    EXPECT_TRUE(contains(run.err, shown(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS1)));
+    EXPECT_TRUE(contains(run.err, "\n  115200bps\n")) << run.err;
+    EXPECT_EQ(folder.settingsText(), before) << "nothing is written without --save";
+
+    // A manual choice on the command line replaces the file's automatic method when saved.
+    folder.writeSettings(38400, 7, "AUTO");
+    run = runCli({"check", "--station", "1", "--bitrate", "115200", "--save", "--system",
+                  folder.system()});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_TRUE(contains(run.out, "Station:   1")) << run.out;
+    const std::string saved = folder.settingsText();
+    EXPECT_TRUE(contains(saved, "COM_SELECT=MANUAL\t// method\r\n")) << saved;
+    EXPECT_TRUE(contains(saved, "COM_BITRATE=115200\t// bit rate\r\n")) << saved;
+    EXPECT_TRUE(contains(saved, "COM_CONNECTION_ID=1\t// station\r\n")) << saved;
+    EXPECT_TRUE(contains(saved, "COM_NUM=8\t// ports listed\r\n")) << saved;
+}
+
+TEST(CliCheck, NoAnswerAtTheWrongBitRateIsNotFoundAndSavesNothing) {
+    CliFolder folder;
+    folder.writeSettings(115200, 1);
+    SimProcess sim({"--bitrate", "115200"}, folder.portLink(1));
+    ASSERT_TRUE(sim.ok()) << sim.log();
+    const std::string before = folder.settingsText();
+
+    CliRun run = runCli({"check", "--bitrate", "57600", "--save", "--json", "--system",
+                         folder.system()});
+    EXPECT_EQ(run.exitCode, 1) << run.describe();
+    EXPECT_EQ(jsonText(run.json(), "result"), "not-found");
+    EXPECT_FALSE(run.json().value("ok").toBool());
+    EXPECT_TRUE(contains(run.err, shown(text::MSG_COMSETTING_COMSEARCH_NG_CONTENTS))) << run.err;
+    EXPECT_EQ(folder.settingsText(), before);
+}
+
+TEST(CliCheck, SearchTriesEveryBitRateOfAStationBeforeTheNext) {
+    // Station 3 at 57600 bit/s answers the 16th attempt: six rates each for stations 1 and 2,
+    // then 9600, 19200, 38400 and 57600 for station 3.
+    CliFolder folder;
+    folder.writeSettings(9600, 1, "AUTO");
+    SimProcess sim({"--station", "3", "--bitrate", "57600", "--trace"}, folder.portLink(1));
+    ASSERT_TRUE(sim.ok()) << sim.log();
+
+    CliRun run = runCli({"check", "--save", "--json", "--system", folder.system()});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const QJsonObject json = run.json();
+    EXPECT_EQ(jsonText(json, "method"), "auto");
+    EXPECT_EQ(json.value("station").toInt(), 3);
+    EXPECT_EQ(json.value("bitRate").toInt(), 57600);
+    EXPECT_TRUE(json.value("saved").toBool());
+    sim.stop();
+    EXPECT_EQ(echoRequestsSeen(sim.log()), 16) << sim.log();
+
+    const std::string saved = folder.settingsText();
+    EXPECT_TRUE(contains(saved, "COM_SELECT=AUTO\t// method\r\n")) << saved;
+    EXPECT_TRUE(contains(saved, "COM_BITRATE=57600\t// bit rate\r\n")) << saved;
+    EXPECT_TRUE(contains(saved, "COM_CONNECTION_ID=3\t// station\r\n")) << saved;
+}
+
+TEST(CliCheck, CtrlCCancelsTheSearch) {
+    CliFolder folder;
+    folder.writeSettings(9600, 1, "AUTO");
+    // A station the search never tries: without the cancel it would run all 192 attempts.
+    SimProcess sim({"--station", "40", "--bitrate", "9600", "--trace"}, folder.portLink(1));
+    ASSERT_TRUE(sim.ok()) << sim.log();
+
+    testing::ChildProcess cli;
+    ASSERT_TRUE(cli.start(testing::cliProgram(), {"check", "--system", folder.system()}));
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (echoRequestsSeen(sim.log()) < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_GE(echoRequestsSeen(sim.log()), 2) << sim.log();
+    ::kill(cli.pid(), SIGINT);
+
+    EXPECT_EQ(cli.wait(30s), 1);
+    const std::string err = cli.errorText();
+    EXPECT_TRUE(contains(err, "cancelled")) << err;
+    // A cancelled check shows neither the found nor the not-found message.
+    EXPECT_FALSE(contains(err, shown(text::MSG_COMSETTING_COMSEARCH_NG_CONTENTS))) << err;
+    EXPECT_FALSE(contains(err, shown(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS1))) << err;
+    sim.stop();
+    EXPECT_LT(echoRequestsSeen(sim.log()), 20) << sim.log();
+}
+
+TEST(CliCheck, APortThatDoesNotOpenShowsThePortMessage) {
+    CliFolder folder;
+    folder.writeSettings(115200, 1, "MANUAL", "COM2");
+    ASSERT_EQ(::symlink("/nonexistent/tty", folder.portLink(2).c_str()), 0);
+
+    CliRun run = runCli({"check", "--json", "--system", folder.system()});
+    EXPECT_EQ(run.exitCode, 1) << run.describe();
+    EXPECT_EQ(jsonText(run.json(), "result"), "port-open-failed");
+    EXPECT_TRUE(contains(run.err, shown(text::MSG_COMSETTING_COMOPEN_ERROR_ALARM_CONTENTS)))
+        << run.err;
+
+    // record checks the link first, and so ends there too, writing nothing.
+    const std::string csv = folder.file("never.csv");
+    run = runCli({"record", "data", "--cycle", "100", "--time", "1", "--out", csv, "--port",
+                  "COM2", "--system", folder.system()});
+    EXPECT_EQ(run.exitCode, 1) << run.describe();
+    EXPECT_TRUE(contains(run.err, shown(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE))) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(csv));
+}
+
+TEST(CliCheck, WrongCommandLinesAreRefusedBeforeAnythingRuns) {
+    CliFolder folder;
+    folder.writeSettings(115200, 1);
+    const std::vector<std::vector<std::string>> cases = {
+        {"check", "--station", "33"},
+        {"check", "--station", "0"},
+        {"check", "--bitrate", "12345"},
+        {"check", "--search", "--station", "1"},
+        {"check", "--port", "LPT1"},
+        {"check", "--frobnicate"},
+        {"check", "extra"},
+        {"record", "data", "--cycle", "0", "--time", "1", "--out", "x.csv"},
+        {"record", "data", "--cycle", "100", "--time", "70000", "--out", "x.csv"},
+        {"record", "both", "--cycle", "100", "--time", "1", "--out", "x.csv"},
+        {"record", "data", "--cycle", "100", "--time", "1"},
+        {"record", "data", "--cycle", "100", "--time", "1", "--out", "x.csv", "--controller",
+         "No such controller"},
+        {"record", "io", "--cycle", "100", "--time", "1", "--out", "x.csv", "--controller", "5"},
+        {"info", "--monitor", "data"},
+        {"plot", "x.csv", "--monitor", "data", "--out", "x.gif2"},
+        {"plot", "x.csv", "--monitor", "data", "--out", "x.png", "--size", "10x600"},
+        {"frobnicate"},
+    };
+    for (std::vector<std::string> args : cases) {
+        args.insert(args.end(), {"--system", folder.system()});
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.exitCode, 2) << args[0] << " " << args[1] << "\n" << run.describe();
+    }
+    const CliRun help = runCli({"record", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(contains(help.out, "Usage: kestiva-cli record")) << help.out;
+}
+
+}  // namespace
+}  // namespace kestiva

@@ -1,0 +1,241 @@
+// kestiva-cli config, info and plot on files: the shipped configuration and broken ones, CSV
+// files the reader refuses, and the image encoder that the output name chooses.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "settings/LanguageCatalogue.h"
+#include "tools/CliHarness.h"
+
+namespace kestiva {
+namespace {
+
+using testing::CliFolder;
+using testing::CliRun;
+using testing::contains;
+using testing::jsonText;
+using testing::readFile;
+using testing::runCli;
+using testing::writeFile;
+
+std::string shown(TextId id) {
+    static LanguageCatalogue texts = [] {
+        LanguageCatalogue t(testing::testProgramFolder());
+        t.LoadLanguageCatalogue();
+        return t;
+    }();
+    std::string text = texts.GetText(id);
+    std::erase(text, '\r');
+    return text;
+}
+
+// A small data recording as the program writes it; its third item is not used.
+constexpr const char* kDataCsv =
+    "20261207 10:00,V100,data\r\n"
+    "10,1\r\n"
+    ",WORD,UWORD,\r\n"
+    "1,1,0.5,\r\n"
+    "ms,a,b,\r\n"
+    "Time,A,B,\r\n"
+    "0,-5,2,\r\n"
+    "10,0,4,\r\n"
+    "20,5,6,\r\n";
+
+TEST(CliConfig, ShowsTheShippedConfigurationAsStartUpLoadsIt) {
+    CliFolder folder;
+    CliRun run = runCli({"config", "--json", "--system", folder.system()});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const QJsonObject json = run.json();
+    const QJsonObject data = json.value("data").toObject();
+    EXPECT_EQ(data.value("cycles").toArray(), QJsonArray({10, 20, 50, 100, 500}));
+    EXPECT_EQ(data.value("times").toArray(), QJsonArray({0, 10, 60, 300, 3000}));
+    const QJsonObject table = data.value("colorTables").toArray()[0].toObject();
+    EXPECT_EQ(jsonText(table, "background"), "#000000");
+    EXPECT_EQ(jsonText(table, "grid"), "#404040");
+    EXPECT_EQ(table.value("traces").toArray(), QJsonArray({"#FFFF00", "#00FFFF", "#FF40FF"}));
+
+    const QJsonArray controllers = data.value("controllers").toArray();
+    ASSERT_EQ(controllers.size(), 4);
+    const QJsonObject first = controllers[0].toObject();
+    EXPECT_EQ(jsonText(first, "name"), "Actuator - motion");
+    EXPECT_EQ(jsonText(first.value("range").toObject(), "address"), "D1000");
+    EXPECT_EQ(first.value("range").toObject().value("length").toInt(), 16);
+    const QJsonObject current = first.value("items").toArray()[2].toObject();
+    EXPECT_EQ(jsonText(current, "address"), "D1004");
+    EXPECT_EQ(jsonText(current, "type"), "WORD");
+    EXPECT_EQ(jsonText(current, "scale"), "0.1");
+    EXPECT_EQ(jsonText(current, "unit"), "%");
+    EXPECT_TRUE(current.value("enabled").toBool());
+
+    const QJsonArray io = json.value("io").toObject().value("controllers").toArray();
+    ASSERT_EQ(io.size(), 2);
+    const QJsonObject outputs = io[1].toObject();
+    EXPECT_TRUE(outputs.value("in").isNull()) << "CTL2 has no input range";
+    EXPECT_EQ(jsonText(outputs.value("out").toObject(), "address"), "D2100");
+    const QJsonArray bits = outputs.value("items").toArray();
+    ASSERT_EQ(bits.size(), 16);
+    EXPECT_EQ(bits[15].toObject().value("bit").toInt(), 15);
+    EXPECT_EQ(json.value("io").toObject().value("colorTables").toArray()[0]
+                  .toObject().value("traces").toArray().size(),
+              16);
+
+    // The plain form, with --system naming the program folder rather than System/ itself.
+    run = runCli({"config", "--system", folder.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_TRUE(contains(run.out, "    1  Actuator - motion\n       range D1000, 16 bytes\n"))
+        << run.out;
+    EXPECT_TRUE(contains(run.out, "Actual position  D1000  DWORD  scale 0.01  unit mm")) << run.out;
+    EXPECT_TRUE(contains(run.out, "Maintenance due  D2100  bit 15")) << run.out;
+}
+
+TEST(CliConfig, ABrokenConfigurationStopsAtTheFirstFailure) {
+    const std::string good = readFile(testing::testProgramFolder() +
+                                      "System/DataSamplingConfig.ini");
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + 1))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        bool loads;
+    };
+    const Case cases[] = {
+        // Every data controller's range starts after its first item: none remains usable.
+        {"no usable data controller", replaced("DATA_ADDRESS=D10", "DATA_ADDRESS=D20"), false},
+        {"no usable I/O controller", replaced("_DATA_ADDRESS=D2", "_DATA_ADDRESS=D3"), false},
+        {"no colour table", replaced("COLOR_TABLE_", "COLOUR_TABLE_"), false},
+        {"an empty file", "", false},
+        // One broken controller is left out; the others stay.
+        {"one broken controller",
+         replaced("DATA3=Motor temperature,D1007,LSB", "DATA3=Motor temperature,D1007,LSX"),
+         true},
+    };
+    for (const Case& c : cases) {
+        CliFolder folder;
+        folder.writeConfig(c.text);
+        const CliRun run = runCli({"config", "--json", "--system", folder.system()});
+        if (c.loads) {
+            ASSERT_EQ(run.exitCode, 0) << c.what << "\n" << run.describe();
+            const QJsonArray controllers =
+                run.json().value("data").toObject().value("controllers").toArray();
+            ASSERT_EQ(controllers.size(), 3) << c.what;
+            EXPECT_EQ(controllers[1].toObject().value("number").toInt(), 3) << c.what;
+        } else {
+            EXPECT_EQ(run.exitCode, 1) << c.what << "\n" << run.describe();
+            EXPECT_EQ(run.err, "DataSamplingConfig.ini Reading Failed\n") << c.what;
+            EXPECT_EQ(jsonText(run.json(), "error"), "DataSamplingConfig.ini Reading Failed");
+        }
+    }
+}
+
+TEST(CliConfig, ABrokenLanguageFileStopsEveryCommand) {
+    CliFolder folder;
+    std::string texts = readFile(folder.system() + "LanguageData.ini");
+    texts.replace(texts.find("MSG_ALARM_TITLE="), 16, "MSG_ALARM_TITEL=");
+    writeFile(folder.system() + "LanguageData.ini", texts);
+    writeFile(folder.file("r.csv"), kDataCsv);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"config"},
+          {"info", folder.file("r.csv"), "--monitor", "data"},
+          {"check"}}) {
+        std::vector<std::string> all = args;
+        all.insert(all.end(), {"--system", folder.system()});
+        const CliRun run = runCli(all);
+        EXPECT_EQ(run.exitCode, 1) << args[0] << "\n" << run.describe();
+        EXPECT_EQ(run.err, "LanguageData.ini Reading Failed\n") << args[0];
+    }
+}
+
+TEST(CliInfo, DescribesAFileAsTheDataPageLoadsIt) {
+    CliFolder folder;
+    writeFile(folder.file("r.csv"), kDataCsv);
+    const CliRun run =
+        runCli({"info", folder.file("r.csv"), "--monitor", "data", "--system", folder.system()});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_TRUE(contains(run.out, "Date:      20261207 10:00\n")) << run.out;
+    // The time is recomputed from the samples: 10 ms x 2 intervals, rounded up to 1 s.
+    EXPECT_TRUE(contains(run.out, "Cycle:     10 ms\nTime:      1 s\nSamples:   3\n")) << run.out;
+    EXPECT_TRUE(contains(run.out, "   1  A  WORD  scale 1  unit a  min -5  max 5\n")) << run.out;
+    EXPECT_TRUE(contains(run.out, "   2  B  UWORD  scale 0.5  unit b  min 1.0  max 3.0\n"))
+        << run.out;
+    EXPECT_TRUE(contains(run.out, "   3  (not used)\n")) << run.out;
+}
+
+TEST(CliInfo, ARefusedFileShowsTheReadersMessage) {
+    CliFolder folder;
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* monitor;
+        TextId message;
+    };
+    std::string negativeUword = kDataCsv;
+    negativeUword.replace(negativeUword.find("10,0,4,"), 7, "10,0,-4,");
+    const Case cases[] = {
+        {"data file on the I/O page", kDataCsv, "io", text::MSG_CSV_MONITORTYPE_DIFFERENCE},
+        {"header only", std::string(kDataCsv).substr(0, std::string(kDataCsv).find("0,-5")),
+         "data", text::MSG_CSV_NOVALIDDATA},
+        {"minus in an unsigned column", negativeUword, "data", text::MSG_CSV_INVALIDDATA},
+    };
+    for (const Case& c : cases) {
+        writeFile(folder.file("bad.csv"), c.text);
+        const CliRun run = runCli({"info", folder.file("bad.csv"), "--monitor", c.monitor,
+                                   "--json", "--system", folder.system()});
+        EXPECT_EQ(run.exitCode, 1) << c.what << "\n" << run.describe();
+        EXPECT_TRUE(contains(run.err, shown(c.message))) << c.what << "\n" << run.err;
+        EXPECT_EQ(jsonText(run.json(), "error"), shown(c.message)) << c.what;
+        // plot reads the same way and refuses the same file.
+        const CliRun plot = runCli({"plot", folder.file("bad.csv"), "--monitor", c.monitor,
+                                    "--out", folder.file("bad.png"), "--system", folder.system()});
+        EXPECT_EQ(plot.exitCode, 1) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(folder.file("bad.png"))) << c.what;
+    }
+    const CliRun missing = runCli({"info", folder.file("missing.csv"), "--monitor", "data",
+                                   "--system", folder.system()});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(contains(missing.err, shown(text::MSG_FILE_OPEN_FAILED_CONTENTS))) << missing.err;
+}
+
+TEST(CliPlot, TheExtensionChoosesTheEncoderAndTheTableTheColours) {
+    CliFolder folder;
+    writeFile(folder.file("r.csv"), kDataCsv);
+    struct Case {
+        const char* name;
+        std::string magic;
+    };
+    const Case cases[] = {
+        {"a.bmp", "BM"},
+        {"b.JPG", "\xFF\xD8\xFF"},
+        {"c.jpeg", "\xFF\xD8\xFF"},
+        {"d.Png", "\x89PNG"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = folder.file(c.name);
+        const CliRun run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out",
+                                   out, "--system", folder.system()});
+        ASSERT_EQ(run.exitCode, 0) << c.name << "\n" << run.describe();
+        EXPECT_EQ(readFile(out).substr(0, c.magic.size()), c.magic) << c.name;
+        EXPECT_EQ(QImage(QString::fromStdString(out)).size(), QSize(1000, 600)) << c.name;
+    }
+
+    // Colour table 2 has a white background and a light grey grid.
+    const std::string png = folder.file("white.png");
+    CliRun run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", png,
+                         "--colors", "2", "--json", "--system", folder.system()});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.json().value("colorTable").toObject().value("number").toInt(), 2);
+    const QImage image(QString::fromStdString(png));
+    EXPECT_EQ(QColor(image.pixel(5, 5)), QColor(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(QColor(image.pixel(250, 5)), QColor(0xC8, 0xC8, 0xC8));  // 1000 / 4
+
+    run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", png, "--colors",
+                  "6", "--system", folder.system()});
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+}
+
+}  // namespace
+}  // namespace kestiva

@@ -1,0 +1,106 @@
+// The pieces of kestiva-cli that have rules of their own: the page's figures of a recording,
+// the progress percentage, the image encoder choice, and the JSON text.
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+#include <cmath>
+#include <limits>
+
+#include "tools/cli/Json.h"
+#include "tools/cli/LoadedRecording.h"
+#include "tools/cli/TerminalWindow.h"
+#include "views/ImageEncoder.h"
+
+namespace kestiva::cli {
+namespace {
+
+TEST(CliPieces, ScaleDecimalsFollowTheDataPagesRule) {
+    const std::pair<const char*, int> cases[] = {
+        {"0.010", 2}, {"0.5", 1}, {"10.0", 0}, {"1", 0}, {"10", 0},
+        {"1.", 0},    {".25", 2}, {"0.000", 0}, {"", 0},  {"0.0100", 2},
+    };
+    for (const auto& [text, decimals] : cases) EXPECT_EQ(scaleDecimals(text), decimals) << text;
+}
+
+TEST(CliPieces, UnsignedTypesReadTheWholeWordAsUnsigned) {
+    DataItem item;
+    item.scale = 0.5;
+    item.typeCode = 1;  // UDWORD
+    EXPECT_DOUBLE_EQ(dataPageValue(item, -1), 4294967295.0 * 0.5);
+    item.typeCode = 0;  // DWORD
+    EXPECT_DOUBLE_EQ(dataPageValue(item, -1), -0.5);
+    item.typeCode = 7;  // ULSB: the whole word, not narrowed
+    EXPECT_DOUBLE_EQ(dataPageValue(item, 300), 150.0);
+    item.typeCode = 4;  // MSB
+    EXPECT_DOUBLE_EQ(dataPageValue(item, -128), -64.0);
+}
+
+TEST(CliPieces, FiguresOfALoadedPage) {
+    auto page = std::make_unique<PageRecording>(kDataMonitor);
+    page->active.items[0].enabled = 1;
+    page->active.items[0].name = "A";
+    page->active.items[0].typeCode = 3;  // UWORD
+    page->active.items[0].scale = 0.1;
+    page->active.items[0].scaleText = "0.10";
+    page->active.items[2].enabled = 0;
+    page->sampleCount = 3;
+    const int32_t raws[] = {40, 10, 70};
+    for (uint32_t j = 0; j < 3; ++j) page->dataValue(j, 0) = raws[j];
+    const std::vector<ItemFigures> figures = itemFigures(*page);
+    ASSERT_EQ(figures.size(), 3u);
+    EXPECT_TRUE(figures[0].enabled);
+    EXPECT_EQ(figures[0].decimals, 1);
+    EXPECT_DOUBLE_EQ(figures[0].minimum, 1.0);
+    EXPECT_DOUBLE_EQ(figures[0].maximum, 7.0);
+    EXPECT_FALSE(figures[2].enabled);
+    EXPECT_DOUBLE_EQ(figures[2].scale, 1.0);
+}
+
+TEST(CliPieces, ProgressPercentShowsAtLeastOnePercent) {
+    EXPECT_EQ(progressPercent(0, 500), 1);  // 10 s at 20 ms, just started
+    EXPECT_EQ(progressPercent(4, 500), 1);
+    EXPECT_EQ(progressPercent(250, 500), 50);
+    EXPECT_EQ(progressPercent(600, 500), 100);  // a count past the total is capped
+    EXPECT_EQ(progressPercent(3, 0), 0);        // no total, nothing to show
+}
+
+TEST(CliPieces, TheExtensionNamesTheEncoder) {
+    if (QCoreApplication::instance() == nullptr) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "cli_pieces";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* app =
+        QCoreApplication::instance() == nullptr ? new QGuiApplication(argc, argv) : nullptr;
+    (void)app;
+    const std::pair<const char*, const char*> cases[] = {
+        {"graph.bmp", "bmp"},      {"graph.BMP", "bmp"},  {"/tmp/a.b/graph.jpg", "jpg"},
+        {"graph.JPEG", "jpeg"},    {"graph.png", "png"},  {"graph.tar.png", "png"},
+        {"graph", ""},             {"graph.", ""},        {"/tmp/a.png/graph", ""},
+        {"graph.unknownfmt", ""},
+    };
+    for (const auto& [path, format] : cases)
+        EXPECT_EQ(imageEncoderForPath(QString::fromLatin1(path)).toStdString(), format) << path;
+}
+
+TEST(CliPieces, JsonTextIsValidForAnyString) {
+    Json object = Json::object();
+    object.set("text", "quote \" backslash \\ tab \t line\r\n bell \x07 \xC3\xA9")
+        .set("zero", Json::number(-0.0001, 2))
+        .set("nan", Json::number(std::numeric_limits<double>::quiet_NaN(), 2))
+        .set("list", Json::array().push(1).push("two"))
+        .set("empty", Json::array());
+    EXPECT_EQ(object.dump(),
+              "{\n"
+              "  \"text\": \"quote \\\" backslash \\\\ tab \\t line\\r\\n bell \\u0007 "
+              "\xC3\xA9\",\n"
+              "  \"zero\": 0.00,\n"
+              "  \"nan\": null,\n"
+              "  \"list\": [1, \"two\"],\n"
+              "  \"empty\": []\n"
+              "}\n");
+}
+
+}  // namespace
+}  // namespace kestiva::cli
