@@ -160,6 +160,24 @@ std::string writeDumpTo(const std::string& target, const uint8_t* capture, std::
     return target;
 }
 
+// Whether a file can be created at path: its folder exists and may be written, and path is
+// not a folder. A recording is not repeatable; a name that cannot be saved is refused before
+// the controller is touched rather than after the recording.
+bool canCreateFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return false;
+    fs::path parent = fs::path(path).parent_path();
+    if (parent.empty()) parent = ".";
+    return fs::is_directory(parent, ec) && ::access(parent.c_str(), W_OK) == 0;
+}
+
+bool canWriteDump(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return ::access(path.c_str(), W_OK) == 0;
+    return canCreateFile(path);
+}
+
 Json optionalText(const std::string& text) { return text.empty() ? Json() : Json(text); }
 
 }  // namespace
@@ -187,7 +205,10 @@ int runRecordCommand(const Args& argv) {
     const auto time = parseNumber(*timeText, 1, 65535);
     if (!cycle) return usageError("record", "--cycle: 1 to 65535 ms expected: " + *cycleText);
     if (!time) return usageError("record", "--time: 1 to 65535 s expected: " + *timeText);
-    if (out->empty()) return usageError("record", "--out: a file name expected");
+    if (out->empty() || !canCreateFile(*out))
+        return usageError("record", "--out: cannot create a file at '" + *out + "'");
+    if (const auto dump = args->value("--dump"); dump && (dump->empty() || !canWriteDump(*dump)))
+        return usageError("record", "--dump: cannot write a dump at '" + *dump + "'");
     const auto folder = resolveSystemFolder(*args, error);
     if (!folder) return usageError("record", error);
     const bool json = args->has("--json");
