@@ -12,7 +12,8 @@ std::string recordingDateText(MonitorKind monitor, std::time_t when) {
 }
 
 int32_t recordingProgressTotal(uint16_t cycle, uint16_t time) {
-    if (cycle == 0) return 0;
+    if (cycle == 0)
+        return 0;
     return int32_t(time) * 1000 / int32_t(cycle);
 }
 
@@ -28,8 +29,8 @@ RecordingStart::RecordingStart(SamplingEngine& engine, SamplingRequest& request,
       window_(window),
       texts_(texts) {}
 
-int RecordingStart::start(PageRecording& page, const ControllerRecord& controller,
-                          uint16_t cycle, uint16_t time, std::time_t now) {
+int RecordingStart::start(PageRecording& page, const ControllerRecord& controller, uint16_t cycle,
+                          uint16_t time, std::time_t now) {
     const MonitorKind monitor = page.kind;
     (monitor == kDataMonitor ? session_.dataSavable : session_.ioSavable) = false;
     window_.clearPage(monitor);
@@ -62,10 +63,17 @@ int RecordingStart::start(PageRecording& page, const ControllerRecord& controlle
 void RecordingStart::reportStartError(int result) {
     TextId contents = -1;
     switch (result) {
-        case kStartTooManyCycles: contents = text::MSG_SAMPLING_BUFFER_ERR; break;
-        case kStartCycleLongerThanTime: contents = text::MSG_SAMPLING_CYCLE_ERR; break;
-        case kStartCycleTooShort: contents = text::MSG_SAMPLING_OVER_ERR; break;
-        default: return;  // a zero argument: nothing to tell the user
+        case kStartTooManyCycles:
+            contents = text::MSG_SAMPLING_BUFFER_ERR;
+            break;
+        case kStartCycleLongerThanTime:
+            contents = text::MSG_SAMPLING_CYCLE_ERR;
+            break;
+        case kStartCycleTooShort:
+            contents = text::MSG_SAMPLING_OVER_ERR;
+            break;
+        default:
+            return;  // a zero argument: nothing to tell the user
     }
     window_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), texts_.GetText(contents),
                         MessageIcon::Error);

@@ -29,8 +29,8 @@ public:
     // request must already carry the port context and the completion routine; captureBuffer
     // holds kCaptureBufferSize bytes.
     RecordingStart(SamplingEngine& engine, SamplingRequest& request, uint8_t* captureBuffer,
-                   const CommunicationSettings& settings, SessionState& session,
-                   WindowPort& window, const LanguageCatalogue& texts);
+                   const CommunicationSettings& settings, SessionState& session, WindowPort& window,
+                   const LanguageCatalogue& texts);
 
     // Start for page (its kind names the monitor): the page's savable flag cleared, the page
     // cleared through the window, controller copied into its active record, sample count 0,

@@ -64,8 +64,8 @@ TEST(CliCheck, ManualEchoFindsTheControllerAndWritesOnlyWithSave) {
 
     // A manual choice on the command line replaces the file's automatic method when saved.
     folder.writeSettings(38400, 7, "AUTO");
-    run = runCli({"check", "--station", "1", "--bitrate", "115200", "--save", "--system",
-                  folder.system()});
+    run = runCli(
+        {"check", "--station", "1", "--bitrate", "115200", "--save", "--system", folder.system()});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_TRUE(contains(run.out, "Station:   1")) << run.out;
     const std::string saved = folder.settingsText();
@@ -82,8 +82,8 @@ TEST(CliCheck, NoAnswerAtTheWrongBitRateIsNotFoundAndSavesNothing) {
     ASSERT_TRUE(sim.ok()) << sim.log();
     const std::string before = folder.settingsText();
 
-    CliRun run = runCli({"check", "--bitrate", "57600", "--save", "--json", "--system",
-                         folder.system()});
+    CliRun run =
+        runCli({"check", "--bitrate", "57600", "--save", "--json", "--system", folder.system()});
     EXPECT_EQ(run.exitCode, 1) << run.describe();
     EXPECT_EQ(jsonText(run.json(), "result"), "not-found");
     EXPECT_FALSE(run.json().value("ok").toBool());
@@ -153,8 +153,8 @@ TEST(CliCheck, APortThatDoesNotOpenShowsThePortMessage) {
 
     // record checks the link first, and so ends there too, writing nothing.
     const std::string csv = folder.file("never.csv");
-    run = runCli({"record", "data", "--cycle", "100", "--time", "1", "--out", csv, "--port",
-                  "COM2", "--system", folder.system()});
+    run = runCli({"record", "data", "--cycle", "100", "--time", "1", "--out", csv, "--port", "COM2",
+                  "--system", folder.system()});
     EXPECT_EQ(run.exitCode, 1) << run.describe();
     EXPECT_TRUE(contains(run.err, shown(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE))) << run.err;
     EXPECT_FALSE(std::filesystem::exists(csv));

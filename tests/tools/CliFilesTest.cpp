@@ -76,8 +76,14 @@ TEST(CliConfig, ShowsTheShippedConfigurationAsStartUpLoadsIt) {
     const QJsonArray bits = outputs.value("items").toArray();
     ASSERT_EQ(bits.size(), 16);
     EXPECT_EQ(bits[15].toObject().value("bit").toInt(), 15);
-    EXPECT_EQ(json.value("io").toObject().value("colorTables").toArray()[0]
-                  .toObject().value("traces").toArray().size(),
+    EXPECT_EQ(json.value("io")
+                  .toObject()
+                  .value("colorTables")
+                  .toArray()[0]
+                  .toObject()
+                  .value("traces")
+                  .toArray()
+                  .size(),
               16);
 
     // The plain form, with --system naming the program folder rather than System/ itself.
@@ -90,8 +96,8 @@ TEST(CliConfig, ShowsTheShippedConfigurationAsStartUpLoadsIt) {
 }
 
 TEST(CliConfig, ABrokenConfigurationStopsAtTheFirstFailure) {
-    const std::string good = readFile(testing::testProgramFolder() +
-                                      "System/DataSamplingConfig.ini");
+    const std::string good =
+        readFile(testing::testProgramFolder() + "System/DataSamplingConfig.ini");
     const auto replaced = [&](const std::string& from, const std::string& to) {
         std::string text = good;
         for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + 1))
@@ -111,8 +117,7 @@ TEST(CliConfig, ABrokenConfigurationStopsAtTheFirstFailure) {
         {"an empty file", "", false},
         // One broken controller is left out; the others stay.
         {"one broken controller",
-         replaced("DATA3=Motor temperature,D1007,LSB", "DATA3=Motor temperature,D1007,LSX"),
-         true},
+         replaced("DATA3=Motor temperature,D1007,LSB", "DATA3=Motor temperature,D1007,LSX"), true},
     };
     for (const Case& c : cases) {
         CliFolder folder;
@@ -177,25 +182,25 @@ TEST(CliInfo, ARefusedFileShowsTheReadersMessage) {
     negativeUword.replace(negativeUword.find("10,0,4,"), 7, "10,0,-4,");
     const Case cases[] = {
         {"data file on the I/O page", kDataCsv, "io", text::MSG_CSV_MONITORTYPE_DIFFERENCE},
-        {"header only", std::string(kDataCsv).substr(0, std::string(kDataCsv).find("0,-5")),
-         "data", text::MSG_CSV_NOVALIDDATA},
+        {"header only", std::string(kDataCsv).substr(0, std::string(kDataCsv).find("0,-5")), "data",
+         text::MSG_CSV_NOVALIDDATA},
         {"minus in an unsigned column", negativeUword, "data", text::MSG_CSV_INVALIDDATA},
     };
     for (const Case& c : cases) {
         writeFile(folder.file("bad.csv"), c.text);
-        const CliRun run = runCli({"info", folder.file("bad.csv"), "--monitor", c.monitor,
-                                   "--json", "--system", folder.system()});
+        const CliRun run = runCli({"info", folder.file("bad.csv"), "--monitor", c.monitor, "--json",
+                                   "--system", folder.system()});
         EXPECT_EQ(run.exitCode, 1) << c.what << "\n" << run.describe();
         EXPECT_TRUE(contains(run.err, shown(c.message))) << c.what << "\n" << run.err;
         EXPECT_EQ(jsonText(run.json(), "error"), shown(c.message)) << c.what;
         // plot reads the same way and refuses the same file.
-        const CliRun plot = runCli({"plot", folder.file("bad.csv"), "--monitor", c.monitor,
-                                    "--out", folder.file("bad.png"), "--system", folder.system()});
+        const CliRun plot = runCli({"plot", folder.file("bad.csv"), "--monitor", c.monitor, "--out",
+                                    folder.file("bad.png"), "--system", folder.system()});
         EXPECT_EQ(plot.exitCode, 1) << c.what;
         EXPECT_FALSE(std::filesystem::exists(folder.file("bad.png"))) << c.what;
     }
-    const CliRun missing = runCli({"info", folder.file("missing.csv"), "--monitor", "data",
-                                   "--system", folder.system()});
+    const CliRun missing = runCli(
+        {"info", folder.file("missing.csv"), "--monitor", "data", "--system", folder.system()});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(contains(missing.err, shown(text::MSG_FILE_OPEN_FAILED_CONTENTS))) << missing.err;
 }
@@ -215,8 +220,8 @@ TEST(CliPlot, TheExtensionChoosesTheEncoderAndTheTableTheColours) {
     };
     for (const Case& c : cases) {
         const std::string out = folder.file(c.name);
-        const CliRun run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out",
-                                   out, "--system", folder.system()});
+        const CliRun run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", out,
+                                   "--system", folder.system()});
         ASSERT_EQ(run.exitCode, 0) << c.name << "\n" << run.describe();
         EXPECT_EQ(readFile(out).substr(0, c.magic.size()), c.magic) << c.name;
         EXPECT_EQ(QImage(QString::fromStdString(out)).size(), QSize(1000, 600)) << c.name;
@@ -232,8 +237,8 @@ TEST(CliPlot, TheExtensionChoosesTheEncoderAndTheTableTheColours) {
     EXPECT_EQ(QColor(image.pixel(5, 5)), QColor(0xFF, 0xFF, 0xFF));
     EXPECT_EQ(QColor(image.pixel(250, 5)), QColor(0xC8, 0xC8, 0xC8));  // 1000 / 4
 
-    run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", png, "--colors",
-                  "6", "--system", folder.system()});
+    run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", png, "--colors", "6",
+                  "--system", folder.system()});
     EXPECT_EQ(run.exitCode, 2) << run.describe();
 }
 

@@ -25,7 +25,9 @@
 
 namespace kestiva::testing {
 
-inline std::string cliProgram() { return testProgramFolder() + "kestiva-cli"; }
+inline std::string cliProgram() {
+    return testProgramFolder() + "kestiva-cli";
+}
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -52,10 +54,12 @@ inline int countOf(const std::string& text, const std::string& part) {
 
 // Whether text has the shape of pattern, where '9' stands for any digit.
 inline bool hasShape(const std::string& text, const std::string& pattern) {
-    if (text.size() != pattern.size()) return false;
+    if (text.size() != pattern.size())
+        return false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (pattern[i] == '9' ? !digit : text[i] != pattern[i]) return false;
+        if (pattern[i] == '9' ? !digit : text[i] != pattern[i])
+            return false;
     }
     return true;
 }
@@ -77,7 +81,8 @@ inline std::vector<std::string> splitFields(const std::string& line) {
     for (;;) {
         const auto comma = line.find(',', start);
         fields.push_back(line.substr(start, comma == std::string::npos ? comma : comma - start));
-        if (comma == std::string::npos) return fields;
+        if (comma == std::string::npos)
+            return fields;
         start = comma + 1;
     }
 }
@@ -102,12 +107,20 @@ public:
         writeFile(system() + "CommunicationSetting.ini",
                   "; test settings\r\n[COMMUNICATION_SETTING]\r\n"
                   "COM_NUM=8\t// ports listed\r\n"
-                  "COM_PORT=" + port + "\t// port\r\n"
-                  "COM_SELECT=" + method + "\t// method\r\n"
-                  "COM_BITRATE=" + std::to_string(bitRate) + "\t// bit rate\r\n"
-                  "COM_CONNECTION_ID=" + std::to_string(station) + "\t// station\r\n"
-                  "COM_SILENT_INTERVAL=1\t// silent factor\r\n"
-                  "COM_DELAY=0\t// response delay\r\n");
+                  "COM_PORT=" +
+                      port +
+                      "\t// port\r\n"
+                      "COM_SELECT=" +
+                      method +
+                      "\t// method\r\n"
+                      "COM_BITRATE=" +
+                      std::to_string(bitRate) +
+                      "\t// bit rate\r\n"
+                      "COM_CONNECTION_ID=" +
+                      std::to_string(station) +
+                      "\t// station\r\n"
+                      "COM_SILENT_INTERVAL=1\t// silent factor\r\n"
+                      "COM_DELAY=0\t// response delay\r\n");
     }
     std::string settingsText() const { return readFile(system() + "CommunicationSetting.ini"); }
 
@@ -135,7 +148,8 @@ inline CliRun runCli(const std::vector<std::string>& args,
                      std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
     ChildProcess child;
     CliRun run;
-    if (!child.start(cliProgram(), args)) return run;
+    if (!child.start(cliProgram(), args))
+        return run;
     run.out = child.readAll(timeout);
     run.exitCode = child.wait(timeout);
     run.err = child.errorText();

@@ -18,10 +18,11 @@ namespace {
 
 TEST(CliPieces, ScaleDecimalsFollowTheDataPagesRule) {
     const std::pair<const char*, int> cases[] = {
-        {"0.010", 2}, {"0.5", 1}, {"10.0", 0}, {"1", 0}, {"10", 0},
+        {"0.010", 2}, {"0.5", 1}, {"10.0", 0},  {"1", 0}, {"10", 0},
         {"1.", 0},    {".25", 2}, {"0.000", 0}, {"", 0},  {"0.0100", 2},
     };
-    for (const auto& [text, decimals] : cases) EXPECT_EQ(scaleDecimals(text), decimals) << text;
+    for (const auto& [text, decimals] : cases)
+        EXPECT_EQ(scaleDecimals(text), decimals) << text;
 }
 
 TEST(CliPieces, UnsignedTypesReadTheWholeWordAsUnsigned) {
@@ -47,7 +48,8 @@ TEST(CliPieces, FiguresOfALoadedPage) {
     page->active.items[2].enabled = 0;
     page->sampleCount = 3;
     const int32_t raws[] = {40, 10, 70};
-    for (uint32_t j = 0; j < 3; ++j) page->dataValue(j, 0) = raws[j];
+    for (uint32_t j = 0; j < 3; ++j)
+        page->dataValue(j, 0) = raws[j];
     const std::vector<ItemFigures> figures = itemFigures(*page);
     ASSERT_EQ(figures.size(), 3u);
     EXPECT_TRUE(figures[0].enabled);
@@ -67,7 +69,8 @@ TEST(CliPieces, ProgressPercentShowsAtLeastOnePercent) {
 }
 
 TEST(CliPieces, TheExtensionNamesTheEncoder) {
-    if (QCoreApplication::instance() == nullptr) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (QCoreApplication::instance() == nullptr)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "cli_pieces";
     static char* argv[] = {name, nullptr};
@@ -75,9 +78,15 @@ TEST(CliPieces, TheExtensionNamesTheEncoder) {
         QCoreApplication::instance() == nullptr ? new QGuiApplication(argc, argv) : nullptr;
     (void)app;
     const std::pair<const char*, const char*> cases[] = {
-        {"graph.bmp", "bmp"},      {"graph.BMP", "bmp"},  {"/tmp/a.b/graph.jpg", "jpg"},
-        {"graph.JPEG", "jpeg"},    {"graph.png", "png"},  {"graph.tar.png", "png"},
-        {"graph", ""},             {"graph.", ""},        {"/tmp/a.png/graph", ""},
+        {"graph.bmp", "bmp"},
+        {"graph.BMP", "bmp"},
+        {"/tmp/a.b/graph.jpg", "jpg"},
+        {"graph.JPEG", "jpeg"},
+        {"graph.png", "png"},
+        {"graph.tar.png", "png"},
+        {"graph", ""},
+        {"graph.", ""},
+        {"/tmp/a.png/graph", ""},
         {"graph.unknownfmt", ""},
     };
     for (const auto& [path, format] : cases)

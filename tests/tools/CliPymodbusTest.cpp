@@ -22,13 +22,16 @@ using testing::readFile;
 using testing::runCli;
 
 // The slave script's registers: a holds (a * 7 + 0x0100) mod 0x10000, for a below 200.
-uint16_t slaveRegister(uint16_t address) { return uint16_t(address * 7 + 0x0100); }
+uint16_t slaveRegister(uint16_t address) {
+    return uint16_t(address * 7 + 0x0100);
+}
 
 bool waitForPath(const std::string& path, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     struct stat st {};
     while (stat(path.c_str(), &st) != 0) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(5ms);
     }
     return true;
@@ -68,7 +71,8 @@ protected:
         ASSERT_TRUE(line && *line == "ready") << slave.errorText();
     }
     void TearDown() override {
-        if (holdFd >= 0) ::close(holdFd);
+        if (holdFd >= 0)
+            ::close(holdFd);
     }
 
     CliFolder folder;
@@ -91,13 +95,13 @@ TEST_F(CliPymodbusTest, ChecksAndRecordsAnotherImplementationsSlave) {
                   "--system", folder.system()});
     ASSERT_EQ(run.exitCode, 0) << run.describe() << slave.errorText();
     EXPECT_EQ(run.json().value("endState").toInt(), 1);
-    const std::string row = "," +
-                            std::to_string(uint32_t(slaveRegister(0)) << 16 | slaveRegister(1)) +
-                            "," + std::to_string(slaveRegister(3)) + "," +
-                            std::to_string(slaveRegister(7) & 0xFF);
+    const std::string row =
+        "," + std::to_string(uint32_t(slaveRegister(0)) << 16 | slaveRegister(1)) + "," +
+        std::to_string(slaveRegister(3)) + "," + std::to_string(slaveRegister(7) & 0xFF);
     const std::vector<std::string> lines = crlfLines(readFile(csv));
     ASSERT_EQ(lines.size(), 6u + 11u);
-    for (std::size_t j = 0; j < 11; ++j) EXPECT_EQ(lines[6 + j], std::to_string(100 * j) + row);
+    for (std::size_t j = 0; j < 11; ++j)
+        EXPECT_EQ(lines[6 + j], std::to_string(100 * j) + row);
 
     // One input register, bit 0 of (0x10 * 7 + 0x100) = 0x170.
     const std::string io = folder.file("slave-io.csv");

@@ -83,10 +83,9 @@ struct IoSignal {
     int bit;
 };
 // The enabled signals of "Test bits" by slot; slot 7 (DATA8) and 9 to 15 are unused.
-const std::map<int, IoSignal> kTestBits = {{0, {0x2000, 0}},  {1, {0x2000, 9}},
-                                           {2, {0x2001, 0}},  {3, {0x2001, 1}},
-                                           {4, {0x2001, 2}},  {5, {0x2100, 10}},
-                                           {6, {0x2100, 0}},  {8, {0x2100, 14}}};
+const std::map<int, IoSignal> kTestBits = {{0, {0x2000, 0}}, {1, {0x2000, 9}}, {2, {0x2001, 0}},
+                                           {3, {0x2001, 1}}, {4, {0x2001, 2}}, {5, {0x2100, 10}},
+                                           {6, {0x2100, 0}}, {8, {0x2100, 14}}};
 
 int expectedBit(const IoSignal& s) {
     const uint16_t count = s.address >= 0x2100 ? 1 : 2;  // OUT reads one register, IN two
@@ -126,8 +125,8 @@ TEST_F(CliRecordTest, DataRecordingHoldsTheControllersValuesAndReadsBack) {
     startSim();
     const std::string csv = folder.file("data.csv");
     const std::string dump = folder.file("frames.log");
-    CliRun run = record({"data", "--cycle", "20", "--time", "1", "--out", csv, "--dump", dump,
-                         "--json"});
+    CliRun run =
+        record({"data", "--cycle", "20", "--time", "1", "--out", csv, "--dump", dump, "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     QJsonObject json = run.json();
     EXPECT_EQ(json.value("endState").toInt(), 1);
@@ -155,7 +154,8 @@ TEST_F(CliRecordTest, DataRecordingHoldsTheControllersValuesAndReadsBack) {
     EXPECT_EQ(lines[4], "ms,mm,mm/s,%");
     EXPECT_EQ(lines[5], catalogue().GetText(text::CSV_TIMEVALUE_TITLE) +
                             ",Actual position,Actual speed,Motor current");
-    for (std::size_t j = 0; j < 51; ++j) EXPECT_EQ(lines[6 + j], std::to_string(20 * j) + row);
+    for (std::size_t j = 0; j < 51; ++j)
+        EXPECT_EQ(lines[6 + j], std::to_string(20 * j) + row);
 
     // The program's reader takes the file back and its writer reproduces it byte for byte.
     {
@@ -212,19 +212,22 @@ TEST_F(CliRecordTest, DataRecordingHoldsTheControllersValuesAndReadsBack) {
 
     // plot: the spec'd 645 x 357 grid, and three level traces through the middle.
     const std::string png = folder.file("data.png");
-    run = runCli({"plot", csv, "--monitor", "data", "--out", png, "--size", "645x357",
-                  "--system", folder.system()});
+    run = runCli({"plot", csv, "--monitor", "data", "--out", png, "--size", "645x357", "--system",
+                  folder.system()});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     QImage image(QString::fromStdString(png));
     ASSERT_EQ(image.size(), QSize(645, 357));
     // Colour table 1: background #000000, grid #404040, traces #FFFF00 #00FFFF #FF40FF.
-    for (int x : {160, 320, 480, 640}) EXPECT_EQ(colorAt(image, x, 10), "#404040") << x;
-    for (int y : {89, 267}) EXPECT_EQ(colorAt(image, 5, y), "#404040") << y;
+    for (int x : {160, 320, 480, 640})
+        EXPECT_EQ(colorAt(image, x, 10), "#404040") << x;
+    for (int y : {89, 267})
+        EXPECT_EQ(colorAt(image, 5, y), "#404040") << y;
     EXPECT_EQ(colorAt(image, 5, 5), "#000000");
     EXPECT_EQ(colorAt(image, 100, 60), "#000000");
     // A constant item lies between minimum - scale and maximum + scale: at half the height,
     // 357 - 178.5 truncated. The third trace is drawn last, over the grid line there.
-    for (int x : {0, 100, 160, 644}) EXPECT_EQ(colorAt(image, x, 178), "#FF40FF") << x;
+    for (int x : {0, 100, 160, 644})
+        EXPECT_EQ(colorAt(image, x, 178), "#FF40FF") << x;
     EXPECT_EQ(colorAt(image, 100, 177), "#000000");
     EXPECT_EQ(colorAt(image, 100, 179), "#000000");
 }
@@ -232,8 +235,8 @@ TEST_F(CliRecordTest, DataRecordingHoldsTheControllersValuesAndReadsBack) {
 TEST_F(CliRecordTest, SignedTypesAndALongCycleByControllerName) {
     startSim();
     const std::string csv = folder.file("signed.csv");
-    CliRun run = record({"data", "--controller", "Signed bytes", "--cycle", "100", "--time", "1",
-                         "--out", csv});
+    CliRun run = record(
+        {"data", "--controller", "Signed bytes", "--cycle", "100", "--time", "1", "--out", csv});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_TRUE(contains(run.out, "controller 5 (Signed bytes)")) << run.out;
     EXPECT_TRUE(contains(run.out, "End state:  1 (complete)")) << run.out;
@@ -261,8 +264,8 @@ TEST_F(CliRecordTest, SignedTypesAndALongCycleByControllerName) {
 TEST_F(CliRecordTest, IoRecordingHoldsTheBitsAndDrawsTheirBands) {
     startSim();
     const std::string csv = folder.file("io.csv");
-    CliRun run = record({"io", "--controller", "3", "--cycle", "50", "--time", "1", "--out", csv,
-                         "--json"});
+    CliRun run =
+        record({"io", "--controller", "3", "--cycle", "50", "--time", "1", "--out", csv, "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     const std::string date = jsonText(run.json(), "date");
     EXPECT_TRUE(testing::hasShape(date, "9999/99/99 99:99")) << date;
@@ -271,7 +274,8 @@ TEST_F(CliRecordTest, IoRecordingHoldsTheBitsAndDrawsTheirBands) {
     std::string names = catalogue().GetText(text::CSV_TIMEVALUE_TITLE);
     for (int slot = 0; slot < 16; ++slot) {
         const auto s = kTestBits.find(slot);
-        values += "," + (s == kTestBits.end() ? std::string() : std::to_string(expectedBit(s->second)));
+        values +=
+            "," + (s == kTestBits.end() ? std::string() : std::to_string(expectedBit(s->second)));
     }
     const std::vector<std::string> lines = crlfLines(readFile(csv));
     ASSERT_EQ(lines.size(), 5u + 21u);
@@ -281,9 +285,11 @@ TEST_F(CliRecordTest, IoRecordingHoldsTheBitsAndDrawsTheirBands) {
     EXPECT_EQ(lines[3], "ms,,,,,,,,,,,,,,,,");
     EXPECT_EQ(splitFields(lines[4])[8], "") << "DATA8 is not configured";
     EXPECT_EQ(splitFields(lines[4])[9], "Out 14");
-    for (std::size_t i = 0; i < 21; ++i) EXPECT_EQ(lines[5 + i], std::to_string(50 * i) + values);
+    for (std::size_t i = 0; i < 21; ++i)
+        EXPECT_EQ(lines[5 + i], std::to_string(50 * i) + values);
     int ones = 0;
-    for (const auto& [slot, s] : kTestBits) ones += expectedBit(s);
+    for (const auto& [slot, s] : kTestBits)
+        ones += expectedBit(s);
     ASSERT_GT(ones, 0);
     ASSERT_LT(ones, int(kTestBits.size()));
 
@@ -325,9 +331,9 @@ TEST_F(CliRecordTest, CtrlCStopsTheRecordingAndKeepsWhatWasRecorded) {
     startSim({"--trace"});
     const std::string csv = folder.file("stopped.csv");
     testing::ChildProcess cli;
-    ASSERT_TRUE(cli.start(testing::cliProgram(),
-                          {"record", "data", "--cycle", "100", "--time", "30", "--out", csv,
-                           "--json", "--system", folder.system()}));
+    ASSERT_TRUE(
+        cli.start(testing::cliProgram(), {"record", "data", "--cycle", "100", "--time", "30",
+                                          "--out", csv, "--json", "--system", folder.system()}));
     // Five reads heard by the controller: the recording is well under way.
     const auto reads = [&] { return testing::countOf(sim->log(), "rx 01 03 10 00"); };
     const auto deadline = std::chrono::steady_clock::now() + 30s;
@@ -390,8 +396,8 @@ TEST_F(CliRecordTest, FailedRecordingsReportTheirEndStateAndSaveNothing) {
         EXPECT_EQ(run.exitCode, 1) << run.describe();
         EXPECT_EQ(run.json().value("endState").toInt(), c.endState) << run.out;
         EXPECT_TRUE(contains(run.err, shown(c.message))) << run.err;
-        EXPECT_TRUE(contains(run.err,
-                             shown(text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS)))
+        EXPECT_TRUE(
+            contains(run.err, shown(text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS)))
             << run.err;
         EXPECT_FALSE(std::filesystem::exists(csv));
         sim.reset();

@@ -33,10 +33,14 @@ std::string helpText() {
 
 const char* resultName(int result) {
     switch (result) {
-        case kLinkFound: return "found";
-        case kLinkNotFound: return "not-found";
-        case kLinkCancelled: return "cancelled";
-        default: return "port-open-failed";
+        case kLinkFound:
+            return "found";
+        case kLinkNotFound:
+            return "not-found";
+        case kLinkCancelled:
+            return "cancelled";
+        default:
+            return "port-open-failed";
     }
 }
 
@@ -47,7 +51,8 @@ int runCheckCommand(const Args& argv) {
     specs.push_back({"--save", false});
     std::string error;
     const auto args = ParsedArgs::parse(argv, specs, error);
-    if (!args) return usageError("check", error);
+    if (!args)
+        return usageError("check", error);
     if (args->has("--help")) {
         printOut(helpText());
         return kExitOk;
@@ -55,15 +60,18 @@ int runCheckCommand(const Args& argv) {
     if (!args->positional().empty())
         return usageError("check", "unexpected argument " + args->positional().front());
     const auto folder = resolveSystemFolder(*args, error);
-    if (!folder) return usageError("check", error);
+    if (!folder)
+        return usageError("check", error);
     const bool json = args->has("--json");
 
     LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json)) return kExitFailure;
+    if (!loadCatalogue(texts, json))
+        return kExitFailure;
     const std::string settingsPath = communicationSettingsPath(folder->programFolder);
     CommunicationSettings settings;
     loadCommunicationSettings(settingsPath, settings);
-    if (!applyLinkOptions(*args, *folder, settings, error)) return usageError("check", error);
+    if (!applyLinkOptions(*args, *folder, settings, error))
+        return usageError("check", error);
 
     SessionState session;
     TerminalWindow window(session, texts);
@@ -77,7 +85,8 @@ int runCheckCommand(const Args& argv) {
     link.closePort(context);
 
     // The window closes the progress window without a word; a terminal says why it ended.
-    if (result == kLinkCancelled) std::fputs("kestiva-cli check: cancelled\n", stderr);
+    if (result == kLinkCancelled)
+        std::fputs("kestiva-cli check: cancelled\n", stderr);
 
     bool saved = false;
     if (result == kLinkFound && args->has("--save")) {

@@ -28,7 +28,8 @@ std::optional<ParsedArgs> ParsedArgs::parse(const std::vector<std::string>& args
         }
         const OptionSpec* spec = nullptr;
         for (const OptionSpec& s : specs) {
-            if (s.name == name) spec = &s;
+            if (s.name == name)
+                spec = &s;
         }
         if (spec == nullptr) {
             error = "unknown option " + name;
@@ -55,7 +56,8 @@ std::optional<ParsedArgs> ParsedArgs::parse(const std::vector<std::string>& args
 
 bool ParsedArgs::has(std::string_view name) const {
     for (const auto& option : options_) {
-        if (option.first == name) return true;
+        if (option.first == name)
+            return true;
     }
     return false;
 }
@@ -63,33 +65,42 @@ bool ParsedArgs::has(std::string_view name) const {
 std::optional<std::string> ParsedArgs::value(std::string_view name) const {
     std::optional<std::string> found;
     for (const auto& option : options_) {
-        if (option.first == name) found = option.second;
+        if (option.first == name)
+            found = option.second;
     }
     return found;
 }
 
 std::optional<int64_t> parseNumber(std::string_view text, int64_t minimum, int64_t maximum) {
-    if (text.empty() || text.size() > 18) return std::nullopt;
+    if (text.empty() || text.size() > 18)
+        return std::nullopt;
     for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
+        if (c < '0' || c > '9')
+            return std::nullopt;
     }
     int64_t value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
-    if (value < minimum || value > maximum) return std::nullopt;
+    if (value < minimum || value > maximum)
+        return std::nullopt;
     return value;
 }
 
 std::optional<MonitorKind> parseMonitor(std::string_view text) {
-    if (text == "data") return kDataMonitor;
-    if (text == "io") return kIoMonitor;
+    if (text == "data")
+        return kDataMonitor;
+    if (text == "io")
+        return kIoMonitor;
     return std::nullopt;
 }
 
-const char* monitorName(MonitorKind monitor) { return monitor == kDataMonitor ? "data" : "io"; }
+const char* monitorName(MonitorKind monitor) {
+    return monitor == kDataMonitor ? "data" : "io";
+}
 
 std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::string& error) {
     const std::optional<std::string> given = args.value("--system");
-    if (!given) return SystemFolder{programFolder()};
+    if (!given)
+        return SystemFolder{programFolder()};
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path dir = fs::absolute(fs::path(*given), ec);
@@ -98,9 +109,12 @@ std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::str
         return std::nullopt;
     }
     dir = dir.lexically_normal();
-    if (!dir.has_filename()) dir = dir.parent_path();  // a trailing '/'
-    if (dir.filename() == "System") return SystemFolder{dir.parent_path().string() + "/"};
-    if (fs::is_directory(dir / "System", ec)) return SystemFolder{dir.string() + "/"};
+    if (!dir.has_filename())
+        dir = dir.parent_path();  // a trailing '/'
+    if (dir.filename() == "System")
+        return SystemFolder{dir.parent_path().string() + "/"};
+    if (fs::is_directory(dir / "System", ec))
+        return SystemFolder{dir.string() + "/"};
     error = "--system: " + *given + " is not a System folder and holds none";
     return std::nullopt;
 }
@@ -109,7 +123,8 @@ namespace {
 
 bool startupFailure(const char* text, bool json) {
     std::fprintf(stderr, "%s\n", text);
-    if (json) printOut(failureJson(text).dump());
+    if (json)
+        printOut(failureJson(text).dump());
     return false;
 }
 
@@ -122,7 +137,8 @@ Json failureJson(const std::string& error, Json messages) {
 bool loadCatalogue(LanguageCatalogue& texts, bool json) {
     texts.languageLoaded = true;
     texts.LoadLanguageCatalogue();
-    if (texts.languageReadFailed) return startupFailure("LanguageData.ini Reading Failed", json);
+    if (texts.languageReadFailed)
+        return startupFailure("LanguageData.ini Reading Failed", json);
     return true;
 }
 
@@ -150,7 +166,8 @@ std::string terminalText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
         out += text[i];
     }
     return out;

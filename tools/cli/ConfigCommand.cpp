@@ -26,7 +26,8 @@ int itemCount(MonitorKind monitor) {
 }
 
 Json rangeJson(bool present, uint16_t address, uint8_t length) {
-    if (!present) return Json();
+    if (!present)
+        return Json();
     return Json::object().set("address", registerText(address)).set("length", int(length));
 }
 
@@ -41,7 +42,8 @@ Json monitorJson(const MonitorConfig& config, MonitorKind monitor) {
     Json tables = Json::array();
     for (int t = 0; t < kColorTableCount; ++t) {
         const ColorTable& table = config.colorTables[std::size_t(t)];
-        if (table.name.empty()) continue;
+        if (table.name.empty())
+            continue;
         Json traces = Json::array();
         for (int k = 0; k < itemCount(monitor); ++k)
             traces.push(colorText(table.traceColors[std::size_t(k)]));
@@ -56,14 +58,17 @@ Json monitorJson(const MonitorConfig& config, MonitorKind monitor) {
     Json controllers = Json::array();
     for (int c = 0; c < kControllerCount; ++c) {
         const ControllerRecord& record = config.controllers[std::size_t(c)];
-        if (record.name.empty()) continue;
+        if (record.name.empty())
+            continue;
         Json items = Json::array();
         for (int k = 0; k < itemCount(monitor); ++k) {
             const DataItem& item = record.items[std::size_t(k)];
             Json entry = Json::object().set("number", k + 1).set("enabled", item.enabled == 1);
             entry.set("name", item.name).set("address", registerText(item.address));
             if (monitor == kDataMonitor) {
-                entry.set("type", item.typeName).set("scale", item.scaleText).set("unit", item.unit);
+                entry.set("type", item.typeName)
+                    .set("scale", item.scaleText)
+                    .set("unit", item.unit);
             } else {
                 entry.set("bit", int(item.bit));
             }
@@ -90,14 +95,16 @@ Json monitorJson(const MonitorConfig& config, MonitorKind monitor) {
 std::string joinNumbers(const std::array<uint16_t, kListLength>& values, int count) {
     std::string out;
     for (int i = 0; i < count && i < kListLength; ++i) {
-        if (i > 0) out += ", ";
+        if (i > 0)
+            out += ", ";
         out += std::to_string(values[std::size_t(i)]);
     }
     return out.empty() ? "(none)" : out;
 }
 
 std::string rangeText(bool present, uint16_t address, uint8_t length) {
-    if (!present) return "(none)";
+    if (!present)
+        return "(none)";
     return registerText(address) + ", " + std::to_string(length) + " bytes";
 }
 
@@ -108,7 +115,8 @@ std::string monitorText(const MonitorConfig& config, MonitorKind monitor) {
     out += "\n  Colour tables:\n";
     for (int t = 0; t < kColorTableCount; ++t) {
         const ColorTable& table = config.colorTables[std::size_t(t)];
-        if (table.name.empty()) continue;
+        if (table.name.empty())
+            continue;
         out += "    " + std::to_string(t + 1) + "  " + table.name + "\n";
         out += "       background " + colorText(table.backgroundColor) + "  grid " +
                colorText(table.gridColor) + "\n       traces";
@@ -119,7 +127,8 @@ std::string monitorText(const MonitorConfig& config, MonitorKind monitor) {
     out += "  Controllers:\n";
     for (int c = 0; c < kControllerCount; ++c) {
         const ControllerRecord& record = config.controllers[std::size_t(c)];
-        if (record.name.empty()) continue;
+        if (record.name.empty())
+            continue;
         out += "    " + std::to_string(c + 1) + "  " + record.name + "\n";
         if (monitor == kDataMonitor) {
             out += "       range " + rangeText(true, record.rangeAddress1, record.rangeLength1);
@@ -156,7 +165,8 @@ std::string monitorText(const MonitorConfig& config, MonitorKind monitor) {
 int runConfigCommand(const Args& argv) {
     std::string error;
     const auto args = ParsedArgs::parse(argv, {}, error);
-    if (!args) return usageError("config", error);
+    if (!args)
+        return usageError("config", error);
     if (args->has("--help")) {
         printOut(kHelp);
         return kExitOk;
@@ -164,13 +174,16 @@ int runConfigCommand(const Args& argv) {
     if (!args->positional().empty())
         return usageError("config", "unexpected argument " + args->positional().front());
     const auto folder = resolveSystemFolder(*args, error);
-    if (!folder) return usageError("config", error);
+    if (!folder)
+        return usageError("config", error);
 
     const bool json = args->has("--json");
     LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json)) return kExitFailure;
+    if (!loadCatalogue(texts, json))
+        return kExitFailure;
     auto config = std::make_unique<SamplingConfig>();
-    if (!loadSamplingConfiguration(*folder, *config, json)) return kExitFailure;
+    if (!loadSamplingConfiguration(*folder, *config, json))
+        return kExitFailure;
     if (json) {
         printOut(Json::object()
                      .set("ok", true)

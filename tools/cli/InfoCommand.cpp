@@ -27,23 +27,29 @@ constexpr const char* kHelp =
 int runInfoCommand(const Args& argv) {
     std::string error;
     const auto args = ParsedArgs::parse(argv, {{"--monitor", true}}, error);
-    if (!args) return usageError("info", error);
+    if (!args)
+        return usageError("info", error);
     if (args->has("--help")) {
         printOut(kHelp);
         return kExitOk;
     }
-    if (args->positional().size() != 1) return usageError("info", "one FILE.csv expected");
+    if (args->positional().size() != 1)
+        return usageError("info", "one FILE.csv expected");
     const std::string path = args->positional().front();
     const auto monitorText = args->value("--monitor");
-    if (!monitorText) return usageError("info", "--monitor data|io is required");
+    if (!monitorText)
+        return usageError("info", "--monitor data|io is required");
     const auto monitor = parseMonitor(*monitorText);
-    if (!monitor) return usageError("info", "--monitor: data or io expected: " + *monitorText);
+    if (!monitor)
+        return usageError("info", "--monitor: data or io expected: " + *monitorText);
     const auto folder = resolveSystemFolder(*args, error);
-    if (!folder) return usageError("info", error);
+    if (!folder)
+        return usageError("info", error);
     const bool json = args->has("--json");
 
     LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json)) return kExitFailure;
+    if (!loadCatalogue(texts, json))
+        return kExitFailure;
     SessionState session;
     session.monitorMode = *monitor;
     TerminalWindow window(session, texts, false);
@@ -68,7 +74,8 @@ int runInfoCommand(const Args& argv) {
             Json item = Json::object().set("number", int(k + 1)).set("enabled", f.enabled);
             if (f.enabled) {
                 item.set("name", f.name);
-                if (data) item.set("type", f.typeName).set("scale", f.scaleText).set("unit", f.unit);
+                if (data)
+                    item.set("type", f.typeName).set("scale", f.scaleText).set("unit", f.unit);
                 item.set("minimum", Json::number(f.minimum, f.decimals))
                     .set("maximum", Json::number(f.maximum, f.decimals));
             }
@@ -103,9 +110,10 @@ int runInfoCommand(const Args& argv) {
             continue;
         }
         out += f.name;
-        if (data) out += "  " + f.typeName + "  scale " + f.scaleText + "  unit " + f.unit;
-        out += "  min " + fixedText(f.minimum, f.decimals) + "  max " + fixedText(f.maximum, f.decimals) +
-               "\n";
+        if (data)
+            out += "  " + f.typeName + "  scale " + f.scaleText + "  unit " + f.unit;
+        out += "  min " + fixedText(f.minimum, f.decimals) + "  max " +
+               fixedText(f.maximum, f.decimals) + "\n";
     }
     printOut(out);
     return kExitOk;

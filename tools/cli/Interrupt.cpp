@@ -12,7 +12,9 @@ namespace {
 std::atomic<bool> interruptFlag{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-void onInterrupt(int) { interruptFlag.store(true); }
+void onInterrupt(int) {
+    interruptFlag.store(true);
+}
 
 }  // namespace
 
@@ -25,6 +27,8 @@ void watchInterrupt() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool interrupted() { return interruptFlag.load(); }
+bool interrupted() {
+    return interruptFlag.load();
+}
 
 }  // namespace kestiva::cli

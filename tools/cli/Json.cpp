@@ -10,11 +10,21 @@ std::string jsonEscape(std::string_view s) {
     out.reserve(s.size() + 2);
     for (const char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char escape[8];
@@ -30,18 +40,23 @@ std::string jsonEscape(std::string_view s) {
 
 std::string fixedText(double value, int decimals) {
     char text[512];
-    std::snprintf(text, sizeof text, "%.*f", decimals < 0 ? 0 : decimals > 20 ? 20 : decimals,
+    std::snprintf(text, sizeof text, "%.*f",
+                  decimals < 0    ? 0
+                  : decimals > 20 ? 20
+                                  : decimals,
                   value);
     std::string s = text;
     // "-0.00" is what printf makes of a tiny negative value; the program's labels show 0.
-    if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1);
+    if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-')
+        s.erase(0, 1);
     return s;
 }
 
 Json Json::number(double value, int decimals) {
     Json json;
     // JSON has no NaN or infinity; a value without a number is null.
-    if (!std::isfinite(value)) return json;
+    if (!std::isfinite(value))
+        return json;
     json.kind_ = Kind::Literal;
     json.text_ = fixedText(value, decimals);
     return json;
@@ -66,15 +81,20 @@ std::string Json::dump() const {
 
 void Json::write(std::string& out, int indent) const {
     switch (kind_) {
-        case Kind::Null: out += "null"; return;
-        case Kind::Literal: out += text_; return;
+        case Kind::Null:
+            out += "null";
+            return;
+        case Kind::Literal:
+            out += text_;
+            return;
         case Kind::String:
             out += '"';
             out += jsonEscape(text_);
             out += '"';
             return;
         case Kind::Array:
-        case Kind::Object: break;
+        case Kind::Object:
+            break;
     }
     const bool object = kind_ == Kind::Object;
     if (members_.empty()) {
@@ -88,7 +108,8 @@ void Json::write(std::string& out, int indent) const {
     if (plain) {
         out += '[';
         for (std::size_t i = 0; i < members_.size(); ++i) {
-            if (i > 0) out += ", ";
+            if (i > 0)
+                out += ", ";
             members_[i].second.write(out, indent);
         }
         out += ']';

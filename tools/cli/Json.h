@@ -41,7 +41,7 @@ private:
     void write(std::string& out, int indent) const;
 
     Kind kind_ = Kind::Null;
-    std::string text_;  // a literal's text or a string's value
+    std::string text_;                                   // a literal's text or a string's value
     std::vector<std::pair<std::string, Json>> members_;  // array items have empty keys
 };
 

@@ -46,24 +46,29 @@ bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
     if (bitRate) {
         const auto n = parseNumber(*bitRate, 1, 230400);
         bool listed = false;
-        for (const int rate : CommunicationCheck::kSearchBitRates) listed = listed || n == rate;
+        for (const int rate : CommunicationCheck::kSearchBitRates)
+            listed = listed || n == rate;
         if (!listed) {
             error = "--bitrate: 9600, 19200, 38400, 57600, 115200 or 230400 expected: " + *bitRate;
             return false;
         }
         settings.bitRate = int32_t(*n);
     }
-    if (args.has("--search")) settings.autoSearch = true;
-    if (station || bitRate) settings.autoSearch = false;
+    if (args.has("--search"))
+        settings.autoSearch = true;
+    if (station || bitRate)
+        settings.autoSearch = false;
     // A changed selection is no longer the verified one.
-    if (port || station || bitRate || args.has("--search")) settings.verifiedStation = -1;
+    if (port || station || bitRate || args.has("--search"))
+        settings.verifiedStation = -1;
     return true;
 }
 
 int runLinkCheck(CommunicationCheck& check, PortContext& context,
                  const CommunicationSettings& settings, TerminalWindow& window) {
     check.resetCancel();
-    if (check.openCheckPort(context, settings.portName) != 0) return kLinkPortOpenFailed;
+    if (check.openCheckPort(context, settings.portName) != 0)
+        return kLinkPortOpenFailed;
 
     // The settings page's lists show the settings' station and bit rate as decimal texts.
     CheckChoice choice;
@@ -80,7 +85,8 @@ int runLinkCheck(CommunicationCheck& check, PortContext& context,
     });
     // The cancel button: Ctrl+C reaches the worker before its next attempt or within it.
     while (!done.load()) {
-        if (interrupted()) check.cancel();
+        if (interrupted())
+            check.cancel();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     worker.join();

@@ -11,7 +11,8 @@ bool readCsvRecording(const std::string& path, PageRecording& page, SessionState
                       TerminalWindow& window, const LanguageCatalogue& texts,
                       std::string& version) {
     CsvReader reader(window, texts);
-    if (reader.openCsv(path, page.kind) != 0) return false;
+    if (reader.openCsv(path, page.kind) != 0)
+        return false;
     session.setPhase(kPhaseCsvRead);
     reader.readVersion(version);
     const bool ok = reader.readRecording(page, session) == 0;
@@ -27,9 +28,11 @@ double dataPageValue(const DataItem& item, int32_t raw) {
 
 int scaleDecimals(std::string_view scaleText) {
     const std::size_t dot = scaleText.find('.');
-    if (dot == std::string_view::npos) return 0;
+    if (dot == std::string_view::npos)
+        return 0;
     std::size_t end = scaleText.size();
-    while (end > 1 && scaleText[end - 1] == '0') --end;
+    while (end > 1 && scaleText[end - 1] == '0')
+        --end;
     return end > dot + 1 ? int(end - dot - 1) : 0;
 }
 
@@ -41,7 +44,8 @@ std::vector<ItemFigures> itemFigures(const PageRecording& page) {
         const DataItem& item = page.active.items[std::size_t(k)];
         ItemFigures& f = figures[std::size_t(k)];
         f.enabled = item.enabled == 1;
-        if (!f.enabled) continue;
+        if (!f.enabled)
+            continue;
         f.name = item.name;
         if (data) {
             f.typeName = item.typeName;
@@ -52,11 +56,15 @@ std::vector<ItemFigures> itemFigures(const PageRecording& page) {
         }
         const uint32_t samples = std::min<uint32_t>(page.sampleCount, kSampleCapacity);
         for (uint32_t j = 0; j < samples; ++j) {
-            const double v = data ? dataPageValue(item, page.rawData[std::size_t(j) * kDataItemCount + std::size_t(k)])
-                                  : double(page.rawIo[std::size_t(j) * kIoSignalCount + std::size_t(k)]);
+            const double v =
+                data ? dataPageValue(item,
+                                     page.rawData[std::size_t(j) * kDataItemCount + std::size_t(k)])
+                     : double(page.rawIo[std::size_t(j) * kIoSignalCount + std::size_t(k)]);
             // Both extremes start from the first value.
-            if (j == 0 || v < f.minimum) f.minimum = v;
-            if (j == 0 || v > f.maximum) f.maximum = v;
+            if (j == 0 || v < f.minimum)
+                f.minimum = v;
+            if (j == 0 || v > f.maximum)
+                f.maximum = v;
         }
     }
     return figures;

@@ -16,8 +16,7 @@ namespace kestiva::cli {
 // Opens path and reads it into page (of page.kind) with every check of the reader. False
 // after the reader has shown its message. version gets line 1's second field.
 bool readCsvRecording(const std::string& path, PageRecording& page, SessionState& session,
-                      TerminalWindow& window, const LanguageCatalogue& texts,
-                      std::string& version);
+                      TerminalWindow& window, const LanguageCatalogue& texts, std::string& version);
 
 // The value the data page plots for a raw word of item: the word read as unsigned for the
 // unsigned types and as signed for the others, times the item's scale.

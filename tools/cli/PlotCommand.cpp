@@ -45,17 +45,22 @@ constexpr int kMaxSide = 8000;
 // Qt's own remarks about the environment (no runtime folder for the off-screen platform, say)
 // are not the command's business; anything that could concern the picture still shows.
 void quietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg) return;
-    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:"))) return;
-    std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:")))
+        return;
+    std::fprintf(stderr, "%s\n",
+                 qFormatLogMessage(type, context, message).toLocal8Bit().constData());
 }
 
 bool parseSize(const std::string& text, int& width, int& height) {
     const auto x = text.find_first_of("xX");
-    if (x == std::string::npos) return false;
+    if (x == std::string::npos)
+        return false;
     const auto w = parseNumber(std::string_view(text).substr(0, x), kMinSide, kMaxSide);
     const auto h = parseNumber(std::string_view(text).substr(x + 1), kMinSide, kMaxSide);
-    if (!w || !h) return false;
+    if (!w || !h)
+        return false;
     width = int(*w);
     height = int(*h);
     return true;
@@ -66,7 +71,8 @@ const ColorTable* chooseColorTable(const MonitorConfig& config,
                                    const std::optional<std::string>& given, std::string& error) {
     if (!given) {
         for (const ColorTable& table : config.colorTables)
-            if (!table.name.empty()) return &table;
+            if (!table.name.empty())
+                return &table;
         error = "no colour table is configured for this monitor";
         return nullptr;
     }
@@ -95,12 +101,16 @@ void loadDataGraph(const PageRecording& page, const ColorTable& colors, MultiGra
         const ItemFigures& f = figures[std::size_t(k)];
         if (f.enabled) {
             for (uint32_t j = 0; j < n; ++j)
-                graph.appendSample(uint32_t(k), dataPageValue(item, page.rawData[std::size_t(j) * kDataItemCount + std::size_t(k)]));
+                graph.appendSample(
+                    uint32_t(k),
+                    dataPageValue(item,
+                                  page.rawData[std::size_t(j) * kDataItemCount + std::size_t(k)]));
         }
         graph.traceVisible[std::size_t(k)] = f.enabled ? 1 : 0;
         graph.lowerBound[std::size_t(k)] = f.minimum - f.scale;
         graph.upperBound[std::size_t(k)] = f.maximum + f.scale;
-        if (f.enabled) graph.traceColor[std::size_t(k)] = colors.traceColors[std::size_t(k)];
+        if (f.enabled)
+            graph.traceColor[std::size_t(k)] = colors.traceColors[std::size_t(k)];
     }
     graph.firstIndex = 0;
     graph.lastIndex = n > 0 ? n - 1 : 0;
@@ -139,29 +149,36 @@ int runPlotCommand(const Args& argv) {
     std::string error;
     const auto args = ParsedArgs::parse(
         argv, {{"--monitor", true}, {"--out", true}, {"--size", true}, {"--colors", true}}, error);
-    if (!args) return usageError("plot", error);
+    if (!args)
+        return usageError("plot", error);
     if (args->has("--help")) {
         printOut(kHelp);
         return kExitOk;
     }
-    if (args->positional().size() != 1) return usageError("plot", "one FILE.csv expected");
+    if (args->positional().size() != 1)
+        return usageError("plot", "one FILE.csv expected");
     const std::string path = args->positional().front();
     const auto monitorText = args->value("--monitor");
-    if (!monitorText) return usageError("plot", "--monitor data|io is required");
+    if (!monitorText)
+        return usageError("plot", "--monitor data|io is required");
     const auto monitor = parseMonitor(*monitorText);
-    if (!monitor) return usageError("plot", "--monitor: data or io expected: " + *monitorText);
+    if (!monitor)
+        return usageError("plot", "--monitor: data or io expected: " + *monitorText);
     const auto out = args->value("--out");
-    if (!out || out->empty()) return usageError("plot", "--out IMAGE is required");
+    if (!out || out->empty())
+        return usageError("plot", "--out IMAGE is required");
     int width = kDefaultWidth, height = kDefaultHeight;
     if (const auto size = args->value("--size"); size && !parseSize(*size, width, height))
         return usageError("plot", "--size: WxH with 16 to 8000 pixels each expected: " + *size);
     const auto folder = resolveSystemFolder(*args, error);
-    if (!folder) return usageError("plot", error);
+    if (!folder)
+        return usageError("plot", error);
     const bool json = args->has("--json");
 
     // Painting needs a GUI application but never a screen.
     qInstallMessageHandler(quietQtMessages);
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int qtArgc = 1;
     char qtName[] = "kestiva-cli";
     char* qtArgv[] = {qtName, nullptr};
@@ -172,12 +189,15 @@ int runPlotCommand(const Args& argv) {
         return usageError("plot", "--out: no image encoder for the extension of " + *out);
 
     LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json)) return kExitFailure;
+    if (!loadCatalogue(texts, json))
+        return kExitFailure;
     auto config = std::make_unique<SamplingConfig>();
-    if (!loadSamplingConfiguration(*folder, *config, json)) return kExitFailure;
-    const ColorTable* colors = chooseColorTable(config->monitors[std::size_t(*monitor)],
-                                                args->value("--colors"), error);
-    if (colors == nullptr) return usageError("plot", error);
+    if (!loadSamplingConfiguration(*folder, *config, json))
+        return kExitFailure;
+    const ColorTable* colors =
+        chooseColorTable(config->monitors[std::size_t(*monitor)], args->value("--colors"), error);
+    if (colors == nullptr)
+        return usageError("plot", error);
     const int colorNumber =
         int(colors - config->monitors[std::size_t(*monitor)].colorTables.data()) + 1;
 
@@ -210,7 +230,8 @@ int runPlotCommand(const Args& argv) {
     if (!saveImageFile(image, imagePath)) {
         const std::string reason = "the image could not be written to " + *out;
         std::fprintf(stderr, "kestiva-cli plot: %s\n", reason.c_str());
-        if (json) printOut(failureJson(reason).dump());
+        if (json)
+            printOut(failureJson(reason).dump());
         return kExitFailure;
     }
     if (json) {
@@ -222,9 +243,8 @@ int runPlotCommand(const Args& argv) {
                      .set("format", encoder.toStdString())
                      .set("width", width)
                      .set("height", height)
-                     .set("colorTable", Json::object()
-                                            .set("number", colorNumber)
-                                            .set("name", colors->name))
+                     .set("colorTable",
+                          Json::object().set("number", colorNumber).set("name", colors->name))
                      .set("samples", int64_t(page->sampleCount))
                      .dump());
     } else {

@@ -59,12 +59,18 @@ std::string helpText() {
 
 const char* endStateName(int32_t state) {
     switch (state) {
-        case kSamplingFinished: return "complete";
-        case kSamplingStopRequested: return "stopped";
-        case kSamplingCommunicationError: return "communication error";
-        case kSamplingCrcError: return "CRC error";
-        case kSamplingBufferFull: return "buffer full";
-        default: return "not started";
+        case kSamplingFinished:
+            return "complete";
+        case kSamplingStopRequested:
+            return "stopped";
+        case kSamplingCommunicationError:
+            return "communication error";
+        case kSamplingCrcError:
+            return "CRC error";
+        case kSamplingBufferFull:
+            return "buffer full";
+        default:
+            return "not started";
     }
 }
 
@@ -74,17 +80,20 @@ std::optional<int> chooseController(const MonitorConfig& config,
                                     const std::optional<std::string>& given, std::string& error) {
     if (!given) {
         for (int c = 0; c < kControllerCount; ++c)
-            if (!config.controllers[std::size_t(c)].name.empty()) return c;
+            if (!config.controllers[std::size_t(c)].name.empty())
+                return c;
         error = "no controller type is configured for this monitor";
         return std::nullopt;
     }
     if (const auto n = parseNumber(*given, 1, kControllerCount)) {
-        if (!config.controllers[std::size_t(*n - 1)].name.empty()) return int(*n - 1);
+        if (!config.controllers[std::size_t(*n - 1)].name.empty())
+            return int(*n - 1);
         error = "--controller: controller type " + *given + " is not configured or not usable";
         return std::nullopt;
     }
     for (int c = 0; c < kControllerCount; ++c)
-        if (config.controllers[std::size_t(c)].name == *given) return c;
+        if (config.controllers[std::size_t(c)].name == *given)
+            return c;
     error = "--controller: no controller type named '" + *given + "'";
     return std::nullopt;
 }
@@ -141,9 +150,11 @@ std::string writeDumpTo(const std::string& target, const uint8_t* capture, std::
         return folder + receiveDumpFileName(now);
     }
     fs::path parent = fs::path(target).parent_path();
-    if (parent.empty()) parent = ".";
+    if (parent.empty())
+        parent = ".";
     std::string pattern = (parent / ".kestiva-dump-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return {};
+    if (mkdtemp(pattern.data()) == nullptr)
+        return {};
     const std::string folder = pattern + "/";
     DeferredMessages deferred(window);
     const DumpResult result =
@@ -155,7 +166,8 @@ std::string writeDumpTo(const std::string& target, const uint8_t* capture, std::
         ok = !ec;
     }
     fs::remove_all(pattern, ec);
-    if (!ok) return {};
+    if (!ok)
+        return {};
     deferred.release(written, target);
     return target;
 }
@@ -166,19 +178,24 @@ std::string writeDumpTo(const std::string& target, const uint8_t* capture, std::
 bool canCreateFile(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (fs::is_directory(path, ec)) return false;
+    if (fs::is_directory(path, ec))
+        return false;
     fs::path parent = fs::path(path).parent_path();
-    if (parent.empty()) parent = ".";
+    if (parent.empty())
+        parent = ".";
     return fs::is_directory(parent, ec) && ::access(parent.c_str(), W_OK) == 0;
 }
 
 bool canWriteDump(const std::string& path) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return ::access(path.c_str(), W_OK) == 0;
+    if (std::filesystem::is_directory(path, ec))
+        return ::access(path.c_str(), W_OK) == 0;
     return canCreateFile(path);
 }
 
-Json optionalText(const std::string& text) { return text.empty() ? Json() : Json(text); }
+Json optionalText(const std::string& text) {
+    return text.empty() ? Json() : Json(text);
+}
 
 }  // namespace
 
@@ -188,14 +205,17 @@ int runRecordCommand(const Args& argv) {
         specs.push_back({name, true});
     std::string error;
     const auto args = ParsedArgs::parse(argv, specs, error);
-    if (!args) return usageError("record", error);
+    if (!args)
+        return usageError("record", error);
     if (args->has("--help")) {
         printOut(helpText());
         return kExitOk;
     }
-    if (args->positional().size() != 1) return usageError("record", "data or io expected");
+    if (args->positional().size() != 1)
+        return usageError("record", "data or io expected");
     const auto monitor = parseMonitor(args->positional().front());
-    if (!monitor) return usageError("record", "data or io expected: " + args->positional().front());
+    if (!monitor)
+        return usageError("record", "data or io expected: " + args->positional().front());
     const auto cycleText = args->value("--cycle");
     const auto timeText = args->value("--time");
     const auto out = args->value("--out");
@@ -203,26 +223,33 @@ int runRecordCommand(const Args& argv) {
         return usageError("record", "--cycle, --time and --out are required");
     const auto cycle = parseNumber(*cycleText, 1, 65535);
     const auto time = parseNumber(*timeText, 1, 65535);
-    if (!cycle) return usageError("record", "--cycle: 1 to 65535 ms expected: " + *cycleText);
-    if (!time) return usageError("record", "--time: 1 to 65535 s expected: " + *timeText);
+    if (!cycle)
+        return usageError("record", "--cycle: 1 to 65535 ms expected: " + *cycleText);
+    if (!time)
+        return usageError("record", "--time: 1 to 65535 s expected: " + *timeText);
     if (out->empty() || !canCreateFile(*out))
         return usageError("record", "--out: cannot create a file at '" + *out + "'");
     if (const auto dump = args->value("--dump"); dump && (dump->empty() || !canWriteDump(*dump)))
         return usageError("record", "--dump: cannot write a dump at '" + *dump + "'");
     const auto folder = resolveSystemFolder(*args, error);
-    if (!folder) return usageError("record", error);
+    if (!folder)
+        return usageError("record", error);
     const bool json = args->has("--json");
 
     LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json)) return kExitFailure;
+    if (!loadCatalogue(texts, json))
+        return kExitFailure;
     CommunicationSettings settings;
     loadCommunicationSettings(communicationSettingsPath(folder->programFolder), settings);
     auto config = std::make_unique<SamplingConfig>();
-    if (!loadSamplingConfiguration(*folder, *config, json)) return kExitFailure;
-    if (!applyLinkOptions(*args, *folder, settings, error)) return usageError("record", error);
+    if (!loadSamplingConfiguration(*folder, *config, json))
+        return kExitFailure;
+    if (!applyLinkOptions(*args, *folder, settings, error))
+        return usageError("record", error);
     const MonitorConfig& monitorConfig = config->monitors[std::size_t(*monitor)];
     const auto controller = chooseController(monitorConfig, args->value("--controller"), error);
-    if (!controller) return usageError("record", error);
+    if (!controller)
+        return usageError("record", error);
     const ControllerRecord& record = monitorConfig.controllers[std::size_t(*controller)];
 
     SessionState session;
@@ -233,13 +260,13 @@ int runRecordCommand(const Args& argv) {
     PortContext context;
 
     auto fail = [&](const std::string& reason) {
-        if (!reason.empty()) std::fprintf(stderr, "kestiva-cli record: %s\n", reason.c_str());
+        if (!reason.empty())
+            std::fprintf(stderr, "kestiva-cli record: %s\n", reason.c_str());
         if (json) {
             const auto messages = window.messages();
-            const std::string shown =
-                !reason.empty()     ? reason
-                : messages.empty() ? std::string("failed")
-                                   : terminalText(messages.back().text);
+            const std::string shown = !reason.empty()    ? reason
+                                      : messages.empty() ? std::string("failed")
+                                                         : terminalText(messages.back().text);
             printOut(failureJson(shown, window.messagesJson()).dump());
         }
         return kExitFailure;
@@ -248,8 +275,10 @@ int runRecordCommand(const Args& argv) {
     // The window enables Start only after a successful check.
     watchInterrupt();
     const int checked = runLinkCheck(check, context, settings, window);
-    if (checked == kLinkCancelled) return fail("cancelled");
-    if (checked != kLinkFound) return fail({});
+    if (checked == kLinkCancelled)
+        return fail("cancelled");
+    if (checked != kLinkFound)
+        return fail({});
 
     // Allocated once, at full size, before the recording, as the program does at start-up.
     auto dataPage = std::make_unique<PageRecording>(kDataMonitor);
@@ -336,45 +365,48 @@ int runRecordCommand(const Args& argv) {
             : 0.0;
     const uint32_t samples = savable ? page.sampleCount : 0;
     if (json) {
-        Json result = Json::object()
-                          .set("ok", saved)
-                          .set("monitor", monitorName(*monitor))
-                          .set("controller", Json::object()
-                                                 .set("number", *controller + 1)
-                                                 .set("name", record.name))
-                          .set("port", settings.portName)
-                          .set("station", int(settings.verifiedStation.load()))
-                          .set("bitRate", int(settings.bitRate))
-                          .set("cycle", int(*cycle))
-                          .set("time", int(*time))
-                          .set("date", page.startDate)
-                          .set("endState", int(endState))
-                          .set("endStateText", endStateName(endState))
-                          .set("samples", int64_t(samples))
-                          .set("achievedCycleMs",
-                               timing.cycles > 0 ? Json::number(achievedMs, 3) : Json())
-                          .set("out", saved ? Json(*out) : Json())
-                          .set("dump", optionalText(dumpPath))
-                          .set("messages", window.messagesJson());
+        Json result =
+            Json::object()
+                .set("ok", saved)
+                .set("monitor", monitorName(*monitor))
+                .set("controller",
+                     Json::object().set("number", *controller + 1).set("name", record.name))
+                .set("port", settings.portName)
+                .set("station", int(settings.verifiedStation.load()))
+                .set("bitRate", int(settings.bitRate))
+                .set("cycle", int(*cycle))
+                .set("time", int(*time))
+                .set("date", page.startDate)
+                .set("endState", int(endState))
+                .set("endStateText", endStateName(endState))
+                .set("samples", int64_t(samples))
+                .set("achievedCycleMs", timing.cycles > 0 ? Json::number(achievedMs, 3) : Json())
+                .set("out", saved ? Json(*out) : Json())
+                .set("dump", optionalText(dumpPath))
+                .set("messages", window.messagesJson());
         printOut(result.dump());
     } else {
-        std::string summary =
-            "Monitor:    " + std::string(monitorName(*monitor)) + ", controller " +
-            std::to_string(*controller + 1) + " (" + record.name + ")\n" +
-            "Link:       " + settings.portName + ", station " +
-            std::to_string(settings.verifiedStation.load()) + ", " +
-            std::to_string(settings.bitRate) + " bit/s\n" + "Cycle:      " +
-            std::to_string(*cycle) + " ms for " + std::to_string(*time) + " s, started " +
-            page.startDate + "\n" + "End state:  " + std::to_string(endState) + " (" +
-            endStateName(endState) + ")\n" + "Samples:    " + std::to_string(samples) + "\n";
+        std::string summary = "Monitor:    " + std::string(monitorName(*monitor)) +
+                              ", controller " + std::to_string(*controller + 1) + " (" +
+                              record.name + ")\n";
+        summary += "Link:       " + settings.portName + ", station " +
+                   std::to_string(settings.verifiedStation.load()) + ", " +
+                   std::to_string(settings.bitRate) + " bit/s\n";
+        summary += "Cycle:      " + std::to_string(*cycle) + " ms for " + std::to_string(*time) +
+                   " s, started " + page.startDate + "\n";
+        summary +=
+            "End state:  " + std::to_string(endState) + " (" + endStateName(endState) + ")\n";
+        summary += "Samples:    " + std::to_string(samples) + "\n";
         if (timing.cycles > 0) {
             summary += "Achieved:   " + fixedText(achievedMs, 3) + " ms per cycle (" +
                        std::to_string(timing.cycles) + " cycles in " +
                        fixedText(std::chrono::duration<double>(timing.elapsed).count(), 3) +
                        " s)\n";
         }
-        if (saved) summary += "Saved:      " + *out + "\n";
-        if (!dumpPath.empty()) summary += "Dump:       " + dumpPath + "\n";
+        if (saved)
+            summary += "Saved:      " + *out + "\n";
+        if (!dumpPath.empty())
+            summary += "Dump:       " + dumpPath + "\n";
         printOut(summary);
     }
     return saved ? kExitOk : kExitFailure;

@@ -15,20 +15,28 @@ constexpr int kBarWidth = 30;
 
 TextId phaseTextId(int32_t phase) {
     switch (phase) {
-        case kPhaseRecording: return text::MSG_PROGRESS_STATE_MONITOR;
-        case kPhaseCrcCheck: return text::MSG_PROGRESS_STATE_MONITOR_CRC;
-        case kPhaseConversion: return text::MSG_PROGRESS_STATE_MONITOR_CONVERT;
-        case kPhaseCsvRead: return text::MSG_PROGRESS_STATE_CSV_READ;
-        case kPhaseCsvReadConversion: return text::MSG_PROGRESS_STATE_CSV_READ_CONVERT;
-        case kPhaseCsvSave: return text::MSG_PROGRESS_STATE_CSV_SAVE;
-        default: return -1;
+        case kPhaseRecording:
+            return text::MSG_PROGRESS_STATE_MONITOR;
+        case kPhaseCrcCheck:
+            return text::MSG_PROGRESS_STATE_MONITOR_CRC;
+        case kPhaseConversion:
+            return text::MSG_PROGRESS_STATE_MONITOR_CONVERT;
+        case kPhaseCsvRead:
+            return text::MSG_PROGRESS_STATE_CSV_READ;
+        case kPhaseCsvReadConversion:
+            return text::MSG_PROGRESS_STATE_CSV_READ_CONVERT;
+        case kPhaseCsvSave:
+            return text::MSG_PROGRESS_STATE_CSV_SAVE;
+        default:
+            return -1;
     }
 }
 
 }  // namespace
 
 int progressPercent(int32_t count, int32_t total) {
-    if (total <= 0) return 0;
+    if (total <= 0)
+        return 0;
     const int64_t percent = int64_t(std::clamp(count, 0, total)) * 100 / total;
     return percent == 0 ? 1 : int(percent);
 }
@@ -48,7 +56,8 @@ void TerminalWindow::showProgress() {
 }
 
 void TerminalWindow::pumpMessages() {
-    if (session_.phase() != kPhaseRecording) return;
+    if (session_.phase() != kPhaseRecording)
+        return;
     const auto now = std::chrono::steady_clock::now();
     const int32_t count = session_.progressCount.load();
     std::lock_guard lock(mutex_);
@@ -63,7 +72,8 @@ void TerminalWindow::pumpMessages() {
 
 void TerminalWindow::setControlsEnabled(bool enabled) {
     // The window shows its progress controls when it goes busy.
-    if (!enabled) showProgress();
+    if (!enabled)
+        showProgress();
 }
 
 void TerminalWindow::showMessage(const std::string& caption, const std::string& text,
@@ -72,7 +82,8 @@ void TerminalWindow::showMessage(const std::string& caption, const std::string& 
     messages_.push_back({caption, text, icon});
     clearProgressLocked();
     std::string body = terminalText(text);
-    while (!body.empty() && body.back() == '\n') body.pop_back();
+    while (!body.empty() && body.back() == '\n')
+        body.pop_back();
     const std::string out = terminalText(caption) + "\n" + body + "\n";
     std::fwrite(out.data(), 1, out.size(), stderr);
     std::fflush(stderr);
@@ -81,7 +92,8 @@ void TerminalWindow::showMessage(const std::string& caption, const std::string& 
 void TerminalWindow::refreshProgress() {
     std::lock_guard lock(mutex_);
     const int32_t total = session_.progressTotal.load();
-    if (total <= 0 || stateText_.empty()) return;
+    if (total <= 0 || stateText_.empty())
+        return;
     percent_ = progressPercent(session_.progressCount.load(), total);
     drawProgressLocked();
 }
@@ -124,11 +136,13 @@ TerminalWindow::CycleTiming TerminalWindow::cycleTiming() const {
 }
 
 void TerminalWindow::drawProgressLocked() {
-    if (!onTerminal_) return;
+    if (!onTerminal_)
+        return;
     const int filled = std::clamp(percent_, 0, 100) * kBarWidth / 100;
     std::string line = "\r\033[K";
     // A tab in a state text ("...\tID:3") would push the bar about; a space keeps the line.
-    for (const char c : stateText_) line += c == '\t' ? ' ' : c;
+    for (const char c : stateText_)
+        line += c == '\t' ? ' ' : c;
     line += " [";
     line.append(std::size_t(filled), '#');
     line.append(std::size_t(kBarWidth - filled), '-');
@@ -139,7 +153,8 @@ void TerminalWindow::drawProgressLocked() {
 }
 
 void TerminalWindow::clearProgressLocked() {
-    if (!lineShown_) return;
+    if (!lineShown_)
+        return;
     std::fputs("\r\033[K", stderr);
     lineShown_ = false;
 }

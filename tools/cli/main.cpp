@@ -40,11 +40,16 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (command == "config") return runConfigCommand(args);
-    if (command == "check") return runCheckCommand(args);
-    if (command == "record") return runRecordCommand(args);
-    if (command == "info") return runInfoCommand(args);
-    if (command == "plot") return runPlotCommand(args);
+    if (command == "config")
+        return runConfigCommand(args);
+    if (command == "check")
+        return runCheckCommand(args);
+    if (command == "record")
+        return runRecordCommand(args);
+    if (command == "info")
+        return runInfoCommand(args);
+    if (command == "plot")
+        return runPlotCommand(args);
     std::fprintf(stderr, "kestiva-cli: unknown command '%s'\n\n%s", argv[1], kUsage);
     return 2;
 }
