@@ -3,7 +3,7 @@
 // the simulator at the same interval gives a reference from an independent master.
 //
 // Counters: mean_period_error_pct, p50_dev_ms, p99_dev_ms, max_dev_ms (deviation of each
-// request from the ideal grid anchored at the first one), requests.
+// request from the ideal grid), first_dev_ms (the first request's), requests.
 
 #include <benchmark/benchmark.h>
 
@@ -48,11 +48,28 @@ void report(benchmark::State& state, const std::vector<double>& times, double cy
         state.SkipWithError("too few requests traced");
         return;
     }
-    const double span = times.back() - times.front();
-    const double period = span / double(times.size() - 1);
-    std::vector<double> deviations;
+    // The mean period is the slope of a least-squares line through the request times, so a
+    // single late stamp at either end does not tilt it.
+    const double n = double(times.size());
+    double sumI = 0, sumT = 0, sumII = 0, sumIT = 0;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        sumI += double(i);
+        sumT += times[i];
+        sumII += double(i) * double(i);
+        sumIT += double(i) * times[i];
+    }
+    const double period = (n * sumIT - sumI * sumT) / (n * sumII - sumI * sumI);
+    // The grid is placed where most requests sit (the median offset), so that one late
+    // first request does not shift every other deviation.
+    std::vector<double> offsets;
     for (std::size_t i = 0; i < times.size(); ++i)
-        deviations.push_back(std::fabs(times[i] - times[0] - double(i) * cycleMs / 1000) * 1000);
+        offsets.push_back(times[i] - double(i) * cycleMs / 1000);
+    std::vector<double> sorted = offsets;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double grid = sorted[sorted.size() / 2];
+    std::vector<double> deviations;
+    for (double offset : offsets) deviations.push_back(std::fabs(offset - grid) * 1000);
+    state.counters["first_dev_ms"] = deviations.front();
     std::sort(deviations.begin(), deviations.end());
     auto percentile = [&](double p) {
         return deviations[std::min(deviations.size() - 1, std::size_t(p * deviations.size()))];
