@@ -9,21 +9,33 @@ dir=$(bash "$top/scripts/build.sh" | tail -n 1)
 bin="$dir/bin"
 
 echo "Built in $bin:"
-for p in kestiva kestiva-sim kestiva-cli; do
-    [ -x "$bin/$p" ] && echo "  $p"
+for p in kestiva kestiva-cli kestiva-sim; do
+    if [ -x "$bin/$p" ]; then echo "  $p"; fi
 done
 
-if [ ! -x "$bin/kestiva" ]; then
-    echo "The desktop program is not part of this build yet."
-    exit 0
-fi
-
 sim_pid=""
-if [ ! -e "$bin/System/ports/COM1" ] && [ -x "$bin/kestiva-sim" ]; then
-    "$bin/kestiva-sim" --mode demo --link "$bin/System/ports/COM1" &
+stop_sim() { if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi; }
+trap stop_sim EXIT
+if [ ! -e "$bin/System/ports/COM1" ]; then
+    "$bin/kestiva-sim" --mode demo --link "$bin/System/ports/COM1" >/dev/null &
     sim_pid=$!
-    trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null' EXIT
     for _ in $(seq 50); do [ -e "$bin/System/ports/COM1" ] && break; sleep 0.1; done
     echo "No controller attached: the simulator answers on COM1."
 fi
-"$bin/kestiva" "$@"
+
+if [ -x "$bin/kestiva" ]; then
+    "$bin/kestiva" "$@"
+    exit $?
+fi
+
+# Until the desktop window is part of the build, show the companion command at work.
+echo "The desktop window is not part of this build yet; the companion command records instead:"
+cli="$bin/kestiva-cli"
+out="$dir/demo"
+mkdir -p "$out"
+"$cli" check --port COM1 --station 1 --bitrate 38400
+"$cli" record data --controller 1 --cycle 50 --time 5 --port COM1 --station 1 --bitrate 38400 \
+    --out "$out/demo.csv"
+"$cli" info "$out/demo.csv" --monitor data
+"$cli" plot "$out/demo.csv" --monitor data --out "$out/demo.png"
+echo "Recording: $out/demo.csv   Graph: $out/demo.png"
