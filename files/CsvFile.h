@@ -61,19 +61,20 @@ void showCsvFileOpenMessage(WindowPort& window, const LanguageCatalogue& texts);
 // ⌈cycle × (count − 1) / 1000⌉ seconds, 16 bits kept: the time of a recording read from a file.
 uint16_t loadedSamplingTime(uint16_t cycle, uint32_t count);
 
-// The rows parseRows reads: their texts, in a table shaped like the page's so that a successful
-// conversion takes it over whole (the staging copy of the texts), and what the value checks
-// need, noted while each field was at hand.
+// The rows parseRows reads, staged in the page's spare tables (see PageRecording::Spare) so that
+// a successful conversion takes the texts over whole, with what the value checks need, noted
+// while each field was at hand. Rows from count on are emptied in the spare texts.
 struct CsvRows {
-    CsvRows(MonitorKind monitor, uint32_t count);
+    CsvRows(PageRecording& page, uint32_t count);
 
     uint32_t count;
-    SampleTextTable texts;
+    SampleTextTable& texts;
     // Data: K per row, each value field converted with the text-to-long rules.
-    std::vector<int32_t> values;
-    // Per row. Data: bit k when value k holds a "-", bit 8 + k when it holds a ".".
-    // I/O: bit k when value k is exactly "0" or "1", bit 16 + k when it is "1".
-    std::vector<uint32_t> marks;
+    std::vector<int32_t>& values;
+    // I/O: 16 per row, 0 or 1 for a value that is exactly "0" or "1", 2 for any other.
+    std::vector<uint8_t>& bits;
+    // Data, per row: bit k when value k holds a "-", bit 4 + k when it holds a ".".
+    std::vector<uint8_t> marks;
 };
 
 class CsvReader {
@@ -134,7 +135,7 @@ private:
     int readListLine(std::array<std::string, kItemsPerController>& fields, std::string* first);
     void beginConversion(uint32_t steps, SessionState& session);
     void step(SessionState& session);
-    void commitTexts(CsvRows& rows, PageRecording& page, int columns, SessionState& session);
+    void commitTexts(CsvRows& rows, PageRecording& page, SessionState& session);
     void showCsvMessage(TextId id);
 
     WindowPort& window_;

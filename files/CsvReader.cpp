@@ -77,15 +77,6 @@ bool isPlainIoRow(const unsigned char* p) {
     return bad == 0 && p[kIoRowBytes - 1] == '\n';
 }
 
-// Eight signal bits spread into eight bytes of 0 or 1, the lowest bit first.
-constexpr std::array<std::array<uint8_t, 8>, 256> kBitBytes = [] {
-    std::array<std::array<uint8_t, 8>, 256> table{};
-    for (int bits = 0; bits < 256; ++bits)
-        for (int k = 0; k < 8; ++k)
-            table[bits][k] = uint8_t((bits >> k) & 1);
-    return table;
-}();
-
 // A scale text read as a decimal real number as far as it goes: an optional sign, then digits
 // and points; nothing readable gives 0. false when the number is out of a double's range.
 bool scaleOf(std::string_view text, double& scale) {
@@ -111,23 +102,14 @@ uint16_t loadedSamplingTime(uint16_t cycle, uint32_t count) {
     return uint16_t((milliseconds + 999) / 1000);
 }
 
-namespace {
-// A long file is staged in a table of the page's geometry (full capacity, the page's cell sizes:
-// data values take up to 11 characters, I/O values one, and only long times need the overflow
-// arena), which the commit swaps in; a short one in a table of its own size, copied in.
-uint32_t stagingRows(uint32_t count) {
-    return count > kSampleCapacity / 4 ? std::max(count, kSampleCapacity) : count;
-}
-}  // namespace
-
-CsvRows::CsvRows(MonitorKind monitor, uint32_t rowCount)
+CsvRows::CsvRows(PageRecording& page, uint32_t rowCount)
     : count(rowCount),
-      texts(monitor == kDataMonitor
-                ? SampleTextTable(stagingRows(rowCount), kDataTextColumns, 12, 0)
-                : SampleTextTable(stagingRows(rowCount), kIoTextColumns, 8,
-                                  std::size_t(rowCount) * 8)),
-      values(monitor == kDataMonitor ? std::size_t(rowCount) * kDataItemCount : 0),
-      marks(rowCount, 0) {}
+      texts(page.spareTables().texts),
+      values(page.spareTables().rawData),
+      bits(page.spareTables().rawIo),
+      marks(page.kind == kDataMonitor ? rowCount : 0, 0) {
+    texts.clearFrom(rowCount);
+}
 
 CsvReader::CsvReader(WindowPort& window, const LanguageCatalogue& texts)
     : window_(window), texts_(texts) {}
@@ -356,7 +338,8 @@ int CsvReader::parseRows(CsvHeader& header, CsvRows& rows, SessionState& session
     header.itemCount = uint8_t(itemCount);
     const uint32_t count = rows.count;
     if (count > rows.texts.rows() || rows.texts.columns() < itemCount + 1 ||
-        rows.marks.size() < count || (data && rows.values.size() < std::size_t(count) * itemCount))
+        (data ? rows.marks.size() < count || rows.values.size() < std::size_t(count) * itemCount
+              : rows.bits.size() < std::size_t(count) * itemCount))
         return -1;
 
     bytes_.seek(0);
@@ -454,8 +437,8 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
         if (Data && (classes & kNotSignedReal))
             return -1;
         rows.texts.setCell(row, 0, field);
-        uint32_t marks = 0;
         if constexpr (!Data) {
+            uint8_t* bits = rows.bits.data() + std::size_t(row) * kItems;
             // The usual I/O row, sixteen single "0" or "1" fields ending in CR LF, is
             // recognised in one go; anything else is read field by field below.
             if (at + kIoRowBytes <= w.size && isPlainIoRow(w.data + at)) {
@@ -463,36 +446,41 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
                 for (int k = 0; k < kItems; ++k) {
                     const char* value = reinterpret_cast<const char*>(values + 2 * k);
                     rows.texts.setCell(row, k + 1, std::string_view(value, 1));
-                    marks |= (1u << k) | (uint32_t(*value == '1') << (16 + k));
+                    bits[k] = uint8_t(*value - '0');
                 }
                 at += kIoRowBytes;
-                rows.marks[row] = marks;
                 session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);
                 continue;
             }
-        }
-        for (int k = 0; k < kItems; ++k) {
-            if (!readField())
-                return -1;
-            if (classes & kForbidden)
-                return -1;
-            rows.texts.setCell(row, k + 1, field);
-            if constexpr (Data) {
+            for (int k = 0; k < kItems; ++k) {
+                if (!readField())
+                    return -1;
+                if (classes & kForbidden)
+                    return -1;
+                rows.texts.setCell(row, k + 1, field);
+                bits[k] = field.size() == 1 ? uint8_t(field[0] - '0') : 2;
+            }
+        } else {
+            uint8_t marks = 0;
+            for (int k = 0; k < kItems; ++k) {
+                if (!readField())
+                    return -1;
+                if (classes & kForbidden)
+                    return -1;
+                rows.texts.setCell(row, k + 1, field);
                 if (classes & kMinus)
-                    marks |= 1u << k;
+                    marks |= uint8_t(1u << k);
                 if (classes & kPoint)
-                    marks |= 1u << (8 + k);
+                    marks |= uint8_t(1u << (4 + k));
                 int32_t value;
                 if (digits != ~uint64_t(0))
                     value = negative ? -int32_t(digits) : int32_t(digits);
                 else
                     value = textToLong(field);
                 rows.values[std::size_t(row) * kItems + k] = value;
-            } else if (field.size() == 1) {
-                marks |= (1u << k) | (field[0] == '1' ? 1u << (16 + k) : 0u);
             }
+            rows.marks[row] = marks;
         }
-        rows.marks[row] = marks;
         session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);
     }
     bytes_.consume(at);
@@ -511,21 +499,11 @@ void CsvReader::step(SessionState& session) {
     window_.pumpMessages();
 }
 
-// The staged texts become the page's: taken over whole when the table has the page's shape.
-void CsvReader::commitTexts(CsvRows& rows, PageRecording& page, int columns,
-                            SessionState& session) {
-    if (rows.texts.rows() == page.texts.rows() && rows.texts.columns() == page.texts.columns()) {
-        std::swap(page.texts, rows.texts);
-        for (uint32_t row = 0; row < rows.count; ++row)
-            step(session);
-        return;
-    }
-    page.texts.clear();
-    for (uint32_t row = 0; row < rows.count; ++row) {
-        for (int column = 0; column < columns; ++column)
-            page.texts.setCell(row, column, rows.texts.cell(row, column));
+// The staged texts become the page's whole; the page's old table is the next spare.
+void CsvReader::commitTexts(CsvRows& rows, PageRecording& page, SessionState& session) {
+    std::swap(page.texts, rows.texts);
+    for (uint32_t row = 0; row < rows.count; ++row)
         step(session);
-    }
 }
 
 int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycle, uint16_t time,
@@ -533,6 +511,7 @@ int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycl
     constexpr int kItems = kDataItemCount;
     const uint32_t count = rows.count;
     if (page.kind != kDataMonitor || count == 0 || count > page.texts.rows() ||
+        &rows.texts != &page.spareTables().texts ||
         rows.values.size() < std::size_t(count) * kItems || rows.marks.size() < count)
         return -1;
     beginConversion(kItems + 2 * count, session);
@@ -563,7 +542,7 @@ int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycl
     // values, already converted while parsing, become the staged raw table in place.
     for (uint32_t row = 0; row < count; ++row) {
         const uint32_t marks = rows.marks[row];
-        if ((marks & unsignedBits) != 0 || ((marks >> 8) & enabledBits) != 0)
+        if ((marks & unsignedBits) != 0 || ((marks >> 4) & enabledBits) != 0)
             return -1;
         for (int k = 0; k < kItems; ++k)
             if (!enabled[k])
@@ -588,7 +567,7 @@ int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycl
         item.unit = header.units[k];
     }
     std::copy_n(rows.values.begin(), std::size_t(count) * kItems, page.rawData.begin());
-    commitTexts(rows, page, kItems + 1, session);
+    commitTexts(rows, page, session);
     return 0;
 }
 
@@ -597,7 +576,7 @@ int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
     constexpr int kSignals = kIoSignalCount;
     const uint32_t count = rows.count;
     if (page.kind != kIoMonitor || count == 0 || count > page.texts.rows() ||
-        rows.marks.size() < count)
+        &rows.texts != &page.spareTables().texts || rows.bits.size() < std::size_t(count) * kSignals)
         return -1;
     beginConversion(kSignals + 2 * count, session);
 
@@ -608,16 +587,27 @@ int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
         step(session);
     }
 
-    // Check pass: an enabled signal's value must be exactly "0" or "1".
-    std::vector<uint8_t> staged(std::size_t(count) * kSignals, 0);
+    // Check pass: an enabled signal's value must be exactly "0" or "1" (a staged byte of 0 or
+    // 1); a disabled one reads 0. Eight signals at a time.
+    uint64_t keep[2];
+    for (int half = 0; half < 2; ++half) {
+        std::array<uint8_t, 8> mask{};
+        for (int k = 0; k < 8; ++k)
+            mask[k] = (enabledBits >> (8 * half + k)) & 1u ? 0xFF : 0;
+        std::memcpy(&keep[half], mask.data(), 8);
+    }
+    constexpr uint64_t kAboveOne = 0xFEFEFEFEFEFEFEFEull;
     for (uint32_t row = 0; row < count; ++row) {
-        const uint32_t marks = rows.marks[row];
-        if ((marks & enabledBits) != enabledBits)
+        uint8_t* bits = rows.bits.data() + std::size_t(row) * kSignals;
+        uint64_t low, high;
+        std::memcpy(&low, bits, 8);
+        std::memcpy(&high, bits + 8, 8);
+        low &= keep[0];
+        high &= keep[1];
+        if (((low | high) & kAboveOne) != 0)
             return -1;
-        const uint32_t ones = (marks >> 16) & enabledBits;
-        uint8_t* bits = staged.data() + std::size_t(row) * kSignals;
-        std::memcpy(bits, kBitBytes[ones & 0xFF].data(), 8);
-        std::memcpy(bits + 8, kBitBytes[ones >> 8].data(), 8);
+        std::memcpy(bits, &low, 8);
+        std::memcpy(bits + 8, &high, 8);
         step(session);
     }
 
@@ -631,8 +621,8 @@ int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
         if (enabled)
             item.name = header.names[k];
     }
-    std::copy(staged.begin(), staged.end(), page.rawIo.begin());
-    commitTexts(rows, page, kSignals + 1, session);
+    std::copy_n(rows.bits.begin(), std::size_t(count) * kSignals, page.rawIo.begin());
+    commitTexts(rows, page, session);
     return 0;
 }
 
@@ -665,7 +655,7 @@ int CsvReader::readRecording(PageRecording& page, SessionState& session) {
     session.progressTotal.store(int32_t(count));
     const uint16_t time = loadedSamplingTime(cycle, count);
     CsvHeader header;
-    CsvRows rows(monitor_, count);
+    CsvRows rows(page, count);
     int result = parseRows(header, rows, session);
     if (result == 0) {
         session.setPhase(kPhaseCsvReadConversion);

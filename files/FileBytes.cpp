@@ -55,16 +55,20 @@ void FileBytes::seek(uint64_t position) {
 bool FileBytes::fill() {
     if (fd_ < 0)
         return false;
-    start_ += length_;
-    length_ = 0;
-    index_ = 0;
+    // Room left after the held bytes is filled in place, so that looking for the end of a file
+    // held whole keeps it held: going back to its start afterwards reads nothing again.
+    if (length_ == capacity_) {
+        start_ += length_;
+        length_ = 0;
+        index_ = 0;
+    }
     ssize_t got;
     do {
-        got = ::pread(fd_, buffer_.get(), capacity_, off_t(start_));
+        got = ::pread(fd_, buffer_.get() + length_, capacity_ - length_, off_t(start_ + length_));
     } while (got < 0 && errno == EINTR);
     if (got <= 0)
         return false;
-    length_ = std::size_t(got);
+    length_ += std::size_t(got);
     return true;
 }
 

@@ -49,7 +49,8 @@ public:
     void seek(uint64_t position);
 
 private:
-    // Reads the bytes after the buffer into it. false at the end of the file.
+    // Reads the bytes that follow the held ones: after them while the buffer has room, in their
+    // place when it is full. false at the end of the file (the held bytes stay).
     bool fill();
 
     // A file up to this size is read whole, once, however often the reader goes back to its

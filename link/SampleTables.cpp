@@ -36,6 +36,12 @@ void SampleTextTable::clear() {
     arena_.clear();
 }
 
+void SampleTextTable::clearFrom(uint32_t row) {
+    if (row < rows_)
+        std::memset(cellAt(row, 0), 0, std::size_t(rows_ - row) * columns_ * cellBytes_);
+    arena_.clear();
+}
+
 std::size_t SampleTextTable::memoryBytes() const {
     return std::size_t(rows_) * columns_ * cellBytes_ + arena_.capacity();
 }
@@ -56,8 +62,21 @@ PageRecording::PageRecording(MonitorKind k) : kind(k), texts(makeTable(k)) {
         rawIo.assign(std::size_t(kSampleCapacity) * kIoSignalCount, 0);
 }
 
+PageRecording::Spare& PageRecording::spareTables() {
+    if (!spare_) {
+        spare_.reset(new Spare{makeTable(kind), {}, {}});
+        spare_->rawData.resize(rawData.size());
+        spare_->rawIo.resize(rawIo.size());
+    }
+    return *spare_;
+}
+
 std::size_t PageRecording::memoryBytes() const {
-    return texts.memoryBytes() + rawData.capacity() * sizeof(int32_t) + rawIo.capacity();
+    std::size_t bytes = texts.memoryBytes() + rawData.capacity() * sizeof(int32_t) + rawIo.capacity();
+    if (spare_)
+        bytes += spare_->texts.memoryBytes() + spare_->rawData.capacity() * sizeof(int32_t) +
+                 spare_->rawIo.capacity();
+    return bytes;
 }
 
 }  // namespace kestiva

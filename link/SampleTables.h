@@ -41,6 +41,8 @@ public:
         uint16_t length;
         std::memcpy(&offset, c, 4);
         std::memcpy(&length, c + 4, 2);
+        // A cell left from before clearFrom may point past the texts still held.
+        if (offset > arena_.size() || length > arena_.size() - offset) return {};
         return {arena_.data() + offset, length};
     }
     void setCell(uint32_t row, int column, std::string_view text) {
@@ -56,6 +58,11 @@ public:
 
     // Empties every cell and the overflow arena (keeping its capacity).
     void clear();
+    // Readies the table to be filled again in rows 0 to row - 1: empties the rows from row on
+    // and drops the overflow texts (keeping the arena's capacity), without touching the first
+    // rows, whose cells mean nothing until they are set again (an overflow cell among them
+    // reads as empty or as another text of the arena, never outside it).
+    void clearFrom(uint32_t row);
 
     // Bytes held: cells plus the arena's capacity.
     std::size_t memoryBytes() const;
@@ -118,7 +125,22 @@ struct PageRecording {
     int32_t& dataValue(uint32_t sample, int item) { return rawData[sample * kDataItemCount + item]; }
     uint8_t& ioBit(uint32_t sample, int signal) { return rawIo[sample * kIoSignalCount + signal]; }
 
+    // Tables of the page's shape for a recording that must be checked whole before it replaces
+    // the page's (a CSV read stages into them and swaps the texts in). Made on first use and
+    // kept, so that reading again allocates and clears nothing; the swapped-out texts become
+    // the next spare.
+    struct Spare {
+        SampleTextTable texts;
+        std::vector<int32_t> rawData;
+        std::vector<uint8_t> rawIo;
+    };
+    Spare& spareTables();
+
+    // Bytes held, the spare tables included once made.
     std::size_t memoryBytes() const;
+
+private:
+    std::unique_ptr<Spare> spare_;
 };
 
 }  // namespace kestiva
