@@ -1,7 +1,12 @@
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "files/CsvFile.h"
 #include "link/TextToLong.h"
@@ -51,6 +56,137 @@ uint8_t classesOf(std::string_view text) {
     for (const char c : text)
         found |= kByteClasses[uint8_t(c)];
     return found;
+}
+
+// 0x80 in each byte of the eight (read little-endian) that is not a decimal digit.
+constexpr uint64_t nonDigitBytes(uint64_t bytes) {
+    // After the XOR the digits are the bytes below 10; adding 0x76 to the low seven bits sets
+    // the top bit of any other, without a carry into the next byte.
+    const uint64_t x = bytes ^ 0x3030303030303030ull;
+    return (((x & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
+}
+
+// The value of eight digits (read little-endian, the first the most significant); zero bytes
+// count as leading zeros. Pairs, fours and the two halves are combined with one multiplication
+// each.
+constexpr uint32_t eightDigitsValue(uint64_t bytes) {
+    uint64_t v = bytes & 0x0F0F0F0F0F0F0F0Full;
+    v = (v * 2561) >> 8;
+    v = ((v & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+    return uint32_t(((v & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32);
+}
+
+// The value of the first n (1 to 8) digits of the eight bytes (read little-endian).
+constexpr uint32_t digitsValue(uint64_t bytes, std::size_t n) {
+    return eightDigitsValue(bytes << (8 * (8 - n)));
+}
+
+#if defined(__SSE2__)
+// One bit per byte of the 64 at p: the bytes other than digits and "-", and the "-".
+struct RowBytes {
+    uint64_t others = 0;
+    uint64_t minus = 0;
+};
+
+RowBytes rowBytes(const unsigned char* p) {
+    const __m128i minus = _mm_set1_epi8('-');
+    const __m128i zero = _mm_set1_epi8('0');
+    const __m128i nine = _mm_set1_epi8(9);
+    RowBytes found;
+    for (int at = 0; at < 64; at += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        const __m128i fromZero = _mm_sub_epi8(b, zero);
+        const __m128i isMinus = _mm_cmpeq_epi8(b, minus);
+        const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(fromZero, nine), fromZero);
+        found.others |=
+            uint64_t(uint32_t(~_mm_movemask_epi8(_mm_or_si128(isDigit, isMinus)) & 0xFFFF)) << at;
+        found.minus |= uint64_t(uint32_t(_mm_movemask_epi8(isMinus))) << at;
+    }
+    return found;
+}
+
+// The usual data row: a time and three values of one to nine digits, each after an optional
+// leading "-", separated by commas and ended by a CR (which takes the next byte along), all
+// within the 64 bytes at p. The 8 bytes before p and 80 from it must be readable. Stores the
+// row as the field-by-field reading would and returns its length; 0 for any other row.
+std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows) {
+    const RowBytes b = rowBytes(p);
+    // The first four bytes other than digits and "-" must be three commas and a CR: found at
+    // once rather than one field after the other.
+    uint64_t rest = b.others;
+    unsigned ends[4];
+    for (unsigned& end : ends) {
+        if (rest == 0)
+            return 0;
+        end = unsigned(std::countr_zero(rest));
+        rest &= rest - 1;
+    }
+    if (ends[3] > 62 || p[ends[0]] != ',' || p[ends[1]] != ',' || p[ends[2]] != ',' ||
+        p[ends[3]] != '\r')
+        return 0;
+    // A "-" only where a field starts.
+    const uint64_t fieldStarts = (uint64_t(1) << (ends[0] + 1)) | (uint64_t(1) << (ends[1] + 1)) |
+                                 (uint64_t(1) << (ends[2] + 1)) | 1;
+    const uint64_t leadingMinus = b.minus & fieldStarts;
+    if ((b.minus & ((uint64_t(1) << ends[3]) - 1)) != leadingMinus)
+        return 0;
+
+    unsigned starts[4] = {0, ends[0] + 1, ends[1] + 1, ends[2] + 1};
+    int32_t values[kDataItemCount];
+    uint8_t marks = 0;
+    for (int k = 0; k < kDataItemCount; ++k) {
+        const unsigned start = starts[k + 1], end = ends[k + 1];
+        const unsigned negative = unsigned(leadingMinus >> start) & 1;
+        const unsigned n = end - start - negative;
+        if (n < 1 || n > 9)
+            return 0;
+        // The digits end at the word's top byte; the bytes before them are masked off.
+        uint64_t word;
+        std::memcpy(&word, p + end - 8, 8);
+        word &= ~uint64_t(0) << (8 * (8 - std::min(n, 8u)));
+        const uint32_t lead = n == 9 ? uint32_t(p[end - 9] - '0') : 0;
+        const uint32_t magnitude = lead * 100000000u + eightDigitsValue(word);
+        const uint32_t sign = 0u - negative;
+        values[k] = int32_t((magnitude ^ sign) - sign);
+        marks |= uint8_t(negative << k);
+    }
+    for (int k = 0; k < 4; ++k)
+        rows.texts.setCellInBuffer(
+            row, k,
+            std::string_view(reinterpret_cast<const char*>(p) + starts[k], ends[k] - starts[k]));
+    std::memcpy(rows.values.data() + std::size_t(row) * kDataItemCount, values, sizeof values);
+    rows.marks[row] = marks;
+    return ends[3] + 2;
+}
+#endif
+
+// Line ends (an LF right after a CR) among the n bytes at p; afterCr: the byte before p is a CR.
+// Sixteen bytes at a time where the processor allows: the count runs over whole files.
+std::size_t countCrLf(const unsigned char* p, std::size_t n, bool afterCr) {
+    if (n == 0)
+        return 0;
+    std::size_t count = (p[0] == '\n' && afterCr) ? 1 : 0;
+    std::size_t i = 1;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    while (i + 16 <= n) {
+        // Byte counters of 0xFF per hit, summed before they can wrap.
+        __m128i hits = _mm_setzero_si128();
+        for (int round = 0; round < 255 && i + 16 <= n; ++round, i += 16) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+            hits = _mm_sub_epi8(
+                hits, _mm_and_si128(_mm_cmpeq_epi8(here, lf), _mm_cmpeq_epi8(before, cr)));
+        }
+        const __m128i sums = _mm_sad_epu8(hits, _mm_setzero_si128());
+        count += std::size_t(_mm_cvtsi128_si32(sums)) +
+                 std::size_t(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    }
+#endif
+    for (; i < n; ++i)
+        count += p[i] == '\n' && p[i - 1] == '\r';
+    return count;
 }
 
 // "v,v,...,v\r\n" with sixteen values: the value part of an I/O row as the writer writes it.
@@ -287,26 +423,18 @@ uint32_t CsvReader::countDataLines() {
     bytes_.seek(0);
     if (!skipLines(monitor_ == kDataMonitor ? 6 : 5))
         return 0;
-    uint32_t count = 0;
+    // Counting on past the limit (by less than a window) changes nothing: the count is capped.
+    std::size_t count = 0;
     bool afterCr = false;  // the line start follows an LF
     while (count < kMaxSamples) {
         const FileBytes::Window w = bytes_.window();
         if (w.size == 0)
             break;
-        std::size_t i = 0;
-        while (count < kMaxSamples) {
-            const void* hit = std::memchr(w.data + i, '\n', w.size - i);
-            if (!hit)
-                break;
-            const std::size_t at = std::size_t(static_cast<const unsigned char*>(hit) - w.data);
-            if (at > 0 ? w.data[at - 1] == '\r' : afterCr)
-                ++count;
-            i = at + 1;
-        }
+        count += countCrLf(w.data, w.size, afterCr);
         afterCr = w.data[w.size - 1] == '\r';
         bytes_.consume(w.size);
     }
-    return count;
+    return uint32_t(std::min<std::size_t>(count, kMaxSamples));
 }
 
 // Reads the fields after the first of a header line into fields (at most 16; further ones are
@@ -387,6 +515,33 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
         uint8_t found = 0;
         uint8_t c = 0;
         if constexpr (Data) {
+            // Nearly every field is up to nine digits after an optional "-", ended by a
+            // separator: found by looking at sixteen bytes at once, without a branch per byte.
+            if (end - start >= 17) {
+                const bool minus = *start == '-';
+                const unsigned char* q = start + (minus ? 1 : 0);
+                uint64_t low, high;
+                std::memcpy(&low, q, 8);
+                std::memcpy(&high, q + 8, 8);
+                const uint64_t lowOthers = nonDigitBytes(low);
+                const std::size_t n = lowOthers != 0
+                                          ? std::size_t(std::countr_zero(lowOthers)) / 8
+                                          : 8 + std::size_t(std::countr_zero(nonDigitBytes(high) |
+                                                                             (uint64_t(1) << 63))) /
+                                                    8;
+                const unsigned char separator = q[n];
+                if (n >= 1 && n <= 9 &&
+                    (separator == ',' || separator == '\r' || separator == '\n')) {
+                    digits = n <= 8 ? digitsValue(low, n)
+                                    : uint64_t(digitsValue(low, 8)) * 10 + unsigned(q[8] - '0');
+                    negative = minus;
+                    const std::size_t length = n + (minus ? 1 : 0);
+                    field = std::string_view(reinterpret_cast<const char*>(start), length);
+                    classes = minus ? kMinus : 0;
+                    at += length + (separator == '\r' ? 2 : 1);  // a CR takes the next byte along
+                    return true;
+                }
+            }
             digits = 0;
             negative = p < end && *p == '-';
             if (negative) {
@@ -432,6 +587,17 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
     };
 
     for (uint32_t row = 0; row < rows.count; ++row) {
+#if defined(__SSE2__)
+        if constexpr (Data) {
+            if (at >= 8 && at + 80 <= w.size) {
+                if (const std::size_t length = takePlainDataRow(w.data + at, row, rows)) {
+                    at += length;
+                    session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);
+                    continue;
+                }
+            }
+        }
+#endif
         if (!readField())
             return -1;
         if (Data && (classes & kNotSignedReal))
@@ -443,11 +609,9 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
             // recognised in one go; anything else is read field by field below.
             if (at + kIoRowBytes <= w.size && isPlainIoRow(w.data + at)) {
                 const unsigned char* values = w.data + at;
-                for (int k = 0; k < kItems; ++k) {
-                    const char* value = reinterpret_cast<const char*>(values + 2 * k);
-                    rows.texts.setCell(row, k + 1, std::string_view(value, 1));
-                    bits[k] = uint8_t(*value - '0');
-                }
+                rows.texts.setCharCells(row, 1, kItems, reinterpret_cast<const char*>(values), 2);
+                for (int k = 0; k < kItems; ++k)
+                    bits[k] = uint8_t(values[2 * k] - '0');
                 at += kIoRowBytes;
                 session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);
                 continue;
@@ -468,15 +632,16 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
                 if (classes & kForbidden)
                     return -1;
                 rows.texts.setCell(row, k + 1, field);
-                if (classes & kMinus)
-                    marks |= uint8_t(1u << k);
-                if (classes & kPoint)
-                    marks |= uint8_t(1u << (4 + k));
+                // Signs fall at random: no branches on them.
+                marks |= uint8_t(((classes / kMinus) & 1u) << k);
+                marks |= uint8_t(((classes / kPoint) & 1u) << (4 + k));
                 int32_t value;
-                if (digits != ~uint64_t(0))
-                    value = negative ? -int32_t(digits) : int32_t(digits);
-                else
+                if (digits != ~uint64_t(0)) {
+                    const uint32_t sign = 0u - uint32_t(negative);
+                    value = int32_t((uint32_t(digits) ^ sign) - sign);
+                } else {
                     value = textToLong(field);
+                }
                 rows.values[std::size_t(row) * kItems + k] = value;
             }
             rows.marks[row] = marks;
@@ -576,7 +741,8 @@ int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
     constexpr int kSignals = kIoSignalCount;
     const uint32_t count = rows.count;
     if (page.kind != kIoMonitor || count == 0 || count > page.texts.rows() ||
-        &rows.texts != &page.spareTables().texts || rows.bits.size() < std::size_t(count) * kSignals)
+        &rows.texts != &page.spareTables().texts ||
+        rows.bits.size() < std::size_t(count) * kSignals)
         return -1;
     beginConversion(kSignals + 2 * count, session);
 

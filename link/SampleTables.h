@@ -56,6 +56,37 @@ public:
         setOverflowCell(c, text);
     }
 
+    // setCell for a text that lies in a buffer readable for 16 bytes from text.data(): a text
+    // that fits the cell is copied whole words at a time, without branching on its length
+    // (the cell's bytes past the text are not kept clean).
+    void setCellInBuffer(uint32_t row, int column, std::string_view text) {
+        if (cellBytes_ > 16 || text.size() > std::size_t(inlineCapacity())) {
+            setCell(row, column, text);
+            return;
+        }
+        if (row >= rows_ || column < 0 || column >= columns_) return;
+        unsigned char* c = cellAt(row, column);
+        // One word, or two overlapping ones, cover the cell's inline room (up to 15 bytes).
+        uint64_t word;
+        std::memcpy(&word, text.data(), 8);
+        std::memcpy(c, &word, 8);
+        if (cellBytes_ > 8) {
+            std::memcpy(&word, text.data() + cellBytes_ - 9, 8);
+            std::memcpy(c + cellBytes_ - 9, &word, 8);
+        }
+        c[cellBytes_ - 1] = uint8_t(text.size());
+    }
+    // Sets count cells of row from column first on to the single characters chars[0],
+    // chars[stride], chars[2 * stride], ...
+    void setCharCells(uint32_t row, int first, int count, const char* chars, int stride) {
+        if (row >= rows_ || first < 0 || count < 0 || count > columns_ - first) return;
+        unsigned char* c = cellAt(row, first);
+        for (int k = 0; k < count; ++k, c += cellBytes_) {
+            c[0] = uint8_t(chars[k * stride]);
+            c[cellBytes_ - 1] = 1;
+        }
+    }
+
     // Empties every cell and the overflow arena (keeping its capacity).
     void clear();
     // Readies the table to be filled again in rows 0 to row - 1: empties the rows from row on
