@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cctype>
 #include <map>
 #include <set>
@@ -92,6 +94,10 @@ struct FailureCase {
     const char* value;  // nullptr: the key is left out
     TextId firstEmpty;
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LanguageCatalogueFailure : public testing::TestWithParam<FailureCase> {};
 
@@ -194,6 +200,10 @@ struct EscapeCase {
     std::string in;
     std::string out;
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const EscapeCase& c, std::ostream* os) {
+    *os << '"' << c.in << '"';
+}
 
 class CatalogueEscapes : public testing::TestWithParam<EscapeCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -95,6 +97,10 @@ struct DecimalCase {
     int resultBit;
     uint8_t valueBit;
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const DecimalCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class DecimalParsers : public testing::TestWithParam<DecimalCase> {};
 

@@ -1,8 +1,10 @@
 #include "settings/ProfileFile.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <ostream>
 
 #include <filesystem>
 #include <string>
@@ -26,6 +28,10 @@ struct ReadCase {
     std::string value;
     std::size_t count;
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ProfileRead : public testing::TestWithParam<ReadCase> {};
 
@@ -132,6 +138,10 @@ struct WriteCase {
     const char* bom;
     const char* eol;
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ProfileWrite : public testing::TestWithParam<WriteCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 #include <string>
 #include <utility>
@@ -94,6 +96,10 @@ struct StageCase {
     const char* name;
     std::function<void(ConfigBuilder&)> change;
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const StageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SamplingConfigStage : public testing::TestWithParam<StageCase> {};
 
@@ -155,6 +161,10 @@ struct ColorCase {
     bool present;
     uint8_t count;
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const ColorCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ColorTableLine : public testing::TestWithParam<ColorCase> {};
 
@@ -205,6 +215,10 @@ struct DataCase {
     bool parsed;                                           // name still set after the load
     bool validated;                                        // name still set after validation
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const DataCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DataController : public testing::TestWithParam<DataCase> {};
 
@@ -285,6 +299,10 @@ struct IoCase {
     bool parsed;
     bool validated;
 };
+// Test lists name the case; GoogleTest would otherwise dump the struct's bytes.
+void PrintTo(const IoCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class IoController : public testing::TestWithParam<IoCase> {};
 
