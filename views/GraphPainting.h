@@ -29,4 +29,20 @@ void paintHorizontalLines(QPainter& painter, const std::vector<int>& ys, int wid
 void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color color,
                 PolylineMode mode, QSize plot);
 
+// Every visible trace of a graph that has samples and may draw, each through the graph's own
+// point rule: tracePoints(samples, first, last, lower, upper, plot).
+template <typename Graph, typename TracePoints>
+void paintVisibleTraces(QPainter& painter, const Graph& graph, PolylineMode mode, QSize plot,
+                        TracePoints tracePoints) {
+    if (!graph.hasSamples || !graph.drawEnabled) return;
+    const uint32_t traces = graph.usableTraceCount();
+    for (uint32_t i = 0; i < traces; ++i) {
+        if (!graph.traceVisible[i]) continue;
+        paintTrace(painter,
+                   tracePoints(graph.heldSamples(i), graph.firstIndex, graph.lastIndex,
+                               graph.lowerBound[i], graph.upperBound[i], plot),
+                   graph.traceColor[i], mode, plot);
+    }
+}
+
 }  // namespace kestiva

@@ -24,19 +24,7 @@ void renderIoGraph(const IoGraphData& graph, QImage& image, PolylineMode mode) {
                        minor);
     paintHorizontalLines(painter, ioBaselines(plot.height()), plot.width(), minor);
 
-    if (!graph.hasSamples || !graph.drawEnabled) {
-        return;
-    }
-    const uint32_t traces = graph.usableTraceCount();
-    for (uint32_t i = 0; i < traces; ++i) {
-        if (!graph.traceVisible[i]) {
-            continue;
-        }
-        const std::vector<QPoint> points =
-            ioTracePoints(graph.heldSamples(i), graph.firstIndex, graph.lastIndex,
-                          graph.lowerBound[i], graph.upperBound[i], plot);
-        paintTrace(painter, points, graph.traceColor[i], mode, plot);
-    }
+    paintVisibleTraces(painter, graph, mode, plot, ioTracePoints);
 }
 
 CIoGraph::CIoGraph(QWidget* parent) : QWidget(parent) {

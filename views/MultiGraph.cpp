@@ -24,19 +24,7 @@ void renderMultiGraph(const MultiGraphData& graph, QImage& image, PolylineMode m
                              pen);
     }
 
-    if (!graph.hasSamples || !graph.drawEnabled) {
-        return;
-    }
-    const uint32_t traces = graph.usableTraceCount();
-    for (uint32_t i = 0; i < traces; ++i) {
-        if (!graph.traceVisible[i]) {
-            continue;
-        }
-        const std::vector<QPoint> points =
-            multiTracePoints(graph.heldSamples(i), graph.firstIndex, graph.lastIndex,
-                             graph.lowerBound[i], graph.upperBound[i], plot);
-        paintTrace(painter, points, graph.traceColor[i], mode, plot);
-    }
+    paintVisibleTraces(painter, graph, mode, plot, multiTracePoints);
 }
 
 CMultiGraph::CMultiGraph(QWidget* parent) : QWidget(parent) {
