@@ -157,6 +157,24 @@ int usageError(std::string_view command, const std::string& reason) {
     return kExitUsage;
 }
 
+std::optional<CsvFileArgs> csvFileArgs(const ParsedArgs& args, std::string_view command) {
+    if (args.positional().size() != 1) {
+        usageError(command, "one FILE.csv expected");
+        return std::nullopt;
+    }
+    const auto monitorText = args.value("--monitor");
+    if (!monitorText) {
+        usageError(command, "--monitor data|io is required");
+        return std::nullopt;
+    }
+    const auto monitor = parseMonitor(*monitorText);
+    if (!monitor) {
+        usageError(command, "--monitor: data or io expected: " + *monitorText);
+        return std::nullopt;
+    }
+    return CsvFileArgs{args.positional().front(), *monitor};
+}
+
 void printOut(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);

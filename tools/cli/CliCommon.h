@@ -76,6 +76,14 @@ Json failureJson(const std::string& error, Json messages = Json::array());
 // A usage error: the reason and a pointer to --help on standard error.
 int usageError(std::string_view command, const std::string& reason);
 
+// The one FILE.csv and the --monitor that info and plot read. nullopt after the usage error
+// has been printed.
+struct CsvFileArgs {
+    std::string path;
+    MonitorKind monitor;
+};
+std::optional<CsvFileArgs> csvFileArgs(const ParsedArgs& args, std::string_view command);
+
 // Prints text to standard output as it stands.
 void printOut(const std::string& text);
 

@@ -33,15 +33,11 @@ int runInfoCommand(const Args& argv) {
         printOut(kHelp);
         return kExitOk;
     }
-    if (args->positional().size() != 1)
-        return usageError("info", "one FILE.csv expected");
-    const std::string path = args->positional().front();
-    const auto monitorText = args->value("--monitor");
-    if (!monitorText)
-        return usageError("info", "--monitor data|io is required");
-    const auto monitor = parseMonitor(*monitorText);
-    if (!monitor)
-        return usageError("info", "--monitor: data or io expected: " + *monitorText);
+    const auto target = csvFileArgs(*args, "info");
+    if (!target)
+        return kExitUsage;
+    const std::string& path = target->path;
+    const MonitorKind monitor = target->monitor;
     const auto folder = resolveSystemFolder(*args, error);
     if (!folder)
         return usageError("info", error);
@@ -51,9 +47,9 @@ int runInfoCommand(const Args& argv) {
     if (!loadCatalogue(texts, json))
         return kExitFailure;
     SessionState session;
-    session.monitorMode = *monitor;
+    session.monitorMode = monitor;
     TerminalWindow window(session, texts, false);
-    auto page = std::make_unique<PageRecording>(*monitor);
+    auto page = std::make_unique<PageRecording>(monitor);
     std::string version;
     if (!readCsvRecording(path, *page, session, window, texts, version)) {
         if (json) {
@@ -66,7 +62,7 @@ int runInfoCommand(const Args& argv) {
     }
 
     const std::vector<ItemFigures> figures = itemFigures(*page);
-    const bool data = *monitor == kDataMonitor;
+    const bool data = monitor == kDataMonitor;
     if (json) {
         Json items = Json::array();
         for (std::size_t k = 0; k < figures.size(); ++k) {
@@ -84,7 +80,7 @@ int runInfoCommand(const Args& argv) {
         printOut(Json::object()
                      .set("ok", true)
                      .set("file", path)
-                     .set("monitor", monitorName(*monitor))
+                     .set("monitor", monitorName(monitor))
                      .set("date", page->startDate)
                      .set("version", version)
                      .set("cycle", int(page->cycle))
@@ -95,7 +91,7 @@ int runInfoCommand(const Args& argv) {
         return kExitOk;
     }
 
-    std::string out = "File:      " + path + "\nMonitor:   " + monitorName(*monitor) +
+    std::string out = "File:      " + path + "\nMonitor:   " + monitorName(monitor) +
                       "\nDate:      " + page->startDate + "\nVersion:   " + version +
                       "\nCycle:     " + std::to_string(page->cycle) + " ms" +
                       "\nTime:      " + std::to_string(page->time) + " s" +

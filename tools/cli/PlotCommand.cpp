@@ -155,15 +155,11 @@ int runPlotCommand(const Args& argv) {
         printOut(kHelp);
         return kExitOk;
     }
-    if (args->positional().size() != 1)
-        return usageError("plot", "one FILE.csv expected");
-    const std::string path = args->positional().front();
-    const auto monitorText = args->value("--monitor");
-    if (!monitorText)
-        return usageError("plot", "--monitor data|io is required");
-    const auto monitor = parseMonitor(*monitorText);
-    if (!monitor)
-        return usageError("plot", "--monitor: data or io expected: " + *monitorText);
+    const auto target = csvFileArgs(*args, "plot");
+    if (!target)
+        return kExitUsage;
+    const std::string& path = target->path;
+    const MonitorKind monitor = target->monitor;
     const auto out = args->value("--out");
     if (!out || out->empty())
         return usageError("plot", "--out IMAGE is required");
@@ -195,16 +191,16 @@ int runPlotCommand(const Args& argv) {
     if (!loadSamplingConfiguration(*folder, *config, json))
         return kExitFailure;
     const ColorTable* colors =
-        chooseColorTable(config->monitors[std::size_t(*monitor)], args->value("--colors"), error);
+        chooseColorTable(config->monitors[std::size_t(monitor)], args->value("--colors"), error);
     if (colors == nullptr)
         return usageError("plot", error);
     const int colorNumber =
-        int(colors - config->monitors[std::size_t(*monitor)].colorTables.data()) + 1;
+        int(colors - config->monitors[std::size_t(monitor)].colorTables.data()) + 1;
 
     SessionState session;
-    session.monitorMode = *monitor;
+    session.monitorMode = monitor;
     TerminalWindow window(session, texts, false);
-    auto page = std::make_unique<PageRecording>(*monitor);
+    auto page = std::make_unique<PageRecording>(monitor);
     std::string version;
     if (!readCsvRecording(path, *page, session, window, texts, version)) {
         if (json) {
@@ -218,7 +214,7 @@ int runPlotCommand(const Args& argv) {
     }
 
     QImage image(width, height, QImage::Format_RGB32);
-    if (*monitor == kDataMonitor) {
+    if (monitor == kDataMonitor) {
         auto graph = std::make_unique<MultiGraphData>();
         loadDataGraph(*page, *colors, *graph);
         renderMultiGraph(*graph, image);
@@ -238,7 +234,7 @@ int runPlotCommand(const Args& argv) {
         printOut(Json::object()
                      .set("ok", true)
                      .set("file", path)
-                     .set("monitor", monitorName(*monitor))
+                     .set("monitor", monitorName(monitor))
                      .set("out", *out)
                      .set("format", encoder.toStdString())
                      .set("width", width)
