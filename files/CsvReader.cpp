@@ -58,12 +58,26 @@ uint8_t classesOf(std::string_view text) {
     return found;
 }
 
+// The word-at-a-time scans below take the first byte of a word as its lowest.
+static_assert(std::endian::native == std::endian::little);
+
 // 0x80 in each byte of the eight (read little-endian) that is not a decimal digit.
 constexpr uint64_t nonDigitBytes(uint64_t bytes) {
     // After the XOR the digits are the bytes below 10; adding 0x76 to the low seven bits sets
     // the top bit of any other, without a carry into the next byte.
     const uint64_t x = bytes ^ 0x3030303030303030ull;
     return (((x & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
+}
+
+// How many decimal digits lead the 16 bytes at p; 15 stands for 15 or more.
+inline std::size_t leadingDigits(const unsigned char* p) {
+    uint64_t low, high;
+    std::memcpy(&low, p, 8);
+    std::memcpy(&high, p + 8, 8);
+    const uint64_t lowOthers = nonDigitBytes(low);
+    if (lowOthers != 0)
+        return std::size_t(std::countr_zero(lowOthers)) / 8;
+    return 8 + std::size_t(std::countr_zero(nonDigitBytes(high) | (uint64_t(1) << 63))) / 8;
 }
 
 // The value of eight digits (read little-endian, the first the most significant); zero bytes
@@ -107,7 +121,7 @@ RowBytes rowBytes(const unsigned char* p) {
 
 // The usual data row: a time and three values of one to nine digits, each after an optional
 // leading "-", separated by commas and ended by a CR (which takes the next byte along), all
-// within the 64 bytes at p. The 8 bytes before p and 80 from it must be readable. Stores the
+// within the 64 bytes at p. The 80 bytes from p must be readable. Stores the
 // row as the field-by-field reading would and returns its length; 0 for any other row.
 std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows) {
     const RowBytes b = rowBytes(p);
@@ -140,12 +154,13 @@ std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows
         const unsigned n = end - start - negative;
         if (n < 1 || n > 9)
             return 0;
-        // The digits end at the word's top byte; the bytes before them are masked off.
+        // Of nine digits the first is taken apart, the other eight in one word.
+        const unsigned char* digits = p + start + negative;
+        const unsigned nine = n == 9 ? 1 : 0;
         uint64_t word;
-        std::memcpy(&word, p + end - 8, 8);
-        word &= ~uint64_t(0) << (8 * (8 - std::min(n, 8u)));
-        const uint32_t lead = n == 9 ? uint32_t(p[end - 9] - '0') : 0;
-        const uint32_t magnitude = lead * 100000000u + eightDigitsValue(word);
+        std::memcpy(&word, digits + nine, 8);
+        const uint32_t lead = nine * uint32_t(digits[0] - '0');
+        const uint32_t magnitude = lead * 100000000u + digitsValue(word, n - nine);
         const uint32_t sign = 0u - negative;
         values[k] = int32_t((magnitude ^ sign) - sign);
         marks |= uint8_t(negative << k);
@@ -589,7 +604,7 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
     for (uint32_t row = 0; row < rows.count; ++row) {
 #if defined(__SSE2__)
         if constexpr (Data) {
-            if (at >= 8 && at + 80 <= w.size) {
+            if (at + 80 <= w.size) {
                 if (const std::size_t length = takePlainDataRow(w.data + at, row, rows)) {
                     at += length;
                     session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);
@@ -598,11 +613,26 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
             }
         }
 #endif
-        if (!readField())
-            return -1;
-        if (Data && (classes & kNotSignedReal))
-            return -1;
-        rows.texts.setCell(row, 0, field);
+        bool timeTaken = false;
+        if constexpr (!Data) {
+            // The time field of an I/O row is not examined; the usual one is digits up to a comma.
+            if (at + 17 <= w.size) {
+                const std::size_t n = leadingDigits(w.data + at);
+                if (n < 15 && w.data[at + n] == ',') {
+                    rows.texts.setCellInBuffer(
+                        row, 0, std::string_view(reinterpret_cast<const char*>(w.data + at), n));
+                    at += n + 1;
+                    timeTaken = true;
+                }
+            }
+        }
+        if (!timeTaken) {
+            if (!readField())
+                return -1;
+            if (Data && (classes & kNotSignedReal))
+                return -1;
+            rows.texts.setCell(row, 0, field);
+        }
         if constexpr (!Data) {
             uint8_t* bits = rows.bits.data() + std::size_t(row) * kItems;
             // The usual I/O row, sixteen single "0" or "1" fields ending in CR LF, is

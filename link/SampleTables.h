@@ -2,6 +2,7 @@
 // The tables a recording lives in: one text per value (what CSV files hold) and the numbers
 // the graphs draw. Allocated once, at full size, per page.
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -81,6 +82,14 @@ public:
     void setCharCells(uint32_t row, int first, int count, const char* chars, int stride) {
         if (row >= rows_ || first < 0 || count < 0 || count > columns_ - first) return;
         unsigned char* c = cellAt(row, first);
+        if (cellBytes_ == 8 && std::endian::native == std::endian::little) {
+            // The character and the tag of length 1 in one store.
+            for (int k = 0; k < count; ++k, c += 8) {
+                const uint64_t cell = uint8_t(chars[k * stride]) | uint64_t(1) << 56;
+                std::memcpy(c, &cell, 8);
+            }
+            return;
+        }
         for (int k = 0; k < count; ++k, c += cellBytes_) {
             c[0] = uint8_t(chars[k * stride]);
             c[cellBytes_ - 1] = 1;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -453,6 +454,65 @@ TEST_F(CsvReaderTest, CountsOnlyLinesEndingInCrLf) {
         CsvReader reader(window, texts.get());
         ASSERT_EQ(reader.openCsv(path, kDataMonitor), 0);
         EXPECT_EQ(reader.countDataLines(), c.count) << c.rows;
+    }
+}
+
+// Rows are taken whole, a word or more at a time, while they lie well inside the read buffer, and
+// field by field otherwise: rows on every edge of the first way must read the same both ways.
+TEST_F(CsvReaderTest, RowsReadWholeMatchRowsReadFieldByField) {
+    struct Case {
+        MonitorKind kind;
+        std::string row;
+        std::vector<int32_t> values;  // data: the three numbers the row must give
+    };
+    const std::vector<Case> cases = {
+        {kDataMonitor, "0,999999999,-999999999,0", {999999999, -999999999, 0}},
+        {kDataMonitor, "20,12345678,-1,7", {12345678, -1, 7}},
+        {kDataMonitor, "40,1000000000,-2147483648,2147483647", {1000000000, INT32_MIN, INT32_MAX}},
+        {kDataMonitor, "60,-0,+5,100000009", {0, 5, 100000009}},
+        {kDataMonitor, "80,,000000007,99999999999", {0, 7, INT32_MAX}},
+        {kDataMonitor, "123456789012,1-2,-,3", {1, 0, 3}},
+        {kDataMonitor, "-100,1\n2,3", {1, 2, 3}},        // a lone LF ends a field
+        {kDataMonitor, "120,4,5,6\r,7,8,9", {4, 5, 6}},  // the CR takes the comma along
+        {kIoMonitor, "12345678,1,0,,1,0,1,0,1,0,1,0,1,0,1,0,1", {}},
+        {kIoMonitor, "123456789012345678,1,0,1,1,0,1,0,1,0,1,0,1,0,1,0,1", {}},
+        {kIoMonitor, "-5,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1", {}},
+        {kIoMonitor, "7\n1,0,1,1,0,1,0,1,0,1,0,1,0,1,0,1", {}},
+    };
+    const std::string dataHeader =
+        "d,V100,data\r\n20,0\r\n,DWORD,DWORD,DWORD\r\n1,1,1,1\r\n"
+        "ms,a,b,c\r\nTime[ms],A,B,C\r\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        const bool data = c.kind == kDataMonitor;
+        // Plain rows after the one under test keep it far from the buffer's end.
+        std::string file = (data ? dataHeader : ioHeader()) + c.row + "\r\n";
+        for (int j = 0; j < 8; ++j)
+            file += data ? "1,2,3,4\r\n" : ioRow(j);
+        const std::string path = scratch.file("edge.csv");
+        writeBytes(path, file);
+        PageRecording& p = page(c.kind);
+        std::vector<std::string> texts[2];
+        std::vector<int32_t> raw[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            RecordingWindow w;
+            CsvReader reader(w, this->texts.get());
+            if (pass == 1)
+                reader.setBufferLimit(7);
+            ASSERT_EQ(reader.openCsv(path, c.kind), 0);
+            ASSERT_EQ(reader.readRecording(p, session), 0);
+            for (uint32_t j = 0; j < p.sampleCount; ++j) {
+                for (int k = 0; k < p.texts.columns(); ++k)
+                    texts[pass].push_back(std::string(p.texts.cell(j, k)));
+                for (int k = 0; k < (data ? 3 : 16); ++k)
+                    raw[pass].push_back(data ? p.dataValue(j, k) : p.ioBit(j, k));
+            }
+        }
+        EXPECT_EQ(texts[0], texts[1]);
+        EXPECT_EQ(raw[0], raw[1]);
+        if (data) {
+            EXPECT_EQ(std::vector<int32_t>(raw[0].begin(), raw[0].begin() + 3), c.values);
+        }
     }
 }
 
