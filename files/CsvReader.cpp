@@ -121,7 +121,7 @@ RowBytes rowBytes(const unsigned char* p) {
 
 // The usual data row: a time and three values of one to nine digits, each after an optional
 // leading "-", separated by commas and ended by a CR (which takes the next byte along), all
-// within the 64 bytes at p. The 80 bytes from p must be readable. Stores the
+// within the 64 bytes at p. The 8 bytes before p and 80 from it must be readable. Stores the
 // row as the field-by-field reading would and returns its length; 0 for any other row.
 std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows) {
     const RowBytes b = rowBytes(p);
@@ -154,13 +154,13 @@ std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows
         const unsigned n = end - start - negative;
         if (n < 1 || n > 9)
             return 0;
-        // Of nine digits the first is taken apart, the other eight in one word.
-        const unsigned char* digits = p + start + negative;
-        const unsigned nine = n == 9 ? 1 : 0;
+        // The digits end at the word's top byte; the bytes before them are masked off. The
+        // load waits only for where the field ends.
         uint64_t word;
-        std::memcpy(&word, digits + nine, 8);
-        const uint32_t lead = nine * uint32_t(digits[0] - '0');
-        const uint32_t magnitude = lead * 100000000u + digitsValue(word, n - nine);
+        std::memcpy(&word, p + end - 8, 8);
+        word &= ~uint64_t(0) << (8 * (8 - std::min(n, 8u)));
+        const uint32_t lead = n == 9 ? uint32_t(p[end - 9] - '0') : 0;
+        const uint32_t magnitude = lead * 100000000u + eightDigitsValue(word);
         const uint32_t sign = 0u - negative;
         values[k] = int32_t((magnitude ^ sign) - sign);
         marks |= uint8_t(negative << k);
@@ -604,7 +604,7 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
     for (uint32_t row = 0; row < rows.count; ++row) {
 #if defined(__SSE2__)
         if constexpr (Data) {
-            if (at + 80 <= w.size) {
+            if (at + w.before >= 8 && at + 80 <= w.size) {
                 if (const std::size_t length = takePlainDataRow(w.data + at, row, rows)) {
                     at += length;
                     session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);

@@ -37,11 +37,12 @@ public:
     struct Window {
         const unsigned char* data;
         std::size_t size;
+        std::size_t before;  // buffered bytes before data, readable too
     };
     Window window() {
         if (index_ == length_)
             fill();
-        return {buffer_.get() + index_, length_ - index_};
+        return {buffer_.get() + index_, length_ - index_, index_};
     }
     // Moves the position over n bytes of the current window.
     void consume(std::size_t n) { index_ += n; }
