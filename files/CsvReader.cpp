@@ -165,10 +165,7 @@ std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows
         values[k] = int32_t((magnitude ^ sign) - sign);
         marks |= uint8_t(negative << k);
     }
-    for (int k = 0; k < 4; ++k)
-        rows.texts.setCellInBuffer(
-            row, k,
-            std::string_view(reinterpret_cast<const char*>(p) + starts[k], ends[k] - starts[k]));
+    rows.texts.setRowInBuffer(row, reinterpret_cast<const char*>(p), starts, ends, 4);
     std::memcpy(rows.values.data() + std::size_t(row) * kDataItemCount, values, sizeof values);
     rows.marks[row] = marks;
     return ends[3] + 2;

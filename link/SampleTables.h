@@ -77,6 +77,34 @@ public:
         }
         c[cellBytes_ - 1] = uint8_t(text.size());
     }
+    // setCellInBuffer for columns 0 to count - 1 of row at once: column k gets the bytes of base
+    // from starts[k] up to ends[k], all of them in a buffer readable for 16 bytes past each
+    // start.
+    void setRowInBuffer(uint32_t row, const char* base, const unsigned* starts,
+                        const unsigned* ends, int count) {
+        const int cellBytes = cellBytes_;
+        if (row >= rows_ || count > columns_ || cellBytes > 16 || cellBytes <= 8) {
+            for (int k = 0; k < count; ++k)
+                setCellInBuffer(row, k, std::string_view(base + starts[k], ends[k] - starts[k]));
+            return;
+        }
+        unsigned char* c = cellAt(row, 0);
+        const std::size_t room = std::size_t(cellBytes - 1);
+        for (int k = 0; k < count; ++k, c += cellBytes) {
+            const char* text = base + starts[k];
+            const std::size_t length = ends[k] - starts[k];
+            if (length > room) {
+                setOverflowCell(c, std::string_view(text, length));
+                continue;
+            }
+            uint64_t head, tail;
+            std::memcpy(&head, text, 8);
+            std::memcpy(&tail, text + cellBytes - 9, 8);
+            std::memcpy(c, &head, 8);
+            std::memcpy(c + cellBytes - 9, &tail, 8);
+            c[cellBytes - 1] = uint8_t(length);
+        }
+    }
     // Sets count cells of row from column first on to the single characters chars[0],
     // chars[stride], chars[2 * stride], ...
     void setCharCells(uint32_t row, int first, int count, const char* chars, int stride) {
