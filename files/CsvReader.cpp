@@ -96,7 +96,11 @@ constexpr uint32_t digitsValue(uint64_t bytes, std::size_t n) {
 }
 
 #if defined(__SSE2__)
-// One bit per byte of the 64 at p: the bytes other than digits and "-", and the "-".
+// The bytes a data row is looked for in: room for a time of up to 13 digits and three values
+// of up to ten characters.
+constexpr int kRowScan = 48;
+
+// One bit per byte of the kRowScan at p: the bytes other than digits and "-", and the "-".
 struct RowBytes {
     uint64_t others = 0;
     uint64_t minus = 0;
@@ -107,7 +111,7 @@ RowBytes rowBytes(const unsigned char* p) {
     const __m128i zero = _mm_set1_epi8('0');
     const __m128i nine = _mm_set1_epi8(9);
     RowBytes found;
-    for (int at = 0; at < 64; at += 16) {
+    for (int at = 0; at < kRowScan; at += 16) {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
         const __m128i fromZero = _mm_sub_epi8(b, zero);
         const __m128i isMinus = _mm_cmpeq_epi8(b, minus);
@@ -121,7 +125,7 @@ RowBytes rowBytes(const unsigned char* p) {
 
 // The usual data row: a time and three values of one to nine digits, each after an optional
 // leading "-", separated by commas and ended by a CR (which takes the next byte along), all
-// within the 64 bytes at p. The 8 bytes before p and 80 from it must be readable. Stores the
+// within the kRowScan bytes at p. The 8 bytes before p and 80 from it must be readable. Stores the
 // row as the field-by-field reading would and returns its length; 0 for any other row.
 std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows) {
     const RowBytes b = rowBytes(p);
@@ -135,7 +139,7 @@ std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows
         end = unsigned(std::countr_zero(rest));
         rest &= rest - 1;
     }
-    if (ends[3] > 62 || p[ends[0]] != ',' || p[ends[1]] != ',' || p[ends[2]] != ',' ||
+    if (ends[3] > kRowScan - 2 || p[ends[0]] != ',' || p[ends[1]] != ',' || p[ends[2]] != ',' ||
         p[ends[3]] != '\r')
         return 0;
     // A "-" only where a field starts.

@@ -472,7 +472,14 @@ TEST_F(CsvReaderTest, RowsReadWholeMatchRowsReadFieldByField) {
         {kDataMonitor, "60,-0,+5,100000009", {0, 5, 100000009}},
         {kDataMonitor, "80,,000000007,99999999999", {0, 7, INT32_MAX}},
         {kDataMonitor, "123456789012,1-2,-,3", {1, 0, 3}},
-        {kDataMonitor, "-100,1\n2,3", {1, 2, 3}},        // a lone LF ends a field
+        {kDataMonitor, "-100,1\n2,3", {1, 2, 3}},  // a lone LF ends a field
+        // The longest row looked at whole, and one byte more.
+        {kDataMonitor,
+         "1234567890123,-999999999,-999999999,-999999999",
+         {-999999999, -999999999, -999999999}},
+        {kDataMonitor,
+         "12345678901234,-999999999,-999999999,-99999999",
+         {-999999999, -999999999, -99999999}},
         {kDataMonitor, "120,4,5,6\r,7,8,9", {4, 5, 6}},  // the CR takes the comma along
         {kIoMonitor, "12345678,1,0,,1,0,1,0,1,0,1,0,1,0,1,0,1", {}},
         {kIoMonitor, "123456789012345678,1,0,1,1,0,1,0,1,0,1,0,1,0,1,0,1", {}},
