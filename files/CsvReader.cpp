@@ -174,7 +174,7 @@ std::size_t takePlainDataRow(const unsigned char* p, uint32_t row, CsvRows& rows
         return 0;
     const unsigned starts[4] = {0, end0 + 1, end1 + 1, end2 + 1};
     const unsigned ends[4] = {end0, end1, end2, end3};
-    rows.texts.setRowInBuffer(row, reinterpret_cast<const char*>(p), starts, ends, 4);
+    rows.texts.setRowInBuffer(row, reinterpret_cast<const char*>(p), starts, ends);
     rows.marks[row] = marks;
     return end3 + 2;
 }
@@ -758,9 +758,11 @@ int CsvReader::convertData(const CsvHeader& header, CsvRows& rows, uint16_t cycl
         const uint32_t marks = rows.marks[row];
         if ((marks & unsignedBits) != 0 || ((marks >> 4) & enabledBits) != 0)
             return -1;
-        for (int k = 0; k < kItems; ++k)
-            if (!enabled[k])
-                rows.values[std::size_t(row) * kItems + k] = 0;
+        if (enabledBits != (1u << kItems) - 1) {
+            for (int k = 0; k < kItems; ++k)
+                if (!enabled[k])
+                    rows.values[std::size_t(row) * kItems + k] = 0;
+        }
         step(session);
     }
 

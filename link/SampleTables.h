@@ -80,8 +80,9 @@ public:
     // setCellInBuffer for columns 0 to count - 1 of row at once: column k gets the bytes of base
     // from starts[k] up to ends[k], all of them in a buffer readable for 16 bytes past each
     // start.
-    void setRowInBuffer(uint32_t row, const char* base, const unsigned* starts,
-                        const unsigned* ends, int count) {
+    template <int count>
+    void setRowInBuffer(uint32_t row, const char* base, const unsigned (&starts)[count],
+                        const unsigned (&ends)[count]) {
         const int cellBytes = cellBytes_;
         if (row >= rows_ || count > columns_ || cellBytes > 16 || cellBytes <= 8) {
             for (int k = 0; k < count; ++k)
