@@ -157,6 +157,8 @@ void BM_ReadCsv(benchmark::State& state) {
     }
     if (page->sampleCount != kMaxSamples)
         std::abort();
+    // What the page holds once read into: its tables and the spare ones a read stages into.
+    state.counters["page_MB"] = double(page->memoryBytes()) / 1e6;
     state.counters["MB"] = double(block.size()) / 1e6;
     state.counters["block_ms"] = baseline / double(state.iterations()) * 1e3;
     state.counters["x_block"] = total / baseline;
