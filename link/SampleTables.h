@@ -196,8 +196,8 @@ struct PageRecording {
 
     // Tables of the page's shape for a recording that must be checked whole before it replaces
     // the page's (a CSV read stages into them and swaps the texts in). Made on first use and
-    // kept, so that reading again allocates and clears nothing; the swapped-out texts become
-    // the next spare.
+    // kept, so that reading again allocates nothing and clears only the rows past the new
+    // count; the swapped-out texts become the next spare.
     struct Spare {
         SampleTextTable texts;
         std::vector<int32_t> rawData;
