@@ -144,6 +144,9 @@ void CaptureDecoder::convertTexts(PageRecording& page) {
 int CaptureDecoder::decodeDataFrames(uint32_t n) {
     PageRecording& page = dataPage_;
     const uint32_t rangeBytes = page.active.rangeLength1;
+    // Start from an empty table: long texts of the previous recording would otherwise stay
+    // in the overflow arena and make it grow from one recording to the next.
+    page.texts.clear();
     page.sampleCount = 0;
     for (uint32_t offset = kFrameHeader; offset < n; offset += rangeBytes + kFrameOverhead) {
         if (page.sampleCount >= page.texts.rows()) break;
@@ -207,6 +210,9 @@ int CaptureDecoder::decodeIoFrames(uint32_t n) {
         cycleBytes = inBytes + outBytes + 2 * kFrameOverhead;
     else
         cycleBytes = (inBytes > 0 ? inBytes : outBytes) + kFrameOverhead;
+    // Start from an empty table: long texts of the previous recording would otherwise stay
+    // in the overflow arena and make it grow from one recording to the next.
+    page.texts.clear();
     page.sampleCount = 0;
     for (uint32_t offset = kFrameHeader; offset < n; offset += cycleBytes) {
         if (page.sampleCount >= page.texts.rows()) break;

@@ -221,6 +221,24 @@ TEST_F(CaptureDecodingTest, IoBitsFromBothRanges) {
     EXPECT_TRUE(window.called("load1"));
 }
 
+TEST_F(CaptureDecodingTest, RepeatedRecordingsDoNotGrowTheTable) {
+    // Times of 8 digits do not fit an I/O cell; recording after recording must not pile up.
+    useIoRanges(0x2000, 2, 0, 0);
+    ioPage->cycle = 60000;
+    ioPage->time = 60000;
+    ioPage->active.items[0] = ioSignal(0x2000, 0);
+    std::vector<uint8_t> capture;
+    for (uint32_t i = 0; i < kSampleCapacity; ++i) appendFrame(capture, {0, 1});
+    std::size_t first = 0;
+    for (int run = 0; run < 5; ++run) {
+        ASSERT_EQ(decoder(capture).decodeIoFrames(uint32_t(capture.size())), 1);
+        EXPECT_EQ(ioPage->texts.cell(1000, 0), "60000000");
+        EXPECT_EQ(ioPage->sampleCount, 1001u);
+        if (run == 0) first = ioPage->memoryBytes();
+    }
+    EXPECT_EQ(ioPage->memoryBytes(), first);
+}
+
 TEST_F(CaptureDecodingTest, IoSignalOutsideBothRangesFails) {
     useIoRanges(0, 0, 0x2100, 2);  // OUT range only
     ioPage->active.items[0] = ioSignal(0x2100, 1);
