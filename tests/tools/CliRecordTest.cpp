@@ -210,7 +210,7 @@ TEST_F(CliRecordTest, DataRecordingHoldsTheControllersValuesAndReadsBack) {
     EXPECT_NEAR(items[2].toObject().value("maximum").toDouble(),
                 int16_t(simRegister(0x1004, 8)) * 0.1, 0.05);
 
-    // plot: the spec'd 645 x 357 grid, and three level traces through the middle.
+    // plot: the 645 x 357 grid of the graph rules, and three level traces through the middle.
     const std::string png = folder.file("data.png");
     run = runCli({"plot", csv, "--monitor", "data", "--out", png, "--size", "645x357", "--system",
                   folder.system()});

@@ -47,10 +47,10 @@ const char* resultName(int result) {
 }  // namespace
 
 int runCheckCommand(const Args& argv) {
-    std::vector<OptionSpec> specs(std::begin(kLinkOptions), std::end(kLinkOptions));
-    specs.push_back({"--save", false});
+    std::vector<OptionSpec> accepted(std::begin(kLinkOptions), std::end(kLinkOptions));
+    accepted.push_back({"--save", false});
     std::string error;
-    const auto args = ParsedArgs::parse(argv, specs, error);
+    const auto args = ParsedArgs::parse(argv, accepted, error);
     if (!args)
         return usageError("check", error);
     if (args->has("--help")) {

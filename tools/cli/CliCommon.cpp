@@ -11,8 +11,8 @@
 namespace kestiva::cli {
 
 std::optional<ParsedArgs> ParsedArgs::parse(const std::vector<std::string>& args,
-                                            std::vector<OptionSpec> specs, std::string& error) {
-    specs.insert(specs.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
+                                            std::vector<OptionSpec> accepted, std::string& error) {
+    accepted.insert(accepted.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
     ParsedArgs parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& word = args[i];
@@ -26,17 +26,17 @@ std::optional<ParsedArgs> ParsedArgs::parse(const std::vector<std::string>& args
             name = word.substr(0, equals);
             inlineValue = word.substr(equals + 1);
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs) {
+        const OptionSpec* option = nullptr;
+        for (const OptionSpec& s : accepted) {
             if (s.name == name)
-                spec = &s;
+                option = &s;
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             error = "unknown option " + name;
             return std::nullopt;
         }
         std::string value;
-        if (spec->takesValue) {
+        if (option->takesValue) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < args.size()) {

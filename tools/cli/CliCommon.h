@@ -37,7 +37,7 @@ class ParsedArgs {
 public:
     // nullopt with error set for an unknown option or one that lacks its value.
     static std::optional<ParsedArgs> parse(const std::vector<std::string>& args,
-                                           std::vector<OptionSpec> specs, std::string& error);
+                                           std::vector<OptionSpec> accepted, std::string& error);
 
     bool has(std::string_view name) const;
     std::optional<std::string> value(std::string_view name) const;

@@ -200,11 +200,11 @@ Json optionalText(const std::string& text) {
 }  // namespace
 
 int runRecordCommand(const Args& argv) {
-    std::vector<OptionSpec> specs(std::begin(kLinkOptions), std::end(kLinkOptions));
+    std::vector<OptionSpec> accepted(std::begin(kLinkOptions), std::end(kLinkOptions));
     for (const char* name : {"--controller", "--cycle", "--time", "--out", "--dump", "--colors"})
-        specs.push_back({name, true});
+        accepted.push_back({name, true});
     std::string error;
-    const auto args = ParsedArgs::parse(argv, specs, error);
+    const auto args = ParsedArgs::parse(argv, accepted, error);
     if (!args)
         return usageError("record", error);
     if (args->has("--help")) {
