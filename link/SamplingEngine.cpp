@@ -65,7 +65,7 @@ int SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time, SamplingReq
                                       uint8_t station, uint16_t address, uint16_t byteCount,
                                       uint8_t* captureBuffer) {
     if (cycle == 0 || time == 0 || byteCount == 0 || captureBuffer == nullptr ||
-        byteCount > kMaxRangeBytes)
+        request.portContext == nullptr || byteCount > kMaxRangeBytes)
         return kStartBadArgument;
     const uint32_t cycles = uint32_t(time) * 1000 / cycle;
     if (cycles + 1 > kMaxCycles + 1) return kStartTooManyCycles;
@@ -88,7 +88,8 @@ int SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, SamplingReque
                                     uint16_t outAddress, uint16_t outByteCount,
                                     uint8_t* captureBuffer) {
     if (cycle == 0 || time == 0 || inByteCount + outByteCount == 0 || captureBuffer == nullptr ||
-        inByteCount > kMaxRangeBytes || outByteCount > kMaxRangeBytes)
+        request.portContext == nullptr || inByteCount > kMaxRangeBytes ||
+        outByteCount > kMaxRangeBytes)
         return kStartBadArgument;
     const uint32_t cycles = uint32_t(time) * 1000 / cycle;
     if (cycles + 1 > kMaxCycles + 1) return kStartTooManyCycles;

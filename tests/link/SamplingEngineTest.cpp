@@ -102,6 +102,9 @@ TEST_F(SamplingEngineTest, StartEntriesRefuseBadArguments) {
     EXPECT_EQ(engine->startIoSampling(100, 10, request, 1, 0, 0, 0, 0, buffer), kStartBadArgument);
     EXPECT_EQ(engine->startIoSampling(1000, 10, request, 1, 0, 2, 0, 251, buffer),
               kStartBadArgument);
+    SamplingRequest withoutPort;
+    EXPECT_EQ(engine->startDataSampling(100, 10, withoutPort, 1, 0, 20, buffer),
+              kStartBadArgument);
 
     // 3000 s at 20 ms is 150,000 cycles: past the count test, stopped by the line time.
     EXPECT_EQ(engine->startDataSampling(20, 3000, request, 1, 0, 20, buffer), kStartCycleTooShort);
