@@ -43,18 +43,8 @@ std::string ioRow(int time, const std::string& third = "", const std::string& fi
     return row + "\r\n";
 }
 
-class CsvReaderTest : public ::testing::Test {
+class CsvReaderTest : public testing::SharedPagesTest {
 protected:
-    static void SetUpTestSuite() {
-        dataPage = new PageRecording(kDataMonitor);
-        ioPage = new PageRecording(kIoMonitor);
-    }
-    static void TearDownTestSuite() {
-        delete dataPage;
-        delete ioPage;
-    }
-    static PageRecording* dataPage;
-    static PageRecording* ioPage;
 
     PageRecording& page(MonitorKind kind) { return kind == kDataMonitor ? *dataPage : *ioPage; }
 
@@ -80,8 +70,6 @@ protected:
     SessionState session;
     ScratchFolder scratch;
 };
-PageRecording* CsvReaderTest::dataPage = nullptr;
-PageRecording* CsvReaderTest::ioPage = nullptr;
 
 TEST_F(CsvReaderTest, CompleteDataRecordingRoundTrips) {
     // Long enough for the staged texts to be taken over whole rather than copied.

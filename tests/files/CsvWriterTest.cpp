@@ -28,26 +28,14 @@ std::vector<std::string> filesIn(const std::string& folder) {
     return names;
 }
 
-class CsvWriterTest : public ::testing::Test {
+class CsvWriterTest : public testing::SharedPagesTest {
 protected:
-    static void SetUpTestSuite() {
-        dataPage = new PageRecording(kDataMonitor);
-        ioPage = new PageRecording(kIoMonitor);
-    }
-    static void TearDownTestSuite() {
-        delete dataPage;
-        delete ioPage;
-    }
-    static PageRecording* dataPage;
-    static PageRecording* ioPage;
 
     KeyCatalogue texts;
     RecordingWindow window;
     SessionState session;
     ScratchFolder scratch;
 };
-PageRecording* CsvWriterTest::dataPage = nullptr;
-PageRecording* CsvWriterTest::ioPage = nullptr;
 
 TEST_F(CsvWriterTest, DataFileLayoutWithTheThirdItemDisabled) {
     PageRecording& page = *dataPage;

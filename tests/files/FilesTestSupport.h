@@ -156,6 +156,23 @@ inline void fillIoRecording(PageRecording& page, uint32_t rows, bool allEnabled 
     }
 }
 
+// Both pages of a recording, made once per suite: they are large, and every test rewrites
+// what it reads.
+class SharedPagesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dataPage = new PageRecording(kDataMonitor);
+        ioPage = new PageRecording(kIoMonitor);
+    }
+    static void TearDownTestSuite() {
+        delete dataPage;
+        delete ioPage;
+        dataPage = ioPage = nullptr;
+    }
+    static inline PageRecording* dataPage = nullptr;
+    static inline PageRecording* ioPage = nullptr;
+};
+
 }  // namespace kestiva::testing
 
 #include <sys/mount.h>

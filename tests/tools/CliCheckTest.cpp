@@ -19,19 +19,8 @@ using testing::CliRun;
 using testing::contains;
 using testing::jsonText;
 using testing::runCli;
+using testing::shown;
 using testing::SimProcess;
-
-// A catalogue text as the terminal prints it: line breaks without CR.
-std::string shown(TextId id) {
-    static LanguageCatalogue texts = [] {
-        LanguageCatalogue t(testing::testProgramFolder());
-        t.LoadLanguageCatalogue();
-        return t;
-    }();
-    std::string text = texts.GetText(id);
-    std::erase(text, '\r');
-    return text;
-}
 
 // Echo requests the simulator saw on its line, whatever their station or speed: the trace
 // shows each as "rx SS 08 00 00 12 34 ...".

@@ -17,18 +17,8 @@ using testing::contains;
 using testing::jsonText;
 using testing::readFile;
 using testing::runCli;
+using testing::shown;
 using testing::writeFile;
-
-std::string shown(TextId id) {
-    static LanguageCatalogue texts = [] {
-        LanguageCatalogue t(testing::testProgramFolder());
-        t.LoadLanguageCatalogue();
-        return t;
-    }();
-    std::string text = texts.GetText(id);
-    std::erase(text, '\r');
-    return text;
-}
 
 // A small data recording as the program writes it; its third item is not used.
 constexpr const char* kDataCsv =

@@ -22,6 +22,7 @@
 
 #include "link/ChildProcess.h"
 #include "link/SimProcess.h"
+#include "settings/LanguageCatalogue.h"
 
 namespace kestiva::testing {
 
@@ -158,6 +159,18 @@ inline CliRun runCli(const std::vector<std::string>& args,
 
 inline std::string jsonText(const QJsonObject& object, const char* key) {
     return object.value(QLatin1String(key)).toString().toStdString();
+}
+
+// A catalogue text as the command prints it on a terminal: line breaks without CR.
+inline std::string shown(TextId id) {
+    static const LanguageCatalogue texts = [] {
+        LanguageCatalogue t(testProgramFolder());
+        t.LoadLanguageCatalogue();
+        return t;
+    }();
+    std::string text = texts.GetText(id);
+    std::erase(text, '\r');
+    return text;
 }
 
 }  // namespace kestiva::testing

@@ -28,6 +28,7 @@ using testing::crlfLines;
 using testing::jsonText;
 using testing::readFile;
 using testing::runCli;
+using testing::shown;
 using testing::SimProcess;
 using testing::splitFields;
 
@@ -40,12 +41,6 @@ const LanguageCatalogue& catalogue() {
         return t;
     }();
     return texts;
-}
-
-std::string shown(TextId id) {
-    std::string text = catalogue().GetText(id);
-    std::erase(text, '\r');
-    return text;
 }
 
 // Register `address` of the simulator's reply to a read of `count` registers from `first`.
