@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "files/FileBytes.h"
-#include "link/SampleTables.h"
-#include "link/SessionState.h"
-#include "link/WindowPort.h"
+#include "recording/SampleTables.h"
+#include "recording/SessionState.h"
+#include "recording/HostInterfaces.h"
 #include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
@@ -53,10 +53,15 @@ struct CsvHeader {
 // after each. 0, or -1: the file could not be created (the file-open message has been shown)
 // or a write failed (no message here; the caller reports the failed save).
 int writeCsv(const std::string& path, const PageRecording& page, SessionState& session,
-             WindowPort& window, const LanguageCatalogue& texts);
+             MessageHost& messages, ProgressHost& progress, const LanguageCatalogue& texts);
+
+// Whether writeCsv could write path now: the writer's own checks, with a real temporary file
+// in its folder, and a new name tried by creating (and removing) it. A recording cannot be
+// repeated, so a front end asks before it starts one.
+bool csvTargetWritable(const std::string& path);
 
 // The message of a CSV file that cannot be created or opened.
-void showCsvFileOpenMessage(WindowPort& window, const LanguageCatalogue& texts);
+void showCsvFileOpenMessage(MessageHost& messages, const LanguageCatalogue& texts);
 
 // ⌈cycle × (count − 1) / 1000⌉ seconds, 16 bits kept: the time of a recording read from a file.
 uint16_t loadedSamplingTime(uint16_t cycle, uint32_t count);
@@ -79,7 +84,7 @@ struct CsvRows {
 
 class CsvReader {
 public:
-    CsvReader(WindowPort& window, const LanguageCatalogue& texts);
+    CsvReader(MessageHost& messages, ProgressHost& progress, const LanguageCatalogue& texts);
 
     // Opens an existing regular file for reading and writing. -1 after showing the file-open
     // message. The file stays open until closeCsv or the reader's end.
@@ -120,7 +125,7 @@ public:
     // Everything after a successful open, for page (of the reader's monitor): header checks,
     // count, parse, conversion, then the file's date and end marker 2. A failure shows its
     // message (the first of the failure table that applies) and leaves page as it was.
-    // Sets progressTotal and, before the conversion, progressPhase 5. 0 or -1.
+    // Sets progressTotal and, before the conversion, the conversion phase. 0 or -1.
     int readRecording(PageRecording& page, SessionState& session);
 
 private:
@@ -138,7 +143,8 @@ private:
     void commitTexts(CsvRows& rows, PageRecording& page, SessionState& session);
     void showCsvMessage(TextId id);
 
-    WindowPort& window_;
+    MessageHost& messages_;
+    ProgressHost& progress_;
     const LanguageCatalogue& texts_;
     MonitorKind monitor_ = kDataMonitor;
     FileBytes bytes_;

@@ -9,7 +9,7 @@
 #endif
 
 #include "files/CsvFile.h"
-#include "link/TextToLong.h"
+#include "recording/TextToLong.h"
 #include "settings/NumberText.h"
 
 namespace kestiva {
@@ -282,13 +282,14 @@ CsvRows::CsvRows(PageRecording& page, uint32_t rowCount)
     texts.clearFrom(rowCount);
 }
 
-CsvReader::CsvReader(WindowPort& window, const LanguageCatalogue& texts)
-    : window_(window), texts_(texts) {}
+CsvReader::CsvReader(MessageHost& messages, ProgressHost& progress,
+                     const LanguageCatalogue& texts)
+    : messages_(messages), progress_(progress), texts_(texts) {}
 
 int CsvReader::openCsv(const std::string& path, MonitorKind monitor) {
     monitor_ = monitor;
     if (!bytes_.open(path)) {
-        showCsvFileOpenMessage(window_, texts_);
+        showCsvFileOpenMessage(messages_, texts_);
         return -1;
     }
     return 0;
@@ -705,12 +706,12 @@ void CsvReader::beginConversion(uint32_t steps, SessionState& session) {
     session.progressTotal.store(int32_t(steps));
     steps_ = 0;
     session.progressCount.store(0);
-    window_.showProgress();
+    progress_.showProgress();
 }
 
 void CsvReader::step(SessionState& session) {
     session.progressCount.store(++steps_, std::memory_order_relaxed);
-    window_.pumpMessages();
+    progress_.pumpMessages();
 }
 
 // The staged texts become the page's whole; the page's old table is the next spare.
@@ -844,7 +845,7 @@ int CsvReader::convertIo(const CsvHeader& header, CsvRows& rows, uint16_t cycle,
 }
 
 void CsvReader::showCsvMessage(TextId id) {
-    window_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), texts_.GetText(id),
+    messages_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), texts_.GetText(id),
                         MessageIcon::Error);
 }
 
@@ -875,7 +876,7 @@ int CsvReader::readRecording(PageRecording& page, SessionState& session) {
     CsvRows rows(page, count);
     int result = parseRows(header, rows, session);
     if (result == 0) {
-        session.setPhase(kPhaseCsvReadConversion);
+        session.setPhase(ProgressPhase::CsvReadConversion);
         result = monitor_ == kDataMonitor ? convertData(header, rows, cycle, time, page, session)
                                           : convertIo(header, rows, cycle, time, page, session);
     }
@@ -884,7 +885,7 @@ int CsvReader::readRecording(PageRecording& page, SessionState& session) {
         return -1;
     }
     page.startDate = date;
-    page.endMarker = 2;
+    page.endMarker = EndMarker::FromCsv;
     return 0;
 }
 

@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -72,18 +76,34 @@ inline __attribute__((always_inline)) char* copyText(char* to, std::string_view 
 
 }  // namespace
 
-void showCsvFileOpenMessage(WindowPort& window, const LanguageCatalogue& texts) {
-    window.showMessage(texts.GetText(text::MSG_FILE_OPEN_FAILED_TITLE),
-                       texts.GetText(text::MSG_FILE_OPEN_FAILED_CONTENTS) + "\n" +
-                           texts.GetText(text::MSG_FILE_OPEN_FAILED_COUNTERMEASURE),
-                       MessageIcon::Error);
+bool csvTargetWritable(const std::string& path) {
+    ReplacingFile probe;
+    if (!probe.open(path))
+        return false;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        return true;  // the probe has checked the file that is there
+    // The temporary name is cut short; the final one must be creatable too.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(path.c_str());
+    return true;
+}
+
+void showCsvFileOpenMessage(MessageHost& messages, const LanguageCatalogue& texts) {
+    messages.showMessage(texts.GetText(text::MSG_FILE_OPEN_FAILED_TITLE),
+                         texts.GetText(text::MSG_FILE_OPEN_FAILED_CONTENTS) + "\n" +
+                             texts.GetText(text::MSG_FILE_OPEN_FAILED_COUNTERMEASURE),
+                         MessageIcon::Error);
 }
 
 int writeCsv(const std::string& path, const PageRecording& page, SessionState& session,
-             WindowPort& window, const LanguageCatalogue& texts) {
+             MessageHost& messages, ProgressHost& progressHost, const LanguageCatalogue& texts) {
     ReplacingFile file;
     if (!file.open(path)) {
-        showCsvFileOpenMessage(window, texts);
+        showCsvFileOpenMessage(messages, texts);
         return -1;
     }
     const int itemCount = csvItemCount(page.kind);
@@ -136,7 +156,7 @@ int writeCsv(const std::string& path, const PageRecording& page, SessionState& s
         *p++ = '\n';
         file.advance(length);
         session.progressCount.store(progress + int32_t(row + 1), std::memory_order_relaxed);
-        window.pumpMessages();
+        progressHost.pumpMessages();
     }
     return file.commit() ? 0 : -1;
 }

@@ -24,7 +24,7 @@ int receiveDumpLineLength(const ControllerRecord& shownActive) {
 
 DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
                             const ControllerRecord& shownActive, const std::string& programFolder,
-                            WindowPort& window, const LanguageCatalogue& texts, std::time_t now) {
+                            MessageHost& messages, const LanguageCatalogue& texts, std::time_t now) {
     byteCount = std::min(byteCount, kDumpByteLimit);
     if (byteCount == 0 || capture == nullptr)
         return DumpResult::NothingReceived;
@@ -59,7 +59,7 @@ DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
     if (!ok)
         return DumpResult::WriteFailed;
 
-    window.showMessage(texts.GetText(text::MSG_ALARM_TITLE), "Dump File Complete.\n\n" + path,
+    messages.showMessage(texts.GetText(text::MSG_ALARM_TITLE), "Dump File Complete.\n\n" + path,
                        MessageIcon::Information);
     return DumpResult::Written;
 }

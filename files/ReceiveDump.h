@@ -7,7 +7,7 @@
 #include <ctime>
 #include <string>
 
-#include "link/WindowPort.h"
+#include "recording/HostInterfaces.h"
 #include "settings/LanguageCatalogue.h"
 #include "settings/SamplingConfig.h"
 
@@ -31,7 +31,7 @@ enum class DumpResult { Written, NothingReceived, NotCreated, WriteFailed };
 // the dump without a message.
 DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
                             const ControllerRecord& shownActive, const std::string& programFolder,
-                            WindowPort& window, const LanguageCatalogue& texts,
+                            MessageHost& messages, const LanguageCatalogue& texts,
                             std::time_t now = std::time(nullptr));
 
 }  // namespace kestiva

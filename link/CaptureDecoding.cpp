@@ -3,7 +3,7 @@
 #include <charconv>
 #include <thread>
 
-#include "link/TextToLong.h"
+#include "recording/TextToLong.h"
 
 namespace kestiva {
 
@@ -44,7 +44,7 @@ uint32_t registerBytes(int32_t typeCode) { return typeCode == 0 || typeCode == 1
 }  // namespace
 
 CaptureDecoder::CaptureDecoder(const uint8_t* captureBuffer, PageRecording& dataPage,
-                               PageRecording& ioPage, SessionState& session, WindowPort& window,
+                               PageRecording& ioPage, SessionState& session, WindowHost& window,
                                const LanguageCatalogue& texts)
     : capture_(captureBuffer),
       dataPage_(dataPage),
@@ -72,17 +72,17 @@ void CaptureDecoder::onRecordingComplete(int32_t endState, uint32_t byteCount) {
     int result = 0;
     switch (endState) {
         case kSamplingFinished:
-            page.endMarker = 0;
+            page.endMarker = EndMarker::Complete;
             result = 1;
             break;
         case kSamplingStopRequested:
-            page.endMarker = 1;
+            page.endMarker = EndMarker::CutShort;
             result = 1;
             break;
         case kSamplingCommunicationError:
         case kSamplingBufferFull:
             reportEndState(endState);
-            page.endMarker = 1;
+            page.endMarker = EndMarker::CutShort;
             result = 1;
             break;
         case kSamplingCrcError:
@@ -98,7 +98,7 @@ void CaptureDecoder::onRecordingComplete(int32_t endState, uint32_t byteCount) {
     if (result == 1) {
         session_.progressTotal = 100;
         session_.progressCount = 0;
-        session_.setPhase(kPhaseConversion);
+        session_.setPhase(ProgressPhase::Conversion);
         window_.showProgress();
         window_.pumpMessages();
 

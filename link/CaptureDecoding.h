@@ -5,9 +5,9 @@
 #include <chrono>
 #include <cstdint>
 
-#include "link/SampleTables.h"
-#include "link/SessionState.h"
-#include "link/WindowPort.h"
+#include "recording/SampleTables.h"
+#include "recording/SessionState.h"
+#include "recording/HostInterfaces.h"
 #include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
@@ -25,7 +25,7 @@ enum SamplingStateValue : int32_t {
 class CaptureDecoder {
 public:
     CaptureDecoder(const uint8_t* captureBuffer, PageRecording& dataPage, PageRecording& ioPage,
-                   SessionState& session, WindowPort& window, const LanguageCatalogue& texts);
+                   SessionState& session, WindowHost& window, const LanguageCatalogue& texts);
 
     // The completion routine: runs on the sampling worker once the port is closed.
     void onRecordingComplete(int32_t endState, uint32_t byteCount);
@@ -51,7 +51,7 @@ private:
     PageRecording& dataPage_;
     PageRecording& ioPage_;
     SessionState& session_;
-    WindowPort& window_;
+    WindowHost& window_;
     const LanguageCatalogue& texts_;
     std::chrono::milliseconds loadPause_{1000};
 };

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "link/ModbusMaster.h"
-#include "link/SessionState.h"
-#include "link/WindowPort.h"
+#include "recording/SessionState.h"
+#include "recording/HostInterfaces.h"
 #include "settings/CommunicationSettings.h"
 #include "settings/LanguageCatalogue.h"
 
@@ -28,7 +28,20 @@ struct CheckChoice {
     std::string bitRateText;  // the bit-rate list's text, manual mode
 };
 
-enum CheckResult : int { kCheckFound = 0, kCheckNotFound = 1, kCheckCancelled = -1 };
+enum class CheckResult {
+    Found,
+    NotFound,        // reported with the not-found message
+    Cancelled,       // not reported
+    PortOpenFailed,  // reported with the port-open message
+};
+
+// What a check found. The caller hands station and bit rate to the settings record on its own
+// thread once the worker has ended, so that the window never reads them while a worker writes.
+struct CheckOutcome {
+    CheckResult result = CheckResult::NotFound;
+    int32_t station = -1;
+    int32_t bitRate = 0;
+};
 
 class CommunicationCheck {
 public:
@@ -40,36 +53,40 @@ public:
     // messages: where the check's message boxes appear (owned by the settings page).
     CommunicationCheck(ModbusMaster& modbus, CommunicationSettings& settings,
                        SessionState& session, const LanguageCatalogue& texts,
-                       WindowPort& messages);
+                       MessageHost& messages);
 
-    // The check button's open: 0, or -1 after the port-open message (the check is then off).
-    int openCheckPort(PortContext& context, const std::string& portName);
+    // The check button's open: true, or false after the port-open message (the check is then
+    // off: verifiedStation -1, communicationConfirmed cleared).
+    bool openCheckPort(PortContext& context, const std::string& portName);
 
-    // The check worker: runs the check, then records whether the link is confirmed.
-    // 0 found, 1 not found (reported), -1 cancelled (not reported).
-    int runCheckWorker(PortContext& context, const CheckChoice& choice, CheckProgress& progress);
+    // The check worker: runs the check, then records whether the link is confirmed
+    // (verifiedStation and communicationConfirmed, both atomic).
+    CheckOutcome runCheckWorker(PortContext& context, const CheckChoice& choice,
+                                CheckProgress& progress);
 
     // The check itself, without the confirmation flags.
-    int runCommunicationCheck(PortContext& context, const CheckChoice& choice,
-                              CheckProgress& progress);
+    CheckOutcome runCommunicationCheck(PortContext& context, const CheckChoice& choice,
+                                       CheckProgress& progress);
 
     // The cancel button: the check ends before its next attempt, or within its current one.
     void cancel() { cancelRequested_ = true; }
     void resetCancel() { cancelRequested_ = false; }
 
 private:
-    int searchAutomatically(PortContext& context, CheckProgress& progress);
-    int checkManually(PortContext& context, const CheckChoice& choice, CheckProgress& progress);
+    CheckOutcome searchAutomatically(PortContext& context, CheckProgress& progress);
+    CheckOutcome checkManually(PortContext& context, const CheckChoice& choice,
+                               CheckProgress& progress);
     bool cancelTest() const { return cancelRequested_.load(); }
     std::string searchStateText(int station) const;
-    void reportFound(const PortContext& context, int station, const std::string& bitRateText);
-    int reportNotFound();
+    CheckOutcome reportFound(const PortContext& context, int32_t station, int32_t bitRate,
+                             const std::string& bitRateText);
+    CheckOutcome reportNotFound();
 
     ModbusMaster& modbus_;
     CommunicationSettings& settings_;
     SessionState& session_;
     const LanguageCatalogue& texts_;
-    WindowPort& messages_;
+    MessageHost& messages_;
     std::atomic<bool> cancelRequested_{false};
 };
 

@@ -36,7 +36,7 @@ std::string composeExceptionReport(const LanguageCatalogue& texts, uint8_t excep
                               text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS);
 }
 
-ModbusMaster::ModbusMaster(SerialLink& link, const LanguageCatalogue& texts, WindowPort& window)
+ModbusMaster::ModbusMaster(SerialLink& link, const LanguageCatalogue& texts, MessageHost& window)
     : link_(link), texts_(texts), window_(window) {}
 
 void ModbusMaster::reportException(uint8_t exceptionCode) {

@@ -10,7 +10,7 @@
 
 #include "link/ModbusFrames.h"
 #include "link/SerialLink.h"
-#include "link/WindowPort.h"
+#include "recording/HostInterfaces.h"
 #include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
@@ -25,7 +25,7 @@ public:
     // warmUpCount is below this; each later transaction reads the reply four requests back.
     static constexpr uint32_t kWarmUpRequests = 4;
 
-    ModbusMaster(SerialLink& link, const LanguageCatalogue& texts, WindowPort& window);
+    ModbusMaster(SerialLink& link, const LanguageCatalogue& texts, MessageHost& window);
 
     // Set and counted up by the sampling engine; see kWarmUpRequests.
     std::atomic<uint32_t> warmUpCount{0};
@@ -70,7 +70,7 @@ private:
 
     SerialLink& link_;
     const LanguageCatalogue& texts_;
-    WindowPort& window_;
+    MessageHost& window_;
     std::array<uint8_t, kBufferSize> transmit_{};
     std::array<uint8_t, kBufferSize> echoReceive_{};
 };

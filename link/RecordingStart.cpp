@@ -19,7 +19,7 @@ int32_t recordingProgressTotal(uint16_t cycle, uint16_t time) {
 
 RecordingStart::RecordingStart(SamplingEngine& engine, SamplingRequest& request,
                                uint8_t* captureBuffer, const CommunicationSettings& settings,
-                               SessionState& session, WindowPort& window,
+                               SessionState& session, WindowHost& window,
                                const LanguageCatalogue& texts)
     : engine_(engine),
       request_(request),
@@ -52,7 +52,7 @@ int RecordingStart::start(PageRecording& page, const ControllerRecord& controlle
     if (result == kStartOk) {
         session_.progressTotal = recordingProgressTotal(cycle, time);
         session_.progressCount = 0;
-        session_.setPhase(kPhaseRecording);
+        session_.setPhase(ProgressPhase::Recording);
         window_.setControlsEnabled(false);
     } else {
         reportStartError(result);

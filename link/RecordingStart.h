@@ -8,10 +8,10 @@
 #include <ctime>
 #include <string>
 
-#include "link/SampleTables.h"
+#include "recording/SampleTables.h"
 #include "link/SamplingEngine.h"
-#include "link/SessionState.h"
-#include "link/WindowPort.h"
+#include "recording/SessionState.h"
+#include "recording/HostInterfaces.h"
 #include "settings/CommunicationSettings.h"
 #include "settings/LanguageCatalogue.h"
 
@@ -29,7 +29,7 @@ public:
     // request must already carry the port context and the completion routine; captureBuffer
     // holds kCaptureBufferSize bytes.
     RecordingStart(SamplingEngine& engine, SamplingRequest& request, uint8_t* captureBuffer,
-                   const CommunicationSettings& settings, SessionState& session, WindowPort& window,
+                   const CommunicationSettings& settings, SessionState& session, WindowHost& window,
                    const LanguageCatalogue& texts);
 
     // Start for page (its kind names the monitor): the page's savable flag cleared, the page
@@ -50,7 +50,7 @@ private:
     uint8_t* captureBuffer_;
     const CommunicationSettings& settings_;
     SessionState& session_;
-    WindowPort& window_;
+    WindowHost& window_;
     const LanguageCatalogue& texts_;
 };
 

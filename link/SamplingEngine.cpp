@@ -30,11 +30,11 @@ bool isShortCycle(uint32_t cycle) { return !(cycle * 6 > 500); }
 }  // namespace
 
 SamplingEngine::SamplingEngine(ModbusMaster& modbus, const CommunicationSettings& settings,
-                               SessionState& session, WindowPort& window, uint32_t bufferLimit)
+                               SessionState& session, ProgressHost& progress, uint32_t bufferLimit)
     : modbus_(modbus),
       settings_(settings),
       session_(session),
-      window_(window),
+      progress_(progress),
       bufferLimit_(bufferLimit) {}
 
 SamplingEngine::~SamplingEngine() { waitForWorker(); }
@@ -160,7 +160,7 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
         const auto cycleStart = Clock::now();
         if (!exchange(cycleStart)) break;
         session_.progressCount += 1;
-        window_.pumpMessages();
+        progress_.pumpMessages();
         polls += 1;
         if (polls > plan.limit) {
             samplingState = 1;
@@ -236,7 +236,7 @@ uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint3
             good += length;
         }
         session_.progressCount += 1;
-        window_.pumpMessages();
+        progress_.pumpMessages();
     }
     return good;
 }
@@ -249,9 +249,9 @@ void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, u
         const uint32_t frames = polls - skipped;
         session_.progressTotal = int32_t(frames);
         session_.progressCount = 0;
-        session_.setPhase(kPhaseCrcCheck);
-        window_.showProgress();
-        window_.pumpMessages();
+        session_.setPhase(ProgressPhase::CrcCheck);
+        progress_.showProgress();
+        progress_.pumpMessages();
         goodBytes = checkStoredFrames(request, frames);
     }
     const int32_t endState = samplingState;

@@ -8,8 +8,8 @@
 #include <span>
 #include <thread>
 
-#include "link/SessionState.h"
-#include "link/WindowPort.h"
+#include "recording/SessionState.h"
+#include "recording/HostInterfaces.h"
 #include "settings/CommunicationSettings.h"
 
 namespace kestiva {
@@ -21,6 +21,26 @@ constexpr uint32_t kCaptureBufferSize = 3456000;
 constexpr uint32_t kMaxCycles = 150000;
 // One read carries at most 125 registers; the engine accepts up to 250 bytes per range.
 constexpr uint16_t kMaxRangeBytes = 250;
+
+// How a recording ends. The numbers reach the companion command's output.
+enum class SamplingState : int32_t {
+    Running = 0,
+    Finished = 1,
+    StopRequested = 2,
+    RequestFailed = 6,
+    CrcError = 8,
+    BufferFull = 9,
+};
+
+// What a start entry answers.
+enum class StartResult : int {
+    Ok = 0,
+    BadArgument = -1,
+    TooManyCycles = -2,
+    CycleLongerThanTime = -3,
+    CycleTooShort = -4,
+    Busy = -5,
+};
 
 // Start results.
 enum SamplingStartResult : int {
@@ -51,7 +71,7 @@ class SamplingEngine {
 public:
     // bufferLimit: how many bytes of frames the capture buffer takes (tests lower it).
     SamplingEngine(ModbusMaster& modbus, const CommunicationSettings& settings,
-                   SessionState& session, WindowPort& window,
+                   SessionState& session, ProgressHost& progress,
                    uint32_t bufferLimit = kCaptureBufferSize);
     ~SamplingEngine();
     SamplingEngine(const SamplingEngine&) = delete;
@@ -103,7 +123,7 @@ private:
     ModbusMaster& modbus_;
     const CommunicationSettings& settings_;
     SessionState& session_;
-    WindowPort& window_;
+    ProgressHost& progress_;
     uint32_t bufferLimit_;
     uint32_t storedBytes_ = 0;
     std::thread worker_;

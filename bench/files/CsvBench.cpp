@@ -22,17 +22,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class QuietWindow : public WindowPort {
+class QuietWindow : public WindowHost {
 public:
     void showProgress() override {}
     void pumpMessages() override {}
     void setControlsEnabled(bool) override {}
     void showMessage(const std::string&, const std::string&, MessageIcon) override {}
-    void clearPage(int) override {}
-    void loadRecording(int) override {}
-    void enableEntry(int) override {}
+    void clearPage(MonitorKind) override {}
+    void loadRecording(MonitorKind) override {}
+    void enableEntry(MonitorKind) override {}
     void setPhaseText(const std::string&) override {}
     void startResetTimer(int) override {}
+    void stopResetTimer() override {}
     void stopProgressTimer() override {}
     void repaint() override {}
 };
@@ -113,13 +114,13 @@ void BM_WriteCsv(benchmark::State& state) {
     SessionState session;
     const std::string path = benchFolder() + "/kestiva-bench-write.csv";
     const std::string block = benchFolder() + "/kestiva-bench-block.csv";
-    if (writeCsv(path, *page, session, window, catalogue()) != 0)
+    if (writeCsv(path, *page, session, window, window, catalogue()) != 0)
         std::abort();
     const std::string bytes = fileBytes(path);
     double total = 0, baseline = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        if (writeCsv(path, *page, session, window, catalogue()) != 0)
+        if (writeCsv(path, *page, session, window, window, catalogue()) != 0)
             std::abort();
         const double took = seconds(Clock::now() - start);
         state.SetIterationTime(took);
@@ -140,13 +141,13 @@ void BM_ReadCsv(benchmark::State& state) {
     QuietWindow window;
     SessionState session;
     const std::string path = benchFolder() + "/kestiva-bench-read.csv";
-    if (writeCsv(path, *source, session, window, catalogue()) != 0)
+    if (writeCsv(path, *source, session, window, window, catalogue()) != 0)
         std::abort();
     std::string block(std::filesystem::file_size(path), '\0');
     double total = 0, baseline = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        CsvReader reader(window, catalogue());
+        CsvReader reader(window, window, catalogue());
         if (reader.openCsv(path, kind) != 0 || reader.readRecording(*page, session) != 0)
             std::abort();
         reader.closeCsv();

@@ -77,7 +77,7 @@ private:
 struct Snapshot {
     uint32_t count;
     uint16_t cycle, time;
-    int32_t endMarker;
+    EndMarker endMarker;
     std::string date, firstTexts, names;
     explicit Snapshot(const PageRecording& p)
         : count(p.sampleCount),
@@ -110,7 +110,7 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
         for (int kind : {kDataMonitor, kIoMonitor}) {
             RecordingWindow w;
             const std::string path = scratch.file("seed.csv");
-            ASSERT_EQ(writeCsv(path, pages[kind], session, w, texts.get()), 0);
+            ASSERT_EQ(writeCsv(path, pages[kind], session, w, w, texts.get()), 0);
             seeds[kind].push_back(readBytes(path));
         }
     }
@@ -129,7 +129,7 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
         PageRecording& page = pages[kind];
         const Snapshot before(page);
         RecordingWindow w;
-        CsvReader reader(w, texts.get());
+        CsvReader reader(w, w, texts.get());
         ASSERT_EQ(reader.openCsv(path, kind), 0);
         const int result = reader.readRecording(page, session);
         reader.closeCsv();
@@ -143,16 +143,16 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
             ASSERT_TRUE(w.messages().empty()) << input;
             ASSERT_GE(page.sampleCount, 1u);
             ASSERT_LE(page.sampleCount, kMaxSamples);
-            ASSERT_EQ(page.endMarker, 2);
+            ASSERT_EQ(page.endMarker, EndMarker::FromCsv);
             RecordingWindow w2;
-            ASSERT_EQ(writeCsv(again, page, session, w2, texts.get()), 0);
+            ASSERT_EQ(writeCsv(again, page, session, w2, w2, texts.get()), 0);
             written = readBytes(again);
         }
 
         // Read through a buffer of a few bytes, every field and line break lands on the
         // buffer's end somewhere: the outcome must not change.
         RecordingWindow w3;
-        CsvReader pieces(w3, texts.get());
+        CsvReader pieces(w3, w3, texts.get());
         pieces.setBufferLimit(1 + tried % 61);
         ASSERT_EQ(pieces.openCsv(path, kind), 0);
         ASSERT_EQ(pieces.readRecording(page, session), result) << input;
@@ -163,18 +163,18 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
             continue;
         }
         RecordingWindow w4;
-        ASSERT_EQ(writeCsv(again, page, session, w4, texts.get()), 0);
+        ASSERT_EQ(writeCsv(again, page, session, w4, w4, texts.get()), 0);
         ASSERT_TRUE(testing::sameBytes(readBytes(again), written)) << input;
 
         // Whatever was accepted is written, and reads back to the same file (checked for
         // every third accepted file: each read of a short file empties the page's full table).
         if (accepted % 3 != 0)
             continue;
-        CsvReader reader2(w4, texts.get());
+        CsvReader reader2(w4, w4, texts.get());
         ASSERT_EQ(reader2.openCsv(again, kind), 0);
         ASSERT_EQ(reader2.readRecording(page, session), 0) << input;
         reader2.closeCsv();
-        ASSERT_EQ(writeCsv(again, page, session, w4, texts.get()), 0);
+        ASSERT_EQ(writeCsv(again, page, session, w4, w4, texts.get()), 0);
         ASSERT_TRUE(testing::sameBytes(readBytes(again), written)) << input;
     }
     RecordProperty("inputs", tried);

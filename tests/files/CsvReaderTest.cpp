@@ -52,7 +52,7 @@ protected:
     int read(const std::string& bytes, MonitorKind kind, RecordingWindow& w) {
         const std::string path = scratch.file("in.csv");
         writeBytes(path, bytes);
-        CsvReader reader(w, texts.get());
+        CsvReader reader(w, w, texts.get());
         if (reader.openCsv(path, kind) != 0)
             return -2;
         return reader.readRecording(page(kind), session);
@@ -61,7 +61,7 @@ protected:
         const std::string path = scratch.file(name);
         RecordingWindow w;
         SessionState s;
-        EXPECT_EQ(writeCsv(path, page(kind), s, w, texts.get()), 0);
+        EXPECT_EQ(writeCsv(path, page(kind), s, w, w, texts.get()), 0);
         return readBytes(path);
     }
 
@@ -84,14 +84,14 @@ TEST_F(CsvReaderTest, CompleteDataRecordingRoundTrips) {
     dataPage->active.items[1] = DataItem{};
     dataPage->cycle = dataPage->time = 0;
     dataPage->startDate.clear();
-    session.setPhase(kPhaseCsvRead);
+    session.setPhase(ProgressPhase::CsvRead);
 
     ASSERT_EQ(read(first, kDataMonitor, window), 0);
     EXPECT_TRUE(window.messages().empty());
     EXPECT_EQ(p.sampleCount, kRows);
     EXPECT_EQ(p.cycle, 20);
     EXPECT_EQ(p.time, 1000);
-    EXPECT_EQ(p.endMarker, 2);
+    EXPECT_EQ(p.endMarker, EndMarker::FromCsv);
     EXPECT_EQ(p.startDate, "20240131 08:15");
     EXPECT_EQ(std::vector<int32_t>(p.rawData.begin(), p.rawData.begin() + kRows * 3), raw);
     const DataItem& current = p.active.items[1];
@@ -103,7 +103,7 @@ TEST_F(CsvReaderTest, CompleteDataRecordingRoundTrips) {
     EXPECT_EQ(current.scaleText, "0.1");
     EXPECT_EQ(current.unit, "A");
     // The conversion counted K + 2N steps, pumping after each, in phase 5.
-    EXPECT_EQ(session.phase(), kPhaseCsvReadConversion);
+    EXPECT_EQ(session.phase(), ProgressPhase::CsvReadConversion);
     EXPECT_EQ(session.progressTotal.load(), 3 + 2 * kRows);
     EXPECT_EQ(session.progressCount.load(), 3 + 2 * kRows);
     EXPECT_EQ(window.pumps(), 3 + 2 * kRows);
@@ -261,9 +261,9 @@ TEST_F(CsvReaderTest, EveryRefusalShowsItsMessageAndKeepsThePreviousRecording) {
     };
     // The previous recordings of both pages, as files and as numbers.
     testing::fillDataRecording(*dataPage, 40);
-    dataPage->endMarker = 1;
+    dataPage->endMarker = EndMarker::CutShort;
     testing::fillIoRecording(*ioPage, 40);
-    ioPage->endMarker = 0;
+    ioPage->endMarker = EndMarker::Complete;
     const std::string dataBefore = write(kDataMonitor, "data-before.csv");
     const std::string ioBefore = write(kIoMonitor, "io-before.csv");
     const std::vector<int32_t> rawData = dataPage->rawData;
@@ -282,8 +282,8 @@ TEST_F(CsvReaderTest, EveryRefusalShowsItsMessageAndKeepsThePreviousRecording) {
     EXPECT_TRUE(testing::sameBytes(write(kIoMonitor, "io-after.csv"), ioBefore));
     EXPECT_EQ(dataPage->rawData, rawData);
     EXPECT_EQ(ioPage->rawIo, rawIo);
-    EXPECT_EQ(dataPage->endMarker, 1);
-    EXPECT_EQ(ioPage->endMarker, 0);
+    EXPECT_EQ(dataPage->endMarker, EndMarker::CutShort);
+    EXPECT_EQ(ioPage->endMarker, EndMarker::Complete);
     EXPECT_EQ(dataPage->active.items[2].name, "Alarm");
 }
 
@@ -291,7 +291,7 @@ TEST_F(CsvReaderTest, AFileThatCannotBeOpenedShowsTheFileOpenMessage) {
     std::filesystem::create_directory(scratch.file("folder.csv"));
     for (const std::string& path : {scratch.file("none.csv"), scratch.file("folder.csv")}) {
         RecordingWindow w;
-        CsvReader reader(w, texts.get());
+        CsvReader reader(w, w, texts.get());
         EXPECT_EQ(reader.openCsv(path, kDataMonitor), -1);
         ASSERT_EQ(w.messages().size(), 1u);
         EXPECT_EQ(w.messages()[0].caption, "MSG_FILE_OPEN_FAILED_TITLE");
@@ -412,7 +412,7 @@ TEST_F(CsvReaderTest, FieldsEndAtCommaCrOrLfButLinesOnlyAtCrLf) {
         SCOPED_TRACE(c.what);
         const std::string path = scratch.file("fields.csv");
         writeBytes(path, c.file);
-        CsvReader reader(window, texts.get());
+        CsvReader reader(window, window, texts.get());
         ASSERT_EQ(reader.openCsv(path, kDataMonitor), 0);
         std::string text = "junk";
         EXPECT_EQ(reader.readHeaderField(c.line, c.field, text), c.result);
@@ -439,7 +439,7 @@ TEST_F(CsvReaderTest, CountsOnlyLinesEndingInCrLf) {
     for (const Case& c : cases) {
         const std::string path = scratch.file("count.csv");
         writeBytes(path, kDataHeader + c.rows);
-        CsvReader reader(window, texts.get());
+        CsvReader reader(window, window, texts.get());
         ASSERT_EQ(reader.openCsv(path, kDataMonitor), 0);
         EXPECT_EQ(reader.countDataLines(), c.count) << c.rows;
     }
@@ -491,7 +491,7 @@ TEST_F(CsvReaderTest, RowsReadWholeMatchRowsReadFieldByField) {
         std::vector<int32_t> raw[2];
         for (int pass = 0; pass < 2; ++pass) {
             RecordingWindow w;
-            CsvReader reader(w, this->texts.get());
+            CsvReader reader(w, w, this->texts.get());
             if (pass == 1)
                 reader.setBufferLimit(7);
             ASSERT_EQ(reader.openCsv(path, c.kind), 0);

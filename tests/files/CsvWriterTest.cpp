@@ -41,7 +41,7 @@ TEST_F(CsvWriterTest, DataFileLayoutWithTheThirdItemDisabled) {
     PageRecording& page = *dataPage;
     testing::fillDataRecording(page, 3, /*thirdEnabled=*/false);
     const std::string path = scratch.file("data.csv");
-    ASSERT_EQ(writeCsv(path, page, session, window, texts.get()), 0);
+    ASSERT_EQ(writeCsv(path, page, session, window, window, texts.get()), 0);
     EXPECT_EQ(readBytes(path),
               "20240131 08:15,V100,data\r\n"
               "20,1\r\n"
@@ -79,7 +79,7 @@ TEST_F(CsvWriterTest, IoFileLayoutWithEmptyFieldsForDisabledSignals) {
     page.time = 1;
     page.startDate = "2024/01/31 08:15";
     const std::string path = scratch.file("io.csv");
-    ASSERT_EQ(writeCsv(path, page, session, window, texts.get()), 0);
+    ASSERT_EQ(writeCsv(path, page, session, window, window, texts.get()), 0);
     const std::string gap(15, ',');  // between signal 1 and signal 16
     EXPECT_EQ(readBytes(path),
               "2024/01/31 08:15,V100,IO\r\n"
@@ -107,7 +107,7 @@ TEST_F(CsvWriterTest, TextsAreWrittenAsUtf8InFull) {
     page.active.items[0].unit = "°C";
     page.active.items[1].name = "電流値";
     const std::string path = scratch.file("utf8.csv");
-    ASSERT_EQ(writeCsv(path, page, session, window, texts.get()), 0);
+    ASSERT_EQ(writeCsv(path, page, session, window, window, texts.get()), 0);
     const std::string bytes = readBytes(path);
     EXPECT_NE(bytes.find("ms,°C,A,-\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("Time[ms],Temperatur Ölwanne,電流値,Alarm\r\n"), std::string::npos);
@@ -119,7 +119,7 @@ TEST_F(CsvWriterTest, AFileThatCannotBeCreatedShowsTheFileOpenMessage) {
     for (const std::string& path :
          {scratch.file("missing/data.csv"), scratch.file("folder.csv"), scratch.folder()}) {
         RecordingWindow w;
-        EXPECT_EQ(writeCsv(path, *dataPage, session, w, texts.get()), -1) << path;
+        EXPECT_EQ(writeCsv(path, *dataPage, session, w, w, texts.get()), -1) << path;
         ASSERT_EQ(w.messages().size(), 1u) << path;
         EXPECT_EQ(w.messages()[0].caption, "MSG_FILE_OPEN_FAILED_TITLE");
         EXPECT_EQ(w.messages()[0].text,
@@ -136,7 +136,7 @@ TEST_F(CsvWriterTest, ReplacesTheFileBehindALinkAndKeepsItsPermissions) {
     writeBytes(real, "old");
     ::chmod(real.c_str(), 0640);
     std::filesystem::create_symlink(real, link);
-    ASSERT_EQ(writeCsv(link, *dataPage, session, window, texts.get()), 0);
+    ASSERT_EQ(writeCsv(link, *dataPage, session, window, window, texts.get()), 0);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(readBytes(real).substr(0, 14), "20240131 08:15");
     struct stat st;
@@ -152,7 +152,7 @@ void expectFailedSaveKeepsOldFile(const std::string& folder, const std::string& 
     writeBytes(path, old);
     RecordingWindow window;
     SessionState session;
-    EXPECT_EQ(writeCsv(path, page, session, window, texts), -1);
+    EXPECT_EQ(writeCsv(path, page, session, window, window, texts), -1);
     EXPECT_TRUE(window.messages().empty());
     EXPECT_EQ(readBytes(path), old);
     EXPECT_EQ(filesIn(folder).size(), 1u);
@@ -166,7 +166,7 @@ TEST_F(CsvWriterTest, ASaveOntoAFullDiskFailsAndKeepsTheOldFile) {
     expectFailedSaveKeepsOldFile(disk.folder(), disk.file("full.csv"), *dataPage, texts.get());
     // A recording that fits is still saved there.
     testing::fillDataRecording(*dataPage, 50);
-    EXPECT_EQ(writeCsv(disk.file("full.csv"), *dataPage, session, window, texts.get()), 0);
+    EXPECT_EQ(writeCsv(disk.file("full.csv"), *dataPage, session, window, window, texts.get()), 0);
 }
 
 TEST_F(CsvWriterTest, AWriteErrorFailsTheSaveAndKeepsTheOldFile) {
@@ -176,7 +176,7 @@ TEST_F(CsvWriterTest, AWriteErrorFailsTheSaveAndKeepsTheOldFile) {
         testing::FileSizeCap cap(100 * 1024);
         expectFailedSaveKeepsOldFile(scratch.folder(), path, *ioPage, texts.get());
     }
-    EXPECT_EQ(writeCsv(path, *ioPage, session, window, texts.get()), 0);
+    EXPECT_EQ(writeCsv(path, *ioPage, session, window, window, texts.get()), 0);
 }
 
 }  // namespace

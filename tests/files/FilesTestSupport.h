@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "link/SampleTables.h"
+#include "recording/SampleTables.h"
 #include "settings/LanguageCatalogue.h"
 #include "settings/TextIds.h"
 

@@ -85,12 +85,12 @@ TEST_F(CaptureDecodingTest, CompleteRecordingIsCappedConvertedAndLoaded) {
     decoder(capture).onRecordingComplete(kSamplingFinished, uint32_t(capture.size()));
 
     EXPECT_EQ(dataPage->sampleCount, 101u);  // 10 s / 100 ms + 1
-    EXPECT_EQ(dataPage->endMarker, 0);
+    EXPECT_EQ(dataPage->endMarker, EndMarker::Complete);
     EXPECT_EQ(dataPage->texts.cell(100, 0), "10000");
     EXPECT_EQ(dataPage->texts.cell(100, 1), "100");
     EXPECT_EQ(dataPage->dataValue(57, 0), 57);
     EXPECT_TRUE(session.dataSavable);
-    EXPECT_EQ(session.phase(), kPhaseConversion);
+    EXPECT_EQ(session.phase(), ProgressPhase::Conversion);
     EXPECT_EQ(session.progressCount, 101);
     const auto calls = window.calls();
     const std::vector<std::string> tail(calls.end() - 6, calls.end());
@@ -159,9 +159,9 @@ TEST_F(CaptureDecodingTest, ShortOrFailedRecordingsAreNotConverted) {
     std::vector<uint8_t> capture;
     appendFrame(capture, {0, 7});  // one frame of 7 bytes: n < 14
 
-    dataPage->endMarker = 0;
+    dataPage->endMarker = EndMarker::Complete;
     decoder(capture).onRecordingComplete(kSamplingStopRequested, uint32_t(capture.size()));
-    EXPECT_EQ(dataPage->endMarker, 1);
+    EXPECT_EQ(dataPage->endMarker, EndMarker::CutShort);
     EXPECT_FALSE(session.dataSavable);
     EXPECT_FALSE(window.called("showProgress"));
     EXPECT_TRUE(window.messages().empty());
@@ -181,7 +181,7 @@ TEST_F(CaptureDecodingTest, CrcErrorKeepsTheEndMarkerAndLoadsNothing) {
     dataPage->active.items[0] = dataItem(0x1000, 3);
     std::vector<uint8_t> capture;
     for (int i = 0; i < 5; ++i) appendFrame(capture, {0, 1});
-    for (int32_t marker : {0, 1, 2}) {
+    for (EndMarker marker : {EndMarker::Complete, EndMarker::CutShort, EndMarker::FromCsv}) {
         dataPage->endMarker = marker;
         decoder(capture).onRecordingComplete(kSamplingCrcError, uint32_t(capture.size()));
         EXPECT_EQ(dataPage->endMarker, marker);
@@ -208,7 +208,7 @@ TEST_F(CaptureDecodingTest, IoBitsFromBothRanges) {
     decoder(capture).onRecordingComplete(kSamplingStopRequested, uint32_t(capture.size()));
 
     ASSERT_EQ(ioPage->sampleCount, 3u);
-    EXPECT_EQ(ioPage->endMarker, 1);
+    EXPECT_EQ(ioPage->endMarker, EndMarker::CutShort);
     EXPECT_EQ(ioPage->texts.cell(2, 0), "200");
     EXPECT_EQ(ioPage->texts.cell(0, 1), "1");
     EXPECT_EQ(ioPage->texts.cell(0, 2), "0");

@@ -102,7 +102,7 @@ TEST_F(RecordingStartTest, ADataRecordingStartsOnAPreparedPage) {
     EXPECT_EQ(dataPage->time, 1);
     EXPECT_EQ(dataPage->startDate, "20240301 14:05");
     EXPECT_EQ(session.progressTotal.load(), 10);
-    EXPECT_EQ(session.phase(), kPhaseRecording);
+    EXPECT_EQ(session.phase(), ProgressPhase::Recording);
     EXPECT_EQ(request.station, 0x105) << "the timing step keeps the verified station";
     EXPECT_EQ(request.rangeCount, 1);
     EXPECT_EQ(request.firstAddress, 0x1000);
@@ -165,7 +165,7 @@ TEST_F(RecordingStartTest, StartErrorsShowTheirMessageOnAPageAlreadyPrepared) {
         EXPECT_FALSE(session.dataSavable.load());
         EXPECT_EQ(dataPage->active.name, "Motion");
         EXPECT_EQ(dataPage->sampleCount, 0u);
-        EXPECT_EQ(session.phase(), kPhaseIdle);
+        EXPECT_EQ(session.phase(), ProgressPhase::Idle);
         EXPECT_FALSE(quiet.called("disableControls"));
         EXPECT_FALSE(engine.workerRunning());
     }

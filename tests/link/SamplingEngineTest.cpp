@@ -151,7 +151,7 @@ TEST_F(SamplingEngineTest, LongCycleStoresEveryReply) {
     EXPECT_EQ(completion.bytes, 12u * 9);
     EXPECT_EQ(master.receivedByteTotal, 12u * 9);
     EXPECT_EQ(session.progressCount, 12);
-    EXPECT_EQ(session.phase(), kPhaseCrcCheck);
+    EXPECT_EQ(session.phase(), ProgressPhase::CrcCheck);
     // Frame k holds the reply to request k + 1.
     for (uint32_t k = 0; k < 12; ++k) {
         const uint8_t* frame = &capture[k * 9];
@@ -211,7 +211,7 @@ TEST_F(SamplingEngineTest, StopDuringWarmUpStoresNothing) {
     engine->waitForWorker();
     EXPECT_EQ(completion.state, kSamplingStopRequested);
     EXPECT_EQ(completion.bytes, 0u);
-    EXPECT_EQ(session.phase(), kPhaseIdle);  // no CRC pass ran
+    EXPECT_EQ(session.phase(), ProgressPhase::Idle);  // no CRC pass ran
 }
 
 TEST_F(SamplingEngineTest, StopMidRecordingKeepsWhatCame) {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "link/WindowPort.h"
+#include "recording/HostInterfaces.h"
 
 namespace kestiva::testing {
 
-class RecordingWindow : public WindowPort {
+class RecordingWindow : public WindowHost {
 public:
     struct Message {
         std::string caption;
@@ -31,11 +31,12 @@ public:
         messages_.push_back({caption, text, icon});
         calls_.push_back("message");
     }
-    void clearPage(int monitor) override { note("clear" + std::to_string(monitor)); }
-    void loadRecording(int monitor) override { note("load" + std::to_string(monitor)); }
-    void enableEntry(int monitor) override { note("enable" + std::to_string(monitor)); }
+    void clearPage(MonitorKind monitor) override { note("clear" + std::to_string(monitor)); }
+    void loadRecording(MonitorKind monitor) override { note("load" + std::to_string(monitor)); }
+    void enableEntry(MonitorKind monitor) override { note("enable" + std::to_string(monitor)); }
     void setPhaseText(const std::string& text) override { note("phase:" + text); }
     void startResetTimer(int ms) override { note("resetTimer" + std::to_string(ms)); }
+    void stopResetTimer() override { note("stopResetTimer"); }
     void stopProgressTimer() override { note("stopProgressTimer"); }
     void repaint() override { note("repaint"); }
 

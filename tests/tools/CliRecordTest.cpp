@@ -157,12 +157,12 @@ TEST_F(CliRecordTest, DataRecordingHoldsTheControllersValuesAndReadsBack) {
         testing::RecordingWindow window;
         SessionState session;
         auto page = std::make_unique<PageRecording>(kDataMonitor);
-        CsvReader reader(window, catalogue());
+        CsvReader reader(window, window, catalogue());
         ASSERT_EQ(reader.openCsv(csv, kDataMonitor), 0);
         ASSERT_EQ(reader.readRecording(*page, session), 0);
         reader.closeCsv();
         const std::string again = folder.file("again.csv");
-        ASSERT_EQ(writeCsv(again, *page, session, window, catalogue()), 0);
+        ASSERT_EQ(writeCsv(again, *page, session, window, window, catalogue()), 0);
         EXPECT_EQ(readFile(again), bytes);
     }
 

@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "link/ModbusMaster.h"
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
 #include "tools/cli/Interrupt.h"
@@ -31,13 +30,13 @@ std::string helpText() {
            "                    when it closes; without it nothing is written\n";
 }
 
-const char* resultName(int result) {
+const char* resultName(CheckResult result) {
     switch (result) {
-        case kLinkFound:
+        case CheckResult::Found:
             return "found";
-        case kLinkNotFound:
+        case CheckResult::NotFound:
             return "not-found";
-        case kLinkCancelled:
+        case CheckResult::Cancelled:
             return "cancelled";
         default:
             return "port-open-failed";
@@ -64,55 +63,47 @@ int runCheckCommand(const Args& argv) {
         return usageError("check", error);
     const bool json = args->has("--json");
 
-    LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json))
+    TerminalSession terminal(*folder);
+    Session& session = terminal.session;
+    if (!loadCatalogue(session, json))
         return kExitFailure;
+    session.loadCommunicationSettings();
+    CommunicationSettings& settings = session.settings();
     const std::string settingsPath = communicationSettingsPath(folder->programFolder);
-    CommunicationSettings settings;
-    loadCommunicationSettings(settingsPath, settings);
     if (!applyLinkOptions(*args, *folder, settings, error))
         return usageError("check", error);
 
-    SessionState session;
-    TerminalWindow window(session, texts);
-    SerialLink link(folder->programFolder);
-    ModbusMaster modbus(link, texts, window);
-    CommunicationCheck check(modbus, settings, session, texts, window);
-    PortContext context;
-
     watchInterrupt();
-    const int result = runLinkCheck(check, context, settings, window);
-    link.closePort(context);
+    const CheckResult result = runLinkCheck(terminal).result;
+    session.closeCheckPort();
+    TerminalWindow& window = terminal.window;
 
     // The window closes the progress window without a word; a terminal says why it ended.
-    if (result == kLinkCancelled)
+    if (result == CheckResult::Cancelled)
         std::fputs("kestiva-cli check: cancelled\n", stderr);
 
-    bool saved = false;
-    if (result == kLinkFound && args->has("--save")) {
-        saveCommunicationSettings(settingsPath, settings);
-        saved = true;
-    }
+    const bool found = result == CheckResult::Found;
+    const bool saved = found && args->has("--save") && session.saveCommunicationSettings();
 
     if (json) {
         Json out = Json::object()
-                       .set("ok", result == kLinkFound)
+                       .set("ok", found)
                        .set("result", resultName(result))
                        .set("port", settings.portName)
                        .set("method", methodName(settings));
-        if (result == kLinkFound) {
+        if (found) {
             out.set("station", int(settings.verifiedStation.load()))
                 .set("bitRate", int(settings.bitRate));
         }
         out.set("saved", saved).set("messages", window.messagesJson());
         printOut(out.dump());
-    } else if (result == kLinkFound) {
+    } else if (found) {
         printOut("Port:      " + settings.portName + "\nMethod:    " + methodName(settings) +
                  "\nStation:   " + std::to_string(settings.verifiedStation.load()) +
                  "\nBit rate:  " + std::to_string(settings.bitRate) + "\n" +
                  (saved ? "Saved to " + settingsPath + "\n" : std::string()));
     }
-    return result == kLinkFound ? kExitOk : kExitFailure;
+    return found ? kExitOk : kExitFailure;
 }
 
 }  // namespace kestiva::cli

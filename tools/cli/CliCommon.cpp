@@ -134,20 +134,13 @@ Json failureJson(const std::string& error, Json messages) {
     return Json::object().set("ok", false).set("error", error).set("messages", std::move(messages));
 }
 
-bool loadCatalogue(LanguageCatalogue& texts, bool json) {
-    texts.languageLoaded = true;
-    texts.LoadLanguageCatalogue();
-    if (texts.languageReadFailed)
-        return startupFailure("LanguageData.ini Reading Failed", json);
-    return true;
+bool loadCatalogue(Session& session, bool json) {
+    return session.loadCatalogue() || startupFailure("LanguageData.ini Reading Failed", json);
 }
 
-bool loadSamplingConfiguration(const SystemFolder& folder, SamplingConfig& config, bool json) {
-    // As start-up: load, then each monitor's controllers; the first failure ends it.
-    if (LoadSamplingConfig(samplingConfigPath(folder.programFolder), config) != 0 ||
-        ValidateDataControllers(config.data()) != 0 || ValidateIoControllers(config.io()) != 0)
-        return startupFailure("DataSamplingConfig.ini Reading Failed", json);
-    return true;
+bool loadSamplingConfiguration(Session& session, bool json) {
+    return session.loadSamplingConfiguration() ||
+           startupFailure("DataSamplingConfig.ini Reading Failed", json);
 }
 
 int usageError(std::string_view command, const std::string& reason) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "session/Session.h"
 #include "settings/LanguageCatalogue.h"
 #include "settings/SamplingConfig.h"
 #include "tools/cli/Json.h"
@@ -67,8 +68,8 @@ std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::str
 
 // The start-up loads, with the program's fixed failure texts on standard error (and, for
 // --json, as the failure object on standard output).
-bool loadCatalogue(LanguageCatalogue& texts, bool json);
-bool loadSamplingConfiguration(const SystemFolder& folder, SamplingConfig& config, bool json);
+bool loadCatalogue(Session& session, bool json);
+bool loadSamplingConfiguration(Session& session, bool json);
 
 // The --json result of a failed command: {"ok": false, "error": ..., "messages": ...}.
 Json failureJson(const std::string& error, Json messages = Json::array());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tools/cli/CliCommon.h"
+#include "tools/cli/TerminalSession.h"
 #include "tools/cli/Commands.h"
 
 namespace kestiva::cli {
@@ -178,12 +179,11 @@ int runConfigCommand(const Args& argv) {
         return usageError("config", error);
 
     const bool json = args->has("--json");
-    LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json))
+    TerminalSession terminal(*folder, false);
+    if (!loadCatalogue(terminal.session, json) ||
+        !loadSamplingConfiguration(terminal.session, json))
         return kExitFailure;
-    auto config = std::make_unique<SamplingConfig>();
-    if (!loadSamplingConfiguration(*folder, *config, json))
-        return kExitFailure;
+    const SamplingConfig* config = &terminal.session.config();
     if (json) {
         printOut(Json::object()
                      .set("ok", true)

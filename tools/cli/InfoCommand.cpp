@@ -43,23 +43,13 @@ int runInfoCommand(const Args& argv) {
         return usageError("info", error);
     const bool json = args->has("--json");
 
-    LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json))
+    TerminalSession terminal(*folder, false);
+    if (!loadCatalogue(terminal.session, json))
         return kExitFailure;
-    SessionState session;
-    session.monitorMode = monitor;
-    TerminalWindow window(session, texts, false);
-    auto page = std::make_unique<PageRecording>(monitor);
     std::string version;
-    if (!readCsvRecording(path, *page, session, window, texts, version)) {
-        if (json) {
-            const auto messages = window.messages();
-            const std::string reason =
-                messages.empty() ? "the file was refused" : terminalText(messages.back().text);
-            printOut(failureJson(reason, window.messagesJson()).dump());
-        }
+    if (!readCsvRecording(terminal, path, monitor, version, json))
         return kExitFailure;
-    }
+    const PageRecording* page = &terminal.session.page(monitor);
 
     const std::vector<ItemFigures> figures = itemFigures(*page);
     const bool data = monitor == kDataMonitor;

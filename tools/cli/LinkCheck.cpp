@@ -1,9 +1,5 @@
 #include "tools/cli/LinkCheck.h"
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include "tools/cli/Interrupt.h"
 
 namespace kestiva::cli {
@@ -64,34 +60,24 @@ bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
     return true;
 }
 
-int runLinkCheck(CommunicationCheck& check, PortContext& context,
-                 const CommunicationSettings& settings, TerminalWindow& window) {
-    check.resetCancel();
-    if (check.openCheckPort(context, settings.portName) != 0)
-        return kLinkPortOpenFailed;
-
+CheckOutcome runLinkCheck(TerminalSession& terminal) {
+    Session& session = terminal.session;
+    const CommunicationSettings& settings = session.settings();
     // The settings page's lists show the settings' station and bit rate as decimal texts.
     CheckChoice choice;
     choice.automatic = settings.autoSearch;
     choice.stationText = std::to_string(settings.stationId);
     choice.bitRateText = std::to_string(settings.bitRate);
 
-    TerminalCheckProgress progress(window);
-    std::atomic<bool> done{false};
-    int result = kLinkNotFound;
-    std::thread worker([&] {
-        result = check.runCheckWorker(context, choice, progress);
-        done = true;
-    });
+    TerminalCheckProgress progress(terminal.window);
     // The cancel button: Ctrl+C reaches the worker before its next attempt or within it.
-    while (!done.load()) {
+    const CheckOutcome outcome = session.runCheck(settings.portName, choice, progress, [&] {
         if (interrupted())
-            check.cancel();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    worker.join();
-    window.endProgress();
-    return result;
+            session.cancelCheck();
+    });
+    if (outcome.result != CheckResult::PortOpenFailed)
+        terminal.window.endProgress();
+    return outcome;
 }
 
 const char* methodName(const CommunicationSettings& settings) {

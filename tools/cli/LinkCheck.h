@@ -1,15 +1,13 @@
 #pragma once
 // The communication check as check and record run it: the link options laid over the values
-// of CommunicationSetting.ini, the port opened as the check button opens it, and the check on
-// a worker thread that Ctrl+C cancels.
+// of CommunicationSetting.ini, then the session's check, which Ctrl+C cancels.
 
 #include <string>
 
 #include "link/CommunicationCheck.h"
-#include "link/SerialLink.h"
 #include "settings/CommunicationSettings.h"
 #include "tools/cli/CliCommon.h"
-#include "tools/cli/TerminalWindow.h"
+#include "tools/cli/TerminalSession.h"
 
 namespace kestiva::cli {
 
@@ -26,19 +24,10 @@ extern const char* const kLinkOptionsHelp;
 bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
                       CommunicationSettings& settings, std::string& error);
 
-// The check's outcome: CommunicationCheck's results, and the port that did not open.
-enum LinkCheckResult : int {
-    kLinkFound = kCheckFound,
-    kLinkNotFound = kCheckNotFound,
-    kLinkCancelled = kCheckCancelled,
-    kLinkPortOpenFailed = -2,
-};
-
-// Opens settings.portName into context and runs the check with settings' method, station and
-// bit rate; a found controller's station and bit rate are in settings afterwards. The check's
-// messages reach window (standard error), its progress the terminal.
-int runLinkCheck(CommunicationCheck& check, PortContext& context,
-                 const CommunicationSettings& settings, TerminalWindow& window);
+// Runs the check with the session settings' port, method, station and bit rate; a found
+// controller's station and bit rate are in the settings afterwards. The check's messages reach
+// the terminal window (standard error), its progress the terminal line; Ctrl+C cancels.
+CheckOutcome runLinkCheck(TerminalSession& terminal);
 
 // "auto" or "manual".
 const char* methodName(const CommunicationSettings& settings);

@@ -2,23 +2,24 @@
 
 #include <algorithm>
 
-#include "files/CsvFile.h"
 #include "settings/NumberText.h"
 
 namespace kestiva::cli {
 
-bool readCsvRecording(const std::string& path, PageRecording& page, SessionState& session,
-                      TerminalWindow& window, const LanguageCatalogue& texts,
-                      std::string& version) {
-    CsvReader reader(window, texts);
-    if (reader.openCsv(path, page.kind) != 0)
-        return false;
-    session.setPhase(kPhaseCsvRead);
-    reader.readVersion(version);
-    const bool ok = reader.readRecording(page, session) == 0;
-    reader.closeCsv();
-    session.setPhase(kPhaseIdle);
-    return ok;
+bool readCsvRecording(TerminalSession& terminal, const std::string& path, MonitorKind monitor,
+                      std::string& version, bool json) {
+    Session& session = terminal.session;
+    session.state().monitorMode = monitor;
+    const bool read = session.readCsv(path, &version);
+    session.state().setPhase(ProgressPhase::Idle);
+    if (!read && json) {
+        const auto messages = terminal.window.messages();
+        printOut(failureJson(messages.empty() ? std::string("the file was refused")
+                                              : terminalText(messages.back().text),
+                             terminal.window.messagesJson())
+                     .dump());
+    }
+    return read;
 }
 
 double dataPageValue(const DataItem& item, int32_t raw) {

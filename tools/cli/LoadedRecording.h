@@ -6,17 +6,16 @@
 #include <string_view>
 #include <vector>
 
-#include "link/SampleTables.h"
-#include "link/SessionState.h"
-#include "settings/LanguageCatalogue.h"
-#include "tools/cli/TerminalWindow.h"
+#include "recording/SampleTables.h"
+#include "tools/cli/TerminalSession.h"
 
 namespace kestiva::cli {
 
-// Opens path and reads it into page (of page.kind) with every check of the reader. False
-// after the reader has shown its message. version gets line 1's second field.
-bool readCsvRecording(const std::string& path, PageRecording& page, SessionState& session,
-                      TerminalWindow& window, const LanguageCatalogue& texts, std::string& version);
+// Reads path into the session's page of monitor with the window's CSV read and every check of
+// the reader. False after the reader has shown its message (and, for json, printed the
+// failure object). version gets line 1's second field.
+bool readCsvRecording(TerminalSession& terminal, const std::string& path, MonitorKind monitor,
+                      std::string& version, bool json);
 
 // The value the data page plots for a raw word of item: the word read as unsigned for the
 // unsigned types and as signed for the others, times the item's scale.

@@ -184,34 +184,20 @@ int runPlotCommand(const Args& argv) {
     if (encoder.isEmpty())
         return usageError("plot", "--out: no image encoder for the extension of " + *out);
 
-    LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json))
+    TerminalSession terminal(*folder, false);
+    if (!loadCatalogue(terminal.session, json) ||
+        !loadSamplingConfiguration(terminal.session, json))
         return kExitFailure;
-    auto config = std::make_unique<SamplingConfig>();
-    if (!loadSamplingConfiguration(*folder, *config, json))
-        return kExitFailure;
-    const ColorTable* colors =
-        chooseColorTable(config->monitors[std::size_t(monitor)], args->value("--colors"), error);
+    const MonitorConfig& monitorConfig = terminal.session.config().monitors[std::size_t(monitor)];
+    const ColorTable* colors = chooseColorTable(monitorConfig, args->value("--colors"), error);
     if (colors == nullptr)
         return usageError("plot", error);
-    const int colorNumber =
-        int(colors - config->monitors[std::size_t(monitor)].colorTables.data()) + 1;
+    const int colorNumber = int(colors - monitorConfig.colorTables.data()) + 1;
 
-    SessionState session;
-    session.monitorMode = monitor;
-    TerminalWindow window(session, texts, false);
-    auto page = std::make_unique<PageRecording>(monitor);
     std::string version;
-    if (!readCsvRecording(path, *page, session, window, texts, version)) {
-        if (json) {
-            const auto messages = window.messages();
-            printOut(failureJson(messages.empty() ? std::string("the file was refused")
-                                                  : terminalText(messages.back().text),
-                                 window.messagesJson())
-                         .dump());
-        }
+    if (!readCsvRecording(terminal, path, monitor, version, json))
         return kExitFailure;
-    }
+    const PageRecording* page = &terminal.session.page(monitor);
 
     QImage image(width, height, QImage::Format_RGB32);
     if (monitor == kDataMonitor) {

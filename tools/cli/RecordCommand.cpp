@@ -14,9 +14,6 @@
 
 #include "files/CsvFile.h"
 #include "files/ReceiveDump.h"
-#include "link/CaptureDecoding.h"
-#include "link/ModbusMaster.h"
-#include "link/RecordingStart.h"
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
 #include "tools/cli/Interrupt.h"
@@ -57,17 +54,17 @@ std::string helpText() {
            "Exit code 0 when the recording was saved, 1 otherwise.\n";
 }
 
-const char* endStateName(int32_t state) {
+const char* endStateName(SamplingState state) {
     switch (state) {
-        case kSamplingFinished:
+        case SamplingState::Finished:
             return "complete";
-        case kSamplingStopRequested:
+        case SamplingState::StopRequested:
             return "stopped";
-        case kSamplingCommunicationError:
+        case SamplingState::RequestFailed:
             return "communication error";
-        case kSamplingCrcError:
+        case SamplingState::CrcError:
             return "CRC error";
-        case kSamplingBufferFull:
+        case SamplingState::BufferFull:
             return "buffer full";
         default:
             return "not started";
@@ -99,23 +96,13 @@ std::optional<int> chooseController(const MonitorConfig& config,
 }
 
 // Holds the message boxes of the dump back until its file has its final name.
-class DeferredMessages final : public WindowPort {
+class DeferredMessages final : public MessageHost {
 public:
-    explicit DeferredMessages(WindowPort& window) : window_(window) {}
-    void showProgress() override { window_.showProgress(); }
-    void pumpMessages() override { window_.pumpMessages(); }
-    void setControlsEnabled(bool enabled) override { window_.setControlsEnabled(enabled); }
+    explicit DeferredMessages(MessageHost& messages) : window_(messages) {}
     void showMessage(const std::string& caption, const std::string& text,
                      MessageIcon icon) override {
         held_.push_back({caption, text, icon});
     }
-    void clearPage(int monitor) override { window_.clearPage(monitor); }
-    void loadRecording(int monitor) override { window_.loadRecording(monitor); }
-    void enableEntry(int monitor) override { window_.enableEntry(monitor); }
-    void setPhaseText(const std::string& text) override { window_.setPhaseText(text); }
-    void startResetTimer(int ms) override { window_.startResetTimer(ms); }
-    void stopProgressTimer() override { window_.stopProgressTimer(); }
-    void repaint() override { window_.repaint(); }
 
     // Shows the held messages with every `from` in their text replaced by `to`.
     void release(const std::string& from, const std::string& to) {
@@ -129,23 +116,20 @@ public:
     }
 
 private:
-    WindowPort& window_;
+    MessageHost& window_;
     std::vector<TerminalWindow::Message> held_;
 };
 
 // The receive-buffer dump at target: into a folder under the program's dated name, or as the
 // file target itself (written in a private folder beside it, then renamed, so that nothing
 // else in that folder is touched). The written path, or empty.
-std::string writeDumpTo(const std::string& target, const uint8_t* capture, std::size_t bytes,
-                        const ControllerRecord& shownActive, TerminalWindow& window,
-                        const LanguageCatalogue& texts) {
+std::string writeDumpTo(const std::string& target, Session& session, TerminalWindow& window) {
     namespace fs = std::filesystem;
     const std::time_t now = std::time(nullptr);
     std::error_code ec;
     if (fs::is_directory(target, ec)) {
         const std::string folder = target.ends_with('/') ? target : target + "/";
-        if (writeReceiveDump(capture, bytes, shownActive, folder, window, texts, now) !=
-            DumpResult::Written)
+        if (session.writeReceiveDump(folder, window, now) != DumpResult::Written)
             return {};
         return folder + receiveDumpFileName(now);
     }
@@ -157,8 +141,7 @@ std::string writeDumpTo(const std::string& target, const uint8_t* capture, std::
         return {};
     const std::string folder = pattern + "/";
     DeferredMessages deferred(window);
-    const DumpResult result =
-        writeReceiveDump(capture, bytes, shownActive, folder, deferred, texts, now);
+    const DumpResult result = session.writeReceiveDump(folder, deferred, now);
     const std::string written = folder + receiveDumpFileName(now);
     bool ok = result == DumpResult::Written;
     if (ok) {
@@ -172,25 +155,47 @@ std::string writeDumpTo(const std::string& target, const uint8_t* capture, std::
     return target;
 }
 
-// Whether a file can be created at path: its folder exists and may be written, and path is
-// not a folder. A recording is not repeatable; a name that cannot be saved is refused before
-// the controller is touched rather than after the recording.
-bool canCreateFile(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::is_directory(path, ec))
-        return false;
-    fs::path parent = fs::path(path).parent_path();
-    if (parent.empty())
-        parent = ".";
-    return fs::is_directory(parent, ec) && ::access(parent.c_str(), W_OK) == 0;
-}
-
 bool canWriteDump(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return ::access(path.c_str(), W_OK) == 0;
-    return canCreateFile(path);
+    return csvTargetWritable(path);
+}
+
+// Where a recording goes when its own file cannot be written after all: a new file in the
+// temporary folder, so that a recording that cannot be repeated is never thrown away.
+std::string fallbackCsvPath(MonitorKind monitor) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path folder = fs::temp_directory_path(ec);
+    if (ec)
+        folder = "/tmp";
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    for (int n = 0;; ++n) {
+        const fs::path candidate =
+            folder / ("kestiva-" + std::string(monitorName(monitor)) + "-" + stamp + "-" +
+                      std::to_string(::getpid()) + (n ? "-" + std::to_string(n) : "") + ".csv");
+        if (!fs::exists(fs::symlink_status(candidate, ec)))
+            return candidate.string();
+    }
+}
+
+// The window's CSV save to out; when it fails, the same save to a fallback file. The path
+// written, or empty when neither could be written.
+std::string saveRecording(Session& session, const std::string& out) {
+    if (session.saveCsv(out))
+        return out;
+    const std::string fallback = fallbackCsvPath(session.state().monitorMode.load());
+    if (!session.saveCsv(fallback))
+        return {};
+    std::fprintf(stderr,
+                 "kestiva-cli record: %s could not be written; the recording was saved to %s\n",
+                 out.c_str(), fallback.c_str());
+    return fallback;
 }
 
 Json optionalText(const std::string& text) {
@@ -227,7 +232,7 @@ int runRecordCommand(const Args& argv) {
         return usageError("record", "--cycle: 1 to 65535 ms expected: " + *cycleText);
     if (!time)
         return usageError("record", "--time: 1 to 65535 s expected: " + *timeText);
-    if (out->empty() || !canCreateFile(*out))
+    if (out->empty() || !csvTargetWritable(*out))
         return usageError("record", "--out: cannot create a file at '" + *out + "'");
     if (const auto dump = args->value("--dump"); dump && (dump->empty() || !canWriteDump(*dump)))
         return usageError("record", "--dump: cannot write a dump at '" + *dump + "'");
@@ -236,28 +241,23 @@ int runRecordCommand(const Args& argv) {
         return usageError("record", error);
     const bool json = args->has("--json");
 
-    LanguageCatalogue texts(folder->programFolder);
-    if (!loadCatalogue(texts, json))
+    TerminalSession terminal(*folder);
+    Session& session = terminal.session;
+    TerminalWindow& window = terminal.window;
+    if (!loadCatalogue(session, json))
         return kExitFailure;
-    CommunicationSettings settings;
-    loadCommunicationSettings(communicationSettingsPath(folder->programFolder), settings);
-    auto config = std::make_unique<SamplingConfig>();
-    if (!loadSamplingConfiguration(*folder, *config, json))
+    session.loadCommunicationSettings();
+    if (!loadSamplingConfiguration(session, json))
         return kExitFailure;
+    CommunicationSettings& settings = session.settings();
+    const LanguageCatalogue& texts = session.texts();
     if (!applyLinkOptions(*args, *folder, settings, error))
         return usageError("record", error);
-    const MonitorConfig& monitorConfig = config->monitors[std::size_t(*monitor)];
+    const MonitorConfig& monitorConfig = session.config().monitors[std::size_t(*monitor)];
     const auto controller = chooseController(monitorConfig, args->value("--controller"), error);
     if (!controller)
         return usageError("record", error);
     const ControllerRecord& record = monitorConfig.controllers[std::size_t(*controller)];
-
-    SessionState session;
-    TerminalWindow window(session, texts);
-    SerialLink link(folder->programFolder);
-    ModbusMaster modbus(link, texts, window);
-    CommunicationCheck check(modbus, settings, session, texts, window);
-    PortContext context;
 
     auto fail = [&](const std::string& reason) {
         if (!reason.empty())
@@ -274,44 +274,28 @@ int runRecordCommand(const Args& argv) {
 
     // The window enables Start only after a successful check.
     watchInterrupt();
-    const int checked = runLinkCheck(check, context, settings, window);
-    if (checked == kLinkCancelled)
+    const CheckResult checked = runLinkCheck(terminal).result;
+    if (checked == CheckResult::Cancelled)
         return fail("cancelled");
-    if (checked != kLinkFound)
+    if (checked != CheckResult::Found)
         return fail({});
 
-    // Allocated once, at full size, before the recording, as the program does at start-up.
-    auto dataPage = std::make_unique<PageRecording>(kDataMonitor);
-    auto ioPage = std::make_unique<PageRecording>(kIoMonitor);
-    std::vector<uint8_t> capture(kCaptureBufferSize);
-    PageRecording& page = *monitor == kDataMonitor ? *dataPage : *ioPage;
-
-    SamplingEngine engine(modbus, settings, session, window);
-    CaptureDecoder decoder(capture.data(), *dataPage, *ioPage, session, window, texts);
-    // The pause before the page loads lets a window's user see the conversion finish; a
-    // terminal has nothing to see.
-    decoder.setLoadPause(std::chrono::milliseconds(0));
-    SamplingRequest request;
-    request.portContext = &context;
-    request.completion = [&decoder](int32_t state, uint32_t bytes) {
-        decoder.onRecordingComplete(state, bytes);
-    };
-    session.monitorMode = *monitor;
-
-    RecordingStart starter(engine, request, capture.data(), settings, session, window, texts);
-    const int started =
-        starter.start(page, record, uint16_t(*cycle), uint16_t(*time), std::time(nullptr));
-    if (started != kStartOk) {
-        // -1 has no message of its own in the window.
-        return fail(started == kStartBadArgument ? "the recording could not be started" : "");
+    session.state().monitorMode = *monitor;
+    const StartResult started = session.startRecording(record, uint16_t(*cycle), uint16_t(*time),
+                                                       std::time(nullptr), nullptr);
+    if (started != StartResult::Ok) {
+        // A start refused without a reason of its own has no message in the window.
+        return fail(started == StartResult::BadArgument || started == StartResult::Busy
+                        ? "the recording could not be started"
+                        : "");
     }
 
     // The window's timers: Stop when Ctrl+C was pressed, progress every 100 ms.
     bool stopPressed = false;
     auto nextRefresh = std::chrono::steady_clock::now();
-    while (engine.workerRunning()) {
+    while (session.recordingRunning()) {
         if (!stopPressed && interrupted()) {
-            engine.requestStop();
+            session.requestStop();
             stopPressed = true;
         }
         if (std::chrono::steady_clock::now() >= nextRefresh) {
@@ -320,44 +304,31 @@ int runRecordCommand(const Args& argv) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    engine.waitForWorker();
+    const SamplingState endState = session.endRecording();
     window.endProgress();
-    session.setPhase(kPhaseIdle);
-    const int32_t endState = engine.samplingState.load();
+    session.state().setPhase(ProgressPhase::Idle);
     const TerminalWindow::CycleTiming timing = window.cycleTiming();
+    const PageRecording& page = session.page(*monitor);
 
     std::string dumpPath;
     if (const auto dump = args->value("--dump")) {
-        const uint32_t received = modbus.receivedByteTotal.load();
-        if (received == 0) {
+        if (session.receivedBytes() == 0) {
             std::fputs("kestiva-cli record: nothing was received; no dump written\n", stderr);
         } else {
-            dumpPath = writeDumpTo(*dump, capture.data(), received, page.active, window, texts);
+            dumpPath = writeDumpTo(*dump, session, window);
             if (dumpPath.empty())
                 std::fprintf(stderr, "kestiva-cli record: the dump could not be written to %s\n",
                              dump->c_str());
         }
     }
 
-    const bool savable =
-        (*monitor == kDataMonitor ? session.dataSavable : session.ioSavable).load();
-    bool saved = false;
-    if (savable) {
-        // The window's CSV save: its phase and progress, the writer, then its message.
-        session.progressTotal = int32_t(page.sampleCount);
-        session.progressCount = 0;
-        session.setPhase(kPhaseCsvSave);
-        window.showProgress();
-        saved = writeCsv(*out, page, session, window, texts) == 0;
-        window.endProgress();
-        session.setPhase(kPhaseIdle);
-        window.showMessage(texts.GetText(text::MSG_ALARM_TITLE),
-                           texts.GetText(saved ? text::MSG_PROGRESS_STATE_CSV_SAVE_COMP_MSG
-                                               : text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG),
-                           saved ? MessageIcon::Information : MessageIcon::Error);
-    } else {
+    const bool savable = session.state().savable(*monitor);
+    std::string savedPath;
+    if (savable)
+        savedPath = saveRecording(session, *out);
+    else
         std::fputs("kestiva-cli record: no recording to save; no file written\n", stderr);
-    }
+    const bool saved = savedPath == *out;
 
     const double achievedMs =
         timing.cycles > 0
@@ -381,7 +352,7 @@ int runRecordCommand(const Args& argv) {
                 .set("endStateText", endStateName(endState))
                 .set("samples", int64_t(samples))
                 .set("achievedCycleMs", timing.cycles > 0 ? Json::number(achievedMs, 3) : Json())
-                .set("out", saved ? Json(*out) : Json())
+                .set("out", optionalText(savedPath))
                 .set("dump", optionalText(dumpPath))
                 .set("messages", window.messagesJson());
         printOut(result.dump());
@@ -395,7 +366,7 @@ int runRecordCommand(const Args& argv) {
         summary += "Cycle:      " + std::to_string(*cycle) + " ms for " + std::to_string(*time) +
                    " s, started " + page.startDate + "\n";
         summary +=
-            "End state:  " + std::to_string(endState) + " (" + endStateName(endState) + ")\n";
+            "End state:  " + std::to_string(int(endState)) + " (" + endStateName(endState) + ")\n";
         summary += "Samples:    " + std::to_string(samples) + "\n";
         if (timing.cycles > 0) {
             summary += "Achieved:   " + fixedText(achievedMs, 3) + " ms per cycle (" +
@@ -403,8 +374,8 @@ int runRecordCommand(const Args& argv) {
                        fixedText(std::chrono::duration<double>(timing.elapsed).count(), 3) +
                        " s)\n";
         }
-        if (saved)
-            summary += "Saved:      " + *out + "\n";
+        if (!savedPath.empty())
+            summary += "Saved:      " + savedPath + "\n";
         if (!dumpPath.empty())
             summary += "Dump:       " + dumpPath + "\n";
         printOut(summary);

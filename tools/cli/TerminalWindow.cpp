@@ -13,25 +13,6 @@ namespace {
 
 constexpr int kBarWidth = 30;
 
-TextId phaseTextId(int32_t phase) {
-    switch (phase) {
-        case kPhaseRecording:
-            return text::MSG_PROGRESS_STATE_MONITOR;
-        case kPhaseCrcCheck:
-            return text::MSG_PROGRESS_STATE_MONITOR_CRC;
-        case kPhaseConversion:
-            return text::MSG_PROGRESS_STATE_MONITOR_CONVERT;
-        case kPhaseCsvRead:
-            return text::MSG_PROGRESS_STATE_CSV_READ;
-        case kPhaseCsvReadConversion:
-            return text::MSG_PROGRESS_STATE_CSV_READ_CONVERT;
-        case kPhaseCsvSave:
-            return text::MSG_PROGRESS_STATE_CSV_SAVE;
-        default:
-            return -1;
-    }
-}
-
 }  // namespace
 
 int progressPercent(int32_t count, int32_t total) {
@@ -41,25 +22,35 @@ int progressPercent(int32_t count, int32_t total) {
     return percent == 0 ? 1 : int(percent);
 }
 
+TerminalWindow::TerminalWindow(std::optional<bool> progressOnTerminal)
+    : onTerminal_(progressOnTerminal ? *progressOnTerminal : isatty(STDERR_FILENO) == 1) {}
+
 TerminalWindow::TerminalWindow(const SessionState& session, const LanguageCatalogue& texts,
                                std::optional<bool> progressOnTerminal)
-    : session_(session),
-      texts_(texts),
-      onTerminal_(progressOnTerminal ? *progressOnTerminal : isatty(STDERR_FILENO) == 1) {}
+    : TerminalWindow(progressOnTerminal) {
+    watch(session, texts);
+}
+
+void TerminalWindow::watch(const SessionState& session, const LanguageCatalogue& texts) {
+    session_ = &session;
+    texts_ = &texts;
+}
 
 void TerminalWindow::showProgress() {
+    if (!session_)
+        return;
     std::lock_guard lock(mutex_);
-    const TextId id = phaseTextId(session_.phase());
-    stateText_ = id < 0 ? "???" : terminalText(texts_.GetText(id));
+    const TextId id = progressStateTextId(session_->phase());
+    stateText_ = id < 0 ? "???" : terminalText(texts_->GetText(id));
     percent_ = 0;
     drawProgressLocked();
 }
 
 void TerminalWindow::pumpMessages() {
-    if (session_.phase() != kPhaseRecording)
+    if (!session_ || session_->phase() != ProgressPhase::Recording)
         return;
     const auto now = std::chrono::steady_clock::now();
-    const int32_t count = session_.progressCount.load();
+    const int32_t count = session_->progressCount.load();
     std::lock_guard lock(mutex_);
     if (!timingStarted_) {
         timingStarted_ = true;
@@ -90,11 +81,13 @@ void TerminalWindow::showMessage(const std::string& caption, const std::string& 
 }
 
 void TerminalWindow::refreshProgress() {
+    if (!session_)
+        return;
     std::lock_guard lock(mutex_);
-    const int32_t total = session_.progressTotal.load();
+    const int32_t total = session_->progressTotal.load();
     if (total <= 0 || stateText_.empty())
         return;
-    percent_ = progressPercent(session_.progressCount.load(), total);
+    percent_ = progressPercent(session_->progressCount.load(), total);
     drawProgressLocked();
 }
 

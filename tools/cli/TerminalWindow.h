@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "link/CommunicationCheck.h"
-#include "link/SessionState.h"
-#include "link/WindowPort.h"
+#include "recording/SessionState.h"
+#include "recording/HostInterfaces.h"
 #include "settings/LanguageCatalogue.h"
 #include "tools/cli/Json.h"
 
 namespace kestiva::cli {
 
-class TerminalWindow final : public WindowPort {
+class TerminalWindow final : public WindowHost {
 public:
     struct Message {
         std::string caption;
@@ -28,9 +28,12 @@ public:
     };
 
     // progressOnTerminal: draw the progress line; nullopt asks whether standard error is a
-    // terminal.
+    // terminal. The window shows nothing of the progress until it watches a session's state.
+    explicit TerminalWindow(std::optional<bool> progressOnTerminal = std::nullopt);
     TerminalWindow(const SessionState& session, const LanguageCatalogue& texts,
                    std::optional<bool> progressOnTerminal = std::nullopt);
+    // The state whose progress the window shows and the texts it shows it with.
+    void watch(const SessionState& session, const LanguageCatalogue& texts);
 
     void showProgress() override;
     // The recording worker calls it once per cycle: the terminal takes its time to measure the
@@ -39,11 +42,12 @@ public:
     void setControlsEnabled(bool enabled) override;
     void showMessage(const std::string& caption, const std::string& text,
                      MessageIcon icon) override;
-    void clearPage(int) override {}
-    void loadRecording(int) override {}
-    void enableEntry(int) override {}
+    void clearPage(MonitorKind) override {}
+    void loadRecording(MonitorKind) override {}
+    void enableEntry(MonitorKind) override {}
     void setPhaseText(const std::string&) override {}
     void startResetTimer(int) override {}
+    void stopResetTimer() override {}
     void stopProgressTimer() override {}
     void repaint() override {}
 
@@ -70,8 +74,8 @@ private:
     void drawProgressLocked();
     void clearProgressLocked();
 
-    const SessionState& session_;
-    const LanguageCatalogue& texts_;
+    const SessionState* session_ = nullptr;
+    const LanguageCatalogue* texts_ = nullptr;
     const bool onTerminal_;
 
     mutable std::mutex mutex_;

@@ -1,4 +1,4 @@
-#include "link/TextToLong.h"
+#include "recording/TextToLong.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "link/SampleTables.h"
+#include "recording/SampleTables.h"
 
 #include <algorithm>
 #include <cassert>

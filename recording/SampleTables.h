@@ -176,6 +176,13 @@ private:
     std::vector<char> arena_;
 };
 
+// How a page's recording ended; it decides the time span the page shows.
+enum class EndMarker : int32_t {
+    Complete = 0,  // it ran its whole sampling time
+    CutShort = 1,  // stopped, or ended early
+    FromCsv = 2,   // read from a CSV file
+};
+
 // One page's recording: texts, numbers and what they were recorded with.
 struct PageRecording {
     explicit PageRecording(MonitorKind kind);
@@ -185,7 +192,7 @@ struct PageRecording {
     std::vector<int32_t> rawData;  // data page: 3 values per sample, sample-major
     std::vector<uint8_t> rawIo;    // I/O page: 16 bytes of 0 or 1 per sample
     uint32_t sampleCount = 0;      // valid rows of both tables
-    int32_t endMarker = 0;         // 0 complete, 1 cut short, 2 read from a CSV file
+    EndMarker endMarker = EndMarker::Complete;
     ControllerRecord active;       // the controller record the recording was made with
     uint16_t cycle = 0;            // milliseconds
     uint16_t time = 0;             // seconds

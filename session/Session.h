@@ -1,0 +1,166 @@
+#pragma once
+// One object that owns and wires the whole core for a front end: the settings record, the
+// sampling configuration, the texts, the serial link, the Modbus master, the communication
+// check, the sampling engine with its capture buffer, the decoder and both pages' recordings.
+// The desktop window and the companion command both drive a Session; neither wires the core
+// itself.
+//
+// Threads: every call is made from the front end's own thread (the window thread). The check
+// and the recording run on workers that the session starts; each worker calls its `finished`
+// notification once it is done, from the worker. The front end carries that notification to its
+// own thread and only then calls finishCheck or endRecording, which join a worker that has
+// nothing left to wait for. CSV save and read run on whatever thread calls them (the window
+// starts a worker for each).
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "files/ReceiveDump.h"
+#include "link/CaptureDecoding.h"
+#include "link/CommunicationCheck.h"
+#include "link/ModbusMaster.h"
+#include "link/RecordingStart.h"
+#include "link/SamplingEngine.h"
+#include "link/SerialLink.h"
+#include "recording/HostInterfaces.h"
+#include "recording/SampleTables.h"
+#include "recording/SessionState.h"
+#include "settings/CommunicationSettings.h"
+#include "settings/LanguageCatalogue.h"
+#include "settings/SamplingConfig.h"
+
+namespace kestiva {
+
+class Session {
+public:
+    // programFolder ends with '/' and holds System/. window receives every message, progress
+    // and page call of the core. captureLimit: bytes of frames a recording may store (tests
+    // lower it).
+    Session(std::string programFolder, WindowHost& window,
+            uint32_t captureLimit = kCaptureBufferSize);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Start-up loads. The front end reports a failure with its own fixed text.
+    // The catalogue: false when LanguageData.ini could not be read.
+    bool loadCatalogue();
+    void loadCommunicationSettings();
+    // Load, then the data controllers, then the I/O controllers; the first failure ends it.
+    bool loadSamplingConfiguration();
+    // Writes the user-changeable communication settings back. False when the file was not
+    // written.
+    bool saveCommunicationSettings();
+
+    const std::string& programFolder() const { return programFolder_; }
+    const LanguageCatalogue& texts() const { return texts_; }
+    LanguageCatalogue& texts() { return texts_; }
+    CommunicationSettings& settings() { return settings_; }
+    const SamplingConfig& config() const { return *config_; }
+    SessionState& state() { return state_; }
+    const SessionState& state() const { return state_; }
+    PageRecording& page(MonitorKind monitor) {
+        return monitor == kDataMonitor ? *dataPage_ : *ioPage_;
+    }
+    PageRecording& shownPage() { return page(state_.monitorMode.load()); }
+
+    // The pause between a finished conversion and the page load, and after a CSV save or read,
+    // so that the user sees the operation finish (one second; a terminal has nothing to see).
+    void setResultPause(std::chrono::milliseconds pause);
+
+    // --- Communication check -------------------------------------------------------------
+    // Opens portName for the check: false after the port-open message.
+    bool openCheckPort(const std::string& portName);
+    // Starts the check on the open port; finished is called from the worker when it is done.
+    // False when a check is still running or no worker thread could be made (the port is then
+    // closed).
+    bool startCheck(const CheckChoice& choice, CheckProgress& progress,
+                    std::function<void()> finished);
+    // Closes the port the check opened (a recording opens its own).
+    void closeCheckPort() { link_.closePort(checkContext_); }
+    // The cancel button: the check ends before its next attempt, or within its current one.
+    void cancelCheck() { check_.cancel(); }
+    bool checkRunning() const { return checkWorker_.joinable() && !checkDone_.load(); }
+    // Joins the finished check worker and hands a found station and bit rate to the settings
+    // record. nullopt while the check is still running (or none ran).
+    std::optional<CheckOutcome> finishCheck();
+    // The whole check for a front end without an event loop: opens the port, runs the check
+    // on a worker and waits for it, calling poll about every 20 ms (to cancel, say).
+    CheckOutcome runCheck(const std::string& portName, const CheckChoice& choice,
+                          CheckProgress& progress, const std::function<void()>& poll);
+
+    // --- Recording -----------------------------------------------------------------------
+    // Start for the shown page with controller, cycle and time: see RecordingStart. Busy while
+    // the previous recording's worker has not been ended with endRecording. finished is called
+    // from the worker once the recording has been decoded and handed to the page.
+    StartResult startRecording(const ControllerRecord& controller, uint16_t cycle,
+                               uint16_t time, std::time_t now, std::function<void()> finished);
+    // The Stop button.
+    void requestStop() { engine_.requestStop(); }
+    bool recordingRunning() const { return recordingActive_.load(); }
+    // Joins the recording worker after its finished notification and tells how it ended.
+    SamplingState endRecording();
+    // Bytes received from the port since the last recording started (the dump's length).
+    uint32_t receivedBytes() const;
+    const uint8_t* captureBuffer() const { return capture_.data(); }
+
+    // --- Files ---------------------------------------------------------------------------
+    // The CSV save of the shown page: phase, progress, the writer, the final state text and
+    // message, the reset timer. True when the file was written.
+    bool saveCsv(const std::string& path);
+    // The CSV read into the shown page: the page is cleared, the file read with every check,
+    // and the page loaded and its entry enabled whatever the outcome, so that after a refused
+    // read it shows again the recording its tables still hold. The savable flag is set after a
+    // good read and restored after a refused one. version, when given, gets line 1's second
+    // field. True when the recording was read.
+    bool readCsv(const std::string& path, std::string* version = nullptr);
+    // The receive-buffer dump of the last recording into folder (ending with '/'), with the
+    // line length of the shown page's record; messages shows its completion.
+    DumpResult writeReceiveDump(const std::string& folder, MessageHost& messages,
+                                std::time_t now = std::time(nullptr));
+
+private:
+    void onRecordingComplete(SamplingState endState, uint32_t goodBytes);
+    // The end of a CSV save or read: the reset timer returns the window to idle.
+    void finishFileOperation();
+
+    std::string programFolder_;
+    WindowHost& window_;
+    LanguageCatalogue texts_;
+    CommunicationSettings settings_;
+    std::unique_ptr<SamplingConfig> config_;
+    SessionState state_;
+
+    SerialLink link_;
+    ModbusMaster modbus_;
+    CommunicationCheck check_;
+    PortContext checkContext_;
+    PortContext samplingContext_;
+
+    // Allocated once, at full size, before any recording.
+    std::vector<uint8_t> capture_;
+    std::unique_ptr<PageRecording> dataPage_;
+    std::unique_ptr<PageRecording> ioPage_;
+    SamplingEngine engine_;
+    CaptureDecoder decoder_;
+    SamplingRequest request_;
+    RecordingStart starter_;
+    std::chrono::milliseconds resultPause_{1000};
+
+    std::thread checkWorker_;
+    std::atomic<bool> checkDone_{false};
+    CheckOutcome checkOutcome_;  // written by the worker before checkDone_, read after the join
+    std::function<void()> checkFinished_;
+
+    std::atomic<bool> recordingActive_{false};
+    std::function<void()> recordingFinished_;
+};
+
+}  // namespace kestiva
