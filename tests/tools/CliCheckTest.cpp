@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "settings/LanguageCatalogue.h"
@@ -152,6 +153,10 @@ TEST(CliCheck, APortThatDoesNotOpenShowsThePortMessage) {
 TEST(CliCheck, WrongCommandLinesAreRefusedBeforeAnythingRuns) {
     CliFolder folder;
     folder.writeSettings(115200, 1);
+    // Targets that look writable but are not files a recording can be saved to.
+    const std::string device = folder.file("device.csv");
+    std::filesystem::create_symlink("/dev/null", device);
+    const std::string longName = folder.file(std::string(300, 'n') + ".csv");
     const std::vector<std::vector<std::string>> cases = {
         {"check", "--station", "33"},
         {"check", "--station", "0"},
@@ -166,6 +171,9 @@ TEST(CliCheck, WrongCommandLinesAreRefusedBeforeAnythingRuns) {
         {"record", "data", "--cycle", "100", "--time", "1"},
         {"record", "data", "--cycle", "100", "--time", "1", "--out", "/nonexistent/x.csv"},
         {"record", "data", "--cycle", "100", "--time", "1", "--out", "/tmp"},
+        {"record", "data", "--cycle", "100", "--time", "1", "--out", "/dev/full"},
+        {"record", "data", "--cycle", "100", "--time", "1", "--out", device},
+        {"record", "data", "--cycle", "100", "--time", "1", "--out", longName},
         {"record", "data", "--cycle", "100", "--time", "1", "--out", "x.csv", "--dump",
          "/nonexistent/x.log"},
         {"record", "data", "--cycle", "100", "--time", "1", "--out", "x.csv", "--controller",

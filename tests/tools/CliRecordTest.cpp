@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "files/CsvFile.h"
+#include "files/FilesTestSupport.h"
 #include "link/ModbusFrames.h"
 #include "settings/LanguageCatalogue.h"
 #include "support/RecordingWindow.h"
@@ -397,6 +398,33 @@ TEST_F(CliRecordTest, FailedRecordingsReportTheirEndStateAndSaveNothing) {
         EXPECT_FALSE(std::filesystem::exists(csv));
         sim.reset();
     }
+}
+
+TEST_F(CliRecordTest, ARecordingThatCannotBeSavedWhereAskedGoesToAFallbackFile) {
+    // A disk that is full once the recording is over: the check before the recording passes
+    // (names can still be made), the save itself runs out of room.
+    testing::SmallDisk disk(64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    {
+        std::ofstream filler(disk.file("filler"), std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), std::streamsize(block.size())))
+            filler.flush();
+    }
+    startSim();
+    const std::string csv = disk.file("data.csv");
+    const CliRun run = record({"data", "--cycle", "100", "--time", "1", "--out", csv, "--json"});
+
+    EXPECT_EQ(run.exitCode, 1) << run.describe();
+    EXPECT_FALSE(std::filesystem::exists(csv));
+    EXPECT_TRUE(contains(run.err, shown(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG))) << run.err;
+    const std::string fallback = jsonText(run.json(), "out");
+    ASSERT_FALSE(fallback.empty()) << run.out;
+    EXPECT_TRUE(contains(run.err, "saved to " + fallback)) << run.err;
+    const auto lines = crlfLines(readFile(fallback));
+    EXPECT_EQ(lines.size(), 6u + 11u) << "six header lines and the eleven samples";
+    std::filesystem::remove(fallback);
 }
 
 }  // namespace
