@@ -2,6 +2,7 @@
 // The plot of the I/O page: sixteen on/off signals stacked in bands of 8/128 of the height,
 // each a step line, over the vertical grid and one dotted baseline per band.
 
+#include "recording/PageFigures.h"
 #include "views/GraphPainting.h"
 #include "views/TraceGraphData.h"
 
@@ -14,8 +15,8 @@ struct IoGraphData : TraceGraphData<uint32_t> {
     static constexpr uint32_t kInitialTraceCount = 16;
     static constexpr uint32_t kInitialCapacity = 512;
     // The page draws every band against these bounds.
-    static constexpr double kLowerBound = 0.0;
-    static constexpr double kUpperBound = 128.0;
+    static constexpr double kLowerBound = kIoLowerBound;
+    static constexpr double kUpperBound = kIoUpperBound;
 
     IoGraphData() { reset(kInitialTraceCount, kInitialCapacity); }
 
@@ -24,7 +25,7 @@ struct IoGraphData : TraceGraphData<uint32_t> {
     void reset(uint32_t traces, uint32_t newCapacity) { resetTraces(traces, newCapacity); }
 
     // The sample value of signal `signal` (0 = top band) with bit `bit`.
-    static uint32_t level(int signal, int bit) { return uint32_t(121 - 8 * signal + 6 * bit); }
+    static uint32_t level(int signal, int bit) { return ioLevel(signal, bit); }
 };
 
 void renderIoGraph(const IoGraphData& graph, QImage& image,

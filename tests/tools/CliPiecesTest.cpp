@@ -16,50 +16,6 @@
 namespace kestiva::cli {
 namespace {
 
-TEST(CliPieces, ScaleDecimalsFollowTheDataPagesRule) {
-    const std::pair<const char*, int> cases[] = {
-        {"0.010", 2}, {"0.5", 1}, {"10.0", 0},  {"1", 0}, {"10", 0},
-        {"1.", 0},    {".25", 2}, {"0.000", 0}, {"", 0},  {"0.0100", 2},
-    };
-    for (const auto& [text, decimals] : cases)
-        EXPECT_EQ(scaleDecimals(text), decimals) << text;
-}
-
-TEST(CliPieces, UnsignedTypesReadTheWholeWordAsUnsigned) {
-    DataItem item;
-    item.scale = 0.5;
-    item.typeCode = 1;  // UDWORD
-    EXPECT_DOUBLE_EQ(dataPageValue(item, -1), 4294967295.0 * 0.5);
-    item.typeCode = 0;  // DWORD
-    EXPECT_DOUBLE_EQ(dataPageValue(item, -1), -0.5);
-    item.typeCode = 7;  // ULSB: the whole word, not narrowed
-    EXPECT_DOUBLE_EQ(dataPageValue(item, 300), 150.0);
-    item.typeCode = 4;  // MSB
-    EXPECT_DOUBLE_EQ(dataPageValue(item, -128), -64.0);
-}
-
-TEST(CliPieces, FiguresOfALoadedPage) {
-    auto page = std::make_unique<PageRecording>(kDataMonitor);
-    page->active.items[0].enabled = 1;
-    page->active.items[0].name = "A";
-    page->active.items[0].typeCode = 3;  // UWORD
-    page->active.items[0].scale = 0.1;
-    page->active.items[0].scaleText = "0.10";
-    page->active.items[2].enabled = 0;
-    page->sampleCount = 3;
-    const int32_t raws[] = {40, 10, 70};
-    for (uint32_t j = 0; j < 3; ++j)
-        page->dataValue(j, 0) = raws[j];
-    const std::vector<ItemFigures> figures = itemFigures(*page);
-    ASSERT_EQ(figures.size(), 3u);
-    EXPECT_TRUE(figures[0].enabled);
-    EXPECT_EQ(figures[0].decimals, 1);
-    EXPECT_DOUBLE_EQ(figures[0].minimum, 1.0);
-    EXPECT_DOUBLE_EQ(figures[0].maximum, 7.0);
-    EXPECT_FALSE(figures[2].enabled);
-    EXPECT_DOUBLE_EQ(figures[2].scale, 1.0);
-}
-
 TEST(CliPieces, ProgressPercentShowsAtLeastOnePercent) {
     EXPECT_EQ(progressPercent(0, 500), 1);  // 10 s at 20 ms, just started
     EXPECT_EQ(progressPercent(4, 500), 1);

@@ -51,19 +51,19 @@ int runInfoCommand(const Args& argv) {
         return kExitFailure;
     const PageRecording* page = &terminal.session.page(monitor);
 
-    const std::vector<ItemFigures> figures = itemFigures(*page);
+    const std::vector<ItemSummary> figures = itemSummaries(*page);
     const bool data = monitor == kDataMonitor;
     if (json) {
         Json items = Json::array();
         for (std::size_t k = 0; k < figures.size(); ++k) {
-            const ItemFigures& f = figures[k];
+            const ItemSummary& f = figures[k];
             Json item = Json::object().set("number", int(k + 1)).set("enabled", f.enabled);
             if (f.enabled) {
                 item.set("name", f.name);
                 if (data)
                     item.set("type", f.typeName).set("scale", f.scaleText).set("unit", f.unit);
-                item.set("minimum", Json::number(f.minimum, f.decimals))
-                    .set("maximum", Json::number(f.maximum, f.decimals));
+                item.set("minimum", Json::number(f.extremes.lower, f.decimals))
+                    .set("maximum", Json::number(f.extremes.upper, f.decimals));
             }
             items.push(std::move(item));
         }
@@ -87,7 +87,7 @@ int runInfoCommand(const Args& argv) {
                       "\nTime:      " + std::to_string(page->time) + " s" +
                       "\nSamples:   " + std::to_string(page->sampleCount) + "\nItems:\n";
     for (std::size_t k = 0; k < figures.size(); ++k) {
-        const ItemFigures& f = figures[k];
+        const ItemSummary& f = figures[k];
         char number[8];
         std::snprintf(number, sizeof number, "%4d", int(k + 1));
         out += std::string(number) + "  ";
@@ -98,8 +98,8 @@ int runInfoCommand(const Args& argv) {
         out += f.name;
         if (data)
             out += "  " + f.typeName + "  scale " + f.scaleText + "  unit " + f.unit;
-        out += "  min " + fixedText(f.minimum, f.decimals) + "  max " +
-               fixedText(f.maximum, f.decimals) + "\n";
+        out += "  min " + fixedText(f.extremes.lower, f.decimals) + "  max " +
+               fixedText(f.extremes.upper, f.decimals) + "\n";
     }
     printOut(out);
     return kExitOk;

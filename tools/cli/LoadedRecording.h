@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "recording/PageFigures.h"
 #include "recording/SampleTables.h"
 #include "tools/cli/TerminalSession.h"
 
@@ -17,29 +18,19 @@ namespace kestiva::cli {
 bool readCsvRecording(TerminalSession& terminal, const std::string& path, MonitorKind monitor,
                       std::string& version, bool json);
 
-// The value the data page plots for a raw word of item: the word read as unsigned for the
-// unsigned types and as signed for the others, times the item's scale.
-double dataPageValue(const DataItem& item, int32_t raw);
-
-// Decimals the data page shows for a scale text: the digits after its "." once trailing
-// zeros are gone ("0.010" gives 2, "10.0" and "1" give 0).
-int scaleDecimals(std::string_view scaleText);
-
-struct ItemFigures {
+// What info prints of each item: its texts and the smallest and largest value the page
+// plots (data: raw x scale with the scale's decimals; I/O: the bits).
+struct ItemSummary {
     bool enabled = false;
     std::string name;
     std::string typeName;   // data only
     std::string scaleText;  // data only
     std::string unit;       // data only
-    double scale = 1.0;     // 1.0 for a disabled item, as the page keeps it
     int decimals = 0;
-    // Extremes of the plotted values (data: raw x scale; I/O: the bits). Meaningful only for
-    // an enabled item of a recording with samples.
-    double minimum = 0.0;
-    double maximum = 0.0;
+    ValueRange extremes;
 };
 
-// Items 1 to 3 (data) or signals 1 to 16 (I/O) of the loaded recording.
-std::vector<ItemFigures> itemFigures(const PageRecording& page);
+// Items 1 to 3 (data) or signals 1 to 16 (I/O) of the loaded recording, from the page figures.
+std::vector<ItemSummary> itemSummaries(const PageRecording& page);
 
 }  // namespace kestiva::cli

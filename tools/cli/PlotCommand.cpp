@@ -13,8 +13,7 @@
 #include "tools/cli/Commands.h"
 #include "tools/cli/LoadedRecording.h"
 #include "views/ImageEncoder.h"
-#include "views/IoGraph.h"
-#include "views/MultiGraph.h"
+#include "views/PageGraphs.h"
 
 namespace kestiva::cli {
 
@@ -89,60 +88,6 @@ const ColorTable* chooseColorTable(const MonitorConfig& config,
     return &table;
 }
 
-// The data page's graph after Load recording: three traces holding every sample of the
-// enabled items, each between its extremes widened by one scale unit, the whole recording in
-// the window, the colour table's colours, drawing enabled.
-void loadDataGraph(const PageRecording& page, const ColorTable& colors, MultiGraphData& graph) {
-    const uint32_t n = page.sampleCount;
-    const std::vector<ItemFigures> figures = itemFigures(page);
-    graph.reset(kDataItemCount, n);
-    for (int k = 0; k < kDataItemCount; ++k) {
-        const DataItem& item = page.active.items[std::size_t(k)];
-        const ItemFigures& f = figures[std::size_t(k)];
-        if (f.enabled) {
-            for (uint32_t j = 0; j < n; ++j)
-                graph.appendSample(
-                    uint32_t(k),
-                    dataPageValue(item,
-                                  page.rawData[std::size_t(j) * kDataItemCount + std::size_t(k)]));
-        }
-        graph.traceVisible[std::size_t(k)] = f.enabled ? 1 : 0;
-        graph.lowerBound[std::size_t(k)] = f.minimum - f.scale;
-        graph.upperBound[std::size_t(k)] = f.maximum + f.scale;
-        if (f.enabled)
-            graph.traceColor[std::size_t(k)] = colors.traceColors[std::size_t(k)];
-    }
-    graph.firstIndex = 0;
-    graph.lastIndex = n > 0 ? n - 1 : 0;
-    graph.backgroundColor = colors.backgroundColor;
-    graph.gridColor = colors.gridColor;
-    graph.drawEnabled = 1;
-}
-
-// The I/O page's graph after Load recording: sixteen traces of band levels, bounds 0 and 128.
-void loadIoGraph(const PageRecording& page, const ColorTable& colors, IoGraphData& graph) {
-    const uint32_t n = page.sampleCount;
-    graph.reset(kIoSignalCount, n);
-    for (int s = 0; s < kIoSignalCount; ++s) {
-        const bool enabled = page.active.items[std::size_t(s)].enabled == 1;
-        if (enabled) {
-            for (uint32_t i = 0; i < n; ++i) {
-                const int bit = page.rawIo[std::size_t(i) * kIoSignalCount + std::size_t(s)] != 0;
-                graph.appendSample(uint32_t(s), IoGraphData::level(s, bit));
-            }
-            graph.traceColor[std::size_t(s)] = colors.traceColors[std::size_t(s)];
-        }
-        graph.traceVisible[std::size_t(s)] = enabled ? 1 : 0;
-        graph.lowerBound[std::size_t(s)] = IoGraphData::kLowerBound;
-        graph.upperBound[std::size_t(s)] = IoGraphData::kUpperBound;
-    }
-    graph.firstIndex = 0;
-    graph.lastIndex = n > 0 ? n - 1 : 0;
-    graph.backgroundColor = colors.backgroundColor;
-    graph.gridColor = colors.gridColor;
-    graph.drawEnabled = 1;
-}
-
 }  // namespace
 
 int runPlotCommand(const Args& argv) {
@@ -202,7 +147,7 @@ int runPlotCommand(const Args& argv) {
     QImage image(width, height, QImage::Format_RGB32);
     if (monitor == kDataMonitor) {
         auto graph = std::make_unique<MultiGraphData>();
-        loadDataGraph(*page, *colors, *graph);
+        loadDataGraph(*page, dataPageFigures(*page), *colors, *graph);
         renderMultiGraph(*graph, image);
     } else {
         auto graph = std::make_unique<IoGraphData>();

@@ -1,0 +1,58 @@
+#include "views/PageGraphs.h"
+
+namespace kestiva {
+
+namespace {
+
+template <typename Graph>
+void showWholeRecording(uint32_t samples, const ColorTable& colors, Graph& graph) {
+    graph.firstIndex = 0;
+    graph.lastIndex = samples > 0 ? samples - 1 : 0;
+    graph.backgroundColor = colors.backgroundColor;
+    graph.gridColor = colors.gridColor;
+    graph.drawEnabled = 1;
+}
+
+}  // namespace
+
+void loadDataGraph(const PageRecording& page, const DataPageFigures& figures,
+                   const ColorTable& colors, MultiGraphData& graph) {
+    const uint32_t n = page.sampleCount;
+    graph.reset(kDataItemCount, n);
+    for (int k = 0; k < kDataItemCount; ++k) {
+        const std::size_t slot = std::size_t(k);
+        const ItemFigures& f = figures.items[slot];
+        if (f.enabled) {
+            const DataItem& item = page.active.items[slot];
+            for (uint32_t j = 0; j < n; ++j)
+                graph.appendSample(uint32_t(k),
+                                   plottedValue(item, page.rawData[j * kDataItemCount + slot]));
+            graph.traceColor[slot] = colors.traceColors[slot];
+        }
+        graph.traceVisible[slot] = f.enabled ? 1 : 0;
+        graph.lowerBound[slot] = f.bounds.lower;
+        graph.upperBound[slot] = f.bounds.upper;
+    }
+    showWholeRecording(n, colors, graph);
+}
+
+void loadIoGraph(const PageRecording& page, const ColorTable& colors, IoGraphData& graph) {
+    const uint32_t n = page.sampleCount;
+    graph.reset(kIoSignalCount, n);
+    for (int s = 0; s < kIoSignalCount; ++s) {
+        const std::size_t slot = std::size_t(s);
+        const bool enabled = page.active.items[slot].enabled == 1;
+        if (enabled) {
+            for (uint32_t i = 0; i < n; ++i)
+                graph.appendSample(uint32_t(s),
+                                   ioLevel(s, page.rawIo[i * kIoSignalCount + slot] != 0));
+            graph.traceColor[slot] = colors.traceColors[slot];
+        }
+        graph.traceVisible[slot] = enabled ? 1 : 0;
+        graph.lowerBound[slot] = kIoLowerBound;
+        graph.upperBound[slot] = kIoUpperBound;
+    }
+    showWholeRecording(n, colors, graph);
+}
+
+}  // namespace kestiva
