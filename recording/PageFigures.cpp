@@ -11,12 +11,12 @@ namespace kestiva {
 
 namespace {
 
-// Fixed-point text with one digit more than is shown, then that digit cut off: the labels
-// cut their last digit instead of rounding it. Locale-free, "." as the point.
+// Fixed-point text with `decimals` digits, the last of them then cut off: the labels drop
+// that digit instead of rounding it away. Locale-free, "." as the point.
 std::string fixedTextCut(double value, int decimals) {
     char buffer[400];  // the largest double has 309 digits before the point
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed, decimals);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     if (result.ec != std::errc())
         return {};
     std::string text(buffer, result.ptr);
@@ -80,7 +80,6 @@ public:
         return PixelWalk(samples, float(double(width) / double(divisions)));
     }
 
-    uint64_t samples() const { return samples_; }
     uint64_t sample() const { return sample_; }
     int x() const { return pixelOf(position_); }
     // x of the next sample, or nothing when this is the last one or when the accumulator has
@@ -98,8 +97,10 @@ public:
 private:
     PixelWalk(uint64_t samples, float step) : samples_(samples), step_(step) {}
     float next() const { return position_ + step_; }
-    // Positions stay within the plot's width, so cutting to int is always defined.
-    static int pixelOf(float position) { return int(position); }
+    // Positions stay near the plot's width, an int; the bound keeps the cut defined anyway.
+    static int pixelOf(float position) {
+        return position < 2147483520.0f ? int(position) : 2147483520;
+    }
 
     uint64_t samples_;
     float step_;
@@ -111,20 +112,20 @@ private:
 
 ValueRange dataTypeLimits(int32_t typeCode) {
     switch (typeCode) {
-    case kTypeUdword:
-        return {0.0, 4294967295.0};
-    case kTypeWord:
-        return {-32768.0, 32767.0};
-    case kTypeUword:
-        return {0.0, 65535.0};
-    case kTypeMsb:
-    case kTypeLsb:
-        return {-128.0, 127.0};
-    case kTypeUmsb:
-    case kTypeUlsb:
-        return {0.0, 255.0};
-    default:
-        return {-2147483648.0, 2147483647.0};
+        case kTypeUdword:
+            return {0.0, 4294967295.0};
+        case kTypeWord:
+            return {-32768.0, 32767.0};
+        case kTypeUword:
+            return {0.0, 65535.0};
+        case kTypeMsb:
+        case kTypeLsb:
+            return {-128.0, 127.0};
+        case kTypeUmsb:
+        case kTypeUlsb:
+            return {0.0, 255.0};
+        default:
+            return {-2147483648.0, 2147483647.0};
     }
 }
 
@@ -250,8 +251,8 @@ double startIndex(double seconds, uint32_t cycle, uint32_t sampleCount) {
     return double(index);
 }
 
-EntryOutcome commitWindowEdit(WindowEntry& window, WindowEdit edit, double seconds,
-                              uint32_t cycle, uint32_t sampleCount) {
+EntryOutcome commitWindowEdit(WindowEntry& window, WindowEdit edit, double seconds, uint32_t cycle,
+                              uint32_t sampleCount) {
     IndexWindow candidate = window.entered;
     if (edit == WindowEdit::Start)
         candidate.first = startIndex(seconds, cycle, sampleCount);
@@ -337,8 +338,7 @@ IoPageFigures ioPageFigures(const PageRecording& page) {
     return figures;
 }
 
-std::optional<int> sampleToPixel(TraceStyle style, GraphWindow window, int width,
-                                 uint32_t index) {
+std::optional<int> sampleToPixel(TraceStyle style, GraphWindow window, int width, uint32_t index) {
     auto walk = PixelWalk::of(style, window, width);
     if (!walk || index < window.first || index > window.last)
         return std::nullopt;
@@ -377,7 +377,9 @@ namespace {
 // A window within [0, span], ends in order; an end that is not a number counts as 0.
 TimeWindow clampToSpan(TimeWindow window, double span) {
     const double limit = span > 0.0 ? span : 0.0;
-    const auto inSpan = [limit](double t) { return std::isnan(t) ? 0.0 : std::clamp(t, 0.0, limit); };
+    const auto inSpan = [limit](double t) {
+        return std::isnan(t) ? 0.0 : std::clamp(t, 0.0, limit);
+    };
     const double start = inSpan(window.start);
     const double end = inSpan(window.end);
     return {std::min(start, end), std::max(start, end)};

@@ -80,8 +80,7 @@ int scaleDecimals(std::string_view scaleText);
 // Seconds a recording covers: the configured sampling time when it ran to its end
 // (EndMarker::Complete), otherwise the time of its samples cut down to a tenth of a second. An empty
 // recording covers no time.
-double samplingSpan(EndMarker endMarker, uint32_t samplingTime, uint32_t cycle,
-                    uint32_t sampleCount);
+double samplingSpan(EndMarker endMarker, uint32_t samplingTime, uint32_t cycle, uint32_t sampleCount);
 
 // The span as shown: two decimals with the second cut off ("10.0").
 std::string spanText(double span);
@@ -145,8 +144,8 @@ double startIndex(double seconds, uint32_t cycle, uint32_t sampleCount);
 // Decides on seconds committed in one time edit. A first index below the last is accepted;
 // equal non-zero indices are accepted but leave nothing to draw; anything else is refused and
 // both edits then show appliedSeconds.
-EntryOutcome commitWindowEdit(WindowEntry& window, WindowEdit edit, double seconds,
-                              uint32_t cycle, uint32_t sampleCount);
+EntryOutcome commitWindowEdit(WindowEntry& window, WindowEdit edit, double seconds, uint32_t cycle,
+                              uint32_t sampleCount);
 
 // Decides on a whole new window at once (a zoom or pan step) by the same rule: a window
 // moved past its old end must not be refused for its start alone.
@@ -165,15 +164,15 @@ GraphWindow graphWindow(IndexWindow applied, uint32_t sampleCount);
 // One data item on the data page right after Load recording.
 struct ItemFigures {
     bool enabled = false;
-    std::string name;       // empty when disabled
-    std::string typeName;   // empty when disabled
-    std::string scaleText;  // empty when disabled
-    std::string unit;       // empty when disabled
-    double scale = 1.0;     // 1.0 when disabled
-    int decimals = 0;       // of both range edits
-    ValueRange extremes;    // smallest and largest plotted value
-    ValueRange bounds;      // the trace's range, and the values of its two edits
-    ValueRange editLimits;  // what the two range edits clamp to
+    std::string name;                        // empty when disabled
+    std::string typeName;                    // empty when disabled
+    std::string scaleText;                   // empty when disabled
+    std::string unit;                        // empty when disabled
+    double scale = 1.0;                      // 1.0 when disabled
+    int decimals = 0;                        // of both range edits
+    ValueRange extremes;                     // smallest and largest plotted value
+    ValueRange bounds;                       // the trace's range, and the values of its two edits
+    ValueRange editLimits;                   // what the two range edits clamp to
     std::array<std::string, 3> valueLabels;  // top first; "---" when disabled
 };
 
@@ -222,8 +221,7 @@ enum class TraceStyle {
 // x at which the graph of width `width` paints sample `index` of `window`: the vertex of a
 // line, the left end of a step. Empty when the sample is outside the window or the window
 // draws nothing.
-std::optional<int> sampleToPixel(TraceStyle style, GraphWindow window, int width,
-                                 uint32_t index);
+std::optional<int> sampleToPixel(TraceStyle style, GraphWindow window, int width, uint32_t index);
 
 // The sample painted at x: a line's vertex nearest to x (the first where several share a
 // column), or the step that covers x; x beyond an end gives the sample at that end. Empty
