@@ -1,0 +1,8 @@
+// kestiva: the desktop program.
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    return 0;
+}
