@@ -44,8 +44,8 @@ void SamplingEngine::waitForWorker() {
 }
 
 void SamplingEngine::requestStop() {
-    int32_t running = 0;
-    samplingState.compare_exchange_strong(running, 2);
+    SamplingState running = SamplingState::Running;
+    samplingState.compare_exchange_strong(running, SamplingState::StopRequested);
 }
 
 uint32_t SamplingEngine::requiredCycleMicros(int32_t bitRate, uint16_t firstCount,
@@ -61,15 +61,16 @@ uint32_t SamplingEngine::requiredCycleMicros(int32_t bitRate, uint16_t firstCoun
     return total;
 }
 
-int SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
-                                      uint8_t station, uint16_t address, uint16_t byteCount,
-                                      uint8_t* captureBuffer) {
+StartResult SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time,
+                                              SamplingRequest& request, uint8_t station,
+                                              uint16_t address, uint16_t byteCount,
+                                              uint8_t* captureBuffer) {
     if (cycle == 0 || time == 0 || byteCount == 0 || captureBuffer == nullptr ||
         request.portContext == nullptr || byteCount > kMaxRangeBytes)
-        return kStartBadArgument;
+        return StartResult::BadArgument;
     const uint32_t cycles = uint32_t(time) * 1000 / cycle;
-    if (cycles + 1 > kMaxCycles + 1) return kStartTooManyCycles;
-    if (cycle > uint32_t(time) * 1000) return kStartCycleLongerThanTime;
+    if (cycles + 1 > kMaxCycles + 1) return StartResult::TooManyCycles;
+    if (cycle > uint32_t(time) * 1000) return StartResult::CycleLongerThanTime;
 
     request.station = station;
     request.cycle = cycle;
@@ -83,17 +84,17 @@ int SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time, SamplingReq
     return checkTimingAndStart(request);
 }
 
-int SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
-                                    uint8_t station, uint16_t inAddress, uint16_t inByteCount,
-                                    uint16_t outAddress, uint16_t outByteCount,
-                                    uint8_t* captureBuffer) {
+StartResult SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
+                                            uint8_t station, uint16_t inAddress,
+                                            uint16_t inByteCount, uint16_t outAddress,
+                                            uint16_t outByteCount, uint8_t* captureBuffer) {
     if (cycle == 0 || time == 0 || inByteCount + outByteCount == 0 || captureBuffer == nullptr ||
         request.portContext == nullptr || inByteCount > kMaxRangeBytes ||
         outByteCount > kMaxRangeBytes)
-        return kStartBadArgument;
+        return StartResult::BadArgument;
     const uint32_t cycles = uint32_t(time) * 1000 / cycle;
-    if (cycles + 1 > kMaxCycles + 1) return kStartTooManyCycles;
-    if (cycle > uint32_t(time) * 1000) return kStartCycleLongerThanTime;
+    if (cycles + 1 > kMaxCycles + 1) return StartResult::TooManyCycles;
+    if (cycle > uint32_t(time) * 1000) return StartResult::CycleLongerThanTime;
 
     request.station = station;
     request.cycle = cycle;
@@ -107,14 +108,14 @@ int SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, SamplingReque
     return checkTimingAndStart(request);
 }
 
-int SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
+StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
     request.station = settings_.verifiedStation.load();
-    samplingState = 0;
+    samplingState = SamplingState::Running;
     // Without a bit rate the line time cannot be known; no cycle is long enough.
-    if (settings_.bitRate <= 0) return kStartCycleTooShort;
+    if (settings_.bitRate <= 0) return StartResult::CycleTooShort;
     const uint64_t needed = requiredCycleMicros(settings_.bitRate, request.firstCount,
                                                 request.secondCount);
-    if (uint64_t(request.cycle) * 1000 < needed) return kStartCycleTooShort;
+    if (uint64_t(request.cycle) * 1000 < needed) return StartResult::CycleTooShort;
 
     waitForWorker();  // the previous recording's thread has ended by now; reap it
     modbus_.link().openSamplingPort(*request.portContext, settings_);
@@ -125,12 +126,12 @@ int SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
         worker_ = std::thread(&SamplingEngine::twoPhasePoller, this, &request);
     else
         worker_ = std::thread(&SamplingEngine::onePhasePoller, this, &request);
-    return kStartOk;
+    return StartResult::Ok;
 }
 
 bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, uint32_t length) {
     if (storedBytes_ + length > bufferLimit_) {
-        samplingState = 9;
+        samplingState = SamplingState::BufferFull;
         return false;
     }
     std::memcpy(request.captureBuffer + storedBytes_, frame, length);
@@ -156,14 +157,14 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
     const auto cycleLength = std::chrono::milliseconds(request.cycle);
     uint32_t polls = 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (samplingState == 0) {
+    while (samplingState == SamplingState::Running) {
         const auto cycleStart = Clock::now();
         if (!exchange(cycleStart)) break;
         session_.progressCount += 1;
         window_.pumpMessages();
         polls += 1;
         if (polls > plan.limit) {
-            samplingState = 1;
+            samplingState = SamplingState::Finished;
             break;
         }
         spinUntil(cycleStart, cycleLength);
@@ -175,7 +176,7 @@ bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address
                                uint8_t* frame) {
     if (modbus_.readHoldingBlock(count, station, address, std::span(frame, 256)) == 0)
         return true;
-    samplingState = 6;
+    samplingState = SamplingState::RequestFailed;
     return false;
 }
 
@@ -195,7 +196,7 @@ void SamplingEngine::onePhasePoller(SamplingRequest* requestPointer) {
     runCycles(request, [&](Clock::time_point) {
         if (!readRange(count, station, address, frame)) return false;
         if (!warmingUp()) storeFrame(request, frame, count + kFrameOverhead);
-        return samplingState != 9;
+        return samplingState != SamplingState::BufferFull;
     });
 }
 
@@ -211,11 +212,11 @@ void SamplingEngine::twoPhasePoller(SamplingRequest* requestPointer) {
         if (!readRange(request.firstCount, station, request.firstAddress, frameA)) return false;
         spinUntil(cycleStart, split);
         // A stop seen here drops this cycle's first frame.
-        if (samplingState != 0) return false;
+        if (samplingState != SamplingState::Running) return false;
         if (!readRange(request.secondCount, station, request.secondAddress, frameB)) return false;
         if (!warmingUp() && storeFrame(request, frameA, request.firstCount + kFrameOverhead))
             storeFrame(request, frameB, request.secondCount + kFrameOverhead);
-        return samplingState != 9;
+        return samplingState != SamplingState::BufferFull;
     });
 }
 
@@ -230,7 +231,7 @@ uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint3
             // Frames never tested past what was stored (a stop can leave fewer).
             if (good + length > storedBytes_ ||
                 crc16(length, request.captureBuffer + good) != std::array<uint8_t, 2>{0, 0}) {
-                samplingState = 8;
+                samplingState = SamplingState::CrcError;
                 return good;
             }
             good += length;
@@ -244,8 +245,9 @@ uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint3
 void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, uint32_t skipped) {
     modbus_.link().closePort(*request.portContext);
     uint32_t goodBytes = 0;
-    const int32_t state = samplingState;
-    if ((state == 1 || state == 2) && polls > skipped) {
+    const SamplingState state = samplingState;
+    if ((state == SamplingState::Finished || state == SamplingState::StopRequested) &&
+        polls > skipped) {
         const uint32_t frames = polls - skipped;
         session_.progressTotal = int32_t(frames);
         session_.progressCount = 0;
@@ -254,8 +256,9 @@ void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, u
         window_.pumpMessages();
         goodBytes = checkStoredFrames(request, frames);
     }
-    const int32_t endState = samplingState;
-    if (endState == 6 || endState == 9) goodBytes = 0;
+    const SamplingState endState = samplingState;
+    if (endState == SamplingState::RequestFailed || endState == SamplingState::BufferFull)
+        goodBytes = 0;
     if (request.completion) request.completion(endState, goodBytes);
     workerActive_ = false;
 }

@@ -22,13 +22,25 @@ constexpr uint32_t kMaxCycles = 150000;
 // One read carries at most 125 registers; the engine accepts up to 250 bytes per range.
 constexpr uint16_t kMaxRangeBytes = 250;
 
-// Start results.
-enum SamplingStartResult : int {
-    kStartOk = 0,
-    kStartBadArgument = -1,
-    kStartTooManyCycles = -2,
-    kStartCycleLongerThanTime = -3,
-    kStartCycleTooShort = -4,
+// How a recording stands. The numbers reach the completion routine's messages and the
+// companion command's output, so they never change.
+enum class SamplingState : int32_t {
+    Running = 0,        // recording, or idle after a start
+    Finished = 1,       // every planned cycle done
+    StopRequested = 2,  // the user asked it to end after the current cycle
+    RequestFailed = 6,  // a request went unanswered or was answered wrongly
+    CrcError = 8,       // a stored frame failed its CRC check after the recording
+    BufferFull = 9,     // the capture buffer could not take the next frame
+};
+
+// What a start entry did.
+enum class StartResult : int {
+    Ok = 0,                    // the worker runs
+    BadArgument = -1,          // a zero or oversized argument, no buffer or no port context
+    TooManyCycles = -2,        // more than kMaxCycles cycles
+    CycleLongerThanTime = -3,  // the cycle is longer than the sampling time
+    CycleTooShort = -4,        // the requests of one cycle do not fit it at the bit rate
+    Busy = -5,                 // a recording is still running
 };
 
 // The parameters of one recording, filled by the start entries and read by the worker.
@@ -44,7 +56,7 @@ struct SamplingRequest {
     uint16_t firstCount = 0;   // bytes; 0 = range absent
     uint16_t secondCount = 0;  // bytes; 0 = range absent
     // Called once on the worker thread with (end state, good byte count).
-    std::function<void(int32_t, uint32_t)> completion;
+    std::function<void(SamplingState, uint32_t)> completion;
 };
 
 class SamplingEngine {
@@ -57,11 +69,12 @@ public:
     SamplingEngine(const SamplingEngine&) = delete;
     SamplingEngine& operator=(const SamplingEngine&) = delete;
 
-    int startDataSampling(uint16_t cycle, uint16_t time, SamplingRequest& request, uint8_t station,
-                          uint16_t address, uint16_t byteCount, uint8_t* captureBuffer);
-    int startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request, uint8_t station,
-                        uint16_t inAddress, uint16_t inByteCount, uint16_t outAddress,
-                        uint16_t outByteCount, uint8_t* captureBuffer);
+    StartResult startDataSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
+                                  uint8_t station, uint16_t address, uint16_t byteCount,
+                                  uint8_t* captureBuffer);
+    StartResult startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
+                                uint8_t station, uint16_t inAddress, uint16_t inByteCount,
+                                uint16_t outAddress, uint16_t outByteCount, uint8_t* captureBuffer);
 
     // The Stop button: asks a running recording to end after its current cycle.
     void requestStop();
@@ -69,8 +82,7 @@ public:
     void waitForWorker();
     bool workerRunning() const { return workerActive_.load(); }
 
-    // 0 recording, 1 done, 2 stop requested, 6 request failed, 8 CRC error, 9 buffer full.
-    std::atomic<int32_t> samplingState{0};
+    std::atomic<SamplingState> samplingState{SamplingState::Running};
     // 45 % of the cycle: when the second range's request of a cycle goes out.
     uint32_t splitDelayUs = 0;
 
@@ -84,7 +96,7 @@ private:
         uint32_t skipped;
     };
 
-    int checkTimingAndStart(SamplingRequest& request);
+    StartResult checkTimingAndStart(SamplingRequest& request);
     PollPlan planPolls(const SamplingRequest& request);
     // The paced loop both workers share; exchange does one cycle's transactions and returns
     // false to end the recording (its state already set).

@@ -24,7 +24,7 @@ using testing::TempProgramFolder;
 constexpr uint32_t kFastBitRate = 115200;
 
 struct Completion {
-    int32_t state = -1;
+    SamplingState state = SamplingState::Running;
     uint32_t bytes = 0;
     int calls = 0;
 };
@@ -39,7 +39,7 @@ protected:
         settings.responseDelay = 0;
         settings.verifiedStation = 1;
         request.portContext = &context;
-        request.completion = [this](int32_t state, uint32_t bytes) {
+        request.completion = [this](SamplingState state, uint32_t bytes) {
             completion.state = state;
             completion.bytes = bytes;
             completion.calls += 1;
@@ -70,7 +70,7 @@ protected:
         return count();
     }
 
-    int startData(uint16_t cycle, uint16_t time, uint16_t address, uint16_t bytes) {
+    StartResult startData(uint16_t cycle, uint16_t time, uint16_t address, uint16_t bytes) {
         return engine->startDataSampling(cycle, time, request, 1, address, bytes, capture.data());
     }
 
@@ -93,24 +93,24 @@ protected:
 TEST_F(SamplingEngineTest, StartEntriesRefuseBadArguments) {
     settings.bitRate = 38400;
     uint8_t* buffer = capture.data();
-    EXPECT_EQ(engine->startDataSampling(0, 10, request, 1, 0, 20, buffer), kStartBadArgument);
-    EXPECT_EQ(engine->startDataSampling(100, 0, request, 1, 0, 20, buffer), kStartBadArgument);
-    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 0, buffer), kStartBadArgument);
-    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 20, nullptr), kStartBadArgument);
+    EXPECT_EQ(engine->startDataSampling(0, 10, request, 1, 0, 20, buffer), StartResult::BadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 0, request, 1, 0, 20, buffer), StartResult::BadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 0, buffer), StartResult::BadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 20, nullptr), StartResult::BadArgument);
     // More than one read can carry would overflow the frame buffers.
-    EXPECT_EQ(engine->startDataSampling(1000, 10, request, 1, 0, 252, buffer), kStartBadArgument);
-    EXPECT_EQ(engine->startIoSampling(100, 10, request, 1, 0, 0, 0, 0, buffer), kStartBadArgument);
+    EXPECT_EQ(engine->startDataSampling(1000, 10, request, 1, 0, 252, buffer), StartResult::BadArgument);
+    EXPECT_EQ(engine->startIoSampling(100, 10, request, 1, 0, 0, 0, 0, buffer), StartResult::BadArgument);
     EXPECT_EQ(engine->startIoSampling(1000, 10, request, 1, 0, 2, 0, 251, buffer),
-              kStartBadArgument);
+              StartResult::BadArgument);
     SamplingRequest withoutPort;
     EXPECT_EQ(engine->startDataSampling(100, 10, withoutPort, 1, 0, 20, buffer),
-              kStartBadArgument);
+              StartResult::BadArgument);
 
     // 3000 s at 20 ms is 150,000 cycles: past the count test, stopped by the line time.
-    EXPECT_EQ(engine->startDataSampling(20, 3000, request, 1, 0, 20, buffer), kStartCycleTooShort);
-    EXPECT_EQ(engine->startDataSampling(20, 3001, request, 1, 0, 20, buffer), kStartTooManyCycles);
+    EXPECT_EQ(engine->startDataSampling(20, 3000, request, 1, 0, 20, buffer), StartResult::CycleTooShort);
+    EXPECT_EQ(engine->startDataSampling(20, 3001, request, 1, 0, 20, buffer), StartResult::TooManyCycles);
     EXPECT_EQ(engine->startDataSampling(2000, 1, request, 1, 0, 20, buffer),
-              kStartCycleLongerThanTime);
+              StartResult::CycleLongerThanTime);
     EXPECT_FALSE(engine->workerRunning());
 }
 
@@ -121,33 +121,33 @@ TEST_F(SamplingEngineTest, CycleMustCoverTheLineTime) {
 
     settings.bitRate = 38400;
     settings.verifiedStation = 7;
-    EXPECT_EQ(startData(20, 10, 0, 20), kStartCycleTooShort);
+    EXPECT_EQ(startData(20, 10, 0, 20), StartResult::CycleTooShort);
     EXPECT_EQ(request.station, 7);  // the timing step has taken the verified station
     settings.bitRate = 9600;
-    EXPECT_EQ(startData(288, 10, 0, 250), kStartCycleTooShort);
+    EXPECT_EQ(startData(288, 10, 0, 250), StartResult::CycleTooShort);
     settings.bitRate = 0;  // no bit rate, no line time: never long enough
-    EXPECT_EQ(startData(1000, 10, 0, 20), kStartCycleTooShort);
+    EXPECT_EQ(startData(1000, 10, 0, 20), StartResult::CycleTooShort);
 
     // 21 ms at 38400 and 289 ms at 9600 pass; with no port they end at the first read.
     settings.portName = "COM200";
     settings.bitRate = 38400;
-    EXPECT_EQ(startData(21, 1, 0, 20), kStartOk);
+    EXPECT_EQ(startData(21, 1, 0, 20), StartResult::Ok);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    EXPECT_EQ(completion.state, SamplingState::RequestFailed);
     settings.bitRate = 9600;
-    EXPECT_EQ(startData(289, 1, 0, 250), kStartOk);
+    EXPECT_EQ(startData(289, 1, 0, 250), StartResult::Ok);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    EXPECT_EQ(completion.state, SamplingState::RequestFailed);
     EXPECT_EQ(completion.bytes, 0u);
 }
 
 TEST_F(SamplingEngineTest, LongCycleStoresEveryReply) {
     startSim({"--mode", "counting", "--trace"});
     // 1 s at 100 ms: 10 cycles, 12 requests, 12 frames stored and tested.
-    ASSERT_EQ(startData(100, 1, 0x100, 4), kStartOk);
+    ASSERT_EQ(startData(100, 1, 0x100, 4), StartResult::Ok);
     engine->waitForWorker();
     EXPECT_EQ(completion.calls, 1);
-    EXPECT_EQ(completion.state, kSamplingFinished);
+    EXPECT_EQ(completion.state, SamplingState::Finished);
     EXPECT_EQ(completion.bytes, 12u * 9);
     EXPECT_EQ(master.receivedByteTotal, 12u * 9);
     EXPECT_EQ(session.progressCount, 12);
@@ -167,9 +167,9 @@ TEST_F(SamplingEngineTest, LongCycleStoresEveryReply) {
 TEST_F(SamplingEngineTest, ShortCycleReadsRepliesFourCyclesLate) {
     startSim({"--mode", "counting", "--trace"});
     // 1 s at 50 ms: 20 cycles, 27 requests, 23 frames stored, 21 tested.
-    ASSERT_EQ(startData(50, 1, 0x10, 2), kStartOk);
+    ASSERT_EQ(startData(50, 1, 0x10, 2), StartResult::Ok);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingFinished);
+    EXPECT_EQ(completion.state, SamplingState::Finished);
     EXPECT_EQ(completion.bytes, 21u * 7);
     EXPECT_EQ(master.receivedByteTotal, 23u * 7);
     for (uint32_t k = 0; k < 23; ++k)
@@ -180,10 +180,10 @@ TEST_F(SamplingEngineTest, ShortCycleReadsRepliesFourCyclesLate) {
 TEST_F(SamplingEngineTest, IoRecordingReadsBothRangesEachCycle) {
     startSim({"--mode", "deterministic", "--trace"});
     ASSERT_EQ(engine->startIoSampling(100, 1, request, 1, 0x200, 2, 0x300, 4, capture.data()),
-              kStartOk);
+              StartResult::Ok);
     EXPECT_EQ(request.rangeCount, 2);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingFinished);
+    EXPECT_EQ(completion.state, SamplingState::Finished);
     EXPECT_EQ(completion.bytes, 12u * (7 + 9));
     EXPECT_EQ(engine->splitDelayUs, 45000u);
     const uint8_t* cycle = &capture[5 * 16];
@@ -195,32 +195,32 @@ TEST_F(SamplingEngineTest, IoRecordingReadsBothRangesEachCycle) {
 TEST_F(SamplingEngineTest, OutputRangeAloneUsesOneRequestPerCycle) {
     startSim({"--mode", "deterministic"});
     ASSERT_EQ(engine->startIoSampling(100, 1, request, 1, 0x200, 0, 0x300, 2, capture.data()),
-              kStartOk);
+              StartResult::Ok);
     EXPECT_EQ(request.rangeCount, 1);
     EXPECT_EQ(request.firstCount, 0);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingFinished);
+    EXPECT_EQ(completion.state, SamplingState::Finished);
     EXPECT_EQ(completion.bytes, 12u * 7);
     EXPECT_EQ(capture[3] << 8 | capture[4], sim::deterministicRegister(0x300, 1));
 }
 
 TEST_F(SamplingEngineTest, StopDuringWarmUpStoresNothing) {
     startSim({});
-    ASSERT_EQ(startData(50, 10, 0, 2), kStartOk);
+    ASSERT_EQ(startData(50, 10, 0, 2), StartResult::Ok);
     engine->requestStop();  // before the first cycle
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingStopRequested);
+    EXPECT_EQ(completion.state, SamplingState::StopRequested);
     EXPECT_EQ(completion.bytes, 0u);
     EXPECT_EQ(session.phase(), kPhaseIdle);  // no CRC pass ran
 }
 
 TEST_F(SamplingEngineTest, StopMidRecordingKeepsWhatCame) {
     startSim({});
-    ASSERT_EQ(startData(100, 10, 0, 2), kStartOk);
+    ASSERT_EQ(startData(100, 10, 0, 2), StartResult::Ok);
     while (session.progressCount < 3) std::this_thread::yield();
     engine->requestStop();
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingStopRequested);
+    EXPECT_EQ(completion.state, SamplingState::StopRequested);
     EXPECT_GE(completion.bytes, 3u * 7);
     EXPECT_LT(completion.bytes, 20u * 7);
     EXPECT_EQ(completion.bytes % 7, 0u);
@@ -228,32 +228,32 @@ TEST_F(SamplingEngineTest, StopMidRecordingKeepsWhatCame) {
 
 TEST_F(SamplingEngineTest, CorruptReplyFailsTheCrcPass) {
     startSim({"--bad-crc", "5"});
-    ASSERT_EQ(startData(100, 1, 0, 2), kStartOk);
+    ASSERT_EQ(startData(100, 1, 0, 2), StartResult::Ok);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingCrcError);
+    EXPECT_EQ(completion.state, SamplingState::CrcError);
     EXPECT_EQ(completion.bytes, 4u * 7);  // the four good frames before it
 }
 
 TEST_F(SamplingEngineTest, SilenceOrExceptionEndsWithACommunicationError) {
     startSim({"--silent", "3-"});
-    ASSERT_EQ(startData(100, 1, 0, 2), kStartOk);
+    ASSERT_EQ(startData(100, 1, 0, 2), StartResult::Ok);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    EXPECT_EQ(completion.state, SamplingState::RequestFailed);
     EXPECT_EQ(completion.bytes, 0u);
     EXPECT_TRUE(window.messages().empty());
 
     // A lone exception reply is shorter than the read expects: it times out unreported.
     startSim({"--exception", "2@2"});
-    ASSERT_EQ(startData(100, 1, 0, 2), kStartOk);
+    ASSERT_EQ(startData(100, 1, 0, 2), StartResult::Ok);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    EXPECT_EQ(completion.state, SamplingState::RequestFailed);
     EXPECT_TRUE(window.messages().empty());
 
     // With short cycles the replies behind it fill the read, and the exception is shown.
     startSim({"--exception", "2@2"});
-    ASSERT_EQ(startData(50, 1, 0, 2), kStartOk);
+    ASSERT_EQ(startData(50, 1, 0, 2), StartResult::Ok);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingCommunicationError);
+    EXPECT_EQ(completion.state, SamplingState::RequestFailed);
     ASSERT_EQ(window.messages().size(), 1u);
     EXPECT_NE(window.messages()[0].text.find(
                   texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_ADDRESS_CONTENTS)),
@@ -263,9 +263,9 @@ TEST_F(SamplingEngineTest, SilenceOrExceptionEndsWithACommunicationError) {
 TEST_F(SamplingEngineTest, FullBufferEndsTheRecording) {
     engine = std::make_unique<SamplingEngine>(master, settings, session, window, 5 * 7 + 3);
     startSim({});
-    ASSERT_EQ(startData(100, 10, 0, 2), kStartOk);
+    ASSERT_EQ(startData(100, 10, 0, 2), StartResult::Ok);
     engine->waitForWorker();
-    EXPECT_EQ(completion.state, kSamplingBufferFull);
+    EXPECT_EQ(completion.state, SamplingState::BufferFull);
     EXPECT_EQ(completion.bytes, 0u);
     EXPECT_EQ(session.progressCount, 5);  // the cycle that overflowed is not counted
 }
@@ -284,10 +284,10 @@ TEST_F(SamplingEngineTest, RecordingDecodesIntoThePage) {
     page->time = 1;
     CaptureDecoder decoder(capture.data(), *page, *ioPage, session, window, texts);
     decoder.setLoadPause(0ms);
-    request.completion = [&](int32_t state, uint32_t bytes) {
+    request.completion = [&](SamplingState state, uint32_t bytes) {
         decoder.onRecordingComplete(state, bytes);
     };
-    ASSERT_EQ(startData(100, 1, 0x40, 6), kStartOk);
+    ASSERT_EQ(startData(100, 1, 0x40, 6), StartResult::Ok);
     engine->waitForWorker();
     ASSERT_EQ(page->sampleCount, 11u);
     EXPECT_EQ(page->dataValue(10, 0), sim::deterministicRegister(0x42, 3));

@@ -57,17 +57,17 @@ std::string helpText() {
            "Exit code 0 when the recording was saved, 1 otherwise.\n";
 }
 
-const char* endStateName(int32_t state) {
+const char* endStateName(SamplingState state) {
     switch (state) {
-        case kSamplingFinished:
+        case SamplingState::Finished:
             return "complete";
-        case kSamplingStopRequested:
+        case SamplingState::StopRequested:
             return "stopped";
-        case kSamplingCommunicationError:
+        case SamplingState::RequestFailed:
             return "communication error";
-        case kSamplingCrcError:
+        case SamplingState::CrcError:
             return "CRC error";
-        case kSamplingBufferFull:
+        case SamplingState::BufferFull:
             return "buffer full";
         default:
             return "not started";
@@ -293,17 +293,18 @@ int runRecordCommand(const Args& argv) {
     decoder.setLoadPause(std::chrono::milliseconds(0));
     SamplingRequest request;
     request.portContext = &context;
-    request.completion = [&decoder](int32_t state, uint32_t bytes) {
+    request.completion = [&decoder](SamplingState state, uint32_t bytes) {
         decoder.onRecordingComplete(state, bytes);
     };
     session.monitorMode = *monitor;
 
     RecordingStart starter(engine, request, capture.data(), settings, session, window, texts);
-    const int started =
+    const StartResult started =
         starter.start(page, record, uint16_t(*cycle), uint16_t(*time), std::time(nullptr));
-    if (started != kStartOk) {
+    if (started != StartResult::Ok) {
         // -1 has no message of its own in the window.
-        return fail(started == kStartBadArgument ? "the recording could not be started" : "");
+        return fail(started == StartResult::BadArgument ? "the recording could not be started"
+                                                        : "");
     }
 
     // The window's timers: Stop when Ctrl+C was pressed, progress every 100 ms.
@@ -323,7 +324,7 @@ int runRecordCommand(const Args& argv) {
     engine.waitForWorker();
     window.endProgress();
     session.setPhase(kPhaseIdle);
-    const int32_t endState = engine.samplingState.load();
+    const SamplingState endState = engine.samplingState.load();
     const TerminalWindow::CycleTiming timing = window.cycleTiming();
 
     std::string dumpPath;
@@ -395,7 +396,7 @@ int runRecordCommand(const Args& argv) {
         summary += "Cycle:      " + std::to_string(*cycle) + " ms for " + std::to_string(*time) +
                    " s, started " + page.startDate + "\n";
         summary +=
-            "End state:  " + std::to_string(endState) + " (" + endStateName(endState) + ")\n";
+            "End state:  " + std::to_string(int(endState)) + " (" + endStateName(endState) + ")\n";
         summary += "Samples:    " + std::to_string(samples) + "\n";
         if (timing.cycles > 0) {
             summary += "Achieved:   " + fixedText(achievedMs, 3) + " ms per cycle (" +
