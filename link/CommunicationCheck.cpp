@@ -55,7 +55,7 @@ int CommunicationCheck::searchAutomatically(PortContext& context, CheckProgress&
             attempt += 1;
             modbus_.link().configurePort(uint32_t(bitRate), context,
                                          uint8_t(settings_.silentFactor), settings_.responseDelay);
-            if (modbus_.echoCheck(uint8_t(station), context, &cancelRequested_) == 0) {
+            if (modbus_.echoCheck(uint8_t(station), context, &cancelRequested_).ok()) {
                 reportFound(context, station, std::to_string(bitRate));
                 settings_.bitRate = bitRate;
                 settings_.stationId = station;
@@ -76,7 +76,7 @@ int CommunicationCheck::checkManually(PortContext& context, const CheckChoice& c
     const int32_t bitRate = textToLong(choice.bitRateText);
     modbus_.link().configurePort(uint32_t(bitRate), context, uint8_t(settings_.silentFactor),
                                  settings_.responseDelay);
-    const bool answered = modbus_.echoCheck(uint8_t(station), context, &cancelRequested_) == 0;
+    const bool answered = modbus_.echoCheck(uint8_t(station), context, &cancelRequested_).ok();
     if (cancelTest()) return kCheckCancelled;
     if (!answered) return reportNotFound();
     // The found message repeats the bit rate as the list shows it.

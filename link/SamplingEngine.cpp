@@ -30,11 +30,13 @@ bool isShortCycle(uint32_t cycle) { return !(cycle * 6 > 500); }
 }  // namespace
 
 SamplingEngine::SamplingEngine(ModbusMaster& modbus, const CommunicationSettings& settings,
-                               SessionState& session, WindowPort& window, uint32_t bufferLimit)
+                               SessionState& session, WindowPort& window,
+                               const LanguageCatalogue& texts, uint32_t bufferLimit)
     : modbus_(modbus),
       settings_(settings),
       session_(session),
       window_(window),
+      texts_(texts),
       bufferLimit_(bufferLimit) {}
 
 SamplingEngine::~SamplingEngine() { waitForWorker(); }
@@ -174,8 +176,14 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
 
 bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address,
                                uint8_t* frame) {
-    if (modbus_.readHoldingBlock(count, station, address, std::span(frame, 256)) == 0)
-        return true;
+    const TransactionResult result =
+        modbus_.readHoldingBlock(count, station, address, std::span(frame, 256));
+    if (result.ok()) return true;
+    // The controller refused the read: the user learns why before the recording ends.
+    if (result.fault == LinkFault::Exception)
+        window_.showMessage(texts_.GetText(text::APP_TITLE),
+                            composeExceptionReport(texts_, result.exceptionCode),
+                            MessageIcon::Error);
     samplingState = SamplingState::RequestFailed;
     return false;
 }

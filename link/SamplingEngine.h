@@ -11,6 +11,7 @@
 #include "link/SessionState.h"
 #include "link/WindowPort.h"
 #include "settings/CommunicationSettings.h"
+#include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
 
@@ -62,8 +63,9 @@ struct SamplingRequest {
 class SamplingEngine {
 public:
     // bufferLimit: how many bytes of frames the capture buffer takes (tests lower it).
+    // texts: for the message that reports an exception reply during a recording.
     SamplingEngine(ModbusMaster& modbus, const CommunicationSettings& settings,
-                   SessionState& session, WindowPort& window,
+                   SessionState& session, WindowPort& window, const LanguageCatalogue& texts,
                    uint32_t bufferLimit = kCaptureBufferSize);
     ~SamplingEngine();
     SamplingEngine(const SamplingEngine&) = delete;
@@ -116,6 +118,7 @@ private:
     const CommunicationSettings& settings_;
     SessionState& session_;
     WindowPort& window_;
+    const LanguageCatalogue& texts_;
     uint32_t bufferLimit_;
     uint32_t storedBytes_ = 0;
     std::thread worker_;

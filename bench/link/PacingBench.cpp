@@ -94,14 +94,14 @@ void BM_EnginePacing(benchmark::State& state) {
         texts.LoadLanguageCatalogue();
         testing::RecordingWindow window;
         SerialLink link(folder.path());
-        ModbusMaster master(link, texts, window);
+        ModbusMaster master(link);
         CommunicationSettings settings;
         settings.portName = "COM1";
         settings.bitRate = kBitRate;
         settings.silentFactor = 1;
         settings.verifiedStation = 1;
         SessionState session;
-        SamplingEngine engine(master, settings, session, window);
+        SamplingEngine engine(master, settings, session, window, texts);
         PortContext context;
         SamplingRequest request;
         request.portContext = &context;

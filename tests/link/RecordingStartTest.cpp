@@ -70,11 +70,11 @@ protected:
     CommunicationSettings settings;
     SessionState session;
     SerialLink link{folder.path()};
-    ModbusMaster master{link, texts, window};
+    ModbusMaster master{link};
     PortContext context;
     SamplingRequest request;
     std::vector<uint8_t> capture = std::vector<uint8_t>(kCaptureBufferSize);
-    SamplingEngine engine{master, settings, session, window};
+    SamplingEngine engine{master, settings, session, window, texts};
     std::unique_ptr<PageRecording> dataPage = std::make_unique<PageRecording>(kDataMonitor);
     std::unique_ptr<PageRecording> ioPage = std::make_unique<PageRecording>(kIoMonitor);
     RecordingStart starter{engine, request, capture.data(), settings, session, window, texts};

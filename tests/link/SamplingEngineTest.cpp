@@ -80,13 +80,13 @@ protected:
     CommunicationSettings settings;
     SessionState session;
     SerialLink link{folder.path()};
-    ModbusMaster master{link, texts, window};
+    ModbusMaster master{link};
     PortContext context;
     SamplingRequest request;
     Completion completion;
     std::vector<uint8_t> capture = std::vector<uint8_t>(kCaptureBufferSize);
     std::unique_ptr<SamplingEngine> engine =
-        std::make_unique<SamplingEngine>(master, settings, session, window);
+        std::make_unique<SamplingEngine>(master, settings, session, window, texts);
     std::unique_ptr<SimProcess> sim;
 };
 
@@ -255,13 +255,16 @@ TEST_F(SamplingEngineTest, SilenceOrExceptionEndsWithACommunicationError) {
     engine->waitForWorker();
     EXPECT_EQ(completion.state, SamplingState::RequestFailed);
     ASSERT_EQ(window.messages().size(), 1u);
+    EXPECT_EQ(window.messages()[0].caption, texts.GetText(text::APP_TITLE));
+    EXPECT_EQ(window.messages()[0].text, composeExceptionReport(texts, 2));
     EXPECT_NE(window.messages()[0].text.find(
                   texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_ADDRESS_CONTENTS)),
               std::string::npos);
+    EXPECT_EQ(window.messages()[0].icon, MessageIcon::Error);
 }
 
 TEST_F(SamplingEngineTest, FullBufferEndsTheRecording) {
-    engine = std::make_unique<SamplingEngine>(master, settings, session, window, 5 * 7 + 3);
+    engine = std::make_unique<SamplingEngine>(master, settings, session, window, texts, 5 * 7 + 3);
     startSim({});
     ASSERT_EQ(startData(100, 10, 0, 2), StartResult::Ok);
     engine->waitForWorker();

@@ -76,7 +76,7 @@ int runCheckCommand(const Args& argv) {
     SessionState session;
     TerminalWindow window(session, texts);
     SerialLink link(folder->programFolder);
-    ModbusMaster modbus(link, texts, window);
+    ModbusMaster modbus(link);
     CommunicationCheck check(modbus, settings, session, texts, window);
     PortContext context;
 

@@ -255,7 +255,7 @@ int runRecordCommand(const Args& argv) {
     SessionState session;
     TerminalWindow window(session, texts);
     SerialLink link(folder->programFolder);
-    ModbusMaster modbus(link, texts, window);
+    ModbusMaster modbus(link);
     CommunicationCheck check(modbus, settings, session, texts, window);
     PortContext context;
 
@@ -286,7 +286,7 @@ int runRecordCommand(const Args& argv) {
     std::vector<uint8_t> capture(kCaptureBufferSize);
     PageRecording& page = *monitor == kDataMonitor ? *dataPage : *ioPage;
 
-    SamplingEngine engine(modbus, settings, session, window);
+    SamplingEngine engine(modbus, settings, session, window, texts);
     CaptureDecoder decoder(capture.data(), *dataPage, *ioPage, session, window, texts);
     // The pause before the page loads lets a window's user see the conversion finish; a
     // terminal has nothing to see.
