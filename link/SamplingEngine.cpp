@@ -3,6 +3,7 @@
 #include <chrono>
 #include <array>
 #include <cstring>
+#include <system_error>
 
 #include "link/ModbusMaster.h"
 
@@ -45,6 +46,17 @@ void SamplingEngine::waitForWorker() {
     if (worker_.joinable()) worker_.join();
 }
 
+bool SamplingEngine::reapWorker() {
+    if (workerFinished() && worker_.joinable()) worker_.join();
+    return !worker_.joinable();
+}
+
+bool SamplingEngine::readyForStart() {
+    if (!workerFinished()) return false;
+    reapWorker();
+    return true;
+}
+
 void SamplingEngine::requestStop() {
     SamplingState running = SamplingState::Running;
     samplingState.compare_exchange_strong(running, SamplingState::StopRequested);
@@ -67,6 +79,7 @@ StartResult SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time,
                                               SamplingRequest& request, uint8_t station,
                                               uint16_t address, uint16_t byteCount,
                                               uint8_t* captureBuffer) {
+    if (!readyForStart()) return StartResult::Busy;
     if (cycle == 0 || time == 0 || byteCount == 0 || captureBuffer == nullptr ||
         request.portContext == nullptr || byteCount > kMaxRangeBytes)
         return StartResult::BadArgument;
@@ -90,6 +103,7 @@ StartResult SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, Sampl
                                             uint8_t station, uint16_t inAddress,
                                             uint16_t inByteCount, uint16_t outAddress,
                                             uint16_t outByteCount, uint8_t* captureBuffer) {
+    if (!readyForStart()) return StartResult::Busy;
     if (cycle == 0 || time == 0 || inByteCount + outByteCount == 0 || captureBuffer == nullptr ||
         request.portContext == nullptr || inByteCount > kMaxRangeBytes ||
         outByteCount > kMaxRangeBytes)
@@ -119,16 +133,30 @@ StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
                                                 request.secondCount);
     if (uint64_t(request.cycle) * 1000 < needed) return StartResult::CycleTooShort;
 
-    waitForWorker();  // the previous recording's thread has ended by now; reap it
     modbus_.link().openSamplingPort(*request.portContext, settings_);
     modbus_.receivedByteTotal = 0;
     storedBytes_ = 0;
-    workerActive_ = true;
-    if (request.rangeCount == 2)
-        worker_ = std::thread(&SamplingEngine::twoPhasePoller, this, &request);
-    else
-        worker_ = std::thread(&SamplingEngine::onePhasePoller, this, &request);
+    if (!launchWorker(request)) {
+        // Nothing was recorded; the port goes back as it was found.
+        modbus_.link().closePort(*request.portContext);
+        samplingState = SamplingState::RequestFailed;
+        return StartResult::ThreadFailed;
+    }
     return StartResult::Ok;
+}
+
+bool SamplingEngine::launchWorker(SamplingRequest& request) {
+    workerActive_.store(true, std::memory_order_release);
+    try {
+        if (request.rangeCount == 2)
+            worker_ = std::thread(&SamplingEngine::twoPhasePoller, this, &request);
+        else
+            worker_ = std::thread(&SamplingEngine::onePhasePoller, this, &request);
+    } catch (const std::system_error&) {
+        workerActive_.store(false, std::memory_order_release);
+        return false;
+    }
+    return true;
 }
 
 bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, uint32_t length) {
@@ -268,7 +296,7 @@ void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, u
     if (endState == SamplingState::RequestFailed || endState == SamplingState::BufferFull)
         goodBytes = 0;
     if (request.completion) request.completion(endState, goodBytes);
-    workerActive_ = false;
+    workerActive_.store(false, std::memory_order_release);
 }
 
 }  // namespace kestiva

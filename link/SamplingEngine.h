@@ -41,7 +41,8 @@ enum class StartResult : int {
     TooManyCycles = -2,        // more than kMaxCycles cycles
     CycleLongerThanTime = -3,  // the cycle is longer than the sampling time
     CycleTooShort = -4,        // the requests of one cycle do not fit it at the bit rate
-    Busy = -5,                 // a recording is still running
+    Busy = -5,                 // a recording is still running: nothing was touched
+    ThreadFailed = -6,         // the worker thread could not be created: the port is closed
 };
 
 // The parameters of one recording, filled by the start entries and read by the worker.
@@ -78,11 +79,21 @@ public:
                                 uint8_t station, uint16_t inAddress, uint16_t inByteCount,
                                 uint16_t outAddress, uint16_t outByteCount, uint8_t* captureBuffer);
 
+    // The start entries, reapWorker and waitForWorker belong to one thread (the window's).
+    // A start while a recording runs returns Busy at once; a finished worker is joined first.
+
     // The Stop button: asks a running recording to end after its current cycle.
     void requestStop();
-    // Waits until the worker, completion routine included, has finished.
+    // True while a recording's worker runs, its completion routine included.
+    bool workerRunning() const { return workerActive_.load(std::memory_order_acquire); }
+    // True when no worker runs: none was started, or its loop and completion have returned.
+    bool workerFinished() const { return !workerRunning(); }
+    // Joins the worker when it has finished and never waits for one that runs: the window
+    // calls it after the completion routine told it of the end. True when no thread is left.
+    bool reapWorker();
+    // Waits until the worker, completion routine included, has finished. Only for a caller
+    // the completion routine never waits on (a terminal front end, the destructor).
     void waitForWorker();
-    bool workerRunning() const { return workerActive_.load(); }
 
     std::atomic<SamplingState> samplingState{SamplingState::Running};
     // 45 % of the cycle: when the second range's request of a cycle goes out.
@@ -98,7 +109,11 @@ private:
         uint32_t skipped;
     };
 
+    // False when a recording still runs; otherwise joins a finished worker.
+    bool readyForStart();
     StartResult checkTimingAndStart(SamplingRequest& request);
+    // Starts the worker for the request's range count; false when no thread could be made.
+    bool launchWorker(SamplingRequest& request);
     PollPlan planPolls(const SamplingRequest& request);
     // The paced loop both workers share; exchange does one cycle's transactions and returns
     // false to end the recording (its state already set).

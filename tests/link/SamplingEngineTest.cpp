@@ -3,13 +3,19 @@
 #include "link/SamplingEngine.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "link/CaptureDecoding.h"
 #include "link/ModbusMaster.h"
+#include "link/PtyLine.h"
 #include "link/SimProcess.h"
 #include "support/RecordingWindow.h"
 #include "tools/sim/DeterministicMap.h"
@@ -22,6 +28,17 @@ using testing::SimProcess;
 using testing::TempProgramFolder;
 
 constexpr uint32_t kFastBitRate = 115200;
+
+// Polls until done() holds or ten seconds pass; true when it holds.
+template <typename Condition>
+bool eventually(Condition done) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
 
 struct Completion {
     SamplingState state = SamplingState::Running;
@@ -297,6 +314,98 @@ TEST_F(SamplingEngineTest, RecordingDecodesIntoThePage) {
     EXPECT_EQ(page->texts.cell(10, 0), "1000");
     EXPECT_TRUE(session.dataSavable);
     EXPECT_TRUE(window.called("load0"));
+}
+
+TEST_F(SamplingEngineTest, StartDuringARecordingIsBusyAndTouchesNothing) {
+    startSim({});
+    ASSERT_EQ(startData(100, 1, 0x100, 4), StartResult::Ok);
+    ASSERT_TRUE(eventually([&] { return session.progressCount >= 1; }));
+
+    EXPECT_EQ(startData(50, 2, 0x200, 6), StartResult::Busy);
+    EXPECT_EQ(engine->startIoSampling(50, 2, request, 1, 0x200, 2, 0x300, 2, capture.data()),
+              StartResult::Busy);
+    EXPECT_TRUE(engine->workerRunning()) << "the refused start did not wait for the recording";
+    EXPECT_EQ(request.cycle, 100u);
+    EXPECT_EQ(request.time, 1u);
+    EXPECT_EQ(request.rangeCount, 1);
+    EXPECT_EQ(request.firstAddress, 0x100);
+    EXPECT_EQ(request.firstCount, 4);
+    EXPECT_EQ(request.secondCount, 0);
+    EXPECT_EQ(engine->samplingState, SamplingState::Running);
+
+    // A start after Stop leaves the stop pending, so the recording still ends as stopped.
+    engine->requestStop();
+    EXPECT_EQ(startData(100, 1, 0x100, 4), StartResult::Busy);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, SamplingState::StopRequested);
+    EXPECT_EQ(completion.calls, 1);
+}
+
+TEST_F(SamplingEngineTest, FinishedWorkerIsReapedAndARunningOneIsLeftAlone) {
+    startSim({});
+    // The completion routine holds the worker, as a message box on the window thread does.
+    std::atomic<bool> inCompletion{false};
+    std::atomic<bool> release{false};
+    StartResult fromCompletion = StartResult::Ok;
+    request.completion = [&](SamplingState state, uint32_t) {
+        completion.state = state;
+        // A start from the worker itself must not join the worker.
+        fromCompletion = engine->startDataSampling(100, 1, request, 1, 0, 2, capture.data());
+        inCompletion = true;
+        while (!release) std::this_thread::sleep_for(1ms);
+    };
+    ASSERT_EQ(startData(100, 1, 0, 2), StartResult::Ok);
+    engine->requestStop();
+    ASSERT_TRUE(eventually([&] { return inCompletion.load(); }));
+    EXPECT_EQ(fromCompletion, StartResult::Busy);
+    EXPECT_FALSE(engine->workerFinished());
+    EXPECT_FALSE(engine->reapWorker()) << "a worker in its completion routine is left alone";
+    EXPECT_EQ(startData(100, 1, 0, 2), StartResult::Busy);
+
+    release = true;
+    ASSERT_TRUE(eventually([&] { return engine->workerFinished(); }));
+    EXPECT_TRUE(engine->reapWorker());
+    EXPECT_EQ(completion.state, SamplingState::StopRequested);
+
+    // The engine takes the next recording.
+    request.completion = [&](SamplingState state, uint32_t) { completion.state = state; };
+    ASSERT_EQ(startData(100, 1, 0, 2), StartResult::Ok);
+    engine->requestStop();
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, SamplingState::StopRequested);
+}
+
+// Starts a recording in a child process whose user may not have another process or thread.
+// Its exit status: 0 when the start failed cleanly, otherwise which expectation did not hold.
+int startWithoutThreads(SamplingEngine& engine, SerialLink& link, SamplingRequest& request,
+                        uint8_t* capture) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+    const rlimit none{1, 1};
+    if (setrlimit(RLIMIT_NPROC, &none) != 0) return 11;
+    if (engine.startDataSampling(100, 1, request, 1, 0, 2, capture) != StartResult::ThreadFailed)
+        return 1;
+    if (link.isOpen()) return 2;
+    if (engine.samplingState == SamplingState::Running) return 3;
+    if (engine.workerRunning()) return 4;
+    return 0;
+}
+
+TEST_F(SamplingEngineTest, AWorkerThatCannotStartLeavesNoPortOpen) {
+    // Root may always make threads: the child gives up root for another user first, who
+    // must reach the line through the program folder.
+    testing::PtyLine line;
+    ASSERT_TRUE(line.ok());
+    ASSERT_EQ(chmod(line.path().c_str(), 0666), 0);
+    std::filesystem::permissions(folder.path(), std::filesystem::perms(0755));
+    ASSERT_EQ(symlink(line.path().c_str(), folder.portLink(1).c_str()), 0);
+
+    const pid_t child = fork();
+    if (child == 0) _exit(startWithoutThreads(*engine, link, request, capture.data()));
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
