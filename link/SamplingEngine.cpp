@@ -1,7 +1,8 @@
 #include "link/SamplingEngine.h"
 
-#include <chrono>
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -16,6 +17,9 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kFrameOverhead = 5;  // station, function, byte count, CRC low, CRC high
 constexpr uint32_t kWarmUpPolls = 4;
 constexpr uint32_t kShortCycleSkipped = 6;
+// How much longer than a read would have waited for them the last replies of a short-cycle
+// recording may take: room for a busy machine, so that late is never taken for missing.
+constexpr auto kLateReplyMargin = std::chrono::milliseconds(250);
 
 // Busy-waits until the given time has passed since start: sleeping would cost the cycle
 // its precision.
@@ -136,6 +140,7 @@ StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
     modbus_.link().openSamplingPort(*request.portContext, settings_);
     modbus_.receivedByteTotal = 0;
     storedBytes_ = 0;
+    requestedBytes_ = 0;
     if (!launchWorker(request)) {
         // Nothing was recorded; the port goes back as it was found.
         modbus_.link().closePort(*request.portContext);
@@ -171,7 +176,8 @@ bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, 
 
 SamplingEngine::PollPlan SamplingEngine::planPolls(const SamplingRequest& request) {
     const uint32_t cycles = request.time * 1000 / request.cycle;
-    if (isShortCycle(request.cycle)) {
+    pipelined_ = isShortCycle(request.cycle);
+    if (pipelined_) {
         // Four requests go out before the first reply is read; the last two replies stored
         // are neither read on time nor tested.
         modbus_.warmUpCount = 0;
@@ -204,6 +210,14 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
 
 bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address,
                                uint8_t* frame) {
+    // More bytes than the requests sent ask for: some reply came twice or brought noise, and
+    // the queue no longer lines up with the requests.
+    if (pipelined_ && arrivedReplyBytes() > int64_t(requestedBytes_)) {
+        samplingState = SamplingState::RequestFailed;
+        return false;
+    }
+    requestedBytes_ += count + kFrameOverhead;
+    lastRequestAt_ = Clock::now();
     const TransactionResult result =
         modbus_.readHoldingBlock(count, station, address, std::span(frame, 256));
     if (result.ok()) return true;
@@ -214,6 +228,32 @@ bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address
                             MessageIcon::Error);
     samplingState = SamplingState::RequestFailed;
     return false;
+}
+
+int64_t SamplingEngine::arrivedReplyBytes() {
+    const int waiting = modbus_.link().bytesWaiting();
+    if (waiting < 0) return -1;
+    return int64_t(modbus_.receivedByteTotal.load()) + waiting;
+}
+
+bool SamplingEngine::allRepliesCame(const SamplingRequest& request) {
+    if (requestedBytes_ == 0) return true;
+    // The last replies get the time they would have had, had they been read: four cycles and
+    // the read's own time-out, and a margin on top.
+    const uint32_t longest = std::max(request.firstCount, request.secondCount) + kFrameOverhead;
+    const auto deadline = lastRequestAt_ + kWarmUpPolls * std::chrono::milliseconds(request.cycle) +
+                          kPortReadTimeouts.totalConstant +
+                          kPortReadTimeouts.totalPerByte * longest + kLateReplyMargin;
+    const auto wanted = int64_t(requestedBytes_);
+    int64_t arrived = arrivedReplyBytes();
+    while (arrived >= 0 && arrived < wanted && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        arrived = arrivedReplyBytes();
+    }
+    if (arrived != wanted) return false;
+    // Bytes right behind the last reply would belong to no request.
+    std::this_thread::sleep_for(2 * kPortReadTimeouts.interval);
+    return arrivedReplyBytes() == wanted;
 }
 
 bool SamplingEngine::warmingUp() {
@@ -279,11 +319,16 @@ uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint3
 }
 
 void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, uint32_t skipped) {
+    const auto endedWell = [this] {
+        const SamplingState state = samplingState;
+        return state == SamplingState::Finished || state == SamplingState::StopRequested;
+    };
+    // A missing or cut reply shows only now, when the replies still due have come or not.
+    if (pipelined_ && endedWell() && !allRepliesCame(request))
+        samplingState = SamplingState::RequestFailed;
     modbus_.link().closePort(*request.portContext);
     uint32_t goodBytes = 0;
-    const SamplingState state = samplingState;
-    if ((state == SamplingState::Finished || state == SamplingState::StopRequested) &&
-        polls > skipped) {
+    if (endedWell() && polls > skipped) {
         const uint32_t frames = polls - skipped;
         session_.progressTotal = int32_t(frames);
         session_.progressCount = 0;

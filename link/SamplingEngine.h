@@ -120,6 +120,12 @@ private:
     template <typename Exchange>
     void runCycles(SamplingRequest& request, Exchange exchange);
     bool readRange(uint16_t count, uint8_t station, uint16_t address, uint8_t* frame);
+    // Reply bytes that have come so far, read or waiting in the input queue; -1 when the port
+    // failed.
+    int64_t arrivedReplyBytes();
+    // Short cycles, at the end: waits for the replies still on their way. True when exactly
+    // the bytes the requests asked for have come.
+    bool allRepliesCame(const SamplingRequest& request);
     // True while the first replies are still left in the input queue (short cycles).
     bool warmingUp();
     void onePhasePoller(SamplingRequest* request);
@@ -136,6 +142,12 @@ private:
     const LanguageCatalogue& texts_;
     uint32_t bufferLimit_;
     uint32_t storedBytes_ = 0;
+    // Short cycles read each reply four cycles after its request. A reply that never comes,
+    // or bytes nobody asked for, would shift every later frame by a reply without a read
+    // failing, so the worker accounts for every reply byte the requests ask for.
+    bool pipelined_ = false;
+    uint64_t requestedBytes_ = 0;
+    std::chrono::steady_clock::time_point lastRequestAt_{};
     std::thread worker_;
     std::atomic<bool> workerActive_{false};
 };

@@ -21,6 +21,10 @@
 #include "tools/sim/DeterministicMap.h"
 
 namespace kestiva {
+
+// Failures name the state rather than print its bytes.
+void PrintTo(SamplingState state, std::ostream* out) { *out << "state " << int(state); }
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -91,6 +95,32 @@ protected:
         return engine->startDataSampling(cycle, time, request, 1, address, bytes, capture.data());
     }
 
+    // The I/O shape the two-range tests record: 2 bytes at 0x200, then 4 bytes at 0x300.
+    static constexpr uint32_t kIoCycleBytes = 7 + 9;
+    StartResult startIo(uint16_t cycle, uint16_t time) {
+        return engine->startIoSampling(cycle, time, request, 1, 0x200, 2, 0x300, 4,
+                                       capture.data());
+    }
+
+    // A counting simulator's replies as a short-cycle recording stores them: the n-th stored
+    // frame (one range of 2 bytes at 0x10) or cycle (the I/O shape) holds the replies to the
+    // n-th request, or pair of requests, sent.
+    void expectRepliesInOrder(bool io, uint32_t stored) {
+        for (uint32_t k = 0; k < stored; ++k) {
+            if (io) {
+                const uint8_t* cycle = &capture[k * kIoCycleBytes];
+                EXPECT_EQ(cycle[3] << 8 | cycle[4], sim::countingRegister(0x200, 2 * k + 1)) << k;
+                EXPECT_EQ(cycle[7 + 3] << 8 | cycle[7 + 4],
+                          sim::countingRegister(0x300, 2 * k + 2))
+                    << k;
+            } else {
+                EXPECT_EQ(capture[k * 7 + 3] << 8 | capture[k * 7 + 4],
+                          sim::countingRegister(0x10, k + 1))
+                    << k;
+            }
+        }
+    }
+
     TempProgramFolder folder;
     LanguageCatalogue texts{testing::testProgramFolder()};
     testing::RecordingWindow window;
@@ -110,13 +140,19 @@ protected:
 TEST_F(SamplingEngineTest, StartEntriesRefuseBadArguments) {
     settings.bitRate = 38400;
     uint8_t* buffer = capture.data();
-    EXPECT_EQ(engine->startDataSampling(0, 10, request, 1, 0, 20, buffer), StartResult::BadArgument);
-    EXPECT_EQ(engine->startDataSampling(100, 0, request, 1, 0, 20, buffer), StartResult::BadArgument);
-    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 0, buffer), StartResult::BadArgument);
-    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 20, nullptr), StartResult::BadArgument);
+    EXPECT_EQ(engine->startDataSampling(0, 10, request, 1, 0, 20, buffer),
+              StartResult::BadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 0, request, 1, 0, 20, buffer),
+              StartResult::BadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 0, buffer),
+              StartResult::BadArgument);
+    EXPECT_EQ(engine->startDataSampling(100, 10, request, 1, 0, 20, nullptr),
+              StartResult::BadArgument);
     // More than one read can carry would overflow the frame buffers.
-    EXPECT_EQ(engine->startDataSampling(1000, 10, request, 1, 0, 252, buffer), StartResult::BadArgument);
-    EXPECT_EQ(engine->startIoSampling(100, 10, request, 1, 0, 0, 0, 0, buffer), StartResult::BadArgument);
+    EXPECT_EQ(engine->startDataSampling(1000, 10, request, 1, 0, 252, buffer),
+              StartResult::BadArgument);
+    EXPECT_EQ(engine->startIoSampling(100, 10, request, 1, 0, 0, 0, 0, buffer),
+              StartResult::BadArgument);
     EXPECT_EQ(engine->startIoSampling(1000, 10, request, 1, 0, 2, 0, 251, buffer),
               StartResult::BadArgument);
     SamplingRequest withoutPort;
@@ -124,8 +160,10 @@ TEST_F(SamplingEngineTest, StartEntriesRefuseBadArguments) {
               StartResult::BadArgument);
 
     // 3000 s at 20 ms is 150,000 cycles: past the count test, stopped by the line time.
-    EXPECT_EQ(engine->startDataSampling(20, 3000, request, 1, 0, 20, buffer), StartResult::CycleTooShort);
-    EXPECT_EQ(engine->startDataSampling(20, 3001, request, 1, 0, 20, buffer), StartResult::TooManyCycles);
+    EXPECT_EQ(engine->startDataSampling(20, 3000, request, 1, 0, 20, buffer),
+              StartResult::CycleTooShort);
+    EXPECT_EQ(engine->startDataSampling(20, 3001, request, 1, 0, 20, buffer),
+              StartResult::TooManyCycles);
     EXPECT_EQ(engine->startDataSampling(2000, 1, request, 1, 0, 20, buffer),
               StartResult::CycleLongerThanTime);
     EXPECT_FALSE(engine->workerRunning());
@@ -314,6 +352,63 @@ TEST_F(SamplingEngineTest, RecordingDecodesIntoThePage) {
     EXPECT_EQ(page->texts.cell(10, 0), "1000");
     EXPECT_TRUE(session.dataSavable);
     EXPECT_TRUE(window.called("load0"));
+}
+
+// Short cycles leave each reply in the input queue for four cycles, where a reply that never
+// came or bytes nobody asked for would shift every later sample without a read failing. Such
+// a recording must end as a failed request does; a reply that is only late must not.
+TEST_F(SamplingEngineTest, ShortCycleFaultsNeverShiftTheSamples) {
+    struct Shape {
+        bool io;
+        uint16_t cycle;  // the shortest I/O cycle at this bit rate is 26 ms
+    };
+    struct Fault {
+        const char* what;
+        std::vector<std::string> sim;
+        SamplingState end;
+        bool exceptionShown;
+    };
+    const Shape shapes[] = {{false, 20}, {false, 50}, {true, 26}, {true, 50}};
+    for (const Shape& shape : shapes) {
+        const Fault faults[] = {
+            {"one silent reply", {"--silent", "10"}, SamplingState::RequestFailed, false},
+            {"three silent replies", {"--silent", "10+3"}, SamplingState::RequestFailed, false},
+            {"exception reply", {"--exception", "2@10"}, SamplingState::RequestFailed, true},
+            {"garbage after a reply", {"--garbage", "3@10"}, SamplingState::RequestFailed, false},
+            {"a reply two cycles late",
+             {"--delay", "10:" + std::to_string(2 * shape.cycle)},
+             SamplingState::Finished,
+             false},
+        };
+        for (const Fault& fault : faults) {
+            const std::string row = std::string(shape.io ? "I/O " : "data ") +
+                                    std::to_string(shape.cycle) + " ms, " + fault.what;
+            std::vector<std::string> options = fault.sim;
+            options.insert(options.end(), {"--mode", "counting"});
+            startSim(options);
+            completion = {};
+            const std::size_t messagesBefore = window.messages().size();
+            ASSERT_EQ(shape.io ? startIo(shape.cycle, 1) : startData(shape.cycle, 1, 0x10, 2),
+                      StartResult::Ok)
+                << row;
+            engine->waitForWorker();
+            EXPECT_EQ(completion.calls, 1) << row;
+            EXPECT_EQ(completion.state, fault.end) << row;
+            const auto messages = window.messages();
+            ASSERT_EQ(messages.size() - messagesBefore, fault.exceptionShown ? 1u : 0u) << row;
+            if (fault.exceptionShown) {
+                EXPECT_EQ(messages.back().text, composeExceptionReport(texts, 2)) << row;
+            }
+            if (fault.end != SamplingState::Finished) {
+                EXPECT_EQ(completion.bytes, 0u) << row;
+                continue;
+            }
+            const uint32_t cycles = 1000u / shape.cycle;
+            const uint32_t unit = shape.io ? kIoCycleBytes : 7;
+            EXPECT_EQ(completion.bytes, (cycles + 1) * unit) << row;
+            expectRepliesInOrder(shape.io, cycles + 3);
+        }
+    }
 }
 
 TEST_F(SamplingEngineTest, StartDuringARecordingIsBusyAndTouchesNothing) {
