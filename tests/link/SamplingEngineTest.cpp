@@ -121,6 +121,15 @@ protected:
         }
     }
 
+    // How many trace lines of the simulator hold text.
+    int traceCount(const std::string& text) const {
+        const std::string log = sim->log();
+        int found = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++found;
+        return found;
+    }
+
     TempProgramFolder folder;
     LanguageCatalogue texts{testing::testProgramFolder()};
     testing::RecordingWindow window;
@@ -352,6 +361,38 @@ TEST_F(SamplingEngineTest, RecordingDecodesIntoThePage) {
     EXPECT_EQ(page->texts.cell(10, 0), "1000");
     EXPECT_TRUE(session.dataSavable);
     EXPECT_TRUE(window.called("load0"));
+}
+
+TEST_F(SamplingEngineTest, TwoRangeShortCycleReadsRepliesFourCyclesLate) {
+    startSim({"--mode", "counting", "--trace"});
+    // 1 s at 50 ms: 20 cycles, 27 cycles of two requests, 23 cycles stored, 21 tested.
+    ASSERT_EQ(startIo(50, 1), StartResult::Ok);
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, SamplingState::Finished);
+    EXPECT_EQ(completion.bytes, 21u * kIoCycleBytes);
+    EXPECT_EQ(master.receivedByteTotal, 23u * kIoCycleBytes);
+    EXPECT_EQ(session.progressCount, 21);
+    expectRepliesInOrder(true, 23);
+    EXPECT_EQ(simReads(54), 54);
+}
+
+TEST_F(SamplingEngineTest, StopAfterTheFirstPhaseDropsThatCyclesFirstFrame) {
+    startSim({"--mode", "counting", "--trace"});
+    // 400 ms cycles: the second range's request goes out 180 ms into each cycle, time enough
+    // to ask for the stop between the two requests of the second cycle.
+    ASSERT_EQ(startIo(400, 2), StartResult::Ok);
+    const std::string firstRange = "] rx 01 03 02 00 00 01";
+    const std::string secondRange = "] rx 01 03 03 00 00 02";
+    ASSERT_TRUE(eventually([&] { return traceCount(firstRange) == 2; })) << sim->log();
+    engine->requestStop();
+    engine->waitForWorker();
+    EXPECT_EQ(completion.state, SamplingState::StopRequested);
+    EXPECT_EQ(completion.bytes, kIoCycleBytes) << "the first cycle, whole";
+    EXPECT_EQ(session.progressCount, 1);
+    expectRepliesInOrder(true, 1);
+    sim->stop();
+    EXPECT_EQ(traceCount(firstRange), 2);
+    EXPECT_EQ(traceCount(secondRange), 1) << "the stopped cycle sent no second request";
 }
 
 // Short cycles leave each reply in the input queue for four cycles, where a reply that never
