@@ -57,35 +57,35 @@ PageRecording& CaptureDecoder::shownPage() {
     return session_.monitorMode.load() == kDataMonitor ? dataPage_ : ioPage_;
 }
 
-void CaptureDecoder::reportEndState(int32_t endState) {
+void CaptureDecoder::reportEndState(SamplingState endState) {
     TextId contents = text::MSG_COM_COMMUNICATION_ERR;
-    if (endState == kSamplingCrcError) contents = text::MSG_COM_ABNORMAL_RESPONSE_CRCERR;
-    if (endState == kSamplingBufferFull) contents = text::MSG_COM_BUFFER_OVERFLOW_ERR;
+    if (endState == SamplingState::CrcError) contents = text::MSG_COM_ABNORMAL_RESPONSE_CRCERR;
+    if (endState == SamplingState::BufferFull) contents = text::MSG_COM_BUFFER_OVERFLOW_ERR;
     window_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
                         texts_.composeError(contents,
                                             text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS),
                         MessageIcon::Error);
 }
 
-void CaptureDecoder::onRecordingComplete(int32_t endState, uint32_t byteCount) {
+void CaptureDecoder::onRecordingComplete(SamplingState endState, uint32_t byteCount) {
     PageRecording& page = shownPage();
     int result = 0;
     switch (endState) {
-        case kSamplingFinished:
+        case SamplingState::Finished:
             page.endMarker = EndMarker::Complete;
             result = 1;
             break;
-        case kSamplingStopRequested:
+        case SamplingState::StopRequested:
             page.endMarker = EndMarker::CutShort;
             result = 1;
             break;
-        case kSamplingCommunicationError:
-        case kSamplingBufferFull:
+        case SamplingState::RequestFailed:
+        case SamplingState::BufferFull:
             reportEndState(endState);
             page.endMarker = EndMarker::CutShort;
             result = 1;
             break;
-        case kSamplingCrcError:
+        case SamplingState::CrcError:
             // The end marker stays as the previous recording left it.
             reportEndState(endState);
             break;

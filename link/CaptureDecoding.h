@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "link/SamplingEngine.h"
 #include "recording/SampleTables.h"
 #include "recording/SessionState.h"
 #include "recording/HostInterfaces.h"
@@ -12,23 +13,13 @@
 
 namespace kestiva {
 
-// End states of a recording, as the sampling engine reports them.
-enum SamplingStateValue : int32_t {
-    kSamplingRunning = 0,
-    kSamplingFinished = 1,
-    kSamplingStopRequested = 2,
-    kSamplingCommunicationError = 6,
-    kSamplingCrcError = 8,
-    kSamplingBufferFull = 9,
-};
-
 class CaptureDecoder {
 public:
     CaptureDecoder(const uint8_t* captureBuffer, PageRecording& dataPage, PageRecording& ioPage,
                    SessionState& session, WindowHost& window, const LanguageCatalogue& texts);
 
     // The completion routine: runs on the sampling worker once the port is closed.
-    void onRecordingComplete(int32_t endState, uint32_t byteCount);
+    void onRecordingComplete(SamplingState endState, uint32_t byteCount);
 
     // Decode the first byteCount bytes of the capture buffer into the page's text table.
     // 1 on success, 0 when a value cannot be decoded or the cycle is 0.
@@ -43,7 +34,7 @@ private:
     // data points at a frame's first data byte; available is how many data bytes follow it.
     int decodeDataItem(int slot, uint32_t row, const uint8_t* data, uint32_t available);
     int decodeIoSignal(int signal, uint32_t row, const uint8_t* data, uint32_t available);
-    void reportEndState(int32_t endState);
+    void reportEndState(SamplingState endState);
     void convertTexts(PageRecording& page);
     PageRecording& shownPage();
 

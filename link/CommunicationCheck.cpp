@@ -57,7 +57,7 @@ CheckOutcome CommunicationCheck::searchAutomatically(PortContext& context,
             attempt += 1;
             modbus_.link().configurePort(uint32_t(bitRate), context,
                                          uint8_t(settings_.silentFactor), settings_.responseDelay);
-            if (modbus_.echoCheck(uint8_t(station), context, &cancelRequested_) == 0)
+            if (modbus_.echoCheck(uint8_t(station), context, &cancelRequested_).ok())
                 return reportFound(context, station, bitRate, std::to_string(bitRate));
         }
     }
@@ -73,7 +73,7 @@ CheckOutcome CommunicationCheck::checkManually(PortContext& context, const Check
     const int32_t bitRate = textToLong(choice.bitRateText);
     modbus_.link().configurePort(uint32_t(bitRate), context, uint8_t(settings_.silentFactor),
                                  settings_.responseDelay);
-    const bool answered = modbus_.echoCheck(uint8_t(station), context, &cancelRequested_) == 0;
+    const bool answered = modbus_.echoCheck(uint8_t(station), context, &cancelRequested_).ok();
     if (cancelTest()) return {CheckResult::Cancelled};
     if (!answered) return reportNotFound();
     // The found message repeats the bit rate as the list shows it.

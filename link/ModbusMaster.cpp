@@ -36,96 +36,118 @@ std::string composeExceptionReport(const LanguageCatalogue& texts, uint8_t excep
                               text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS);
 }
 
-ModbusMaster::ModbusMaster(SerialLink& link, const LanguageCatalogue& texts, MessageHost& window)
-    : link_(link), texts_(texts), window_(window) {}
+ModbusMaster::ModbusMaster(SerialLink& link) : link_(link) {}
 
-void ModbusMaster::reportException(uint8_t exceptionCode) {
-    window_.showMessage(texts_.GetText(text::APP_TITLE),
-                        composeExceptionReport(texts_, exceptionCode), MessageIcon::Error);
+LinkFault ModbusMaster::receiveFault() const {
+    return link_.lastError() == SerialError::NotOpen ? LinkFault::NoPort : LinkFault::PortLost;
 }
 
-int ModbusMaster::readHoldingBlock(uint16_t byteCount, uint8_t station, uint16_t address,
-                                   std::span<uint8_t> destination) {
+LinkFault ModbusMaster::sendFault() const {
+    switch (link_.lastError()) {
+        case SerialError::NotOpen:
+            return LinkFault::NoPort;
+        case SerialError::ResourceLost:
+            return LinkFault::PortLost;
+        default:
+            return LinkFault::SendFailed;
+    }
+}
+
+TransactionResult ModbusMaster::readHoldingBlock(uint16_t byteCount, uint8_t station,
+                                                 uint16_t address,
+                                                 std::span<uint8_t> destination) {
     auto request = std::span<uint8_t, kRequestLength>(transmit_.data(), kRequestLength);
     buildReadRequest(station, address, byteCount, request);
     const std::size_t replyLength = readReplyLength(byteCount);
     // Refused before anything is sent, so the reply of a later request cannot be misread.
     if (replyLength > destination.size())
-        return -1;
+        return {LinkFault::TooLong};
     if (!link_.isOpen())
-        return -1;
+        return {LinkFault::NoPort};
     if (!link_.write(request))
-        return -1;
+        return {sendFault()};
     if (warmUpCount.load() < kWarmUpRequests)
-        return 0;
+        return {};
     if (!link_.isOpen())
-        return -1;
-    if (readExact(static_cast<uint32_t>(replyLength), destination) != 0)
-        return -1;
+        return {LinkFault::NoPort};
+    if (TransactionResult received = readExact(static_cast<uint32_t>(replyLength), destination);
+        !received.ok())
+        return received;
     if (destination[0] != station)
-        return -1;
-    if (destination[1] == (kReadHoldingRegisters | kExceptionFlag)) {
-        reportException(destination[2]);
-        return -1;
-    }
-    return 0;
+        return {LinkFault::WrongStation};
+    if (destination[1] == (kReadHoldingRegisters | kExceptionFlag))
+        return {LinkFault::Exception, destination[2]};
+    return {};
 }
 
-int ModbusMaster::readExact(uint32_t count, std::span<uint8_t> destination) {
+TransactionResult ModbusMaster::readExact(uint32_t count, std::span<uint8_t> destination) {
     if (count > destination.size())
-        return -1;
+        return {LinkFault::TooLong};
     uint32_t offset = 0;
     while (offset < count) {
         int got = link_.read(destination.subspan(offset, count - offset));
-        if (got <= 0)
-            return -1;
+        if (got < 0)
+            return {receiveFault()};
+        if (got == 0)
+            return {offset == 0 ? LinkFault::TimeOut : LinkFault::ShortReply};
         offset += static_cast<uint32_t>(got);
         receivedByteTotal.fetch_add(static_cast<uint32_t>(got));
     }
-    return 0;
+    return {};
 }
 
-int ModbusMaster::echoCheck(uint8_t station, const PortContext& context,
-                            const std::atomic<bool>* cancel) {
+TransactionResult ModbusMaster::echoCheck(uint8_t station, const PortContext& context,
+                                          const std::atomic<bool>* cancel) {
     transmit_.fill(0);
     echoReceive_.fill(0);
     auto request = std::span<uint8_t, kRequestLength>(transmit_.data(), kRequestLength);
     buildEchoRequest(station, request);
     // With no port open nothing is sent and the receive step fails.
     if (link_.isOpen() && !link_.write(request))
-        return -1;
+        return {sendFault()};
     if (!sleepUnlessCancelled(context.responseDelayMs, cancel))
-        return -1;
-    if (receiveEchoReply(context, echoReceive_, cancel) != 0)
-        return -1;
+        return {LinkFault::Cancelled};
+    if (TransactionResult received = receiveEchoReply(context, echoReceive_, cancel);
+        !received.ok())
+        return received;
     echoReceive_[kRequestLength] = 0;
-    auto crc = crc16(kRequestLength, echoReceive_.data());
-    if (crc[0] != 0 || crc[1] != 0)
-        return -1;
-    return std::equal(request.begin(), request.end(), echoReceive_.begin()) ? 0 : -1;
+    return judgeEcho(request);
 }
 
-int ModbusMaster::receiveEchoReply(const PortContext& context, std::span<uint8_t> destination,
-                                   const std::atomic<bool>* cancel) {
+TransactionResult ModbusMaster::judgeEcho(std::span<const uint8_t, kRequestLength> request) const {
+    auto crc = crc16(kRequestLength, echoReceive_.data());
+    if (crc[0] != 0 || crc[1] != 0)
+        return {LinkFault::BadCrc};
+    if (std::equal(request.begin(), request.end(), echoReceive_.begin()))
+        return {};
+    // A 5-byte exception reply with a fitting CRC passes the test above on the zeros behind it.
+    if (isEchoExceptionFunction(echoReceive_[1]))
+        return {LinkFault::Exception, echoReceive_[2]};
+    return {LinkFault::WrongEcho};
+}
+
+TransactionResult ModbusMaster::receiveEchoReply(const PortContext& context,
+                                                 std::span<uint8_t> destination,
+                                                 const std::atomic<bool>* cancel) {
     Clock::time_point intervalStart = Clock::now();
     if (!link_.isOpen())
-        return -1;
+        return {LinkFault::NoPort};
     const int64_t limitMs =
         echoIntervalLimitMs(context.bitRate, context.responseDelayMs, context.silentTimeMs);
     std::size_t expected = kRequestLength;
     if (destination.size() < expected)
-        return -1;
+        return {LinkFault::TooLong};
     int retries = 10;
     std::size_t received = 0;
     while (!cancelled(cancel)) {
         int waiting = link_.bytesWaiting();
         if (waiting < 0)
-            return -1;
+            return {receiveFault()};
         if (waiting > 0) {
             uint8_t byte = 0;
             int got = link_.read(std::span<uint8_t>(&byte, 1));
             if (got < 0)
-                return -1;
+                return {receiveFault()};
             if (got == 0)
                 continue;
             destination[received++] = byte;
@@ -133,7 +155,7 @@ int ModbusMaster::receiveEchoReply(const PortContext& context, std::span<uint8_t
             if (received == 2 && isEchoExceptionFunction(byte))
                 expected = kExceptionReplyLength;
             if (received == expected)
-                return 0;
+                return {};
             continue;
         }
         // The interval start stays where it is when a byte arrives: the reply fails after ten
@@ -144,7 +166,7 @@ int ModbusMaster::receiveEchoReply(const PortContext& context, std::span<uint8_t
         if (elapsedMs > limitMs) {
             intervalStart = now;
             if (--retries == 0)
-                return -1;
+                return {received == 0 ? LinkFault::TimeOut : LinkFault::ShortReply};
             continue;
         }
         // Instead of spinning on the queue count, sleep in the driver until a byte arrives or
@@ -154,9 +176,9 @@ int ModbusMaster::receiveEchoReply(const PortContext& context, std::span<uint8_t
         if (cancel != nullptr)
             deadline = std::min(deadline, now + std::chrono::milliseconds(5));
         if (link_.waitForInput(deadline) < 0)
-            return -1;
+            return {receiveFault()};
     }
-    return -1;
+    return {LinkFault::Cancelled};
 }
 
 }  // namespace kestiva

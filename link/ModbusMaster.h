@@ -10,13 +10,37 @@
 
 #include "link/ModbusFrames.h"
 #include "link/SerialLink.h"
-#include "recording/HostInterfaces.h"
 #include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
 
 // The message body for an exception reply to a read: what the code means, then what to do.
 std::string composeExceptionReport(const LanguageCatalogue& texts, uint8_t exceptionCode);
+
+// Why a transaction failed. The controller's own refusal (an exception reply) is kept apart
+// from faults of the line, and the caller chooses what, if anything, the user is told.
+enum class LinkFault {
+    None,
+    NoPort,        // no port is open: nothing was sent
+    TimeOut,       // no byte of the reply came in time
+    ShortReply,    // the reply stopped before its last byte
+    WrongStation,  // the reply came from another station
+    BadCrc,        // the echo's CRC does not fit its bytes
+    Exception,     // the controller answered with an exception reply
+    WrongEcho,     // the echo has a fitting CRC but differs from the request
+    PortLost,      // the device failed or vanished
+    SendFailed,    // the request could not be queued for sending
+    TooLong,       // the reply would not fit the destination: nothing was sent
+    Cancelled,     // the caller gave up while the echo was under way
+};
+
+// How one transaction ended; for LinkFault::Exception, with the controller's exception code.
+struct TransactionResult {
+    LinkFault fault = LinkFault::None;
+    uint8_t exceptionCode = 0;
+
+    bool ok() const { return fault == LinkFault::None; }
+};
 
 class ModbusMaster {
 public:
@@ -25,7 +49,7 @@ public:
     // warmUpCount is below this; each later transaction reads the reply four requests back.
     static constexpr uint32_t kWarmUpRequests = 4;
 
-    ModbusMaster(SerialLink& link, const LanguageCatalogue& texts, MessageHost& window);
+    explicit ModbusMaster(SerialLink& link);
 
     // Set and counted up by the sampling engine; see kWarmUpRequests.
     std::atomic<uint32_t> warmUpCount{0};
@@ -33,29 +57,29 @@ public:
     std::atomic<uint32_t> receivedByteTotal{0};
 
     // Sends a read of byteCount bytes (byteCount / 2 registers) at address of station and,
-    // past the warm-up, receives byteCount + 5 reply bytes into destination. An exception reply
-    // is shown to the user (the call waits until the message box is closed). 0, or -1 when no
-    // port is open, the reply does not fit destination, the send fails, the reply is short or
-    // comes from another station, or it is an exception. Function code and CRC are left to
-    // the caller.
-    int readHoldingBlock(uint16_t byteCount, uint8_t station, uint16_t address,
-                         std::span<uint8_t> destination);
+    // past the warm-up, receives byteCount + 5 reply bytes into destination. Fails when no
+    // port is open, the reply cannot fit destination (nothing is sent then), the send fails,
+    // the reply times out, stops short or comes from another station, or it is an exception
+    // reply (with its code). Function code and CRC are left to the caller.
+    TransactionResult readHoldingBlock(uint16_t byteCount, uint8_t station, uint16_t address,
+                                       std::span<uint8_t> destination);
 
     // Receives exactly count bytes into destination, across as many port reads as it takes.
-    // -1 when a read fails or brings nothing, or count exceeds destination.
-    int readExact(uint32_t count, std::span<uint8_t> destination);
+    // TimeOut when nothing comes, ShortReply when the bytes stop before count, TooLong when
+    // count exceeds destination.
+    TransactionResult readExact(uint32_t count, std::span<uint8_t> destination);
 
     // One echo attempt: sends the echo request to station, waits the response delay, receives
-    // the reply and accepts only an exact, CRC-correct echo. 0 or -1. When cancel is given and
-    // becomes true, the attempt ends at once with -1.
-    int echoCheck(uint8_t station, const PortContext& context,
-                  const std::atomic<bool>* cancel = nullptr);
+    // the reply and accepts only an exact, CRC-correct echo. When cancel is given and becomes
+    // true, the attempt ends at once as Cancelled.
+    TransactionResult echoCheck(uint8_t station, const PortContext& context,
+                                const std::atomic<bool>* cancel = nullptr);
 
     // Receives an echo reply byte by byte: 8 bytes, or 5 when the second byte marks an
     // exception. It gives up after ten interval limits (see echoIntervalLimitMs) pass without a
-    // byte. 0 or -1.
-    int receiveEchoReply(const PortContext& context, std::span<uint8_t> destination,
-                         const std::atomic<bool>* cancel = nullptr);
+    // byte: TimeOut when none came at all, ShortReply otherwise.
+    TransactionResult receiveEchoReply(const PortContext& context, std::span<uint8_t> destination,
+                                       const std::atomic<bool>* cancel = nullptr);
 
     // The last request sent (its first 8 bytes) and the last echo reply received.
     std::span<const uint8_t, kRequestLength> lastRequest() const {
@@ -66,11 +90,13 @@ public:
     SerialLink& link() { return link_; }
 
 private:
-    void reportException(uint8_t exceptionCode);
+    // What the device's last error means for a read or for a send.
+    LinkFault receiveFault() const;
+    LinkFault sendFault() const;
+    // Why a received echo is not the request sent.
+    TransactionResult judgeEcho(std::span<const uint8_t, kRequestLength> request) const;
 
     SerialLink& link_;
-    const LanguageCatalogue& texts_;
-    MessageHost& window_;
     std::array<uint8_t, kBufferSize> transmit_{};
     std::array<uint8_t, kBufferSize> echoReceive_{};
 };

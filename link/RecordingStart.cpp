@@ -29,8 +29,11 @@ RecordingStart::RecordingStart(SamplingEngine& engine, SamplingRequest& request,
       window_(window),
       texts_(texts) {}
 
-int RecordingStart::start(PageRecording& page, const ControllerRecord& controller, uint16_t cycle,
-                          uint16_t time, std::time_t now) {
+StartResult RecordingStart::start(PageRecording& page, const ControllerRecord& controller,
+                                  uint16_t cycle, uint16_t time, std::time_t now) {
+    // A recording still running keeps its page; nothing of it is touched.
+    if (engine_.workerRunning())
+        return StartResult::Busy;
     const MonitorKind monitor = page.kind;
     (monitor == kDataMonitor ? session_.dataSavable : session_.ioSavable) = false;
     window_.clearPage(monitor);
@@ -42,14 +45,14 @@ int RecordingStart::start(PageRecording& page, const ControllerRecord& controlle
 
     const uint8_t station = uint8_t(settings_.verifiedStation.load());
     const ControllerRecord& active = page.active;
-    const int result =
+    const StartResult result =
         monitor == kDataMonitor
             ? engine_.startDataSampling(cycle, time, request_, station, active.rangeAddress1,
                                         active.rangeLength1, captureBuffer_)
             : engine_.startIoSampling(cycle, time, request_, station, active.rangeAddress1,
                                       active.rangeLength1, active.rangeAddress2,
                                       active.rangeLength2, captureBuffer_);
-    if (result == kStartOk) {
+    if (result == StartResult::Ok) {
         session_.progressTotal = recordingProgressTotal(cycle, time);
         session_.progressCount = 0;
         session_.setPhase(ProgressPhase::Recording);
@@ -60,16 +63,16 @@ int RecordingStart::start(PageRecording& page, const ControllerRecord& controlle
     return result;
 }
 
-void RecordingStart::reportStartError(int result) {
+void RecordingStart::reportStartError(StartResult result) {
     TextId contents = -1;
     switch (result) {
-        case kStartTooManyCycles:
+        case StartResult::TooManyCycles:
             contents = text::MSG_SAMPLING_BUFFER_ERR;
             break;
-        case kStartCycleLongerThanTime:
+        case StartResult::CycleLongerThanTime:
             contents = text::MSG_SAMPLING_CYCLE_ERR;
             break;
-        case kStartCycleTooShort:
+        case StartResult::CycleTooShort:
             contents = text::MSG_SAMPLING_OVER_ERR;
             break;
         default:

@@ -39,11 +39,11 @@ public:
     // the cycles, phase 1 (recording) is set and the window's controls are disabled; the caller
     // still stops its own reset timer. -2, -3 and -4 are reported with their message; -1 shows
     // nothing. Returns the start entry's result.
-    int start(PageRecording& page, const ControllerRecord& controller, uint16_t cycle,
-              uint16_t time, std::time_t now);
+    StartResult start(PageRecording& page, const ControllerRecord& controller, uint16_t cycle,
+                      uint16_t time, std::time_t now);
 
 private:
-    void reportStartError(int result);
+    void reportStartError(StartResult result);
 
     SamplingEngine& engine_;
     SamplingRequest& request_;

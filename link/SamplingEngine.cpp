@@ -1,8 +1,10 @@
 #include "link/SamplingEngine.h"
 
-#include <chrono>
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
+#include <system_error>
 
 #include "link/ModbusMaster.h"
 
@@ -15,6 +17,9 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kFrameOverhead = 5;  // station, function, byte count, CRC low, CRC high
 constexpr uint32_t kWarmUpPolls = 4;
 constexpr uint32_t kShortCycleSkipped = 6;
+// How much longer than a read would have waited for them the last replies of a short-cycle
+// recording may take: room for a busy machine, so that late is never taken for missing.
+constexpr auto kLateReplyMargin = std::chrono::milliseconds(250);
 
 // Busy-waits until the given time has passed since start: sleeping would cost the cycle
 // its precision.
@@ -30,11 +35,15 @@ bool isShortCycle(uint32_t cycle) { return !(cycle * 6 > 500); }
 }  // namespace
 
 SamplingEngine::SamplingEngine(ModbusMaster& modbus, const CommunicationSettings& settings,
-                               SessionState& session, ProgressHost& progress, uint32_t bufferLimit)
+                               SessionState& session, ProgressHost& progress,
+                               MessageHost& messages,
+                               const LanguageCatalogue& texts, uint32_t bufferLimit)
     : modbus_(modbus),
       settings_(settings),
       session_(session),
       progress_(progress),
+      messages_(messages),
+      texts_(texts),
       bufferLimit_(bufferLimit) {}
 
 SamplingEngine::~SamplingEngine() { waitForWorker(); }
@@ -43,9 +52,20 @@ void SamplingEngine::waitForWorker() {
     if (worker_.joinable()) worker_.join();
 }
 
+bool SamplingEngine::reapWorker() {
+    if (workerFinished() && worker_.joinable()) worker_.join();
+    return !worker_.joinable();
+}
+
+bool SamplingEngine::readyForStart() {
+    if (!workerFinished()) return false;
+    reapWorker();
+    return true;
+}
+
 void SamplingEngine::requestStop() {
-    int32_t running = 0;
-    samplingState.compare_exchange_strong(running, 2);
+    SamplingState running = SamplingState::Running;
+    samplingState.compare_exchange_strong(running, SamplingState::StopRequested);
 }
 
 uint32_t SamplingEngine::requiredCycleMicros(int32_t bitRate, uint16_t firstCount,
@@ -61,15 +81,17 @@ uint32_t SamplingEngine::requiredCycleMicros(int32_t bitRate, uint16_t firstCoun
     return total;
 }
 
-int SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
-                                      uint8_t station, uint16_t address, uint16_t byteCount,
-                                      uint8_t* captureBuffer) {
+StartResult SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time,
+                                              SamplingRequest& request, uint8_t station,
+                                              uint16_t address, uint16_t byteCount,
+                                              uint8_t* captureBuffer) {
+    if (!readyForStart()) return StartResult::Busy;
     if (cycle == 0 || time == 0 || byteCount == 0 || captureBuffer == nullptr ||
         request.portContext == nullptr || byteCount > kMaxRangeBytes)
-        return kStartBadArgument;
+        return StartResult::BadArgument;
     const uint32_t cycles = uint32_t(time) * 1000 / cycle;
-    if (cycles + 1 > kMaxCycles + 1) return kStartTooManyCycles;
-    if (cycle > uint32_t(time) * 1000) return kStartCycleLongerThanTime;
+    if (cycles + 1 > kMaxCycles + 1) return StartResult::TooManyCycles;
+    if (cycle > uint32_t(time) * 1000) return StartResult::CycleLongerThanTime;
 
     request.station = station;
     request.cycle = cycle;
@@ -83,17 +105,18 @@ int SamplingEngine::startDataSampling(uint16_t cycle, uint16_t time, SamplingReq
     return checkTimingAndStart(request);
 }
 
-int SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
-                                    uint8_t station, uint16_t inAddress, uint16_t inByteCount,
-                                    uint16_t outAddress, uint16_t outByteCount,
-                                    uint8_t* captureBuffer) {
+StartResult SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
+                                            uint8_t station, uint16_t inAddress,
+                                            uint16_t inByteCount, uint16_t outAddress,
+                                            uint16_t outByteCount, uint8_t* captureBuffer) {
+    if (!readyForStart()) return StartResult::Busy;
     if (cycle == 0 || time == 0 || inByteCount + outByteCount == 0 || captureBuffer == nullptr ||
         request.portContext == nullptr || inByteCount > kMaxRangeBytes ||
         outByteCount > kMaxRangeBytes)
-        return kStartBadArgument;
+        return StartResult::BadArgument;
     const uint32_t cycles = uint32_t(time) * 1000 / cycle;
-    if (cycles + 1 > kMaxCycles + 1) return kStartTooManyCycles;
-    if (cycle > uint32_t(time) * 1000) return kStartCycleLongerThanTime;
+    if (cycles + 1 > kMaxCycles + 1) return StartResult::TooManyCycles;
+    if (cycle > uint32_t(time) * 1000) return StartResult::CycleLongerThanTime;
 
     request.station = station;
     request.cycle = cycle;
@@ -107,30 +130,45 @@ int SamplingEngine::startIoSampling(uint16_t cycle, uint16_t time, SamplingReque
     return checkTimingAndStart(request);
 }
 
-int SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
+StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
     request.station = settings_.verifiedStation.load();
-    samplingState = 0;
+    samplingState = SamplingState::Running;
     // Without a bit rate the line time cannot be known; no cycle is long enough.
-    if (settings_.bitRate <= 0) return kStartCycleTooShort;
+    if (settings_.bitRate <= 0) return StartResult::CycleTooShort;
     const uint64_t needed = requiredCycleMicros(settings_.bitRate, request.firstCount,
                                                 request.secondCount);
-    if (uint64_t(request.cycle) * 1000 < needed) return kStartCycleTooShort;
+    if (uint64_t(request.cycle) * 1000 < needed) return StartResult::CycleTooShort;
 
-    waitForWorker();  // the previous recording's thread has ended by now; reap it
     modbus_.link().openSamplingPort(*request.portContext, settings_);
     modbus_.receivedByteTotal = 0;
     storedBytes_ = 0;
-    workerActive_ = true;
-    if (request.rangeCount == 2)
-        worker_ = std::thread(&SamplingEngine::twoPhasePoller, this, &request);
-    else
-        worker_ = std::thread(&SamplingEngine::onePhasePoller, this, &request);
-    return kStartOk;
+    requestedBytes_ = 0;
+    if (!launchWorker(request)) {
+        // Nothing was recorded; the port goes back as it was found.
+        modbus_.link().closePort(*request.portContext);
+        samplingState = SamplingState::RequestFailed;
+        return StartResult::ThreadFailed;
+    }
+    return StartResult::Ok;
+}
+
+bool SamplingEngine::launchWorker(SamplingRequest& request) {
+    workerActive_.store(true, std::memory_order_release);
+    try {
+        if (request.rangeCount == 2)
+            worker_ = std::thread(&SamplingEngine::twoPhasePoller, this, &request);
+        else
+            worker_ = std::thread(&SamplingEngine::onePhasePoller, this, &request);
+    } catch (const std::system_error&) {
+        workerActive_.store(false, std::memory_order_release);
+        return false;
+    }
+    return true;
 }
 
 bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, uint32_t length) {
     if (storedBytes_ + length > bufferLimit_) {
-        samplingState = 9;
+        samplingState = SamplingState::BufferFull;
         return false;
     }
     std::memcpy(request.captureBuffer + storedBytes_, frame, length);
@@ -140,7 +178,8 @@ bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, 
 
 SamplingEngine::PollPlan SamplingEngine::planPolls(const SamplingRequest& request) {
     const uint32_t cycles = request.time * 1000 / request.cycle;
-    if (isShortCycle(request.cycle)) {
+    pipelined_ = isShortCycle(request.cycle);
+    if (pipelined_) {
         // Four requests go out before the first reply is read; the last two replies stored
         // are neither read on time nor tested.
         modbus_.warmUpCount = 0;
@@ -156,14 +195,14 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
     const auto cycleLength = std::chrono::milliseconds(request.cycle);
     uint32_t polls = 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (samplingState == 0) {
+    while (samplingState == SamplingState::Running) {
         const auto cycleStart = Clock::now();
         if (!exchange(cycleStart)) break;
         session_.progressCount += 1;
         progress_.pumpMessages();
         polls += 1;
         if (polls > plan.limit) {
-            samplingState = 1;
+            samplingState = SamplingState::Finished;
             break;
         }
         spinUntil(cycleStart, cycleLength);
@@ -173,10 +212,50 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
 
 bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address,
                                uint8_t* frame) {
-    if (modbus_.readHoldingBlock(count, station, address, std::span(frame, 256)) == 0)
-        return true;
-    samplingState = 6;
+    // More bytes than the requests sent ask for: some reply came twice or brought noise, and
+    // the queue no longer lines up with the requests.
+    if (pipelined_ && arrivedReplyBytes() > int64_t(requestedBytes_)) {
+        samplingState = SamplingState::RequestFailed;
+        return false;
+    }
+    requestedBytes_ += count + kFrameOverhead;
+    lastRequestAt_ = Clock::now();
+    const TransactionResult result =
+        modbus_.readHoldingBlock(count, station, address, std::span(frame, 256));
+    if (result.ok()) return true;
+    // The controller refused the read: the user learns why before the recording ends.
+    if (result.fault == LinkFault::Exception)
+        messages_.showMessage(texts_.GetText(text::APP_TITLE),
+                            composeExceptionReport(texts_, result.exceptionCode),
+                            MessageIcon::Error);
+    samplingState = SamplingState::RequestFailed;
     return false;
+}
+
+int64_t SamplingEngine::arrivedReplyBytes() {
+    const int waiting = modbus_.link().bytesWaiting();
+    if (waiting < 0) return -1;
+    return int64_t(modbus_.receivedByteTotal.load()) + waiting;
+}
+
+bool SamplingEngine::allRepliesCame(const SamplingRequest& request) {
+    if (requestedBytes_ == 0) return true;
+    // The last replies get the time they would have had, had they been read: four cycles and
+    // the read's own time-out, and a margin on top.
+    const uint32_t longest = std::max(request.firstCount, request.secondCount) + kFrameOverhead;
+    const auto deadline = lastRequestAt_ + kWarmUpPolls * std::chrono::milliseconds(request.cycle) +
+                          kPortReadTimeouts.totalConstant +
+                          kPortReadTimeouts.totalPerByte * longest + kLateReplyMargin;
+    const auto wanted = int64_t(requestedBytes_);
+    int64_t arrived = arrivedReplyBytes();
+    while (arrived >= 0 && arrived < wanted && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        arrived = arrivedReplyBytes();
+    }
+    if (arrived != wanted) return false;
+    // Bytes right behind the last reply would belong to no request.
+    std::this_thread::sleep_for(2 * kPortReadTimeouts.interval);
+    return arrivedReplyBytes() == wanted;
 }
 
 bool SamplingEngine::warmingUp() {
@@ -195,7 +274,7 @@ void SamplingEngine::onePhasePoller(SamplingRequest* requestPointer) {
     runCycles(request, [&](Clock::time_point) {
         if (!readRange(count, station, address, frame)) return false;
         if (!warmingUp()) storeFrame(request, frame, count + kFrameOverhead);
-        return samplingState != 9;
+        return samplingState != SamplingState::BufferFull;
     });
 }
 
@@ -211,11 +290,11 @@ void SamplingEngine::twoPhasePoller(SamplingRequest* requestPointer) {
         if (!readRange(request.firstCount, station, request.firstAddress, frameA)) return false;
         spinUntil(cycleStart, split);
         // A stop seen here drops this cycle's first frame.
-        if (samplingState != 0) return false;
+        if (samplingState != SamplingState::Running) return false;
         if (!readRange(request.secondCount, station, request.secondAddress, frameB)) return false;
         if (!warmingUp() && storeFrame(request, frameA, request.firstCount + kFrameOverhead))
             storeFrame(request, frameB, request.secondCount + kFrameOverhead);
-        return samplingState != 9;
+        return samplingState != SamplingState::BufferFull;
     });
 }
 
@@ -230,7 +309,7 @@ uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint3
             // Frames never tested past what was stored (a stop can leave fewer).
             if (good + length > storedBytes_ ||
                 crc16(length, request.captureBuffer + good) != std::array<uint8_t, 2>{0, 0}) {
-                samplingState = 8;
+                samplingState = SamplingState::CrcError;
                 return good;
             }
             good += length;
@@ -242,10 +321,16 @@ uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint3
 }
 
 void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, uint32_t skipped) {
+    const auto endedWell = [this] {
+        const SamplingState state = samplingState;
+        return state == SamplingState::Finished || state == SamplingState::StopRequested;
+    };
+    // A missing or cut reply shows only now, when the replies still due have come or not.
+    if (pipelined_ && endedWell() && !allRepliesCame(request))
+        samplingState = SamplingState::RequestFailed;
     modbus_.link().closePort(*request.portContext);
     uint32_t goodBytes = 0;
-    const int32_t state = samplingState;
-    if ((state == 1 || state == 2) && polls > skipped) {
+    if (endedWell() && polls > skipped) {
         const uint32_t frames = polls - skipped;
         session_.progressTotal = int32_t(frames);
         session_.progressCount = 0;
@@ -254,10 +339,11 @@ void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, u
         progress_.pumpMessages();
         goodBytes = checkStoredFrames(request, frames);
     }
-    const int32_t endState = samplingState;
-    if (endState == 6 || endState == 9) goodBytes = 0;
+    const SamplingState endState = samplingState;
+    if (endState == SamplingState::RequestFailed || endState == SamplingState::BufferFull)
+        goodBytes = 0;
     if (request.completion) request.completion(endState, goodBytes);
-    workerActive_ = false;
+    workerActive_.store(false, std::memory_order_release);
 }
 
 }  // namespace kestiva

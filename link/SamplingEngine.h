@@ -11,6 +11,7 @@
 #include "recording/SessionState.h"
 #include "recording/HostInterfaces.h"
 #include "settings/CommunicationSettings.h"
+#include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
 
@@ -22,33 +23,26 @@ constexpr uint32_t kMaxCycles = 150000;
 // One read carries at most 125 registers; the engine accepts up to 250 bytes per range.
 constexpr uint16_t kMaxRangeBytes = 250;
 
-// How a recording ends. The numbers reach the companion command's output.
+// How a recording stands. The numbers reach the completion routine's messages and the
+// companion command's output, so they never change.
 enum class SamplingState : int32_t {
-    Running = 0,
-    Finished = 1,
-    StopRequested = 2,
-    RequestFailed = 6,
-    CrcError = 8,
-    BufferFull = 9,
+    Running = 0,        // recording, or idle after a start
+    Finished = 1,       // every planned cycle done
+    StopRequested = 2,  // the user asked it to end after the current cycle
+    RequestFailed = 6,  // a request went unanswered or was answered wrongly
+    CrcError = 8,       // a stored frame failed its CRC check after the recording
+    BufferFull = 9,     // the capture buffer could not take the next frame
 };
 
-// What a start entry answers.
+// What a start entry did.
 enum class StartResult : int {
-    Ok = 0,
-    BadArgument = -1,
-    TooManyCycles = -2,
-    CycleLongerThanTime = -3,
-    CycleTooShort = -4,
-    Busy = -5,
-};
-
-// Start results.
-enum SamplingStartResult : int {
-    kStartOk = 0,
-    kStartBadArgument = -1,
-    kStartTooManyCycles = -2,
-    kStartCycleLongerThanTime = -3,
-    kStartCycleTooShort = -4,
+    Ok = 0,                    // the worker runs
+    BadArgument = -1,          // a zero or oversized argument, no buffer or no port context
+    TooManyCycles = -2,        // more than kMaxCycles cycles
+    CycleLongerThanTime = -3,  // the cycle is longer than the sampling time
+    CycleTooShort = -4,        // the requests of one cycle do not fit it at the bit rate
+    Busy = -5,                 // a recording is still running: nothing was touched
+    ThreadFailed = -6,         // the worker thread could not be created: the port is closed
 };
 
 // The parameters of one recording, filled by the start entries and read by the worker.
@@ -64,33 +58,45 @@ struct SamplingRequest {
     uint16_t firstCount = 0;   // bytes; 0 = range absent
     uint16_t secondCount = 0;  // bytes; 0 = range absent
     // Called once on the worker thread with (end state, good byte count).
-    std::function<void(int32_t, uint32_t)> completion;
+    std::function<void(SamplingState, uint32_t)> completion;
 };
 
 class SamplingEngine {
 public:
     // bufferLimit: how many bytes of frames the capture buffer takes (tests lower it).
+    // texts: for the message that reports an exception reply during a recording.
     SamplingEngine(ModbusMaster& modbus, const CommunicationSettings& settings,
-                   SessionState& session, ProgressHost& progress,
+                   SessionState& session, ProgressHost& progress, MessageHost& messages,
+                   const LanguageCatalogue& texts,
                    uint32_t bufferLimit = kCaptureBufferSize);
     ~SamplingEngine();
     SamplingEngine(const SamplingEngine&) = delete;
     SamplingEngine& operator=(const SamplingEngine&) = delete;
 
-    int startDataSampling(uint16_t cycle, uint16_t time, SamplingRequest& request, uint8_t station,
-                          uint16_t address, uint16_t byteCount, uint8_t* captureBuffer);
-    int startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request, uint8_t station,
-                        uint16_t inAddress, uint16_t inByteCount, uint16_t outAddress,
-                        uint16_t outByteCount, uint8_t* captureBuffer);
+    StartResult startDataSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
+                                  uint8_t station, uint16_t address, uint16_t byteCount,
+                                  uint8_t* captureBuffer);
+    StartResult startIoSampling(uint16_t cycle, uint16_t time, SamplingRequest& request,
+                                uint8_t station, uint16_t inAddress, uint16_t inByteCount,
+                                uint16_t outAddress, uint16_t outByteCount, uint8_t* captureBuffer);
+
+    // The start entries, reapWorker and waitForWorker belong to one thread (the window's).
+    // A start while a recording runs returns Busy at once; a finished worker is joined first.
 
     // The Stop button: asks a running recording to end after its current cycle.
     void requestStop();
-    // Waits until the worker, completion routine included, has finished.
+    // True while a recording's worker runs, its completion routine included.
+    bool workerRunning() const { return workerActive_.load(std::memory_order_acquire); }
+    // True when no worker runs: none was started, or its loop and completion have returned.
+    bool workerFinished() const { return !workerRunning(); }
+    // Joins the worker when it has finished and never waits for one that runs: the window
+    // calls it after the completion routine told it of the end. True when no thread is left.
+    bool reapWorker();
+    // Waits until the worker, completion routine included, has finished. Only for a caller
+    // the completion routine never waits on (a terminal front end, the destructor).
     void waitForWorker();
-    bool workerRunning() const { return workerActive_.load(); }
 
-    // 0 recording, 1 done, 2 stop requested, 6 request failed, 8 CRC error, 9 buffer full.
-    std::atomic<int32_t> samplingState{0};
+    std::atomic<SamplingState> samplingState{SamplingState::Running};
     // 45 % of the cycle: when the second range's request of a cycle goes out.
     uint32_t splitDelayUs = 0;
 
@@ -104,13 +110,23 @@ private:
         uint32_t skipped;
     };
 
-    int checkTimingAndStart(SamplingRequest& request);
+    // False when a recording still runs; otherwise joins a finished worker.
+    bool readyForStart();
+    StartResult checkTimingAndStart(SamplingRequest& request);
+    // Starts the worker for the request's range count; false when no thread could be made.
+    bool launchWorker(SamplingRequest& request);
     PollPlan planPolls(const SamplingRequest& request);
     // The paced loop both workers share; exchange does one cycle's transactions and returns
     // false to end the recording (its state already set).
     template <typename Exchange>
     void runCycles(SamplingRequest& request, Exchange exchange);
     bool readRange(uint16_t count, uint8_t station, uint16_t address, uint8_t* frame);
+    // Reply bytes that have come so far, read or waiting in the input queue; -1 when the port
+    // failed.
+    int64_t arrivedReplyBytes();
+    // Short cycles, at the end: waits for the replies still on their way. True when exactly
+    // the bytes the requests asked for have come.
+    bool allRepliesCame(const SamplingRequest& request);
     // True while the first replies are still left in the input queue (short cycles).
     bool warmingUp();
     void onePhasePoller(SamplingRequest* request);
@@ -124,8 +140,16 @@ private:
     const CommunicationSettings& settings_;
     SessionState& session_;
     ProgressHost& progress_;
+    MessageHost& messages_;
+    const LanguageCatalogue& texts_;
     uint32_t bufferLimit_;
     uint32_t storedBytes_ = 0;
+    // Short cycles read each reply four cycles after its request. A reply that never comes,
+    // or bytes nobody asked for, would shift every later frame by a reply without a read
+    // failing, so the worker accounts for every reply byte the requests ask for.
+    bool pipelined_ = false;
+    uint64_t requestedBytes_ = 0;
+    std::chrono::steady_clock::time_point lastRequestAt_{};
     std::thread worker_;
     std::atomic<bool> workerActive_{false};
 };

@@ -13,17 +13,17 @@ Session::Session(std::string programFolder, WindowHost& window, uint32_t capture
       texts_(programFolder_),
       config_(std::make_unique<SamplingConfig>()),
       link_(programFolder_),
-      modbus_(link_, texts_, window),
+      modbus_(link_),
       check_(modbus_, settings_, state_, texts_, window),
       capture_(kCaptureBufferSize),
       dataPage_(std::make_unique<PageRecording>(kDataMonitor)),
       ioPage_(std::make_unique<PageRecording>(kIoMonitor)),
-      engine_(modbus_, settings_, state_, window, captureLimit),
+      engine_(modbus_, settings_, state_, window, window, texts_, captureLimit),
       decoder_(capture_.data(), *dataPage_, *ioPage_, state_, window, texts_),
       starter_(engine_, request_, capture_.data(), settings_, state_, window, texts_) {
     request_.portContext = &samplingContext_;
-    request_.completion = [this](int32_t endState, uint32_t goodBytes) {
-        onRecordingComplete(SamplingState(endState), goodBytes);
+    request_.completion = [this](SamplingState endState, uint32_t goodBytes) {
+        onRecordingComplete(endState, goodBytes);
     };
 }
 
@@ -120,31 +120,26 @@ CheckOutcome Session::runCheck(const std::string& portName, const CheckChoice& c
 StartResult Session::startRecording(const ControllerRecord& controller, uint16_t cycle,
                                     uint16_t time, std::time_t now,
                                     std::function<void()> finished) {
-    if (recordingActive_.load())
+    if (engine_.workerRunning())
         return StartResult::Busy;
-    // The previous recording's worker has called its notification; reap it before anything of
-    // the request is written again.
-    engine_.waitForWorker();
     recordingFinished_ = std::move(finished);
-    recordingActive_ = true;
-    const auto result = StartResult(starter_.start(shownPage(), controller, cycle, time, now));
+    const StartResult result = starter_.start(shownPage(), controller, cycle, time, now);
     if (result == StartResult::Ok)
         window_.stopResetTimer();
-    else
-        recordingActive_ = false;
     return result;
 }
 
 void Session::onRecordingComplete(SamplingState endState, uint32_t goodBytes) {
-    decoder_.onRecordingComplete(int32_t(endState), goodBytes);
-    recordingActive_ = false;
+    decoder_.onRecordingComplete(endState, goodBytes);
     if (recordingFinished_)
         recordingFinished_();
 }
 
 SamplingState Session::endRecording() {
+    // After the finished notification the worker only returns: nothing it does waits on the
+    // caller, so this join cannot hold the window thread for long.
     engine_.waitForWorker();
-    return SamplingState(engine_.samplingState.load());
+    return engine_.samplingState.load();
 }
 
 uint32_t Session::receivedBytes() const {

@@ -104,7 +104,7 @@ public:
                                uint16_t time, std::time_t now, std::function<void()> finished);
     // The Stop button.
     void requestStop() { engine_.requestStop(); }
-    bool recordingRunning() const { return recordingActive_.load(); }
+    bool recordingRunning() const { return engine_.workerRunning(); }
     // Joins the recording worker after its finished notification and tells how it ended.
     SamplingState endRecording();
     // Bytes received from the port since the last recording started (the dump's length).
@@ -159,7 +159,6 @@ private:
     CheckOutcome checkOutcome_;  // written by the worker before checkDone_, read after the join
     std::function<void()> checkFinished_;
 
-    std::atomic<bool> recordingActive_{false};
     std::function<void()> recordingFinished_;
 };
 

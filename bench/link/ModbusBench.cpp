@@ -13,7 +13,6 @@
 
 #include "link/ModbusMaster.h"
 #include "link/SimProcess.h"
-#include "support/RecordingWindow.h"
 
 namespace kestiva {
 namespace {
@@ -25,16 +24,13 @@ using testing::TempProgramFolder;
 struct Bench {
     explicit Bench(uint32_t bitRate)
         : sim({"--bitrate", std::to_string(bitRate)}, folder.portLink(1)) {
-        texts.LoadLanguageCatalogue();
         ok = sim.ok() && link.openPort(context, "COM1") == 0 &&
              link.configurePort(bitRate, context, 1, 0) == 0;
     }
     TempProgramFolder folder;
     SimProcess sim;
-    LanguageCatalogue texts{testing::testProgramFolder()};
-    testing::RecordingWindow window;
     SerialLink link{folder.path()};
-    ModbusMaster master{link, texts, window};
+    ModbusMaster master{link};
     PortContext context;
     bool ok = false;
 };
@@ -55,7 +51,7 @@ void BM_ReadTransaction(benchmark::State& state) {
     bench.master.warmUpCount = ModbusMaster::kWarmUpRequests;
     std::array<uint8_t, 256> frame{};
     for (auto _ : state) {
-        if (bench.master.readHoldingBlock(byteCount, 1, 0x1000, frame) != 0) {
+        if (!bench.master.readHoldingBlock(byteCount, 1, 0x1000, frame).ok()) {
             state.SkipWithError("transaction failed");
             break;
         }
@@ -75,7 +71,7 @@ void BM_EchoTransaction(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        if (bench.master.echoCheck(1, bench.context) != 0) {
+        if (!bench.master.echoCheck(1, bench.context).ok()) {
             state.SkipWithError("echo failed");
             break;
         }

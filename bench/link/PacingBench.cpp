@@ -94,27 +94,28 @@ void BM_EnginePacing(benchmark::State& state) {
         texts.LoadLanguageCatalogue();
         testing::RecordingWindow window;
         SerialLink link(folder.path());
-        ModbusMaster master(link, texts, window);
+        ModbusMaster master(link);
         CommunicationSettings settings;
         settings.portName = "COM1";
         settings.bitRate = kBitRate;
         settings.silentFactor = 1;
         settings.verifiedStation = 1;
         SessionState session;
-        SamplingEngine engine(master, settings, session, window);
+        SamplingEngine engine(master, settings, session, window, window, texts);
         PortContext context;
         SamplingRequest request;
         request.portContext = &context;
-        int32_t endState = -1;
-        request.completion = [&](int32_t s, uint32_t) { endState = s; };
+        SamplingState endState = SamplingState::Running;
+        request.completion = [&](SamplingState s, uint32_t) { endState = s; };
         std::vector<uint8_t> capture(kCaptureBufferSize);
-        if (engine.startDataSampling(cycle, kSeconds, request, 1, 0x100, 20, capture.data()) != 0) {
+        if (engine.startDataSampling(cycle, kSeconds, request, 1, 0x100, 20, capture.data()) !=
+            StartResult::Ok) {
             state.SkipWithError("start refused");
             return;
         }
         engine.waitForWorker();
         sim.stop();
-        if (endState != kSamplingFinished) state.SkipWithError("recording did not finish");
+        if (endState != SamplingState::Finished) state.SkipWithError("recording did not finish");
         report(state, requestTimes(sim.log()), cycle);
     }
 }

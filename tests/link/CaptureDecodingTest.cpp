@@ -82,7 +82,7 @@ TEST_F(CaptureDecodingTest, CompleteRecordingIsCappedConvertedAndLoaded) {
     std::vector<uint8_t> capture;
     for (int i = 0; i < 102; ++i) appendFrame(capture, {uint8_t(i >> 8), uint8_t(i)});
 
-    decoder(capture).onRecordingComplete(kSamplingFinished, uint32_t(capture.size()));
+    decoder(capture).onRecordingComplete(SamplingState::Finished, uint32_t(capture.size()));
 
     EXPECT_EQ(dataPage->sampleCount, 101u);  // 10 s / 100 ms + 1
     EXPECT_EQ(dataPage->endMarker, EndMarker::Complete);
@@ -126,7 +126,7 @@ TEST_F(CaptureDecodingTest, DataTypesKeepSignAndClamp) {
         std::vector<uint8_t> capture;
         appendFrame(capture, data);
         appendFrame(capture, data);
-        decoder(capture).onRecordingComplete(kSamplingFinished, uint32_t(capture.size()));
+        decoder(capture).onRecordingComplete(SamplingState::Finished, uint32_t(capture.size()));
         EXPECT_EQ(dataPage->texts.cell(1, 1), c.text);
         EXPECT_EQ(dataPage->dataValue(1, 0), c.raw);
     }
@@ -146,7 +146,7 @@ TEST_F(CaptureDecodingTest, UndecodableItemsFailWithoutReadingPastTheFrame) {
         dataPage->active.items[1] = item;
         EXPECT_EQ(decoder(capture).decodeDataFrames(uint32_t(capture.size())), 0);
     }
-    decoder(capture).onRecordingComplete(kSamplingFinished, uint32_t(capture.size()));
+    decoder(capture).onRecordingComplete(SamplingState::Finished, uint32_t(capture.size()));
     EXPECT_FALSE(session.dataSavable);
     EXPECT_FALSE(window.called("load0"));
     EXPECT_FALSE(window.called("enable0"));
@@ -160,14 +160,14 @@ TEST_F(CaptureDecodingTest, ShortOrFailedRecordingsAreNotConverted) {
     appendFrame(capture, {0, 7});  // one frame of 7 bytes: n < 14
 
     dataPage->endMarker = EndMarker::Complete;
-    decoder(capture).onRecordingComplete(kSamplingStopRequested, uint32_t(capture.size()));
+    decoder(capture).onRecordingComplete(SamplingState::StopRequested, uint32_t(capture.size()));
     EXPECT_EQ(dataPage->endMarker, EndMarker::CutShort);
     EXPECT_FALSE(session.dataSavable);
     EXPECT_FALSE(window.called("showProgress"));
     EXPECT_TRUE(window.messages().empty());
 
     // A communication error: the message, then the recording counts as cut short.
-    decoder(capture).onRecordingComplete(kSamplingCommunicationError, 0);
+    decoder(capture).onRecordingComplete(SamplingState::RequestFailed, 0);
     ASSERT_EQ(window.messages().size(), 1u);
     EXPECT_EQ(window.messages()[0].caption, texts.GetText(text::MSG_ALARM_TITLE));
     EXPECT_EQ(window.messages()[0].text,
@@ -183,7 +183,7 @@ TEST_F(CaptureDecodingTest, CrcErrorKeepsTheEndMarkerAndLoadsNothing) {
     for (int i = 0; i < 5; ++i) appendFrame(capture, {0, 1});
     for (EndMarker marker : {EndMarker::Complete, EndMarker::CutShort, EndMarker::FromCsv}) {
         dataPage->endMarker = marker;
-        decoder(capture).onRecordingComplete(kSamplingCrcError, uint32_t(capture.size()));
+        decoder(capture).onRecordingComplete(SamplingState::CrcError, uint32_t(capture.size()));
         EXPECT_EQ(dataPage->endMarker, marker);
     }
     EXPECT_EQ(window.messages().back().text,
@@ -205,7 +205,7 @@ TEST_F(CaptureDecodingTest, IoBitsFromBothRanges) {
         appendFrame(capture, {0x00, 0x08});
         appendFrame(capture, {0x00, uint8_t(i & 1), 0x80, 0x00});
     }
-    decoder(capture).onRecordingComplete(kSamplingStopRequested, uint32_t(capture.size()));
+    decoder(capture).onRecordingComplete(SamplingState::StopRequested, uint32_t(capture.size()));
 
     ASSERT_EQ(ioPage->sampleCount, 3u);
     EXPECT_EQ(ioPage->endMarker, EndMarker::CutShort);

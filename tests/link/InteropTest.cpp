@@ -14,7 +14,6 @@
 
 #include "link/ModbusMaster.h"
 #include "link/SimProcess.h"
-#include "support/RecordingWindow.h"
 #include "tools/sim/DeterministicMap.h"
 
 namespace kestiva {
@@ -79,8 +78,6 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(ready_) << "pymodbus slave did not start: " << slave_->errorText()
                             << socat_->errorText();
-        texts.languageLoaded = true;
-        texts.LoadLanguageCatalogue();
         ASSERT_EQ(link.openPort(context, "COM1"), 0) << serialErrorText(link.lastError());
         ASSERT_EQ(link.configurePort(38400, context, 1, 0), 0);
     }
@@ -95,57 +92,48 @@ protected:
     static inline int holdFd_ = -1;
     static inline bool ready_ = false;
 
-    LanguageCatalogue texts{testing::testProgramFolder()};
-    testing::RecordingWindow window;
     SerialLink link{folder_->path()};
-    ModbusMaster master{link, texts, window};
+    ModbusMaster master{link};
     PortContext context;
     std::array<uint8_t, 256> frame{};
 };
 
 TEST_F(PymodbusSlaveTest, EchoCheck) {
-    EXPECT_EQ(master.echoCheck(1, context), 0);
+    EXPECT_TRUE(master.echoCheck(1, context).ok());
     // pymodbus serves station 1 only and keeps quiet for others.
-    EXPECT_EQ(master.echoCheck(2, context), -1);
+    EXPECT_EQ(master.echoCheck(2, context).fault, LinkFault::TimeOut);
 }
 
 TEST_F(PymodbusSlaveTest, Reads) {
     master.warmUpCount = 4;
-    ASSERT_EQ(master.readHoldingBlock(20, 1, 0, frame), 0);
+    ASSERT_TRUE(master.readHoldingBlock(20, 1, 0, frame).ok());
     EXPECT_TRUE(frameCrcValid(std::span<const uint8_t>(frame.data(), 25)));
     EXPECT_EQ(frame[2], 20);
     for (uint16_t i = 0; i < 10; ++i)
         EXPECT_EQ(registerAt(i), pymodbusRegister(i)) << i;
 
-    ASSERT_EQ(master.readHoldingBlock(250, 1, 0x0010, frame), 0);
+    ASSERT_TRUE(master.readHoldingBlock(250, 1, 0x0010, frame).ok());
     EXPECT_TRUE(frameCrcValid(std::span<const uint8_t>(frame.data(), 255)));
     EXPECT_EQ(registerAt(124), pymodbusRegister(0x0010 + 124));
-    EXPECT_TRUE(window.messages().empty());
 }
 
-TEST_F(PymodbusSlaveTest, ExceptionsAreReported) {
+TEST_F(PymodbusSlaveTest, ExceptionsCarryTheirCode) {
     master.warmUpCount = 4;
     // A read of no registers: pymodbus refuses the count (03); the 5-byte reply is the whole read.
-    EXPECT_EQ(master.readHoldingBlock(0, 1, 0, frame), -1);
+    const TransactionResult noRegisters = master.readHoldingBlock(0, 1, 0, frame);
+    EXPECT_EQ(noRegisters.fault, LinkFault::Exception);
+    EXPECT_EQ(noRegisters.exceptionCode, 3);
     // A read past its 200 registers (02), collected behind a later reply as in a short cycle.
     master.warmUpCount = 0;
-    ASSERT_EQ(master.readHoldingBlock(20, 1, 300, frame), 0);
+    ASSERT_TRUE(master.readHoldingBlock(20, 1, 300, frame).ok());
     auto deadline = std::chrono::steady_clock::now() + 10s;
     while (link.bytesWaiting() < 5 && std::chrono::steady_clock::now() < deadline)
         link.waitForInput(std::chrono::steady_clock::now() + 10ms);
-    ASSERT_EQ(master.readHoldingBlock(20, 1, 0, frame), 0);
+    ASSERT_TRUE(master.readHoldingBlock(20, 1, 0, frame).ok());
     master.warmUpCount = 4;
-    EXPECT_EQ(master.readHoldingBlock(20, 1, 0, frame), -1);
-
-    auto messages = window.messages();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].text, composeExceptionReport(texts, 3));
-    EXPECT_NE(messages[0].text.find(texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_ACCESS_CONTENTS)),
-              std::string::npos);
-    EXPECT_EQ(messages[1].text, composeExceptionReport(texts, 2));
-    EXPECT_NE(
-        messages[1].text.find(texts.GetText(text::MSG_COM_ABNORMAL_RESPONSE_ADDRESS_CONTENTS)),
-        std::string::npos);
+    const TransactionResult outside = master.readHoldingBlock(20, 1, 0, frame);
+    EXPECT_EQ(outside.fault, LinkFault::Exception);
+    EXPECT_EQ(outside.exceptionCode, 2);
 }
 
 // mbpoll (libmodbus) reads holding registers from the simulator once; the output, and the

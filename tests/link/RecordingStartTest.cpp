@@ -56,7 +56,7 @@ protected:
         settings.silentFactor = 1;
         settings.verifiedStation = 0x105;  // only its low byte addresses the controller
         request.portContext = &context;
-        request.completion = [this](int32_t state, uint32_t) { endState = state; };
+        request.completion = [this](SamplingState state, uint32_t) { endState = state; };
         // What the previous recording left behind.
         dataPage->sampleCount = 42;
         dataPage->active.name = "Previous";
@@ -70,15 +70,15 @@ protected:
     CommunicationSettings settings;
     SessionState session;
     SerialLink link{folder.path()};
-    ModbusMaster master{link, texts, window};
+    ModbusMaster master{link};
     PortContext context;
     SamplingRequest request;
     std::vector<uint8_t> capture = std::vector<uint8_t>(kCaptureBufferSize);
-    SamplingEngine engine{master, settings, session, window};
+    SamplingEngine engine{master, settings, session, window, window, texts};
     std::unique_ptr<PageRecording> dataPage = std::make_unique<PageRecording>(kDataMonitor);
     std::unique_ptr<PageRecording> ioPage = std::make_unique<PageRecording>(kIoMonitor);
     RecordingStart starter{engine, request, capture.data(), settings, session, window, texts};
-    int32_t endState = -1;
+    SamplingState endState = SamplingState::Running;
 };
 
 TEST_F(RecordingStartTest, DateTextsFollowTheMonitor) {
@@ -93,7 +93,7 @@ TEST_F(RecordingStartTest, ADataRecordingStartsOnAPreparedPage) {
     SimProcess sim({"--station", "5", "--bitrate", "115200"}, folder.portLink(1));
     ASSERT_TRUE(sim.ok()) << sim.log();
 
-    ASSERT_EQ(starter.start(*dataPage, dataController(), 100, 1, kStartTime), kStartOk);
+    ASSERT_EQ(starter.start(*dataPage, dataController(), 100, 1, kStartTime), StartResult::Ok);
     EXPECT_FALSE(session.dataSavable.load());
     EXPECT_TRUE(session.ioSavable.load()) << "the other page keeps its recording";
     EXPECT_EQ(dataPage->active.name, "Motion");
@@ -114,7 +114,7 @@ TEST_F(RecordingStartTest, ADataRecordingStartsOnAPreparedPage) {
 
     engine.waitForWorker();
     // Station 5 (the low byte of 0x105) answered every read.
-    EXPECT_EQ(endState, 1) << sim.log();
+    EXPECT_EQ(endState, SamplingState::Finished) << sim.log();
     EXPECT_TRUE(window.messages().empty());
 }
 
@@ -122,7 +122,7 @@ TEST_F(RecordingStartTest, AnIoRecordingReadsBothRanges) {
     SimProcess sim({"--station", "5", "--bitrate", "115200"}, folder.portLink(1));
     ASSERT_TRUE(sim.ok()) << sim.log();
 
-    ASSERT_EQ(starter.start(*ioPage, ioController(), 100, 1, kStartTime), kStartOk);
+    ASSERT_EQ(starter.start(*ioPage, ioController(), 100, 1, kStartTime), StartResult::Ok);
     EXPECT_FALSE(session.ioSavable.load());
     EXPECT_TRUE(session.dataSavable.load());
     EXPECT_EQ(ioPage->startDate, "2024/03/01 14:05");
@@ -131,21 +131,21 @@ TEST_F(RecordingStartTest, AnIoRecordingReadsBothRanges) {
     EXPECT_EQ(request.secondCount, 2);
     EXPECT_EQ(window.calls().front(), "clear1");
     engine.waitForWorker();
-    EXPECT_EQ(endState, 1) << sim.log();
+    EXPECT_EQ(endState, SamplingState::Finished) << sim.log();
 }
 
 TEST_F(RecordingStartTest, StartErrorsShowTheirMessageOnAPageAlreadyPrepared) {
     struct Case {
         uint16_t cycle;
         uint16_t time;
-        int result;
+        StartResult result;
         TextId message;  // -1: no message
     };
     const Case cases[] = {
-        {20, 3001, kStartTooManyCycles, text::MSG_SAMPLING_BUFFER_ERR},
-        {2000, 1, kStartCycleLongerThanTime, text::MSG_SAMPLING_CYCLE_ERR},
-        {13, 1, kStartCycleTooShort, text::MSG_SAMPLING_OVER_ERR},
-        {0, 1, kStartBadArgument, -1},
+        {20, 3001, StartResult::TooManyCycles, text::MSG_SAMPLING_BUFFER_ERR},
+        {2000, 1, StartResult::CycleLongerThanTime, text::MSG_SAMPLING_CYCLE_ERR},
+        {13, 1, StartResult::CycleTooShort, text::MSG_SAMPLING_OVER_ERR},
+        {0, 1, StartResult::BadArgument, -1},
     };
     for (const Case& c : cases) {
         testing::RecordingWindow quiet;

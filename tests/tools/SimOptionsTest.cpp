@@ -45,7 +45,7 @@ TEST(SimOptions, EveryOptionTakesItsValue) {
                     "--range",    "4096-4100",    "--bad-crc",    "every:3",      "--exception",
                     "2@1",        "--silent",     "4+2",          "--as-station", "9",
                     "--truncate", "2@3",          "--garbage",    "5@every:2",    "--hangup",
-                    "10:4"});
+                    "10:4",       "--delay",      "every:3:40"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->slave.station, 32);
     EXPECT_EQ(o->bitRate, 230400u);
@@ -57,9 +57,13 @@ TEST(SimOptions, EveryOptionTakesItsValue) {
     ASSERT_EQ(o->slave.registers.ranges.size(), 2u) << "given ranges replace the default";
     EXPECT_EQ(o->slave.registers.ranges[0].first, 0x100);
     EXPECT_EQ(o->slave.registers.ranges[1].last, 4100);
-    ASSERT_EQ(o->slave.faults.faults.size(), 6u);
+    ASSERT_EQ(o->slave.faults.faults.size(), 7u);
     EXPECT_EQ(o->slave.faults.faults[5].kind, FaultKind::Garbage);
     EXPECT_TRUE(o->slave.faults.faults[5].when.matches(4));
+    EXPECT_EQ(o->slave.faults.faults[6].kind, FaultKind::Delay);
+    EXPECT_EQ(o->slave.faults.faults[6].argument, 40);
+    EXPECT_TRUE(o->slave.faults.faults[6].when.matches(6));
+    EXPECT_FALSE(o->slave.faults.faults[6].when.matches(4));
     EXPECT_EQ(o->slave.faults.hangUp.request, 10u);
     EXPECT_EQ(o->slave.faults.hangUp.bytesSent, 4u);
 
@@ -81,6 +85,10 @@ TEST(SimOptions, BadCommandLines) {
         {"--exception", "0"},
         {"--silent", "0"},
         {"--hangup", "0"},
+        {"--delay", "40"},
+        {"--delay", "3:0"},
+        {"--delay", "3:60001"},
+        {"--delay", "x:5"},
         {"--frobnicate", "1"},
         {"--station"},
         {"stray"},
@@ -99,7 +107,7 @@ TEST(SimOptions, HelpDocumentsEveryOption) {
          {"--device",  "--link",        "--station", "--bitrate",    "--turnaround", "--trace",
           "--mode",    "deterministic", "counting",  "demo",         "--map",        "--range",
           "--bad-crc", "--exception",   "--silent",  "--as-station", "--truncate",   "--garbage",
-          "--hangup",  "every:N",       "--help"})
+          "--hangup",  "--delay",       "every:N",   "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("(0x1000 + C * 0x100 + A * 3) mod 0x10000"), std::string::npos);
     EXPECT_TRUE(parse({"--help"})->help);

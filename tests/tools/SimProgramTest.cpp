@@ -102,6 +102,26 @@ TEST(SimProgram, ServesAnExistingDeviceAndTraces) {
     EXPECT_NE(log.find("heard 2, reads 1, echoes 1, replies 2"), std::string::npos) << log;
 }
 
+TEST(SimProgram, DelayedReplyComesLateAndTheNextWaitsBehindIt) {
+    testing::PtyLine cable;
+    ASSERT_TRUE(cable.ok());
+    SimProcess sim({"--device", cable.path(), "--mode", "counting", "--delay", "1:300"});
+    ASSERT_TRUE(sim.ok()) << sim.log();
+    std::array<uint8_t, kRequestLength> request{};
+    buildReadRequest(1, 0x0020, 2, request);
+    const auto sent = std::chrono::steady_clock::now();
+    cable.send(Bytes(request.begin(), request.end()));
+    cable.send(Bytes(request.begin(), request.end()));
+    const Bytes first = cable.receive(7, 5s);
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, 300ms);
+    const Bytes second = cable.receive(7, 5s);
+    ASSERT_EQ(first.size(), 7u);
+    ASSERT_EQ(second.size(), 7u);
+    EXPECT_TRUE(frameCrcValid(first));
+    EXPECT_EQ(first[3] << 8 | first[4], sim::countingRegister(0x0020, 1));
+    EXPECT_EQ(second[3] << 8 | second[4], sim::countingRegister(0x0020, 2));
+}
+
 TEST(SimProgram, HangUpEndsTheSimulatorAndItsLink) {
     testing::PtyLine cable;
     ASSERT_TRUE(cable.ok());

@@ -79,6 +79,16 @@ TEST(SimSchedule, FaultsAndHangUp) {
     EXPECT_EQ(parseHangUp("4")->bytesSent, 0u);
     EXPECT_FALSE(parseHangUp("0"));
     EXPECT_FALSE(parseHangUp("3:x"));
+
+    auto d = parseDelay("every:3:40");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->kind, FaultKind::Delay);
+    EXPECT_EQ(d->argument, 40);
+    EXPECT_TRUE(d->when.matches(6));
+    EXPECT_FALSE(d->when.matches(7));
+    EXPECT_EQ(parseDelay("2-4:60000")->argument, 60000);
+    for (const char* bad : {"40", "3:", ":40", "3:0", "3:60001", "0:5", "3:4x"})
+        EXPECT_FALSE(parseDelay(bad)) << bad;
 }
 
 TEST(SimSlave, AnswersReadsAndEchoes) {
@@ -146,6 +156,7 @@ TEST(SimSlave, FaultsStrikeTheirRequests) {
     add(FaultKind::Truncate, "4@6", 1, 1000);
     add(FaultKind::Garbage, "3@7", 1, 1000);
     add(FaultKind::Exception, "4@8", 1, 255);
+    config.faults.faults.push_back(*parseDelay("1:25"));
     config.faults.hangUp = *parseHangUp("9:6");
     Slave slave(config);
     std::vector<SlaveAction> actions;
@@ -153,6 +164,8 @@ TEST(SimSlave, FaultsStrikeTheirRequests) {
         actions.push_back(slave.handle(readRequest(1, 0, 2), 0));
 
     EXPECT_EQ(modbusCrc(actions[0].reply), 0);
+    EXPECT_EQ(actions[0].delayMs, 25) << "delayed, otherwise whole";
+    EXPECT_EQ(actions[1].delayMs, 0);
     EXPECT_EQ(actions[1].reply.size(), 9u);
     EXPECT_NE(modbusCrc(actions[1].reply), 0) << "bad CRC";
     EXPECT_TRUE(actions[2].reply.empty());

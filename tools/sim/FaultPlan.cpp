@@ -81,6 +81,8 @@ const char* faultName(FaultKind kind) {
             return "truncate";
         case FaultKind::Garbage:
             return "garbage";
+        case FaultKind::Delay:
+            return "delay";
     }
     return "?";
 }
@@ -108,6 +110,21 @@ std::optional<Fault> parseFault(FaultKind kind, std::string_view text, int minAr
     auto schedule = Schedule::parse(when);
     if (!schedule)
         return std::nullopt;
+    fault.when = *schedule;
+    return fault;
+}
+
+std::optional<Fault> parseDelay(std::string_view text) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    auto schedule = Schedule::parse(text.substr(0, colon));
+    auto milliseconds = parseNumber(text.substr(colon + 1));
+    if (!schedule || !milliseconds || *milliseconds == 0 || *milliseconds > 60000)
+        return std::nullopt;
+    Fault fault;
+    fault.kind = FaultKind::Delay;
+    fault.argument = static_cast<int>(*milliseconds);
     fault.when = *schedule;
     return fault;
 }

@@ -34,6 +34,7 @@ enum class FaultKind {
     AsStation,  // the reply carries station `argument` (with a CRC that fits it)
     Truncate,   // the last `argument` bytes of the reply are not sent
     Garbage,    // `argument` extra bytes follow the reply
+    Delay,      // the reply starts `argument` milliseconds later than it would
 };
 
 const char* faultName(FaultKind kind);
@@ -54,6 +55,10 @@ struct HangUp {
     uint64_t request = 0;       // 0: never
     std::size_t bytesSent = 0;  // how much of that request's reply goes out first
 };
+
+// "WHEN:MS" for a delay of MS milliseconds (1 to 60000). WHEN may itself hold a colon
+// ("every:3:40"): the milliseconds follow the last one.
+std::optional<Fault> parseDelay(std::string_view text);
 
 // "N" or "N:BYTES".
 std::optional<HangUp> parseHangUp(std::string_view text);

@@ -72,6 +72,8 @@ Faults (repeatable; each counts how often it struck, reported on exit):
   --as-station S[@WHEN]       answer as station S (1-255), with a CRC that fits
   --truncate BYTES[@WHEN]     leave off the last BYTES bytes of the reply
   --garbage BYTES[@WHEN]      send BYTES (1-1000) noise bytes after the reply
+  --delay WHEN:MS             start the reply MS (1-60000) milliseconds late; the
+                              replies to later requests wait behind it
   --hangup N[:BYTES]          at the N-th request send only the first BYTES (default 0)
                               bytes of the reply, then close the line and exit
 WHEN picks requests by number; requests are numbered from 1 in the order they are
@@ -81,7 +83,8 @@ heard (addressed to this station, CRC good, line at the right speed):
   K-        the K-th and later ones   K+N   N requests from the K-th
   every:N   every N-th request (N, 2N, 3N, ...)
 Examples: --silent 3+2 (requests 3 and 4 unanswered), --bad-crc every:10,
---exception 2@1 (only the first request gets exception 02).
+--exception 2@1 (only the first request gets exception 02), --delay 5:40 (the
+fifth reply 40 ms late).
 
   --help               show this text
 
@@ -180,6 +183,11 @@ std::optional<SimOptions> parseOptions(const std::vector<std::string>& args, std
         } else if (option == "--garbage") {
             if (!fault(FaultKind::Garbage, 1, 1000))
                 return bad();
+        } else if (option == "--delay") {
+            auto delay = parseDelay(value);
+            if (!delay)
+                return bad();
+            options.slave.faults.faults.push_back(*delay);
         } else if (option == "--hangup") {
             auto hangUp = parseHangUp(value);
             if (!hangUp)

@@ -200,6 +200,10 @@ SlaveAction Slave::handle(std::span<const uint8_t> frame, double seconds) {
         }
         appendNote(action.note, std::to_string(f->argument) + " garbage bytes (fault)");
     }
+    if (const Fault* f = faults.take(FaultKind::Delay, n)) {
+        action.delayMs = f->argument;
+        appendNote(action.note, "delayed by " + std::to_string(f->argument) + " ms (fault)");
+    }
     if (hangUp) {
         reply.resize(std::min(reply.size(), faults.hangUp.bytesSent));
         action.hangUp = true;

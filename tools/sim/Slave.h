@@ -56,6 +56,7 @@ struct SlaveConfig {
 struct SlaveAction {
     std::vector<uint8_t> reply;  // empty: stay silent
     bool hangUp = false;         // send reply (already cut to the hang-up length), then close
+    int delayMs = 0;             // extra time before the reply starts
     bool heard = false;          // the frame was a request to this station
     uint64_t requestNumber = 0;  // its number when heard
     std::string note;            // why silent, which faults were applied (for the trace)

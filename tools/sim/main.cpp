@@ -222,15 +222,19 @@ int serve(Line& line, Slave& slave, const SimOptions& options, const Tracer& tra
                                  : "   ";
                 trace.line(prefix + action.note);
             }
+            // A delayed reply holds back the ones behind it, as on a half-duplex line.
             if (!action.reply.empty() || action.hangUp)
-                out = OutgoingReply{std::move(action.reply), now, 0, action.hangUp};
+                out = OutgoingReply{std::move(action.reply),
+                                    now + milliseconds(action.delayMs), 0, action.hangUp};
         }
 
         // Each byte leaves when its ten bit times are over.
         writeBlocked = false;
         if (out) {
-            auto due = static_cast<std::size_t>((now - out->start) / byteTime);
-            due = std::min(due, out->bytes.size());
+            std::size_t due = 0;
+            if (now >= out->start)
+                due = std::min(static_cast<std::size_t>((now - out->start) / byteTime),
+                               out->bytes.size());
             while (out->sent < due) {
                 ssize_t n = ::write(line.fd, out->bytes.data() + out->sent, due - out->sent);
                 if (n > 0) {
