@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -295,6 +298,52 @@ TEST_F(CsvReaderTest, AFileThatCannotBeOpenedShowsTheFileOpenMessage) {
         EXPECT_EQ(reader.openCsv(path, kDataMonitor), -1);
         ASSERT_EQ(w.messages().size(), 1u);
         EXPECT_EQ(w.messages()[0].caption, "MSG_FILE_OPEN_FAILED_TITLE");
+    }
+}
+
+// A read call that fails with EIO from byte failAt of the file on, as a failing disk does.
+FileBytes::ReadCall failingFrom(std::size_t failAt) {
+    return [failAt](int fd, void* buffer, std::size_t size, off_t offset) -> ssize_t {
+        if (std::size_t(offset) >= failAt) {
+            errno = EIO;
+            return -1;
+        }
+        return ::pread(fd, buffer, std::min(size, failAt - std::size_t(offset)), offset);
+    };
+}
+
+TEST_F(CsvReaderTest, AReadErrorFailsTheReadWhereverItFalls) {
+    testing::fillDataRecording(*dataPage, 2000);
+    const std::string file = write(kDataMonitor, "whole.csv");
+    const std::string path = scratch.file("failing.csv");
+    writeBytes(path, file);
+    const std::size_t headerEnd = file.find("\r\n0,") + 2;
+    struct Case {
+        const char* what;
+        std::size_t failAt;
+        std::size_t bufferLimit;  // 0: the whole file at once
+    };
+    const Case cases[] = {
+        {"in line 1", 10, 0},
+        {"in the header", headerEnd - 5, 0},
+        {"right after the header", headerEnd, 0},
+        {"in the rows", file.size() / 2, 0},
+        {"at the last byte", file.size() - 1, 0},
+        {"in line 1, read in pieces", 10, 7},
+        {"in the rows, read in pieces", file.size() / 2, 4096},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingWindow w;
+        CsvReader reader(w, texts.get());
+        if (c.bufferLimit > 0)
+            reader.setBufferLimit(c.bufferLimit);
+        reader.setReadCall(failingFrom(c.failAt));
+        ASSERT_EQ(reader.openCsv(path, kDataMonitor), 0);
+        EXPECT_EQ(reader.readRecording(*dataPage, session), -1);
+        ASSERT_EQ(w.messages().size(), 1u);
+        EXPECT_EQ(w.messages()[0].caption, "MSG_FILE_OPEN_FAILED_TITLE");
+        EXPECT_TRUE(testing::sameBytes(write(kDataMonitor, "after.csv"), file));
     }
 }
 
