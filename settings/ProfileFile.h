@@ -92,7 +92,9 @@ std::size_t readProfileString(const std::string& path, std::string_view section,
 // WritePrivateProfileString for an existing key: 0 when written, -1 when the file, section or
 // key is missing, the value is refused (see replaceValue) or the file cannot be written.
 // The file keeps its encoding, line endings, comments and every other line. It is replaced
-// through a temporary file in the same folder so that a failed write never leaves half a file.
+// through a temporary file in the same folder, which takes the old file's owner and mode, so
+// that a failed write never leaves half a file. A file this user may not write, or one in a
+// folder where no temporary file can be made, is left as it is (-1).
 int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value);
 

@@ -62,6 +62,18 @@ TEST(CliCheck, ManualEchoFindsTheControllerAndWritesOnlyWithSave) {
     EXPECT_TRUE(contains(saved, "COM_BITRATE=115200\t// bit rate\r\n")) << saved;
     EXPECT_TRUE(contains(saved, "COM_CONNECTION_ID=1\t// station\r\n")) << saved;
     EXPECT_TRUE(contains(saved, "COM_NUM=8\t// ports listed\r\n")) << saved;
+
+    // A save that cannot be made whole (here: no key for the delay) fails the command, though
+    // the controller was found.
+    std::string noDelay = saved;
+    noDelay.erase(noDelay.find("COM_DELAY="));
+    testing::writeFile(folder.system() + "CommunicationSetting.ini", noDelay);
+    run = runCli({"check", "--save", "--json", "--system", folder.system()});
+    EXPECT_EQ(run.exitCode, 1) << run.describe();
+    EXPECT_EQ(jsonText(run.json(), "result"), "found");
+    EXPECT_FALSE(run.json().value("ok").toBool(true));
+    EXPECT_FALSE(run.json().value("saved").toBool(true));
+    EXPECT_TRUE(contains(run.err, "could not be saved")) << run.err;
 }
 
 TEST(CliCheck, NoAnswerAtTheWrongBitRateIsNotFoundAndSavesNothing) {

@@ -28,7 +28,9 @@ std::string helpText() {
            kLinkOptionsHelp +
            "  --save            write the found port, method, station and bit rate back to\n"
            "                    CommunicationSetting.ini (comments kept), as the program does\n"
-           "                    when it closes; without it nothing is written\n";
+           "                    when it closes; without it nothing is written. A file that\n"
+           "                    cannot be replaced whole is left as it is, and the command\n"
+           "                    fails\n";
 }
 
 const char* resultName(int result) {
@@ -88,15 +90,16 @@ int runCheckCommand(const Args& argv) {
     if (result == kLinkCancelled)
         std::fputs("kestiva-cli check: cancelled\n", stderr);
 
-    bool saved = false;
-    if (result == kLinkFound && args->has("--save")) {
-        saveCommunicationSettings(settingsPath, settings);
-        saved = true;
-    }
+    const bool saveWanted = result == kLinkFound && args->has("--save");
+    const bool saved = saveWanted && saveCommunicationSettings(settingsPath, settings) == 0;
+    if (saveWanted && !saved)
+        std::fprintf(stderr, "kestiva-cli check: the settings could not be saved to %s\n",
+                     settingsPath.c_str());
+    const bool ok = result == kLinkFound && saved == saveWanted;
 
     if (json) {
         Json out = Json::object()
-                       .set("ok", result == kLinkFound)
+                       .set("ok", ok)
                        .set("result", resultName(result))
                        .set("port", settings.portName)
                        .set("method", methodName(settings));
@@ -112,7 +115,7 @@ int runCheckCommand(const Args& argv) {
                  "\nBit rate:  " + std::to_string(settings.bitRate) + "\n" +
                  (saved ? "Saved to " + settingsPath + "\n" : std::string()));
     }
-    return result == kLinkFound ? kExitOk : kExitFailure;
+    return ok ? kExitOk : kExitFailure;
 }
 
 }  // namespace kestiva::cli
