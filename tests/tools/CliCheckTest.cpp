@@ -161,6 +161,46 @@ TEST(CliCheck, APortThatDoesNotOpenShowsThePortMessage) {
     EXPECT_FALSE(std::filesystem::exists(csv));
 }
 
+TEST(CliCheck, AStationOrBitRateTheSettingsDoNotOfferIsRefusedFromTheFile) {
+    CliFolder folder;
+    // Whatever gets past the refusal stops at this port, before any request.
+    ASSERT_EQ(::symlink("/nonexistent/tty", folder.portLink(1).c_str()), 0);
+    struct Case {
+        int bitRate;
+        int station;
+        const char* key;
+    };
+    const Case cases[] = {
+        {14400, 1, "COM_BITRATE"},
+        {0, 1, "COM_BITRATE"},
+        {115200, 0, "COM_CONNECTION_ID"},
+        {115200, 33, "COM_CONNECTION_ID"},
+    };
+    const std::string csv = folder.file("never.csv");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bitRate) + " " + std::to_string(c.station));
+        folder.writeSettings(c.bitRate, c.station);
+        for (std::vector<std::string> args :
+             {std::vector<std::string>{"check"},
+              std::vector<std::string>{"record", "data", "--cycle", "100", "--time", "1", "--out",
+                                       csv}}) {
+            args.insert(args.end(), {"--system", folder.system()});
+            const CliRun run = runCli(args);
+            EXPECT_EQ(run.exitCode, 2) << run.describe();
+            EXPECT_TRUE(contains(run.err, c.key)) << run.err;
+            EXPECT_FALSE(contains(run.err, shown(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE)));
+        }
+        // Options that replace the value, and the search that uses none, get to the port.
+        const std::string good = c.station == 1 ? "--bitrate=115200" : "--station=1";
+        for (const std::string& option : {good, std::string("--search")}) {
+            const CliRun run = runCli({"check", option, "--system", folder.system()});
+            EXPECT_EQ(run.exitCode, 1) << option << "\n" << run.describe();
+            EXPECT_TRUE(contains(run.err, shown(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE)));
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(csv));
+}
+
 TEST(CliCheck, WrongCommandLinesAreRefusedBeforeAnythingRuns) {
     CliFolder folder;
     folder.writeSettings(115200, 1);
