@@ -114,8 +114,8 @@ TEST_F(ReceiveDumpTest, AnExistingNameIsNeverWrittenThrough) {
                                ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
                                : -1;
         RecordingWindow w;
-        EXPECT_EQ(writeReceiveDump(capture, sizeof capture, recordWithRange(2), scratch.folder(),
-                                   w, texts.get(), now),
+        EXPECT_EQ(writeReceiveDump(capture, sizeof capture, recordWithRange(2), scratch.folder(), w,
+                                   texts.get(), now),
                   DumpResult::NotCreated);
         EXPECT_TRUE(w.messages().empty());
         EXPECT_EQ(readBytes(elsewhere), kept);

@@ -39,9 +39,9 @@ bool isOfferedStation(int64_t station) {
 // settings page could have saved is taken, so that a hand-edited value is not tried as it is.
 bool checkFileChoice(const CommunicationSettings& settings, std::string& error) {
     if (!isOfferedStation(settings.stationId)) {
-        error = "CommunicationSetting.ini: COM_CONNECTION_ID=" +
-                std::to_string(settings.stationId) +
-                " is not a station from 1 to 32; give --station N or --search";
+        error =
+            "CommunicationSetting.ini: COM_CONNECTION_ID=" + std::to_string(settings.stationId) +
+            " is not a station from 1 to 32; give --station N or --search";
         return false;
     }
     if (!isOfferedBitRate(settings.bitRate)) {
