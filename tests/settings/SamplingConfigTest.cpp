@@ -360,14 +360,10 @@ INSTANTIATE_TEST_SUITE_P(
                {{"OUT_DATA_ADDRESS", "X2100"}, {"DATA2", "-"}},
                false,
                false},
-        IoCase{"BrokenOutLengthBesideIn",
-               {{"OUT_DATA_LENGTH", "two"}, {"DATA2", "-"}},
-               false,
-               false},
-        IoCase{"OutLengthMissingBesideIn",
-               {{"OUT_DATA_LENGTH", "-"}, {"DATA2", "-"}},
-               false,
-               false},
+        IoCase{
+            "BrokenOutLengthBesideIn", {{"OUT_DATA_LENGTH", "two"}, {"DATA2", "-"}}, false, false},
+        IoCase{
+            "OutLengthMissingBesideIn", {{"OUT_DATA_LENGTH", "-"}, {"DATA2", "-"}}, false, false},
         IoCase{"BrokenInAddressBesideOut",
                {{"IN_DATA_ADDRESS", "D20"}, {"DATA1", "Busy,D2100,1"}},
                false,
