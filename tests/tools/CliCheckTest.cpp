@@ -232,6 +232,17 @@ TEST(CliCheck, WrongCommandLinesAreRefusedBeforeAnythingRuns) {
         args.insert(args.end(), {"--system", folder.system()});
         const CliRun run = runCli(args);
         EXPECT_EQ(run.exitCode, 2) << args[0] << " " << args[1] << "\n" << run.describe();
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        // With --json the reason comes as the failure object too.
+        args.push_back("--json");
+        const CliRun json = runCli(args);
+        EXPECT_EQ(json.exitCode, 2) << args[0] << " " << args[1] << "\n" << json.describe();
+        const QJsonObject failure = json.json();
+        EXPECT_FALSE(failure.value("ok").toBool(true)) << json.describe();
+        EXPECT_FALSE(jsonText(failure, "error").empty()) << json.describe();
+        EXPECT_TRUE(contains(json.err, jsonText(failure, "error"))) << json.describe();
+        EXPECT_TRUE(failure.value("messages").isArray()) << json.describe();
+        EXPECT_TRUE(failure.value("messages").toArray().isEmpty()) << json.describe();
     }
     const CliRun help = runCli({"record", "--help"});
     EXPECT_EQ(help.exitCode, 0);
