@@ -108,7 +108,7 @@ public:
     // read.
     uint32_t countDataLines();
 
-    // Reads the header lines into header and rows.count rows of K + 1 fields into rows,
+    // Reads the header lines into header and rows.count rows (a time and K values) into rows,
     // checking the characters of every number field. progressCount follows the row. 0, or -1
     // (a read error included).
     int parseRows(CsvHeader& header, CsvRows& rows, SessionState& session);

@@ -530,9 +530,9 @@ int CsvReader::parseRows(CsvHeader& header, CsvRows& rows, SessionState& session
     return bytes_.readFailed() ? -1 : result;
 }
 
-// Each row is the next K + 1 fields, wherever the line breaks fall. A field is read in place
-// while it and its separator lie inside the read buffer (nearly always), through nextField when
-// it reaches the buffer's end.
+// Each row is the next time and K values, counted by fields wherever the line breaks fall. A
+// field is read in place while it and its separator lie inside the read buffer (nearly always),
+// through nextField when it reaches the buffer's end.
 template <bool Data>
 int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
     constexpr int kItems = Data ? kDataItemCount : kIoSignalCount;

@@ -28,9 +28,9 @@ public:
     virtual void enableEntry(int monitor) = 0;
     // The phase-text control under the progress bar.
     virtual void setPhaseText(const std::string& text) = 0;
-    // Timer 10001: its expiry returns the window to idle.
+    // The reset timer: its expiry returns the window to idle.
     virtual void startResetTimer(int milliseconds) = 0;
-    // Timer 10002: the 100 ms progress timer.
+    // The progress timer, which refreshes the progress every 100 ms.
     virtual void stopProgressTimer() = 0;
     virtual void repaint() = 0;
 };

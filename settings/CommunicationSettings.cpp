@@ -13,7 +13,7 @@ namespace kestiva {
 namespace {
 
 constexpr const char* kSection = "COMMUNICATION_SETTING";
-// The profile buffer of the original layout: 260 units, so values count up to 259.
+// Values are read into 260 units with their terminator: a value keeps at most 259 of them.
 constexpr std::size_t kValueCapacity = 260;
 
 bool endsValue(char c) {

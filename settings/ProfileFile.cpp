@@ -329,7 +329,7 @@ void ProfileFile::parseUnits(std::basic_string_view<Unit> text) {
                 current = sections_.size() - 1;
                 continue;
             }
-            // No ']': an ordinary line, as the Windows reader treats it.
+            // No ']': an ordinary line, which may still be a key.
         }
         if (current == kNone)
             continue;  // before the first section: unreachable
@@ -363,7 +363,7 @@ const ProfileFile::Key* ProfileFile::find(std::string_view section, std::string_
     for (const Section& s : sections_) {
         if (s.foldedName != wantedSection)
             continue;
-        // Only the first section of a name is searched, as on Windows.
+        // Only the first section of a name is searched; a later one of that name is never read.
         for (const Key& k : s.keys) {
             if (k.foldedName == wantedKey)
                 return &k;

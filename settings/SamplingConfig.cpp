@@ -11,7 +11,7 @@ namespace kestiva {
 
 namespace {
 
-// The profile buffer of the original layout: 260 units, so values count up to 259.
+// Values are read into 260 units with their terminator: a value keeps at most 259 of them.
 constexpr std::size_t kValueCapacity = 260;
 // One Read Holding Registers request carries at most 125 registers.
 constexpr unsigned kMaxRangeBytes = 250;

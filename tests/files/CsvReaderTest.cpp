@@ -363,7 +363,7 @@ TEST_F(CsvReaderTest, AcceptedOddities) {
         {"cycle with blanks and sign", replaced(data, "20,10", " +20,10"), 3, 20, 1, {-5, 7, 1}},
         // The last line without CR LF is not counted.
         {"no final line break", data + "60,1,2,3", 3, 20, 1, {-5, 7, 1}},
-        // Each row is K + 1 fields whatever the line breaks say.
+        // Each row is a time and K values, whatever the line breaks say.
         {"rows across lines",
          kDataHeader + "0,1,2,3,20,4,5,6\r\n40,7,8,9\r\n",
          2,
