@@ -93,9 +93,12 @@ public:
     MonitorKind monitor() const { return monitor_; }
     // The file is read whole up to 32 MiB, in pieces beyond; tests choose smaller pieces.
     void setBufferLimit(std::size_t bytes) { bytes_.setBufferLimit(bytes); }
+    // Tests replace the file's read call with one that fails part-way.
+    void setReadCall(FileBytes::ReadCall read) { bytes_.setReadCall(std::move(read)); }
 
     // Field `field` (from 1) of line `line` (from 1; lines end with CR LF): 0 with its text,
-    // the empty text when the line ends before it, or -1 when the file ends first.
+    // the empty text when the line ends before it, or -1 when the file ends first or cannot be
+    // read.
     int readHeaderField(int line, int field, std::string& text);
     int readDate(std::string& date) { return readHeaderField(1, 1, date); }
     int readVersion(std::string& version) { return readHeaderField(1, 2, version); }
@@ -106,11 +109,13 @@ public:
     // The time in 16 bits: -1 when unreadable or beyond 32 bits.
     int readTime(uint16_t& time);
 
-    // Lines ending with CR LF after the header, at most kMaxSamples.
+    // Lines ending with CR LF after the header, at most kMaxSamples; 0 when the file cannot be
+    // read.
     uint32_t countDataLines();
 
-    // Reads the header lines into header and rows.count rows of K + 1 fields into rows,
-    // checking the characters of every number field. progressCount follows the row. 0 or -1.
+    // Reads the header lines into header and rows.count rows (a time and K values) into rows,
+    // checking the characters of every number field. progressCount follows the row. 0, or -1
+    // (a read error included).
     int parseRows(CsvHeader& header, CsvRows& rows, SessionState& session);
 
     // Check the parsed values and, only when every one passed, commit them into page: its
@@ -124,7 +129,8 @@ public:
 
     // Everything after a successful open, for page (of the reader's monitor): header checks,
     // count, parse, conversion, then the file's date and end marker 2. A failure shows its
-    // message (the first of the failure table that applies) and leaves page as it was.
+    // message (the first check that fails names it; a file that cannot be read shows the
+    // file-open message) and leaves page as it was.
     // Sets progressTotal and, before the conversion, the conversion phase. 0 or -1.
     int readRecording(PageRecording& page, SessionState& session);
 
@@ -142,6 +148,8 @@ private:
     void step(SessionState& session);
     void commitTexts(CsvRows& rows, PageRecording& page, SessionState& session);
     void showCsvMessage(TextId id);
+    // Shows why the read stopped at a check that failed with id, and returns -1.
+    int refuseRead(TextId id);
 
     MessageHost& messages_;
     ProgressHost& progress_;

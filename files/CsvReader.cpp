@@ -405,7 +405,7 @@ int CsvReader::readHeaderField(int line, int field, std::string& text) {
         return -1;
     for (int f = 1;; ++f) {
         const FieldEnd end = nextField(text);
-        if (end == FieldEnd::Failure)
+        if (end == FieldEnd::Failure || bytes_.readFailed())
             return -1;
         if (f == field)
             return 0;
@@ -470,6 +470,8 @@ uint32_t CsvReader::countDataLines() {
         afterCr = w.data[w.size - 1] == '\r';
         bytes_.consume(w.size);
     }
+    if (bytes_.readFailed())
+        return 0;
     return uint32_t(std::min<std::size_t>(count, kMaxSamples));
 }
 
@@ -525,12 +527,13 @@ int CsvReader::parseRows(CsvHeader& header, CsvRows& rows, SessionState& session
     if (readListLine(header.names, &header.timeTitle) != 0)
         return -1;
 
-    return data ? parseFields<true>(rows, session) : parseFields<false>(rows, session);
+    const int result = data ? parseFields<true>(rows, session) : parseFields<false>(rows, session);
+    return bytes_.readFailed() ? -1 : result;
 }
 
-// Each row is the next K + 1 fields, wherever the line breaks fall. A field is read in place
-// while it and its separator lie inside the read buffer (nearly always), through nextField when
-// it reaches the buffer's end.
+// Each row is the next time and K values, counted by fields wherever the line breaks fall. A
+// field is read in place while it and its separator lie inside the read buffer (nearly always),
+// through nextField when it reaches the buffer's end.
 template <bool Data>
 int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
     constexpr int kItems = Data ? kDataItemCount : kIoSignalCount;
@@ -849,27 +852,28 @@ void CsvReader::showCsvMessage(TextId id) {
                         MessageIcon::Error);
 }
 
+// A check that failed because the file could not be read says nothing about its contents.
+int CsvReader::refuseRead(TextId id) {
+    if (bytes_.readFailed())
+        showCsvFileOpenMessage(messages_, texts_);
+    else
+        showCsvMessage(id);
+    return -1;
+}
+
 int CsvReader::readRecording(PageRecording& page, SessionState& session) {
     std::string date, version;
     if (page.kind != monitor_ || readDate(date) != 0 || readVersion(version) != 0 ||
-        readMonitorType() != 0) {
-        showCsvMessage(text::MSG_CSV_MONITORTYPE_DIFFERENCE);
-        return -1;
-    }
+        readMonitorType() != 0)
+        return refuseRead(text::MSG_CSV_MONITORTYPE_DIFFERENCE);
     uint16_t cycle = 0, fileTime = 0;
-    if (readCycle(cycle) != 0) {
-        showCsvMessage(text::MSG_CSV_SAMPLINGCYCLE_FAILED);
-        return -1;
-    }
-    if (readTime(fileTime) != 0) {
-        showCsvMessage(text::MSG_CSV_SAMPLINGTIME_FAILED);
-        return -1;
-    }
+    if (readCycle(cycle) != 0)
+        return refuseRead(text::MSG_CSV_SAMPLINGCYCLE_FAILED);
+    if (readTime(fileTime) != 0)
+        return refuseRead(text::MSG_CSV_SAMPLINGTIME_FAILED);
     const uint32_t count = countDataLines();
-    if (count == 0) {
-        showCsvMessage(text::MSG_CSV_NOVALIDDATA);
-        return -1;
-    }
+    if (count == 0)
+        return refuseRead(text::MSG_CSV_NOVALIDDATA);
     session.progressTotal.store(int32_t(count));
     const uint16_t time = loadedSamplingTime(cycle, count);
     CsvHeader header;
@@ -880,10 +884,8 @@ int CsvReader::readRecording(PageRecording& page, SessionState& session) {
         result = monitor_ == kDataMonitor ? convertData(header, rows, cycle, time, page, session)
                                           : convertIo(header, rows, cycle, time, page, session);
     }
-    if (result != 0) {
-        showCsvMessage(text::MSG_CSV_INVALIDDATA);
-        return -1;
-    }
+    if (result != 0)
+        return refuseRead(text::MSG_CSV_INVALIDDATA);
     page.startDate = date;
     page.endMarker = EndMarker::FromCsv;
     return 0;

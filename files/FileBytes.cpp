@@ -30,6 +30,7 @@ bool FileBytes::open(const std::string& path) {
     start_ = 0;
     length_ = 0;
     index_ = 0;
+    readFailed_ = false;
     return true;
 }
 
@@ -52,8 +53,12 @@ void FileBytes::seek(uint64_t position) {
     index_ = 0;
 }
 
+ssize_t FileBytes::preadCall(int fd, void* buffer, std::size_t size, off_t offset) {
+    return ::pread(fd, buffer, size, offset);
+}
+
 bool FileBytes::fill() {
-    if (fd_ < 0)
+    if (fd_ < 0 || readFailed_)
         return false;
     // Room left after the held bytes is filled in place, so that looking for the end of a file
     // held whole keeps it held: going back to its start afterwards reads nothing again.
@@ -64,8 +69,10 @@ bool FileBytes::fill() {
     }
     ssize_t got;
     do {
-        got = ::pread(fd_, buffer_.get() + length_, capacity_ - length_, off_t(start_ + length_));
+        got = read_(fd_, buffer_.get() + length_, capacity_ - length_, off_t(start_ + length_));
     } while (got < 0 && errno == EINTR);
+    if (got < 0)
+        readFailed_ = true;
     if (got <= 0)
         return false;
     length_ += std::size_t(got);

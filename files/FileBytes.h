@@ -2,8 +2,11 @@
 // A file read byte by byte by the CSV parser, through a buffer that holds a whole recording so
 // that a 150,001-line file costs a handful of system calls and is read from the disk cache once.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,7 +29,17 @@ public:
     // buffer's end everywhere).
     void setBufferLimit(std::size_t bytes) { limit_ = bytes < 1 ? 1 : bytes; }
 
-    // The next byte, or -1 at the end of the file (or on a read error).
+    // Whether reading the file failed. It stays failed until the next open, and every read
+    // after the failure finds nothing: the bytes before it are not the whole file, so a reader
+    // must not take the end of them for the end of the file.
+    bool readFailed() const { return readFailed_; }
+
+    // The call that reads the file at an offset, pread unless replaced (tests make it fail
+    // part-way, as a failing disk does).
+    using ReadCall = std::function<ssize_t(int fd, void* buffer, std::size_t size, off_t offset)>;
+    void setReadCall(ReadCall read) { read_ = std::move(read); }
+
+    // The next byte, or -1 at the end of the file or after a read error.
     int get() {
         if (index_ < length_ || fill())
             return buffer_[index_++];
@@ -51,7 +64,8 @@ public:
 
 private:
     // Reads the bytes that follow the held ones: after them while the buffer has room, in their
-    // place when it is full. false at the end of the file (the held bytes stay).
+    // place when it is full. false at the end of the file or on a read error (the held bytes
+    // stay).
     bool fill();
 
     // A file up to this size is read whole, once, however often the reader goes back to its
@@ -64,6 +78,9 @@ private:
     uint64_t start_ = 0;      // file offset of buffer_[0]
     std::size_t length_ = 0;  // valid bytes in buffer_
     std::size_t index_ = 0;   // next byte in buffer_
+    bool readFailed_ = false;
+    static ssize_t preadCall(int fd, void* buffer, std::size_t size, off_t offset);
+    ReadCall read_ = preadCall;
 };
 
 // Writes all of data to fd, retrying short writes and interruptions. false on an error.

@@ -31,7 +31,9 @@ DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
     const std::string path = programFolder + receiveDumpFileName(now);
     const std::size_t lineLength = std::size_t(receiveDumpLineLength(shownActive));
 
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    // Only a new file: a name that exists already, whatever it is (a file, a link that points
+    // elsewhere, a FIFO or a device), is never written through.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return DumpResult::NotCreated;
 

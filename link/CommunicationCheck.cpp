@@ -55,14 +55,20 @@ CheckOutcome CommunicationCheck::searchAutomatically(PortContext& context,
             if (cancelTest()) return {CheckResult::Cancelled};
             progress.setPercent(attempt * 100 / kSearchAttempts);
             attempt += 1;
-            modbus_.link().configurePort(uint32_t(bitRate), context,
-                                         uint8_t(settings_.silentFactor), settings_.responseDelay);
-            if (modbus_.echoCheck(uint8_t(station), context, &cancelRequested_).ok())
+            if (attemptEcho(context, station, bitRate))
                 return reportFound(context, station, bitRate, std::to_string(bitRate));
         }
     }
     if (cancelTest()) return {CheckResult::Cancelled};
     return reportNotFound();
+}
+
+bool CommunicationCheck::attemptEcho(PortContext& context, int32_t station, int32_t bitRate) {
+    // A bit rate the line cannot take is no answer: the echo would go out at the old speed.
+    if (modbus_.link().configurePort(uint32_t(bitRate), context, uint8_t(settings_.silentFactor),
+                                     settings_.responseDelay) != 0)
+        return false;
+    return modbus_.echoCheck(uint8_t(station), context, &cancelRequested_).ok();
 }
 
 CheckOutcome CommunicationCheck::checkManually(PortContext& context, const CheckChoice& choice,
@@ -71,9 +77,7 @@ CheckOutcome CommunicationCheck::checkManually(PortContext& context, const Check
     progress.setStateText(searchStateText(station));
     progress.setPercent(0);
     const int32_t bitRate = textToLong(choice.bitRateText);
-    modbus_.link().configurePort(uint32_t(bitRate), context, uint8_t(settings_.silentFactor),
-                                 settings_.responseDelay);
-    const bool answered = modbus_.echoCheck(uint8_t(station), context, &cancelRequested_).ok();
+    const bool answered = attemptEcho(context, station, bitRate);
     if (cancelTest()) return {CheckResult::Cancelled};
     if (!answered) return reportNotFound();
     // The found message repeats the bit rate as the list shows it.

@@ -76,6 +76,8 @@ private:
     CheckOutcome searchAutomatically(PortContext& context, CheckProgress& progress);
     CheckOutcome checkManually(PortContext& context, const CheckChoice& choice,
                                CheckProgress& progress);
+    // One attempt: the port set to bitRate, then the echo to station. True when it answered.
+    bool attemptEcho(PortContext& context, int32_t station, int32_t bitRate);
     bool cancelTest() const { return cancelRequested_.load(); }
     std::string searchStateText(int station) const;
     CheckOutcome reportFound(const PortContext& context, int32_t station, int32_t bitRate,

@@ -27,9 +27,9 @@ enum class SerialError {
 
 const char* serialErrorText(SerialError error);
 
-// Read time-outs with the meaning of the classic comm time-outs: a read of n bytes returns
-// when n bytes have arrived, when more than `interval` passes between two bytes (timed from
-// the first byte on), or when `totalConstant + totalPerByte * n` has passed since the call.
+// Read time-outs: a read of n bytes returns when n bytes have arrived, when more than
+// `interval` passes between two bytes (timed from the first byte on), or when
+// `totalConstant + totalPerByte * n` has passed since the call.
 struct ReadTimeouts {
     std::chrono::milliseconds interval{10};
     std::chrono::milliseconds totalPerByte{10};

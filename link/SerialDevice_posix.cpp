@@ -91,6 +91,13 @@ void requestLowLatency(int fd) {
     }
 }
 
+// RTS stays off: on adapters that key their RS-485 driver with it, a raised RTS would block
+// the controller's reply. Pseudo-terminals have no modem lines and refuse this.
+void lowerRts(int fd) {
+    int rts = TIOCM_RTS;
+    (void)ioctl(fd, TIOCMBIC, &rts);
+}
+
 timespec untilDeadline(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
     if (left.count() < 0)
@@ -173,6 +180,8 @@ bool SerialDevice::open(const std::string& path) {
     }
     makeRaw(t);
     (void)tcsetattr(fd, TCSANOW, &t);
+    // The driver raises RTS on open; a line that is not configured yet must not hold it up.
+    lowerRts(fd);
     fd_ = fd;
     path_ = path;
     lastError_ = SerialError::None;
@@ -209,10 +218,7 @@ bool SerialDevice::configure(uint32_t bitRate) {
     }
     if (tcsetattr(fd_, TCSANOW, &t) != 0)
         return failErrno(errno);
-    // RTS stays off: on adapters that key their RS-485 driver with it, a raised RTS would
-    // block the controller's reply. Pseudo-terminals have no modem lines and refuse this.
-    int rts = TIOCM_RTS;
-    (void)ioctl(fd_, TIOCMBIC, &rts);
+    lowerRts(fd_);
     if (!speedSet)
         return fail(SerialError::UnsupportedBitRate);
     lastError_ = SerialError::None;

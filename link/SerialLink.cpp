@@ -70,9 +70,10 @@ int SerialLink::configurePort(uint32_t bitRate, PortContext& context, uint8_t si
         std::lock_guard lock(mutex_);
         if (!device_.isOpen())
             return -1;
-        // An unsupported rate keeps the old speed; the caller learns of it from the first
-        // transaction, as with any line the controller does not answer on.
-        (void)device_.configure(bitRate);
+        // A rate the line cannot take leaves it at its old speed, which context keeps
+        // describing: a request sent at that speed must not be timed for the new one.
+        if (!device_.configure(bitRate))
+            return -1;
         context.bitRate = bitRate;
         if (bitRate != 0)
             context.silentTimeMs = silentTimeMs(bitRate, silentFactor);

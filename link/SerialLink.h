@@ -45,7 +45,9 @@ public:
     int openPort(PortContext& context, const std::string& name);
 
     // Sets the line to 8N1 at bitRate (0 keeps the speed and the silent time) and stores the
-    // bit rate, silent time and response delay in context. -1 when no port is open.
+    // bit rate, silent time and response delay in context. -1 when no port is open or the line
+    // cannot be set (a bit rate outside the supported six: the line keeps its old speed, and
+    // context is left as it was).
     int configurePort(uint32_t bitRate, PortContext& context, uint8_t silentFactor,
                       int32_t responseDelay);
 

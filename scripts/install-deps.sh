@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    python3 python3-pymodbus python3-serial mbpoll socat
+    python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
 )
 
 missing=()

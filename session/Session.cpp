@@ -53,8 +53,8 @@ bool Session::loadSamplingConfiguration() {
 }
 
 bool Session::saveCommunicationSettings() {
-    kestiva::saveCommunicationSettings(communicationSettingsPath(programFolder_), settings_);
-    return true;
+    return kestiva::saveCommunicationSettings(communicationSettingsPath(programFolder_),
+                                              settings_) == 0;
 }
 
 void Session::setResultPause(std::chrono::milliseconds pause) {

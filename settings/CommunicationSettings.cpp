@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "settings/ProfileFile.h"
 
@@ -12,7 +13,7 @@ namespace kestiva {
 namespace {
 
 constexpr const char* kSection = "COMMUNICATION_SETTING";
-// The profile buffer of the original layout: 260 units, so values count up to 259.
+// Values are read into 260 units with their terminator: a value keeps at most 259 of them.
 constexpr std::size_t kValueCapacity = 260;
 
 bool endsValue(char c) {
@@ -99,13 +100,22 @@ void loadCommunicationSettings(const std::string& path, CommunicationSettings& s
     loadNumber(path, "COM_DELAY", settings.responseDelay);
 }
 
-void saveCommunicationSettings(const std::string& path, const CommunicationSettings& settings) {
-    writeProfileValue(path, kSection, "COM_PORT", settings.portName);
-    writeProfileValue(path, kSection, "COM_SELECT", settings.autoSearch ? "AUTO" : "MANUAL");
-    writeProfileValue(path, kSection, "COM_BITRATE", std::to_string(settings.bitRate));
-    writeProfileValue(path, kSection, "COM_CONNECTION_ID", std::to_string(settings.stationId));
-    writeProfileValue(path, kSection, "COM_SILENT_INTERVAL", std::to_string(settings.silentFactor));
-    writeProfileValue(path, kSection, "COM_DELAY", std::to_string(settings.responseDelay));
+int saveCommunicationSettings(const std::string& path, const CommunicationSettings& settings) {
+    const std::pair<const char*, std::string> values[] = {
+        {"COM_PORT", settings.portName},
+        {"COM_SELECT", settings.autoSearch ? "AUTO" : "MANUAL"},
+        {"COM_BITRATE", std::to_string(settings.bitRate)},
+        {"COM_CONNECTION_ID", std::to_string(settings.stationId)},
+        {"COM_SILENT_INTERVAL", std::to_string(settings.silentFactor)},
+        {"COM_DELAY", std::to_string(settings.responseDelay)},
+    };
+    // Every value is tried, so that one missing key does not keep the others from being saved.
+    int result = 0;
+    for (const auto& [key, value] : values) {
+        if (writeProfileValue(path, kSection, key, value) != 0)
+            result = -1;
+    }
+    return result;
 }
 
 }  // namespace kestiva

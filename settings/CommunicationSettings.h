@@ -36,7 +36,9 @@ int writeProfileValue(const std::string& path, const std::string& section, const
 // Fills settings from the file; a missing numeric key keeps its value.
 void loadCommunicationSettings(const std::string& path, CommunicationSettings& settings);
 
-// Writes the six user-changeable values back (never COM_NUM, never verifiedStation).
-void saveCommunicationSettings(const std::string& path, const CommunicationSettings& settings);
+// Writes the six user-changeable values back (never COM_NUM, never verifiedStation). 0, or -1
+// when a value could not be written: its key is missing, or the file cannot be replaced (see
+// writeProfileString).
+int saveCommunicationSettings(const std::string& path, const CommunicationSettings& settings);
 
 }  // namespace kestiva

@@ -181,9 +181,23 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// Replaces the contents of an existing regular file. The new contents go to a temporary file
-// beside the real file (symbolic links are followed) which then takes its place, so a crash
-// or a full disk leaves either the old or the new file, never a mix.
+// The replacement gets the old file's owner and mode. false when the owner cannot be kept (a
+// file of another user that we may write): replaced, the file would change hands.
+bool keepOwnerAndMode(int fd, const struct stat& old) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0)
+        return false;
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    // After the owner, which clears the set-id bits.
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+// Replaces the contents of an existing regular file that this user may write. The new contents
+// go to a temporary file beside the real file (symbolic links are followed) which then takes
+// its place, so a crash or a full disk leaves either the old or the new file, never a mix. The
+// file is never truncated in place: where no temporary file can be made, nothing is written.
 bool replaceFileContents(const std::string& path, const std::string& bytes) {
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (!resolved)
@@ -193,19 +207,15 @@ bool replaceFileContents(const std::string& path, const std::string& bytes) {
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
+    // A writable folder would let a rename replace a file that its user keeps read-only.
+    if (::access(target.c_str(), W_OK) != 0)
+        return false;
 
     std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        // A folder we may not create files in, holding a file we may write: write in place.
-        const int direct = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (direct < 0)
-            return false;
-        const bool ok = writeAll(direct, bytes);
-        return ::close(direct) == 0 && ok;
-    }
-    bool ok = ::fchmod(fd, st.st_mode & 07777) == 0 || errno == EPERM;
-    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = keepOwnerAndMode(fd, st) && writeAll(fd, bytes) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok)
@@ -319,7 +329,7 @@ void ProfileFile::parseUnits(std::basic_string_view<Unit> text) {
                 current = sections_.size() - 1;
                 continue;
             }
-            // No ']': an ordinary line, as the Windows reader treats it.
+            // No ']': an ordinary line, which may still be a key.
         }
         if (current == kNone)
             continue;  // before the first section: unreachable
@@ -353,7 +363,7 @@ const ProfileFile::Key* ProfileFile::find(std::string_view section, std::string_
     for (const Section& s : sections_) {
         if (s.foldedName != wantedSection)
             continue;
-        // Only the first section of a name is searched, as on Windows.
+        // Only the first section of a name is searched; a later one of that name is never read.
         for (const Key& k : s.keys) {
             if (k.foldedName == wantedKey)
                 return &k;

@@ -1,6 +1,7 @@
 #pragma once
-// Reading and rewriting profile (INI) files the way the Windows profile functions do, so that
-// files written by hand or brought from a Windows machine read the same here.
+// Reading and rewriting profile (INI) files by the rules below, which are the rules INI files
+// brought from a Windows machine were written for, so that such a file, or one written by
+// hand, reads here as it was meant.
 //
 // Reading: lines end at CR or LF; blanks (space, tab, CR, LF, VT, FF, 0x1A) around section
 // names, keys and values are dropped; a section name is the text between '[' and the last
@@ -8,7 +9,8 @@
 // line whose first non-blank character is ';' is a comment; keys before the first section
 // header are unreachable; the first section of a name and the first key within it win; a
 // value that starts and ends with the same quote character (' or ") loses both quotes.
-// Lengths are counted in UTF-16 code units, the unit of the Windows profile functions.
+// Lengths are counted in UTF-16 code units, so that a long value is cut at the same character
+// whichever encoding its file has.
 //
 // Writing replaces the text after '=' on an existing key's line and keeps every other byte;
 // it never creates a file, a section or a key.
@@ -84,15 +86,17 @@ private:
     std::vector<Section> sections_;
 };
 
-// GetPrivateProfileString: reads the file once and returns getString's result; 0 (value
-// emptied) when the file cannot be read.
+// Reads one value: reads the file once and returns getString's result; 0 (value emptied) when
+// the file cannot be read.
 std::size_t readProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::size_t capacity, std::string& value);
 
-// WritePrivateProfileString for an existing key: 0 when written, -1 when the file, section or
-// key is missing, the value is refused (see replaceValue) or the file cannot be written.
+// Rewrites the value of an existing key: 0 when written, -1 when the file, section or key is
+// missing, the value is refused (see replaceValue) or the file cannot be written.
 // The file keeps its encoding, line endings, comments and every other line. It is replaced
-// through a temporary file in the same folder so that a failed write never leaves half a file.
+// through a temporary file in the same folder, which takes the old file's owner and mode, so
+// that a failed write never leaves half a file. A file this user may not write, or one in a
+// folder where no temporary file can be made, is left as it is (-1).
 int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value);
 

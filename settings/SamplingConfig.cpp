@@ -11,7 +11,7 @@ namespace kestiva {
 
 namespace {
 
-// The profile buffer of the original layout: 260 units, so values count up to 259.
+// Values are read into 260 units with their terminator: a value keeps at most 259 of them.
 constexpr std::size_t kValueCapacity = 260;
 // One Read Holding Registers request carries at most 125 registers.
 constexpr unsigned kMaxRangeBytes = 250;
@@ -214,15 +214,16 @@ bool parseIoController(const ConfigReader& in, FieldSplitter& splitter, int n,
         }
     }
 
-    // A controller needs at least one range that parsed completely; a range that is written
-    // but does not parse cannot stand in for it.
-    bool anyRange = false;
+    // Every range that is written must parse completely (at least one is, from the test
+    // above). A broken one beside a good one would otherwise be polled at register 0; a range
+    // whose address key is missing or empty is simply absent.
+    bool rangesOk = true;
     if (record.rangeAbsent1 == 0) {
-        anyRange = parseRange(inAddress, inLength, record.rangeAddress1, record.rangeLength1);
+        rangesOk = parseRange(inAddress, inLength, record.rangeAddress1, record.rangeLength1);
     }
     if (record.rangeAbsent2 == 0) {
-        anyRange = parseRange(outAddress, outLength, record.rangeAddress2, record.rangeLength2) ||
-                   anyRange;
+        rangesOk = parseRange(outAddress, outLength, record.rangeAddress2, record.rangeLength2) &&
+                   rangesOk;
     }
 
     bool anyGood = false, anyBroken = false;
@@ -241,7 +242,7 @@ bool parseIoController(const ConfigReader& in, FieldSplitter& splitter, int n,
             anyBroken = true;  // a bad bit number would otherwise show bit 0
         }
     }
-    if (!anyRange || !anyGood || anyBroken)
+    if (!rangesOk || !anyGood || anyBroken)
         return rejectController(record);
     return true;
 }

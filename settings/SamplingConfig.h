@@ -81,8 +81,9 @@ std::string samplingConfigPath(const std::string& programFolder);
 // Reads and parses the whole file into config (which starts from empty tables) in six
 // stages: data lists, I/O lists, data colour tables, I/O colour tables, data controllers, I/O
 // controllers. 0, or -1 at the first stage that yields nothing usable. A controller is taken
-// when a register range parsed completely and its named items all parsed; a named item whose
-// fields do not parse makes its controller absent rather than be recorded with made-up values.
+// when every register range it writes (an I/O controller may leave one out) parsed completely
+// and its named items all parsed; a broken range or a named item whose fields do not parse
+// makes its controller absent rather than be recorded with made-up values.
 int LoadSamplingConfig(const std::string& path, SamplingConfig& config);
 
 // Disable the bad controller records of one monitor: items outside their ranges, empty or

@@ -2,6 +2,9 @@
 
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QSaveFile>
+
+#include <unistd.h>
 
 namespace kestiva {
 
@@ -23,8 +26,18 @@ bool saveImageFile(const QImage& image, const QString& path) {
     const QByteArray format = imageEncoderForPath(path);
     if (format.isEmpty() || image.isNull())
         return false;
-    QImageWriter writer(path, format);
-    return writer.write(image);
+    // The picture goes to a temporary file beside the old one, which it replaces only when
+    // every byte is on the disk: a full disk or a write error keeps the old picture whole. The
+    // save file remembers a failed write and then refuses to commit.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&file, format);
+    if (!writer.write(image) || !file.flush() || ::fsync(file.handle()) != 0) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 }  // namespace kestiva

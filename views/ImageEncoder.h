@@ -16,8 +16,9 @@ namespace kestiva {
 QByteArray imageEncoderForPath(const QString& path);
 
 // Writes image to path with the encoder imageEncoderForPath chooses and the encoder's default
-// settings (a JPEG gets the default quality). False, with nothing written, when no encoder
-// matches; false as well when the file cannot be written.
+// settings (a JPEG gets the default quality). An existing file is replaced only once the new
+// one is completely written. False, with nothing written, when no encoder matches; false, with
+// any old file left as it was, when the new one cannot be written whole.
 bool saveImageFile(const QImage& image, const QString& path);
 
 }  // namespace kestiva

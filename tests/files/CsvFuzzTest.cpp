@@ -1,6 +1,6 @@
-// Malformed files, made by mutating good ones at random (with a fixed seed), never crash, hang or
-// read outside a buffer. A refused file leaves the page as it was; an accepted one is written
-// and read again to the same bytes.
+// Malformed files, made by mutating good ones at random (with a fixed seed, or the one that
+// KESTIVA_FUZZ_SEED gives), never crash, hang or read outside a buffer. A refused file leaves the
+// page as it was; an accepted one is written and read again to the same bytes.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "FilesTestSupport.h"
 #include "files/CsvFile.h"
+#include "support/FuzzSeed.h"
 #include "support/RecordingWindow.h"
 
 namespace kestiva {
@@ -115,7 +116,9 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
         }
     }
 
-    Mutator mutator(20240131);
+    const uint32_t seed = test::fuzzSeed(20240131);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Mutator mutator(seed);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
     int tried = 0, accepted = 0;
     const std::string path = scratch.file("fuzz.csv");
@@ -177,9 +180,10 @@ TEST(CsvFuzz, MutatedFilesAreReadSafely) {
         ASSERT_EQ(writeCsv(again, page, session, w4, w4, texts.get()), 0);
         ASSERT_TRUE(testing::sameBytes(readBytes(again), written)) << input;
     }
+    RecordProperty("seed", std::to_string(seed));
     RecordProperty("inputs", tried);
     RecordProperty("accepted", accepted);
-    std::printf("%d mutated files read, %d accepted\n", tried, accepted);
+    std::printf("%d mutated files read (seed %u), %d accepted\n", tried, unsigned(seed), accepted);
     // The mutations must exercise both outcomes to be worth anything.
     EXPECT_GT(accepted, 0);
     EXPECT_LT(accepted, tried);

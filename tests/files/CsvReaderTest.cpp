@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -298,6 +301,52 @@ TEST_F(CsvReaderTest, AFileThatCannotBeOpenedShowsTheFileOpenMessage) {
     }
 }
 
+// A read call that fails with EIO from byte failAt of the file on, as a failing disk does.
+FileBytes::ReadCall failingFrom(std::size_t failAt) {
+    return [failAt](int fd, void* buffer, std::size_t size, off_t offset) -> ssize_t {
+        if (std::size_t(offset) >= failAt) {
+            errno = EIO;
+            return -1;
+        }
+        return ::pread(fd, buffer, std::min(size, failAt - std::size_t(offset)), offset);
+    };
+}
+
+TEST_F(CsvReaderTest, AReadErrorFailsTheReadWhereverItFalls) {
+    testing::fillDataRecording(*dataPage, 2000);
+    const std::string file = write(kDataMonitor, "whole.csv");
+    const std::string path = scratch.file("failing.csv");
+    writeBytes(path, file);
+    const std::size_t headerEnd = file.find("\r\n0,") + 2;
+    struct Case {
+        const char* what;
+        std::size_t failAt;
+        std::size_t bufferLimit;  // 0: the whole file at once
+    };
+    const Case cases[] = {
+        {"in line 1", 10, 0},
+        {"in the header", headerEnd - 5, 0},
+        {"right after the header", headerEnd, 0},
+        {"in the rows", file.size() / 2, 0},
+        {"at the last byte", file.size() - 1, 0},
+        {"in line 1, read in pieces", 10, 7},
+        {"in the rows, read in pieces", file.size() / 2, 4096},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingWindow w;
+        CsvReader reader(w, w, texts.get());
+        if (c.bufferLimit > 0)
+            reader.setBufferLimit(c.bufferLimit);
+        reader.setReadCall(failingFrom(c.failAt));
+        ASSERT_EQ(reader.openCsv(path, kDataMonitor), 0);
+        EXPECT_EQ(reader.readRecording(*dataPage, session), -1);
+        ASSERT_EQ(w.messages().size(), 1u);
+        EXPECT_EQ(w.messages()[0].caption, "MSG_FILE_OPEN_FAILED_TITLE");
+        EXPECT_TRUE(testing::sameBytes(write(kDataMonitor, "after.csv"), file));
+    }
+}
+
 TEST_F(CsvReaderTest, AcceptedOddities) {
     struct Case {
         const char* what;
@@ -314,7 +363,7 @@ TEST_F(CsvReaderTest, AcceptedOddities) {
         {"cycle with blanks and sign", replaced(data, "20,10", " +20,10"), 3, 20, 1, {-5, 7, 1}},
         // The last line without CR LF is not counted.
         {"no final line break", data + "60,1,2,3", 3, 20, 1, {-5, 7, 1}},
-        // Each row is K + 1 fields whatever the line breaks say.
+        // Each row is a time and K values, whatever the line breaks say.
         {"rows across lines",
          kDataHeader + "0,1,2,3,20,4,5,6\r\n40,7,8,9\r\n",
          2,

@@ -1,7 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -78,9 +82,54 @@ TEST_F(ReceiveDumpTest, LinesFollowTheShownRecordsRangeAndTheRestEndsTheFile) {
         EXPECT_EQ(w.messages()[0].caption, "MSG_ALARM_TITLE");
         EXPECT_EQ(w.messages()[0].text, "Dump File Complete.\n\n" + path);
         EXPECT_EQ(w.messages()[0].icon, MessageIcon::Information);
+        std::filesystem::remove(path);  // the next dump of this second needs the name
     }
-    // Every dump of the same second went to the one file, the last replacing the others.
-    EXPECT_EQ(filesIn(scratch).size(), 1u);
+}
+
+// The dump only ever creates a file: whatever holds its name already is left alone, never
+// followed, opened or truncated, and the dump ends as one that could not create its file.
+TEST_F(ReceiveDumpTest, AnExistingNameIsNeverWrittenThrough) {
+    namespace fs = std::filesystem;
+    const std::string path = scratch.folder() + receiveDumpFileName(now);
+    const std::string elsewhere = scratch.file("elsewhere.txt");
+    const std::string kept = "an earlier dump\r\n";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+    };
+    const Case cases[] = {
+        {"a file", [&] { testing::writeBytes(path, kept); }},
+        {"a link to a file", [&] { fs::create_symlink(elsewhere, path); }},
+        {"a link to nothing", [&] { fs::create_symlink(scratch.file("nothing.txt"), path); }},
+        {"a link to a device", [&] { fs::create_symlink("/dev/null", path); }},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0); }},
+    };
+    const uint8_t capture[] = {0x01, 0x03, 0x02, 0x12, 0x34, 0xB5, 0x33};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::writeBytes(elsewhere, kept);
+        c.make();
+        // A reader on the FIFO, so that opening it for writing would not wait for one.
+        const int reader = fs::is_fifo(fs::symlink_status(path))
+                               ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                               : -1;
+        RecordingWindow w;
+        EXPECT_EQ(writeReceiveDump(capture, sizeof capture, recordWithRange(2), scratch.folder(), w,
+                                   texts.get(), now),
+                  DumpResult::NotCreated);
+        EXPECT_TRUE(w.messages().empty());
+        EXPECT_EQ(readBytes(elsewhere), kept);
+        EXPECT_FALSE(fs::exists(scratch.file("nothing.txt")));
+        if (fs::is_regular_file(fs::symlink_status(path))) {
+            EXPECT_EQ(readBytes(path), kept);
+        }
+        if (reader >= 0) {
+            char byte;
+            EXPECT_LE(::read(reader, &byte, 1), 0) << "bytes went into the FIFO";
+            ::close(reader);
+        }
+        fs::remove(path);
+    }
 }
 
 TEST_F(ReceiveDumpTest, TheFileIsNamedByTheSecondOfTheDump) {

@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -101,6 +102,90 @@ TEST(SerialDevice, ReadEndsAtAGapBetweenBytes) {
     ASSERT_TRUE(waitForWaiting(device, 3));
     EXPECT_EQ(device.read(got), 3);
     EXPECT_EQ(Bytes(got.begin(), got.begin() + 3), (Bytes{4, 5, 6}));
+}
+
+using Clock = std::chrono::steady_clock;
+
+Clock::duration elapsedSince(Clock::time_point start) {
+    return Clock::now() - start;
+}
+
+// A peer that goes quiet: the interval time-out, which starts at the first byte and not at the
+// call, ends the read long before the total time-out, and a later byte is left for the next
+// read. Durations are checked from below only.
+TEST(SerialDevice, SilenceAfterAByteEndsTheReadAtTheInterval) {
+    struct Case {
+        const char* what;
+        std::chrono::milliseconds firstByteAt;
+    };
+    const Case cases[] = {{"a byte at once", 0ms}, {"a byte after a silence", 300ms}};
+    const ReadTimeouts timeouts{100ms, 0ms, 5000ms};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyLine line;
+        ASSERT_TRUE(line.ok());
+        SerialDevice device;
+        ASSERT_TRUE(device.open(line.path()));
+        const auto start = Clock::now();
+        std::thread peer([&] {
+            std::this_thread::sleep_for(c.firstByteAt);
+            line.send({0x11});
+            std::this_thread::sleep_for(1000ms);  // far past the interval, far before the total
+            line.send({0x22});
+        });
+        Bytes got(8);
+        const int count = device.read(got, timeouts);
+        const auto took = elapsedSince(start);
+        peer.join();
+        ASSERT_EQ(count, 1);
+        EXPECT_EQ(got[0], 0x11);
+        EXPECT_GE(took, c.firstByteAt + timeouts.interval);
+        ASSERT_TRUE(waitForWaiting(device, 1));
+        EXPECT_EQ(device.read(got, timeouts), 1);
+        EXPECT_EQ(got[0], 0x22);
+    }
+}
+
+// A peer that never pauses for the interval: only the total time-out, constant plus per byte
+// asked for, ends the read, with what has come so far.
+TEST(SerialDevice, ASteadyTrickleEndsTheReadAtTheTotal) {
+    struct Case {
+        const char* what;
+        ReadTimeouts timeouts;
+        std::size_t wanted;
+        std::chrono::milliseconds total;
+    };
+    const Case cases[] = {
+        {"constant", {500ms, 0ms, 800ms}, 4000, 800ms},
+        {"per byte", {500ms, 1ms, 0ms}, 800, 800ms},
+        {"constant and per byte", {500ms, 1ms, 300ms}, 500, 800ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyLine line;
+        ASSERT_TRUE(line.ok());
+        SerialDevice device;
+        ASSERT_TRUE(device.open(line.path()));
+        std::atomic<bool> done{false};
+        const auto start = Clock::now();
+        // One byte every 10 ms, counting up, until the read is over.
+        std::thread peer([&] {
+            for (uint8_t next = 0; !done; ++next) {
+                line.send({next});
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+        Bytes got(c.wanted);
+        const int count = device.read(got, c.timeouts);
+        const auto took = elapsedSince(start);
+        done = true;
+        peer.join();
+        EXPECT_GE(took, c.total);
+        ASSERT_GT(count, 0);
+        ASSERT_LT(std::size_t(count), c.wanted);
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(got[std::size_t(i)], uint8_t(i)) << "byte " << i;
+    }
 }
 
 TEST(SerialDevice, ReadTimesOutEmptyWithoutFailing) {

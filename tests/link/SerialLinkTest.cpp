@@ -118,10 +118,16 @@ TEST_F(SerialLinkTest, ConfigureStoresTimingAndSetsTheLine) {
     EXPECT_EQ(context.silentTimeMs, 4);
     EXPECT_EQ(speed(), static_cast<speed_t>(B38400));
 
-    // An unknown rate is stored but leaves the line as it was.
-    ASSERT_EQ(link.configurePort(12345, context, 1, 0), 0);
-    EXPECT_EQ(context.bitRate, 12345u);
-    EXPECT_EQ(speed(), static_cast<speed_t>(B38400));
+    // A rate the line cannot take fails and changes nothing: neither the line nor the timing
+    // that context holds for it.
+    for (const uint32_t rate : {14400u, 12345u}) {
+        EXPECT_EQ(link.configurePort(rate, context, 1, 7), -1) << rate;
+        EXPECT_EQ(link.lastError(), SerialError::UnsupportedBitRate);
+        EXPECT_EQ(context.bitRate, 38400u);
+        EXPECT_EQ(context.silentTimeMs, 4);
+        EXPECT_EQ(context.responseDelayMs, 0);
+        EXPECT_EQ(speed(), static_cast<speed_t>(B38400));
+    }
 }
 
 TEST_F(SerialLinkTest, SamplingPortTakesTheSettings) {

@@ -166,6 +166,9 @@ TEST_F(SessionTest, FailedChecksClearTheConfirmationAndKeepTheSettings) {
     };
     const Case cases[] = {
         {"wrong bit rate", [&] { return check(manual(1, 9600)); }, CheckResult::NotFound, 1},
+        // Not a speed the line can be set to: nothing may go out at the old one.
+        {"bit rate the line cannot take", [&] { return check(manual(1, 14400)); },
+         CheckResult::NotFound, 1},
         {"port that does not open",
          [&] { return session->runCheck("COM200", manual(1, 38400), progress, nullptr); },
          CheckResult::PortOpenFailed, 1},

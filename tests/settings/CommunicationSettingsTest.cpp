@@ -1,6 +1,9 @@
 #include "settings/CommunicationSettings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -153,12 +156,82 @@ TEST(CommunicationSettings, SaveAddsNothingThatIsNotThere) {
     CommunicationSettings s;
     s.portName = "COM1";
     s.responseDelay = 5;
-    saveCommunicationSettings(path, s);
-    EXPECT_EQ(readFile(path), partial);  // a deleted key stays deleted, an empty one empty
+    // A deleted key stays deleted, an empty one empty, and the save says it could not be made.
+    EXPECT_EQ(saveCommunicationSettings(path, s), -1);
+    EXPECT_EQ(readFile(path), partial);
 
     std::filesystem::remove(path);
-    saveCommunicationSettings(path, s);
+    EXPECT_EQ(saveCommunicationSettings(path, s), -1);
     EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// The user that saves in the permission test: as root, a child that becomes nobody, since
+// root may write anything; otherwise this process itself.
+constexpr uid_t kNobody = 65534;
+
+int saveAsUser(const std::string& path, const CommunicationSettings& settings) {
+    if (::geteuid() != 0)
+        return saveCommunicationSettings(path, settings);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            _exit(2);
+        _exit(saveCommunicationSettings(path, settings) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : -1;
+}
+
+TEST(CommunicationSettings, SaveReplacesOnlyAFileTheUserMayWriteInPlace) {
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        const char* what;
+        mode_t folderMode;
+        mode_t fileMode;
+        bool ownFile;  // the saving user owns the file (else root does)
+        bool saved;
+    };
+    const Case cases[] = {
+        {"a file the user may write", 0777, 0644, true, true},
+        {"a read-only file in a writable folder", 0777, 0444, true, false},
+        {"another user's file in a writable folder", 0777, 0644, false, false},
+        {"a writable file in a folder the user may not write", 0555, 0666, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.ownFile && !root)
+            continue;  // only root can hand a file to someone else
+        TempFolder dir;
+        const std::string folder = dir.path() + "System";
+        const std::string path = communicationSettingsPath(dir.path());
+        writeFile(path, settingsFile());
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+        ASSERT_EQ(::chmod(path.c_str(), c.fileMode), 0);
+        if (root && c.ownFile) {
+            ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+        }
+        ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+
+        CommunicationSettings s;
+        loadCommunicationSettings(path, s);
+        s.bitRate = 9600;
+        EXPECT_EQ(saveAsUser(path, s), c.saved ? 0 : -1);
+        CommunicationSettings after;
+        loadCommunicationSettings(path, after);
+        EXPECT_EQ(after.bitRate, c.saved ? 9600 : 38400);
+        if (!c.saved) {
+            EXPECT_EQ(readFile(path), settingsFile());
+        }
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.fileMode);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << "a temporary file was left behind";
+        ::chmod(folder.c_str(), 0755);
+    }
 }
 
 TEST(CommunicationSettings, LongCommentSurvivesARewrite) {

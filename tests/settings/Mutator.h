@@ -9,13 +9,9 @@
 #include <random>
 #include <string>
 
-namespace kestiva::test {
+#include "support/FuzzSeed.h"
 
-// KESTIVA_FUZZ_SEED overrides the fixed seed, to replay or widen a run.
-inline uint32_t fuzzSeed(uint32_t fallback) {
-    const char* text = std::getenv("KESTIVA_FUZZ_SEED");
-    return text ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : fallback;
-}
+namespace kestiva::test {
 
 class Mutator {
 public:

@@ -220,12 +220,17 @@ TEST(ProfileFile, WriteRefusesLineBreaksAndBadText) {
     EXPECT_EQ(readFile(path), toUtf16("[S]\nA=1\n"));
 }
 
-TEST(ProfileFile, WriteKeepsModeAndFollowsLinks) {
+TEST(ProfileFile, WriteKeepsOwnerAndModeAndFollowsLinks) {
     TempFolder dir;
     const std::string real = dir.system("real.ini");
     const std::string link = dir.system("link.ini");
     writeFile(real, "[S]\nA=1\n");
     ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    // Only root may give a file away; anyone else's files are their own already.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(real.c_str(), 4321, 4322), 0);
+    }
     std::filesystem::create_symlink(real, link);
 
     EXPECT_EQ(writeProfileString(link, "S", "A", "2"), 0);
@@ -234,6 +239,10 @@ TEST(ProfileFile, WriteKeepsModeAndFollowsLinks) {
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+    }
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() + "System"),
                             std::filesystem::directory_iterator()),

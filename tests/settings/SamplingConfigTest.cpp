@@ -354,6 +354,21 @@ INSTANTIATE_TEST_SUITE_P(
                {{"IN_DATA_ADDRESS", "-"}, {"OUT_DATA_LENGTH", "two"}},
                false,
                false},
+        // A broken range beside a good one is refused, not polled at register 0; only a range
+        // whose address is missing or empty is absent.
+        IoCase{"BrokenOutAddressBesideIn",
+               {{"OUT_DATA_ADDRESS", "X2100"}, {"DATA2", "-"}},
+               false,
+               false},
+        IoCase{
+            "BrokenOutLengthBesideIn", {{"OUT_DATA_LENGTH", "two"}, {"DATA2", "-"}}, false, false},
+        IoCase{
+            "OutLengthMissingBesideIn", {{"OUT_DATA_LENGTH", "-"}, {"DATA2", "-"}}, false, false},
+        IoCase{"BrokenInAddressBesideOut",
+               {{"IN_DATA_ADDRESS", "D20"}, {"DATA1", "Busy,D2100,1"}},
+               false,
+               false},
+        IoCase{"EmptyOutAddressIsAbsent", {{"OUT_DATA_ADDRESS", ""}, {"DATA2", "-"}}, true, true},
         IoCase{"OutLengthZeroBesideIn",
                {{"OUT_DATA_LENGTH", "0"}, {"DATA2", "Busy,D2000,9"}},
                true,

@@ -63,6 +63,18 @@ TEST(CliCheck, ManualEchoFindsTheControllerAndWritesOnlyWithSave) {
     EXPECT_TRUE(contains(saved, "COM_BITRATE=115200\t// bit rate\r\n")) << saved;
     EXPECT_TRUE(contains(saved, "COM_CONNECTION_ID=1\t// station\r\n")) << saved;
     EXPECT_TRUE(contains(saved, "COM_NUM=8\t// ports listed\r\n")) << saved;
+
+    // A save that cannot be made whole (here: no key for the delay) fails the command, though
+    // the controller was found.
+    std::string noDelay = saved;
+    noDelay.erase(noDelay.find("COM_DELAY="));
+    testing::writeFile(folder.system() + "CommunicationSetting.ini", noDelay);
+    run = runCli({"check", "--save", "--json", "--system", folder.system()});
+    EXPECT_EQ(run.exitCode, 1) << run.describe();
+    EXPECT_EQ(jsonText(run.json(), "result"), "found");
+    EXPECT_FALSE(run.json().value("ok").toBool(true));
+    EXPECT_FALSE(run.json().value("saved").toBool(true));
+    EXPECT_TRUE(contains(run.err, "could not be saved")) << run.err;
 }
 
 TEST(CliCheck, NoAnswerAtTheWrongBitRateIsNotFoundAndSavesNothing) {
@@ -150,6 +162,46 @@ TEST(CliCheck, APortThatDoesNotOpenShowsThePortMessage) {
     EXPECT_FALSE(std::filesystem::exists(csv));
 }
 
+TEST(CliCheck, AStationOrBitRateTheSettingsDoNotOfferIsRefusedFromTheFile) {
+    CliFolder folder;
+    // Whatever gets past the refusal stops at this port, before any request.
+    ASSERT_EQ(::symlink("/nonexistent/tty", folder.portLink(1).c_str()), 0);
+    struct Case {
+        int bitRate;
+        int station;
+        const char* key;
+    };
+    const Case cases[] = {
+        {14400, 1, "COM_BITRATE"},
+        {0, 1, "COM_BITRATE"},
+        {115200, 0, "COM_CONNECTION_ID"},
+        {115200, 33, "COM_CONNECTION_ID"},
+    };
+    const std::string csv = folder.file("never.csv");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bitRate) + " " + std::to_string(c.station));
+        folder.writeSettings(c.bitRate, c.station);
+        for (std::vector<std::string> args :
+             {std::vector<std::string>{"check"},
+              std::vector<std::string>{"record", "data", "--cycle", "100", "--time", "1", "--out",
+                                       csv}}) {
+            args.insert(args.end(), {"--system", folder.system()});
+            const CliRun run = runCli(args);
+            EXPECT_EQ(run.exitCode, 2) << run.describe();
+            EXPECT_TRUE(contains(run.err, c.key)) << run.err;
+            EXPECT_FALSE(contains(run.err, shown(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE)));
+        }
+        // Options that replace the value, and the search that uses none, get to the port.
+        const std::string good = c.station == 1 ? "--bitrate=115200" : "--station=1";
+        for (const std::string& option : {good, std::string("--search")}) {
+            const CliRun run = runCli({"check", option, "--system", folder.system()});
+            EXPECT_EQ(run.exitCode, 1) << option << "\n" << run.describe();
+            EXPECT_TRUE(contains(run.err, shown(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE)));
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(csv));
+}
+
 TEST(CliCheck, WrongCommandLinesAreRefusedBeforeAnythingRuns) {
     CliFolder folder;
     folder.writeSettings(115200, 1);
@@ -174,6 +226,8 @@ TEST(CliCheck, WrongCommandLinesAreRefusedBeforeAnythingRuns) {
         {"record", "data", "--cycle", "100", "--time", "1", "--out", "/dev/full"},
         {"record", "data", "--cycle", "100", "--time", "1", "--out", device},
         {"record", "data", "--cycle", "100", "--time", "1", "--out", longName},
+        // A dump is only ever a new file.
+        {"record", "data", "--cycle", "100", "--time", "1", "--out", "x.csv", "--dump", device},
         {"record", "data", "--cycle", "100", "--time", "1", "--out", "x.csv", "--dump",
          "/nonexistent/x.log"},
         {"record", "data", "--cycle", "100", "--time", "1", "--out", "x.csv", "--controller",
@@ -188,6 +242,17 @@ TEST(CliCheck, WrongCommandLinesAreRefusedBeforeAnythingRuns) {
         args.insert(args.end(), {"--system", folder.system()});
         const CliRun run = runCli(args);
         EXPECT_EQ(run.exitCode, 2) << args[0] << " " << args[1] << "\n" << run.describe();
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        // With --json the reason comes as the failure object too.
+        args.push_back("--json");
+        const CliRun json = runCli(args);
+        EXPECT_EQ(json.exitCode, 2) << args[0] << " " << args[1] << "\n" << json.describe();
+        const QJsonObject failure = json.json();
+        EXPECT_FALSE(failure.value("ok").toBool(true)) << json.describe();
+        EXPECT_FALSE(jsonText(failure, "error").empty()) << json.describe();
+        EXPECT_TRUE(contains(json.err, jsonText(failure, "error"))) << json.describe();
+        EXPECT_TRUE(failure.value("messages").isArray()) << json.describe();
+        EXPECT_TRUE(failure.value("messages").toArray().isEmpty()) << json.describe();
     }
     const CliRun help = runCli({"record", "--help"});
     EXPECT_EQ(help.exitCode, 0);

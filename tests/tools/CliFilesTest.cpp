@@ -1,10 +1,12 @@
 // kestiva-cli config, info and plot on files: the shipped configuration and broken ones, CSV
-// files the reader refuses, and the image encoder that the output name chooses.
+// files the reader refuses, the image encoder that the output name chooses, and an image that
+// does not fit on the disk.
 
 #include <gtest/gtest.h>
 
 #include <QImage>
 
+#include "files/FilesTestSupport.h"
 #include "settings/LanguageCatalogue.h"
 #include "tools/CliHarness.h"
 
@@ -230,6 +232,33 @@ TEST(CliPlot, TheExtensionChoosesTheEncoderAndTheTableTheColours) {
     run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", png, "--colors", "6",
                   "--system", folder.system()});
     EXPECT_EQ(run.exitCode, 2) << run.describe();
+}
+
+// The old picture stays whole until a new one is completely on the disk.
+TEST(CliPlot, AnImageThatDoesNotFitKeepsTheOldOne) {
+    testing::SmallDisk disk(64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    CliFolder folder;
+    writeFile(folder.file("r.csv"), kDataCsv);
+    const std::string out = disk.file("graph.bmp");
+    const auto plot = [&](const char* size) {
+        return runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", out, "--size",
+                       size, "--json", "--system", folder.system()});
+    };
+    CliRun run = plot("64x48");  // about 9 KB
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const std::string old = readFile(out);
+
+    run = plot("1000x600");  // about 1.8 MB
+    EXPECT_EQ(run.exitCode, 1) << run.describe();
+    EXPECT_FALSE(run.json().value("ok").toBool(true)) << run.out;
+    EXPECT_TRUE(contains(run.err, "could not be written")) << run.err;
+    EXPECT_TRUE(readFile(out) == old) << "the old picture was changed";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.folder()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "a temporary file was left behind";
 }
 
 }  // namespace

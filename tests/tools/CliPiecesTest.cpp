@@ -67,5 +67,27 @@ TEST(CliPieces, JsonTextIsValidForAnyString) {
               "}\n");
 }
 
+// JSON text is UTF-8: each broken sequence becomes one U+FFFD, and whatever follows it is kept.
+TEST(CliPieces, JsonTextReplacesWhatIsNotUtf8) {
+    const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+    const std::pair<std::string, std::string> cases[] = {
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"\xEF\xBF\xBD", r},                           // a replacement character is kept
+        {"a\xFF!", "a" + r + "!"},                     // a byte that never starts a character
+        {"caf\xE9", "caf" + r},                        // Latin-1
+        {"\xC3", r},                                   // cut at the end
+        {"\xE2\x82x", r + "x"},                        // cut before an ASCII byte
+        {"\xE2\x82\xE2\x82\xAC", r + "\xE2\x82\xAC"},  // cut before the next character
+        {"\x80\xBF", r + r},                           // continuation bytes alone
+        {"\xC0\xAF", r + r},                           // overlong "/"
+        {"\xE0\x80\xAF", r + r + r},                   // overlong, three bytes
+        {"\xED\xA0\x80", r + r + r},                   // a surrogate
+        {"\xF4\x90\x80\x80", r + r + r + r},           // past U+10FFFF
+        {"\xF0\x9F\x98", r},                           // four bytes cut to three
+    };
+    for (const auto& [text, escaped] : cases)
+        EXPECT_EQ(jsonEscape(text), escaped) << ::testing::PrintToString(text);
+}
+
 }  // namespace
 }  // namespace kestiva::cli

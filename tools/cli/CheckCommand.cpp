@@ -27,7 +27,9 @@ std::string helpText() {
            kLinkOptionsHelp +
            "  --save            write the found port, method, station and bit rate back to\n"
            "                    CommunicationSetting.ini (comments kept), as the program does\n"
-           "                    when it closes; without it nothing is written\n";
+           "                    when it closes; without it nothing is written. A file that\n"
+           "                    cannot be replaced whole is left as it is, and the command\n"
+           "                    fails\n";
 }
 
 const char* resultName(CheckResult result) {
@@ -83,11 +85,16 @@ int runCheckCommand(const Args& argv) {
         std::fputs("kestiva-cli check: cancelled\n", stderr);
 
     const bool found = result == CheckResult::Found;
-    const bool saved = found && args->has("--save") && session.saveCommunicationSettings();
+    const bool saveWanted = found && args->has("--save");
+    const bool saved = saveWanted && session.saveCommunicationSettings();
+    if (saveWanted && !saved)
+        std::fprintf(stderr, "kestiva-cli check: the settings could not be saved to %s\n",
+                     settingsPath.c_str());
+    const bool ok = found && saved == saveWanted;
 
     if (json) {
         Json out = Json::object()
-                       .set("ok", found)
+                       .set("ok", ok)
                        .set("result", resultName(result))
                        .set("port", settings.portName)
                        .set("method", methodName(settings));
@@ -103,7 +110,7 @@ int runCheckCommand(const Args& argv) {
                  "\nBit rate:  " + std::to_string(settings.bitRate) + "\n" +
                  (saved ? "Saved to " + settingsPath + "\n" : std::string()));
     }
-    return found ? kExitOk : kExitFailure;
+    return ok ? kExitOk : kExitFailure;
 }
 
 }  // namespace kestiva::cli

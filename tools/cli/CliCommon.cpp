@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -143,10 +144,26 @@ bool loadSamplingConfiguration(Session& session, bool json) {
            startupFailure("DataSamplingConfig.ini Reading Failed", json);
 }
 
+namespace {
+
+bool jsonForUsageErrors = false;
+
+}  // namespace
+
+void setJsonRequested(bool requested) {
+    jsonForUsageErrors = requested;
+}
+
+bool jsonRequested(const std::vector<std::string>& args) {
+    return std::find(args.begin(), args.end(), "--json") != args.end();
+}
+
 int usageError(std::string_view command, const std::string& reason) {
     std::fprintf(stderr, "kestiva-cli %.*s: %s\nTry 'kestiva-cli %.*s --help'.\n",
                  int(command.size()), command.data(), reason.c_str(), int(command.size()),
                  command.data());
+    if (jsonForUsageErrors)
+        printOut(failureJson(reason).dump());
     return kExitUsage;
 }
 

@@ -74,7 +74,13 @@ bool loadSamplingConfiguration(Session& session, bool json);
 // The --json result of a failed command: {"ok": false, "error": ..., "messages": ...}.
 Json failureJson(const std::string& error, Json messages = Json::array());
 
-// A usage error: the reason and a pointer to --help on standard error.
+// Whether the command line holds --json. A usage error may come before its command has parsed
+// its options, or instead of it, so main() decides this once, before the command runs.
+void setJsonRequested(bool requested);
+bool jsonRequested(const std::vector<std::string>& args);
+
+// A usage error: the reason and a pointer to --help on standard error and, when --json was
+// given, the failure object on standard output. Returns kExitUsage.
 int usageError(std::string_view command, const std::string& reason);
 
 // The one FILE.csv and the --monitor that info and plot read. nullopt after the usage error

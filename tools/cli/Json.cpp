@@ -5,10 +5,57 @@
 
 namespace kestiva::cli {
 
+namespace {
+
+// U+FFFD REPLACEMENT CHARACTER in UTF-8.
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// The bytes at s[at] (at least one, the first not ASCII) read as UTF-8: the length of the
+// character that starts there, or of the longest start of one that breaks off, which stands
+// for one replacement character (so "\xE2\x82x" gives one and then "x").
+struct Utf8Piece {
+    std::size_t length;
+    bool valid;
+};
+
+Utf8Piece utf8Piece(std::string_view s, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(s[at]);
+    std::size_t following;
+    // The range of the byte after the lead, which rules out overlong forms, surrogates and
+    // values past U+10FFFF; later bytes are 0x80 to 0xBF.
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        following = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        following = 2;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        following = 3;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return {1, false};
+    }
+    for (std::size_t n = 1; n <= following; ++n) {
+        if (at + n >= s.size())
+            return {n, false};
+        const auto c = static_cast<unsigned char>(s[at + n]);
+        if (c < low || c > high)
+            return {n, false};
+        low = 0x80;
+        high = 0xBF;
+    }
+    return {following + 1, true};
+}
+
+}  // namespace
+
 std::string jsonEscape(std::string_view s) {
     std::string out;
     out.reserve(s.size() + 2);
-    for (const char c : s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -30,8 +77,14 @@ std::string jsonEscape(std::string_view s) {
                     char escape[8];
                     std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
                     out += escape;
+                } else if (static_cast<unsigned char>(c) < 0x80) {
+                    out += c;
                 } else {
-                    out += c;  // UTF-8 passes as it is
+                    // Valid UTF-8 passes as it is; JSON text must be UTF-8, so what is not
+                    // (a file name or a text in another encoding) becomes U+FFFD.
+                    const Utf8Piece piece = utf8Piece(s, i);
+                    out += piece.valid ? s.substr(i, piece.length) : kReplacement;
+                    i += piece.length - 1;
                 }
         }
     }

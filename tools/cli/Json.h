@@ -48,7 +48,8 @@ private:
 // value with a fixed count of decimals; a value that rounds to zero shows no minus sign.
 std::string fixedText(double value, int decimals);
 
-// s with the JSON escapes, without quotes.
+// s with the JSON escapes, without quotes. Bytes that are not UTF-8 become U+FFFD, one for
+// each broken sequence.
 std::string jsonEscape(std::string_view s);
 
 }  // namespace kestiva::cli

@@ -12,7 +12,44 @@ const char* const kLinkOptionsHelp =
     "  --bitrate B       ... at B bit/s (9600, 19200, 38400, 57600, 115200, 230400)\n"
     "                    Without these the method, station and bit rate of\n"
     "                    CommunicationSetting.ini apply (COM_SELECT, COM_CONNECTION_ID,\n"
-    "                    COM_BITRATE).\n";
+    "                    COM_BITRATE); for the manual check, a station or bit rate there\n"
+    "                    that is not one of these is refused (exit code 2).\n";
+
+namespace {
+
+// The bit rates the settings page lists.
+bool isOfferedBitRate(int64_t bitRate) {
+    for (const int rate : CommunicationCheck::kSearchBitRates) {
+        if (bitRate == rate)
+            return true;
+    }
+    return false;
+}
+
+bool isOfferedStation(int64_t station) {
+    return station >= CommunicationCheck::kFirstStation &&
+           station <= CommunicationCheck::kLastStation;
+}
+
+// The manual check sends the station and bit rate as they stand; from the file, only what the
+// settings page could have saved is taken, so that a hand-edited value is not tried as it is.
+bool checkFileChoice(const CommunicationSettings& settings, std::string& error) {
+    if (!isOfferedStation(settings.stationId)) {
+        error =
+            "CommunicationSetting.ini: COM_CONNECTION_ID=" + std::to_string(settings.stationId) +
+            " is not a station from 1 to 32; give --station N or --search";
+        return false;
+    }
+    if (!isOfferedBitRate(settings.bitRate)) {
+        error = "CommunicationSetting.ini: COM_BITRATE=" + std::to_string(settings.bitRate) +
+                " is not 9600, 19200, 38400, 57600, 115200 or 230400; give --bitrate B or "
+                "--search";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
                       CommunicationSettings& settings, std::string& error) {
@@ -41,10 +78,7 @@ bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
     }
     if (bitRate) {
         const auto n = parseNumber(*bitRate, 1, 230400);
-        bool listed = false;
-        for (const int rate : CommunicationCheck::kSearchBitRates)
-            listed = listed || n == rate;
-        if (!listed) {
+        if (!n || !isOfferedBitRate(*n)) {
             error = "--bitrate: 9600, 19200, 38400, 57600, 115200 or 230400 expected: " + *bitRate;
             return false;
         }
@@ -57,7 +91,8 @@ bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
     // A changed selection is no longer the verified one.
     if (port || station || bitRate || args.has("--search"))
         settings.verifiedStation = -1;
-    return true;
+    // The options' own values are checked above: what fails here came from the file.
+    return settings.autoSearch || checkFileChoice(settings, error);
 }
 
 CheckOutcome runLinkCheck(TerminalSession& terminal) {

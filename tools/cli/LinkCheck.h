@@ -20,7 +20,8 @@ extern const char* const kLinkOptionsHelp;
 // Lays --port, --search, --station and --bitrate over settings, as a user changes them in the
 // settings page: a station or bit rate selects the manual check, --search the automatic one,
 // neither keeps COM_SELECT. False with error for a bad value or for --search with a station
-// or bit rate.
+// or bit rate, and, for the manual check, for a station (COM_CONNECTION_ID) or bit rate
+// (COM_BITRATE) of the file that the settings page does not offer and no option replaces.
 bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
                       CommunicationSettings& settings, std::string& error);
 

@@ -144,10 +144,9 @@ std::string writeDumpTo(const std::string& target, Session& session, TerminalWin
     const DumpResult result = session.writeReceiveDump(folder, deferred, now);
     const std::string written = folder + receiveDumpFileName(now);
     bool ok = result == DumpResult::Written;
-    if (ok) {
-        fs::rename(written, target, ec);
-        ok = !ec;
-    }
+    // A new name only: like the dump itself, never written over an existing file.
+    if (ok)
+        ok = ::link(written.c_str(), target.c_str()) == 0;
     fs::remove_all(pattern, ec);
     if (!ok)
         return {};
@@ -156,10 +155,11 @@ std::string writeDumpTo(const std::string& target, Session& session, TerminalWin
 }
 
 bool canWriteDump(const std::string& path) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
+    if (fs::is_directory(path, ec))
         return ::access(path.c_str(), W_OK) == 0;
-    return csvTargetWritable(path);
+    return !fs::exists(fs::symlink_status(path, ec)) && csvTargetWritable(path);
 }
 
 // Where a recording goes when its own file cannot be written after all: a new file in the
@@ -250,7 +250,6 @@ int runRecordCommand(const Args& argv) {
     if (!loadSamplingConfiguration(session, json))
         return kExitFailure;
     CommunicationSettings& settings = session.settings();
-    const LanguageCatalogue& texts = session.texts();
     if (!applyLinkOptions(*args, *folder, settings, error))
         return usageError("record", error);
     const MonitorConfig& monitorConfig = session.config().monitors[std::size_t(*monitor)];

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
 
 namespace {
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     }
     const std::string_view command = argv[1];
     const Args args(argv + 2, argv + argc);
+    setJsonRequested(jsonRequested(args));
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
         return 0;
@@ -51,5 +53,7 @@ int main(int argc, char** argv) {
     if (command == "plot")
         return runPlotCommand(args);
     std::fprintf(stderr, "kestiva-cli: unknown command '%s'\n\n%s", argv[1], kUsage);
-    return 2;
+    if (jsonRequested(args))
+        printOut(failureJson("unknown command '" + std::string(command) + "'").dump());
+    return kExitUsage;
 }
