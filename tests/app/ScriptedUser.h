@@ -1,10 +1,9 @@
 #pragma once
 // A user who answers the program's modal dialogs from a script: each step waits for the active
-// modal dialog of a name (and, if asked, for a condition on it) and then acts on it. Whatever it
-// saw is written down. A dialog the script does not expect, or a step that waits past its
-// deadline, is an error; the user then ends every dialog still open so that the test goes on.
-//
-// With KESTIVA_DIALOG_PICTURES naming a folder, each dialog met is also saved there as a PNG.
+// modal dialog of a name (and, if given, a condition on it) and then acts on it. What it met is
+// written down. A dialog the script does not expect, or a step still waiting after its deadline,
+// is an error; the user then ends each dialog it meets so that the program runs to its end.
+// With KESTIVA_DIALOG_PICTURES naming a folder, each dialog met is saved there as a PNG.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -24,6 +23,18 @@
 
 namespace kestiva::testing {
 
+// Presses the button named name inside dialog.
+inline void press(QWidget* dialog, const char* name) {
+    if (auto* button = dialog->findChild<QAbstractButton*>(name))
+        button->click();
+    else
+        ADD_FAILURE() << "no button " << name << " in " << dialog->objectName().toStdString();
+}
+
+inline void acknowledge(QWidget* messageBox) {
+    static_cast<QMessageBox*>(messageBox)->button(QMessageBox::Ok)->click();
+}
+
 class ScriptedUser {
 public:
     using Action = std::function<void(QWidget* dialog)>;
@@ -32,27 +43,21 @@ public:
     struct Seen {
         QString name;
         QString title;
-        QString text;  // a message box's text
+        QString text;  // a message box's
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         bool owned = false;
     };
 
     ScriptedUser() {
-        timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
+        timer_.start(10);
     }
 
     ScriptedUser& then(QString dialog, Action action, Condition ready = nullptr) {
         steps_.push_back({std::move(dialog), std::move(action), std::move(ready)});
         return *this;
     }
-    // The message box's OK.
-    ScriptedUser& thenAcknowledge() {
-        return then("messageBox", [](QWidget* box) {
-            static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
-        });
-    }
+    ScriptedUser& thenAcknowledge() { return then("messageBox", acknowledge); }
 
     bool done() const { return steps_.empty(); }
     const std::vector<Seen>& seen() const { return seen_; }
@@ -75,10 +80,10 @@ private:
         QWidget* active = QApplication::activeModalWidget();
         if (actionQueued_ || !active)
             return;
-        if (aborting_ || steps_.empty()) {
+        if (giveUp_ || steps_.empty()) {
             note(active);
-            fail("unexpected dialog " + active->objectName().toStdString());
-            endDialog(active);
+            errors_.push_back("unexpected dialog " + active->objectName().toStdString());
+            queue(active, endDialog);
             return;
         }
         const Step& step = steps_.front();
@@ -88,14 +93,14 @@ private:
             steps_.pop_front();
             stepStart_ = Clock::now();
         } else if (Clock::now() - stepStart_ > std::chrono::seconds(90)) {
-            fail("waited for " + step.dialog.toStdString() + ", saw " +
-                 active->objectName().toStdString());
-            aborting_ = true;
+            errors_.push_back("waited for " + step.dialog.toStdString() + ", saw " +
+                              active->objectName().toStdString());
+            giveUp_ = true;
         }
     }
 
-    // Acts after the poll has returned: an action may open a dialog with a loop of its own,
-    // and the poll must go on inside it.
+    // Acts once the poll has returned: an action may open a dialog with a loop of its own, in
+    // which the polling must go on.
     void queue(QWidget* dialog, Action action) {
         actionQueued_ = true;
         QTimer::singleShot(0, [this, target = QPointer<QWidget>(dialog), action] {
@@ -105,13 +110,11 @@ private:
         });
     }
 
-    void endDialog(QWidget* dialog) {
-        queue(dialog, [](QWidget* d) {
-            if (auto* cancel = d->findChild<QAbstractButton*>("cancelButton"))
-                cancel->click();  // the check window closes only after its worker
-            else if (auto* asDialog = qobject_cast<QDialog*>(d))
-                asDialog->done(QDialog::Rejected);
-        });
+    static void endDialog(QWidget* dialog) {
+        if (auto* cancel = dialog->findChild<QAbstractButton*>("cancelButton"))
+            cancel->click();  // the check window closes only after its worker
+        else if (auto* asDialog = qobject_cast<QDialog*>(dialog))
+            asDialog->done(QDialog::Rejected);
     }
 
     void note(QWidget* dialog) {
@@ -122,18 +125,11 @@ private:
         }
         s.owned = dialog->parentWidget() != nullptr;
         seen_.push_back(s);
-        savePicture(dialog);
+        const QString pictures = qEnvironmentVariable("KESTIVA_DIALOG_PICTURES");
+        if (!pictures.isEmpty())
+            dialog->grab().save(QDir(pictures).filePath(
+                QString("%1-%2.png").arg(seen_.size()).arg(dialog->objectName())));
     }
-
-    void savePicture(QWidget* dialog) const {
-        const QString folder = qEnvironmentVariable("KESTIVA_DIALOG_PICTURES");
-        if (!folder.isEmpty())
-            dialog->grab().save(QDir(folder).filePath(QString("%1-%2.png")
-                                                          .arg(seen_.size(), 2, 10, QChar('0'))
-                                                          .arg(dialog->objectName())));
-    }
-
-    void fail(std::string error) { errors_.push_back(std::move(error)); }
 
     using Clock = std::chrono::steady_clock;
     QTimer timer_;
@@ -142,17 +138,8 @@ private:
     std::vector<std::string> errors_;
     Clock::time_point stepStart_ = Clock::now();
     bool actionQueued_ = false;
-    bool aborting_ = false;
+    bool giveUp_ = false;
 };
-
-// Presses the button named name inside dialog.
-inline void press(QWidget* dialog, const char* name) {
-    auto* button = dialog->findChild<QAbstractButton*>(name);
-    if (button)
-        button->click();
-    else
-        ADD_FAILURE() << "no button " << name << " in " << dialog->objectName().toStdString();
-}
 
 inline ScriptedUser::Action pressing(const char* name) {
     return [name](QWidget* dialog) { press(dialog, name); };

@@ -3,7 +3,6 @@
 
 #include "app/StartUp.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -25,21 +24,21 @@ using testing::child;
 using testing::press;
 using testing::pressing;
 using testing::ScriptedUser;
-using testing::SimProcess;
 
 class StartUpTest : public ::testing::Test {
 protected:
     void startSimulator(int bitRate, int station) {
-        sim = std::make_unique<SimProcess>(
+        sim = std::make_unique<testing::SimProcess>(
             std::vector<std::string>{"--bitrate", std::to_string(bitRate), "--station",
                                      std::to_string(station)},
             folder.portLink(1));
         ASSERT_TRUE(sim->ok()) << sim->log();
     }
 
-    // Runs the program to its end, the user answering every dialog.
-    void runProgram(ScriptedUser& user) {
-        startUp = std::make_unique<StartUp>(folder.path());
+    // Runs the program from programFolder to its end, the user answering every dialog.
+    void runProgram(ScriptedUser& user, const std::string& programFolder) {
+        mainWindowRuns = 0;
+        startUp = std::make_unique<StartUp>(programFolder);
         startUp->run([this](Session& session, WindowBridge&) {
             mainWindowRuns += 1;
             verifiedAtMainWindow = session.settings().verifiedStation;
@@ -48,13 +47,14 @@ protected:
         EXPECT_TRUE(user.done()) << "the program ended before the script";
         EXPECT_THAT(user.errors(), ::testing::IsEmpty());
     }
+    void runProgram(ScriptedUser& user) { runProgram(user, folder.path()); }
 
     Session& session() { return startUp->session(); }
-    std::string text(TextId id) { return session().texts().GetText(id); }
+    std::string settingsFile() const { return testing::readFile(folder.settingsFile()); }
 
     testing::ShippedProgramFolder folder;
-    const std::string shippedSettings = testing::readFile(folder.settingsFile());
-    std::unique_ptr<SimProcess> sim;
+    const std::string shippedSettings = settingsFile();
+    std::unique_ptr<testing::SimProcess> sim;
     std::unique_ptr<StartUp> startUp;
     int mainWindowRuns = 0;
     int32_t verifiedAtMainWindow = 0;
@@ -62,9 +62,8 @@ protected:
 };
 
 void pressEnterAndEscape(QWidget* widget) {
-    QTest::keyClick(widget, Qt::Key_Return);
-    QTest::keyClick(widget, Qt::Key_Enter);
-    QTest::keyClick(widget, Qt::Key_Escape);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+        QTest::keyClick(widget, key);
 }
 
 TEST_F(StartUpTest, DecliningTheTermsEndsTheProgramWithoutReadingOrWritingSettings) {
@@ -76,6 +75,7 @@ TEST_F(StartUpTest, DecliningTheTermsEndsTheProgramWithoutReadingOrWritingSettin
         {"window closed", [](QWidget* dialog) { dialog->close(); }},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
         ScriptedUser user;
         user.then("disclaimerDialog", [&](QWidget* dialog) {
             // The marked button is the decline, and Enter on it must not press it either.
@@ -83,41 +83,26 @@ TEST_F(StartUpTest, DecliningTheTermsEndsTheProgramWithoutReadingOrWritingSettin
             EXPECT_TRUE(decline->isDefault());
             pressEnterAndEscape(decline);
             pressEnterAndEscape(child(dialog, "termsText"));
-            EXPECT_TRUE(dialog->isVisible()) << c.how;
+            EXPECT_TRUE(dialog->isVisible());
             c.decline(dialog);
         });
         runProgram(user);
 
-        EXPECT_EQ(user.seenNames(), QStringList{"disclaimerDialog"}) << c.how;
-        EXPECT_EQ(mainWindowRuns, 0) << c.how;
-        EXPECT_EQ(session().settings().portCount, 0) << c.how << ": settings were read";
-        EXPECT_EQ(testing::readFile(folder.settingsFile()), shippedSettings) << c.how;
+        EXPECT_EQ(user.seenNames(), QStringList{"disclaimerDialog"});
+        EXPECT_EQ(mainWindowRuns, 0);
+        EXPECT_EQ(session().settings().portCount, 0) << "the settings were read";
+        EXPECT_EQ(settingsFile(), shippedSettings);
     }
 }
 
-TEST_F(StartUpTest, OkWaitsForACheckAndNeitherEnterNorEscapeClosesTheSettings) {
-    ScriptedUser user;
-    user.then("disclaimerDialog", pressing("agreeButton"))
-        .then("comSettingFrame", [](QWidget* frame) {
-            EXPECT_FALSE(child(frame, "okButton")->isEnabled());
-            EXPECT_TRUE(child(frame, "quitButton")->isEnabled());
-            EXPECT_TRUE(child(frame, "okButton2")->isHidden());
-            for (const char* name : {"portList", "stationList", "checkButton", "quitButton"})
-                pressEnterAndEscape(child(frame, name));
-            pressEnterAndEscape(frame);
-            EXPECT_TRUE(frame->isVisible());
-            press(frame, "quitButton");
-        });
-    runProgram(user);
-
-    EXPECT_EQ(user.seenNames(), (QStringList{"disclaimerDialog", "comSettingFrame"}));
-    EXPECT_EQ(mainWindowRuns, 0);
-    EXPECT_EQ(session().settings().portCount, 8);
-    EXPECT_EQ(session().settings().verifiedStation.load(), -1);
-    EXPECT_EQ(testing::readFile(folder.settingsFile()), shippedSettings);
-}
-
 TEST_F(StartUpTest, EveryCheckLetsTheUserGoOnAndTheSettingsAreWrittenAtTheEnd) {
+    using Values = std::vector<std::pair<std::string, std::string>>;
+    const auto nothing = [](QWidget*) {};
+    const auto searching = [](QWidget* frame) { press(frame, "autoRadio"); };
+    const auto nextStation = [](QWidget* f) {
+        QTest::keyClick(child(f, "stationList"), Qt::Key_Down);
+    };
+    const auto nextPort = [](QWidget* f) { QTest::keyClick(child(f, "portList"), Qt::Key_Down); };
     const struct {
         const char* what;
         int simBitRate;  // 0: no simulator
@@ -128,79 +113,49 @@ TEST_F(StartUpTest, EveryCheckLetsTheUserGoOnAndTheSettingsAreWrittenAtTheEnd) {
         QString percentAtMessage;  // empty: no check window
         bool confirmed;
         int32_t verified;
-        std::vector<std::pair<std::string, std::string>> written;
+        Values written;
     } cases[] = {
-        {"manual check found",
-         38400,
-         1,
-         [](QWidget*) {},
-         text::MSG_COMSETTING_COMSEARCH_OK_TITLE,
-         QMessageBox::Information,
-         "0%",
-         true,
-         1,
-         {}},
-        {"manual check without answer",
-         38400,
-         1,
-         [](QWidget* frame) { QTest::keyClick(child(frame, "stationList"), Qt::Key_Down); },
-         text::MSG_COMSETTING_COMSEARCH_NG_TITLE,
-         QMessageBox::Critical,
-         "0%",
-         false,
-         -1,
-         {}},
-        {"search found",
-         57600,
-         3,
-         [](QWidget* frame) { press(frame, "autoRadio"); },
-         text::MSG_COMSETTING_COMSEARCH_OK_TITLE,
-         QMessageBox::Information,
-         "8%",
-         true,
-         3,
+        // clang-format off
+        {"manual check found", 38400, 1, nothing, text::MSG_COMSETTING_COMSEARCH_OK_TITLE,
+         QMessageBox::Information, "0%", true, 1, {}},
+        {"manual check without answer", 38400, 1, nextStation,
+         text::MSG_COMSETTING_COMSEARCH_NG_TITLE, QMessageBox::Critical, "0%", false, -1, {}},
+        {"search found", 57600, 3, searching, text::MSG_COMSETTING_COMSEARCH_OK_TITLE,
+         QMessageBox::Information, "8%", true, 3,
          {{"COM_SELECT", "AUTO"}, {"COM_BITRATE", "57600"}, {"COM_CONNECTION_ID", "3"}}},
-        {"port that does not open",
-         0,
-         0,
-         [](QWidget* frame) { QTest::keyClick(child(frame, "portList"), Qt::Key_Down); },
-         text::MSG_COMSETTING_COMOPEN_ERROR_TITLE,
-         QMessageBox::Critical,
-         "",
-         false,
-         -1,
-         {{"COM_PORT", "COM2"}}},
+        {"port that does not open", 0, 0, nextPort, text::MSG_COMSETTING_COMOPEN_ERROR_TITLE,
+         QMessageBox::Critical, "", false, -1, {{"COM_PORT", "COM2"}}},
+        // clang-format on
     };
+    folder.linkPortToNothing(2);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        mainWindowRuns = 0;
         sim.reset();
-        std::filesystem::remove(folder.portLink(1));
         if (c.simBitRate != 0)
             startSimulator(c.simBitRate, c.simStation);
-        if (!std::filesystem::is_symlink(folder.portLink(2)))
-            folder.linkPortToNothing(2);
+        std::ofstream(folder.settingsFile(), std::ios::binary) << shippedSettings;
 
         ScriptedUser user;
         user.then("disclaimerDialog", pressing("agreeButton"))
-            .then("comSettingFrame", [&](QWidget* frame) {
-                c.choose(frame);
-                EXPECT_FALSE(child(frame, "okButton")->isEnabled());
-                press(frame, "checkButton");
-            });
-        // A quick check's window may come and go between two looks; the message is shown
-        // while it is still open.
-        user.then("messageBox",
+            .then("comSettingFrame",
+                  [&](QWidget* frame) {
+                      c.choose(frame);
+                      EXPECT_FALSE(child(frame, "okButton")->isEnabled());
+                      press(frame, "checkButton");
+                  })
+            // A quick check's window may come and go between two looks; its message is shown
+            // while it is still open.
+            .then("messageBox",
                   [&](QWidget* box) {
                       QWidget* window = testing::topLevel("checkWindow");
-                      EXPECT_EQ(window != nullptr, !c.percentAtMessage.isEmpty());
+                      ASSERT_EQ(window != nullptr, !c.percentAtMessage.isEmpty());
                       if (window) {
                           EXPECT_EQ(child<QLabel>(window, "percentLabel")->text(),
                                     c.percentAtMessage);
                           EXPECT_EQ(child<QProgressBar>(window, "checkProgressBar")->value(),
                                     c.percentAtMessage.chopped(1).toInt());
                       }
-                      static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+                      testing::acknowledge(box);
                   })
             .then("comSettingFrame", [](QWidget* frame) {
                 EXPECT_TRUE(child(frame, "okButton")->isEnabled());
@@ -210,7 +165,7 @@ TEST_F(StartUpTest, EveryCheckLetsTheUserGoOnAndTheSettingsAreWrittenAtTheEnd) {
 
         ASSERT_EQ(user.seen().size(), 4u);
         const ScriptedUser::Seen& message = user.seen()[2];
-        EXPECT_EQ(message.title.toStdString(), text(c.caption));
+        EXPECT_EQ(message.title.toStdString(), session().texts().GetText(c.caption));
         EXPECT_EQ(message.icon, c.icon);
         EXPECT_TRUE(message.owned);
         EXPECT_EQ(mainWindowRuns, 1);
@@ -219,17 +174,21 @@ TEST_F(StartUpTest, EveryCheckLetsTheUserGoOnAndTheSettingsAreWrittenAtTheEnd) {
         std::string expected = shippedSettings;
         for (const auto& [key, value] : c.written)
             expected = testing::withValue(expected, key, value);
-        EXPECT_EQ(testing::readFile(folder.settingsFile()), expected);
-        std::ofstream(folder.settingsFile(), std::ios::binary) << shippedSettings;
+        EXPECT_EQ(settingsFile(), expected);
     }
 }
 
-TEST_F(StartUpTest, CancellingTheSearchEndsItWithoutAMessage) {
+TEST_F(StartUpTest, CancellingTheSearchEndsItWithoutAMessageAndEnterOrEscapeCloseNothing) {
     startSimulator(38400, 40);  // a station the search never tries
     ScriptedUser user;
     user.then("disclaimerDialog", pressing("agreeButton"))
         .then("comSettingFrame",
               [](QWidget* frame) {
+                  EXPECT_TRUE(child(frame, "okButton2")->isHidden());
+                  for (const char* name : {"portList", "stationList", "checkButton", "quitButton"})
+                      pressEnterAndEscape(child(frame, name));
+                  pressEnterAndEscape(frame);
+                  EXPECT_TRUE(frame->isVisible());
                   press(frame, "autoRadio");
                   press(frame, "checkButton");
               })
@@ -255,13 +214,13 @@ TEST_F(StartUpTest, CancellingTheSearchEndsItWithoutAMessage) {
 
     EXPECT_EQ(user.seenNames(), (QStringList{"disclaimerDialog", "comSettingFrame", "checkWindow",
                                              "comSettingFrame"}));
+    EXPECT_EQ(mainWindowRuns, 0);
     EXPECT_EQ(session().settings().verifiedStation.load(), -1);
     EXPECT_FALSE(session().state().communicationConfirmed);
-    EXPECT_EQ(testing::readFile(folder.settingsFile()), shippedSettings);
+    EXPECT_EQ(settingsFile(), shippedSettings);
 }
 
 TEST_F(StartUpTest, StartUpFailuresAreReportedOnlyAfterTheSettingsWereConfirmed) {
-    const std::string shippedTerms = "Please read these terms before you use Kestiva";
     const struct {
         const char* what;
         const char* brokenFile;
@@ -278,32 +237,29 @@ TEST_F(StartUpTest, StartUpFailuresAreReportedOnlyAfterTheSettingsWereConfirmed)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         testing::ShippedProgramFolder broken;
-        std::filesystem::remove(broken.system(c.brokenFile));
-        if (c.brokenFile == std::string("DataSamplingConfig.ini"))
-            std::ofstream(broken.system(c.brokenFile)) << "[DATA_SAMPLING_SETTING]\nnot=usable\n";
-        broken.linkPortToNothing(1);
         const bool languageMissing = c.brokenFile == std::string("LanguageData.ini");
+        std::filesystem::remove(broken.system(c.brokenFile));
+        if (!languageMissing)
+            std::ofstream(broken.system(c.brokenFile)) << "[DATA_SAMPLING_SETTING]\nnot=usable\n";
+        broken.linkPortToNothing(1);  // the check fails at once and lets OK go
 
         ScriptedUser user;
         user.then("disclaimerDialog", [&](QWidget* dialog) {
-            const QString terms = child<QPlainTextEdit>(dialog, "termsText")->toPlainText();
             // Without the language file the built-in texts stay.
-            EXPECT_EQ(terms.startsWith(QString::fromStdString(shippedTerms)), !languageMissing);
+            const QString terms = child<QPlainTextEdit>(dialog, "termsText")->toPlainText();
+            EXPECT_EQ(terms.startsWith("Please read these terms before you use Kestiva"),
+                      !languageMissing);
             EXPECT_FALSE(terms.isEmpty());
             press(dialog, "agreeButton");
         });
-        if (c.confirm) {
+        if (c.confirm)
             user.then("comSettingFrame", pressing("checkButton"))
                 .thenAcknowledge()
                 .then("comSettingFrame", pressing("okButton"))
                 .thenAcknowledge();
-        } else {
+        else
             user.then("comSettingFrame", pressing("quitButton"));
-        }
-        startUp = std::make_unique<StartUp>(broken.path());
-        startUp->run([this](Session&, WindowBridge&) { mainWindowRuns += 1; });
-        EXPECT_TRUE(user.done());
-        EXPECT_THAT(user.errors(), ::testing::IsEmpty());
+        runProgram(user, broken.path());
 
         EXPECT_EQ(mainWindowRuns, 0);
         EXPECT_EQ(testing::readFile(broken.settingsFile()), shippedSettings);
