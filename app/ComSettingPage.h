@@ -72,6 +72,7 @@ private:
 
     Session& session_;
     ComSettingMemory& memory_;
+    // The check port is the session's; a page closes it only if its own check opened it.
     bool portOpened_ = false;
 
     QGroupBox* portGroup_ = nullptr;
