@@ -1,0 +1,99 @@
+#include "app/CheckWindow.h"
+
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include "app/DialogSupport.h"
+#include "session/Session.h"
+
+namespace kestiva {
+
+CheckWindow::CheckWindow(Session& session, CheckChoice choice, QWidget* parent)
+    : QDialog(parent), session_(session), choice_(std::move(choice)) {
+    setObjectName("checkWindow");
+    setWindowTitle("Communication Check");
+    setModal(true);
+
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName("checkProgressBar");
+    bar_->setRange(0, 100);
+    bar_->setValue(0);
+    bar_->setTextVisible(false);
+    bar_->setMinimumWidth(320);
+    percentLabel_ = new QLabel("0%", this);
+    percentLabel_->setObjectName("percentLabel");
+    percentLabel_->setMinimumWidth(percentLabel_->fontMetrics().horizontalAdvance("100%"));
+    percentLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    stateLabel_ = new QLabel(this);
+    stateLabel_->setObjectName("stateLabel");
+    stateLabel_->setMinimumHeight(stateLabel_->fontMetrics().height());
+    cancelButton_ = new QPushButton("Cancel", this);
+    cancelButton_->setObjectName("cancelButton");
+    cancelButton_->setAutoDefault(false);
+    connect(cancelButton_, &QPushButton::clicked, this, &CheckWindow::cancel);
+
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(16, 16, 16, 12);
+    layout->setVerticalSpacing(10);
+    layout->addWidget(stateLabel_, 0, 0, 1, 2);
+    layout->addWidget(bar_, 1, 0);
+    layout->addWidget(percentLabel_, 1, 1);
+    layout->addWidget(cancelButton_, 2, 0, 1, 2, Qt::AlignRight);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    CaptionTable captions;
+    captions.add("DLG_PROGRESS_BUTTON_CANCEL", cancelButton_);
+    captions.apply(session_.texts());
+}
+
+std::optional<CheckOutcome> CheckWindow::run() {
+    moveToCentreOfWorkArea();
+    const bool started = session_.startCheck(choice_, *this, [this] {
+        QMetaObject::invokeMethod(this, &CheckWindow::finish, Qt::QueuedConnection);
+    });
+    if (!started)
+        return std::nullopt;
+    exec();
+    return outcome_;
+}
+
+void CheckWindow::setStateText(const std::string& text) {
+    QMetaObject::invokeMethod(
+        this, [this, shown = toQtText(text)] { stateLabel_->setText(shown); },
+        Qt::QueuedConnection);
+}
+
+void CheckWindow::setPercent(int percent) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, percent] {
+            bar_->setValue(percent);
+            percentLabel_->setText(QString::asprintf("%d%%", percent));
+        },
+        Qt::QueuedConnection);
+}
+
+void CheckWindow::cancel() {
+    cancelButton_->setEnabled(false);
+    session_.cancelCheck();
+}
+
+void CheckWindow::finish() {
+    outcome_ = session_.finishCheck();
+    accept();
+}
+
+void CheckWindow::moveToCentreOfWorkArea() {
+    adjustSize();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+}
+
+}  // namespace kestiva

@@ -1,0 +1,54 @@
+#pragma once
+// The communication check's window: a bar, the percent and the state of the search, and a
+// cancel button. The check runs on the session's worker; what it reports reaches the widgets
+// through the window thread's queue, and the window closes once the worker has ended.
+
+#include <QDialog>
+
+#include <optional>
+
+#include "link/CommunicationCheck.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kestiva {
+
+class Session;
+
+class CheckWindow final : public QDialog, public CheckProgress {
+    Q_OBJECT
+
+public:
+    // The session's check port must be open.
+    CheckWindow(Session& session, CheckChoice choice, QWidget* parent = nullptr);
+
+    // Centres the window, starts the check and shows the window until the check has ended.
+    // nullopt when no worker could be started.
+    std::optional<CheckOutcome> run();
+
+    // Called by the worker.
+    void setStateText(const std::string& text) override;
+    void setPercent(int percent) override;
+
+protected:
+    // Escape and the window's close do nothing: the check ends by itself or by cancel.
+    void reject() override {}
+
+private:
+    void cancel();
+    // On the window thread, after the worker's last word.
+    void finish();
+    void moveToCentreOfWorkArea();
+
+    Session& session_;
+    CheckChoice choice_;
+    std::optional<CheckOutcome> outcome_;
+    QProgressBar* bar_ = nullptr;
+    QLabel* percentLabel_ = nullptr;
+    QLabel* stateLabel_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+};
+
+}  // namespace kestiva

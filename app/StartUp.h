@@ -1,0 +1,43 @@
+#pragma once
+// The program's life, in one call: the texts, the terms of use, the communication settings and
+// their check, the sampling configuration, then the main window; the communication settings are
+// written back after it. The program ends early, writing nothing, when the user declines the
+// terms or quits the settings, and after either start-up failure box.
+
+#include <functional>
+#include <string>
+
+#include "app/ComSettingPage.h"
+#include "app/WindowBridge.h"
+#include "session/Session.h"
+
+namespace kestiva {
+
+class StartUp {
+public:
+    // Runs the main window modally and returns when it has been closed and destroyed.
+    using MainWindowRun = std::function<void(Session&, WindowBridge&)>;
+
+    // programFolder ends with '/' and holds System/.
+    explicit StartUp(std::string programFolder);
+    StartUp(const StartUp&) = delete;
+    StartUp& operator=(const StartUp&) = delete;
+
+    // The whole run; the program's exit code.
+    int run(const MainWindowRun& runMainWindow);
+
+    // The settings pages' remembered choices, for the main window's own page.
+    ComSettingMemory& comSettingMemory() { return comSettingMemory_; }
+    Session& session() { return session_; }
+
+private:
+    bool userAgrees();
+    bool userConfirmsCommunicationSettings();
+
+    // Declared before the session: the session calls into it until the session is gone.
+    WindowBridge bridge_;
+    Session session_;
+    ComSettingMemory comSettingMemory_;
+};
+
+}  // namespace kestiva
