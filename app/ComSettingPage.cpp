@@ -1,5 +1,7 @@
 #include "app/ComSettingPage.h"
 
+#include <string>
+
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -178,7 +180,9 @@ void ComSettingPage::loadFromSettings() {
     stationList_->setCurrentIndex(settings.stationId < 1 ? 0 : settings.stationId - 1);
     bitRateList_->setCurrentIndex(
         std::max(0, bitRateList_->findText(QString::number(settings.bitRate))));
-    // The port is opened by the check button, which also reports a port that does not open.
+    // The port is held from now on; one that does not open is reported by the check button.
+    if (!session_.checkPortOpen())
+        portOpened_ = session_.openCheckPortQuietly(selectedPortName());
 }
 
 void ComSettingPage::noteListIndex(int& remembered, int index) {
@@ -239,8 +243,7 @@ void ComSettingPage::onBitRateChosen() {
 void ComSettingPage::onInitialize() {
     bitRateList_->setCurrentIndex(bitRateList_->findText(kInitialBitRate));
     stationList_->setCurrentIndex(stationList_->findText(kInitialStation));
-    // The next check configures the line with it; the session keeps its port to itself.
-    session_.settings().responseDelay = kInitialResponseDelay;
+    session_.configureCheckPort(int32_t(std::stoi(kInitialBitRate)), kInitialResponseDelay);
     const LanguageCatalogue& texts = session_.texts();
     showMessageBox(this, toQtText(texts.GetText(text::MSG_ALARM_TITLE)),
                    toQtText(texts.GetText(text::MSG_COMSETTING_COMINITIALIZE_INITIALIZED)),

@@ -68,6 +68,16 @@ bool Session::openCheckPort(const std::string& portName) {
     return check_.openCheckPort(checkContext_, portName);
 }
 
+bool Session::openCheckPortQuietly(const std::string& portName) {
+    return link_.openPort(checkContext_, portName) == 0;
+}
+
+bool Session::configureCheckPort(int32_t bitRate, int32_t responseDelay) {
+    settings_.responseDelay = responseDelay;
+    return link_.configurePort(uint32_t(bitRate), checkContext_, uint8_t(settings_.silentFactor),
+                               responseDelay) == 0;
+}
+
 bool Session::startCheck(const CheckChoice& choice, CheckProgress& progress,
                          std::function<void()> finished) {
     if (checkWorker_.joinable())

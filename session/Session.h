@@ -83,6 +83,14 @@ public:
     // closed).
     bool startCheck(const CheckChoice& choice, CheckProgress& progress,
                     std::function<void()> finished);
+    // Opens portName for the check without a message: a port that does not open is reported
+    // only when the user asks for a check. False when it did not open.
+    bool openCheckPortQuietly(const std::string& portName);
+    // Sets the check's open port to bitRate with the settings' silent factor and responseDelay
+    // (the settings' response delay becomes it). False when no port is open or the line cannot
+    // take the bit rate.
+    bool configureCheckPort(int32_t bitRate, int32_t responseDelay);
+    bool checkPortOpen() const { return !checkContext_.portName.empty(); }
     // Closes the port the check opened (a recording opens its own).
     void closeCheckPort() { link_.closePort(checkContext_); }
     // The cancel button: the check ends before its next attempt, or within its current one.
