@@ -81,6 +81,7 @@ void CDataMonitor::clear() {
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
         checks_[k]->setEnabled(false);
         checks_[k]->setText(none());
+        checks_[k]->setToolTip({});
         unitLabels_[k]->setText(none());
         for (CNumberEditEx* edit : {upperEdits_[k], lowerEdits_[k]}) {
             edit->clear();
@@ -99,6 +100,8 @@ void CDataMonitor::loadRecording(const PageRecording& page) {
         itemEnabled_[k] = item.enabled;
         checks_[k]->setChecked(item.enabled);
         checks_[k]->setText(QString::fromStdString(item.name));
+        // The box is as narrow as its column; a long name is read in full from the tip.
+        checks_[k]->setToolTip(checks_[k]->text());
         unitLabels_[k]->setText(QString::fromStdString(item.unit));
         ranges_[k] = {item.bounds, item.bounds};
         if (item.enabled) {

@@ -356,6 +356,16 @@ TEST_F(DataMonitorTest, WheelAndDragMoveTheWindowThroughTheTimeEdits) {
     agree("double click");
 }
 
+TEST_F(DataMonitorTest, RecordingsTooShortToDrawAreShownWithoutReadingPastThem) {
+    // Also a complete recording whose configured time implies samples it does not hold.
+    for (const uint32_t samples : {0u, 1u, 2u}) {
+        const auto recording = dataRecording(10, samples, EndMarker::Complete, 60);
+        load(*recording);
+        pokeEverything(*page_, graphWidget());
+        EXPECT_LE(page_->graph().lastIndex, samples > 0 ? samples - 1 : 0) << samples;
+    }
+}
+
 TEST_F(DataMonitorTest, ControlsCarryStableNamesAndTheirLabels) {
     for (const char* name :
          {"item1Check", "item3Check", "item2UpperEdit", "item3LowerEdit", "startTimeEdit",

@@ -157,5 +157,15 @@ TEST_F(IoMonitorTest, ReadoutShowsEachShownSignalsState) {
     }
 }
 
+TEST_F(IoMonitorTest, RecordingsTooShortToDrawAreShownWithoutReadingPastThem) {
+    for (const uint32_t samples : {0u, 1u}) {
+        recording_->sampleCount = samples;
+        page_->loadRecording(*recording_);
+        page_->enableEntry();
+        pokeEverything(*page_, graphWidget());
+        EXPECT_EQ(page_->graph().lastIndex, 0u) << samples;
+    }
+}
+
 }  // namespace
 }  // namespace kestiva

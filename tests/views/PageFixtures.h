@@ -6,6 +6,7 @@
 #include "settings/LanguageCatalogue.h"
 #include "settings/NumberText.h"
 #include "settings/ProgramFolder.h"
+#include "views/MonitorPage.h"
 #include "views/NumberEditEx.h"
 
 #include <QApplication>
@@ -97,6 +98,24 @@ inline void sendWheel(QWidget* target, QPoint at, int notches) {
                       QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                       false);
     QApplication::sendEvent(target, &event);
+}
+
+// Everything a user can do with the mouse and the time edits, on whatever the page shows.
+inline void pokeEverything(CMonitorPage& page, QWidget* graph) {
+    for (int x = -1; x <= graph->width() + 1; x += 37)
+        sendMouse(graph, QEvent::MouseMove, QPoint(x, 5));
+    sendWheel(graph, QPoint(graph->width() / 2, 5), 3);
+    sendWheel(graph, QPoint(0, 5), -3);
+    sendMouse(graph, QEvent::MouseButtonPress, QPoint(10, 5), Qt::LeftButton);
+    sendMouse(graph, QEvent::MouseMove, QPoint(graph->width(), 5), Qt::LeftButton);
+    sendMouse(graph, QEvent::MouseButtonRelease, QPoint(graph->width(), 5), Qt::LeftButton);
+    sendMouse(graph, QEvent::MouseButtonDblClick, QPoint(10, 5), Qt::LeftButton);
+    for (const char* typed : {"0.1", "99999", "0"}) {
+        typeAndEnter(page.findChild<CNumberEditEx*>(QStringLiteral("endTimeEdit")),
+                     QLatin1String(typed));
+        settle();
+    }
+    (void)page.grab();
 }
 
 }  // namespace kestiva
