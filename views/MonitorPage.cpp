@@ -84,13 +84,15 @@ CMonitorPage::CMonitorPage(LanguageCatalogue& catalogue, QWidget* parent)
 }
 
 CMonitorPage::~CMonitorPage() {
-    // The controls still send events while the widget underneath is taken down.
+    // QWidget's destructor, still to come, deletes the controls; their last events must not
+    // reach a filter whose page is half gone.
     qApp->removeEventFilter(this);
 }
 
 void CMonitorPage::takeCommits(CNumberEditEx* edit) {
-    // Queued, as a posted message: the page never acts from inside the edit's own key or
-    // focus handling, where disabling or refilling the edit would pull the ground from under it.
+    // Queued: the page acts once the edit has finished its own key or focus handling, never
+    // from inside it, where disabling or refilling the edit would pull the ground from under
+    // it (and a page being taken down would be called back from its own controls).
     connect(edit, &CNumberEditEx::committed, this, &CMonitorPage::onEditCommitted,
             Qt::QueuedConnection);
 }

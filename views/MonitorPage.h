@@ -6,6 +6,9 @@
 // Every figure comes from recording/PageFigures.h; a page only shows it. The window a user
 // sets with the mouse goes through the time edits and the same accept rule as typing, so the
 // edits, the labels and the graph never disagree.
+//
+// Everything runs on the window thread: a worker that loads a recording reaches a page
+// through the window.
 
 #include "recording/PageFigures.h"
 #include "settings/LanguageCatalogue.h"
