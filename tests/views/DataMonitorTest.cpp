@@ -65,29 +65,18 @@ protected:
 TEST_F(DataMonitorTest, LoadShowsTheRecordingReadOnlyUntilEntryIsEnabled) {
     const auto recording = dataRecording(10, 1001);  // stopped: 1,000 cycles of 10 ms
     page_->loadRecording(*recording);
+    // Item 1's values are all equal and still give a drawable range, with the scale's two
+    // decimals; item 3 is disabled.
+    // clang-format off
     const std::pair<const char*, const char*> shown[] = {
-        {"cycleLabel", "10"},
-        {"spanLabel", "10.0"},
-        {"item1Check", "Current"},
-        {"item3Check", ""},
-        {"item1UnitLabel", "A"},
-        {"item2UnitLabel", "rpm"},
-        // All values equal still give a drawable range, with the scale's two decimals.
-        {"item1UpperEdit", "7.01"},
-        {"item1LowerEdit", "6.99"},
-        {"item1ValueAt75Label", "7.00"},
-        {"item1ValueAt25Label", "6.99"},
-        {"item2UpperEdit", "951"},
-        {"item2LowerEdit", "-51"},
-        {"item2ValueAt75Label", "700.50"},
-        {"item3ValueAt50Label", "---"},
-        {"item3UpperEdit", ""},
-        {"startTimeEdit", "0.0"},
-        {"endTimeEdit", "10.0"},
-        {"timeAt25Label", "2.50"},
-        {"timeAt75Label", "7.50"},
-        {"timeUnitLabel", "S"},
-    };
+        {"cycleLabel", "10"}, {"spanLabel", "10.0"}, {"item1Check", "Current"},
+        {"item3Check", ""}, {"item1UnitLabel", "A"}, {"item2UnitLabel", "rpm"},
+        {"item1UpperEdit", "7.01"}, {"item1LowerEdit", "6.99"}, {"item1ValueAt75Label", "7.00"},
+        {"item1ValueAt25Label", "6.99"}, {"item2UpperEdit", "951"}, {"item2LowerEdit", "-51"},
+        {"item2ValueAt75Label", "700.50"}, {"item3ValueAt50Label", "---"}, {"item3UpperEdit", ""},
+        {"startTimeEdit", "0.0"}, {"endTimeEdit", "10.0"}, {"timeAt25Label", "2.50"},
+        {"timeAt75Label", "7.50"}, {"timeUnitLabel", "S"}};
+    // clang-format on
     for (const auto& [name, expected] : shown)
         EXPECT_EQ(text(name), QLatin1String(expected)) << name;
     EXPECT_FALSE(page_->entryActive());
