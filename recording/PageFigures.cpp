@@ -11,15 +11,18 @@ namespace kestiva {
 
 namespace {
 
-// Fixed-point text with `decimals` digits, the last of them then cut off: the labels drop
-// that digit instead of rounding it away. Locale-free, "." as the point.
-std::string fixedTextCut(double value, int decimals) {
+// Fixed-point text with `decimals` digits, rounded. Locale-free, "." as the point.
+std::string fixedText(double value, int decimals) {
     char buffer[400];  // the largest double has 309 digits before the point
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    if (result.ec != std::errc())
-        return {};
-    std::string text(buffer, result.ptr);
+    return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string();
+}
+
+// Fixed-point text with `decimals` digits, the last of them then cut off: the labels drop
+// that digit instead of rounding it away. Locale-free, "." as the point.
+std::string fixedTextCut(double value, int decimals) {
+    std::string text = fixedText(value, decimals);
     if (!text.empty())
         text.pop_back();
     return text;
@@ -409,6 +412,46 @@ TimeWindow panWindow(TimeWindow current, double span, double delta) {
     const double width = window.end - window.start;
     const double start = std::clamp(window.start + delta, 0.0, limit - width);
     return {start, std::min(start + width, limit)};
+}
+
+std::string sampleTimeText(uint32_t index, uint32_t cycle) {
+    const uint64_t milliseconds = uint64_t(index) * cycle;
+    std::string fraction = std::to_string(milliseconds % 1000);
+    fraction.insert(0, 3 - fraction.size(), '0');
+    return std::to_string(milliseconds / 1000) + "." + fraction;
+}
+
+std::vector<ReadoutLine> dataReadout(const PageRecording& page, uint32_t index,
+                                     uint32_t shownTraces) {
+    std::vector<ReadoutLine> lines;
+    if (index >= heldSamples(page.rawData, page.sampleCount, kDataItemCount))
+        return lines;
+    for (int k = 0; k < kDataItemCount; ++k) {
+        const DataItem& item = page.active.items[std::size_t(k)];
+        if (item.enabled == 0 || (shownTraces & (1u << k)) == 0)
+            continue;
+        const double value =
+            plottedValue(item, page.rawData[std::size_t(index) * kDataItemCount + std::size_t(k)]);
+        // A raw word times the scale has no more digits than the scale text, so rounding to
+        // them shows the value exactly.
+        lines.push_back({k, item.name, fixedText(value, scaleDecimals(item.scaleText)), item.unit});
+    }
+    return lines;
+}
+
+std::vector<ReadoutLine> ioReadout(const PageRecording& page, uint32_t index,
+                                   uint32_t shownTraces) {
+    std::vector<ReadoutLine> lines;
+    if (index >= heldSamples(page.rawIo, page.sampleCount, kIoSignalCount))
+        return lines;
+    for (int s = 0; s < kIoSignalCount; ++s) {
+        const DataItem& signal = page.active.items[std::size_t(s)];
+        if (signal.enabled == 0 || (shownTraces & (1u << s)) == 0)
+            continue;
+        const bool set = page.rawIo[std::size_t(index) * kIoSignalCount + std::size_t(s)] != 0;
+        lines.push_back({s, signal.name, set ? "1" : "0", {}});
+    }
+    return lines;
 }
 
 }  // namespace kestiva

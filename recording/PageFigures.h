@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "recording/SampleTables.h"
 #include "settings/SamplingConfig.h"
@@ -21,6 +22,9 @@ namespace kestiva {
 
 // Shown where a page has nothing to show: after Clear, and for a disabled item's values.
 inline constexpr std::string_view kNoFigureText = "---";
+
+// The unit shown beside the time edits and after the readout's time.
+inline constexpr std::string_view kTimeUnitText = "S";
 
 // The I/O graph draws every band against these bounds.
 inline constexpr double kIoLowerBound = 0.0;
@@ -235,5 +239,29 @@ TimeWindow zoomWindow(TimeWindow current, double span, uint32_t cycle, double cu
 
 // The window moved by `delta` seconds, its width kept, stopped at 0 and at the span.
 TimeWindow panWindow(TimeWindow current, double span, double delta);
+
+// ---- The cursor readout ----
+
+// The time of sample `index` in seconds, exact to the millisecond: "12.340".
+std::string sampleTimeText(uint32_t index, uint32_t cycle);
+
+// One trace's line of the readout. The page puts them together as "name: value unit".
+struct ReadoutLine {
+    int trace = 0;  // the item or signal, 0-based
+    std::string name;
+    std::string value;
+    std::string unit;  // empty on the I/O page
+};
+
+// Each data item whose bit is set in `shownTraces` (bit k for item k) and that is enabled, at
+// sample `index`: its plotted value with the decimals of its range edits, and its unit.
+// Nothing for a sample the recording does not hold.
+std::vector<ReadoutLine> dataReadout(const PageRecording& page, uint32_t index,
+                                     uint32_t shownTraces);
+
+// Each enabled I/O signal whose bit is set in `shownTraces`, at sample `index`: its state as
+// "1" or "0". Nothing for a sample the recording does not hold.
+std::vector<ReadoutLine> ioReadout(const PageRecording& page, uint32_t index,
+                                   uint32_t shownTraces);
 
 }  // namespace kestiva

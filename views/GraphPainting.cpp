@@ -3,6 +3,8 @@
 #include "views/GraphGeometry.h"
 #include "views/TraceGraphData.h"
 
+#include <QtMath>
+
 namespace kestiva {
 
 QPen graphPen(Color color, Qt::PenStyle style) {
@@ -46,6 +48,14 @@ void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color colo
     for (const QLine& span : collapsed.spans) {
         painter.fillRect(QRect(span.p1(), span.p2()), fill);
     }
+}
+
+QSize devicePixels(QSize logical, qreal ratio) {
+    if (!(ratio > 0.0))
+        ratio = 1.0;
+    // Less than a pixel's rounding noise is no reason for another column (100 x 1.1 is not 111).
+    const auto scaled = [ratio](int length) { return qCeil(length * ratio - 1e-6); };
+    return QSize(scaled(logical.width()), scaled(logical.height()));
 }
 
 }  // namespace kestiva

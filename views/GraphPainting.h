@@ -4,10 +4,12 @@
 
 #include "settings/SamplingConfig.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPoint>
 #include <QSize>
 
+#include <cstddef>
 #include <vector>
 
 namespace kestiva {
@@ -44,5 +46,42 @@ void paintVisibleTraces(QPainter& painter, const Graph& graph, PolylineMode mode
                    graph.traceColor[i], mode, plot);
     }
 }
+
+// Device pixels of a plot `logical` pixels large on a screen of the given pixel ratio.
+QSize devicePixels(QSize logical, qreal ratio);
+
+// The picture a graph widget shows, kept between paints: it is painted again only after
+// invalidate() or when the widget's size or pixel ratio changed, so that a cursor moving over
+// the graph costs a copy and not a paint of 150,001 samples.
+//
+// The picture has the screen's own pixels: on a screen whose pixel ratio is above 1 the graph
+// is painted at the device size (lines one device pixel thin) and drawn back at its logical
+// size, so that the grid and the traces keep their logical geometry.
+class GraphPicture {
+public:
+    void invalidate() { stale_ = true; }
+
+    // render(image) paints the graph into an image whose size is the plot's.
+    template <typename Render>
+    const QImage& picture(QSize logical, qreal ratio, Render render) {
+        const QSize device = devicePixels(logical, ratio);
+        if (stale_ || image_.size() != device || image_.devicePixelRatio() != ratio) {
+            if (image_.size() != device)
+                image_ = QImage(device, QImage::Format_RGB32);
+            // Painted 1:1 in device pixels; the ratio tells drawImage the logical size.
+            image_.setDevicePixelRatio(1.0);
+            render(image_);
+            image_.setDevicePixelRatio(ratio);
+            stale_ = false;
+        }
+        return image_;
+    }
+
+    std::size_t bytes() const { return std::size_t(image_.sizeInBytes()); }
+
+private:
+    QImage image_;
+    bool stale_ = true;
+};
 
 }  // namespace kestiva

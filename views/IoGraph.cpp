@@ -32,9 +32,9 @@ CIoGraph::CIoGraph(QWidget* parent) : QWidget(parent) {
 }
 
 void CIoGraph::paintEvent(QPaintEvent*) {
-    QImage image(size(), QImage::Format_RGB32);
-    renderGraph(image);
-    QPainter(this).drawImage(0, 0, image);
+    const QImage& picture = picture_.picture(size(), devicePixelRatioF(),
+                                             [this](QImage& image) { renderGraph(image); });
+    QPainter(this).drawImage(0, 0, picture);
 }
 
 }  // namespace kestiva

@@ -33,9 +33,9 @@ CMultiGraph::CMultiGraph(QWidget* parent) : QWidget(parent) {
 }
 
 void CMultiGraph::paintEvent(QPaintEvent*) {
-    QImage image(size(), QImage::Format_RGB32);
-    renderGraph(image);
-    QPainter(this).drawImage(0, 0, image);
+    const QImage& picture = picture_.picture(size(), devicePixelRatioF(),
+                                             [this](QImage& image) { renderGraph(image); });
+    QPainter(this).drawImage(0, 0, picture);
 }
 
 }  // namespace kestiva

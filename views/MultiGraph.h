@@ -38,8 +38,21 @@ public:
 
     void renderGraph(QImage& image) const { renderMultiGraph(*this, image); }
 
+    // Shows the fields as they are now. The widget keeps its last picture between paints, so
+    // after changing fields call this rather than update().
+    void redraw() {
+        picture_.invalidate();
+        update();
+    }
+
+    // Bytes of the picture kept between paints.
+    std::size_t pictureBytes() const { return picture_.bytes(); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    GraphPicture picture_;
 };
 
 }  // namespace kestiva

@@ -265,5 +265,46 @@ TEST(PageFigures, ZoomKeepsTheCursorsTimeAndClamps) {
     EXPECT_EQ(commitWindow(window, {3.0, 4.0}, 10, 1001), Unchanged);
 }
 
+TEST(PageFigures, CursorReadoutOfEachShownTrace) {
+    EXPECT_EQ(sampleTimeText(1234, 10), "12.340");
+    EXPECT_EQ(sampleTimeText(3, 7), "0.021");
+    EXPECT_EQ(sampleTimeText(150000, 65535), "9830250.000");
+
+    auto data = std::make_unique<PageRecording>(kDataMonitor);
+    data->active.items[0] = item(kTypeUword, 0.010, "0.010");
+    data->active.items[0].unit = "A";
+    data->active.items[2] = item(kTypeDword, 1.0, "1");
+    data->sampleCount = 3;
+    data->dataValue(1, 0) = 700;  // 7.000000000000001 in binary
+    data->dataValue(1, 2) = -5;
+    struct Case {
+        uint32_t index, shown;
+        std::vector<std::pair<int, std::string>> values;
+    };
+    // Item 1 is disabled and never shown; a hidden trace or a sample past the count has none.
+    const Case cases[] = {{1, 0b111, {{0, "7.00"}, {2, "-5"}}},
+                          {1, 0b100, {{2, "-5"}}},
+                          {3, 0b111, {}},
+                          {0xFFFFFFFF, 0b111, {}}};
+    for (const Case& c : cases) {
+        std::vector<std::pair<int, std::string>> values;
+        for (const ReadoutLine& line : dataReadout(*data, c.index, c.shown))
+            values.emplace_back(line.trace, line.value);
+        EXPECT_EQ(values, c.values) << c.index << " " << c.shown;
+    }
+    EXPECT_EQ(dataReadout(*data, 1, 1)[0].unit, "A");
+
+    auto io = std::make_unique<PageRecording>(kIoMonitor);
+    io->active.items[0] = {.name = "RUN", .enabled = 1};
+    io->active.items[5] = {.name = "ALM", .enabled = 1};
+    io->sampleCount = 2;
+    io->ioBit(1, 5) = 1;
+    const std::vector<ReadoutLine> states = ioReadout(*io, 1, 0xFFFF);
+    ASSERT_EQ(states.size(), 2u);
+    EXPECT_EQ(states[0].name + "=" + states[0].value, "RUN=0");
+    EXPECT_EQ(states[1].name + "=" + states[1].value, "ALM=1");
+    EXPECT_TRUE(ioReadout(*io, 2, 0xFFFF).empty());
+}
+
 }  // namespace
 }  // namespace kestiva

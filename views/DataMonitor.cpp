@@ -1,0 +1,283 @@
+#include "views/DataMonitor.h"
+
+#include "views/PageGraphs.h"
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QLabel>
+
+namespace kestiva {
+
+namespace {
+
+constexpr Qt::Alignment kCentred = Qt::AlignCenter;
+
+QString itemName(std::size_t k, const char* role) {
+    return QStringLiteral("item%1%2").arg(k + 1).arg(QLatin1String(role));
+}
+
+QString none() {
+    return QString::fromLatin1(kNoFigureText.data(), kNoFigureText.size());
+}
+
+}  // namespace
+
+CDataMonitor::CDataMonitor(LanguageCatalogue& catalogue, QWidget* parent)
+    : CMonitorPage(catalogue, parent) {
+    graph_ = new CMultiGraph(this);
+    graph_->setObjectName(QStringLiteral("dataGraph"));
+    graph_->setAccessibleName(QStringLiteral("Data graph"));
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        checks_[k] = new QCheckBox(none(), this);
+        checks_[k]->setObjectName(itemName(k, "Check"));
+        connect(checks_[k], &QCheckBox::clicked, this,
+                [this, k](bool checked) { onCheckClicked(k, checked); });
+        upperEdits_[k] = addEdit(kFirstUpperEditId + int(k), itemName(k, "UpperEdit"),
+                                 QStringLiteral("item %1 upper bound").arg(k + 1));
+        lowerEdits_[k] = addEdit(kFirstLowerEditId + int(k), itemName(k, "LowerEdit"),
+                                 QStringLiteral("item %1 lower bound").arg(k + 1));
+        unitLabels_[k] = addLabel(itemName(k, "UnitLabel"), kCentred);
+        unitLabels_[k]->setBuddy(lowerEdits_[k]);
+        axisLines_[k] = new QFrame(this);
+        axisLines_[k]->setObjectName(itemName(k, "AxisLine"));
+        axisLines_[k]->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    }
+    // Made after the axis lines, so that they lie on top of them like ticks on an axis.
+    const char* quarters[] = {"ValueAt75Label", "ValueAt50Label", "ValueAt25Label"};
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            QLabel* label = addLabel(itemName(k, quarters[i]), kCentred);
+            label->setAutoFillBackground(true);
+            valueLabels_[k][i] = label;
+        }
+    }
+    attachGraph(graph_, TraceStyle::Line);
+}
+
+void CDataMonitor::initialise(const ColorTable& colors) {
+    initialiseTimeControls(kAcceptSeparator, colors);
+    sizes_ = measureSizes();
+    initialised_ = true;
+    layOut();
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        checks_[k]->setChecked(true);
+        for (CNumberEditEx* edit : {upperEdits_[k], lowerEdits_[k]}) {
+            edit->setAcceptFlags(kAcceptSeparator | kAcceptSign);
+            edit->setValue(0.0);
+        }
+    }
+    clear();
+    graph_->backgroundColor = colors.backgroundColor;
+    graph_->gridColor = colors.gridColor;
+    graph_->redraw();
+}
+
+void CDataMonitor::clear() {
+    graph_->drawEnabled = 0;
+    graph_->clearSamples();
+    graph_->redraw();
+    clearTimeControls();
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        checks_[k]->setEnabled(false);
+        checks_[k]->setText(none());
+        checks_[k]->setToolTip({});
+        unitLabels_[k]->setText(none());
+        for (CNumberEditEx* edit : {upperEdits_[k], lowerEdits_[k]}) {
+            edit->clear();
+            edit->setEnabled(false);
+        }
+        for (QLabel* label : valueLabels_[k])
+            label->setText(none());
+    }
+}
+
+void CDataMonitor::loadRecording(const PageRecording& page) {
+    const DataPageFigures figures = dataPageFigures(page);
+    loadDataGraph(page, figures, colors_, *graph_);
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        const ItemFigures& item = figures.items[k];
+        itemEnabled_[k] = item.enabled;
+        checks_[k]->setChecked(item.enabled);
+        checks_[k]->setText(QString::fromStdString(item.name));
+        // The box is as narrow as its column; a long name is read in full from the tip.
+        checks_[k]->setToolTip(checks_[k]->text());
+        unitLabels_[k]->setText(QString::fromStdString(item.unit));
+        ranges_[k] = {item.bounds, item.bounds};
+        if (item.enabled) {
+            for (CNumberEditEx* edit : {lowerEdits_[k], upperEdits_[k]}) {
+                edit->setDecimals(uint16_t(item.decimals));
+                edit->setLimits(item.editLimits.lower, item.editLimits.upper);
+            }
+            lowerEdits_[k]->setValue(item.bounds.lower);
+            upperEdits_[k]->setValue(item.bounds.upper);
+        }
+        for (std::size_t i = 0; i < 3; ++i)
+            showFigure(valueLabels_[k][i], item.valueLabels[i]);
+    }
+    loadTimeControls(page, figures.span, figures.cycleText, figures.spanText, figures.window,
+                     figures.timeLabels);
+    graph_->redraw();
+    describeGraph(shownNames());
+    updateReadout();
+}
+
+void CDataMonitor::enableEntry() {
+    enableTimeEntry();
+    for (std::size_t k = 0; k < kDataItemCount; ++k)
+        for (QWidget* control :
+             {static_cast<QWidget*>(checks_[k]), static_cast<QWidget*>(upperEdits_[k]),
+              static_cast<QWidget*>(lowerEdits_[k])})
+            control->setEnabled(itemEnabled_[k]);
+}
+
+void CDataMonitor::applyColorTable(const ColorTable& colors) {
+    colors_ = colors;
+    graph_->backgroundColor = colors.backgroundColor;
+    graph_->gridColor = colors.gridColor;
+    for (std::size_t k = 0; k < kDataItemCount && k < graph_->traceColor.size(); ++k)
+        if (itemEnabled_[k])
+            graph_->traceColor[k] = colors.traceColors[k];
+    graph_->drawEnabled = 1;
+    graph_->redraw();
+    updateReadout();
+}
+
+std::size_t CDataMonitor::memoryBytes() const {
+    return graph_->sampleBytes() + graph_->pictureBytes();
+}
+
+void CDataMonitor::onCheckClicked(std::size_t item, bool checked) {
+    if (!entryActive() || item >= graph_->traceVisible.size())
+        return;
+    graph_->traceVisible[item] = checked ? 1 : 0;
+    graph_->drawEnabled = 1;
+    graph_->redraw();
+    describeGraph(shownNames());
+    updateReadout();
+}
+
+void CDataMonitor::commitPageEdit(int controlId) {
+    const bool upper = controlId >= kFirstUpperEditId && controlId < kFirstLowerEditId;
+    const bool lower =
+        controlId >= kFirstLowerEditId && controlId < kFirstLowerEditId + kDataItemCount;
+    if (!upper && !lower)
+        return;
+    const auto k = std::size_t(controlId - (upper ? kFirstUpperEditId : kFirstLowerEditId));
+    CNumberEditEx* edit = upper ? upperEdits_[k] : lowerEdits_[k];
+    RangeEntry& range = ranges_[k];
+    const EntryOutcome outcome =
+        commitRange(range, upper ? RangeEdit::Upper : RangeEdit::Lower, edit->value());
+    switch (outcome) {
+        case EntryOutcome::Unchanged:
+            return;
+        case EntryOutcome::Rejected:
+            edit->setValue(upper ? range.applied.upper : range.applied.lower);
+            return;
+        case EntryOutcome::Accepted:
+        case EntryOutcome::AcceptedHidden:
+            graph_->lowerBound[k] = range.applied.lower;
+            graph_->upperBound[k] = range.applied.upper;
+            showValueLabels(k);
+            // Shared by all traces: equal bounds hide every trace until a drawable entry.
+            graph_->drawEnabled = outcome == EntryOutcome::Accepted ? 1 : 0;
+            graph_->redraw();
+            updateReadout();
+            return;
+    }
+}
+
+void CDataMonitor::showValueLabels(std::size_t item) {
+    const std::array<std::string, 3> texts = valueLabels(ranges_[item].applied);
+    for (std::size_t i = 0; i < 3; ++i)
+        showFigure(valueLabels_[item][i], texts[i]);
+}
+
+GraphWindow CDataMonitor::shownWindow() const {
+    return {graph_->firstIndex, graph_->lastIndex};
+}
+
+bool CDataMonitor::tracesDrawn() const {
+    return graph_->hasSamples && graph_->drawEnabled;
+}
+
+void CDataMonitor::showWindow(GraphWindow window, bool drawable) {
+    graph_->firstIndex = window.first;
+    graph_->lastIndex = window.last;
+    graph_->drawEnabled = drawable ? 1 : 0;
+    graph_->redraw();
+}
+
+std::vector<GraphCursor::Line> CDataMonitor::traceReadout(uint32_t index) const {
+    // A trace with equal bounds is not drawn, so it has nothing to read out either.
+    uint32_t shown = 0;
+    for (uint32_t k = 0; k < graph_->usableTraceCount() && k < kDataItemCount; ++k)
+        if (graph_->traceVisible[k] && graph_->lowerBound[k] < graph_->upperBound[k])
+            shown |= 1u << k;
+    std::vector<GraphCursor::Line> lines;
+    for (const ReadoutLine& line : dataReadout(*recording(), index, shown)) {
+        QString text =
+            QString::fromStdString(line.name) + QStringLiteral(": ") + figureText(line.value);
+        if (!line.unit.empty())
+            text += QLatin1Char(' ') + QString::fromStdString(line.unit);
+        lines.push_back({text, toQColor(graph_->traceColor[std::size_t(line.trace)])});
+    }
+    return lines;
+}
+
+QStringList CDataMonitor::shownNames() const {
+    QStringList names;
+    for (std::size_t k = 0; k < kDataItemCount && k < graph_->traceVisible.size(); ++k)
+        if (itemEnabled_[k] && graph_->traceVisible[k])
+            names << checks_[k]->text();
+    return names;
+}
+
+DataPageSizes CDataMonitor::measureSizes() const {
+    const int edit = editHeight();
+    const int check = checks_[0]->sizeHint().height();
+    const QSize range = fitting(QStringLiteral("-000000.00"), edit);
+    DataPageSizes s;
+    s.check = {range.width(), check};
+    s.rangeEdit = range;
+    s.timeEdit = fitting(QStringLiteral("00000.0"), edit);
+    s.unitLabel = {range.width(), edit};
+    s.timeUnit = fitting(timeUnitLabel_->text(), edit);
+    s.valueLabel = {range.width(), QFontMetrics(font()).height()};
+    s.timeLabel = fitting(QStringLiteral("00000.00"), edit);
+    s.captionRow = {fitting(cycleCaption_->text(), check), fitting(QStringLiteral("00000"), check),
+                    fitting(spanCaption_->text(), check),
+                    fitting(QStringLiteral("000000.0"), check)};
+    return s;
+}
+
+void CDataMonitor::resizeEvent(QResizeEvent* event) {
+    CMonitorPage::resizeEvent(event);
+    layOut();
+}
+
+void CDataMonitor::layOut() {
+    if (!initialised_)
+        return;
+    const DataPageLayout l = layoutDataPage(size(), sizes_);
+    graph_->setGeometry(l.graph);
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        checks_[k]->setGeometry(l.checks[k]);
+        upperEdits_[k]->setGeometry(l.upperEdits[k]);
+        lowerEdits_[k]->setGeometry(l.lowerEdits[k]);
+        unitLabels_[k]->setGeometry(l.unitLabels[k]);
+        axisLines_[k]->setGeometry(l.axisLines[k]);
+        for (std::size_t i = 0; i < 3; ++i)
+            valueLabels_[k][i]->setGeometry(l.valueLabels[k][i]);
+    }
+    startEdit_->setGeometry(l.startEdit);
+    endEdit_->setGeometry(l.endEdit);
+    timeUnitLabel_->setGeometry(l.timeUnit);
+    for (std::size_t i = 0; i < 3; ++i)
+        timeLabels_[i]->setGeometry(l.timeLabels[i]);
+    QLabel* row[] = {cycleCaption_, cycleLabel_, spanCaption_, spanLabel_};
+    for (std::size_t i = 0; i < 4; ++i)
+        row[i]->setGeometry(l.captionRow[i]);
+}
+
+}  // namespace kestiva

@@ -1,0 +1,80 @@
+#pragma once
+// The data page: one recording of up to three controller values as traces on a CMultiGraph,
+// with a check box per trace that shows or hides it, a pair of range edits per trace, the time
+// window's edits, the values at the graph's quarter lines, the times under them, the units,
+// the sampling cycle and the time the recording spans.
+//
+// The page shows the recording it was given and keeps a pointer to it; the graph's buffers
+// are the only copy of its values.
+
+#include "views/MonitorLayout.h"
+#include "views/MonitorPage.h"
+#include "views/MultiGraph.h"
+
+#include <array>
+
+class QCheckBox;
+class QFrame;
+
+namespace kestiva {
+
+class CDataMonitor : public CMonitorPage {
+    Q_OBJECT
+
+public:
+    // Control ids of trace k's range edits are these plus k.
+    static constexpr int kFirstUpperEditId = 1118;
+    static constexpr int kFirstLowerEditId = 1121;
+
+    explicit CDataMonitor(LanguageCatalogue& catalogue, QWidget* parent = nullptr);
+
+    // Once, when the window is made: captions, layout, edits, an empty page in `colors`.
+    void initialise(const ColorTable& colors);
+    // Back to an empty page: "---" everywhere, edits empty, nothing enabled. Also stops the
+    // graph drawing and repaints it.
+    void clear();
+    // Shows `page` (which must outlive its showing: until the next clear or load) read-only,
+    // in the page's colour table.
+    void loadRecording(const PageRecording& page);
+    // Lets the user change what the loaded recording shows.
+    void enableEntry();
+    // The colour table for the graph from now on; repaints at once.
+    void applyColorTable(const ColorTable& colors);
+
+    const CMultiGraph& graph() const { return *graph_; }
+    // Bytes the page holds for a recording: the graph's buffers and its picture.
+    std::size_t memoryBytes() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+    void commitPageEdit(int controlId) override;
+    GraphWindow shownWindow() const override;
+    bool tracesDrawn() const override;
+    void showWindow(GraphWindow window, bool drawable) override;
+    std::vector<GraphCursor::Line> traceReadout(uint32_t index) const override;
+
+private:
+    DataPageSizes measureSizes() const;
+    void layOut();
+    void onCheckClicked(std::size_t item, bool checked);
+    void showValueLabels(std::size_t item);
+    void applyGraphColors(bool withTraces);
+    QStringList shownNames() const;
+
+    CMultiGraph* graph_;
+    std::array<QCheckBox*, kDataItemCount> checks_;
+    std::array<CNumberEditEx*, kDataItemCount> upperEdits_;
+    std::array<CNumberEditEx*, kDataItemCount> lowerEdits_;
+    std::array<QLabel*, kDataItemCount> unitLabels_;
+    std::array<QFrame*, kDataItemCount> axisLines_;
+    // Top first: at 3/4, 1/2 and 1/4 of the trace's range.
+    std::array<std::array<QLabel*, 3>, kDataItemCount> valueLabels_;
+
+    bool initialised_ = false;
+    DataPageSizes sizes_;
+    std::array<bool, kDataItemCount> itemEnabled_{};
+    std::array<RangeEntry, kDataItemCount> ranges_{};
+};
+
+}  // namespace kestiva

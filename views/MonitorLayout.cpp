@@ -1,0 +1,114 @@
+#include "views/MonitorLayout.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestiva {
+
+namespace {
+
+constexpr int kGap = 4;  // between neighbouring controls and from the page's edges
+
+// x just past a rectangle, where a neighbour kGap to its right starts from.
+int after(const QRect& r) {
+    return r.x() + r.width();
+}
+
+int below(const QRect& r) {
+    return r.y() + r.height();
+}
+
+// Each of `sizes` kGap to the right of the one before, the first at (left, top).
+std::array<QRect, 4> rowOf(const std::array<QSize, 4>& sizes, int left, int top) {
+    std::array<QRect, 4> row;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        row[i] = QRect(QPoint(left, top), sizes[i]);
+        left = after(row[i]) + kGap;
+    }
+    return row;
+}
+
+// A graph never gets a negative size, however small the page.
+QRect graphRect(int left, int top, int width, int height) {
+    return QRect(left, top, std::max(width, 0), std::max(height, 0));
+}
+
+}  // namespace
+
+int quarterLine(int start, int length, int quarter) {
+    return start + (length / 4) * quarter;
+}
+
+QRect centredOnX(int centre, int top, QSize size) {
+    return QRect(QPoint(centre - size.width() / 2, top), size);
+}
+
+QRect centredOnY(int left, int centre, QSize size) {
+    return QRect(QPoint(left, centre - size.height() / 2), size);
+}
+
+DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes) {
+    DataPageLayout l;
+    const int editTop = kGap + sizes.check.height();
+    int left = kGap;
+    for (QRect& upper : l.upperEdits) {
+        upper = QRect(QPoint(left, editTop), sizes.rangeEdit);
+        left = after(upper) + kGap;
+    }
+    const int columnsRight = after(l.upperEdits[2]);
+    l.graph = graphRect(columnsRight + kGap, editTop,
+                        page.width() - columnsRight - sizes.timeUnit.width() - 10,
+                        page.height() - sizes.check.height() - sizes.unitLabel.height() - 8);
+    const int graphBottom = below(l.graph);
+    const int underGraph = graphBottom + kGap;
+
+    for (std::size_t k = 0; k < 3; ++k) {
+        const QRect& upper = l.upperEdits[k];
+        l.checks[k] = QRect(upper.x(), kGap, upper.width(), sizes.check.height());
+        l.lowerEdits[k] =
+            QRect(QPoint(upper.x(), graphBottom - sizes.rangeEdit.height()), sizes.rangeEdit);
+        l.unitLabels[k] = QRect(QPoint(upper.x(), below(l.lowerEdits[k]) + kGap), sizes.unitLabel);
+        // The axis runs down the middle of the column, from under the upper edit to the
+        // lower one.
+        const int axisTop = below(upper) + 2;
+        l.axisLines[k] = QRect(upper.x() + upper.width() / 2 - sizes.axisLineWidth / 2, axisTop,
+                               sizes.axisLineWidth, std::max(l.lowerEdits[k].y() - axisTop, 0));
+        for (std::size_t i = 0; i < 3; ++i)
+            l.valueLabels[k][i] =
+                centredOnY(upper.x(), quarterLine(l.graph.y(), l.graph.height(), int(i) + 1),
+                           sizes.valueLabel);
+    }
+
+    l.startEdit = QRect(QPoint(l.graph.x(), underGraph), sizes.timeEdit);
+    l.endEdit = QRect(QPoint(after(l.graph) - sizes.timeEdit.width(), underGraph), sizes.timeEdit);
+    l.timeUnit = QRect(QPoint(after(l.graph) + kGap, underGraph), sizes.timeUnit);
+    for (std::size_t i = 0; i < 3; ++i)
+        l.timeLabels[i] = centredOnX(quarterLine(l.graph.x(), l.graph.width(), int(i) + 1),
+                                     underGraph, sizes.timeLabel);
+    l.captionRow = rowOf(sizes.captionRow, after(l.checks[2]) + kGap, l.checks[2].y());
+    return l;
+}
+
+IoPageLayout layoutIoPage(QSize page, const IoPageSizes& sizes) {
+    IoPageLayout l;
+    l.graph = graphRect(120, 50, page.width() - 150, page.height() - 85);
+    const int graphBottom = below(l.graph);
+    l.startEdit = QRect(QPoint(l.graph.x(), graphBottom + 5), sizes.timeEdit);
+    l.endEdit =
+        QRect(QPoint(after(l.graph) - sizes.timeEdit.width(), graphBottom + 5), sizes.timeEdit);
+    l.timeUnit = QRect(QPoint(after(l.graph) + kGap, graphBottom + kGap), sizes.timeUnit);
+    for (std::size_t i = 0; i < 3; ++i)
+        l.timeLabels[i] = centredOnX(quarterLine(l.graph.x(), l.graph.width(), int(i) + 1),
+                                     graphBottom + kGap, sizes.timeLabel);
+    // One band per signal: a sixteenth of the graph's height, as the graph draws it.
+    const float band = float(l.graph.height()) * 0.0625f;
+    for (std::size_t i = 0; i < l.checks.size(); ++i)
+        l.checks[i] =
+            QRect(0, l.graph.y() + int(std::floor(float(i) * band)), 115, int(std::floor(band)));
+    l.captionRow = rowOf(sizes.captionRow, l.graph.x(), l.graph.y());
+    for (QRect& caption : l.captionRow)
+        caption.moveTop(l.graph.y() - caption.height());  // standing on the graph's top edge
+    return l;
+}
+
+}  // namespace kestiva

@@ -1,0 +1,76 @@
+#pragma once
+// Where the controls of the two monitor pages go for a page of a given size. Plain functions
+// of the page size and the controls' own sizes (which the font decides), so that the
+// arrangement is tested without widgets and the pages only place what they get.
+//
+// Both pages put the graph where the page has room and hang everything else on the graph's
+// edges; the value and time labels sit on the graph's quarter lines at any size.
+
+#include <QRect>
+#include <QSize>
+
+#include <array>
+
+namespace kestiva {
+
+// The graph's quarter lines: graph top (or left) + (length / 4) x 1, 2, 3, the division done
+// first, as the grid's labels are placed.
+int quarterLine(int start, int length, int quarter);
+
+// A rectangle of `size` whose centre lies on `centre` horizontally or vertically.
+QRect centredOnX(int centre, int top, QSize size);
+QRect centredOnY(int left, int centre, QSize size);
+
+// ---- The data page ----
+
+// Sizes the data page's controls keep whatever the page's size.
+struct DataPageSizes {
+    QSize check;                      // height of a check box; its width follows the edit below it
+    QSize rangeEdit;                  // each upper and lower range edit
+    QSize timeEdit;                   // the start and end edits
+    QSize unitLabel;                  // a unit label under a lower edit
+    QSize timeUnit;                   // "S" beside the end edit
+    QSize valueLabel;                 // a value label on the axis line of its column
+    QSize timeLabel;                  // a time label under the graph
+    std::array<QSize, 4> captionRow;  // cycle caption, cycle, span caption, span
+    int axisLineWidth = 2;
+};
+
+struct DataPageLayout {
+    std::array<QRect, 3> checks, upperEdits, lowerEdits, unitLabels, axisLines;
+    // valueLabels[k][0] is trace k's label at 3/4 of its range (the top one), [1] at 1/2,
+    // [2] at 1/4.
+    std::array<std::array<QRect, 3>, 3> valueLabels;
+    QRect graph, startEdit, endEdit, timeUnit;
+    std::array<QRect, 3> timeLabels;  // at 1/4, 1/2, 3/4 of the window
+    std::array<QRect, 4> captionRow;
+};
+
+// The check boxes in a row at the top, each over its column of a range edit pair with the
+// axis line between them; the graph to the right of the columns, from the upper edits' top
+// to the lower edits' bottom; the time edits and labels under it; the captions beside the
+// check boxes.
+DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes);
+
+// ---- The I/O page ----
+
+struct IoPageSizes {
+    QSize timeEdit;  // at least 40 x 25
+    QSize timeUnit;
+    QSize timeLabel;
+    std::array<QSize, 4> captionRow;
+};
+
+struct IoPageLayout {
+    QRect graph, startEdit, endEdit, timeUnit;
+    std::array<QRect, 3> timeLabels;
+    std::array<QRect, 16> checks;  // check box i beside band i of the graph
+    std::array<QRect, 4> captionRow;
+};
+
+// The graph at (120, 50), 150 pixels narrower and 85 lower than the page; each signal's
+// check box on the left beside its band (a sixteenth of the graph's height); the captions in
+// a row on the graph's top edge; the time edits and labels under it.
+IoPageLayout layoutIoPage(QSize page, const IoPageSizes& sizes);
+
+}  // namespace kestiva
