@@ -1,0 +1,136 @@
+#pragma once
+// The program's one top-level window: the two monitor pages (one shown at a time), the page
+// switch, the sampling lists with Start and Stop per page, the progress area, and the menu
+// whose controller and colour choices come from the sampling configuration. It is the core's
+// progress and page host (the bridge carries workers' calls to it) and drives the busy/idle
+// state that every long operation goes through.
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <vector>
+
+#include "views/KeyChord.h"
+#include "app/WindowBridge.h"
+#include "recording/HostInterfaces.h"
+#include "session/Session.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QWidget;
+
+namespace kestiva {
+
+class CDataMonitor;
+class CIoMonitor;
+
+class MainWindow final : public QMainWindow, public ProgressHost, public PageHost {
+    Q_OBJECT
+
+public:
+    // The initial size of the window.
+    static constexpr int kInitialWidth = 1024;
+    static constexpr int kInitialHeight = 730;
+
+    MainWindow(Session& session, WindowBridge& bridge, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // ProgressHost and PageHost: called on the window thread only (the bridge sees to it).
+    void showProgress() override;
+    void pumpMessages() override;
+    void setControlsEnabled(bool enable) override;
+    void setPhaseText(const std::string& text) override;
+    void startResetTimer(int milliseconds) override;
+    void stopResetTimer() override;
+    void stopProgressTimer() override;
+    void clearPage(MonitorKind monitor) override;
+    void loadRecording(MonitorKind monitor) override;
+    void enableEntry(MonitorKind monitor) override;
+    void repaint() override;
+
+    CDataMonitor& dataPage() { return *dataPage_; }
+    CIoMonitor& ioPage() { return *ioPage_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The sampling controls of one monitor.
+    struct SamplingControls {
+        QWidget* row = nullptr;  // both groups, shown while the monitor is
+        QComboBox* cycleList = nullptr;
+        QComboBox* timeList = nullptr;
+        QPushButton* startButton = nullptr;
+        QPushButton* stopButton = nullptr;
+    };
+    // The menu's choice for one monitor: the marked slots and, per slot, the configuration
+    // record it shows (named records only, in table order).
+    struct MenuChoice {
+        std::vector<int> controllerSlots;
+        std::vector<int> colorSlots;
+        int markedController = 0;
+        int markedColor = 0;
+        ColorTable activeColors;
+    };
+
+    void buildControls();
+    SamplingControls buildSamplingControls(MonitorKind monitor);
+    void buildMenu();
+    void fillSamplingLists(MonitorKind monitor);
+    void rebuildChoiceMenus();
+    void showMonitor(MonitorKind monitor);
+    void switchMonitor();
+    void start();
+    void stop();
+    void chooseController(int slot);
+    void chooseColorTable(int slot);
+    void updateProgress();
+    void returnToIdle();
+    void onRecordingFinished();
+    void writeReceiveDump();
+    void showVersion();
+    void followSavableFlag();
+    MonitorKind shownMonitor() const { return session_.state().monitorMode.load(); }
+    SamplingControls& controls(MonitorKind monitor) { return sampling_[std::size_t(monitor)]; }
+    MenuChoice& choice(MonitorKind monitor) { return menu_[std::size_t(monitor)]; }
+
+    Session& session_;
+    WindowBridge& bridge_;
+    const LanguageCatalogue& texts_;
+
+    QPushButton* switchButton_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLabel* percentLabel_ = nullptr;
+    QLabel* stateLabel_ = nullptr;
+    std::array<SamplingControls, 2> sampling_;
+    QStackedWidget* pageArea_ = nullptr;
+    CDataMonitor* dataPage_ = nullptr;
+    CIoMonitor* ioPage_ = nullptr;
+
+    QMenu* fileMenu_ = nullptr;
+    QMenu* settingMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    QMenu* controllerMenu_ = nullptr;
+    QMenu* colorMenu_ = nullptr;
+    QAction* csvSaveAction_ = nullptr;
+    QAction* imageSaveAction_ = nullptr;
+    QAction* imageCaptureAction_ = nullptr;
+    QAction* csvReadAction_ = nullptr;
+    QAction* versionAction_ = nullptr;
+    std::array<MenuChoice, 2> menu_;
+
+    // Its expiry hides the progress area and returns the window to idle.
+    QTimer resetTimer_;
+    // Moves the progress bar every 100 ms while the window is busy.
+    QTimer progressTimer_;
+    KeyChord dumpChord_;
+};
+
+}  // namespace kestiva

@@ -1,0 +1,229 @@
+// The main window as a user works it, against kestiva-sim: the lists, Start and its refusals,
+// recordings shown on their pages, Stop, the page switch with the CSV save item, the menu's
+// controller and colour choices, and Close during a recording.
+
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <fstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/AppTestSupport.h"
+#include "app/ScriptedUser.h"
+#include "views/DataMonitor.h"
+#include "views/IoMonitor.h"
+
+namespace kestiva {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::child;
+using testing::ScriptedUser;
+
+QStringList items(const QComboBox* list) {
+    QStringList texts;
+    for (int k = 0; k < list->count(); ++k)
+        texts << list->itemText(k);
+    return texts;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Short lists for short recordings: 1 s; 3001 s at 20 ms is too many cycles, 2000 ms
+        // is longer than 1 s, and 30 ms is too short for the I/O page's two requests.
+        std::string config = testing::readFile(folder.system("DataSamplingConfig.ini"));
+        replaceSection(config, "[DATA_SAMPLING_SETTING]", "SAMPLING=10,20,100,2000\nTIME=0,1,3001\n");
+        replaceSection(config, "[IO_SAMPLING_SETTING]", "SAMPLING=20,30,100\nTIME=0,1\n");
+        std::ofstream(folder.system("DataSamplingConfig.ini"), std::ios::binary) << config;
+
+        sim = std::make_unique<testing::SimProcess>(std::vector<std::string>{"--mode", "demo"},
+                                                    folder.portLink(1));
+        ASSERT_TRUE(sim->ok()) << sim->log();
+        session = std::make_unique<Session>(folder.path(), bridge);
+        ASSERT_TRUE(session->loadCatalogue());
+        session->loadCommunicationSettings();
+        ASSERT_TRUE(session->loadSamplingConfiguration());
+        session->setResultPause(0ms);
+    }
+
+    static void replaceSection(std::string& file, const std::string& header,
+                               const std::string& lists) {
+        const std::size_t at = file.find(header);
+        const std::size_t start = file.find("SAMPLING=", at);
+        const std::size_t end = file.find("\n", file.find("TIME=", start)) + 1;
+        file.replace(start, end - start, lists);
+    }
+
+    // The settings page's manual check, its found message answered.
+    void confirmLink() {
+        ScriptedUser user;
+        user.thenAcknowledge();
+        const CheckOutcome outcome = session->runCheck(
+            "COM1", {false, "1", "38400"}, progress, [] { QCoreApplication::processEvents(); });
+        ASSERT_EQ(outcome.result, CheckResult::Found);
+        ASSERT_TRUE(user.done());
+    }
+
+    void openWindow() {
+        window = std::make_unique<MainWindow>(*session, bridge);
+        window->show();
+    }
+
+    QPushButton* button(const char* name) { return child<QPushButton>(window.get(), name); }
+    QComboBox* list(const char* name) { return child<QComboBox>(window.get(), name); }
+    QAction* action(const char* name) { return window->findChild<QAction*>(name); }
+
+    // Chooses the list entries and presses Start; waits until the window is idle again.
+    void record(const char* prefix, const QString& cycle, const QString& time) {
+        list((std::string(prefix) + "CycleList").c_str())->setCurrentText(cycle);
+        list((std::string(prefix) + "TimeList").c_str())->setCurrentText(time);
+        button((std::string(prefix) + "StartButton").c_str())->click();
+        ASSERT_NE(session->state().phase(), ProgressPhase::Idle);
+        waitForIdle();
+    }
+
+    void waitForIdle() {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return session->state().phase() == ProgressPhase::Idle &&
+                       !session->recordingRunning();
+            },
+            60000));
+    }
+
+    struct NoProgress final : CheckProgress {
+        void setStateText(const std::string&) override {}
+        void setPercent(int) override {}
+    } progress;
+    testing::ShippedProgramFolder folder;
+    std::unique_ptr<testing::SimProcess> sim;
+    WindowBridge bridge;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, WithoutACheckOnlyTheFilesAndTheVersionStayAvailable) {
+    openWindow();
+    EXPECT_EQ(items(list("dataCycleList")), (QStringList{"20", "100", "2000"}));
+    EXPECT_EQ(items(list("dataTimeList")), (QStringList{"1", "3001"}));
+    EXPECT_EQ(items(list("ioCycleList")), (QStringList{"30", "100"}));
+    EXPECT_EQ(items(list("ioTimeList")), (QStringList{"1"}));
+    for (const char* name : {"dataStartButton", "dataStopButton", "ioStartButton"})
+        EXPECT_FALSE(button(name)->isEnabled()) << name;
+    EXPECT_FALSE(list("dataCycleList")->isEnabled());
+    EXPECT_TRUE(action("csvReadAction")->isEnabled());
+    EXPECT_TRUE(action("versionAction")->isEnabled());
+    EXPECT_FALSE(action("csvSaveAction")->isEnabled());
+    EXPECT_TRUE(window->dataPage().isVisible());
+    EXPECT_EQ(button("monitorSwitchButton")->text().toStdString(),
+              session->texts().GetText(text::BTN_MONITOR_TITLE_DATA));
+}
+
+TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
+    confirmLink();
+    openWindow();
+    struct Case {
+        const char* page;
+        const char* cycle;
+        const char* time;
+        TextId message;
+    };
+    const Case cases[] = {
+        {"data", "20", "3001", text::MSG_SAMPLING_BUFFER_ERR},
+        {"data", "2000", "1", text::MSG_SAMPLING_CYCLE_ERR},
+        {"io", "30", "1", text::MSG_SAMPLING_OVER_ERR},
+    };
+    for (const Case& c : cases) {
+        if ((std::string(c.page) == "io") != (session->state().monitorMode == kIoMonitor))
+            button("monitorSwitchButton")->click();
+        ScriptedUser user;
+        user.thenAcknowledge();
+        list((std::string(c.page) + "CycleList").c_str())->setCurrentText(c.cycle);
+        list((std::string(c.page) + "TimeList").c_str())->setCurrentText(c.time);
+        button((std::string(c.page) + "StartButton").c_str())->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return user.done(); }, 10000)) << c.cycle;
+        ASSERT_EQ(user.seen().size(), 1u);
+        EXPECT_EQ(user.seen()[0].text.toStdString(), session->texts().GetText(c.message));
+        EXPECT_EQ(user.seen()[0].icon, QMessageBox::Critical);
+        EXPECT_EQ(session->state().phase(), ProgressPhase::Idle) << "the window stays idle";
+        EXPECT_TRUE(button((std::string(c.page) + "StartButton").c_str())->isEnabled());
+    }
+}
+
+TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
+    confirmLink();
+    openWindow();
+    record("data", "100", "1");
+    ASSERT_NE(window->dataPage().recording(), nullptr);
+    EXPECT_EQ(window->dataPage().recording()->sampleCount, 11u);
+    EXPECT_TRUE(window->dataPage().entryActive());
+    EXPECT_TRUE(action("csvSaveAction")->isEnabled());
+    EXPECT_FALSE(child<QProgressBar>(window.get(), "progressBar")->isVisible());
+
+    button("monitorSwitchButton")->click();
+    EXPECT_TRUE(window->ioPage().isVisible());
+    EXPECT_FALSE(action("csvSaveAction")->isEnabled()) << "nothing recorded on the I/O page";
+    record("io", "100", "1");
+    ASSERT_NE(window->ioPage().recording(), nullptr);
+    EXPECT_EQ(window->ioPage().recording()->sampleCount, 11u);
+    EXPECT_TRUE(action("csvSaveAction")->isEnabled());
+    button("monitorSwitchButton")->click();
+    EXPECT_TRUE(action("csvSaveAction")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ControllerChoiceTakesEffectAtTheNextStartAndColoursAtOnce) {
+    confirmLink();
+    openWindow();
+    const MonitorConfig& data = session->config().data();
+    QMenu* controllers = window->findChild<QMenu*>("controllerMenu");
+    ASSERT_GE(controllers->actions().size(), 2);
+    controllers->actions()[1]->trigger();
+    EXPECT_TRUE(controllers->actions()[1]->isChecked());
+    EXPECT_FALSE(controllers->actions()[0]->isChecked());
+    // Choosing the marked one again changes nothing.
+    controllers->actions()[1]->trigger();
+    EXPECT_TRUE(controllers->actions()[1]->isChecked());
+    record("data", "100", "1");
+    EXPECT_EQ(session->page(kDataMonitor).active.name, data.controllers[1].name);
+
+    QMenu* colors = window->findChild<QMenu*>("colorMenu");
+    ASSERT_GE(colors->actions().size(), 2);
+    colors->actions()[1]->trigger();
+    EXPECT_EQ(window->dataPage().graph().backgroundColor, data.colorTables[1].backgroundColor);
+}
+
+TEST_F(MainWindowTest, StopAndCloseEndARecordingWithWhatItHolds) {
+    confirmLink();
+    openWindow();
+    list("dataCycleList")->setCurrentText("100");
+    list("dataTimeList")->setCurrentText("3001");
+    button("dataStartButton")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->state().progressCount > 3; }, 10000));
+    EXPECT_TRUE(button("dataStopButton")->isEnabled());
+    button("dataStopButton")->click();
+    EXPECT_FALSE(button("dataStopButton")->isEnabled());
+    waitForIdle();
+    ASSERT_NE(window->dataPage().recording(), nullptr);
+    EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::CutShort);
+    EXPECT_GT(session->page(kDataMonitor).sampleCount, 3u);
+
+    // Close while recording: the stop is requested and the window waits for the page.
+    button("dataStartButton")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->state().progressCount > 3; }, 10000));
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(session->state().phase(), ProgressPhase::Idle);
+    EXPECT_FALSE(session->recordingRunning());
+    EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::CutShort);
+}
+
+}  // namespace
+}  // namespace kestiva
