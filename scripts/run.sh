@@ -23,13 +23,14 @@ if [ ! -e "$bin/System/ports/COM1" ]; then
     echo "No controller attached: the simulator answers on COM1."
 fi
 
-if [ -x "$bin/kestiva" ]; then
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    echo "Starting kestiva; the simulator stops when the program ends."
     "$bin/kestiva" "$@"
     exit $?
 fi
 
-# Until the desktop window is part of the build, show the companion command at work.
-echo "The desktop window is not part of this build yet; the companion command records instead:"
+# Without a display the window cannot open: the companion command shows the same work.
+echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): the companion command records instead."
 cli="$bin/kestiva-cli"
 out="$dir/demo"
 mkdir -p "$out"
