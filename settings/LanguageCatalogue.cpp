@@ -53,6 +53,20 @@ void LanguageCatalogue::LoadLanguageCatalogue() {
     table.emplace_back();  // the empty key ends the table
     texts_.clear();
     ApplyLanguageTable(table);
+    if (!languageReadFailed)
+        loadOptionalTexts();
+}
+
+void LanguageCatalogue::loadOptionalTexts() {
+    const std::optional<ProfileFile> file = ProfileFile::read(path_);
+    const std::size_t capacity = file ? file->bytes().size() + 1 : 1;
+    texts_.resize(text::kSlotCount);
+    for (const OptionalCatalogueKey& key : kOptionalCatalogueKeys) {
+        std::string value;
+        const bool given = file && file->getString(kLanguageSection, key.key, capacity, value) != 0;
+        texts_[std::size_t(key.id)] = given ? unescapeCatalogueText(std::move(value))
+                                            : unescapeCatalogueText(key.fallback);
+    }
 }
 
 void LanguageCatalogue::ApplyLanguageTable(std::span<const LanguageTableEntry> table) {

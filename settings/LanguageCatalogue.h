@@ -53,6 +53,9 @@ public:
     bool languageReadFailed = false;
 
 private:
+    // The optional keys' texts, or their built-in ones where the file leaves them out.
+    void loadOptionalTexts();
+
     std::string path_;
     std::vector<std::string> texts_;
 };

@@ -92,4 +92,10 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
+const OptionalCatalogueKey kOptionalCatalogueKeys[1] = {
+    {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
+     "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
+     "and the free space of the disk."},
+};
+
 }  // namespace kestiva

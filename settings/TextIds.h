@@ -99,7 +99,11 @@ constexpr TextId DLG_QUALIFICATION_TITLE = 87;
 constexpr TextId DLG_QUALIFICATION_CONTENTS = 88;
 constexpr TextId DLG_QUALIFICATION_BUTTON_AGREE = 89;
 constexpr TextId DLG_QUALIFICATION_BUTTON_NOTAGREE = 90;
-constexpr TextId kSlotCount = 91;
+// Texts a language file may leave out: each has a built-in English text (files made before the
+// key existed keep working).
+constexpr TextId MSG_BITMAP_SAVE_ERR = 91;
+constexpr TextId kRequiredSlotCount = 91;
+constexpr TextId kSlotCount = 92;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -108,5 +112,13 @@ struct CatalogueKey {
     TextId id;
 };
 extern const CatalogueKey kCatalogueKeys[87];
+
+// Keys that may be missing or empty, with the text used then.
+struct OptionalCatalogueKey {
+    const char* key;
+    TextId id;
+    const char* fallback;
+};
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[1];
 
 }  // namespace kestiva

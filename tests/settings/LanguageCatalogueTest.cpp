@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include <ostream>
 
 #include <cctype>
@@ -59,7 +62,7 @@ TEST(TextIds, KeysAreUniqueAndSkipTheGaps) {
     for (TextId gap : {20, 25, 26, 27})
         EXPECT_EQ(ids.count(gap), 0u) << gap;
     EXPECT_EQ(*ids.begin(), 0);
-    EXPECT_EQ(*ids.rbegin(), text::kSlotCount - 1);
+    EXPECT_EQ(*ids.rbegin(), text::kRequiredSlotCount - 1);
 }
 
 TEST(LanguageCatalogue, FullLoadFillsEverySlot) {
@@ -68,12 +71,31 @@ TEST(LanguageCatalogue, FullLoadFillsEverySlot) {
     const LanguageCatalogue catalogue = loadedCatalogue(dir);
     EXPECT_TRUE(catalogue.languageLoaded);
     EXPECT_FALSE(catalogue.languageReadFailed);
-    EXPECT_EQ(catalogue.size(), 91u);
+    EXPECT_EQ(catalogue.size(), std::size_t(text::kSlotCount));
     for (const CatalogueKey& key : kCatalogueKeys) {
         EXPECT_EQ(catalogue.GetText(key.id), "text " + std::to_string(key.id)) << key.key;
     }
-    for (TextId empty : {20, 25, 26, 27, 91, 92, 1000, -1}) {
+    for (TextId empty : {20, 25, 26, 27, 92, 1000, -1}) {
         EXPECT_EQ(catalogue.GetText(empty), "") << empty;
+    }
+}
+
+TEST(LanguageCatalogue, AnOptionalKeyLeftOutOrEmptyGivesItsBuiltInText) {
+    const std::string builtIn = unescapeCatalogueText(kOptionalCatalogueKeys[0].fallback);
+    const struct {
+        const char* line;  // added to the file
+        std::string expected;
+    } cases[] = {
+        {"", builtIn},
+        {"MSG_BITMAP_SAVE_ERR=\n", builtIn},
+        {"MSG_BITMAP_SAVE_ERR=Not saved.\\nTry again.\n", "Not saved.\r\nTry again."},
+    };
+    for (const auto& c : cases) {
+        TempFolder dir;
+        writeFile(dir.system("LanguageData.ini"), languageFile() + c.line);
+        const LanguageCatalogue catalogue = loadedCatalogue(dir);
+        EXPECT_TRUE(catalogue.languageLoaded) << c.line;
+        EXPECT_EQ(catalogue.GetText(text::MSG_BITMAP_SAVE_ERR), c.expected) << c.line;
     }
 }
 
@@ -243,7 +265,12 @@ TEST(ShippedLanguageFile, LoadsEveryTextAndFitsItsUse) {
     catalogue.languageLoaded = true;
     catalogue.LoadLanguageCatalogue();
     ASSERT_TRUE(catalogue.languageLoaded) << catalogue.path();
-    ASSERT_EQ(catalogue.size(), 91u);
+    ASSERT_EQ(catalogue.size(), std::size_t(text::kSlotCount));
+    // The shipped file carries the optional keys too, rather than leaning on the built-in texts.
+    std::ifstream file(catalogue.path(), std::ios::binary);
+    const std::string shipped{std::istreambuf_iterator<char>(file), {}};
+    for (const OptionalCatalogueKey& key : kOptionalCatalogueKeys)
+        EXPECT_NE(shipped.find(std::string("\n") + key.key + "="), std::string::npos) << key.key;
     for (const CatalogueKey& key : kCatalogueKeys) {
         const std::string t = catalogue.GetText(key.id);
         EXPECT_FALSE(t.empty()) << key.key;
