@@ -26,6 +26,7 @@ constexpr uint32_t kShortCycleSkipped = 6;
 // recording may take: room for a busy machine, so that late is never taken for missing.
 constexpr auto kLateReplyMargin = std::chrono::milliseconds(250);
 
+// The freshly opened line gets this long to settle before the first request.
 constexpr auto kFirstCycleDelay = std::chrono::milliseconds(100);
 // The last stretch before a deadline is spun rather than slept: waking from a sleep takes
 // the scheduler up to a few hundred microseconds, a spin of this length costs a few percent
@@ -206,7 +207,7 @@ StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
     storedBytes_ = 0;
     requestedBytes_ = 0;
     if (!launchWorker(request)) {
-        // Nothing was recorded; the port goes back as it was found.
+        // No recording without a worker: the port this start opened is closed again.
         modbus_.link().closePort(*request.portContext);
         samplingState = SamplingState::RequestFailed;
         return StartResult::ThreadFailed;
