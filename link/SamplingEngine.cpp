@@ -1,7 +1,12 @@
 #include "link/SamplingEngine.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <time.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <system_error>
@@ -21,11 +26,69 @@ constexpr uint32_t kShortCycleSkipped = 6;
 // recording may take: room for a busy machine, so that late is never taken for missing.
 constexpr auto kLateReplyMargin = std::chrono::milliseconds(250);
 
-// Busy-waits until the given time has passed since start: sleeping would cost the cycle
-// its precision.
-void spinUntil(Clock::time_point start, std::chrono::microseconds elapsed) {
-    while (Clock::now() - start < elapsed) {
+// The freshly opened line gets this long to settle before the first request.
+constexpr auto kFirstCycleDelay = std::chrono::milliseconds(100);
+// The last stretch before a deadline is spun rather than slept: waking from a sleep takes
+// the scheduler up to a few hundred microseconds, a spin of this length costs a few percent
+// of a core at the shortest cycle.
+constexpr auto kSpinStretch = std::chrono::microseconds(500);
+// A cycle that starts further than this from its grid slot counts as late.
+constexpr auto kLateCycleLimit = std::chrono::milliseconds(1);
+// Above ordinary threads, below the kernel's interrupt threads, which feed us the replies.
+constexpr int kRecordingPriority = 10;
+
+// Sleeps until when on the monotonic clock, as an absolute time so that a sleep interrupted
+// by a signal or started late still ends on time.
+void sleepUntil(Clock::time_point when) {
+    timespec wake{};
+    clock_gettime(CLOCK_MONOTONIC, &wake);
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(when - Clock::now());
+    const int64_t nanoseconds = wake.tv_nsec + left.count();
+    wake.tv_sec += time_t(nanoseconds / 1'000'000'000);
+    wake.tv_nsec = long(nanoseconds % 1'000'000'000);
+    if (wake.tv_nsec < 0) {
+        wake.tv_sec -= 1;
+        wake.tv_nsec += 1'000'000'000;
     }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
+    }
+}
+
+// Returns at the deadline, not before: asleep for most of the wait, spinning for the rest.
+void waitUntil(Clock::time_point deadline) {
+    if (deadline - Clock::now() > kSpinStretch) sleepUntil(deadline - kSpinStretch);
+    while (Clock::now() < deadline) {
+    }
+}
+
+// Real-time priority for the calling thread while it records, so that a cycle's start does
+// not wait for whatever else the machine runs. Where the system refuses it the thread keeps
+// its normal priority; the old scheduling comes back when the object goes.
+class RealTimePriority {
+public:
+    RealTimePriority() {
+        if (pthread_getschedparam(pthread_self(), &oldPolicy_, &oldParameters_) != 0) return;
+        sched_param parameters{};
+        parameters.sched_priority = kRecordingPriority;
+        raised_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters) == 0;
+    }
+    ~RealTimePriority() {
+        if (raised_) pthread_setschedparam(pthread_self(), oldPolicy_, &oldParameters_);
+    }
+    RealTimePriority(const RealTimePriority&) = delete;
+    RealTimePriority& operator=(const RealTimePriority&) = delete;
+
+private:
+    bool raised_ = false;
+    int oldPolicy_ = SCHED_OTHER;
+    sched_param oldParameters_{};
+};
+
+// Notes how far each cycle's start lies from its slot on the grid.
+void noteCycleStart(PacingReport& report, std::chrono::microseconds deviation) {
+    report.cycles += 1;
+    if (deviation > kLateCycleLimit) report.lateCycles += 1;
+    report.largestDeviation = std::max(report.largestDeviation, deviation);
 }
 
 // Cycles of 83 ms or less decouple sending from receiving: each transaction reads the reply
@@ -138,13 +201,15 @@ StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
     const uint64_t needed = requiredCycleMicros(settings_.bitRate, request.firstCount,
                                                 request.secondCount);
     if (uint64_t(request.cycle) * 1000 < needed) return StartResult::CycleTooShort;
+    lineTimeMicros_ = uint32_t(needed);
+    pacing_ = {};
 
     modbus_.link().openSamplingPort(*request.portContext, settings_);
     modbus_.receivedByteTotal = 0;
     storedBytes_ = 0;
     requestedBytes_ = 0;
     if (!launchWorker(request)) {
-        // Nothing was recorded; the port goes back as it was found.
+        // No recording without a worker: the port this start opened is closed again.
         modbus_.link().closePort(*request.portContext);
         samplingState = SamplingState::RequestFailed;
         return StartResult::ThreadFailed;
@@ -193,19 +258,28 @@ template <typename Exchange>
 void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
     const PollPlan plan = planPolls(request);
     const auto cycleLength = std::chrono::milliseconds(request.cycle);
+    // After a late cycle the next ones come closer together until they are back on the grid,
+    // but never closer than the line needs for their requests.
+    const auto shortestGap = std::chrono::microseconds(lineTimeMicros_);
+    const Clock::time_point firstSlot = Clock::now() + kFirstCycleDelay;
     uint32_t polls = 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (samplingState == SamplingState::Running) {
-        const auto cycleStart = Clock::now();
-        if (!exchange(cycleStart)) break;
-        session_.progressCount += 1;
-        progress_.pumpMessages();
-        polls += 1;
-        if (polls > plan.limit) {
-            samplingState = SamplingState::Finished;
-            break;
+    {
+        RealTimePriority recordingPriority;
+        waitUntil(firstSlot);
+        while (samplingState == SamplingState::Running) {
+            const auto cycleStart = Clock::now();
+            noteCycleStart(pacing_, std::chrono::duration_cast<std::chrono::microseconds>(
+                                        cycleStart - (firstSlot + polls * cycleLength)));
+            if (!exchange(cycleStart)) break;
+            session_.progressCount += 1;
+            progress_.pumpMessages();
+            polls += 1;
+            if (polls > plan.limit) {
+                samplingState = SamplingState::Finished;
+                break;
+            }
+            waitUntil(std::max(firstSlot + polls * cycleLength, cycleStart + shortestGap));
         }
-        spinUntil(cycleStart, cycleLength);
     }
     finishRecording(request, polls, plan.skipped);
 }
@@ -288,7 +362,7 @@ void SamplingEngine::twoPhasePoller(SamplingRequest* requestPointer) {
     uint8_t frameB[256];
     runCycles(request, [&](Clock::time_point cycleStart) {
         if (!readRange(request.firstCount, station, request.firstAddress, frameA)) return false;
-        spinUntil(cycleStart, split);
+        waitUntil(cycleStart + split);
         // A stop seen here drops this cycle's first frame.
         if (samplingState != SamplingState::Running) return false;
         if (!readRange(request.secondCount, station, request.secondAddress, frameB)) return false;

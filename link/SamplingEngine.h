@@ -3,6 +3,7 @@
 // only sends, receives, copies and keeps time; frames are checked and decoded afterwards.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -43,6 +44,14 @@ enum class StartResult : int {
     CycleTooShort = -4,        // the requests of one cycle do not fit it at the bit rate
     Busy = -5,                 // a recording is still running: nothing was touched
     ThreadFailed = -6,         // the worker thread could not be created: the port is closed
+};
+
+// How closely a recording's cycles kept to their grid: cycle k is due at the first cycle's
+// slot + k x cycle.
+struct PacingReport {
+    uint32_t cycles = 0;      // cycles started
+    uint32_t lateCycles = 0;  // of them, started more than 1 ms after their slot
+    std::chrono::microseconds largestDeviation{0};
 };
 
 // The parameters of one recording, filled by the start entries and read by the worker.
@@ -97,6 +106,9 @@ public:
     void waitForWorker();
 
     std::atomic<SamplingState> samplingState{SamplingState::Running};
+    // The last recording's pacing, complete when its completion routine is called. Read it in
+    // the completion routine or once workerFinished().
+    const PacingReport& pacingReport() const { return pacing_; }
     // 45 % of the cycle: when the second range's request of a cycle goes out.
     uint32_t splitDelayUs = 0;
 
@@ -144,6 +156,8 @@ private:
     const LanguageCatalogue& texts_;
     uint32_t bufferLimit_;
     uint32_t storedBytes_ = 0;
+    uint32_t lineTimeMicros_ = 0;  // what the requests of one cycle need on the line
+    PacingReport pacing_;
     // Short cycles read each reply four cycles after its request. A reply that never comes,
     // or bytes nobody asked for, would shift every later frame by a reply without a read
     // failing, so the worker accounts for every reply byte the requests ask for.

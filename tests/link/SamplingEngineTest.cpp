@@ -3,13 +3,17 @@
 #include "link/SamplingEngine.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -68,7 +72,7 @@ protected:
     }
 
     void startSim(std::vector<std::string> options) {
-        options.insert(options.end(), {"--bitrate", std::to_string(kFastBitRate)});
+        options.insert(options.end(), {"--bitrate", std::to_string(settings.bitRate)});
         sim = std::make_unique<SimProcess>(std::move(options), folder.portLink(1));
         ASSERT_TRUE(sim->ok()) << sim->log();
     }
@@ -119,6 +123,25 @@ protected:
                     << k;
             }
         }
+    }
+
+    // When the simulator heard each read request, on the test's own clock. Lower bounds on
+    // when they were sent: the simulator notes a request a little after it arrives.
+    std::vector<std::chrono::steady_clock::time_point> readRequestTimes() const {
+        std::istringstream lines(sim->log());
+        double origin = 0;
+        std::vector<double> seconds;
+        for (std::string line; std::getline(lines, line);) {
+            double at = 0;
+            if (std::sscanf(line.c_str(), "[%lf]", &at) != 1) continue;
+            if (std::sscanf(line.c_str(), "[%*f] time 0 is %lf", &origin) == 1) continue;
+            if (line.find("] rx 01 03 ") != std::string::npos) seconds.push_back(at);
+        }
+        std::vector<std::chrono::steady_clock::time_point> times;
+        for (double at : seconds)
+            times.emplace_back(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(origin + at)));
+        return times;
     }
 
     // How many trace lines of the simulator hold text.
@@ -449,6 +472,89 @@ TEST_F(SamplingEngineTest, ShortCycleFaultsNeverShiftTheSamples) {
             EXPECT_EQ(completion.bytes, (cycles + 1) * unit) << row;
             expectRepliesInOrder(shape.io, cycles + 3);
         }
+    }
+}
+
+// Notes whether the thread that pumps messages (during a recording, the worker) ever ran
+// with real-time priority.
+class PolicyWatchingWindow : public testing::RecordingWindow {
+public:
+    void pumpMessages() override {
+        if (currentPolicy() == SCHED_FIFO) sawRealTime = true;
+        RecordingWindow::pumpMessages();
+    }
+    static int currentPolicy() {
+        int policy = -1;
+        sched_param parameters{};
+        pthread_getschedparam(pthread_self(), &policy, &parameters);
+        return policy;
+    }
+    std::atomic<bool> sawRealTime{false};
+};
+
+// Whether this machine lets a thread of ours take real-time priority.
+bool realTimeAllowed() {
+    bool allowed = false;
+    std::thread probe([&] {
+        sched_param parameters{};
+        parameters.sched_priority = 10;
+        allowed = pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters) == 0;
+    });
+    probe.join();
+    return allowed;
+}
+
+TEST_F(SamplingEngineTest, PacingCatchesUpWithTheGridWithoutCrowdingTheLine) {
+    // At 19200 bit/s a read of 20 bytes needs 30 ms of line time, which a 40 ms cycle leaves
+    // 10 ms to spare. Reply 10 comes 300 ms late: the read that waits for it holds its cycle
+    // up by about four slots, and the cycles after it come closer together until they are
+    // back on the grid.
+    settings.bitRate = 19200;
+    startSim({"--mode", "counting", "--trace", "--delay", "10:300"});
+    PolicyWatchingWindow watcher;
+    SamplingEngine paced(master, settings, session, watcher, watcher, texts);
+    int completionPolicy = -1;
+    PacingReport reported;
+    request.completion = [&](SamplingState state, uint32_t bytes) {
+        completion.state = state;
+        completion.bytes = bytes;
+        completionPolicy = PolicyWatchingWindow::currentPolicy();
+        reported = paced.pacingReport();
+    };
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(paced.startDataSampling(40, 1, request, 1, 0x10, 20, capture.data()),
+              StartResult::Ok);
+    paced.waitForWorker();
+
+    // As many requests and frames as ever: 1 s at 40 ms is 25 cycles, 32 requests, 28 frames
+    // stored and 26 tested, each the reply to its own request.
+    EXPECT_EQ(completion.state, SamplingState::Finished);
+    EXPECT_EQ(completion.bytes, 26u * 25);
+    for (uint32_t k = 0; k < 28; ++k)
+        EXPECT_EQ(capture[k * 25 + 3] << 8 | capture[k * 25 + 4],
+                  sim::countingRegister(0x10, k + 1))
+            << k;
+    EXPECT_EQ(simReads(32), 32);
+
+    const auto times = readRequestTimes();
+    ASSERT_EQ(times.size(), 32u);
+    EXPECT_GE(times.front() - started, 100ms);
+    // The simulator notes a request when it gets round to it, which on a busy machine can be
+    // some milliseconds late; a catch-up that crowded the line would send requests back to
+    // back, far below even half the line time.
+    const auto lineTime =
+        std::chrono::microseconds(SamplingEngine::requiredCycleMicros(19200, 20, 0));
+    EXPECT_EQ(lineTime, 30009us);
+    for (std::size_t i = 1; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], lineTime / 2) << "request " << i + 1;
+
+    EXPECT_EQ(reported.cycles, 32u);
+    EXPECT_GE(reported.lateCycles, 3u);
+    EXPECT_GE(reported.largestDeviation, 60ms);
+    EXPECT_EQ(paced.pacingReport().cycles, reported.cycles);
+    EXPECT_NE(completionPolicy, SCHED_FIFO) << "the completion routine runs at normal priority";
+    if (realTimeAllowed()) {
+        EXPECT_TRUE(watcher.sawRealTime);
     }
 }
 

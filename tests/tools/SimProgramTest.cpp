@@ -96,6 +96,7 @@ TEST(SimProgram, ServesAnExistingDeviceAndTraces) {
 
     EXPECT_EQ(sim.stop(), 0);
     const std::string log = sim.log();
+    EXPECT_NE(log.find("on the monotonic clock"), std::string::npos) << log;
     EXPECT_NE(log.find("rx 01 03 00 20 00 02"), std::string::npos) << log;
     EXPECT_NE(log.find("tx 01 03 04"), std::string::npos) << log;
     EXPECT_NE(log.find("rx 01 08 00 00 12 34 ED 7C"), std::string::npos) << log;
