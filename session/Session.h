@@ -115,6 +115,8 @@ public:
     bool recordingRunning() const { return engine_.workerRunning(); }
     // Joins the recording worker after its finished notification and tells how it ended.
     SamplingState endRecording();
+    // How evenly the last recording's cycles started (read after endRecording).
+    const PacingReport& pacingReport() const { return engine_.pacingReport(); }
     // Bytes received from the port since the last recording started (the dump's length).
     uint32_t receivedBytes() const;
     const uint8_t* captureBuffer() const { return capture_.data(); }

@@ -3,9 +3,15 @@
 // the simulator at the same interval gives a reference from an independent master.
 //
 // Counters: mean_period_error_pct, p50_dev_ms, p99_dev_ms, max_dev_ms (deviation of each
-// request from the ideal grid), first_dev_ms (the first request's), requests.
+// request from the ideal grid), first_dev_ms (the first request's), requests; for the engine
+// also cpu_pct_of_core (the recording process's CPU time per second of recording), and
+// late_cycles and largest_late_ms as the engine itself counted them.
+//
+// The second argument is the number of CPU-bound processes competing with the recording (0 for
+// an idle machine, 2 for one per core of a two-core office PC), started and ended here.
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -81,8 +87,32 @@ void report(benchmark::State& state, const std::vector<double>& times, double cy
     state.counters["max_dev_ms"] = deviations.back();
 }
 
+// Processes that keep a core busy each for as long as the object lives.
+class CompetingLoad {
+public:
+    explicit CompetingLoad(int processes) : spinners_(std::size_t(processes)) {
+        for (ChildProcess& spinner : spinners_)
+            spinner.start("/bin/sh", {"-c", "while :; do :; done"});
+    }
+    ~CompetingLoad() {
+        for (ChildProcess& spinner : spinners_)
+            spinner.kill();
+    }
+
+private:
+    std::vector<ChildProcess> spinners_;
+};
+
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 void BM_EnginePacing(benchmark::State& state) {
     const auto cycle = uint16_t(state.range(0));
+    const CompetingLoad load(int(state.range(1)));
     for (auto _ : state) {
         TempProgramFolder folder;
         SimProcess sim({"--trace", "--bitrate", std::to_string(kBitRate)}, folder.portLink(1));
@@ -108,20 +138,27 @@ void BM_EnginePacing(benchmark::State& state) {
         SamplingState endState = SamplingState::Running;
         request.completion = [&](SamplingState s, uint32_t) { endState = s; };
         std::vector<uint8_t> capture(kCaptureBufferSize);
+        const double cpuBefore = processCpuSeconds();
         if (engine.startDataSampling(cycle, kSeconds, request, 1, 0x100, 20, capture.data()) !=
             StartResult::Ok) {
             state.SkipWithError("start refused");
             return;
         }
         engine.waitForWorker();
+        const double cpuSeconds = processCpuSeconds() - cpuBefore;
         sim.stop();
         if (endState != SamplingState::Finished) state.SkipWithError("recording did not finish");
         report(state, requestTimes(sim.log()), cycle);
+        state.counters["cpu_pct_of_core"] = cpuSeconds / kSeconds * 100;
+        state.counters["late_cycles"] = engine.pacingReport().lateCycles;
+        state.counters["largest_late_ms"] =
+            double(engine.pacingReport().largestDeviation.count()) / 1000;
     }
 }
 
 void BM_MbpollPacing(benchmark::State& state) {
     const int cycle = int(state.range(0));
+    const CompetingLoad load(int(state.range(1)));
     for (auto _ : state) {
         SimProcess sim({"--trace", "--bitrate", std::to_string(kBitRate)});
         if (!sim.ok()) {
@@ -143,8 +180,14 @@ void BM_MbpollPacing(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_EnginePacing)->Arg(20)->Arg(50)->Iterations(1)->Unit(benchmark::kSecond);
-BENCHMARK(BM_MbpollPacing)->Arg(20)->Arg(50)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_EnginePacing)
+    ->ArgsProduct({{20, 50}, {0, 2}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_MbpollPacing)
+    ->ArgsProduct({{20, 50}, {0, 2}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace kestiva

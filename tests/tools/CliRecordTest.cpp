@@ -129,6 +129,11 @@ TEST_F(CliRecordTest, DataRecordingHoldsTheControllersValuesAndReadsBack) {
     EXPECT_EQ(json.value("samples").toInt(), 51);  // 1 s at 20 ms, both ends included
     EXPECT_EQ(json.value("controller").toObject().value("number").toInt(), 1);
     EXPECT_GT(json.value("achievedCycleMs").toDouble(), 19.0);
+    // The engine's own account of its pacing: a count of cycles and a delay, never negative.
+    ASSERT_TRUE(json.contains("lateCycles")) << run.out;
+    EXPECT_GE(json.value("lateCycles").toInt(-1), 0);
+    EXPECT_LE(json.value("lateCycles").toInt(), 51 + 6);
+    EXPECT_GE(json.value("largestLateMs").toDouble(-1), 0.0);
     const std::string date = jsonText(json, "date");
     EXPECT_TRUE(testing::hasShape(date, "99999999 99:99")) << date;
     // The window's save confirmation follows the save.

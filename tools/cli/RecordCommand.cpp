@@ -329,6 +329,8 @@ int runRecordCommand(const Args& argv) {
         std::fputs("kestiva-cli record: no recording to save; no file written\n", stderr);
     const bool saved = savedPath == *out;
 
+    const PacingReport& pacing = session.pacingReport();
+    const double largestLateMs = double(pacing.largestDeviation.count()) / 1000;
     const double achievedMs =
         timing.cycles > 0
             ? std::chrono::duration<double, std::milli>(timing.elapsed).count() / timing.cycles
@@ -351,6 +353,8 @@ int runRecordCommand(const Args& argv) {
                 .set("endStateText", endStateName(endState))
                 .set("samples", int64_t(samples))
                 .set("achievedCycleMs", timing.cycles > 0 ? Json::number(achievedMs, 3) : Json())
+                .set("lateCycles", int64_t(pacing.lateCycles))
+                .set("largestLateMs", Json::number(largestLateMs, 3))
                 .set("out", optionalText(savedPath))
                 .set("dump", optionalText(dumpPath))
                 .set("messages", window.messagesJson());
@@ -373,6 +377,9 @@ int runRecordCommand(const Args& argv) {
                        fixedText(std::chrono::duration<double>(timing.elapsed).count(), 3) +
                        " s)\n";
         }
+        summary += "Late:       " + std::to_string(pacing.lateCycles) + " of " +
+                   std::to_string(pacing.cycles) + " cycles started over 1 ms late (largest " +
+                   fixedText(largestLateMs, 3) + " ms)\n";
         if (!savedPath.empty())
             summary += "Saved:      " + savedPath + "\n";
         if (!dumpPath.empty())
