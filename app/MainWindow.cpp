@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGroupBox>
@@ -18,10 +20,12 @@
 #include <QVBoxLayout>
 
 #include <ctime>
+#include <memory>
 
 #include "app/AboutDialog.h"
 #include "app/ProgramIcon.h"
 #include "recording/TextToLong.h"
+#include "views/ImageEncoder.h"
 #include "views/DataMonitor.h"
 #include "views/IoMonitor.h"
 
@@ -123,6 +127,9 @@ MainWindow::MainWindow(Session& session, WindowBridge& bridge, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // Close has waited for it; a window destroyed without closing still must not leave it.
+    if (fileWorker_.joinable())
+        fileWorker_.join();
     qApp->removeEventFilter(this);
     bridge_.setTarget(nullptr, nullptr);
     bridge_.setMessageParent(nullptr);
@@ -262,6 +269,10 @@ void MainWindow::buildMenu() {
     versionAction_ = helpMenu_->addAction(qt(texts_.GetText(text::MNU_TITLE_HELP_VERSION)));
     versionAction_->setObjectName("versionAction");
     connect(versionAction_, &QAction::triggered, this, &MainWindow::showVersion);
+    connect(csvSaveAction_, &QAction::triggered, this, &MainWindow::saveCsv);
+    connect(csvReadAction_, &QAction::triggered, this, &MainWindow::readCsv);
+    connect(imageSaveAction_, &QAction::triggered, this, &MainWindow::saveImage);
+    connect(imageCaptureAction_, &QAction::triggered, this, &MainWindow::captureImage);
 }
 
 void MainWindow::fillSamplingLists(MonitorKind monitor) {
@@ -483,10 +494,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return QMainWindow::eventFilter(watched, event);
+    // A key passes the filter once for each widget it travels up through: take it where it
+    // starts, at the focus. Keys of the pages are the pages' own, chord included.
     auto* widget = qobject_cast<QWidget*>(watched);
-    // Only keys aimed at this window; the pages answer the chord themselves.
-    if (widget == nullptr || widget->window() != this || dataPage_->isAncestorOf(widget) ||
-        ioPage_->isAncestorOf(widget) || widget == dataPage_ || widget == ioPage_)
+    QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+    const auto inPage = [&](const QWidget* w) {
+        return w == dataPage_ || w == ioPage_ || dataPage_->isAncestorOf(w) ||
+               ioPage_->isAncestorOf(w);
+    };
+    if (widget == nullptr || widget != focus || widget->window() != this || inPage(widget))
         return QMainWindow::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     if (type == QEvent::KeyRelease) {
@@ -509,16 +525,129 @@ void MainWindow::showVersion() {
     dialog.exec();
 }
 
+// --- File menu --------------------------------------------------------------------------------
+
+namespace {
+
+// A file dialog of the program's own (the same everywhere, and answerable by a test).
+std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const char* name, const QString& title,
+                                        const QString& filters, QFileDialog::AcceptMode mode,
+                                        const QString& suffix, const QString& lastPath) {
+    auto dialog = std::make_unique<QFileDialog>(parent, title, QString(), filters);
+    dialog->setObjectName(name);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptOpen)
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setDefaultSuffix(suffix);
+    // The filter shows the files of the suffix; the name field starts empty, or on the last
+    // path (a pattern there would be taken for a file name).
+    if (!lastPath.isEmpty())
+        dialog->selectFile(lastPath);
+    return dialog;
+}
+
+// The chosen path, or empty when the dialog was cancelled.
+QString chosenPath(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+void MainWindow::saveCsv() {
+    auto dialog = fileDialog(this, "csvSaveDialog", "Save CSV File.",
+                             "CSV File (*.csv);;All File (*.*)", QFileDialog::AcceptSave, "csv",
+                             lastSavePath_);
+    const QString path = chosenPath(*dialog);
+    if (path.isEmpty())
+        return;
+    lastSavePath_ = path;
+    runFileWorker([this, file = path.toStdString()] { session_.saveCsv(file); });
+}
+
+void MainWindow::readCsv() {
+    auto dialog = fileDialog(this, "csvReadDialog", "Read CSV File.", "CSV File (*.csv)",
+                             QFileDialog::AcceptOpen, "csv", lastReadPath_);
+    const QString path = chosenPath(*dialog);
+    if (path.isEmpty())
+        return;
+    lastReadPath_ = path;
+    runFileWorker([this, file = path.toStdString()] { session_.readCsv(file); });
+}
+
+void MainWindow::runFileWorker(std::function<void()> work) {
+    setWindowInputEnabled(false);
+    fileWorker_ = std::thread([this, work = std::move(work)] {
+        work();
+        QMetaObject::invokeMethod(this, &MainWindow::onFileWorkerFinished, Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::onFileWorkerFinished() {
+    // The worker's last act was to post this: the join waits for nothing on this thread.
+    fileWorker_.join();
+    setWindowInputEnabled(true);
+    followSavableFlag();
+}
+
+void MainWindow::setWindowInputEnabled(bool enabled) {
+    centralWidget()->setEnabled(enabled);
+    menuBar()->setEnabled(enabled);
+}
+
+QImage MainWindow::takePicture() {
+    const QRect outer = frameGeometry();
+    QImage picture(outer.size(), QImage::Format_RGB32);
+    picture.fill(palette().color(QPalette::Window));
+    QPainter painter(&picture);
+    painter.drawPixmap(QRect(geometry().topLeft() - outer.topLeft(), size()), grab());
+    return picture;
+}
+
+void MainWindow::saveImage() {
+    auto dialog = fileDialog(this, "imageSaveDialog", "Save Image File.",
+                             "Bitmap File (*.bmp);;Jpeg File (*.jpg);;All File (*.*)",
+                             QFileDialog::AcceptSave, "bmp", lastImagePath_);
+    const QString path = chosenPath(*dialog);
+    if (path.isEmpty())
+        return;
+    // The picture shows the window as it is now, not with the dialog still on it.
+    QWidget::repaint();
+    QCoreApplication::processEvents();
+    setWindowInputEnabled(false);
+    lastImagePath_ = path;
+    const bool saved = saveImageFile(takePicture(), path);
+    setWindowInputEnabled(true);
+    bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
+                        texts_.GetText(saved ? text::MSG_BITMAP_SAVE_COMP
+                                             : text::MSG_BITMAP_SAVE_ERR),
+                        saved ? MessageIcon::Information : MessageIcon::Error);
+}
+
+void MainWindow::captureImage() {
+    QWidget::repaint();
+    QCoreApplication::processEvents();
+    setWindowInputEnabled(false);
+    QGuiApplication::clipboard()->setImage(takePicture());
+    setWindowInputEnabled(true);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A running operation ends first: a recording is asked to stop, and the window keeps
     // answering its events until the operation and its reset timer have returned it to idle.
-    if (session_.state().phase() != ProgressPhase::Idle) {
+    const auto idle = [this] {
+        return session_.state().phase() == ProgressPhase::Idle && !fileWorkerRunning() &&
+               !session_.recordingRunning();
+    };
+    if (!idle()) {
         if (session_.state().phase() == ProgressPhase::Recording)
             session_.requestStop();
         QEventLoop wait;
         QTimer poll;
         connect(&poll, &QTimer::timeout, &wait, [&] {
-            if (session_.state().phase() == ProgressPhase::Idle)
+            if (idle())
                 wait.quit();
         });
         poll.start(20);

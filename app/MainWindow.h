@@ -8,7 +8,12 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <QString>
+
 #include <array>
+#include <atomic>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "views/KeyChord.h"
@@ -57,6 +62,10 @@ public:
     CDataMonitor& dataPage() { return *dataPage_; }
     CIoMonitor& ioPage() { return *ioPage_; }
 
+    // The picture that image save writes and capture copies: as large as the window with its
+    // frame, the window's contents at their own offset in it, the frame part a plain colour.
+    QImage takePicture();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +105,17 @@ private:
     void onRecordingFinished();
     void writeReceiveDump();
     void showVersion();
+    // The File menu.
+    void saveCsv();
+    void readCsv();
+    void saveImage();
+    void captureImage();
+    // A CSV save or read on a worker of its own, the window taking no input meanwhile.
+    void runFileWorker(std::function<void()> work);
+    void onFileWorkerFinished();
+    // The window's own input (its contents and menu), while its message boxes stay usable.
+    void setWindowInputEnabled(bool enabled);
+    bool fileWorkerRunning() const { return fileWorker_.joinable(); }
     void followSavableFlag();
     MonitorKind shownMonitor() const { return session_.state().monitorMode.load(); }
     SamplingControls& controls(MonitorKind monitor) { return sampling_[std::size_t(monitor)]; }
@@ -131,6 +151,12 @@ private:
     // Moves the progress bar every 100 ms while the window is busy.
     QTimer progressTimer_;
     KeyChord dumpChord_;
+
+    // The last paths chosen in the file dialogs, each the next dialog's starting point.
+    QString lastSavePath_;
+    QString lastReadPath_;
+    QString lastImagePath_;
+    std::thread fileWorker_;
 };
 
 }  // namespace kestiva

@@ -5,12 +5,17 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include <gmock/gmock.h>
@@ -18,6 +23,7 @@
 
 #include "app/AppTestSupport.h"
 #include "app/ScriptedUser.h"
+#include "files/FilesTestSupport.h"
 #include "views/DataMonitor.h"
 #include "views/IoMonitor.h"
 
@@ -223,6 +229,188 @@ TEST_F(MainWindowTest, StopAndCloseEndARecordingWithWhatItHolds) {
     EXPECT_EQ(session->state().phase(), ProgressPhase::Idle);
     EXPECT_FALSE(session->recordingRunning());
     EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::CutShort);
+}
+
+// Answers a file dialog as a user does: the path typed into its name field, then accepted.
+ScriptedUser::Action choosing(const std::string& path) {
+    return [path](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+        static_cast<QDialog*>(dialog)->accept();  // the file dialog's own checks run
+    };
+}
+
+// Says yes to the file dialog's question whether to replace a file.
+void replacing(QWidget* question) {
+    static_cast<QMessageBox*>(question)->button(QMessageBox::Yes)->click();
+}
+
+std::string leading(const std::string& file, std::size_t bytes) { return file.substr(0, bytes); }
+
+class FileMenuTest : public MainWindowTest {
+protected:
+    // Runs a menu item with the user's answers; waits until the window takes input again.
+    void use(const char* item, ScriptedUser& user) {
+        action(item)->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return user.done(); }, 30000)) << item;
+        waitForIdle();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->centralWidget()->isEnabled(); }, 10000));
+        EXPECT_THAT(user.errors(), ::testing::IsEmpty());
+    }
+    // The message texts the user saw, in order.
+    std::vector<std::string> messages(const ScriptedUser& user) {
+        std::vector<std::string> texts;
+        for (const auto& seen : user.seen())
+            if (seen.name == "messageBox")
+                texts.push_back(seen.text.toStdString());
+        return texts;
+    }
+    std::string text(TextId id) { return session->texts().GetText(id); }
+};
+
+TEST_F(FileMenuTest, CsvSaveWritesTheShownPageAndReadBringsItBack) {
+    confirmLink();
+    openWindow();
+    record("data", "100", "1");
+    button("monitorSwitchButton")->click();
+    record("io", "100", "1");
+    button("monitorSwitchButton")->click();  // the data page is shown again
+    const std::string csv = folder.path() + "run.csv";
+    {
+        ScriptedUser user;
+        user.then("csvSaveDialog", choosing(csv)).thenAcknowledge();
+        use("csvSaveAction", user);
+        EXPECT_EQ(messages(user), std::vector{text(text::MSG_PROGRESS_STATE_CSV_SAVE_COMP_MSG)});
+    }
+    EXPECT_EQ(testing::readFile(csv).find(",IO"), std::string::npos);
+    const std::string written = testing::readFile(csv);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 6 + 11);
+
+    // Cancelling either dialog changes nothing; each opens on its last path.
+    for (const char* item : {"csvSaveAction", "csvReadAction"}) {
+        ScriptedUser user;
+        const std::string dialog = item == std::string("csvSaveAction") ? "csvSaveDialog"
+                                                                        : "csvReadDialog";
+        QString shown;
+        user.then(QString::fromStdString(dialog), [&](QWidget* d) {
+            shown = qobject_cast<QFileDialog*>(d)->selectedFiles().value(0);
+            qobject_cast<QFileDialog*>(d)->reject();
+        });
+        use(item, user);
+        if (dialog == "csvSaveDialog") {
+            EXPECT_EQ(shown.toStdString(), csv);
+        }
+        EXPECT_TRUE(messages(user).empty());
+    }
+
+    // A refused read keeps the page and CSV save as they were; a good one loads the file.
+    const std::string broken = folder.path() + "broken.csv";
+    std::ofstream(broken, std::ios::binary) << "20240101 10:00,V100,data\r\n";
+    {
+        ScriptedUser user;
+        user.then("csvReadDialog", choosing(broken)).thenAcknowledge();
+        use("csvReadAction", user);
+        EXPECT_EQ(messages(user).size(), 1u);
+        EXPECT_EQ(window->dataPage().recording()->sampleCount, 11u);
+        EXPECT_TRUE(action("csvSaveAction")->isEnabled());
+    }
+    {
+        ScriptedUser user;
+        QString shown;
+        user.then("csvReadDialog", [&](QWidget* d) {
+            shown = qobject_cast<QFileDialog*>(d)->selectedFiles().value(0);
+            choosing(csv)(d);
+        });
+        use("csvReadAction", user);
+        EXPECT_EQ(shown.toStdString(), broken) << "the read dialog opens on the last read";
+        EXPECT_TRUE(messages(user).empty());
+        EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::FromCsv);
+        EXPECT_TRUE(window->dataPage().entryActive());
+        EXPECT_TRUE(action("csvSaveAction")->isEnabled());
+    }
+}
+
+TEST_F(FileMenuTest, ASaveOntoAFullDiskReportsItAndKeepsTheOldFile) {
+    testing::SmallDisk disk(64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    confirmLink();
+    openWindow();
+    record("data", "100", "1");
+    const std::string csv = disk.file("run.csv");
+    const std::string picture = disk.file("window.bmp");
+    std::ofstream(csv, std::ios::binary) << "the old recording";
+    std::ofstream(picture, std::ios::binary) << "the old picture";
+    {
+        std::ofstream filler(disk.file("filler"), std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), std::streamsize(block.size())))
+            filler.flush();
+    }
+    ScriptedUser user;
+    // The file could be created (names still fit); its bytes could not be written.
+    user.then("csvSaveDialog", choosing(csv)).then("", replacing).thenAcknowledge();
+    use("csvSaveAction", user);
+    EXPECT_EQ(messages(user), std::vector{text(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG)});
+    EXPECT_EQ(testing::readFile(csv), "the old recording");
+
+    ScriptedUser imageUser;
+    imageUser.then("imageSaveDialog", choosing(picture)).then("", replacing).thenAcknowledge();
+    use("imageSaveAction", imageUser);
+    EXPECT_EQ(messages(imageUser), std::vector{text(text::MSG_BITMAP_SAVE_ERR)});
+    EXPECT_EQ(imageUser.seen().back().icon, QMessageBox::Critical);
+    EXPECT_EQ(testing::readFile(picture), "the old picture");
+}
+
+TEST_F(FileMenuTest, ImagesTakeTheFormatOfTheirNameAndTheWindowsWholeSize) {
+    openWindow();
+    struct Case {
+        std::string typed;
+        std::string written;
+        std::string magic;
+    };
+    const Case cases[] = {
+        {folder.path() + "graph.jpg", folder.path() + "graph.jpg", "\xFF\xD8"},
+        {folder.path() + "plain", folder.path() + "plain.bmp", "BM"},
+    };
+    for (const Case& c : cases) {
+        ScriptedUser user;
+        user.then("imageSaveDialog", choosing(c.typed)).thenAcknowledge();
+        use("imageSaveAction", user);
+        EXPECT_EQ(messages(user), std::vector{text(text::MSG_BITMAP_SAVE_COMP)});
+        EXPECT_EQ(leading(testing::readFile(c.written), c.magic.size()), c.magic) << c.typed;
+        const QImage saved(QString::fromStdString(c.written));
+        EXPECT_EQ(saved.size(), window->frameGeometry().size()) << c.typed;
+    }
+    action("imageCaptureAction")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), window->frameGeometry().size());
+    EXPECT_TRUE(window->centralWidget()->isEnabled());
+}
+
+TEST_F(FileMenuTest, TheDumpChordWritesOneDumpWhicheverKeyComesLast) {
+    confirmLink();
+    openWindow();
+    record("data", "100", "1");
+    const std::vector<Qt::Key> chord = {Qt::Key_Control, Qt::Key_Shift, Qt::Key_F1};
+    for (std::size_t last = 0; last < chord.size(); ++last) {
+        std::filesystem::remove_all(folder.path() + "dumps");
+        QWidget* target = button("monitorSwitchButton");
+        target->setFocus();
+        ScriptedUser user;
+        user.thenAcknowledge();
+        for (std::size_t k = 0; k < chord.size(); ++k)
+            if (k != last)
+                QTest::keyPress(target, chord[k]);
+        QTest::keyPress(target, chord[last]);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return user.done(); }, 10000));
+        for (Qt::Key key : chord)
+            QTest::keyRelease(target, key);
+        EXPECT_EQ(messages(user).size(), 1u) << "one dump for key " << last;
+        EXPECT_THAT(messages(user).front(), ::testing::StartsWith("Dump File Complete."));
+        // The dump's file has the second's name; a second dump in that second would fail.
+        for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+            if (entry.path().string().ends_with("_receive_buffer.log"))
+                std::filesystem::remove(entry.path());
+    }
 }
 
 }  // namespace
