@@ -23,10 +23,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The node kinds in the order a user most likely wants them: a USB adapter is what most
-// machines have today, a board's own UART is rarer.
-constexpr const char* kNodeKinds[] = {"ttyUSB", "ttyACM", "ttyS"};
-constexpr int kOtherKind = 3;
+// In the order a user most likely wants them: a USB adapter is what most machines have today,
+// a board's own UART is rarer.
+enum class NodeKind { UsbAdapter, AcmDevice, BoardUart, Other };
+
+constexpr std::pair<const char*, NodeKind> kNodePrefixes[] = {{"ttyUSB", NodeKind::UsbAdapter},
+                                                              {"ttyACM", NodeKind::AcmDevice},
+                                                              {"ttyS", NodeKind::BoardUart}};
 
 // n when name is prefix followed by decimal digits only, else -1.
 long numberAfter(const std::string& name, const std::string& prefix) {
@@ -42,14 +45,14 @@ long numberAfter(const std::string& name, const std::string& prefix) {
     return number;
 }
 
-// The kind of a node (an index into kNodeKinds, or kOtherKind) and its number.
-std::pair<int, long> nodeKind(const std::string& path) {
+// The kind of a node and its number.
+std::pair<NodeKind, long> nodeKind(const std::string& path) {
     const std::string name = fs::path(path).filename().string();
-    for (int kind = 0; kind < kOtherKind; ++kind) {
-        if (const long number = numberAfter(name, kNodeKinds[kind]); number >= 0)
+    for (const auto& [prefix, kind] : kNodePrefixes) {
+        if (const long number = numberAfter(name, prefix); number >= 0)
             return {kind, number};
     }
-    return {kOtherKind, 0};
+    return {NodeKind::Other, 0};
 }
 
 bool listedBefore(const SerialDeviceInfo& a, const SerialDeviceInfo& b) {
@@ -106,12 +109,13 @@ bool removePortLink(const std::string& link, std::string& error) {
 }
 
 bool replacePortLink(const std::string& link, const std::string& device, std::string& error) {
-    std::error_code ignored;
-    fs::create_directories(fs::path(link).parent_path(), ignored);
     const fs::path linkPath(link);
-    const std::string temporary = (linkPath.parent_path() / ("." + linkPath.filename().string() +
-                                                             ".new-" + std::to_string(getpid())))
-                                      .string();
+    std::error_code ignored;  // a folder that cannot be made fails the symlink below
+    fs::create_directories(linkPath.parent_path(), ignored);
+    // Hidden from a listing, and named for this process so that two programs assigning at once
+    // never share one.
+    const std::string temporary = linkPath.parent_path().string() + "/." +
+                                  linkPath.filename().string() + ".new-" + std::to_string(getpid());
     (void)::unlink(temporary.c_str());
     if (::symlink(device.c_str(), temporary.c_str()) != 0) {
         error = "cannot write " + link + ": " + systemReason(errno);
@@ -154,7 +158,7 @@ std::vector<SerialDeviceInfo> listSerialDevices(const std::string& root,
     const fs::path dev = rootPath / "dev";
     std::vector<SerialDeviceInfo> devices;
     auto add = [&devices](const std::string& path, const std::string& byId) {
-        for (SerialDeviceInfo& known : devices) {
+        for (const SerialDeviceInfo& known : devices) {
             if (known.path == path)
                 return;
         }
@@ -165,10 +169,8 @@ std::vector<SerialDeviceInfo> listSerialDevices(const std::string& root,
             add(node->string(), entry.string());
     }
     for (const fs::path& entry : sortedEntries(dev)) {
-        const int kind = nodeKind(entry.string()).first;
-        if (kind == kOtherKind)
-            continue;
-        if (std::string(kNodeKinds[kind]) == "ttyS" && !realPort(entry.string()))
+        const NodeKind kind = nodeKind(entry.string()).first;
+        if (kind == NodeKind::Other || (kind == NodeKind::BoardUart && !realPort(entry.string())))
             continue;
         add(entry.string(), "");
     }
