@@ -1,7 +1,12 @@
-// kestiva-cli ports as a process: the devices found, each port's device, and --assign.
+// kestiva-cli ports as a process: the devices found, each port's device, and --assign; and why
+// a port did not open, as a user without root meets it.
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "link/PtyLine.h"
 #include "link/SerialPorts.h"
 #include "tools/CliHarness.h"
 
@@ -10,59 +15,37 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CliFolder;
-using testing::CliRun;
-using testing::contains;
 using testing::jsonText;
 using testing::runCli;
 
-TEST(CliPorts, JsonListsTheDevicesAndEachPortsDevice) {
+// Starts command (a program and its arguments) as the user nobody, without any group of ours.
+bool startAsNobody(testing::ChildProcess& child, std::vector<std::string> command) {
+    command.insert(command.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
+    return child.start("/usr/bin/setpriv", command);
+}
+
+TEST(CliPorts, JsonListsTheDevicesFoundAndEachPortsDevice) {
     CliFolder folder;
     folder.writeSettings(38400, 1);  // COM_NUM=8
-    const std::string device = folder.file("device");
-    testing::writeFile(device, "");
-    fs::create_symlink(device, folder.portLink(1));
     fs::create_symlink("/nonexistent/kestiva-port", folder.portLink(2));
 
-    const CliRun run = runCli({"ports", "--json", "--system", folder.system()});
+    const auto run = runCli({"ports", "--json", "--system", folder.system()});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
-    const QJsonObject result = run.json();
-    EXPECT_TRUE(result.value("ok").toBool());
-
-    const QJsonArray ports = result.value("ports").toArray();
+    const QJsonArray ports = run.json().value("ports").toArray();
     ASSERT_EQ(ports.size(), 8);
-    const struct {
-        std::string device;
-        bool linked, present;
-    } expected[] = {
-        {device, true, true},
-        {"/nonexistent/kestiva-port", true, false},
-        {"/dev/ttyS2", false, fs::exists("/dev/ttyS2")},
-    };
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i + 1);
-        const QJsonObject port = ports[i].toObject();
-        EXPECT_EQ(jsonText(port, "name"), "COM" + std::to_string(i + 1));
-        EXPECT_EQ(jsonText(port, "device"), expected[i].device);
-        EXPECT_EQ(port.value("linked").toBool(), expected[i].linked);
-        EXPECT_EQ(port.value("present").toBool(), expected[i].present);
-    }
+    const QJsonObject com2 = ports[1].toObject();
+    EXPECT_EQ(jsonText(com2, "device"), "/nonexistent/kestiva-port");
+    EXPECT_TRUE(com2.value("linked").toBool());
+    EXPECT_FALSE(com2.value("present").toBool());
+    EXPECT_EQ(jsonText(ports[7].toObject(), "name"), "COM8");
     EXPECT_EQ(jsonText(ports[7].toObject(), "device"), "/dev/ttyS7");
+    EXPECT_FALSE(ports[7].toObject().value("linked").toBool());
 
-    // The same devices the program's own listing finds on this machine.
     const std::vector<SerialDeviceInfo> found = listSerialDevices();
-    const QJsonArray devices = result.value("devices").toArray();
-    ASSERT_EQ(std::size_t(devices.size()), found.size()) << run.out;
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        const QJsonObject shown = devices[int(i)].toObject();
-        EXPECT_EQ(jsonText(shown, "path"), found[i].path);
-        EXPECT_EQ(jsonText(shown, "linkTarget"), found[i].linkTarget());
-        EXPECT_EQ(jsonText(shown, "name"), found[i].readableName());
-    }
-
-    const CliRun text = runCli({"ports", "--system", folder.system()});
-    EXPECT_EQ(text.exitCode, 0) << text.describe();
-    EXPECT_TRUE(contains(text.out, "COM2    /nonexistent/kestiva-port  linked, not present\n"))
-        << text.out;
+    const QJsonArray devices = run.json().value("devices").toArray();
+    ASSERT_EQ(std::size_t(devices.size()), found.size());
+    for (std::size_t i = 0; i < found.size(); ++i)
+        EXPECT_EQ(jsonText(devices[int(i)].toObject(), "linkTarget"), found[i].linkTarget());
 }
 
 TEST(CliPorts, AssignWritesOrRemovesTheLinkAndRefusesWhatIsNoAssignment) {
@@ -72,33 +55,80 @@ TEST(CliPorts, AssignWritesOrRemovesTheLinkAndRefusesWhatIsNoAssignment) {
     const struct {
         const char* assignment;
         int exitCode;
-        const char* link;  // COM3's link afterwards; "" none
-        const char* error;
+        const char* com3;  // COM3's device in the result
     } cases[] = {
-        {"COM3=/dev/ttyUSB0", 0, "/dev/ttyUSB0", ""},
-        {"com3=/dev/serial/by-id/usb-x", 0, "/dev/serial/by-id/usb-x", ""},
-        {"COM3=ttyUSB0", 2, "/dev/serial/by-id/usb-x", "absolute path"},
-        {"COM0=/dev/ttyUSB0", 2, "/dev/serial/by-id/usb-x", "not a port name"},
-        {"COM3", 2, "/dev/serial/by-id/usb-x", "COMn=DEVICE"},
-        {"COM5=/dev/ttyUSB0", 1, "/dev/serial/by-id/usb-x", "not a link"},
-        {"COM3=", 0, "", ""},
+        {"COM3=/dev/ttyUSB0", 0, "/dev/ttyUSB0"}, {"COM3=ttyUSB0", 2, nullptr},
+        {"COM0=/dev/ttyUSB0", 2, nullptr},        {"COM3", 2, nullptr},
+        {"COM5=/dev/ttyUSB0", 1, nullptr},        {"COM3=", 0, "/dev/ttyS2"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.assignment);
-        const CliRun run =
+        const auto run =
             runCli({"ports", "--json", "--assign", c.assignment, "--system", folder.system()});
         EXPECT_EQ(run.exitCode, c.exitCode) << run.describe();
-        std::error_code ec;
-        EXPECT_EQ(fs::read_symlink(folder.portLink(3), ec).string(), c.link);
-        EXPECT_TRUE(contains(run.err, c.error)) << run.err;
-        const QJsonObject result = run.json();
-        EXPECT_EQ(result.value("ok").toBool(), c.exitCode == 0);
-        if (c.exitCode == 0) {
-            const QJsonObject com3 = result.value("ports").toArray()[2].toObject();
-            EXPECT_EQ(jsonText(com3, "device"), *c.link ? c.link : "/dev/ttyS2");
+        EXPECT_EQ(run.json().value("ok").toBool(), c.exitCode == 0) << c.assignment;
+        if (c.com3 != nullptr) {
+            const QJsonObject com3 = run.json().value("ports").toArray()[2].toObject();
+            EXPECT_EQ(jsonText(com3, "device"), c.com3);
         }
     }
+    EXPECT_FALSE(fs::is_symlink(folder.portLink(3)));
     EXPECT_EQ(testing::readFile(folder.portLink(5)), "made by hand");
+}
+
+// A port that does not open for a user without root: COM1 is a pseudo-terminal whose rights
+// each test sets.
+class CliPortOpenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root to act as another user";
+        ASSERT_TRUE(line.ok());
+        folder.writeSettings(38400, 1);
+        fs::permissions(folder.path(), fs::perms(0755));
+        fs::create_symlink(line.path(), folder.portLink(1));
+    }
+
+    // What the check of COM1 prints on standard error when run as nobody.
+    std::string checkAsNobody() {
+        testing::ChildProcess cli;
+        if (!startAsNobody(cli, {testing::cliProgram(), "check", "--system", folder.system()}))
+            return "not started";
+        cli.readAll(std::chrono::seconds(60));
+        return cli.wait(std::chrono::seconds(60)) == 1 ? cli.errorText() : "not exit code 1";
+    }
+
+    CliFolder folder;
+    testing::PtyLine line;
+};
+
+TEST_F(CliPortOpenTest, APortTheUserMayNotOpenTellsHowToJoinTheDialoutGroup) {
+    ASSERT_EQ(chown(line.path().c_str(), 0, 0), 0);
+    ASSERT_EQ(chmod(line.path().c_str(), 0600), 0);
+    const std::string err = checkAsNobody();
+    EXPECT_TRUE(testing::contains(
+        err, testing::shown(text::MSG_COMSETTING_COMOPEN_ERROR_COUNTERMEASURE_CONTENTS) +
+                 "\nCOM1 (" + line.path() +
+                 "): permission denied. Serial ports belong to the dialout group: add yourself "
+                 "with 'sudo usermod -aG dialout $USER', then log out and in again.\n"))
+        << err;
+}
+
+TEST_F(CliPortOpenTest, ABusyPortNamesTheProcessThatHoldsIt) {
+    ASSERT_EQ(chmod(line.path().c_str(), 0666), 0);
+    // Another program of the same user holds the port for itself, as a terminal program does.
+    testing::ChildProcess holder;
+    ASSERT_TRUE(startAsNobody(holder, {"/usr/bin/python3", "-c",
+                                       "import fcntl, os, signal, sys, termios\n"
+                                       "fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)\n"
+                                       "fcntl.ioctl(fd, termios.TIOCEXCL)\n"
+                                       "print('holding', flush=True)\n"
+                                       "signal.pause()\n",
+                                       line.path()}));
+    ASSERT_EQ(holder.readLine(std::chrono::seconds(30)), "holding") << holder.errorText();
+    const std::string err = checkAsNobody();
+    EXPECT_TRUE(testing::contains(err, "\nCOM1 (" + line.path() + "): device in use by process " +
+                                           std::to_string(holder.pid()) + " (python3).\n"))
+        << err;
 }
 
 }  // namespace
