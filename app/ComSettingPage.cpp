@@ -16,7 +16,9 @@
 
 #include "app/CheckWindow.h"
 #include "app/DialogSupport.h"
+#include "app/SerialPortsDialog.h"
 #include "link/SerialLink.h"
+#include "link/SerialPorts.h"
 #include "session/Session.h"
 
 namespace kestiva {
@@ -76,6 +78,7 @@ ComSettingPage::ComSettingPage(Session& session, ComSettingMemory& memory, QWidg
     connect(bitRateList_, &QComboBox::activated, this, &ComSettingPage::onBitRateChosen);
     connect(initializeButton_, &QPushButton::clicked, this, &ComSettingPage::onInitialize);
     connect(checkButton_, &QPushButton::clicked, this, &ComSettingPage::onCheck);
+    connect(serialPortsButton_, &QPushButton::clicked, this, &ComSettingPage::onSerialPorts);
 }
 
 ComSettingPage::~ComSettingPage() {
@@ -89,10 +92,12 @@ void ComSettingPage::buildControls() {
     portLabel_ = makeLabel("COM port:", "portLabel", portGroup_);
     portList_ = makeList("portList", portLabel_, portGroup_);
     portList_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    serialPortsButton_ = makeButton("Serial ports...", "serialPortsButton", portGroup_);
     auto* portLayout = new QGridLayout(portGroup_);
     portLayout->addWidget(portLabel_, 0, 0);
     portLayout->addWidget(portList_, 0, 1);
-    portLayout->setColumnStretch(2, 1);
+    portLayout->addWidget(serialPortsButton_, 0, 2);
+    portLayout->setColumnStretch(3, 1);
 
     methodGroup_ = new QGroupBox("Communication method", this);
     methodGroup_->setObjectName("methodGroup");
@@ -142,15 +147,21 @@ void ComSettingPage::buildControls() {
 
 void ComSettingPage::fillLists() {
     const int portCount = std::clamp(session_.settings().portCount, 0, kMaxListedPorts);
-    for (int n = 1; n <= portCount; ++n) {
-        const QString name = QString("COM%1").arg(n);
-        const std::string device = resolvePortDevice(session_.programFolder(), name.toStdString());
-        portList_->addItem(portItemText(name, device), name);
-    }
+    for (int n = 1; n <= portCount; ++n)
+        portList_->addItem(QString(), QString("COM%1").arg(n));
+    refreshPortTexts();
     for (int station = 1; station <= kStationCount; ++station)
         stationList_->addItem(QString::number(station));
     for (int bitRate : CommunicationCheck::kSearchBitRates)
         bitRateList_->addItem(QString::number(bitRate));
+}
+
+void ComSettingPage::refreshPortTexts() {
+    for (int i = 0; i < portList_->count(); ++i) {
+        const QString name = portList_->itemData(i).toString();
+        const std::string device = resolvePortDevice(session_.programFolder(), name.toStdString());
+        portList_->setItemText(i, portItemText(name, device));
+    }
 }
 
 void ComSettingPage::applyCaptions() {
@@ -263,6 +274,29 @@ void ComSettingPage::onCheck() {
         }
     }
     emit checkEnded();
+}
+
+void ComSettingPage::onSerialPorts() {
+    const std::string port = selectedPortName();
+    const int number = portNumber(port);
+    const auto assignedDevice = [&] {
+        return number == 0 ? std::string()
+                           : readPortAssignment(session_.programFolder(), number).device;
+    };
+    const std::string before = assignedDevice();
+    SerialPortsDialog dialog(session_.programFolder(), portList_->count(), listSerialDevices(),
+                             this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    refreshPortTexts();
+    if (assignedDevice() == before)
+        return;
+    // A check of the old device confirms nothing about the new one; the port held since the
+    // page's load is the old device, so it is taken again.
+    session_.settings().verifiedStation = -1;
+    if (session_.checkPortOpen())
+        portOpened_ = session_.openCheckPortQuietly(port);
+    emit confirmationWithdrawn();
 }
 
 std::string ComSettingPage::selectedPortName() const {

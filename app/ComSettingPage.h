@@ -53,6 +53,8 @@ private:
     void buildControls();
     void applyCaptions();
     void fillLists();
+    // Shows beside each port name the device it opens now.
+    void refreshPortTexts();
 
     void onAutoRadioClicked();
     void onManualRadioClicked();
@@ -61,6 +63,7 @@ private:
     void onBitRateChosen();
     void onInitialize();
     void onCheck();
+    void onSerialPorts();
 
     // Clears the verified station when index differs from the remembered one, and remembers it.
     void noteListIndex(int& remembered, int index);
@@ -88,6 +91,7 @@ private:
     QComboBox* bitRateList_ = nullptr;
     QPushButton* initializeButton_ = nullptr;
     QPushButton* checkButton_ = nullptr;
+    QPushButton* serialPortsButton_ = nullptr;
 };
 
 // The port list's text for name: the device it opens, marked when that device is not there.

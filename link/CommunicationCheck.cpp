@@ -1,5 +1,6 @@
 #include "link/CommunicationCheck.h"
 
+#include "link/PortOpenFailure.h"
 #include "recording/TextToLong.h"
 
 namespace kestiva {
@@ -10,11 +11,15 @@ CommunicationCheck::CommunicationCheck(ModbusMaster& modbus, CommunicationSettin
     : modbus_(modbus), settings_(settings), session_(session), texts_(texts), messages_(messages) {}
 
 bool CommunicationCheck::openCheckPort(PortContext& context, const std::string& portName) {
-    if (modbus_.link().openPort(context, portName) == 0) return true;
+    SerialLink& link = modbus_.link();
+    if (link.openPort(context, portName) == 0) return true;
+    // The catalogue's texts say what to check in general; the added line names the device and
+    // what the system said about it, which is what a user can act on.
     messages_.showMessage(
         texts_.GetText(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE),
         texts_.composeError(text::MSG_COMSETTING_COMOPEN_ERROR_ALARM_CONTENTS,
-                            text::MSG_COMSETTING_COMOPEN_ERROR_COUNTERMEASURE_CONTENTS),
+                            text::MSG_COMSETTING_COMOPEN_ERROR_COUNTERMEASURE_CONTENTS) +
+            "\n" + describePortOpenFailure(link.programFolder(), portName, link.lastError()),
         MessageIcon::Error);
     settings_.verifiedStation = -1;
     session_.communicationConfirmed = false;

@@ -6,10 +6,6 @@
 
 namespace kestiva {
 
-namespace {
-
-// "COM" (any case) followed by a decimal number from 1 to 256 without a leading zero; 0 for
-// anything else.
 int portNumber(const std::string& name) {
     if (name.size() < 4 || name.size() > 6)
         return 0;
@@ -29,7 +25,13 @@ int portNumber(const std::string& name) {
     return number <= 256 ? number : 0;
 }
 
-}  // namespace
+std::string portLinkPath(const std::string& programFolder, int number) {
+    return programFolder + "System/ports/COM" + std::to_string(number);
+}
+
+std::string defaultPortDevice(int number) {
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
 
 int32_t silentTimeMs(uint32_t bitRate, uint8_t silentFactor) {
     if (bitRate == 0)
@@ -42,11 +44,11 @@ std::string resolvePortDevice(const std::string& programFolder, const std::strin
     int number = portNumber(name);
     if (number == 0)
         return {};
-    std::string link = programFolder + "System/ports/COM" + std::to_string(number);
+    std::string link = portLinkPath(programFolder, number);
     struct stat st {};
     if (lstat(link.c_str(), &st) == 0)
         return link;
-    return "/dev/ttyS" + std::to_string(number - 1);
+    return defaultPortDevice(number);
 }
 
 SerialLink::SerialLink(std::string programFolder) : programFolder_(std::move(programFolder)) {}
@@ -55,8 +57,9 @@ int SerialLink::openPort(PortContext& context, const std::string& name) {
     closePort(context);
     std::lock_guard lock(mutex_);
     context.portName = name;
-    std::string path = resolvePortDevice(programFolder_, name);
-    if (path.empty() || !device_.open(path)) {
+    // A name that is no port resolves to "", which the device refuses as not found, so that
+    // lastError() tells about this open and not an earlier one.
+    if (!device_.open(resolvePortDevice(programFolder_, name))) {
         context.portName.clear();
         return -1;
     }

@@ -30,6 +30,16 @@ inline constexpr ReadTimeouts kPortReadTimeouts{};
 // whole milliseconds. 0 for bit rate 0.
 int32_t silentTimeMs(uint32_t bitRate, uint8_t silentFactor);
 
+// n of "COMn" (any case) for n from 1 to 256 written without a leading zero; 0 for any other
+// name.
+int portNumber(const std::string& name);
+
+// Where the link that names COMn's device lives: <programFolder>System/ports/COMn.
+std::string portLinkPath(const std::string& programFolder, int number);
+
+// The device COMn opens when it has no link: /dev/ttyS<n-1>.
+std::string defaultPortDevice(int number);
+
 // The device a port name stands for: "COMn" is <programFolder>System/ports/COMn when that
 // entry exists (a link to /dev/ttyUSB0, or to a simulator's pseudo-terminal), otherwise
 // /dev/ttyS<n-1>. Empty for a name that is not "COM" followed by a number from 1 to 256.

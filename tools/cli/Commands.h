@@ -13,5 +13,6 @@ int runCheckCommand(const Args& args);
 int runRecordCommand(const Args& args);
 int runInfoCommand(const Args& args);
 int runPlotCommand(const Args& args);
+int runPortsCommand(const Args& args);
 
 }  // namespace kestiva::cli

@@ -21,6 +21,7 @@ constexpr const char* kUsage =
     "  record    record the data or I/O monitor and save the recording as CSV\n"
     "  info      read a CSV recording with every check and describe it\n"
     "  plot      draw a CSV recording's graph into an image file (.bmp, .jpg, .png)\n"
+    "  ports     list the serial devices and the device each COMn opens; assign one\n"
     "\n"
     "Every command takes --help, --json (a machine-readable result on standard output) and\n"
     "--system DIR (the System folder to use instead of the one beside the program).\n"
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
         return runInfoCommand(args);
     if (command == "plot")
         return runPlotCommand(args);
+    if (command == "ports")
+        return runPortsCommand(args);
     std::fprintf(stderr, "kestiva-cli: unknown command '%s'\n\n%s", argv[1], kUsage);
     if (jsonRequested(args))
         printOut(failureJson("unknown command '" + std::string(command) + "'").dump());

@@ -1,0 +1,132 @@
+#include "app/SerialPortsDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/DialogSupport.h"
+#include "link/SerialLink.h"
+
+namespace kestiva {
+
+namespace {
+
+constexpr int kHighestPort = 256;
+
+QString deviceText(const SerialDeviceInfo& device) {
+    const QString path = QString::fromStdString(device.path);
+    if (device.byId.empty())
+        return path;
+    return path + "  (" + QString::fromStdString(device.readableName()) + ")";
+}
+
+// The list entry of the found device that device names, by its by-id name or its node; -1 when
+// none does.
+int entryOf(const std::vector<SerialDeviceInfo>& devices, const std::string& device) {
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i].path == device || devices[i].byId == device)
+            return static_cast<int>(i) + 1;  // after the default entry
+    }
+    return -1;
+}
+
+}  // namespace
+
+SerialPortsDialog::SerialPortsDialog(std::string programFolder, int portCount,
+                                     const std::vector<SerialDeviceInfo>& devices, QWidget* parent)
+    : QDialog(parent), programFolder_(std::move(programFolder)) {
+    setObjectName("serialPortsDialog");
+    setWindowTitle("Serial ports");
+
+    auto* note =
+        new QLabel(devices.empty() ? "No serial devices were found. Plug in the adapter and open "
+                                     "this dialog again."
+                                   : "Choose the device each port name opens. Adapters are listed "
+                                     "with their name, which stays with the adapter.",
+                   this);
+    note->setObjectName("noteLabel");
+    note->setWordWrap(true);
+
+    const int rowCount = std::clamp(portCount, 0, kHighestPort);
+    table_ = new QTableWidget(rowCount, 2, this);
+    table_->setObjectName("portTable");
+    table_->setHorizontalHeaderLabels({"Port", "Device"});
+    table_->verticalHeader()->hide();
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionMode(QAbstractItemView::NoSelection);
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    for (int number = 1; number <= rowCount; ++number) {
+        rows_.push_back(makeRow(number, devices));
+        table_->setItem(number - 1, 0,
+                        new QTableWidgetItem(QString::fromStdString(rows_.back().name)));
+        table_->setCellWidget(number - 1, 1, rows_.back().list);
+    }
+    table_->setMinimumWidth(520);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    connect(buttons, &QDialogButtonBox::accepted, this, &SerialPortsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &SerialPortsDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(note);
+    layout->addWidget(table_);
+    layout->addWidget(buttons);
+}
+
+SerialPortsDialog::Row SerialPortsDialog::makeRow(int number,
+                                                  const std::vector<SerialDeviceInfo>& devices) {
+    Row row;
+    row.name = "COM" + std::to_string(number);
+    row.list = new QComboBox(this);
+    row.list->setObjectName(QString("deviceList%1").arg(number));
+    row.list->addItem(
+        QString("(default: %1)").arg(QString::fromStdString(defaultPortDevice(number))));
+    row.targets.push_back("");
+    for (const SerialDeviceInfo& device : devices) {
+        row.list->addItem(deviceText(device));
+        row.targets.push_back(device.linkTarget());
+    }
+    const PortAssignment assigned = readPortAssignment(programFolder_, number);
+    if (assigned.linked) {
+        row.writtenIndex = entryOf(devices, assigned.device);
+        if (row.writtenIndex < 0) {
+            // A link to a device that is not plugged in now stays choosable as it is.
+            const QString device = QString::fromStdString(assigned.device);
+            row.list->addItem(assigned.present ? device : device + "  (not present)");
+            row.targets.push_back(assigned.device);
+            row.writtenIndex = row.list->count() - 1;
+        }
+    }
+    row.list->setCurrentIndex(row.writtenIndex);
+    return row;
+}
+
+void SerialPortsDialog::accept() {
+    QStringList failures;
+    for (Row& row : rows_) {
+        const int index = row.list->currentIndex();
+        if (index == row.writtenIndex || index < 0)
+            continue;
+        std::string error;
+        if (assignPort(programFolder_, row.name, row.targets[std::size_t(index)], error))
+            row.writtenIndex = index;
+        else
+            failures << QString::fromStdString(error);
+    }
+    if (!failures.isEmpty()) {
+        showMessageBox(this, windowTitle(), failures.join('\n'), QMessageBox::Warning);
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace kestiva

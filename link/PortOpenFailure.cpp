@@ -1,0 +1,104 @@
+#include "link/PortOpenFailure.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+
+#include "link/SerialLink.h"
+#include "link/SerialPorts.h"
+
+namespace kestiva {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Device nodes have one name each but are reached through links (System/ports/COMn, by-id
+// names); /proc shows the node's own path.
+std::string nodePath(const std::string& device) {
+    std::error_code ec;
+    const fs::path canonical = fs::canonical(device, ec);
+    return ec ? device : canonical.string();
+}
+
+// The process id a /proc entry is named for; 0 for the entries that are not processes.
+int processId(const fs::path& entry) {
+    const std::string name = entry.filename().string();
+    int pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    return error == std::errc() && end == name.data() + name.size() && pid > 0 ? pid : 0;
+}
+
+bool hasOpen(const fs::path& process, const std::string& node) {
+    std::error_code ec;
+    for (fs::directory_iterator it(process / "fd", ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code unreadable;
+        if (fs::read_symlink(it->path(), unreadable) == node && !unreadable)
+            return true;
+    }
+    return false;
+}
+
+std::string commandOf(const fs::path& process) {
+    std::ifstream comm(process / "comm");
+    std::string command;
+    std::getline(comm, command);
+    return command;
+}
+
+std::string holderText(const std::optional<PortHolder>& holder) {
+    if (!holder)
+        return "device in use by another program.";
+    std::string text = "device in use by process " + std::to_string(holder->pid);
+    if (!holder->command.empty())
+        text += " (" + holder->command + ")";
+    return text + ".";
+}
+
+}  // namespace
+
+std::optional<PortHolder> findPortHolder(const std::string& device, const std::string& procFolder) {
+    const std::string node = nodePath(device);
+    std::error_code ec;
+    for (fs::directory_iterator it(procFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const int pid = processId(it->path());
+        if (pid != 0 && pid != getpid() && hasOpen(it->path(), node))
+            return PortHolder{pid, commandOf(it->path())};
+    }
+    return std::nullopt;
+}
+
+std::string portOpenFailureLine(const std::string& portName, const std::string& device,
+                                SerialError error, const std::optional<PortHolder>& holder) {
+    if (device.empty())
+        return portName + ": not a port name (COM1 to COM256).";
+    const std::string port = portName + " (" + device + "): ";
+    switch (error) {
+        case SerialError::PermissionDenied:
+            // Debian and its derivatives give serial devices to the dialout group; membership
+            // counts only from the next log-in.
+            return port +
+                   "permission denied. Serial ports belong to the dialout group: add yourself "
+                   "with 'sudo usermod -aG dialout $USER', then log out and in again.";
+        case SerialError::Busy:
+            return port + holderText(holder);
+        default:
+            return port + serialErrorText(error) + ".";
+    }
+}
+
+std::string describePortOpenFailure(const std::string& programFolder, const std::string& portName,
+                                    SerialError error) {
+    const int number = portNumber(portName);
+    if (number == 0)
+        return portOpenFailureLine(portName, "", error, std::nullopt);
+    const std::string device = readPortAssignment(programFolder, number).device;
+    std::optional<PortHolder> holder;
+    if (error == SerialError::Busy)
+        holder = findPortHolder(resolvePortDevice(programFolder, portName));
+    return portOpenFailureLine(portName, device, error, holder);
+}
+
+}  // namespace kestiva

@@ -1,0 +1,55 @@
+#pragma once
+// The serial devices of this machine and the device each port name stands for: what the
+// ports dialog and `kestiva-cli ports` show, and the System/ports/COMn links they write.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestiva {
+
+// One serial device found on the machine.
+struct SerialDeviceInfo {
+    std::string path;  // the device node, /dev/ttyUSB0
+    std::string byId;  // its name under /dev/serial/by-id/, empty when udev gave it none
+
+    // The by-id file name (maker, model and serial number of an adapter), else the node's name.
+    std::string readableName() const;
+    // What a port link points to: the by-id name when there is one, since it stays with the
+    // adapter whichever order adapters are plugged in; else the node.
+    std::string linkTarget() const;
+};
+
+// Whether the ttyS node at path has a UART behind it: the kernel makes ttyS0 to ttyS31 whether
+// or not there is hardware, and reports PORT_UNKNOWN for the empty ones.
+using RealPortCheck = std::function<bool(const std::string& path)>;
+bool isRealSerialPort(const std::string& path);
+
+// The serial devices under root ("/" for this machine; a test gives a folder holding dev/):
+// the device of each /dev/serial/by-id/ entry, /dev/ttyUSB*, /dev/ttyACM*, and the /dev/ttyS*
+// that realPort accepts. USB adapters first, then ACM, ttyS and any other, each by number.
+std::vector<SerialDeviceInfo> listSerialDevices(const std::string& root = "/",
+                                                const RealPortCheck& realPort = isRealSerialPort);
+
+// The device one port name opens now.
+struct PortAssignment {
+    std::string name;      // "COMn"
+    std::string device;    // the link's target, or /dev/ttyS<n-1> without a link
+    bool linked = false;   // System/ports/COMn names the device
+    bool present = false;  // the device is there
+};
+
+// COMn's assignment; programFolder ends with '/'. number from 1 to 256.
+PortAssignment readPortAssignment(const std::string& programFolder, int number);
+// COM1 to COM<portCount>.
+std::vector<PortAssignment> readPortAssignments(const std::string& programFolder, int portCount);
+
+// Makes the port name open device from now on, or /dev/ttyS<n-1> again when device is empty.
+// The new link is made under a temporary name and renamed over the old one, so that an open at
+// the same moment finds the old device or the new one, never none. False with error for a name
+// that is not COM1 to COM256, a device that is not an absolute path, or a link that cannot be
+// written.
+bool assignPort(const std::string& programFolder, const std::string& name,
+                const std::string& device, std::string& error);
+
+}  // namespace kestiva

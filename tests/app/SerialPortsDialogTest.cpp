@@ -1,0 +1,111 @@
+// The serial ports dialog, which writes the System/ports links, and the settings page that
+// opens it.
+
+#include "app/SerialPortsDialog.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "app/AppTestSupport.h"
+#include "app/ComSettingFrame.h"
+#include "app/ComSettingPage.h"
+#include "app/ScriptedUser.h"
+#include "app/WindowBridge.h"
+#include "session/Session.h"
+
+namespace kestiva {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::child;
+
+QComboBox* deviceList(QWidget* dialog, int number) {
+    return child<QComboBox>(dialog, ("deviceList" + std::to_string(number)).c_str());
+}
+
+class SerialPortsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::ofstream(adapter) << "";
+        std::ofstream(boardPort) << "";
+        folder.linkPortToNothing(2);
+    }
+    // The target of port link COMn, or "" when there is none.
+    std::string linkOf(int n) const {
+        std::error_code ec;
+        return fs::read_symlink(folder.portLink(n), ec).string();
+    }
+
+    testing::ShippedProgramFolder folder;
+    const std::string adapter = folder.path() + "ttyUSB0";
+    const std::string adapterById = folder.path() + "usb-FTDI_FT232R_A10KX2-if00-port0";
+    const std::string boardPort = folder.path() + "ttyS4";
+    const std::vector<SerialDeviceInfo> devices{{adapter, adapterById}, {boardPort, ""}};
+};
+
+TEST_F(SerialPortsDialogTest, OkWritesTheChosenDevicesAndCancelNothing) {
+    fs::create_symlink(adapter, folder.portLink(3));  // the adapter's node, not its by-id name
+    for (const bool ok : {false, true}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        SerialPortsDialog dialog(folder.path(), 3, devices);
+        QComboBox* com1 = deviceList(&dialog, 1);
+        ASSERT_EQ(com1->count(), 3);
+        EXPECT_EQ(com1->itemText(0), "(default: /dev/ttyS0)");
+        EXPECT_EQ(com1->itemText(1).toStdString(),
+                  adapter + "  (usb-FTDI_FT232R_A10KX2-if00-port0)");
+        EXPECT_EQ(com1->currentIndex(), 0);
+        // A device not plugged in stays choosable; a node is its adapter's entry.
+        EXPECT_EQ(deviceList(&dialog, 2)->currentText(),
+                  "/nonexistent/kestiva-port  (not present)");
+        EXPECT_EQ(deviceList(&dialog, 3)->currentIndex(), 1);
+
+        com1->setCurrentIndex(1);
+        deviceList(&dialog, 2)->setCurrentIndex(2);
+        testing::press(&dialog, ok ? "okButton" : "cancelButton");
+        EXPECT_EQ(dialog.result(), ok ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(linkOf(1), ok ? adapterById : "");
+        EXPECT_EQ(linkOf(2), ok ? boardPort : "/nonexistent/kestiva-port");
+        EXPECT_EQ(linkOf(3), adapter) << "unchanged, so not rewritten";
+    }
+}
+
+TEST_F(SerialPortsDialogTest, TheSettingsPageShowsTheNewDevicesAndWithdrawsTheCheckOfTheOld) {
+    WindowBridge bridge;
+    Session session{folder.path(), bridge};
+    ASSERT_TRUE(session.loadCatalogue());
+    session.loadCommunicationSettings();
+    session.settings().portName = "COM2";
+    folder.linkPortToNothing(3);
+    ComSettingMemory memory;
+    ComSettingFrame frame(session, memory, ComSettingFrame::Mode::Later);
+    frame.show();
+    EXPECT_EQ(child<QPushButton>(&frame, "serialPortsButton")->text(), "Serial ports...");
+
+    // Each sets a port back to its default device; COM2 is the selected one.
+    const struct {
+        int port;
+        bool withdrawn;
+    } cases[] = {{3, false}, {2, true}, {2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port);
+        session.settings().verifiedStation = 7;  // as a check would leave it
+        child(&frame, "okButton2")->setEnabled(true);
+        testing::ScriptedUser user;
+        user.then("serialPortsDialog", [&](QWidget* dialog) {
+            deviceList(dialog, c.port)->setCurrentIndex(0);
+            testing::press(dialog, "okButton");
+        });
+        testing::press(&frame, "serialPortsButton");
+        EXPECT_TRUE(user.done());
+        EXPECT_EQ(session.settings().verifiedStation.load(), c.withdrawn ? -1 : 7);
+        EXPECT_EQ(child(&frame, "okButton2")->isEnabled(), !c.withdrawn);
+    }
+    const auto* ports = child<QComboBox>(&frame, "portList");
+    EXPECT_TRUE(ports->itemText(1).startsWith("COM2  (/dev/ttyS1"));
+    EXPECT_TRUE(ports->itemText(2).startsWith("COM3  (/dev/ttyS2"));
+}
+
+}  // namespace
+}  // namespace kestiva
