@@ -505,11 +505,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (widget == nullptr || widget != focus || widget->window() != this || inPage(widget))
         return QMainWindow::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (type == QEvent::KeyRelease) {
-        dumpChord_.release(key->key(), key->isAutoRepeat());
+    dumpChord_.note(key->key(), type == QEvent::KeyPress);
+    if (type == QEvent::KeyRelease)
         return false;
-    }
-    if (dumpChord_.press(key->key(), key->isAutoRepeat()))
+    if (KeyChord::isChordKey(key->key()) && !key->isAutoRepeat() &&
+        dumpChord_.complete(key->modifiers()))
         writeReceiveDump();
     // The window never closes or acts from Enter or Escape.
     const int k = key->key();

@@ -132,15 +132,7 @@ void CDataMonitor::enableEntry() {
 }
 
 void CDataMonitor::applyColorTable(const ColorTable& colors) {
-    colors_ = colors;
-    graph_->backgroundColor = colors.backgroundColor;
-    graph_->gridColor = colors.gridColor;
-    for (std::size_t k = 0; k < kDataItemCount && k < graph_->traceColor.size(); ++k)
-        if (itemEnabled_[k])
-            graph_->traceColor[k] = colors.traceColors[k];
-    graph_->drawEnabled = 1;
-    graph_->redraw();
-    updateReadout();
+    applyColors(*graph_, colors, itemEnabled_);
 }
 
 std::size_t CDataMonitor::memoryBytes() const {

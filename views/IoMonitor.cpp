@@ -81,15 +81,7 @@ void CIoMonitor::enableEntry() {
 }
 
 void CIoMonitor::applyColorTable(const ColorTable& colors) {
-    colors_ = colors;
-    graph_->backgroundColor = colors.backgroundColor;
-    graph_->gridColor = colors.gridColor;
-    for (std::size_t s = 0; s < kIoSignalCount && s < graph_->traceColor.size(); ++s)
-        if (signalEnabled_[s])
-            graph_->traceColor[s] = colors.traceColors[s];
-    graph_->drawEnabled = 1;
-    graph_->redraw();
-    updateReadout();
+    applyColors(*graph_, colors, signalEnabled_);
 }
 
 std::size_t CIoMonitor::memoryBytes() const {

@@ -24,10 +24,6 @@ bool isEnterOrEscape(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
 }
 
-bool isChordKey(int key) {
-    return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_F1;
-}
-
 // Lets the catalogue's caption table set a label's text.
 class LabelText : public WindowTextTarget {
 public:
@@ -342,7 +338,8 @@ void CMonitorPage::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (isChordKey(event->key()) && !event->isAutoRepeat() && chordHeld(event))
+    if (KeyChord::isChordKey(event->key()) && !event->isAutoRepeat() &&
+        dumpChord_.complete(event->modifiers()))
         emit receiveDumpRequested();
     QWidget::keyPressEvent(event);
 }
@@ -363,7 +360,8 @@ bool CMonitorPage::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-            trackHeldKey(static_cast<QKeyEvent*>(event));
+            dumpChord_.note(static_cast<QKeyEvent*>(event)->key(),
+                            event->type() == QEvent::KeyPress);
             break;
         case QEvent::ShortcutOverride:
             // Asks for Enter and Escape as plain keys, so that no shortcut of the window takes
@@ -372,35 +370,12 @@ bool CMonitorPage::eventFilter(QObject* watched, QEvent* event) {
                 event->accept();
             break;
         case QEvent::ApplicationDeactivate:
-            controlHeld_ = shiftHeld_ = f1Held_ = false;
+            dumpChord_.reset();
             break;
         default:
             break;
     }
     return false;
-}
-
-void CMonitorPage::trackHeldKey(const QKeyEvent* event) {
-    const bool down = event->type() == QEvent::KeyPress;
-    switch (event->key()) {
-        case Qt::Key_Control:
-            controlHeld_ = down;
-            break;
-        case Qt::Key_Shift:
-            shiftHeld_ = down;
-            break;
-        case Qt::Key_F1:
-            f1Held_ = down;
-            break;
-        default:
-            break;
-    }
-}
-
-bool CMonitorPage::chordHeld(const QKeyEvent* event) const {
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    return (controlHeld_ || modifiers.testFlag(Qt::ControlModifier)) &&
-           (shiftHeld_ || modifiers.testFlag(Qt::ShiftModifier)) && f1Held_;
 }
 
 bool CMonitorPage::inPage(QObject* object) const {

@@ -14,6 +14,7 @@
 #include "settings/LanguageCatalogue.h"
 #include "settings/SamplingConfig.h"
 #include "views/GraphCursor.h"
+#include "views/KeyChord.h"
 #include "views/NumberEditEx.h"
 
 #include <QWidget>
@@ -78,6 +79,21 @@ protected:
     QSize fitting(const QString& sample, int height) const;
     int editHeight() const;
 
+    // Apply colour table: the graph's background, grid and the colours of the traces in use,
+    // painted again at once.
+    template <typename Graph, std::size_t N>
+    void applyColors(Graph& graph, const ColorTable& colors, const std::array<bool, N>& inUse) {
+        colors_ = colors;
+        graph.backgroundColor = colors.backgroundColor;
+        graph.gridColor = colors.gridColor;
+        for (std::size_t k = 0; k < N && k < graph.traceColor.size(); ++k)
+            if (inUse[k])
+                graph.traceColor[k] = colors.traceColors[k];
+        graph.drawEnabled = 1;
+        graph.redraw();
+        updateReadout();
+    }
+
     // Names of the traces the graph shows, for its accessible description.
     void describeGraph(const QStringList& traceNames);
     // The readout again, after the traces or their window changed under the mouse.
@@ -124,8 +140,6 @@ private:
     void handleGraphMouse(QEvent* event);
     void zoomAt(int x, double notches);
 
-    void trackHeldKey(const QKeyEvent* event);
-    bool chordHeld(const QKeyEvent* event) const;
     bool inPage(QObject* object) const;
 
     bool entryActive_ = false;
@@ -145,9 +159,7 @@ private:
     TimeWindow dragWindow_;
 
     // Keys of the dump chord held down, tracked wherever the focus is.
-    bool controlHeld_ = false;
-    bool shiftHeld_ = false;
-    bool f1Held_ = false;
+    KeyChord dumpChord_;
 };
 
 }  // namespace kestiva
