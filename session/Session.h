@@ -120,6 +120,13 @@ public:
     // Bytes received from the port since the last recording started (the dump's length).
     uint32_t receivedBytes() const;
     const uint8_t* captureBuffer() const { return capture_.data(); }
+    // For a benchmark that fills the capture buffer itself instead of recording: the buffer,
+    // and the completion routine that a recording's worker calls at its end, run on the
+    // caller's thread.
+    uint8_t* captureBuffer() { return capture_.data(); }
+    void completeRecording(SamplingState endState, uint32_t goodBytes) {
+        onRecordingComplete(endState, goodBytes);
+    }
 
     // --- Files ---------------------------------------------------------------------------
     // The CSV save of the shown page: phase, progress, the writer, the final state text and
