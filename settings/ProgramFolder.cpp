@@ -112,8 +112,8 @@ bool copyIfMissing(const fs::path& source, const fs::path& target) {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(target, ec)))
         return true;
-    std::string temporary = (target.parent_path() / ("." + target.filename().string())).string() +
-                            ".XXXXXX";
+    std::string temporary =
+        (target.parent_path() / ("." + target.filename().string())).string() + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return false;
@@ -124,8 +124,7 @@ bool copyIfMissing(const fs::path& source, const fs::path& target) {
     if (!ec)
         fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write,
                         fs::perm_options::add, ec);
-    const bool placed =
-        !ec && (::link(temporary.c_str(), target.c_str()) == 0 || errno == EEXIST);
+    const bool placed = !ec && (::link(temporary.c_str(), target.c_str()) == 0 || errno == EEXIST);
     ::unlink(temporary.c_str());
     return placed;
 }
