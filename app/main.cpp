@@ -8,7 +8,13 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    kestiva::StartUp startUp(kestiva::programFolder());
+    // A portable copy keeps its files beside the executable; an installed one in the user's
+    // own folders.
+    const std::string executableFolder = kestiva::programFolder();
+    const kestiva::UserFolders user = kestiva::userFoldersFromEnvironment();
+    const std::string profileFolder = kestiva::systemHome(executableFolder, user);
+    kestiva::StartUp startUp(profileFolder);
+    startUp.session().setDumpFolder(kestiva::dumpFolder(executableFolder, profileFolder, user));
     return startUp.run([](kestiva::Session& session, kestiva::WindowBridge& bridge) {
         kestiva::MainWindow window(session, bridge);
         window.show();

@@ -60,6 +60,12 @@ public:
     bool saveCommunicationSettings();
 
     const std::string& programFolder() const { return programFolder_; }
+    // Where the front end writes the receive-buffer dump (ending with '/'): the program folder
+    // unless the front end chose another (an installed program keeps dumps in the user's data).
+    const std::string& dumpFolder() const {
+        return dumpFolder_.empty() ? programFolder_ : dumpFolder_;
+    }
+    void setDumpFolder(std::string folder) { dumpFolder_ = std::move(folder); }
     const LanguageCatalogue& texts() const { return texts_; }
     LanguageCatalogue& texts() { return texts_; }
     CommunicationSettings& settings() { return settings_; }
@@ -149,6 +155,7 @@ private:
     void finishFileOperation();
 
     std::string programFolder_;
+    std::string dumpFolder_;
     WindowHost& window_;
     LanguageCatalogue texts_;
     CommunicationSettings settings_;

@@ -90,11 +90,15 @@ protected:
 
     // Chooses the list entries and presses Start; waits until the window is idle again.
     void record(const char* prefix, const QString& cycle, const QString& time) {
+        // A message box nobody expects (a recording that failed) is closed and reported,
+        // rather than left waiting for an answer.
+        ScriptedUser unexpected;
         list((std::string(prefix) + "CycleList").c_str())->setCurrentText(cycle);
         list((std::string(prefix) + "TimeList").c_str())->setCurrentText(time);
         button((std::string(prefix) + "StartButton").c_str())->click();
         ASSERT_NE(session->state().phase(), ProgressPhase::Idle);
         waitForIdle();
+        EXPECT_THAT(unexpected.errors(), ::testing::IsEmpty());
     }
 
     void waitForIdle() {

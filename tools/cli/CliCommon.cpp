@@ -101,7 +101,7 @@ const char* monitorName(MonitorKind monitor) {
 std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::string& error) {
     const std::optional<std::string> given = args.value("--system");
     if (!given)
-        return SystemFolder{programFolder()};
+        return SystemFolder{systemHome(programFolder(), userFoldersFromEnvironment())};
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path dir = fs::absolute(fs::path(*given), ec);

@@ -62,8 +62,9 @@ struct SystemFolder {
     std::string systemFolder() const { return programFolder + "System/"; }
 };
 
-// The System folder beside the executable, or --system DIR: a folder named System (its parent
-// is the program folder, and its ports/ names the ports), or a folder that holds one.
+// The System folder the desktop program would use (beside the executable, or the user's copy
+// for an installed program), or --system DIR: a folder named System (its parent is the program
+// folder, and its ports/ names the ports), or a folder that holds one.
 std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::string& error);
 
 // The start-up loads, with the program's fixed failure texts on standard error (and, for

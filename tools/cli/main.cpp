@@ -24,7 +24,8 @@ constexpr const char* kUsage =
     "  ports     list the serial devices and the device each COMn opens; assign one\n"
     "\n"
     "Every command takes --help, --json (a machine-readable result on standard output) and\n"
-    "--system DIR (the System folder to use instead of the one beside the program).\n"
+    "--system DIR (the System folder to use instead of the program's own: the one beside the\n"
+    "program, or for an installed program the user's copy in ~/.config/kestiva/System).\n"
     "Messages the window shows in a message box go to standard error. Exit codes: 0 success,\n"
     "1 failure (with the message), 2 a wrong command line.\n";
 
