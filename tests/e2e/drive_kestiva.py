@@ -231,17 +231,16 @@ class Program:
                 found.append(window)
         return found
 
-    def find(self, role, name=None, within=None, match=None, hidden=False):
-        """The showing nodes of role whose name is name (or satisfies match); with hidden,
-        also those of showing windows that are not shown now (a closed menu's items)."""
+    def find(self, role, name=None, within=None, hidden=False):
+        """The showing nodes of role (named name, unless it is None); with hidden, also
+        those of showing windows that are not shown now (a closed menu's items)."""
         found = []
 
         def visit(node):
             if node is None or not (hidden or isShowing(node)):
                 return
             if roleOf(node) == role:
-                text = nameOf(node)
-                if (name is None or text == name) and (match is None or match(text)):
+                if name is None or nameOf(node) == name:
                     found.append(node)
             for k in range(node.get_child_count()):
                 visit(node.get_child_at_index(k))
@@ -250,10 +249,10 @@ class Program:
             visit(window)
         return found
 
-    def one(self, role, name=None, within=None, match=None, hidden=False, deadline=DEADLINE):
+    def one(self, role, name=None, within=None, hidden=False):
+        """The first node that find gives, once there is one."""
         what = "%s '%s'" % (role, name if name is not None else "...")
-        return waitFor(what, lambda: self.checked(self.find(role, name, within, match, hidden)),
-                       deadline)[0]
+        return waitFor(what, lambda: self.checked(self.find(role, name, within, hidden)))[0]
 
     def describeTree(self):
         """The showing part of the tree, one node a line, for a failure's report."""
@@ -320,16 +319,18 @@ class Program:
             self.xdotool("key", name)
             time.sleep(KEY_SETTLE)
 
+    def xWindow(self, title):
+        """The mapped X window of that title (xdotool's search fails while there is none)."""
+        def search():
+            found = subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)],
+                capture_output=True, text=True, env={**os.environ, "DISPLAY": self.display})
+            return self.checked(found.stdout.split())
+        return waitFor("X window '%s'" % title, search)[-1]
+
     def focusWindow(self, title):
         """Gives the X input focus to the window of that title (there is no window manager)."""
-        ids = waitFor("X window '%s'" % title, lambda: self.xdotool(
-            "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)).split())
-        self.xdotool("windowfocus", "--sync", ids[-1])
-        return ids[-1]
-
-    def xWindow(self, title):
-        return waitFor("X window '%s'" % title, lambda: self.xdotool(
-            "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)).split())[-1]
+        self.xdotool("windowfocus", "--sync", self.xWindow(title))
 
     def choose(self, label, entry, within=None):
         """Opens the list that label names and picks entry with Home, Down and Return."""
@@ -392,8 +393,7 @@ class Program:
             connection.close()
 
     def waitExit(self):
-        code = waitFor("the program to end", lambda: self.process.poll() is not None)
-        del code
+        waitFor("the program to end", lambda: self.process.poll() is not None)
         return self.process.returncode
 
     def stop(self, failed):
@@ -523,9 +523,9 @@ def confirmLink(program, text, search):
     return program.window(text["APP_TITLE"], "frame")
 
 
-def record(program, text, cycle, time_s):
+def record(program, text, cycle, seconds):
     program.choose(text["MSG_SAMPLING_SPAN"], cycle)
-    program.choose(text["MSG_SAMPLING_TIME"], time_s)
+    program.choose(text["MSG_SAMPLING_TIME"], seconds)
     start = program.one("push button", "Start")
     program.click(start)
     waitFor("the recording to start", lambda: program.checked(not isEnabled(start)))
