@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks that Debian's /usr/bin/python3 imports every module that the tests' Python helpers
 # (tests/**/*.py) import, the serial modules that pymodbus loads only when its serial server
-# starts, and any module named on the command line. Names each missing module and fails.
+# starts, the accessibility tree's bindings, and any module named on the command line. Names each missing module and fails.
 # Usage: scripts/check-python-modules.sh [MODULE...]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,10 +22,17 @@ import sys
 
 # The Debian package of each module the helpers need.
 PACKAGES = {"pymodbus": "python3-pymodbus", "serial": "python3-serial",
-            "serial_asyncio": "python3-serial-asyncio"}
+            "serial_asyncio": "python3-serial-asyncio", "gi": "python3-gi",
+            "gi.repository.Atspi": "gir1.2-atspi-2.0", "Xlib": "python3-xlib"}
 
 split = sys.argv.index("--")
-wanted = ["serial", "serial_asyncio"] + sys.argv[1:split]
+# The accessibility tree's bindings are a typelib that the gi import alone does not load.
+wanted = ["serial", "serial_asyncio", "gi.repository.Atspi"] + sys.argv[1:split]
+try:
+    import gi
+    gi.require_version("Atspi", "2.0")
+except (ImportError, ValueError):
+    pass  # the import below names what is missing
 helpers = sys.argv[split + 1:]
 for helper in helpers:
     # A helper may import a module that lies beside it.
@@ -48,7 +55,7 @@ for name in dict.fromkeys(wanted):
     except Exception as error:  # there, but it does not load
         missing.setdefault(name, "%s (%s)" % (name, error))
 for lacking, needer in missing.items():
-    package = PACKAGES.get(lacking.split(".")[0])
+    package = PACKAGES.get(lacking, PACKAGES.get(lacking.split(".")[0]))
     hint = " (Debian package %s)" % package if package else ""
     needed = "" if needer == lacking else ", needed by " + needer
     print("missing Python module for the tests: %s%s%s" % (lacking, hint, needed),
