@@ -75,6 +75,7 @@ public:
     // running after the timeout.
     std::optional<int> waitExit(std::chrono::milliseconds timeout) { return child_.wait(timeout); }
     bool running() { return child_.running(); }
+    pid_t pid() const { return child_.pid(); }
 
     // Its standard error: the --trace lines and, once it has ended, the line of counters.
     std::string log() const { return child_.errorText(); }
