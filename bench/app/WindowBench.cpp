@@ -20,6 +20,7 @@
 #include "views/IoMonitor.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -27,6 +28,7 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -534,6 +536,69 @@ void BM_DataRecordingEndToGraph(benchmark::State& state) {
     figures.report(state);
 }
 
+// --- A recording's cost ------------------------------------------------------------------------
+
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A real 10 s data recording at 20 ms from kestiva-sim at 115200 bit/s, started with the
+// page's Start button: the whole program's CPU time (window thread, worker, the progress shown
+// and the graph painted at the end) per second of recording, as cpu_pct_of_core.
+void BM_DataRecordingCpu(benchmark::State& state) {
+    constexpr uint16_t kCycle = 20;
+    constexpr uint16_t kSeconds = 10;
+    Program program;
+    SimProcess sim({"--bitrate", "115200", "--station", "1"}, program.folder.portLink(1));
+    if (!sim.ok()) {
+        state.SkipWithError("kestiva-sim did not start");
+        return;
+    }
+    struct NoProgress final : CheckProgress {
+        void setStateText(const std::string&) override {}
+        void setPercent(int) override {}
+    } progress;
+    {
+        // Gone before the recording: its look for dialogs every millisecond is not the program's.
+        AutoUser user;
+        user.thenAcknowledge();
+        if (program.session.runCheck("COM1", {false, "1", "115200"}, progress,
+                                     [] { QCoreApplication::processEvents(); })
+                .result != CheckResult::Found) {
+            state.SkipWithError("the communication check found no controller");
+            return;
+        }
+        pumpUntil([&] { return user.done(); });
+    }
+    program.session.closeCheckPort();
+    // The window made after the check offers Start, as the program's start-up makes it.
+    program.window.reset();  // the old window's end would leave the bridge without a target
+    program.window = std::make_unique<MainWindow>(program.session, program.bridge);
+    program.window->show();
+    auto* cycles = program.window->findChild<QComboBox*>("dataCycleList");
+    auto* times = program.window->findChild<QComboBox*>("dataTimeList");
+    cycles->setCurrentText(QString::number(kCycle));
+    times->setCurrentText(QString::number(kSeconds));
+    for (auto _ : state) {
+        const double cpuBefore = processCpuSeconds();
+        program.window->findChild<QPushButton*>("dataStartButton")->click();
+        const bool ended = pumpUntil([&] {
+            return !program.session.recordingRunning() &&
+                   program.session.state().phase() == ProgressPhase::Idle;
+        });
+        const double cpuSeconds = processCpuSeconds() - cpuBefore;
+        if (!ended || program.session.page(kDataMonitor).sampleCount != kSeconds * 1000 / kCycle + 1) {
+            state.SkipWithError("the recording did not end with every sample");
+            break;
+        }
+        state.counters["cpu_pct_of_core"] = cpuSeconds / kSeconds * 100;
+        state.counters["late_cycles"] = program.session.pacingReport().lateCycles;
+    }
+}
+
 // --- CSV read and save --------------------------------------------------------------------------
 
 // The window's CSV read of a 150,001-line file into its page, up to the graph painted.
@@ -613,6 +678,7 @@ BENCHMARK(BM_DataRecordingEndToGraph)
     ->Iterations(kIterations)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DataRecordingCpu)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_CsvReadToPage)
     ->ArgName("io")
     ->Arg(kDataMonitor)
@@ -642,3 +708,4 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     return 0;
 }
+

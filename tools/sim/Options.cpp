@@ -39,8 +39,8 @@ Line:
                        in milliseconds, decimals allowed (default 2). Both directions
                        take their transmission time at the bit rate, 10 bits a byte
   --trace              print every request and reply in hex with a time stamp to
-                       standard error; the first line gives time 0 on the system's
-                       monotonic clock
+                       standard error (a request's is the arrival of its first byte);
+                       the first line gives time 0 on the system's monotonic clock
 
 Registers (Read Holding Registers, function 03; at most 125 registers a read):
   --mode MODE          what the registers hold:

@@ -141,10 +141,11 @@ class Tracer {
 public:
     Tracer(bool enabled, Clock::time_point start) : enabled_(enabled), start_(start) {}
 
-    void line(const std::string& what) const {
+    // Stamps what with the time it happened, by default now.
+    void line(const std::string& what, Clock::time_point when = Clock::now()) const {
         if (!enabled_)
             return;
-        double t = std::chrono::duration<double>(Clock::now() - start_).count();
+        double t = std::chrono::duration<double>(when - start_).count();
         std::fprintf(stderr, "[%11.6f] %s\n", t, what.c_str());
     }
     bool enabled() const { return enabled_; }
@@ -199,7 +200,9 @@ int serve(Line& line, Slave& slave, const SimOptions& options, const Tracer& tra
             std::vector<uint8_t> frame = assembler.next(now);
             if (frame.empty())
                 break;
-            trace.line("rx " + kestiva::sim::hexBytes(frame));
+            // A request is stamped with the arrival of its first byte, not with the end of the
+            // silence that closes it, which the wake-up from a time-out would blur.
+            trace.line("rx " + kestiva::sim::hexBytes(frame), firstByte);
             if (!line.speedMatches(options.bitRate)) {
                 slave.noteWrongSpeed();
                 trace.line("   line is not at " + std::to_string(options.bitRate) +
