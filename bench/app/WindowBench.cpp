@@ -28,7 +28,6 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -42,6 +41,7 @@
 #include <thread>
 
 #include "app/AppTestSupport.h"
+#include "support/ProcessCpu.h"
 
 namespace kestiva {
 namespace {
@@ -49,6 +49,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::ShippedProgramFolder;
+using testing::processCpuSeconds;
 using testing::SimProcess;
 
 constexpr double kMiB = 1024.0 * 1024.0;
@@ -537,13 +538,6 @@ void BM_DataRecordingEndToGraph(benchmark::State& state) {
 }
 
 // --- A recording's cost ------------------------------------------------------------------------
-
-double processCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // A real 10 s data recording at 20 ms from kestiva-sim at 115200 bit/s, started with the
 // page's Start button: the whole program's CPU time (window thread, worker, the progress shown

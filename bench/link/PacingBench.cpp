@@ -12,7 +12,6 @@
 
 #include <benchmark/benchmark.h>
 #include <sched.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -26,11 +25,13 @@
 #include "link/SamplingEngine.h"
 #include "link/SimProcess.h"
 #include "support/RecordingWindow.h"
+#include "support/ProcessCpu.h"
 
 namespace kestiva {
 namespace {
 
 using testing::ChildProcess;
+using testing::processCpuSeconds;
 using testing::SimProcess;
 using testing::TempProgramFolder;
 
@@ -103,13 +104,6 @@ public:
 private:
     std::vector<ChildProcess> spinners_;
 };
-
-double processCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The simulator stamps each request as it reads it. Beside CPU-bound processes a simulator at
 // normal priority reads late and its stamps measure its own delay; at real-time priority (where
