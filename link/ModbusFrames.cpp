@@ -2,17 +2,47 @@
 
 namespace kestiva {
 
-std::array<uint8_t, 2> crc16(std::size_t count, const uint8_t* bytes) {
-    uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < count; ++i) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            bool carry = crc & 1;
-            crc >>= 1;
-            if (carry)
-                crc ^= 0xA001;
+namespace {
+
+constexpr uint16_t kCrcPolynomial = 0xA001;  // 0x8005 reflected
+constexpr std::size_t kSlice = 8;
+
+using CrcTable = std::array<uint16_t, 256>;
+
+// crcTables[0] advances the CRC by one byte; crcTables[k] by a byte followed by k zero bytes,
+// so that eight bytes fold into the CRC with eight independent look-ups.
+constexpr std::array<CrcTable, kSlice> buildCrcTables() {
+    std::array<CrcTable, kSlice> tables{};
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+        uint16_t crc = uint16_t(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ kCrcPolynomial) : uint16_t(crc >> 1);
+        tables[0][byte] = crc;
+    }
+    for (std::size_t k = 1; k < kSlice; ++k) {
+        for (uint32_t byte = 0; byte < 256; ++byte) {
+            const uint16_t previous = tables[k - 1][byte];
+            tables[k][byte] = uint16_t((previous >> 8) ^ tables[0][previous & 0xFF]);
         }
     }
+    return tables;
+}
+
+constexpr std::array<CrcTable, kSlice> crcTables = buildCrcTables();
+
+}  // namespace
+
+std::array<uint8_t, 2> crc16(std::size_t count, const uint8_t* bytes) {
+    const auto& t = crcTables;
+    uint16_t crc = 0xFFFF;
+    // The CRC's two bytes go into the first two of each slice; the other six only add their
+    // own contribution, shifted by the bytes that follow them.
+    for (; count >= kSlice; count -= kSlice, bytes += kSlice) {
+        crc = t[7][(bytes[0] ^ crc) & 0xFF] ^ t[6][bytes[1] ^ (crc >> 8)] ^ t[5][bytes[2]] ^
+              t[4][bytes[3]] ^ t[3][bytes[4]] ^ t[2][bytes[5]] ^ t[1][bytes[6]] ^ t[0][bytes[7]];
+    }
+    for (; count > 0; --count, ++bytes)
+        crc = uint16_t((crc >> 8) ^ t[0][(crc ^ *bytes) & 0xFF]);
     return {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
 }
 

@@ -15,11 +15,65 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TEST(ModbusFrames, CrcOfTheCheckString) {
+// The CRC as the serial line rules define it, one bit at a time, to hold the fast one against.
+uint16_t bitwiseCrc(const Bytes& bytes) {
+    uint16_t crc = 0xFFFF;
+    for (uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+uint16_t crcValue(const Bytes& bytes) {
+    const auto crc = crc16(bytes);
+    return uint16_t(crc[0] | crc[1] << 8);
+}
+
+TEST(ModbusFrames, CrcOfKnownFrames) {
+    struct Case {
+        std::string name;
+        Bytes bytes;
+        uint16_t expected;
+    };
     const std::string check = "123456789";
-    auto crc = crc16(check.size(), reinterpret_cast<const uint8_t*>(check.data()));
-    EXPECT_EQ(crc[0], 0x37);
-    EXPECT_EQ(crc[1], 0x4B);
+    const Case cases[] = {
+        {"check string", Bytes(check.begin(), check.end()), 0x4B37},
+        {"nothing", {}, 0xFFFF},
+        {"read request", {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A}, 0xCDC5},
+        {"echo request", {0x01, 0x08, 0x00, 0x00, 0x12, 0x34}, 0x7CED},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(crcValue(c.bytes), c.expected) << c.name;
+}
+
+TEST(ModbusFrames, CrcEqualsTheBitwiseCrcAcrossSliceBoundaries) {
+    std::mt19937 random(11);
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 0; n <= 17; ++n)
+        lengths.push_back(n);
+    for (std::size_t n : {23, 24, 25, 31, 32, 33, 255, 256, 1000})
+        lengths.push_back(n);
+    for (int k = 0; k < 50; ++k)
+        lengths.push_back(random() % 600);
+
+    for (std::size_t length : lengths) {
+        Bytes randomBytes(length);
+        for (auto& b : randomBytes)
+            b = uint8_t(random());
+        for (const Bytes& bytes : {randomBytes, Bytes(length, 0x00), Bytes(length, 0xFF)})
+            EXPECT_EQ(crcValue(bytes), bitwiseCrc(bytes)) << "length " << length;
+    }
+    // A frame that starts at any offset of the capture buffer, not only at aligned ones.
+    Bytes buffer(64);
+    for (auto& b : buffer)
+        b = uint8_t(random());
+    for (std::size_t start = 0; start < 8; ++start) {
+        const Bytes frame(buffer.begin() + std::ptrdiff_t(start), buffer.begin() + 40);
+        const auto crc = crc16(40 - start, buffer.data() + start);
+        EXPECT_EQ(uint16_t(crc[0] | crc[1] << 8), bitwiseCrc(frame)) << "offset " << start;
+    }
 }
 
 TEST(ModbusFrames, CrcOfAFrameWithItsOwnCrcIsZero) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -119,7 +120,7 @@ TEST(SimDemo, TheActuatorMovesPlausibly) {
     bool sawBusy = false;
     bool sawAlarm = false;
     int32_t highest = 0;
-    for (double t = step; t < 5 * DemoController::kCycleSeconds; t += step) {
+    for (double t = step; t < DemoController::cycleStart(5); t += step) {
         DemoState s = DemoController::stateAt(t);
         // Never beyond the stroke, never faster than the top speed allows.
         EXPECT_GE(s.position, 0) << t;
@@ -143,7 +144,44 @@ TEST(SimDemo, TheActuatorMovesPlausibly) {
     EXPECT_TRUE(sawBusy);
     EXPECT_TRUE(sawAlarm);
     EXPECT_EQ(highest, 15050);
-    EXPECT_EQ(DemoController::stateAt(DemoController::kCycleSeconds * 3 + 0.1).position, 0);
+    EXPECT_EQ(DemoController::stateAt(DemoController::cycleStart(3) + 0.1).position, 0);
+}
+
+// A newcomer's first I/O recording lasts a few seconds, started at any moment: busy and in
+// position, read from the output register every 20 ms, must switch within any 3 s, and the
+// actuator is never in position while it is busy.
+TEST(SimDemo, BusyAndInPositionSwitchWithinAFewSeconds) {
+    struct Bit {
+        const char* name;
+        uint16_t mask;
+        int rises = 0;
+        int falls = 0;
+        double lastEdge = 0;
+        double longestSteady = 0;
+    };
+    Bit bits[] = {{"busy", demo::kOutBusy}, {"in position", demo::kOutInPosition}};
+    const DemoController demo;
+    constexpr double step = 0.02;
+    const double end = DemoController::cycleStart(10);
+    uint16_t previous = demo.registerValue(demo::kOutputs, 0);
+    for (double t = step; t < end; t += step) {
+        const uint16_t outputs = demo.registerValue(demo::kOutputs, t);
+        EXPECT_FALSE((outputs & demo::kOutBusy) && (outputs & demo::kOutInPosition)) << t;
+        for (Bit& bit : bits) {
+            const bool was = previous & bit.mask;
+            const bool is = outputs & bit.mask;
+            if (was == is) continue;
+            (is ? bit.rises : bit.falls) += 1;
+            bit.longestSteady = std::max(bit.longestSteady, t - bit.lastEdge);
+            bit.lastEdge = t;
+        }
+        previous = outputs;
+    }
+    for (const Bit& bit : bits) {
+        EXPECT_GE(bit.rises, 10) << bit.name;
+        EXPECT_GE(bit.falls, 10) << bit.name;
+        EXPECT_LT(std::max(bit.longestSteady, end - bit.lastEdge), 3.0) << bit.name;
+    }
 }
 
 TEST(SimDemo, RegistersCarryTheState) {

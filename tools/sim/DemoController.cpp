@@ -12,18 +12,21 @@ using namespace demo;
 constexpr double kAcceleration = 40000.0;  // 0.01 mm/s²
 constexpr double kFastSpeed = 10000.0;     // 0.01 mm/s, points 1 and 3
 constexpr double kSlowSpeed = 6000.0;      // points 2 and 4
-constexpr double kPressSpeed = 50.0;
+constexpr double kPressSpeed = 100.0;
 
-// The steps of one work cycle, in seconds from the cycle start.
+// The steps of one work cycle, in seconds from the cycle start. The next cycle starts a short
+// rest after the actuator is home, so that busy and in position change at least every few
+// seconds: a recording of three seconds always shows them switch.
 constexpr double kResetPulseEnd = 0.2;
 constexpr double kStartPulse = 0.4;
 constexpr double kMoveOut = 0.6;
-constexpr double kPressTime = 1.2;
+constexpr double kPressTime = 0.9;
 constexpr double kDwellTime = 0.6;
+constexpr double kRestAtHome = 0.4;
 // Every fifth press runs into the force limit: first a warning, then an overload alarm that
 // the PLC clears with a reset pulse at the start of the next cycle.
-constexpr double kWarningAfter = 0.4;
-constexpr double kAlarmAfter = 0.8;
+constexpr double kWarningAfter = 0.3;
+constexpr double kAlarmAfter = 0.6;
 constexpr uint16_t kOverloadWarning = 0x0A10;
 constexpr uint16_t kOverloadAlarm = 0x00E1;
 constexpr uint16_t kMotorHotWarning = 0x0B01;
@@ -76,6 +79,38 @@ bool fastPoint(uint32_t cycle) {
     return cycle % 2 == 0;
 }
 
+// When each step of a work cycle ends, in seconds from the cycle start.
+struct CycleSteps {
+    int32_t stroke;
+    double topSpeed;
+    Profile out;
+    Profile home;
+    double outEnd;
+    double pressEnd;
+    double dwellEnd;
+    double homeEnd;
+    double end;
+
+    explicit CycleSteps(uint32_t cycle)
+        : stroke(strokeOf(cycle)),
+          topSpeed(fastPoint(cycle) ? kFastSpeed : kSlowSpeed),
+          out(stroke, topSpeed),
+          home(stroke + DemoController::kPressTravel, topSpeed),
+          outEnd(kMoveOut + out.duration()),
+          pressEnd(outEnd + kPressTime),
+          dwellEnd(pressEnd + kDwellTime),
+          homeEnd(dwellEnd + home.duration()),
+          end(homeEnd + kRestAtHome) {}
+};
+
+// One round visits the four points; every round takes the same time.
+double roundSeconds() {
+    double total = 0;
+    for (uint32_t k = 0; k < 4; ++k)
+        total += CycleSteps(k).end;
+    return total;
+}
+
 // Metres travelled in the cycles before this one (out and back, with the press).
 uint32_t travelBefore(uint32_t cycle) {
     double perRound = 0;
@@ -89,23 +124,32 @@ uint32_t travelBefore(uint32_t cycle) {
 
 }  // namespace
 
+double DemoController::cycleStart(uint32_t cycle) {
+    double start = (cycle / 4) * roundSeconds();
+    for (uint32_t k = cycle - cycle % 4; k < cycle; ++k)
+        start += CycleSteps(k).end;
+    return start;
+}
+
 DemoState DemoController::stateAt(double seconds) {
     if (seconds < 0)
         seconds = 0;
     DemoState s;
-    const auto cycle = static_cast<uint32_t>(seconds / kCycleSeconds);
-    const double t = seconds - cycle * kCycleSeconds;
+    auto cycle = static_cast<uint32_t>(seconds / roundSeconds()) * 4;
+    while (cycleStart(cycle + 1) <= seconds)
+        ++cycle;
+    const double t = seconds - cycleStart(cycle);
     s.cycle = cycle;
 
-    const int32_t stroke = strokeOf(cycle);
+    const CycleSteps steps(cycle);
+    const int32_t stroke = steps.stroke;
     const uint16_t point = static_cast<uint16_t>(cycle % 4 + 1);
-    const double topSpeed = fastPoint(cycle) ? kFastSpeed : kSlowSpeed;
-    const Profile out(stroke, topSpeed);
-    const Profile home(stroke + kPressTravel, topSpeed);
-    const double outEnd = kMoveOut + out.duration();
-    const double pressEnd = outEnd + kPressTime;
-    const double dwellEnd = pressEnd + kDwellTime;
-    const double homeEnd = dwellEnd + home.duration();
+    const Profile& out = steps.out;
+    const Profile& home = steps.home;
+    const double outEnd = steps.outEnd;
+    const double pressEnd = steps.pressEnd;
+    const double dwellEnd = steps.dwellEnd;
+    const double homeEnd = steps.homeEnd;
     const bool overloadCycle = cycle % 5 == 4;
 
     s.inputs = kInServoOn;

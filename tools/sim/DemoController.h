@@ -1,7 +1,7 @@
 #pragma once
 // A believable actuator for demonstrations: it runs an endless work cycle (wait for start,
-// move out to one of four taught points with a ramped speed profile, press, move home), and
-// its registers show what a controller would: position, speed, current, following error,
+// move out to one of four taught points with a ramped speed profile, press, move home, rest),
+// and its registers show what a controller would: position, speed, current, following error,
 // temperatures, supply voltage, alarms and warnings, and the I/O bits of each step. The
 // addresses are those of the register map in the shipped DataSamplingConfig.ini.
 
@@ -32,12 +32,13 @@ struct DemoState {
 
 class DemoController {
 public:
-    static constexpr double kCycleSeconds = 8.0;
     // The strokes of taught points 1 to 4, in 0.01 mm; cycle n moves to point n mod 4 + 1.
     static constexpr int32_t kPointStroke[4] = {15000, 10000, 12500, 7500};
     // How far the press pushes on past the point.
     static constexpr int32_t kPressTravel = 50;
 
+    // When work cycle `cycle` (counted from 0) starts, in seconds after the simulator started.
+    static double cycleStart(uint32_t cycle);
     // The state seconds after the simulator started.
     static DemoState stateAt(double seconds);
 

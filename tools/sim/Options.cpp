@@ -48,8 +48,8 @@ Registers (Read Holding Registers, function 03; at most 125 registers a read):
                            holds (0x1000 + C * 0x100 + A * 3) mod 0x10000
                          counting: register A of the reply to the k-th read heard
                            holds ((k mod 0x100) << 8) | (A mod 0x100)
-                         demo: a working actuator with an 8 s work cycle (start, move
-                           out to one of four points, press, return home; every fifth
+                         demo: a working actuator with a 5 to 6 s work cycle (start,
+                           move out to one of four points, press, return home; every fifth
                            press overloads) at the addresses of the register map in the
                            shipped DataSamplingConfig.ini: 0x1000-0x100F (position,
                            speed, current, following error, alarm, temperatures, supply

@@ -3,22 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "link/ModbusFrames.h"
+
 namespace kestiva::sim {
 
-uint16_t modbusCrc(std::span<const uint8_t> bytes) {
-    uint16_t crc = 0xFFFF;
-    for (uint8_t byte : bytes) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return crc;
-}
-
 void appendCrc(std::vector<uint8_t>& frame) {
-    uint16_t crc = modbusCrc(frame);
-    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    const auto crc = crc16(frame);
+    frame.insert(frame.end(), crc.begin(), crc.end());
 }
 
 std::string hexBytes(std::span<const uint8_t> bytes) {
@@ -56,7 +47,7 @@ std::vector<uint8_t> FrameAssembler::next(Clock::time_point now) {
     if (pending_.empty())
         return {};
     bool knownRequest = pending_.size() >= 8 && (pending_[1] == 0x03 || pending_[1] == 0x08) &&
-                        modbusCrc(std::span<const uint8_t>(pending_.data(), 8)) == 0;
+                        frameCrcValid(std::span<const uint8_t>(pending_.data(), 8));
     if (knownRequest) {
         std::vector<uint8_t> frame(pending_.begin(), pending_.begin() + 8);
         pending_.erase(pending_.begin(), pending_.begin() + 8);
@@ -142,7 +133,7 @@ std::vector<uint8_t> Slave::answer(std::span<const uint8_t> frame, double second
 SlaveAction Slave::handle(std::span<const uint8_t> frame, double seconds) {
     ++counters_.framesReceived;
     SlaveAction action;
-    if (frame.size() < 4 || modbusCrc(frame) != 0) {
+    if (frame.size() < 4 || !frameCrcValid(frame)) {
         ++counters_.badFrames;
         action.note = "bad frame, ignored";
         return action;

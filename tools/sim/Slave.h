@@ -15,9 +15,7 @@ namespace kestiva::sim {
 
 using Clock = std::chrono::steady_clock;
 
-// CRC-16/MODBUS, as the value (low byte goes first on the wire). The simulator keeps its own
-// so that a fault in the program's CRC cannot hide behind the same fault here.
-uint16_t modbusCrc(std::span<const uint8_t> bytes);
+// Appends the frame's CRC-16/MODBUS, low byte first.
 void appendCrc(std::vector<uint8_t>& frame);
 
 // Cuts received bytes into frames. A complete, CRC-correct 8-byte request of function 03 or
