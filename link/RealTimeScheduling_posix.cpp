@@ -1,5 +1,6 @@
 #include "link/RealTimeScheduling.h"
 
+#include <pthread.h>
 #include <sched.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -98,7 +99,8 @@ RealTimeScheduling::RealTimeScheduling(int priority) {
     }
     sched_param parameters{};
     parameters.sched_priority = priority;
-    if (sched_setscheduler(0, SCHED_FIFO, &parameters) == 0)
+    // Through the thread library, which remembers a thread's scheduling for its readers.
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters) == 0)
         granted_ = Scheduling::Fifo;
     else if (askBroker(priority))
         granted_ = Scheduling::Rtkit;
@@ -111,7 +113,7 @@ RealTimeScheduling::~RealTimeScheduling() {
         const int resetOnFork = sched_getscheduler(0) & SCHED_RESET_ON_FORK;
         sched_param old{};
         old.sched_priority = oldPriority_;
-        sched_setscheduler(0, oldPolicy_ | resetOnFork, &old);
+        pthread_setschedparam(pthread_self(), oldPolicy_ | resetOnFork, &old);
     }
     prctl(PR_SET_TIMERSLACK, oldTimerSlack_, 0, 0, 0);
 }
