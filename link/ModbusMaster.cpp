@@ -66,6 +66,7 @@ TransactionResult ModbusMaster::readHoldingBlock(uint16_t byteCount, uint8_t sta
         return {LinkFault::NoPort};
     if (!link_.write(request))
         return {sendFault()};
+    requestQueuedAt_ = std::chrono::steady_clock::now();
     if (warmUpCount.load() < kWarmUpRequests)
         return {};
     if (!link_.isOpen())

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -86,6 +87,9 @@ public:
         return std::span<const uint8_t, kRequestLength>(transmit_.data(), kRequestLength);
     }
     std::span<const uint8_t> echoReceiveBuffer() const { return echoReceive_; }
+    // When readHoldingBlock last had its request queued for the line: the sampling engine
+    // tells a slow send from a slow reply with it.
+    std::chrono::steady_clock::time_point lastRequestQueuedAt() const { return requestQueuedAt_; }
 
     SerialLink& link() { return link_; }
 
@@ -99,6 +103,7 @@ private:
     SerialLink& link_;
     std::array<uint8_t, kBufferSize> transmit_{};
     std::array<uint8_t, kBufferSize> echoReceive_{};
+    std::chrono::steady_clock::time_point requestQueuedAt_{};
 };
 
 }  // namespace kestiva

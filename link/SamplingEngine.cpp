@@ -1,7 +1,5 @@
 #include "link/SamplingEngine.h"
 
-#include <pthread.h>
-#include <sched.h>
 #include <time.h>
 
 #include <algorithm>
@@ -28,12 +26,19 @@ constexpr auto kLateReplyMargin = std::chrono::milliseconds(250);
 
 // The freshly opened line gets this long to settle before the first request.
 constexpr auto kFirstCycleDelay = std::chrono::milliseconds(100);
-// The last stretch before a deadline is spun rather than slept: waking from a sleep takes
-// the scheduler up to a few hundred microseconds, a spin of this length costs a few percent
-// of a core at the shortest cycle.
+// The last stretch before a deadline is spun rather than slept. At normal priority waking from
+// a sleep takes the scheduler up to a few hundred microseconds beside other work, so this much
+// is spun, a few percent of a core at the shortest cycle.
 constexpr auto kSpinStretch = std::chrono::microseconds(500);
+// At real-time priority the wake-up is prompt: the spin covers the largest recent wake-up delay
+// and this margin, and never less than the floor.
+constexpr auto kWakeUpMargin = std::chrono::microseconds(30);
+constexpr auto kShortestSpin = std::chrono::microseconds(50);
 // A cycle that starts further than this from its grid slot counts as late.
 constexpr auto kLateCycleLimit = std::chrono::milliseconds(1);
+// A cycle whose request reaches the line further than this after its slot is reported with
+// where its time went.
+constexpr auto kStallLimit = std::chrono::milliseconds(10);
 // Above ordinary threads, below the kernel's interrupt threads, which feed us the replies.
 constexpr int kRecordingPriority = 10;
 
@@ -54,35 +59,32 @@ void sleepUntil(Clock::time_point when) {
     }
 }
 
-// Returns at the deadline, not before: asleep for most of the wait, spinning for the rest.
-void waitUntil(Clock::time_point deadline) {
-    if (deadline - Clock::now() > kSpinStretch) sleepUntil(deadline - kSpinStretch);
-    while (Clock::now() < deadline) {
-    }
+std::chrono::microseconds micros(Clock::duration d) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(d);
 }
 
-// Real-time priority for the calling thread while it records, so that a cycle's start does
-// not wait for whatever else the machine runs. Where the system refuses it the thread keeps
-// its normal priority; the old scheduling comes back when the object goes.
-class RealTimePriority {
-public:
-    RealTimePriority() {
-        if (pthread_getschedparam(pthread_self(), &oldPolicy_, &oldParameters_) != 0) return;
-        sched_param parameters{};
-        parameters.sched_priority = kRecordingPriority;
-        raised_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters) == 0;
-    }
-    ~RealTimePriority() {
-        if (raised_) pthread_setschedparam(pthread_self(), oldPolicy_, &oldParameters_);
-    }
-    RealTimePriority(const RealTimePriority&) = delete;
-    RealTimePriority& operator=(const RealTimePriority&) = delete;
-
-private:
-    bool raised_ = false;
-    int oldPolicy_ = SCHED_OTHER;
-    sched_param oldParameters_{};
+// When the previous cycle's reply had come and when its progress report returned.
+struct CycleEnd {
+    Clock::time_point replied{};
+    Clock::time_point reported{};
 };
+
+// Notes where the time went before a cycle's request reached the line, when it was late.
+void noteStall(PacingReport& report, uint32_t cycle, Clock::time_point slot,
+               const CycleEnd& previous, Clock::time_point start, Clock::time_point queued) {
+    if (queued - slot <= kStallLimit) return;
+    const auto pastSlot = [&](Clock::time_point t) { return std::max(t, slot); };
+    if (report.stallCount < PacingReport::kStallsKept)
+        report.stalls[report.stallCount] = {
+            cycle,
+            micros(queued - slot),
+            micros(pastSlot(previous.replied) - slot),
+            micros(pastSlot(previous.reported) - pastSlot(previous.replied)),
+            micros(start - pastSlot(previous.reported)),
+            micros(queued - start),
+        };
+    report.stallCount += 1;
+}
 
 // Notes how far each cycle's start lies from its slot on the grid.
 void noteCycleStart(PacingReport& report, std::chrono::microseconds deviation) {
@@ -261,18 +263,29 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
     // After a late cycle the next ones come closer together until they are back on the grid,
     // but never closer than the line needs for their requests.
     const auto shortestGap = std::chrono::microseconds(lineTimeMicros_);
-    const Clock::time_point firstSlot = Clock::now() + kFirstCycleDelay;
     uint32_t polls = 0;
     {
-        RealTimePriority recordingPriority;
+        const RealTimeScheduling scheduling(kRecordingPriority);
+        pacing_.scheduling = scheduling.granted();
+        measureWakeUps_ = scheduling.granted() != Scheduling::Normal;
+        spinStretch_ = kSpinStretch;
+        largestWakeDelay_ = kSpinStretch;
+        const Clock::time_point firstSlot = Clock::now() + kFirstCycleDelay;
+        CycleEnd previous;
         waitUntil(firstSlot);
         while (samplingState == SamplingState::Running) {
+            const auto slot = firstSlot + polls * cycleLength;
             const auto cycleStart = Clock::now();
-            noteCycleStart(pacing_, std::chrono::duration_cast<std::chrono::microseconds>(
-                                        cycleStart - (firstSlot + polls * cycleLength)));
-            if (!exchange(cycleStart)) break;
+            noteCycleStart(pacing_, micros(cycleStart - slot));
+            cycleRequestQueuedAt_ = {};
+            const bool goOn = exchange(cycleStart);
+            if (cycleRequestQueuedAt_ != Clock::time_point{})
+                noteStall(pacing_, polls, slot, previous, cycleStart, cycleRequestQueuedAt_);
+            previous.replied = Clock::now();
+            if (!goOn) break;
             session_.progressCount += 1;
             progress_.pumpMessages();
+            previous.reported = Clock::now();
             polls += 1;
             if (polls > plan.limit) {
                 samplingState = SamplingState::Finished;
@@ -282,6 +295,23 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
         }
     }
     finishRecording(request, polls, plan.skipped);
+}
+
+void SamplingEngine::waitUntil(Clock::time_point deadline) {
+    const auto wake = deadline - spinStretch_;
+    if (Clock::now() < wake) {
+        sleepUntil(wake);
+        if (measureWakeUps_) {
+            // The largest recent delay, forgotten slowly so that one slow wake-up keeps the
+            // spin long for a second or two.
+            largestWakeDelay_ = std::max(Clock::now() - wake,
+                                         largestWakeDelay_ - largestWakeDelay_ / 32);
+            spinStretch_ = std::clamp<Clock::duration>(largestWakeDelay_ + kWakeUpMargin,
+                                                       kShortestSpin, kSpinStretch);
+        }
+    }
+    while (Clock::now() < deadline) {
+    }
 }
 
 bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address,
@@ -296,6 +326,10 @@ bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address
     lastRequestAt_ = Clock::now();
     const TransactionResult result =
         modbus_.readHoldingBlock(count, station, address, std::span(frame, 256));
+    // The first request of a cycle tells how late the cycle reached the line.
+    if (cycleRequestQueuedAt_ == Clock::time_point{} &&
+        modbus_.lastRequestQueuedAt() >= lastRequestAt_)
+        cycleRequestQueuedAt_ = modbus_.lastRequestQueuedAt();
     if (result.ok()) return true;
     // The controller refused the read: the user learns why before the recording ends.
     if (result.fault == LinkFault::Exception)

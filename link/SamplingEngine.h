@@ -2,6 +2,7 @@
 // Records controller memory at a fixed cycle for a fixed time on a worker thread. The worker
 // only sends, receives, copies and keeps time; frames are checked and decoded afterwards.
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <span>
 #include <thread>
 
+#include "link/RealTimeScheduling.h"
 #include "recording/SessionState.h"
 #include "recording/HostInterfaces.h"
 #include "settings/CommunicationSettings.h"
@@ -46,12 +48,28 @@ enum class StartResult : int {
     ThreadFailed = -6,         // the worker thread could not be created: the port is closed
 };
 
+// Where the time went for a cycle whose request reached the line over 10 ms after its slot.
+// The four parts add up to late.
+struct StalledCycle {
+    uint32_t cycle = 0;  // counted from 0
+    std::chrono::microseconds late{0};
+    std::chrono::microseconds replyWait{0};  // the previous cycle's reply, still awaited
+    std::chrono::microseconds progress{0};   // the previous cycle's progress report to the window
+    std::chrono::microseconds wakeUp{0};     // the cycle was due but the thread did not run
+    std::chrono::microseconds write{0};      // queueing the request for the line
+};
+
 // How closely a recording's cycles kept to their grid: cycle k is due at the first cycle's
 // slot + k x cycle.
 struct PacingReport {
+    static constexpr std::size_t kStallsKept = 8;
+
     uint32_t cycles = 0;      // cycles started
     uint32_t lateCycles = 0;  // of them, started more than 1 ms after their slot
     std::chrono::microseconds largestDeviation{0};
+    Scheduling scheduling = Scheduling::Normal;  // what the recording thread got
+    uint32_t stallCount = 0;  // cycles over 10 ms late; the first kStallsKept are kept
+    std::array<StalledCycle, kStallsKept> stalls{};
 };
 
 // The parameters of one recording, filled by the start entries and read by the worker.
@@ -133,6 +151,8 @@ private:
     template <typename Exchange>
     void runCycles(SamplingRequest& request, Exchange exchange);
     bool readRange(uint16_t count, uint8_t station, uint16_t address, uint8_t* frame);
+    // Waits for a deadline, spinning for the last stretch (see DeadlineWaiter in the source).
+    void waitUntil(std::chrono::steady_clock::time_point deadline);
     // Reply bytes that have come so far, read or waiting in the input queue; -1 when the port
     // failed.
     int64_t arrivedReplyBytes();
@@ -158,6 +178,12 @@ private:
     uint32_t storedBytes_ = 0;
     uint32_t lineTimeMicros_ = 0;  // what the requests of one cycle need on the line
     PacingReport pacing_;
+    // Real-time wake-ups: how late sleeps of the recording end, and so how long to spin.
+    std::chrono::steady_clock::duration spinStretch_{};
+    std::chrono::steady_clock::duration largestWakeDelay_{};
+    bool measureWakeUps_ = false;
+    // When the current cycle's first request was queued for the line (zero until it is).
+    std::chrono::steady_clock::time_point cycleRequestQueuedAt_{};
     // Short cycles read each reply four cycles after its request. A reply that never comes,
     // or bytes nobody asked for, would shift every later frame by a reply without a read
     // failing, so the worker accounts for every reply byte the requests ask for.

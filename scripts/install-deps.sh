@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
     xvfb xdotool imagemagick x11-utils dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-xlib
+    libsystemd-dev rtkit polkitd dbus-daemon dbus-bin util-linux
 )
 
 missing=()

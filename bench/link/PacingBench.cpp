@@ -9,12 +9,23 @@
 //
 // The second argument is the number of CPU-bound processes competing with the recording (0 for
 // an idle machine, 2 for one per core of a two-core office PC), started and ended here.
+//
+// BM_UnprivilegedCliPacing runs kestiva-cli record as the user nobody, who has no right to real
+// time of its own; its third argument 1 starts the desktop's real-time broker on a system bus of
+// its own for it, 0 gives it no system bus. Its cpu_pct_of_core is the command's whole CPU time
+// per second in the middle of the recording, and realtime is 1 when it reported real-time
+// scheduling. It needs root (to start the broker and to act as nobody).
 
 #include <benchmark/benchmark.h>
 #include <sched.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -26,12 +37,14 @@
 #include "link/SimProcess.h"
 #include "support/RecordingWindow.h"
 #include "support/ProcessCpu.h"
+#include "support/RealtimeBroker.h"
 
 namespace kestiva {
 namespace {
 
 using testing::ChildProcess;
 using testing::processCpuSeconds;
+using testing::RealtimeBroker;
 using testing::SimProcess;
 using testing::TempProgramFolder;
 
@@ -161,6 +174,85 @@ void BM_EnginePacing(benchmark::State& state) {
     }
 }
 
+// CPU time, user and system, that process pid has used so far, in seconds.
+double cpuSecondsOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+    std::string field;
+    double ticks = 0;
+    // Fields after the name start with the third; utime and stime are the 14th and 15th.
+    for (int number = 3; number <= 15 && fields >> field; ++number)
+        if (number >= 14) ticks += std::stod(field);
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+// The text of "key": "text" in the command's JSON result.
+std::string jsonString(const std::string& json, const std::string& key) {
+    std::smatch m;
+    const std::regex rx("\"" + key + "\": \"([^\"]*)\"");
+    return std::regex_search(json, m, rx) ? m[1].str() : std::string();
+}
+
+void BM_UnprivilegedCliPacing(benchmark::State& state) {
+    const auto cycle = uint16_t(state.range(0));
+    const CompetingLoad load(int(state.range(1)));
+    std::optional<RealtimeBroker> broker;
+    if (state.range(2) != 0) {
+        broker.emplace();
+        if (!broker->failure().empty()) {
+            state.SkipWithError(("no real-time broker: " + broker->failure()).c_str());
+            return;
+        }
+    } else {
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", RealtimeBroker::absentBusAddress().c_str(), 1);
+    }
+    for (auto _ : state) {
+        TempProgramFolder folder;
+        SimProcess sim({"--trace", "--bitrate", std::to_string(kBitRate)}, folder.portLink(1));
+        if (!sim.ok()) {
+            state.SkipWithError("kestiva-sim did not start");
+            return;
+        }
+        stampPromptly(sim);
+        namespace fs = std::filesystem;
+        for (const char* name : {"LanguageData.ini", "DataSamplingConfig.ini"})
+            fs::copy_file(testing::testProgramFolder() + "System/" + name,
+                          folder.path() + "System/" + name);
+        std::ofstream(folder.path() + "System/CommunicationSetting.ini")
+            << "[COMMUNICATION_SETTING]\r\nCOM_NUM=8\r\nCOM_PORT=COM1\r\nCOM_SELECT=MANUAL\r\n"
+               "COM_BITRATE=" << kBitRate << "\r\nCOM_CONNECTION_ID=1\r\n"
+               "COM_SILENT_INTERVAL=1\r\nCOM_DELAY=0\r\n";
+        for (const auto& entry : fs::recursive_directory_iterator(folder.path()))
+            if (!entry.is_symlink()) fs::permissions(entry.path(), fs::perms::all);
+        fs::permissions(folder.path(), fs::perms::all);
+        chmod(sim.devicePath().c_str(), 0666);
+        ChildProcess cli;
+        if (!testing::startAsNobody(
+                cli, {testing::testProgramFolder() + "kestiva-cli", "record", "data", "--cycle",
+                      std::to_string(cycle), "--time", std::to_string(kSeconds), "--json",
+                      "--out", folder.path() + "recording.csv", "--system",
+                      folder.path() + "System/"})) {
+            state.SkipWithError("kestiva-cli did not start");
+            return;
+        }
+        // The middle of the recording, after the communication check and before the save.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        const double cpuBefore = cpuSecondsOf(cli.pid());
+        std::this_thread::sleep_for(std::chrono::seconds(kSeconds - 2));
+        const double cpuSeconds = cpuSecondsOf(cli.pid()) - cpuBefore;
+        const std::string result = cli.readAll(std::chrono::seconds(kSeconds + 30));
+        cli.wait(std::chrono::seconds(10));
+        sim.stop();
+        if (jsonString(result, "endStateText") != "complete")
+            state.SkipWithError(("recording did not finish: " + result + cli.errorText()).c_str());
+        report(state, requestTimes(sim.log()), cycle);
+        state.counters["cpu_pct_of_core"] = cpuSeconds / (kSeconds - 2) * 100;
+        state.counters["realtime"] = jsonString(result, "scheduling") != "normal";
+    }
+    if (!broker) unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
 void BM_MbpollPacing(benchmark::State& state) {
     const int cycle = int(state.range(0));
     const CompetingLoad load(int(state.range(1)));
@@ -188,6 +280,10 @@ void BM_MbpollPacing(benchmark::State& state) {
 
 BENCHMARK(BM_EnginePacing)
     ->ArgsProduct({{20, 50}, {0, 2}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_UnprivilegedCliPacing)
+    ->ArgsProduct({{20}, {0, 2}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_MbpollPacing)

@@ -197,4 +197,11 @@ private:
     std::optional<int> status_;
 };
 
+// Starts command (a program and its arguments) as the user nobody, without any group of ours.
+// Needs root.
+inline bool startAsNobody(ChildProcess& child, std::vector<std::string> command) {
+    command.insert(command.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
+    return child.start("/usr/bin/setpriv", command);
+}
+
 }  // namespace kestiva::testing

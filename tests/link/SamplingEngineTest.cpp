@@ -551,10 +551,19 @@ TEST_F(SamplingEngineTest, PacingCatchesUpWithTheGridWithoutCrowdingTheLine) {
     EXPECT_EQ(reported.cycles, 32u);
     EXPECT_GE(reported.lateCycles, 3u);
     EXPECT_GE(reported.largestDeviation, 60ms);
+    // The cycle after the long wait is reported with its time where it went: the parts add up
+    // to its lateness, and most of it was the wait for the late reply.
+    ASSERT_GE(reported.stallCount, 1u);
+    const StalledCycle& stall = reported.stalls[0];
+    EXPECT_EQ(stall.cycle, 14u);
+    EXPECT_NEAR(double((stall.replyWait + stall.progress + stall.wakeUp + stall.write).count()),
+                double(stall.late.count()), 4);
+    EXPECT_GT(stall.replyWait, stall.late / 2);
     EXPECT_EQ(paced.pacingReport().cycles, reported.cycles);
     EXPECT_NE(completionPolicy, SCHED_FIFO) << "the completion routine runs at normal priority";
     if (realTimeAllowed()) {
         EXPECT_TRUE(watcher.sawRealTime);
+        EXPECT_EQ(reported.scheduling, Scheduling::Fifo);
     }
 }
 

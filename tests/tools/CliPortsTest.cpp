@@ -17,12 +17,7 @@ namespace fs = std::filesystem;
 using testing::CliFolder;
 using testing::jsonText;
 using testing::runCli;
-
-// Starts command (a program and its arguments) as the user nobody, without any group of ours.
-bool startAsNobody(testing::ChildProcess& child, std::vector<std::string> command) {
-    command.insert(command.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
-    return child.start("/usr/bin/setpriv", command);
-}
+using testing::startAsNobody;
 
 TEST(CliPorts, JsonListsTheDevicesFoundAndEachPortsDevice) {
     CliFolder folder;

@@ -3,11 +3,13 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -202,6 +204,51 @@ Json optionalText(const std::string& text) {
     return text.empty() ? Json() : Json(text);
 }
 
+double milliseconds(std::chrono::microseconds d) { return double(d.count()) / 1000; }
+
+// The cycles that reached the line over 10 ms late, with where their time went.
+std::span<const StalledCycle> keptStalls(const PacingReport& pacing) {
+    return std::span(pacing.stalls)
+        .first(std::min<std::size_t>(pacing.stallCount, PacingReport::kStallsKept));
+}
+
+Json stallsJson(const PacingReport& pacing) {
+    Json list = Json::array();
+    for (const StalledCycle& s : keptStalls(pacing))
+        list.push(Json::object()
+                      .set("cycle", int64_t(s.cycle))
+                      .set("lateMs", Json::number(milliseconds(s.late), 3))
+                      .set("replyWaitMs", Json::number(milliseconds(s.replyWait), 3))
+                      .set("progressMs", Json::number(milliseconds(s.progress), 3))
+                      .set("wakeUpMs", Json::number(milliseconds(s.wakeUp), 3))
+                      .set("writeMs", Json::number(milliseconds(s.write), 3)));
+    return list;
+}
+
+std::string stallLines(const PacingReport& pacing) {
+    std::string lines;
+    for (const StalledCycle& s : keptStalls(pacing))
+        lines += "            cycle " + std::to_string(s.cycle) + " reached the line " +
+                 fixedText(milliseconds(s.late), 3) + " ms late: reply wait " +
+                 fixedText(milliseconds(s.replyWait), 3) + " ms, progress " +
+                 fixedText(milliseconds(s.progress), 3) + " ms, wake-up " +
+                 fixedText(milliseconds(s.wakeUp), 3) + " ms, write " +
+                 fixedText(milliseconds(s.write), 3) + " ms\n";
+    if (pacing.stallCount > PacingReport::kStallsKept)
+        lines += "            and " + std::to_string(pacing.stallCount - PacingReport::kStallsKept) +
+                 " more cycles over 10 ms late\n";
+    return lines;
+}
+
+std::string schedulingLine(Scheduling scheduling) {
+    const char* meaning = scheduling == Scheduling::Fifo    ? "real time"
+                          : scheduling == Scheduling::Rtkit ? "real time granted by the system's "
+                                                              "real-time broker"
+                                                            : "real time not allowed; the README "
+                                                              "tells how to allow it";
+    return "Scheduling: " + std::string(schedulingName(scheduling)) + " (" + meaning + ")\n";
+}
+
 }  // namespace
 
 int runRecordCommand(const Args& argv) {
@@ -355,6 +402,9 @@ int runRecordCommand(const Args& argv) {
                 .set("achievedCycleMs", timing.cycles > 0 ? Json::number(achievedMs, 3) : Json())
                 .set("lateCycles", int64_t(pacing.lateCycles))
                 .set("largestLateMs", Json::number(largestLateMs, 3))
+                .set("scheduling", schedulingName(pacing.scheduling))
+                .set("stalledCycles", int64_t(pacing.stallCount))
+                .set("stalls", stallsJson(pacing))
                 .set("out", optionalText(savedPath))
                 .set("dump", optionalText(dumpPath))
                 .set("messages", window.messagesJson());
@@ -380,6 +430,8 @@ int runRecordCommand(const Args& argv) {
         summary += "Late:       " + std::to_string(pacing.lateCycles) + " of " +
                    std::to_string(pacing.cycles) + " cycles started over 1 ms late (largest " +
                    fixedText(largestLateMs, 3) + " ms)\n";
+        summary += stallLines(pacing);
+        summary += schedulingLine(pacing.scheduling);
         if (!savedPath.empty())
             summary += "Saved:      " + savedPath + "\n";
         if (!dumpPath.empty())

@@ -49,9 +49,8 @@ void TerminalWindow::showProgress() {
 void TerminalWindow::pumpMessages() {
     if (!session_ || session_->phase() != ProgressPhase::Recording)
         return;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     const int32_t count = session_->progressCount.load();
-    std::lock_guard lock(mutex_);
     if (!timingStarted_) {
         timingStarted_ = true;
         firstCount_ = count;
@@ -124,8 +123,7 @@ Json TerminalWindow::messagesJson() const {
 }
 
 TerminalWindow::CycleTiming TerminalWindow::cycleTiming() const {
-    std::lock_guard lock(mutex_);
-    return {lastCount_ - firstCount_, lastPump_ - firstPump_};
+    return {lastCount_ - firstCount_, std::chrono::steady_clock::duration(lastPump_ - firstPump_)};
 }
 
 void TerminalWindow::drawProgressLocked() {

@@ -4,6 +4,7 @@
 // that is drawn only when standard error is a terminal; page, timer and repaint requests have
 // nothing to show. Workers call in, so every entry point is thread-safe.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -84,11 +85,14 @@ private:
     int percent_ = 0;
     bool lineShown_ = false;
 
-    bool timingStarted_ = false;
-    int32_t firstCount_ = 0;
-    int32_t lastCount_ = 0;
-    std::chrono::steady_clock::time_point firstPump_{};
-    std::chrono::steady_clock::time_point lastPump_{};
+    // Written by the recording worker alone and without the lock: the window's thread holds
+    // the lock while it writes to a terminal, which may be slow, and the recording's next
+    // cycle must not wait for that.
+    std::atomic<bool> timingStarted_{false};
+    std::atomic<int32_t> firstCount_{0};
+    std::atomic<int32_t> lastCount_{0};
+    std::atomic<std::chrono::steady_clock::rep> firstPump_{0};
+    std::atomic<std::chrono::steady_clock::rep> lastPump_{0};
 };
 
 // The check's progress window on the terminal.
