@@ -380,10 +380,11 @@ void MainWindow::start() {
         return uint16_t(textToLong(list->currentText().toStdString()));
     };
     const SamplingControls& s = controls(monitor);
-    followSavableFlag();
     session_.startRecording(controller, listValue(s.cycleList), listValue(s.timeList), now, [this] {
         QMetaObject::invokeMethod(this, &MainWindow::onRecordingFinished, Qt::QueuedConnection);
     });
+    // A refused start has cleared the page all the same: CSV save goes with what it holds now.
+    followSavableFlag();
 }
 
 void MainWindow::onRecordingFinished() {

@@ -141,6 +141,9 @@ TEST_F(MainWindowTest, WithoutACheckOnlyTheFilesAndTheVersionStayAvailable) {
 TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
     confirmLink();
     openWindow();
+    // A refused start still clears the page, and CSV save goes with what the page holds.
+    record("data", "100", "1");
+    ASSERT_TRUE(action("csvSaveAction")->isEnabled());
     struct Case {
         const char* page;
         const char* cycle;
@@ -166,6 +169,7 @@ TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
         EXPECT_EQ(user.seen()[0].icon, QMessageBox::Critical);
         EXPECT_EQ(session->state().phase(), ProgressPhase::Idle) << "the window stays idle";
         EXPECT_TRUE(button((std::string(c.page) + "StartButton").c_str())->isEnabled());
+        EXPECT_FALSE(action("csvSaveAction")->isEnabled()) << c.cycle;
     }
 }
 
