@@ -614,12 +614,11 @@ void MainWindow::saveImage() {
     const QString path = chosenPath(*dialog);
     if (path.isEmpty())
         return;
-    // The picture shows the window as it is now, not with the dialog still on it.
-    QWidget::repaint();
-    QCoreApplication::processEvents();
+    const QImage picture = takePictureAsSeen();
+    // Disabled only now: the picture shows the colours the user sees, not the greyed ones.
     setWindowInputEnabled(false);
     lastImagePath_ = path;
-    const bool saved = saveImageFile(takePicture(), path);
+    const bool saved = saveImageFile(picture, path);
     setWindowInputEnabled(true);
     bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
                         texts_.GetText(saved ? text::MSG_BITMAP_SAVE_COMP
@@ -628,11 +627,17 @@ void MainWindow::saveImage() {
 }
 
 void MainWindow::captureImage() {
+    const QImage picture = takePictureAsSeen();
+    setWindowInputEnabled(false);
+    QGuiApplication::clipboard()->setImage(picture);
+    setWindowInputEnabled(true);
+}
+
+QImage MainWindow::takePictureAsSeen() {
+    // The window as it is now, not with a closed dialog or menu still on it.
     QWidget::repaint();
     QCoreApplication::processEvents();
-    setWindowInputEnabled(false);
-    QGuiApplication::clipboard()->setImage(takePicture());
-    setWindowInputEnabled(true);
+    return takePicture();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

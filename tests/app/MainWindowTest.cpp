@@ -394,6 +394,31 @@ TEST_F(FileMenuTest, ImagesTakeTheFormatOfTheirNameAndTheWindowsWholeSize) {
     EXPECT_TRUE(window->centralWidget()->isEnabled());
 }
 
+TEST_F(FileMenuTest, PicturesShowTheWindowAsTheUserSeesIt) {
+    confirmLink();  // the Start button is green only when it can be pressed
+    openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QString bitmap = QString::fromStdString(folder.path() + "window.bmp");
+    const struct {
+        const char* item;
+        std::function<QImage()> picture;
+    } cases[] = {
+        {"imageCaptureAction", [] { return QGuiApplication::clipboard()->image(); }},
+        {"imageSaveAction", [&] { return QImage(bitmap); }},
+    };
+    for (const auto& c : cases) {
+        const QImage seen = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ScriptedUser user;
+        if (c.item == std::string("imageSaveAction"))
+            user.then("imageSaveDialog", choosing(bitmap.toStdString())).thenAcknowledge();
+        use(c.item, user);
+        const QRect client(window->geometry().topLeft() - window->frameGeometry().topLeft(),
+                           window->size());
+        EXPECT_EQ(c.picture().copy(client).convertToFormat(QImage::Format_RGB32), seen)
+            << c.item;
+    }
+}
+
 TEST_F(FileMenuTest, TheDumpChordWritesOneDumpWhicheverKeyComesLast) {
     confirmLink();
     openWindow();
