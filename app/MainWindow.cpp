@@ -168,9 +168,14 @@ void MainWindow::buildControls() {
     progress->addWidget(stateLabel_);
     progress->addStretch();
     top->addLayout(progress, 1);
+    // Hidden, the area keeps its room, so that the groups beside it never move or stretch.
     for (QWidget* w : {static_cast<QWidget*>(progressBar_), static_cast<QWidget*>(percentLabel_),
-                       static_cast<QWidget*>(stateLabel_)})
+                       static_cast<QWidget*>(stateLabel_)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
         w->hide();
+    }
 
     for (const MonitorKind monitor : {kDataMonitor, kIoMonitor}) {
         sampling_[std::size_t(monitor)] = buildSamplingControls(monitor);

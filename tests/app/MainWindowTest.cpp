@@ -173,6 +173,31 @@ TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
     }
 }
 
+TEST_F(MainWindowTest, TheTopRowKeepsItsPlaceWhetherProgressShowsOrNot) {
+    confirmLink();
+    openWindow();
+    const auto groups = [this] {
+        std::vector<QRect> places;
+        for (const char* name : {"dataSamplingGroup", "dataRunGroup"}) {
+            const QWidget* group = child<QWidget>(window.get(), name);
+            places.emplace_back(group->mapTo(window.get(), QPoint(0, 0)), group->size());
+        }
+        return places;
+    };
+    QCoreApplication::processEvents();
+    const std::vector<QRect> idle = groups();
+    list("dataCycleList")->setCurrentText("100");
+    list("dataTimeList")->setCurrentText("3001");
+    button("dataStartButton")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->state().progressCount > 1; }, 10000));
+    ASSERT_TRUE(child<QProgressBar>(window.get(), "progressBar")->isVisible());
+    EXPECT_EQ(groups(), idle);
+    button("dataStopButton")->click();
+    waitForIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(groups(), idle);
+}
+
 TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
     confirmLink();
     openWindow();
