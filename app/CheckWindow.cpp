@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 
 #include "app/DialogSupport.h"
 #include "session/Session.h"
@@ -53,12 +54,22 @@ CheckWindow::CheckWindow(Session& session, CheckChoice choice, QWidget* parent)
 std::optional<CheckOutcome> CheckWindow::run() {
     moveToCentreOfWorkArea();
     const bool started = session_.startCheck(choice_, *this, [this] {
-        QMetaObject::invokeMethod(this, &CheckWindow::finish, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &CheckWindow::onWorkerEnded, Qt::QueuedConnection);
     });
     if (!started)
         return std::nullopt;
-    exec();
+    // A loop of its own rather than exec(): the window hides before the check's message, and
+    // hiding a dialog ends its exec() before the check has ended.
+    show();
+    untilFinished_.exec();
     return outcome_;
+}
+
+void CheckWindow::finish() {
+    if (QThread::currentThread() == thread())
+        hide();
+    else
+        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::BlockingQueuedConnection);
 }
 
 void CheckWindow::setStateText(const std::string& text) {
@@ -82,9 +93,10 @@ void CheckWindow::cancel() {
     session_.cancelCheck();
 }
 
-void CheckWindow::finish() {
+void CheckWindow::onWorkerEnded() {
     outcome_ = session_.finishCheck();
-    accept();
+    hide();
+    untilFinished_.quit();
 }
 
 void CheckWindow::moveToCentreOfWorkArea() {

@@ -4,6 +4,7 @@
 // through the window thread's queue, and the window closes once the worker has ended.
 
 #include <QDialog>
+#include <QEventLoop>
 
 #include <optional>
 
@@ -31,6 +32,8 @@ public:
     // Called by the worker.
     void setStateText(const std::string& text) override;
     void setPercent(int percent) override;
+    // Hides the window before the result's message shows; the worker waits for it.
+    void finish() override;
 
 protected:
     // Escape and the window's close do nothing: the check ends by itself or by cancel.
@@ -39,12 +42,13 @@ protected:
 private:
     void cancel();
     // On the window thread, after the worker's last word.
-    void finish();
+    void onWorkerEnded();
     void moveToCentreOfWorkArea();
 
     Session& session_;
     CheckChoice choice_;
     std::optional<CheckOutcome> outcome_;
+    QEventLoop untilFinished_;
     QProgressBar* bar_ = nullptr;
     QLabel* percentLabel_ = nullptr;
     QLabel* stateLabel_ = nullptr;

@@ -168,9 +168,14 @@ void MainWindow::buildControls() {
     progress->addWidget(stateLabel_);
     progress->addStretch();
     top->addLayout(progress, 1);
+    // Hidden, the area keeps its room, so that the groups beside it never move or stretch.
     for (QWidget* w : {static_cast<QWidget*>(progressBar_), static_cast<QWidget*>(percentLabel_),
-                       static_cast<QWidget*>(stateLabel_)})
+                       static_cast<QWidget*>(stateLabel_)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
         w->hide();
+    }
 
     for (const MonitorKind monitor : {kDataMonitor, kIoMonitor}) {
         sampling_[std::size_t(monitor)] = buildSamplingControls(monitor);
@@ -380,10 +385,11 @@ void MainWindow::start() {
         return uint16_t(textToLong(list->currentText().toStdString()));
     };
     const SamplingControls& s = controls(monitor);
-    followSavableFlag();
     session_.startRecording(controller, listValue(s.cycleList), listValue(s.timeList), now, [this] {
         QMetaObject::invokeMethod(this, &MainWindow::onRecordingFinished, Qt::QueuedConnection);
     });
+    // A refused start has cleared the page all the same: CSV save goes with what it holds now.
+    followSavableFlag();
 }
 
 void MainWindow::onRecordingFinished() {
@@ -613,12 +619,11 @@ void MainWindow::saveImage() {
     const QString path = chosenPath(*dialog);
     if (path.isEmpty())
         return;
-    // The picture shows the window as it is now, not with the dialog still on it.
-    QWidget::repaint();
-    QCoreApplication::processEvents();
+    const QImage picture = takePictureAsSeen();
+    // Disabled only now: the picture shows the colours the user sees, not the greyed ones.
     setWindowInputEnabled(false);
     lastImagePath_ = path;
-    const bool saved = saveImageFile(takePicture(), path);
+    const bool saved = saveImageFile(picture, path);
     setWindowInputEnabled(true);
     bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
                         texts_.GetText(saved ? text::MSG_BITMAP_SAVE_COMP
@@ -627,11 +632,17 @@ void MainWindow::saveImage() {
 }
 
 void MainWindow::captureImage() {
+    const QImage picture = takePictureAsSeen();
+    setWindowInputEnabled(false);
+    QGuiApplication::clipboard()->setImage(picture);
+    setWindowInputEnabled(true);
+}
+
+QImage MainWindow::takePictureAsSeen() {
+    // The window as it is now, not with a closed dialog or menu still on it.
     QWidget::repaint();
     QCoreApplication::processEvents();
-    setWindowInputEnabled(false);
-    QGuiApplication::clipboard()->setImage(takePicture());
-    setWindowInputEnabled(true);
+    return takePicture();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -110,6 +110,7 @@ private:
     void readCsv();
     void saveImage();
     void captureImage();
+    QImage takePictureAsSeen();
     // A CSV save or read on a worker of its own, the window taking no input meanwhile.
     void runFileWorker(std::function<void()> work);
     void onFileWorkerFinished();

@@ -38,8 +38,12 @@ void WindowBridge::showMessageHere(const std::string& caption, const std::string
     const QMessageBox::Icon shown = icon == MessageIcon::Error         ? QMessageBox::Critical
                                     : icon == MessageIcon::Information ? QMessageBox::Information
                                                                        : QMessageBox::Warning;
-    QMessageBox box(shown, QString::fromStdString(caption), QString::fromStdString(text),
-                    QMessageBox::Ok, messageParent_.data());
+    // Closing line breaks of a composed text would only leave an empty band under it.
+    QString shownText = QString::fromStdString(text);
+    while (shownText.endsWith('\n'))
+        shownText.chop(1);
+    QMessageBox box(shown, QString::fromStdString(caption), shownText, QMessageBox::Ok,
+                    messageParent_.data());
     box.setObjectName("messageBox");
     // Kept above the other windows, so that a message of a worker is never hidden behind one.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);

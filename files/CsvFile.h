@@ -50,8 +50,9 @@ struct CsvHeader {
 // Writes the recording of page (its kind decides the variant) to path. The file appears, or
 // replaces an existing one, only once every byte has reached the disk; a failed save leaves
 // any existing file as it was. progressCount goes up by one per data line, with pumpMessages
-// after each. 0, or -1: the file could not be created (the file-open message has been shown)
-// or a write failed (no message here; the caller reports the failed save).
+// after each. 0, or -1: the file could not be created (the file-open message has been shown),
+// a write failed, or the recording holds no sample, so that nothing is written (no message
+// here for these two; the caller reports the failed save).
 int writeCsv(const std::string& path, const PageRecording& page, SessionState& session,
              MessageHost& messages, ProgressHost& progress, const LanguageCatalogue& texts);
 

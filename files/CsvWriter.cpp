@@ -101,6 +101,9 @@ void showCsvFileOpenMessage(MessageHost& messages, const LanguageCatalogue& text
 
 int writeCsv(const std::string& path, const PageRecording& page, SessionState& session,
              MessageHost& messages, ProgressHost& progressHost, const LanguageCatalogue& texts) {
+    // A file of headers alone is one that the reader refuses: it is no saved recording.
+    if (page.sampleCount == 0)
+        return -1;
     ReplacingFile file;
     if (!file.open(path)) {
         showCsvFileOpenMessage(messages, texts);

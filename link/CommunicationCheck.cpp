@@ -61,11 +61,11 @@ CheckOutcome CommunicationCheck::searchAutomatically(PortContext& context,
             progress.setPercent(attempt * 100 / kSearchAttempts);
             attempt += 1;
             if (attemptEcho(context, station, bitRate))
-                return reportFound(context, station, bitRate, std::to_string(bitRate));
+                return reportFound(progress, context, station, bitRate, std::to_string(bitRate));
         }
     }
     if (cancelTest()) return {CheckResult::Cancelled};
-    return reportNotFound();
+    return reportNotFound(progress);
 }
 
 bool CommunicationCheck::attemptEcho(PortContext& context, int32_t station, int32_t bitRate) {
@@ -84,13 +84,14 @@ CheckOutcome CommunicationCheck::checkManually(PortContext& context, const Check
     const int32_t bitRate = textToLong(choice.bitRateText);
     const bool answered = attemptEcho(context, station, bitRate);
     if (cancelTest()) return {CheckResult::Cancelled};
-    if (!answered) return reportNotFound();
+    if (!answered) return reportNotFound(progress);
     // The found message repeats the bit rate as the list shows it.
-    return reportFound(context, station, bitRate, choice.bitRateText);
+    return reportFound(progress, context, station, bitRate, choice.bitRateText);
 }
 
-CheckOutcome CommunicationCheck::reportFound(const PortContext& context, int32_t station,
-                                             int32_t bitRate, const std::string& bitRateText) {
+CheckOutcome CommunicationCheck::reportFound(CheckProgress& progress, const PortContext& context,
+                                             int32_t station, int32_t bitRate,
+                                             const std::string& bitRateText) {
     const std::string body = texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS1) + "\n" +
                              texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS2) + "\n  " +
                              context.portName + "\n" +
@@ -98,13 +99,15 @@ CheckOutcome CommunicationCheck::reportFound(const PortContext& context, int32_t
                              std::to_string(station) + "\n" +
                              texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS4) + "\n  " +
                              bitRateText + "bps\n\n";
+    progress.finish();
     messages_.showMessage(texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_TITLE), body,
                           MessageIcon::Information);
     settings_.verifiedStation = station;
     return {CheckResult::Found, station, bitRate};
 }
 
-CheckOutcome CommunicationCheck::reportNotFound() {
+CheckOutcome CommunicationCheck::reportNotFound(CheckProgress& progress) {
+    progress.finish();
     messages_.showMessage(texts_.GetText(text::MSG_COMSETTING_COMSEARCH_NG_TITLE),
                           texts_.GetText(text::MSG_COMSETTING_COMSEARCH_NG_CONTENTS),
                           MessageIcon::Error);

@@ -19,6 +19,9 @@ public:
     virtual ~CheckProgress() = default;
     virtual void setStateText(const std::string& text) = 0;
     virtual void setPercent(int percent) = 0;
+    // The check has its answer and is about to show it: the progress display goes first, so
+    // that the message never stands on a window that still offers Cancel.
+    virtual void finish() {}
 };
 
 // What the user chose in the settings page.
@@ -80,9 +83,11 @@ private:
     bool attemptEcho(PortContext& context, int32_t station, int32_t bitRate);
     bool cancelTest() const { return cancelRequested_.load(); }
     std::string searchStateText(int station) const;
-    CheckOutcome reportFound(const PortContext& context, int32_t station, int32_t bitRate,
+    // Both end the progress display before their message.
+    CheckOutcome reportFound(CheckProgress& progress, const PortContext& context,
+                             int32_t station, int32_t bitRate,
                              const std::string& bitRateText);
-    CheckOutcome reportNotFound();
+    CheckOutcome reportNotFound(CheckProgress& progress);
 
     ModbusMaster& modbus_;
     CommunicationSettings& settings_;

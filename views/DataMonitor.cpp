@@ -21,6 +21,23 @@ QString none() {
     return QString::fromLatin1(kNoFigureText.data(), kNoFigureText.size());
 }
 
+// text in lines no wider than width, broken after a space where a line has one and anywhere
+// else where it has none; no character is dropped.
+QString wrapped(const QString& text, const QFontMetrics& metrics, int width) {
+    QString lines;
+    QString line;
+    for (const QChar c : text) {
+        if (!line.isEmpty() && metrics.horizontalAdvance(line + c) > width) {
+            const qsizetype space = c == QLatin1Char(' ') ? -1 : line.lastIndexOf(QLatin1Char(' '));
+            const qsizetype kept = space > 0 ? space + 1 : line.size();
+            lines += line.left(kept) + QLatin1Char('\n');
+            line = line.mid(kept);
+        }
+        line += c;
+    }
+    return lines + line;
+}
+
 }  // namespace
 
 CDataMonitor::CDataMonitor(LanguageCatalogue& catalogue, QWidget* parent)
@@ -58,6 +75,9 @@ CDataMonitor::CDataMonitor(LanguageCatalogue& catalogue, QWidget* parent)
 void CDataMonitor::initialise(const ColorTable& colors) {
     initialiseTimeControls(kAcceptSeparator, colors);
     sizes_ = measureSizes();
+    // What a check box needs beside its text: the indicator and the space after it.
+    checkIndicatorWidth_ = checks_[0]->sizeHint().width() -
+                           checks_[0]->fontMetrics().horizontalAdvance(checks_[0]->text());
     initialised_ = true;
     layOut();
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
@@ -80,7 +100,7 @@ void CDataMonitor::clear() {
     clearTimeControls();
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
         checks_[k]->setEnabled(false);
-        checks_[k]->setText(none());
+        names_[k] = none();
         checks_[k]->setToolTip({});
         unitLabels_[k]->setText(none());
         for (CNumberEditEx* edit : {upperEdits_[k], lowerEdits_[k]}) {
@@ -90,6 +110,7 @@ void CDataMonitor::clear() {
         for (QLabel* label : valueLabels_[k])
             label->setText(none());
     }
+    layOut();
 }
 
 void CDataMonitor::loadRecording(const PageRecording& page) {
@@ -99,9 +120,8 @@ void CDataMonitor::loadRecording(const PageRecording& page) {
         const ItemFigures& item = figures.items[k];
         itemEnabled_[k] = item.enabled;
         checks_[k]->setChecked(item.enabled);
-        checks_[k]->setText(QString::fromStdString(item.name));
-        // The box is as narrow as its column; a long name is read in full from the tip.
-        checks_[k]->setToolTip(checks_[k]->text());
+        names_[k] = QString::fromStdString(item.name);
+        checks_[k]->setToolTip(names_[k]);
         unitLabels_[k]->setText(QString::fromStdString(item.unit));
         ranges_[k] = {item.bounds, item.bounds};
         if (item.enabled) {
@@ -117,6 +137,7 @@ void CDataMonitor::loadRecording(const PageRecording& page) {
     }
     loadTimeControls(page, figures.span, figures.cycleText, figures.spanText, figures.window,
                      figures.timeLabels);
+    layOut();  // the names decide how much room the check boxes take
     graph_->redraw();
     describeGraph(shownNames());
     updateReadout();
@@ -221,7 +242,7 @@ QStringList CDataMonitor::shownNames() const {
     QStringList names;
     for (std::size_t k = 0; k < kDataItemCount && k < graph_->traceVisible.size(); ++k)
         if (itemEnabled_[k] && graph_->traceVisible[k])
-            names << checks_[k]->text();
+            names << names_[k];
     return names;
 }
 
@@ -231,6 +252,7 @@ DataPageSizes CDataMonitor::measureSizes() const {
     const QSize range = fitting(QStringLiteral("-000000.00"), edit);
     DataPageSizes s;
     s.check = {range.width(), check};
+
     s.rangeEdit = range;
     s.timeEdit = fitting(QStringLiteral("00000.0"), edit);
     s.unitLabel = {range.width(), edit};
@@ -251,6 +273,11 @@ void CDataMonitor::resizeEvent(QResizeEvent* event) {
 void CDataMonitor::layOut() {
     if (!initialised_)
         return;
+    const int textRoom = itemCheckRoom(size(), sizes_) - checkIndicatorWidth_;
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        checks_[k]->setText(wrapped(names_[k], checks_[k]->fontMetrics(), textRoom));
+        sizes_.itemChecks[k] = checks_[k]->sizeHint();
+    }
     const DataPageLayout l = layoutDataPage(size(), sizes_);
     graph_->setGeometry(l.graph);
     for (std::size_t k = 0; k < kDataItemCount; ++k) {

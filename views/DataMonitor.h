@@ -73,6 +73,9 @@ private:
 
     bool initialised_ = false;
     DataPageSizes sizes_;
+    int checkIndicatorWidth_ = 0;
+    // The items' names, which their check boxes show broken into lines that fit the page.
+    std::array<QString, kDataItemCount> names_;
     std::array<bool, kDataItemCount> itemEnabled_{};
     std::array<RangeEntry, kDataItemCount> ranges_{};
 };

@@ -47,9 +47,38 @@ QRect centredOnY(int left, int centre, QSize size) {
     return QRect(QPoint(left, centre - size.height() / 2), size);
 }
 
+// Where the caption row starts so that it ends kGap before the page's right edge.
+int captionRowLeft(QSize page, const DataPageSizes& sizes) {
+    int width = 0;
+    for (const QSize& caption : sizes.captionRow)
+        width += caption.width() + kGap;
+    return page.width() - width;
+}
+
+int itemCheckRoom(QSize page, const DataPageSizes& sizes) {
+    return std::max(captionRowLeft(page, sizes) - 3 * kGap, 0);
+}
+
 DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes) {
     DataPageLayout l;
-    const int editTop = kGap + sizes.check.height();
+    l.captionRow = rowOf(sizes.captionRow, captionRowLeft(page, sizes), kGap);
+    int topBottom = kGap + sizes.check.height();
+    for (const QRect& caption : l.captionRow)
+        topBottom = std::max(topBottom, below(caption));
+    // The check boxes flow like words: the item names are read whole, however long.
+    const int room = kGap + itemCheckRoom(page, sizes);
+    QPoint at(kGap, kGap);
+    int lineBottom = at.y();
+    for (std::size_t k = 0; k < 3; ++k) {
+        const QSize size = sizes.itemChecks[k];
+        if (at.x() > kGap && at.x() + size.width() > room)
+            at = QPoint(kGap, lineBottom + kGap);
+        l.checks[k] = QRect(at, size);
+        at.setX(after(l.checks[k]) + 3 * kGap);
+        lineBottom = std::max(lineBottom, below(l.checks[k]));
+        topBottom = std::max(topBottom, lineBottom);
+    }
+    const int editTop = topBottom + kGap;
     int left = kGap;
     for (QRect& upper : l.upperEdits) {
         upper = QRect(QPoint(left, editTop), sizes.rangeEdit);
@@ -58,13 +87,12 @@ DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes) {
     const int columnsRight = after(l.upperEdits[2]);
     l.graph = graphRect(columnsRight + kGap, editTop,
                         page.width() - columnsRight - sizes.timeUnit.width() - 10,
-                        page.height() - sizes.check.height() - sizes.unitLabel.height() - 8);
+                        page.height() - editTop - sizes.unitLabel.height() - kGap);
     const int graphBottom = below(l.graph);
     const int underGraph = graphBottom + kGap;
 
     for (std::size_t k = 0; k < 3; ++k) {
         const QRect& upper = l.upperEdits[k];
-        l.checks[k] = QRect(upper.x(), kGap, upper.width(), sizes.check.height());
         l.lowerEdits[k] =
             QRect(QPoint(upper.x(), graphBottom - sizes.rangeEdit.height()), sizes.rangeEdit);
         l.unitLabels[k] = QRect(QPoint(upper.x(), below(l.lowerEdits[k]) + kGap), sizes.unitLabel);
@@ -85,7 +113,6 @@ DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes) {
     for (std::size_t i = 0; i < 3; ++i)
         l.timeLabels[i] = centredOnX(quarterLine(l.graph.x(), l.graph.width(), int(i) + 1),
                                      underGraph, sizes.timeLabel);
-    l.captionRow = rowOf(sizes.captionRow, after(l.checks[2]) + kGap, l.checks[2].y());
     return l;
 }
 

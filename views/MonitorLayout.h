@@ -25,7 +25,8 @@ QRect centredOnY(int left, int centre, QSize size);
 
 // Sizes the data page's controls keep whatever the page's size.
 struct DataPageSizes {
-    QSize check;                      // height of a check box; its width follows the edit below it
+    QSize check;                      // height of a one-line check box
+    std::array<QSize, 3> itemChecks;  // each item's check box with its whole (wrapped) name
     QSize rangeEdit;                  // each upper and lower range edit
     QSize timeEdit;                   // the start and end edits
     QSize unitLabel;                  // a unit label under a lower edit
@@ -46,11 +47,15 @@ struct DataPageLayout {
     std::array<QRect, 4> captionRow;
 };
 
-// The check boxes in a row at the top, each over its column of a range edit pair with the
-// axis line between them; the graph to the right of the columns, from the upper edits' top
-// to the lower edits' bottom; the time edits and labels under it; the captions beside the
-// check boxes.
+// The captions in a row at the top right; the item check boxes at the top left, each as wide
+// as its name, a new line begun where the next one does not fit beside the ones before;
+// under them the columns of range edit pairs with the axis line between them; the graph to
+// the right of the columns, from the upper edits' top to the lower edits' bottom; the time
+// edits and labels under it.
 DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes);
+
+// The width the item check boxes share, left of the captions: no check box is wider.
+int itemCheckRoom(QSize page, const DataPageSizes& sizes);
 
 // ---- The I/O page ----
 

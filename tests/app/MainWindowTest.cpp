@@ -141,6 +141,9 @@ TEST_F(MainWindowTest, WithoutACheckOnlyTheFilesAndTheVersionStayAvailable) {
 TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
     confirmLink();
     openWindow();
+    // A refused start still clears the page, and CSV save goes with what the page holds.
+    record("data", "100", "1");
+    ASSERT_TRUE(action("csvSaveAction")->isEnabled());
     struct Case {
         const char* page;
         const char* cycle;
@@ -166,7 +169,33 @@ TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
         EXPECT_EQ(user.seen()[0].icon, QMessageBox::Critical);
         EXPECT_EQ(session->state().phase(), ProgressPhase::Idle) << "the window stays idle";
         EXPECT_TRUE(button((std::string(c.page) + "StartButton").c_str())->isEnabled());
+        EXPECT_FALSE(action("csvSaveAction")->isEnabled()) << c.cycle;
     }
+}
+
+TEST_F(MainWindowTest, TheTopRowKeepsItsPlaceWhetherProgressShowsOrNot) {
+    confirmLink();
+    openWindow();
+    const auto groups = [this] {
+        std::vector<QRect> places;
+        for (const char* name : {"dataSamplingGroup", "dataRunGroup"}) {
+            const QWidget* group = child<QWidget>(window.get(), name);
+            places.emplace_back(group->mapTo(window.get(), QPoint(0, 0)), group->size());
+        }
+        return places;
+    };
+    QCoreApplication::processEvents();
+    const std::vector<QRect> idle = groups();
+    list("dataCycleList")->setCurrentText("100");
+    list("dataTimeList")->setCurrentText("3001");
+    button("dataStartButton")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->state().progressCount > 1; }, 10000));
+    ASSERT_TRUE(child<QProgressBar>(window.get(), "progressBar")->isVisible());
+    EXPECT_EQ(groups(), idle);
+    button("dataStopButton")->click();
+    waitForIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(groups(), idle);
 }
 
 TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
@@ -388,6 +417,31 @@ TEST_F(FileMenuTest, ImagesTakeTheFormatOfTheirNameAndTheWindowsWholeSize) {
     action("imageCaptureAction")->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), window->frameGeometry().size());
     EXPECT_TRUE(window->centralWidget()->isEnabled());
+}
+
+TEST_F(FileMenuTest, PicturesShowTheWindowAsTheUserSeesIt) {
+    confirmLink();  // the Start button is green only when it can be pressed
+    openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QString bitmap = QString::fromStdString(folder.path() + "window.bmp");
+    const struct {
+        const char* item;
+        std::function<QImage()> picture;
+    } cases[] = {
+        {"imageCaptureAction", [] { return QGuiApplication::clipboard()->image(); }},
+        {"imageSaveAction", [&] { return QImage(bitmap); }},
+    };
+    for (const auto& c : cases) {
+        const QImage seen = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ScriptedUser user;
+        if (c.item == std::string("imageSaveAction"))
+            user.then("imageSaveDialog", choosing(bitmap.toStdString())).thenAcknowledge();
+        use(c.item, user);
+        const QRect client(window->geometry().topLeft() - window->frameGeometry().topLeft(),
+                           window->size());
+        EXPECT_EQ(c.picture().copy(client).convertToFormat(QImage::Format_RGB32), seen)
+            << c.item;
+    }
 }
 
 TEST_F(FileMenuTest, TheDumpChordWritesOneDumpWhicheverKeyComesLast) {

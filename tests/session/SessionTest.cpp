@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -33,6 +34,11 @@ bool waitFor(Condition condition, std::chrono::seconds limit = 60s) {
         std::this_thread::sleep_for(5ms);
     }
     return true;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The check window's bar and state text, as the worker sets them.
@@ -264,6 +270,17 @@ TEST_F(SessionTest, CsvSaveAndReadFollowTheShownPage) {
         EXPECT_NE(std::find(tail.begin(), tail.end(), "load0"), tail.end());
         EXPECT_NE(std::find(tail.begin(), tail.end(), "enable0"), tail.end());
     }
+
+    // A start that the engine refuses leaves the page empty: saving it writes nothing, keeps
+    // the file the user already has and reports the failure, never the completion.
+    const ControllerRecord& controller = session->config().data().controllers[0];
+    ASSERT_EQ(session->startRecording(controller, 2000, 1, std::time(nullptr), [] {}),
+              StartResult::CycleLongerThanTime);
+    ASSERT_EQ(session->page(kDataMonitor).sampleCount, 0u);
+    const std::string kept = fileText(saved);
+    EXPECT_FALSE(session->saveCsv(saved));
+    EXPECT_EQ(window.messages().back().text, text(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG));
+    EXPECT_EQ(fileText(saved), kept);
 
     // The dump breaks lines by the shown page's first range.
     ASSERT_EQ(session->writeReceiveDump(folder.path(), window), DumpResult::Written);

@@ -275,6 +275,44 @@ TEST_F(DataMonitorTest, LabelsStayOnTheQuarterLinesWhenThePageIsResized) {
     }
 }
 
+TEST_F(DataMonitorTest, ItemNamesShowInFullWithoutCoveringTheirNeighbours) {
+    // An item line keeps 259 characters, and the shortest rest after its name is
+    // ",D1000,MSB,1,": the longest names the configuration lets through.
+    constexpr int kLongestName = 259 - 13;
+    QString words;
+    while (words.size() < kLongestName)
+        words += QStringLiteral("Position deviation ");
+    auto recording = dataRecording(10, 101);
+    recording->active.items[0].name = words.left(kLongestName).toStdString();
+    recording->active.items[1].name = std::string(kLongestName, 'W');
+    recording->active.items[2] = dataItem("Motor current", kTypeWord, 0.1, "0.1", "%");
+    for (const QSize size : {QSize(1009, 597), QSize(1000, 600)}) {
+        page_->resize(size);
+        load(*recording);
+        settle();
+        for (std::size_t k = 0; k < 3; ++k) {
+            const auto* check = child<QCheckBox>(("item" + std::to_string(k + 1) + "Check").c_str());
+            const std::string name = recording->active.items[k].name;
+            EXPECT_EQ(check->text().remove('\n').toStdString(), name) << k;
+            EXPECT_EQ(check->toolTip().toStdString(), name) << k;
+            EXPECT_GE(check->width(), check->sizeHint().width()) << k;
+            EXPECT_GE(check->height(), check->sizeHint().height()) << k;
+        }
+        // The axis lines run through their value labels on purpose, as ticks on an axis.
+        const auto onItsAxis = [](const QWidget* a, const QWidget* b) {
+            return a->objectName().endsWith("AxisLine") && b->objectName().contains("ValueAt");
+        };
+        const auto widgets = page_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (const QWidget* a : widgets)
+            for (const QWidget* b : widgets)
+                if (a < b && a->isVisible() && b->isVisible() && !onItsAxis(a, b) &&
+                    !onItsAxis(b, a)) {
+                    EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                        << a->objectName().toStdString() << " on " << b->objectName().toStdString();
+                }
+    }
+}
+
 TEST_F(DataMonitorTest, CursorReadoutFollowsTheMouse) {
     const auto recording = dataRecording(10, 1001);
     load(*recording);
