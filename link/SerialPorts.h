@@ -44,6 +44,11 @@ PortAssignment readPortAssignment(const std::string& programFolder, int number);
 // COM1 to COM<portCount>.
 std::vector<PortAssignment> readPortAssignments(const std::string& programFolder, int portCount);
 
+// Why name=device cannot be assigned: a name other than COM1 to COM256, or a device that is not
+// an absolute path or holds a control character (a line break in a link's target would split
+// every listing that shows it). Empty when it can.
+std::string portAssignmentError(const std::string& name, const std::string& device);
+
 // Makes the port name open device from now on, or /dev/ttyS<n-1> again when device is empty.
 // The new link is made under a temporary name and renamed over the old one, so that an open at
 // the same moment finds the old device or the new one, never none. False with error for a name

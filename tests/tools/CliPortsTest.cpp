@@ -60,6 +60,7 @@ TEST(CliPorts, AssignWritesOrRemovesTheLinkAndRefusesWhatIsNoAssignment) {
         {"COM3=/dev/ttyUSB0", 0, "/dev/ttyUSB0"}, {"COM3=ttyUSB0", 2, nullptr},
         {"COM0=/dev/ttyUSB0", 2, nullptr},        {"COM3", 2, nullptr},
         {"COM5=/dev/ttyUSB0", 1, nullptr},        {"COM3=", 0, "/dev/ttyS2"},
+        {"COM3=/dev/tty\nUSB0", 2, nullptr},     {"COM3=/dev/tty\x7fUSB0", 2, nullptr},
     };
     for (const auto& c : cases) {
         const auto run =

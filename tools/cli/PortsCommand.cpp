@@ -45,12 +45,9 @@ std::optional<Assignment> parseAssignment(const std::string& text, std::string& 
         return std::nullopt;
     }
     Assignment assignment{text.substr(0, equals), text.substr(equals + 1)};
-    if (portNumber(assignment.port) == 0) {
-        error = "--assign: '" + assignment.port + "' is not a port name (COM1 to COM256)";
-        return std::nullopt;
-    }
-    if (!assignment.device.empty() && assignment.device.front() != '/') {
-        error = "--assign: the device must be an absolute path: " + assignment.device;
+    if (const std::string wrong = portAssignmentError(assignment.port, assignment.device);
+        !wrong.empty()) {
+        error = "--assign: " + wrong;
         return std::nullopt;
     }
     return assignment;
