@@ -517,7 +517,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::writeReceiveDump() {
-    session_.writeReceiveDump(session_.dumpFolder(), bridge_);
+    session_.writeReceiveDumpIntoDumpFolder(bridge_);
 }
 
 void MainWindow::showVersion() {

@@ -163,10 +163,7 @@ std::string dumpFolder(const std::string& programFolder, const std::string& syst
                        const UserFolders& user) {
     if (systemHome == programFolder || user.dataHome.empty())
         return systemHome;
-    const std::string folder = user.dataHome + "kestiva/";
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    return folder;
+    return user.dataHome + "kestiva/";
 }
 
 }  // namespace kestiva

@@ -50,8 +50,8 @@ std::string systemHome(const std::string& programFolder, const UserFolders& user
                        const WritableTest& writable = writableByUser);
 
 // The folder (ending with '/') the receive-buffer dump goes to: programFolder for a portable
-// copy (systemHome is programFolder), else <dataHome>kestiva/, created here. systemHome when no
-// data home is known.
+// copy (systemHome is programFolder), else <dataHome>kestiva/, which the first dump makes.
+// systemHome when no data home is known.
 std::string dumpFolder(const std::string& programFolder, const std::string& systemHome,
                        const UserFolders& user);
 
