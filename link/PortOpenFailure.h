@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/SerialDevice.h"
+#include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
 
@@ -22,12 +23,14 @@ std::optional<PortHolder> findPortHolder(const std::string& device,
 
 // The added line for portName, whose device did not open with error; device empty for a name
 // that is no port.
-std::string portOpenFailureLine(const std::string& portName, const std::string& device,
-                                SerialError error, const std::optional<PortHolder>& holder);
+std::string portOpenFailureLine(const LanguageCatalogue& texts, const std::string& portName,
+                                const std::string& device, SerialError error,
+                                const std::optional<PortHolder>& holder);
 
 // The added line for portName of programFolder as it stands now: its device as assigned, and,
 // for a busy port, its holder.
-std::string describePortOpenFailure(const std::string& programFolder, const std::string& portName,
+std::string describePortOpenFailure(const LanguageCatalogue& texts,
+                                    const std::string& programFolder, const std::string& portName,
                                     SerialError error);
 
 }  // namespace kestiva
