@@ -94,12 +94,15 @@ std::optional<PortHolder> findPortHolder(const std::string& device, const std::s
 
 std::string portOpenFailureLine(const LanguageCatalogue& texts, const std::string& portName,
                                 const std::string& device, SerialError error,
-                                const std::optional<PortHolder>& holder) {
+                                const std::optional<PortHolder>& holder,
+                                const std::string& systemReason) {
     if (device.empty())
         return portName + ": " + texts.GetText(text::MSG_COMOPEN_REASON_NOT_A_PORT);
     const std::string port = portName + " (" + device + "): ";
     if (error == SerialError::Busy)
         return port + holderText(texts, holder);
+    if (!systemReason.empty())
+        return port + systemReason + ".";
     return port + texts.GetText(reasonText(error));
 }
 
@@ -109,11 +112,11 @@ std::string describePortOpenFailure(const LanguageCatalogue& texts,
     const int number = portNumber(portName);
     if (number == 0)
         return portOpenFailureLine(texts, portName, "", error, std::nullopt);
-    const std::string device = readPortAssignment(programFolder, number).device;
+    const PortAssignment assigned = readPortAssignment(programFolder, number);
     std::optional<PortHolder> holder;
     if (error == SerialError::Busy)
         holder = findPortHolder(resolvePortDevice(programFolder, portName));
-    return portOpenFailureLine(texts, portName, device, error, holder);
+    return portOpenFailureLine(texts, portName, assigned.device, error, holder, assigned.problem);
 }
 
 }  // namespace kestiva

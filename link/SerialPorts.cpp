@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
@@ -193,7 +194,15 @@ PortAssignment readPortAssignment(const std::string& programFolder, int number) 
     } else {
         assignment.device = defaultPortDevice(number);
     }
-    assignment.present = fs::exists(assignment.linked ? link : assignment.device, ec);
+    std::error_code unreachable;
+    assignment.present = fs::exists(assignment.linked ? link : assignment.device, unreachable);
+    if (unreachable) {
+        // Lower case, as it goes after the device in a line of our own.
+        assignment.problem = unreachable.message();
+        if (!assignment.problem.empty())
+            assignment.problem[0] =
+                char(std::tolower(static_cast<unsigned char>(assignment.problem[0])));
+    }
     return assignment;
 }
 

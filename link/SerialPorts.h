@@ -37,6 +37,9 @@ struct PortAssignment {
     std::string device;    // the link's target, or /dev/ttyS<n-1> without a link
     bool linked = false;   // System/ports/COMn names the device
     bool present = false;  // the device is there
+    // Why the device cannot be reached when that is not simply its absence, in the system's
+    // words (a loop of links: "too many levels of symbolic links"); empty otherwise.
+    std::string problem;
 };
 
 // COMn's assignment; programFolder ends with '/'. number from 1 to 256.

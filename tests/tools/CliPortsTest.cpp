@@ -76,6 +76,20 @@ TEST(CliPorts, AssignWritesOrRemovesTheLinkAndRefusesWhatIsNoAssignment) {
     EXPECT_EQ(testing::readFile(folder.portLink(5)), "made by hand");
 }
 
+TEST(CliPorts, ALinkLoopIsListedAndReportedWithTheSystemsReason) {
+    CliFolder folder;
+    folder.writeSettings(38400, 1, "MANUAL", "COM2");
+    fs::create_symlink(folder.portLink(2), folder.portLink(2));
+    const auto listing = runCli({"ports", "--system", folder.system()});
+    EXPECT_TRUE(testing::contains(listing.out, "linked, too many levels of symbolic links\n"))
+        << listing.describe();
+    const auto check = runCli({"check", "--system", folder.system()});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_TRUE(testing::contains(check.err, "\nCOM2 (" + folder.portLink(2) +
+                                                 "): too many levels of symbolic links.\n"))
+        << check.describe();
+}
+
 // A port that does not open for a user without root: COM1 is a pseudo-terminal whose rights
 // each test sets.
 class CliPortOpenTest : public ::testing::Test {

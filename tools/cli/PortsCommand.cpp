@@ -72,7 +72,8 @@ Json portsJson(const std::vector<PortAssignment>& ports) {
                       .set("name", port.name)
                       .set("device", port.device)
                       .set("linked", port.linked)
-                      .set("present", port.present));
+                      .set("present", port.present)
+                      .set("problem", port.problem.empty() ? Json() : Json(port.problem)));
     }
     return list;
 }
@@ -99,7 +100,9 @@ std::string portsText(const std::vector<PortAssignment>& ports, const std::strin
     std::string out = "Ports (links in " + linkFolder + "):\n";
     for (const PortAssignment& port : ports) {
         out += "  " + padded(port.name, 6) + "  " + padded(port.device, 14) + "  " +
-               (port.linked ? "linked" : "default") + (port.present ? "" : ", not present") + "\n";
+               (port.linked ? "linked" : "default") +
+               (port.present ? "" : ", " + (port.problem.empty() ? "not present" : port.problem)) +
+               "\n";
     }
     return out;
 }
