@@ -92,7 +92,7 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[24] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[25] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
@@ -146,6 +146,10 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[24] = {
      "device lost."},
     {"MSG_COMOPEN_REASON_DEVICE_ERROR", text::MSG_COMOPEN_REASON_DEVICE_ERROR,
      "device error."},
+    {"MSG_USER_SYSTEM_FOLDER_ERR", text::MSG_USER_SYSTEM_FOLDER_ERR,
+     "The per-user System folder could not be made. The shipped System "
+     "files are used as they are: settings and port assignments cannot be "
+     "kept."},
 };
 
 }  // namespace kestiva

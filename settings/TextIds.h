@@ -125,8 +125,9 @@ constexpr TextId MSG_COMOPEN_REASON_NOT_SERIAL = 111;
 constexpr TextId MSG_COMOPEN_REASON_BIT_RATE = 112;
 constexpr TextId MSG_COMOPEN_REASON_DEVICE_LOST = 113;
 constexpr TextId MSG_COMOPEN_REASON_DEVICE_ERROR = 114;
+constexpr TextId MSG_USER_SYSTEM_FOLDER_ERR = 115;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 115;
+constexpr TextId kSlotCount = 116;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -142,6 +143,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[24];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[25];
 
 }  // namespace kestiva

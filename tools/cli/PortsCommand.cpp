@@ -133,7 +133,7 @@ int runPortsCommand(const Args& argv) {
 
     TerminalSession terminal(*folder, false);
     Session& session = terminal.session;
-    if (!loadCatalogue(session, json))
+    if (!loadCatalogue(terminal, json))
         return kExitFailure;
     session.loadCommunicationSettings();
 
@@ -158,6 +158,7 @@ int runPortsCommand(const Args& argv) {
                      .set("ok", true)
                      .set("devices", devicesJson(devices))
                      .set("ports", portsJson(ports))
+                     .set("messages", terminal.window.messagesJson())
                      .dump());
     } else {
         printOut(devicesText(devices) + "\n" + portsText(ports, folder->systemFolder() + "ports/"));
