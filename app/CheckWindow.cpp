@@ -16,7 +16,7 @@ namespace kestiva {
 CheckWindow::CheckWindow(Session& session, CheckChoice choice, QWidget* parent)
     : QDialog(parent), session_(session), choice_(std::move(choice)) {
     setObjectName("checkWindow");
-    setWindowTitle("Communication Check");
+    setWindowTitle(toQtText(session_.texts().GetText(text::DLG_PROGRESS_TITLE)));
     setModal(true);
 
     bar_ = new QProgressBar(this);

@@ -53,14 +53,16 @@ QLabel* makeLabel(const QString& caption, const char* name, QWidget* parent) {
 
 }  // namespace
 
-QString portItemText(const QString& name, const std::string& device) {
+QString portItemText(const LanguageCatalogue& texts, const QString& name,
+                     const std::string& device) {
     if (device.empty())
-        return name + "  (no device)";
+        return name + "  (" + toQtText(texts.GetText(text::DLG_COMSETTING_PORT_NO_DEVICE)) + ")";
     const QFileInfo info(QString::fromStdString(device));
     if (info.exists())
         return name + "  (" + info.canonicalFilePath() + ")";
     const QString shown = info.isSymLink() ? info.symLinkTarget() : info.filePath();
-    return name + "  (" + shown + ", not present)";
+    return name + "  (" + shown + ", " +
+           toQtText(texts.GetText(text::DLG_COMSETTING_PORT_NOT_PRESENT)) + ")";
 }
 
 ComSettingPage::ComSettingPage(Session& session, ComSettingMemory& memory, QWidget* parent)
@@ -92,7 +94,9 @@ void ComSettingPage::buildControls() {
     portLabel_ = makeLabel("COM port:", "portLabel", portGroup_);
     portList_ = makeList("portList", portLabel_, portGroup_);
     portList_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    serialPortsButton_ = makeButton("Serial ports...", "serialPortsButton", portGroup_);
+    serialPortsButton_ =
+        makeButton(toQtText(session_.texts().GetText(text::DLG_COMSETTING_BUTTON_SERIAL_PORTS)),
+                   "serialPortsButton", portGroup_);
     auto* portLayout = new QGridLayout(portGroup_);
     portLayout->addWidget(portLabel_, 0, 0);
     portLayout->addWidget(portList_, 0, 1);
@@ -160,7 +164,7 @@ void ComSettingPage::refreshPortTexts() {
     for (int i = 0; i < portList_->count(); ++i) {
         const QString name = portList_->itemData(i).toString();
         const std::string device = resolvePortDevice(session_.programFolder(), name.toStdString());
-        portList_->setItemText(i, portItemText(name, device));
+        portList_->setItemText(i, portItemText(session_.texts(), name, device));
     }
 }
 
@@ -284,8 +288,8 @@ void ComSettingPage::onSerialPorts() {
                            : readPortAssignment(session_.programFolder(), number).device;
     };
     const std::string before = assignedDevice();
-    SerialPortsDialog dialog(session_.programFolder(), portList_->count(), listSerialDevices(),
-                             this);
+    SerialPortsDialog dialog(session_.texts(), session_.programFolder(), portList_->count(),
+                             listSerialDevices(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     refreshPortTexts();

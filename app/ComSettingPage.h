@@ -95,6 +95,7 @@ private:
 };
 
 // The port list's text for name: the device it opens, marked when that device is not there.
-QString portItemText(const QString& name, const std::string& device);
+QString portItemText(const LanguageCatalogue& texts, const QString& name,
+                     const std::string& device);
 
 }  // namespace kestiva

@@ -230,13 +230,13 @@ MainWindow::SamplingControls MainWindow::buildSamplingControls(MonitorKind monit
     c.startButton = new QPushButton;
     c.startButton->setObjectName(prefix + "StartButton");
     c.startButton->setIcon(runIcon(true));
-    c.startButton->setAccessibleName(tr("Start"));
-    c.startButton->setToolTip(tr("Start recording"));
+    c.startButton->setAccessibleName(qt(texts_.GetText(text::BTN_START_NAME)));
+    c.startButton->setToolTip(qt(texts_.GetText(text::BTN_START_TOOLTIP)));
     c.stopButton = new QPushButton;
     c.stopButton->setObjectName(prefix + "StopButton");
     c.stopButton->setIcon(runIcon(false));
-    c.stopButton->setAccessibleName(tr("Stop"));
-    c.stopButton->setToolTip(tr("Stop recording"));
+    c.stopButton->setAccessibleName(qt(texts_.GetText(text::BTN_STOP_NAME)));
+    c.stopButton->setToolTip(qt(texts_.GetText(text::BTN_STOP_TOOLTIP)));
     for (QPushButton* b : {c.startButton, c.stopButton}) {
         b->setFixedSize(64, 64);
         b->setIconSize(QSize(kRunIconSide, kRunIconSide));
@@ -523,7 +523,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::writeReceiveDump() {
-    session_.writeReceiveDump(session_.dumpFolder(), bridge_);
+    session_.writeReceiveDumpIntoDumpFolder(bridge_);
 }
 
 void MainWindow::showVersion() {

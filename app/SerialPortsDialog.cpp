@@ -38,25 +38,23 @@ int entryOf(const std::vector<SerialDeviceInfo>& devices, const std::string& dev
 
 }  // namespace
 
-SerialPortsDialog::SerialPortsDialog(std::string programFolder, int portCount,
+SerialPortsDialog::SerialPortsDialog(const LanguageCatalogue& texts, std::string programFolder,
+                                     int portCount,
                                      const std::vector<SerialDeviceInfo>& devices, QWidget* parent)
-    : QDialog(parent), programFolder_(std::move(programFolder)) {
+    : QDialog(parent), texts_(texts), programFolder_(std::move(programFolder)) {
     setObjectName("serialPortsDialog");
-    setWindowTitle("Serial ports");
+    setWindowTitle(text(text::DLG_SERIALPORTS_TITLE));
 
-    auto* note =
-        new QLabel(devices.empty() ? "No serial devices were found. Plug in the adapter and open "
-                                     "this dialog again."
-                                   : "Choose the device each port name opens. Adapters are listed "
-                                     "with their name, which stays with the adapter.",
-                   this);
+    auto* note = new QLabel(
+        text(devices.empty() ? text::DLG_SERIALPORTS_NOTE_NONE : text::DLG_SERIALPORTS_NOTE), this);
     note->setObjectName("noteLabel");
     note->setWordWrap(true);
 
     const int rowCount = std::clamp(portCount, 0, kHighestPort);
     table_ = new QTableWidget(rowCount, 2, this);
     table_->setObjectName("portTable");
-    table_->setHorizontalHeaderLabels({"Port", "Device"});
+    table_->setHorizontalHeaderLabels(
+        {text(text::DLG_SERIALPORTS_COLUMN_PORT), text(text::DLG_SERIALPORTS_COLUMN_DEVICE)});
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -72,7 +70,9 @@ SerialPortsDialog::SerialPortsDialog(std::string programFolder, int portCount,
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
+    buttons->button(QDialogButtonBox::Ok)->setText(text(text::DLG_COMSETTING_BUTTON_OK));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    buttons->button(QDialogButtonBox::Cancel)->setText(text(text::DLG_PROGRESS_BUTTON_CANCEL));
     connect(buttons, &QDialogButtonBox::accepted, this, &SerialPortsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SerialPortsDialog::reject);
 
@@ -88,8 +88,9 @@ SerialPortsDialog::Row SerialPortsDialog::makeRow(int number,
     row.name = "COM" + std::to_string(number);
     row.list = new QComboBox(this);
     row.list->setObjectName(QString("deviceList%1").arg(number));
-    row.list->addItem(
-        QString("(default: %1)").arg(QString::fromStdString(defaultPortDevice(number))));
+    row.list->addItem(QString("(%1: %2)")
+                          .arg(text(text::DLG_SERIALPORTS_DEFAULT),
+                               QString::fromStdString(defaultPortDevice(number))));
     row.targets.push_back("");
     for (const SerialDeviceInfo& device : devices) {
         row.list->addItem(deviceText(device));
@@ -101,13 +102,20 @@ SerialPortsDialog::Row SerialPortsDialog::makeRow(int number,
         if (row.writtenIndex < 0) {
             // A link to a device that is not plugged in now stays choosable as it is.
             const QString device = QString::fromStdString(assigned.device);
-            row.list->addItem(assigned.present ? device : device + "  (not present)");
+            row.list->addItem(assigned.present
+                                  ? device
+                                  : device + "  (" + text(text::DLG_COMSETTING_PORT_NOT_PRESENT) +
+                                        ")");
             row.targets.push_back(assigned.device);
             row.writtenIndex = row.list->count() - 1;
         }
     }
     row.list->setCurrentIndex(row.writtenIndex);
     return row;
+}
+
+QString SerialPortsDialog::text(TextId id) const {
+    return toQtText(texts_.GetText(id));
 }
 
 void SerialPortsDialog::accept() {

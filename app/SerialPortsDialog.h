@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/SerialPorts.h"
+#include "settings/LanguageCatalogue.h"
 
 class QComboBox;
 class QTableWidget;
@@ -20,7 +21,7 @@ class SerialPortsDialog final : public QDialog {
 public:
     // Rows for COM1 to COM<portCount> (at most COM256) of programFolder; each offers its
     // default /dev/ttyS device and devices.
-    SerialPortsDialog(std::string programFolder, int portCount,
+    SerialPortsDialog(const LanguageCatalogue& texts, std::string programFolder, int portCount,
                       const std::vector<SerialDeviceInfo>& devices, QWidget* parent = nullptr);
 
     // Writes the changed links; stays open and shows why when one could not be written.
@@ -35,7 +36,9 @@ private:
     };
 
     Row makeRow(int number, const std::vector<SerialDeviceInfo>& devices);
+    QString text(TextId id) const;
 
+    const LanguageCatalogue& texts_;
     std::string programFolder_;
     QTableWidget* table_ = nullptr;
     std::vector<Row> rows_;

@@ -29,6 +29,12 @@ int StartUp::run(const MainWindowRun& runMainWindow) {
     const bool languageLoaded = session_.loadCatalogue();
     if (!userAgrees())
         return 0;
+    // Said once the user goes on to the settings that it concerns, not before the terms.
+    if (!systemFolderProblem_.empty())
+        showMessageBox(nullptr, toQtText(session_.texts().GetText(text::APP_TITLE)),
+                       toQtText(session_.texts().GetText(text::MSG_USER_SYSTEM_FOLDER_ERR) +
+                                "\n" + systemFolderProblem_),
+                       QMessageBox::Warning);
     session_.loadCommunicationSettings();
     // Number texts follow the user's locale from here on.
     std::setlocale(LC_ALL, "");

@@ -23,6 +23,10 @@ public:
     StartUp(const StartUp&) = delete;
     StartUp& operator=(const StartUp&) = delete;
 
+    // Why the per-user System folder could not be made (its path and the system's reason);
+    // said to the user once the terms are accepted.
+    void setSystemFolderProblem(std::string problem) { systemFolderProblem_ = std::move(problem); }
+
     // The whole run; the program's exit code.
     int run(const MainWindowRun& runMainWindow);
 
@@ -38,6 +42,7 @@ private:
     WindowBridge bridge_;
     Session session_;
     ComSettingMemory comSettingMemory_;
+    std::string systemFolderProblem_;
 };
 
 }  // namespace kestiva

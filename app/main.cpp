@@ -12,8 +12,11 @@ int main(int argc, char** argv) {
     // own folders.
     const std::string executableFolder = kestiva::programFolder();
     const kestiva::UserFolders user = kestiva::userFoldersFromEnvironment();
-    const std::string profileFolder = kestiva::systemHome(executableFolder, user);
+    std::string userCopyProblem;
+    const std::string profileFolder =
+        kestiva::systemHome(executableFolder, user, kestiva::writableByUser, &userCopyProblem);
     kestiva::StartUp startUp(profileFolder);
+    startUp.setSystemFolderProblem(userCopyProblem);
     startUp.session().setDumpFolder(kestiva::dumpFolder(executableFolder, profileFolder, user));
     return startUp.run([](kestiva::Session& session, kestiva::WindowBridge& bridge) {
         kestiva::MainWindow window(session, bridge);

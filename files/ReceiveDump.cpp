@@ -58,8 +58,11 @@ DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
         ok = writeAll(fd, out.data(), out.size());
     if (::close(fd) != 0)
         ok = false;
-    if (!ok)
+    if (!ok) {
+        // A cut dump would pass for the whole recording.
+        ::unlink(path.c_str());
         return DumpResult::WriteFailed;
+    }
 
     messages.showMessage(texts.GetText(text::MSG_ALARM_TITLE), "Dump File Complete.\n\n" + path,
                        MessageIcon::Information);

@@ -28,8 +28,9 @@ enum class DumpResult { Written, NothingReceived, NotCreated, WriteFailed };
 // (ending with '/') as "0xAB," entries, CR LF after each line of receiveDumpLineLength entries
 // and after the shorter last line, then shows "Dump File Complete." with the path. Nothing is
 // written or shown when nothing was received; a file that cannot be created or written ends
-// the dump without a message. The file is always a new one: when its name exists already
-// (a second dump within the same second, say), the dump is NotCreated.
+// the dump without a message, and one that could not be written whole is removed. The file is
+// always a new one: when its name exists already (a second dump within the same second, say),
+// the dump is NotCreated.
 DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
                             const ControllerRecord& shownActive, const std::string& programFolder,
                             MessageHost& messages, const LanguageCatalogue& texts,

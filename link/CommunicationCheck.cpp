@@ -19,7 +19,7 @@ bool CommunicationCheck::openCheckPort(PortContext& context, const std::string& 
         texts_.GetText(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE),
         texts_.composeError(text::MSG_COMSETTING_COMOPEN_ERROR_ALARM_CONTENTS,
                             text::MSG_COMSETTING_COMOPEN_ERROR_COUNTERMEASURE_CONTENTS) +
-            "\n" + describePortOpenFailure(link.programFolder(), portName, link.lastError()),
+            "\n" + describePortOpenFailure(texts_, link.programFolder(), portName, link.lastError()),
         MessageIcon::Error);
     settings_.verifiedStation = -1;
     session_.communicationConfirmed = false;

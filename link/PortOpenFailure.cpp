@@ -48,13 +48,35 @@ std::string commandOf(const fs::path& process) {
     return command;
 }
 
-std::string holderText(const std::optional<PortHolder>& holder) {
+std::string holderText(const LanguageCatalogue& texts, const std::optional<PortHolder>& holder) {
     if (!holder)
-        return "device in use by another program.";
-    std::string text = "device in use by process " + std::to_string(holder->pid);
+        return texts.GetText(text::MSG_COMOPEN_REASON_IN_USE);
+    std::string process = std::to_string(holder->pid);
     if (!holder->command.empty())
-        text += " (" + holder->command + ")";
-    return text + ".";
+        process += " (" + holder->command + ")";
+    std::string line = texts.GetText(text::MSG_COMOPEN_REASON_IN_USE_BY);
+    if (const std::size_t at = line.find("%1"); at != std::string::npos)
+        line.replace(at, 2, process);
+    return line;
+}
+
+TextId reasonText(SerialError error) {
+    switch (error) {
+        case SerialError::NotFound:
+            return text::MSG_COMOPEN_REASON_NO_DEVICE;
+        // Debian and its derivatives give serial devices to the dialout group; membership
+        // counts only from the next log-in.
+        case SerialError::PermissionDenied:
+            return text::MSG_COMOPEN_REASON_DIALOUT;
+        case SerialError::NotSerial:
+            return text::MSG_COMOPEN_REASON_NOT_SERIAL;
+        case SerialError::UnsupportedBitRate:
+            return text::MSG_COMOPEN_REASON_BIT_RATE;
+        case SerialError::ResourceLost:
+            return text::MSG_COMOPEN_REASON_DEVICE_LOST;
+        default:
+            return text::MSG_COMOPEN_REASON_DEVICE_ERROR;
+    }
 }
 
 }  // namespace
@@ -70,35 +92,31 @@ std::optional<PortHolder> findPortHolder(const std::string& device, const std::s
     return std::nullopt;
 }
 
-std::string portOpenFailureLine(const std::string& portName, const std::string& device,
-                                SerialError error, const std::optional<PortHolder>& holder) {
+std::string portOpenFailureLine(const LanguageCatalogue& texts, const std::string& portName,
+                                const std::string& device, SerialError error,
+                                const std::optional<PortHolder>& holder,
+                                const std::string& systemReason) {
     if (device.empty())
-        return portName + ": not a port name (COM1 to COM256).";
+        return portName + ": " + texts.GetText(text::MSG_COMOPEN_REASON_NOT_A_PORT);
     const std::string port = portName + " (" + device + "): ";
-    switch (error) {
-        case SerialError::PermissionDenied:
-            // Debian and its derivatives give serial devices to the dialout group; membership
-            // counts only from the next log-in.
-            return port +
-                   "permission denied. Serial ports belong to the dialout group: add yourself "
-                   "with 'sudo usermod -aG dialout $USER', then log out and in again.";
-        case SerialError::Busy:
-            return port + holderText(holder);
-        default:
-            return port + serialErrorText(error) + ".";
-    }
+    if (error == SerialError::Busy)
+        return port + holderText(texts, holder);
+    if (!systemReason.empty())
+        return port + systemReason + ".";
+    return port + texts.GetText(reasonText(error));
 }
 
-std::string describePortOpenFailure(const std::string& programFolder, const std::string& portName,
+std::string describePortOpenFailure(const LanguageCatalogue& texts,
+                                    const std::string& programFolder, const std::string& portName,
                                     SerialError error) {
     const int number = portNumber(portName);
     if (number == 0)
-        return portOpenFailureLine(portName, "", error, std::nullopt);
-    const std::string device = readPortAssignment(programFolder, number).device;
+        return portOpenFailureLine(texts, portName, "", error, std::nullopt);
+    const PortAssignment assigned = readPortAssignment(programFolder, number);
     std::optional<PortHolder> holder;
     if (error == SerialError::Busy)
         holder = findPortHolder(resolvePortDevice(programFolder, portName));
-    return portOpenFailureLine(portName, device, error, holder);
+    return portOpenFailureLine(texts, portName, assigned.device, error, holder, assigned.problem);
 }
 
 }  // namespace kestiva

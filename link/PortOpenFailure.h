@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/SerialDevice.h"
+#include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
 
@@ -21,13 +22,17 @@ std::optional<PortHolder> findPortHolder(const std::string& device,
                                          const std::string& procFolder = "/proc");
 
 // The added line for portName, whose device did not open with error; device empty for a name
-// that is no port.
-std::string portOpenFailureLine(const std::string& portName, const std::string& device,
-                                SerialError error, const std::optional<PortHolder>& holder);
+// that is no port. systemReason, when known, says why the device could not be reached in the
+// system's words, which tell more than error.
+std::string portOpenFailureLine(const LanguageCatalogue& texts, const std::string& portName,
+                                const std::string& device, SerialError error,
+                                const std::optional<PortHolder>& holder,
+                                const std::string& systemReason = "");
 
 // The added line for portName of programFolder as it stands now: its device as assigned, and,
 // for a busy port, its holder.
-std::string describePortOpenFailure(const std::string& programFolder, const std::string& portName,
+std::string describePortOpenFailure(const LanguageCatalogue& texts,
+                                    const std::string& programFolder, const std::string& portName,
                                     SerialError error);
 
 }  // namespace kestiva

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
@@ -193,7 +194,15 @@ PortAssignment readPortAssignment(const std::string& programFolder, int number) 
     } else {
         assignment.device = defaultPortDevice(number);
     }
-    assignment.present = fs::exists(assignment.linked ? link : assignment.device, ec);
+    std::error_code unreachable;
+    assignment.present = fs::exists(assignment.linked ? link : assignment.device, unreachable);
+    if (unreachable) {
+        // Lower case, as it goes after the device in a line of our own.
+        assignment.problem = unreachable.message();
+        if (!assignment.problem.empty())
+            assignment.problem[0] =
+                char(std::tolower(static_cast<unsigned char>(assignment.problem[0])));
+    }
     return assignment;
 }
 
@@ -204,18 +213,24 @@ std::vector<PortAssignment> readPortAssignments(const std::string& programFolder
     return assignments;
 }
 
+std::string portAssignmentError(const std::string& name, const std::string& device) {
+    if (portNumber(name) == 0)
+        return "'" + name + "' is not a port name (COM1 to COM256)";
+    // The link is read from the ports folder; a relative target would mean a path below it.
+    if (!device.empty() && device.front() != '/')
+        return "the device must be an absolute path: " + device;
+    const auto control = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
+    if (std::any_of(device.begin(), device.end(), control))
+        return "the device path holds a control character";
+    return {};
+}
+
 bool assignPort(const std::string& programFolder, const std::string& name,
                 const std::string& device, std::string& error) {
+    error = portAssignmentError(name, device);
+    if (!error.empty())
+        return false;
     const int number = portNumber(name);
-    if (number == 0) {
-        error = "'" + name + "' is not a port name (COM1 to COM256)";
-        return false;
-    }
-    // The link is read from the ports folder; a relative target would mean a path below it.
-    if (!device.empty() && device.front() != '/') {
-        error = "the device must be an absolute path: " + device;
-        return false;
-    }
     const std::string link = portLinkPath(programFolder, number);
     if (isHandMadeEntry(link)) {
         error = link + " is not a link; it is left as it is";

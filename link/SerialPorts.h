@@ -37,12 +37,20 @@ struct PortAssignment {
     std::string device;    // the link's target, or /dev/ttyS<n-1> without a link
     bool linked = false;   // System/ports/COMn names the device
     bool present = false;  // the device is there
+    // Why the device cannot be reached when that is not simply its absence, in the system's
+    // words (a loop of links: "too many levels of symbolic links"); empty otherwise.
+    std::string problem;
 };
 
 // COMn's assignment; programFolder ends with '/'. number from 1 to 256.
 PortAssignment readPortAssignment(const std::string& programFolder, int number);
 // COM1 to COM<portCount>.
 std::vector<PortAssignment> readPortAssignments(const std::string& programFolder, int portCount);
+
+// Why name=device cannot be assigned: a name other than COM1 to COM256, or a device that is not
+// an absolute path or holds a control character (a line break in a link's target would split
+// every listing that shows it). Empty when it can.
+std::string portAssignmentError(const std::string& name, const std::string& device);
 
 // Makes the port name open device from now on, or /dev/ttyS<n-1> again when device is empty.
 // The new link is made under a temporary name and renamed over the old one, so that an open at

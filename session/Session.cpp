@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <system_error>
 
 #include "files/CsvFile.h"
@@ -230,6 +231,15 @@ DumpResult Session::writeReceiveDump(const std::string& folder, MessageHost& mes
                                      std::time_t now) {
     return kestiva::writeReceiveDump(capture_.data(), receivedBytes(), shownPage().active,
                                      folder, messages, texts_, now);
+}
+
+DumpResult Session::writeReceiveDumpIntoDumpFolder(MessageHost& messages) {
+    // Made here rather than at start-up, so that a user who never dumps has no such folder.
+    if (receivedBytes() > 0) {
+        std::error_code ec;
+        std::filesystem::create_directories(dumpFolder(), ec);
+    }
+    return writeReceiveDump(dumpFolder(), messages);
 }
 
 }  // namespace kestiva

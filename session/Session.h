@@ -148,6 +148,8 @@ public:
     // line length of the shown page's record; messages shows its completion.
     DumpResult writeReceiveDump(const std::string& folder, MessageHost& messages,
                                 std::time_t now = std::time(nullptr));
+    // The same into dumpFolder(), which the first dump that has something to write makes.
+    DumpResult writeReceiveDumpIntoDumpFolder(MessageHost& messages);
 
 private:
     void onRecordingComplete(SamplingState endState, uint32_t goodBytes);

@@ -111,9 +111,16 @@ void LanguageCatalogue::ApplyLanguageTable(std::span<const LanguageTableEntry> t
 }
 
 std::string LanguageCatalogue::GetText(TextId id) const {
-    if (id < 0 || static_cast<std::size_t>(id) >= texts_.size())
-        return {};
-    return texts_[static_cast<std::size_t>(id)];
+    if (id >= 0 && static_cast<std::size_t>(id) < texts_.size() &&
+        !texts_[static_cast<std::size_t>(id)].empty())
+        return texts_[static_cast<std::size_t>(id)];
+    // Also before the file was read, or when it could not be: the dialogs that show an optional
+    // text (the settings with their check) still come up then.
+    for (const OptionalCatalogueKey& key : kOptionalCatalogueKeys) {
+        if (key.id == id)
+            return unescapeCatalogueText(key.fallback);
+    }
+    return {};
 }
 
 std::string LanguageCatalogue::composeError(TextId contents, TextId countermeasure) const {

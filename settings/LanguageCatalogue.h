@@ -37,7 +37,8 @@ public:
     // the first read failure. Does nothing once a read has failed.
     void ApplyLanguageTable(std::span<const LanguageTableEntry> table);
 
-    // A copy of the text in slot id; "" for an id beyond the catalogue.
+    // A copy of the text in slot id; "" for an id beyond the catalogue. An optional key's text
+    // is its built-in one whenever the file has not given it.
     std::string GetText(TextId id) const;
 
     // "%s\n%s\n  %s" of contents, "MSG_ALARM_COUNTERMEASURE_TITLE" and countermeasure: the

@@ -108,15 +108,15 @@ bool isPortable(const std::string& programFolder, const WritableTest& writable) 
 // Copies source to target unless target exists. The copy is made under a temporary name and
 // linked into place, so that an interrupted copy never leaves a cut file that would count as
 // the user's own, and a file that appeared meanwhile is never replaced.
-bool copyIfMissing(const fs::path& source, const fs::path& target) {
+std::error_code copyIfMissing(const fs::path& source, const fs::path& target) {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(target, ec)))
-        return true;
+        return {};
     std::string temporary =
         (target.parent_path() / ("." + target.filename().string())).string() + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
-        return false;
+        return {errno, std::generic_category()};
     ::close(fd);
     fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
     // The user edits the copy and the program writes its settings back into it, even when
@@ -124,49 +124,57 @@ bool copyIfMissing(const fs::path& source, const fs::path& target) {
     if (!ec)
         fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write,
                         fs::perm_options::add, ec);
-    const bool placed = !ec && (::link(temporary.c_str(), target.c_str()) == 0 || errno == EEXIST);
+    if (!ec && ::link(temporary.c_str(), target.c_str()) != 0 && errno != EEXIST)
+        ec = {errno, std::generic_category()};
     ::unlink(temporary.c_str());
-    return placed;
+    return ec;
 }
 
-// Every file of the shipped System/ that the user's System/ lacks, and an empty ports/.
-bool copyMissingFiles(const fs::path& shippedSystem, const fs::path& userSystem) {
+// Every file of the shipped System/ that the user's System/ lacks, and an empty ports/; the
+// first failure's reason.
+std::error_code copyMissingFiles(const fs::path& shippedSystem, const fs::path& userSystem) {
     std::error_code ec;
     fs::create_directories(userSystem / "ports", ec);
     if (ec)
-        return false;
+        return ec;
     fs::directory_iterator entry(shippedSystem, ec);
     for (; !ec && entry != fs::directory_iterator(); entry.increment(ec)) {
-        if (entry->is_regular_file(ec) &&
-            !copyIfMissing(entry->path(), userSystem / entry->path().filename()))
-            return false;
+        if (!entry->is_regular_file(ec))
+            continue;
+        if (const std::error_code failed =
+                copyIfMissing(entry->path(), userSystem / entry->path().filename()))
+            return failed;
     }
-    return !ec;
+    return ec;
 }
 
 }  // namespace
 
 std::string systemHome(const std::string& programFolder, const UserFolders& user,
-                       const WritableTest& writable) {
+                       const WritableTest& writable, std::string* userCopyProblem) {
+    const auto chosen = [userCopyProblem](const std::string& folder, std::string problem) {
+        if (userCopyProblem)
+            *userCopyProblem = std::move(problem);
+        return folder;
+    };
     const std::string shipped = shippedFolder(programFolder);
     if (shipped.empty())
-        return programFolder;
+        return chosen(programFolder, "");
     if (shipped == programFolder && isPortable(programFolder, writable))
-        return programFolder;
+        return chosen(programFolder, "");
     if (user.configHome.empty())
-        return shipped;
+        return chosen(shipped, "no folder for the user's files: neither XDG_CONFIG_HOME nor "
+                                 "a home folder is known");
     const std::string home = user.configHome + "kestiva/";
-    return copyMissingFiles(shipped + "System", home + "System") ? home : shipped;
+    const std::error_code ec = copyMissingFiles(shipped + "System", home + "System");
+    return ec ? chosen(shipped, home + "System: " + ec.message()) : chosen(home, "");
 }
 
 std::string dumpFolder(const std::string& programFolder, const std::string& systemHome,
                        const UserFolders& user) {
     if (systemHome == programFolder || user.dataHome.empty())
         return systemHome;
-    const std::string folder = user.dataHome + "kestiva/";
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    return folder;
+    return user.dataHome + "kestiva/";
 }
 
 }  // namespace kestiva

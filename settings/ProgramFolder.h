@@ -45,13 +45,15 @@ std::string shippedFolder(const std::string& programFolder);
 // <configHome>kestiva/, which on first start receives a copy of the shipped files and an empty
 // ports/ folder. A file already there is never overwritten; a shipped file missing there is
 // copied again. When the per-user copy cannot be made, or no shipped System/ is found, the
-// shipped folder (or programFolder) is used as it is.
+// shipped folder (or programFolder) is used as it is, and userCopyProblem (when given) says why:
+// the folder and the system's reason; it is left empty otherwise.
 std::string systemHome(const std::string& programFolder, const UserFolders& user,
-                       const WritableTest& writable = writableByUser);
+                       const WritableTest& writable = writableByUser,
+                       std::string* userCopyProblem = nullptr);
 
 // The folder (ending with '/') the receive-buffer dump goes to: programFolder for a portable
-// copy (systemHome is programFolder), else <dataHome>kestiva/, created here. systemHome when no
-// data home is known.
+// copy (systemHome is programFolder), else <dataHome>kestiva/, which the first dump makes.
+// systemHome when no data home is known.
 std::string dumpFolder(const std::string& programFolder, const std::string& systemHome,
                        const UserFolders& user);
 

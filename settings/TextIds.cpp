@@ -92,10 +92,64 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[1] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[25] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
+    {"BTN_START_NAME", text::BTN_START_NAME,
+     "Start"},
+    {"BTN_START_TOOLTIP", text::BTN_START_TOOLTIP,
+     "Start recording"},
+    {"BTN_STOP_NAME", text::BTN_STOP_NAME,
+     "Stop"},
+    {"BTN_STOP_TOOLTIP", text::BTN_STOP_TOOLTIP,
+     "Stop recording"},
+    {"DLG_PROGRESS_TITLE", text::DLG_PROGRESS_TITLE,
+     "Communication Check"},
+    {"DLG_COMSETTING_BUTTON_SERIAL_PORTS", text::DLG_COMSETTING_BUTTON_SERIAL_PORTS,
+     "Serial ports..."},
+    {"DLG_COMSETTING_PORT_NO_DEVICE", text::DLG_COMSETTING_PORT_NO_DEVICE,
+     "no device"},
+    {"DLG_COMSETTING_PORT_NOT_PRESENT", text::DLG_COMSETTING_PORT_NOT_PRESENT,
+     "not present"},
+    {"DLG_SERIALPORTS_TITLE", text::DLG_SERIALPORTS_TITLE,
+     "Serial ports"},
+    {"DLG_SERIALPORTS_NOTE", text::DLG_SERIALPORTS_NOTE,
+     "Choose the device each port name opens. Adapters are listed with "
+     "their name, which stays with the adapter."},
+    {"DLG_SERIALPORTS_NOTE_NONE", text::DLG_SERIALPORTS_NOTE_NONE,
+     "No serial devices were found. Plug in the adapter and open this "
+     "dialog again."},
+    {"DLG_SERIALPORTS_COLUMN_PORT", text::DLG_SERIALPORTS_COLUMN_PORT,
+     "Port"},
+    {"DLG_SERIALPORTS_COLUMN_DEVICE", text::DLG_SERIALPORTS_COLUMN_DEVICE,
+     "Device"},
+    {"DLG_SERIALPORTS_DEFAULT", text::DLG_SERIALPORTS_DEFAULT,
+     "default"},
+    {"MSG_COMOPEN_REASON_NOT_A_PORT", text::MSG_COMOPEN_REASON_NOT_A_PORT,
+     "not a port name (COM1 to COM256)."},
+    {"MSG_COMOPEN_REASON_NO_DEVICE", text::MSG_COMOPEN_REASON_NO_DEVICE,
+     "no such device."},
+    {"MSG_COMOPEN_REASON_DIALOUT", text::MSG_COMOPEN_REASON_DIALOUT,
+     "permission denied. Serial ports belong to the dialout group: add "
+     "yourself with 'sudo usermod -aG dialout $USER', then log out and in "
+     "again."},
+    {"MSG_COMOPEN_REASON_IN_USE", text::MSG_COMOPEN_REASON_IN_USE,
+     "device in use by another program."},
+    {"MSG_COMOPEN_REASON_IN_USE_BY", text::MSG_COMOPEN_REASON_IN_USE_BY,
+     "device in use by process %1."},
+    {"MSG_COMOPEN_REASON_NOT_SERIAL", text::MSG_COMOPEN_REASON_NOT_SERIAL,
+     "not a serial device."},
+    {"MSG_COMOPEN_REASON_BIT_RATE", text::MSG_COMOPEN_REASON_BIT_RATE,
+     "unsupported bit rate."},
+    {"MSG_COMOPEN_REASON_DEVICE_LOST", text::MSG_COMOPEN_REASON_DEVICE_LOST,
+     "device lost."},
+    {"MSG_COMOPEN_REASON_DEVICE_ERROR", text::MSG_COMOPEN_REASON_DEVICE_ERROR,
+     "device error."},
+    {"MSG_USER_SYSTEM_FOLDER_ERR", text::MSG_USER_SYSTEM_FOLDER_ERR,
+     "The per-user System folder could not be made. The shipped System "
+     "files are used as they are: settings and port assignments cannot be "
+     "kept."},
 };
 
 }  // namespace kestiva

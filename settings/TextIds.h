@@ -102,8 +102,32 @@ constexpr TextId DLG_QUALIFICATION_BUTTON_NOTAGREE = 90;
 // Texts a language file may leave out: each has a built-in English text (files made before the
 // key existed keep working).
 constexpr TextId MSG_BITMAP_SAVE_ERR = 91;
+constexpr TextId BTN_START_NAME = 92;
+constexpr TextId BTN_START_TOOLTIP = 93;
+constexpr TextId BTN_STOP_NAME = 94;
+constexpr TextId BTN_STOP_TOOLTIP = 95;
+constexpr TextId DLG_PROGRESS_TITLE = 96;
+constexpr TextId DLG_COMSETTING_BUTTON_SERIAL_PORTS = 97;
+constexpr TextId DLG_COMSETTING_PORT_NO_DEVICE = 98;
+constexpr TextId DLG_COMSETTING_PORT_NOT_PRESENT = 99;
+constexpr TextId DLG_SERIALPORTS_TITLE = 100;
+constexpr TextId DLG_SERIALPORTS_NOTE = 101;
+constexpr TextId DLG_SERIALPORTS_NOTE_NONE = 102;
+constexpr TextId DLG_SERIALPORTS_COLUMN_PORT = 103;
+constexpr TextId DLG_SERIALPORTS_COLUMN_DEVICE = 104;
+constexpr TextId DLG_SERIALPORTS_DEFAULT = 105;
+constexpr TextId MSG_COMOPEN_REASON_NOT_A_PORT = 106;
+constexpr TextId MSG_COMOPEN_REASON_NO_DEVICE = 107;
+constexpr TextId MSG_COMOPEN_REASON_DIALOUT = 108;
+constexpr TextId MSG_COMOPEN_REASON_IN_USE = 109;
+constexpr TextId MSG_COMOPEN_REASON_IN_USE_BY = 110;
+constexpr TextId MSG_COMOPEN_REASON_NOT_SERIAL = 111;
+constexpr TextId MSG_COMOPEN_REASON_BIT_RATE = 112;
+constexpr TextId MSG_COMOPEN_REASON_DEVICE_LOST = 113;
+constexpr TextId MSG_COMOPEN_REASON_DEVICE_ERROR = 114;
+constexpr TextId MSG_USER_SYSTEM_FOLDER_ERR = 115;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 92;
+constexpr TextId kSlotCount = 116;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -119,6 +143,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[1];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[25];
 
 }  // namespace kestiva

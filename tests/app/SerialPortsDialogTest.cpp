@@ -31,6 +31,7 @@ protected:
         std::ofstream(adapter) << "";
         std::ofstream(boardPort) << "";
         folder.linkPortToNothing(2);
+        texts.LoadLanguageCatalogue();
     }
     // The target of port link COMn, or "" when there is none.
     std::string linkOf(int n) const {
@@ -43,13 +44,14 @@ protected:
     const std::string adapterById = folder.path() + "usb-FTDI_FT232R_A10KX2-if00-port0";
     const std::string boardPort = folder.path() + "ttyS4";
     const std::vector<SerialDeviceInfo> devices{{adapter, adapterById}, {boardPort, ""}};
+    LanguageCatalogue texts{folder.path()};
 };
 
 TEST_F(SerialPortsDialogTest, OkWritesTheChosenDevicesAndCancelNothing) {
     fs::create_symlink(adapter, folder.portLink(3));  // the adapter's node, not its by-id name
     for (const bool ok : {false, true}) {
         SCOPED_TRACE(ok ? "OK" : "Cancel");
-        SerialPortsDialog dialog(folder.path(), 3, devices);
+        SerialPortsDialog dialog(texts, folder.path(), 3, devices);
         QComboBox* com1 = deviceList(&dialog, 1);
         ASSERT_EQ(com1->count(), 3);
         EXPECT_EQ(com1->itemText(0), "(default: /dev/ttyS0)");

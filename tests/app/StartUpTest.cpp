@@ -280,6 +280,26 @@ TEST_F(StartUpTest, StartUpFailuresAreReportedOnlyAfterTheSettingsWereConfirmed)
     }
 }
 
+// A user copy of the System files that could not be made is said once the terms are accepted,
+// before the settings that it concerns.
+TEST_F(StartUpTest, AUserCopyThatCouldNotBeMadeIsSaidAfterTheTerms) {
+    ScriptedUser user;
+    user.then("disclaimerDialog", pressing("agreeButton"))
+        .thenAcknowledge()
+        .then("comSettingFrame", pressing("quitButton"));
+    mainWindowRuns = 0;
+    startUp = std::make_unique<StartUp>(folder.path());
+    startUp->setSystemFolderProblem("/home/u/.config/kestiva/System: Not a directory");
+    startUp->run([this](Session&, WindowBridge&) { mainWindowRuns += 1; });
+    EXPECT_TRUE(user.done());
+    ASSERT_EQ(user.seenNames(), (QStringList{"disclaimerDialog", "messageBox", "comSettingFrame"}));
+    const ScriptedUser::Seen& warning = user.seen()[1];
+    EXPECT_EQ(warning.icon, QMessageBox::Warning);
+    EXPECT_EQ(warning.text,
+              QString::fromStdString(session().texts().GetText(text::MSG_USER_SYSTEM_FOLDER_ERR)) +
+                  "\n/home/u/.config/kestiva/System: Not a directory");
+}
+
 TEST(AboutDialogTest, ShowsTheProgramsNameAndVersionUnderItsTitle) {
     testing::ShippedProgramFolder folder;
     LanguageCatalogue texts(folder.path());

@@ -163,13 +163,25 @@ TEST_F(ReceiveDumpTest, AtMostTheCaptureBuffersSizeIsWritten) {
     EXPECT_EQ(text.substr(0, 7), "0xAB,0x");
 }
 
-TEST_F(ReceiveDumpTest, AWriteErrorEndsTheDumpWithoutAMessage) {
+// A dump that cannot be written whole leaves no file behind: a part of it would pass for the
+// whole recording.
+TEST_F(ReceiveDumpTest, AFailedWriteEndsTheDumpWithoutAMessageOrAFile) {
     std::vector<uint8_t> capture(100000, 0x5A);
-    testing::FileSizeCap cap(4096);
-    EXPECT_EQ(writeReceiveDump(capture.data(), capture.size(), recordWithRange(6), scratch.folder(),
-                               window, texts.get(), now),
-              DumpResult::WriteFailed);
-    EXPECT_TRUE(window.messages().empty());
+    const auto dumpInto = [&](const std::string& folder) {
+        EXPECT_EQ(writeReceiveDump(capture.data(), capture.size(), recordWithRange(6), folder,
+                                   window, texts.get(), now),
+                  DumpResult::WriteFailed);
+        EXPECT_TRUE(window.messages().empty());
+        EXPECT_FALSE(std::filesystem::exists(folder + receiveDumpFileName(now))) << folder;
+    };
+    {
+        testing::FileSizeCap cap(4096);
+        dumpInto(scratch.folder());
+    }
+    testing::SmallDisk disk(64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "a full disk needs root to mount a small tmpfs";
+    dumpInto(disk.folder());
 }
 
 }  // namespace

@@ -284,6 +284,12 @@ TEST_F(SessionTest, CsvSaveAndReadFollowTheShownPage) {
 
     // The dump breaks lines by the shown page's first range.
     ASSERT_EQ(session->writeReceiveDump(folder.path(), window), DumpResult::Written);
+    // The user's dump folder is made by the first dump, not before.
+    const std::string dumps = folder.path() + "data/kestiva/";
+    session->setDumpFolder(dumps);
+    ASSERT_FALSE(std::filesystem::exists(dumps));
+    EXPECT_EQ(session->writeReceiveDumpIntoDumpFolder(window), DumpResult::Written);
+    EXPECT_TRUE(std::filesystem::is_directory(dumps));
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST(LanguageCatalogue, FullLoadFillsEverySlot) {
     for (const CatalogueKey& key : kCatalogueKeys) {
         EXPECT_EQ(catalogue.GetText(key.id), "text " + std::to_string(key.id)) << key.key;
     }
-    for (TextId empty : {20, 25, 26, 27, 92, 1000, -1}) {
+    for (TextId empty : {20, 25, 26, 27, text::kSlotCount, 1000, -1}) {
         EXPECT_EQ(catalogue.GetText(empty), "") << empty;
     }
 }

@@ -102,7 +102,36 @@ TEST(SystemHome, TheUsersCopyIsMadeOnceAndKeepsTheUsersFiles) {
     EXPECT_FALSE(fs::exists(root + "data"));
     EXPECT_EQ(dumpFolder(root + "usr/bin/", root + "config/kestiva/", folders),
               root + "data/kestiva/");
-    EXPECT_TRUE(fs::is_directory(root + "data/kestiva"));
+    EXPECT_FALSE(fs::exists(root + "data")) << "made by the first dump, not before";
+}
+
+TEST(SystemHome, AUserCopyThatCannotBeMadeLeavesTheShippedFilesAndSaysWhy) {
+    TempFolder scratch;
+    const std::string root = scratch.path();
+    fs::create_directories(root + "usr/bin");
+    shipSystem(root + "usr/share/kestiva/");
+    fs::create_directories(root + "blocked");
+    writeFile(root + "blocked/kestiva", "a file where the folder should be");
+    const struct {
+        const char* what;
+        UserFolders user;
+        std::string problem;
+    } cases[] = {
+        {"a file in the way", {root + "blocked/", root + "data/"},
+         root + "blocked/kestiva/System: Not a directory"},
+        {"a folder nobody may write", {"/proc/", root + "data/"},
+         "/proc/kestiva/System: No such file or directory"},
+        {"no home folder", {"", ""},
+         "no folder for the user's files: neither XDG_CONFIG_HOME nor a home folder is known"},
+        {"made", {root + "config/", root + "data/"}, ""},
+    };
+    for (const auto& c : cases) {
+        std::string problem = "not set";
+        const std::string home = systemHome(root + "usr/bin/", c.user, writableByUser, &problem);
+        EXPECT_EQ(home, c.problem.empty() ? root + "config/kestiva/" : root + "usr/share/kestiva/")
+            << c.what;
+        EXPECT_EQ(problem, c.problem) << c.what;
+    }
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ TEST(CliPorts, AssignWritesOrRemovesTheLinkAndRefusesWhatIsNoAssignment) {
         {"COM3=/dev/ttyUSB0", 0, "/dev/ttyUSB0"}, {"COM3=ttyUSB0", 2, nullptr},
         {"COM0=/dev/ttyUSB0", 2, nullptr},        {"COM3", 2, nullptr},
         {"COM5=/dev/ttyUSB0", 1, nullptr},        {"COM3=", 0, "/dev/ttyS2"},
+        {"COM3=/dev/tty\nUSB0", 2, nullptr},     {"COM3=/dev/tty\x7fUSB0", 2, nullptr},
     };
     for (const auto& c : cases) {
         const auto run =
@@ -68,6 +69,20 @@ TEST(CliPorts, AssignWritesOrRemovesTheLinkAndRefusesWhatIsNoAssignment) {
     }
     EXPECT_FALSE(fs::is_symlink(folder.portLink(3)));
     EXPECT_EQ(testing::readFile(folder.portLink(5)), "made by hand");
+}
+
+TEST(CliPorts, ALinkLoopIsListedAndReportedWithTheSystemsReason) {
+    CliFolder folder;
+    folder.writeSettings(38400, 1, "MANUAL", "COM2");
+    fs::create_symlink(folder.portLink(2), folder.portLink(2));
+    const auto listing = runCli({"ports", "--system", folder.system()});
+    EXPECT_TRUE(testing::contains(listing.out, "linked, too many levels of symbolic links\n"))
+        << listing.describe();
+    const auto check = runCli({"check", "--system", folder.system()});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_TRUE(testing::contains(check.err, "\nCOM2 (" + folder.portLink(2) +
+                                                 "): too many levels of symbolic links.\n"))
+        << check.describe();
 }
 
 // A port that does not open for a user without root: COM1 is a pseudo-terminal whose rights

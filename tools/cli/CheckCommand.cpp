@@ -67,7 +67,7 @@ int runCheckCommand(const Args& argv) {
 
     TerminalSession terminal(*folder);
     Session& session = terminal.session;
-    if (!loadCatalogue(session, json))
+    if (!loadCatalogue(terminal, json))
         return kExitFailure;
     session.loadCommunicationSettings();
     CommunicationSettings& settings = session.settings();

@@ -1,5 +1,7 @@
 #include "tools/cli/CliCommon.h"
 
+#include "tools/cli/TerminalSession.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,8 +102,12 @@ const char* monitorName(MonitorKind monitor) {
 
 std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::string& error) {
     const std::optional<std::string> given = args.value("--system");
-    if (!given)
-        return SystemFolder{systemHome(programFolder(), userFoldersFromEnvironment())};
+    if (!given) {
+        SystemFolder folder;
+        folder.programFolder = systemHome(programFolder(), userFoldersFromEnvironment(),
+                                          writableByUser, &folder.userCopyProblem);
+        return folder;
+    }
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path dir = fs::absolute(fs::path(*given), ec);
@@ -135,8 +141,19 @@ Json failureJson(const std::string& error, Json messages) {
     return Json::object().set("ok", false).set("error", error).set("messages", std::move(messages));
 }
 
-bool loadCatalogue(Session& session, bool json) {
-    return session.loadCatalogue() || startupFailure("LanguageData.ini Reading Failed", json);
+bool loadCatalogue(TerminalSession& terminal, bool json) {
+    if (!terminal.session.loadCatalogue())
+        return startupFailure("LanguageData.ini Reading Failed", json);
+    if (!terminal.userCopyProblem.empty()) {
+        const LanguageCatalogue& texts = terminal.session.texts();
+        const std::string warning = texts.GetText(text::MSG_USER_SYSTEM_FOLDER_ERR);
+        std::string line =
+            "kestiva-cli: " + terminal.userCopyProblem + ". " + terminalText(warning);
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        terminal.window.showMessageLine(texts.GetText(text::APP_TITLE),
+                                        warning + "\n" + terminal.userCopyProblem, line);
+    }
+    return true;
 }
 
 bool loadSamplingConfiguration(Session& session, bool json) {

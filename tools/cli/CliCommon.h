@@ -59,6 +59,9 @@ const char* monitorName(MonitorKind monitor);
 // Where the profile files are: the program folder (ending with '/') whose System/ holds them.
 struct SystemFolder {
     std::string programFolder;
+    // Why the user's copy of the System files could not be made; empty when it was made or
+    // was not needed.
+    std::string userCopyProblem;
     std::string systemFolder() const { return programFolder + "System/"; }
 };
 
@@ -67,9 +70,12 @@ struct SystemFolder {
 // folder, and its ports/ names the ports), or a folder that holds one.
 std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::string& error);
 
+struct TerminalSession;
+
 // The start-up loads, with the program's fixed failure texts on standard error (and, for
-// --json, as the failure object on standard output).
-bool loadCatalogue(Session& session, bool json);
+// --json, as the failure object on standard output). The texts' load also says, on one line,
+// when the user's copy of the System files could not be made.
+bool loadCatalogue(TerminalSession& terminal, bool json);
 bool loadSamplingConfiguration(Session& session, bool json);
 
 // The --json result of a failed command: {"ok": false, "error": ..., "messages": ...}.

@@ -180,7 +180,7 @@ int runConfigCommand(const Args& argv) {
 
     const bool json = args->has("--json");
     TerminalSession terminal(*folder, false);
-    if (!loadCatalogue(terminal.session, json) ||
+    if (!loadCatalogue(terminal, json) ||
         !loadSamplingConfiguration(terminal.session, json))
         return kExitFailure;
     const SamplingConfig* config = &terminal.session.config();
@@ -190,6 +190,7 @@ int runConfigCommand(const Args& argv) {
                      .set("file", samplingConfigPath(folder->programFolder))
                      .set("data", monitorJson(config->data(), kDataMonitor))
                      .set("io", monitorJson(config->io(), kIoMonitor))
+                     .set("messages", terminal.window.messagesJson())
                      .dump());
     } else {
         printOut(monitorText(config->data(), kDataMonitor) + "\n" +

@@ -44,7 +44,7 @@ int runInfoCommand(const Args& argv) {
     const bool json = args->has("--json");
 
     TerminalSession terminal(*folder, false);
-    if (!loadCatalogue(terminal.session, json))
+    if (!loadCatalogue(terminal, json))
         return kExitFailure;
     std::string version;
     if (!readCsvRecording(terminal, path, monitor, version, json))
@@ -77,6 +77,7 @@ int runInfoCommand(const Args& argv) {
                      .set("time", int(page->time))
                      .set("samples", int64_t(page->sampleCount))
                      .set("items", std::move(items))
+                     .set("messages", terminal.window.messagesJson())
                      .dump());
         return kExitOk;
     }

@@ -130,7 +130,7 @@ int runPlotCommand(const Args& argv) {
         return usageError("plot", "--out: no image encoder for the extension of " + *out);
 
     TerminalSession terminal(*folder, false);
-    if (!loadCatalogue(terminal.session, json) ||
+    if (!loadCatalogue(terminal, json) ||
         !loadSamplingConfiguration(terminal.session, json))
         return kExitFailure;
     const MonitorConfig& monitorConfig = terminal.session.config().monitors[std::size_t(monitor)];
@@ -173,6 +173,7 @@ int runPlotCommand(const Args& argv) {
                      .set("colorTable",
                           Json::object().set("number", colorNumber).set("name", colors->name))
                      .set("samples", int64_t(page->sampleCount))
+                     .set("messages", terminal.window.messagesJson())
                      .dump());
     } else {
         printOut("Wrote " + *out + " (" + encoder.toStdString() + ", " + std::to_string(width) +

@@ -45,12 +45,9 @@ std::optional<Assignment> parseAssignment(const std::string& text, std::string& 
         return std::nullopt;
     }
     Assignment assignment{text.substr(0, equals), text.substr(equals + 1)};
-    if (portNumber(assignment.port) == 0) {
-        error = "--assign: '" + assignment.port + "' is not a port name (COM1 to COM256)";
-        return std::nullopt;
-    }
-    if (!assignment.device.empty() && assignment.device.front() != '/') {
-        error = "--assign: the device must be an absolute path: " + assignment.device;
+    if (const std::string wrong = portAssignmentError(assignment.port, assignment.device);
+        !wrong.empty()) {
+        error = "--assign: " + wrong;
         return std::nullopt;
     }
     return assignment;
@@ -75,7 +72,8 @@ Json portsJson(const std::vector<PortAssignment>& ports) {
                       .set("name", port.name)
                       .set("device", port.device)
                       .set("linked", port.linked)
-                      .set("present", port.present));
+                      .set("present", port.present)
+                      .set("problem", port.problem.empty() ? Json() : Json(port.problem)));
     }
     return list;
 }
@@ -102,7 +100,9 @@ std::string portsText(const std::vector<PortAssignment>& ports, const std::strin
     std::string out = "Ports (links in " + linkFolder + "):\n";
     for (const PortAssignment& port : ports) {
         out += "  " + padded(port.name, 6) + "  " + padded(port.device, 14) + "  " +
-               (port.linked ? "linked" : "default") + (port.present ? "" : ", not present") + "\n";
+               (port.linked ? "linked" : "default") +
+               (port.present ? "" : ", " + (port.problem.empty() ? "not present" : port.problem)) +
+               "\n";
     }
     return out;
 }
@@ -133,7 +133,7 @@ int runPortsCommand(const Args& argv) {
 
     TerminalSession terminal(*folder, false);
     Session& session = terminal.session;
-    if (!loadCatalogue(session, json))
+    if (!loadCatalogue(terminal, json))
         return kExitFailure;
     session.loadCommunicationSettings();
 
@@ -158,6 +158,7 @@ int runPortsCommand(const Args& argv) {
                      .set("ok", true)
                      .set("devices", devicesJson(devices))
                      .set("ports", portsJson(ports))
+                     .set("messages", terminal.window.messagesJson())
                      .dump());
     } else {
         printOut(devicesText(devices) + "\n" + portsText(ports, folder->systemFolder() + "ports/"));

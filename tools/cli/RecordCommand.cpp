@@ -291,7 +291,7 @@ int runRecordCommand(const Args& argv) {
     TerminalSession terminal(*folder);
     Session& session = terminal.session;
     TerminalWindow& window = terminal.window;
-    if (!loadCatalogue(session, json))
+    if (!loadCatalogue(terminal, json))
         return kExitFailure;
     session.loadCommunicationSettings();
     if (!loadSamplingConfiguration(session, json))

@@ -14,13 +14,16 @@ struct TerminalSession {
     // pauses that let a window's user see an operation end are dropped.
     explicit TerminalSession(const SystemFolder& folder,
                              std::optional<bool> progressOnTerminal = std::nullopt)
-        : window(progressOnTerminal), session(folder.programFolder, window) {
+        : window(progressOnTerminal),
+          session(folder.programFolder, window),
+          userCopyProblem(folder.userCopyProblem) {
         window.watch(session.state(), session.texts());
         session.setResultPause(std::chrono::milliseconds(0));
     }
 
     TerminalWindow window;
     Session session;
+    const std::string userCopyProblem;
 };
 
 }  // namespace kestiva::cli

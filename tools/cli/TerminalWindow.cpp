@@ -66,6 +66,15 @@ void TerminalWindow::setControlsEnabled(bool enabled) {
         showProgress();
 }
 
+void TerminalWindow::showMessageLine(const std::string& caption, const std::string& text,
+                                     const std::string& line) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({caption, text, MessageIcon::Warning});
+    clearProgressLocked();
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+}
+
 void TerminalWindow::showMessage(const std::string& caption, const std::string& text,
                                  MessageIcon icon) {
     std::lock_guard lock(mutex_);

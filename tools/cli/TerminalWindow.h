@@ -41,6 +41,10 @@ public:
     // cycle the recording achieved. It has no events to process.
     void pumpMessages() override;
     void setControlsEnabled(bool enabled) override;
+    // A warning that needs no box: line on standard error, caption and text kept with the
+    // messages.
+    void showMessageLine(const std::string& caption, const std::string& text,
+                         const std::string& line);
     void showMessage(const std::string& caption, const std::string& text,
                      MessageIcon icon) override;
     void clearPage(MonitorKind) override {}
