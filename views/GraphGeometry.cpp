@@ -19,7 +19,8 @@ bool inPass(int k, GridPass pass) {
     return (k % kMajorEvery == 0) == (pass == GridPass::Major);
 }
 
-// Truncation towards zero that stays defined for values no int can hold.
+}  // namespace
+
 int toPixel(double v) {
     if (v >= double(kFarAway)) {
         return int(kFarAway);
@@ -29,8 +30,6 @@ int toPixel(double v) {
     }
     return -int(kFarAway);  // very negative, or not a number
 }
-
-}  // namespace
 
 std::vector<int> verticalGridLines(int width, GridPass pass) {
     std::vector<int> xs;

@@ -18,6 +18,10 @@ namespace kestiva {
 
 enum class GridPass { Major, Minor };
 
+// A position truncated towards zero to its pixel, defined for values no int can hold (they
+// land far outside any plot).
+int toPixel(double v);
+
 // x of the vertical grid lines a pass draws, each from (x, 0) to (x, height). Twenty
 // divisions on the integer step width / 20; every fifth line belongs to the major pass.
 std::vector<int> verticalGridLines(int width, GridPass pass);

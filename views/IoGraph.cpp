@@ -24,7 +24,7 @@ void renderIoGraph(const IoGraphData& graph, QImage& image, PolylineMode mode) {
                        minor);
     paintHorizontalLines(painter, ioBaselines(plot.height()), plot.width(), minor);
 
-    paintVisibleTraces(painter, graph, mode, plot, ioTracePoints);
+    paintVisibleTraces(painter, graph, mode, plot, TraceShape::Steps);
 }
 
 CIoGraph::CIoGraph(QWidget* parent) : QWidget(parent) {

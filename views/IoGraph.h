@@ -29,7 +29,7 @@ struct IoGraphData : TraceGraphData<uint32_t> {
 };
 
 void renderIoGraph(const IoGraphData& graph, QImage& image,
-                   PolylineMode mode = PolylineMode::CollapsedColumns);
+                   PolylineMode mode = PolylineMode::Envelope);
 
 class CIoGraph : public QWidget, public IoGraphData {
     Q_OBJECT

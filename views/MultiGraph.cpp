@@ -24,7 +24,7 @@ void renderMultiGraph(const MultiGraphData& graph, QImage& image, PolylineMode m
                              pen);
     }
 
-    paintVisibleTraces(painter, graph, mode, plot, multiTracePoints);
+    paintVisibleTraces(painter, graph, mode, plot, TraceShape::Line);
 }
 
 CMultiGraph::CMultiGraph(QWidget* parent) : QWidget(parent) {

@@ -28,7 +28,7 @@ struct MultiGraphData : TraceGraphData<double> {
 // then each visible trace over the earlier ones. Needs neither a window nor an application
 // object, so a command-line program can render the same picture.
 void renderMultiGraph(const MultiGraphData& graph, QImage& image,
-                      PolylineMode mode = PolylineMode::CollapsedColumns);
+                      PolylineMode mode = PolylineMode::Envelope);
 
 class CMultiGraph : public QWidget, public MultiGraphData {
     Q_OBJECT
