@@ -18,9 +18,20 @@ namespace kestiva {
 
 enum class GridPass { Major, Minor };
 
+// Far enough outside any plot to be clipped, near enough that no later arithmetic overflows.
+constexpr float kFarAway = float(1 << 30);
+
 // A position truncated towards zero to its pixel, defined for values no int can hold (they
 // land far outside any plot).
-int toPixel(double v);
+inline int toPixel(double v) {
+    if (v >= double(kFarAway)) {
+        return int(kFarAway);
+    }
+    if (v > -double(kFarAway)) {
+        return int(v);
+    }
+    return -int(kFarAway);  // very negative, or not a number
+}
 
 // x of the vertical grid lines a pass draws, each from (x, 0) to (x, height). Twenty
 // divisions on the integer step width / 20; every fifth line belongs to the major pass.
@@ -40,7 +51,10 @@ public:
 
     // False when the range is zero (or not a number): such a trace is never drawn.
     bool drawable() const { return drawable_; }
-    int y(double value) const;
+    int y(double value) const {
+        const float ratio = float(value - lower_) / range_;
+        return toPixel(height_ - height_ * ratio);
+    }
 
 private:
     double lower_;

@@ -220,11 +220,11 @@ private:
         const int entry = row(held_[sa]);
         const int exit = row(held_[sb]);
         out.emplace_back(column, entry);
-        const auto firstMove = findRowOtherThan(entry, sa + 1, sb, true);
+        const auto firstMove = findRowOtherThan(held_[sa], sa + 1, sb, true);
         if (!firstMove) {
             return;
         }
-        const auto lastMove = findRowOtherThan(exit, sa, sb - 1, false);
+        const auto lastMove = findRowOtherThan(held_[sb], sa, sb - 1, false);
         out.emplace_back(column, row(held_[*firstMove]));
         if (*firstMove <= *lastMove) {
             const auto between = envelope_.extremes(held_, *firstMove, *lastMove);
@@ -235,12 +235,14 @@ private:
         out.emplace_back(column, exit);
     }
 
-    // The first (or last) sample in [from, to] whose row is not `r`.
-    std::optional<uint32_t> findRowOtherThan(int r, uint32_t from, uint32_t to,
+    // The first (or last) sample in [from, to] whose row is not the row of `value`. Equal
+    // values need no row: a flat stretch is passed over without computing any.
+    std::optional<uint32_t> findRowOtherThan(Sample value, uint32_t from, uint32_t to,
                                              bool forward) const {
-        const auto differs = [&](Sample s) { return row(s) != r; };
+        const int r = row(value);
+        const auto differs = [&](Sample s) { return s != value && row(s) != r; };
         const auto mayDiffer = [&](const SampleExtremes<Sample>& e) {
-            return row(e.low) != r || row(e.high) != r;
+            return !(e.low == value && e.high == value) && (row(e.low) != r || row(e.high) != r);
         };
         return forward ? envelope_.findFirst(held_, from, to, differs, mayDiffer)
                        : envelope_.findLast(held_, from, to, differs, mayDiffer);
