@@ -145,32 +145,43 @@ public:
     }
 
     // The first index in [from, to] whose sample `matches`, where `mayHold(extremes)` says
-    // whether a bucket can hold such a sample (it must not say no when one does).
+    // whether a bucket can hold such a sample (it must not say no when one does). Buckets that
+    // cannot are passed over whole, the largest first, even where they reach past the range.
     template <typename Matches, typename MayHold>
     std::optional<uint32_t> findFirst(std::span<const Sample> samples, uint32_t from,
                                       uint32_t to, Matches matches, MayHold mayHold) const {
-        std::optional<uint32_t> found;
         uint64_t k = from;
-        while (k <= to && !found) {
-            const Bucket b = largestBucketAt(uint32_t(k), to);
-            found = searchBucket(samples, b.level, b.index, matches, mayHold, true);
-            k += b.size;
+        while (k <= to) {
+            const int level = largestBucketWithout(uint32_t(k), mayHold);
+            if (level >= 0) {
+                const uint32_t shift = shiftOf(level);
+                k = ((k >> shift) + 1) << shift;
+            } else if (matches(samples[k])) {
+                return uint32_t(k);
+            } else {
+                ++k;
+            }
         }
-        return found;
+        return std::nullopt;
     }
 
     // As findFirst, searching backwards from `to`.
     template <typename Matches, typename MayHold>
     std::optional<uint32_t> findLast(std::span<const Sample> samples, uint32_t from, uint32_t to,
                                      Matches matches, MayHold mayHold) const {
-        std::optional<uint32_t> found;
         int64_t k = to;
-        while (k >= int64_t(from) && !found) {
-            const Bucket b = largestBucketEndingAt(uint32_t(k), from);
-            found = searchBucket(samples, b.level, b.index, matches, mayHold, false);
-            k -= int64_t(b.size);
+        while (k >= int64_t(from)) {
+            const int level = largestBucketWithout(uint32_t(k), mayHold);
+            if (level >= 0) {
+                const uint32_t shift = shiftOf(level);
+                k = int64_t((uint64_t(k) >> shift) << shift) - 1;
+            } else if (matches(samples[size_t(k)])) {
+                return uint32_t(k);
+            } else {
+                --k;
+            }
         }
-        return found;
+        return std::nullopt;
     }
 
     // The first gap in [from, to].
@@ -224,37 +235,17 @@ private:
         return best;
     }
 
-    // The largest complete bucket that ends at k and starts at or after `from`.
-    Bucket largestBucketEndingAt(uint32_t k, uint32_t from) const {
-        Bucket best{-1, k, 1};
+    // The highest level whose complete bucket holding k cannot hold a match; -1 for none.
+    template <typename MayHold>
+    int largestBucketWithout(uint32_t k, MayHold& mayHold) const {
+        int found = -1;
         for (int level = 0; level < int(levels_.size()); ++level) {
-            const uint32_t shift = shiftOf(level);
-            const uint64_t size = uint64_t(1) << shift;
-            const uint64_t start = uint64_t(k) + 1 - size;
-            if (((uint64_t(k) + 1) & (size - 1)) != 0 || uint64_t(k) + 1 < size || start < from ||
-                !complete(level, uint32_t(start >> shift)))
+            const uint32_t index = k >> shiftOf(level);
+            if (!complete(level, index) || mayHold(levels_[size_t(level)][index]))
                 break;
-            best = {level, uint32_t(start >> shift), uint32_t(size)};
+            found = level;
         }
-        return best;
-    }
-
-    template <typename Matches, typename MayHold>
-    std::optional<uint32_t> searchBucket(std::span<const Sample> samples, int level,
-                                         uint32_t index, Matches& matches, MayHold& mayHold,
-                                         bool forward) const {
-        if (level < 0)
-            return matches(samples[index]) ? std::optional<uint32_t>(index) : std::nullopt;
-        if (!mayHold(levels_[size_t(level)][index]))
-            return std::nullopt;
-        const uint32_t children = level == 0 ? (1u << kBucketShift) : (1u << kFanOutShift);
-        const uint32_t firstChild = index * children;
-        for (uint32_t c = 0; c < children; ++c) {
-            const uint32_t child = forward ? firstChild + c : firstChild + children - 1 - c;
-            if (auto found = searchBucket(samples, level - 1, child, matches, mayHold, forward))
-                return found;
-        }
-        return std::nullopt;
+        return found;
     }
 
     // Visits [from, to] as single samples and complete buckets, in order.
