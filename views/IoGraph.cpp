@@ -27,14 +27,4 @@ void renderIoGraph(const IoGraphData& graph, QImage& image, PolylineMode mode) {
     paintVisibleTraces(painter, graph, mode, plot, TraceShape::Steps);
 }
 
-CIoGraph::CIoGraph(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void CIoGraph::paintEvent(QPaintEvent*) {
-    const QImage& picture = picture_.picture(size(), devicePixelRatioF(),
-                                             [this](QImage& image) { renderGraph(image); });
-    QPainter(this).drawImage(0, 0, picture);
-}
-
 }  // namespace kestiva
