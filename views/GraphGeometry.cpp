@@ -134,8 +134,8 @@ namespace {
 // first move (it follows the segment into the column), the last move (the segment out of the
 // column follows it), and every row the moves in between pass over. Those rows are one unbroken
 // span between their extremes, since each joint of two vertical moves is painted whatever the
-// directions; the span is filled, and the polyline goes straight from the first move's end to
-// the last move's start, which changes nothing but that start row, and it lies in the span.
+// directions; the span is filled, and the polyline keeps of the first move only the rows outside
+// the span and of the last move only its direction and end (see below).
 void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& out) {
     const int x = run.front().x();
     const bool insidePlot = x >= 0 && x < plot.width() &&

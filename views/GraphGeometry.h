@@ -86,7 +86,8 @@ struct CollapsedTrace {
 };
 
 // The same picture with far fewer vertices: where consecutive vertices share a pixel column,
-// the vertical moves between the column's first and last move are replaced by one filled span.
+// the rows the column's moves pass over become one filled span, and the polyline keeps only the
+// moves that reach outside it or lead into the next segment.
 // A 1-pixel aliased polyline through the result plus its spans paints exactly the pixels of a
 // polyline through `polyline` in an image of size `plot`. Columns with a vertex outside the
 // image are kept unchanged, because clipping changes how the following segment is rasterized.
