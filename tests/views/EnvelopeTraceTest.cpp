@@ -98,9 +98,11 @@ const std::vector<WindowCase>& windowCases() {
     return cases;
 }
 
-// Appends the samples of both graphs; in steps, each step is painted before the next, as a
-// live view repaints while the recording runs.
-void fill(const WindowCase& c, MultiGraphData& data, IoGraphData& io) {
+// Appends the samples of both graphs and calls `painted` after each step: in steps, as a live
+// view repaints while the recording runs, the window reaching past the samples held and the
+// envelope's last buckets still filling.
+template <typename Painted>
+void fill(const WindowCase& c, MultiGraphData& data, IoGraphData& io, Painted painted) {
     data.reset(1, c.samples);
     io.reset(1, c.samples);
     data.lowerBound[0] = io.lowerBound[0] = 0.0;
@@ -113,15 +115,13 @@ void fill(const WindowCase& c, MultiGraphData& data, IoGraphData& io) {
     const uint32_t steps = c.growth == Growth::InSteps ? 5 : 1;
     uint32_t k = 0;
     for (uint32_t step = 1; step <= steps; ++step) {
-        for (; k < uint64_t(c.samples) * step / steps; ++k) {
+        // Uneven steps, so that most of them end inside a bucket.
+        for (; k < uint64_t(c.samples) * step / steps - (step < steps ? 7 * step : 0); ++k) {
             const double v = c.signal(rng, k);
             data.appendSample(0, v);
             io.appendSample(0, isGap(v) ? kIoGap : IoGraphData::level(int(k / 3000) % 16, v > 0.5));
         }
-        if (step < steps) {
-            QImage partial(c.plot, QImage::Format_RGB32);
-            renderMultiGraph(data, partial);
-        }
+        painted(step);
     }
 }
 
@@ -129,9 +129,11 @@ TEST(EnvelopeTrace, PaintsThePixelsOfEverySampleForEveryWindow) {
     for (const WindowCase& c : windowCases()) {
         MultiGraphData data;
         IoGraphData io;
-        fill(c, data, io);
-        expectEnvelopeMatches(data, c.plot, renderMultiGraph, "data, " + c.name);
-        expectEnvelopeMatches(io, c.plot, renderIoGraph, "I/O, " + c.name);
+        fill(c, data, io, [&](uint32_t step) {
+            const std::string what = c.name + ", step " + std::to_string(step);
+            expectEnvelopeMatches(data, c.plot, renderMultiGraph, "data, " + what);
+            expectEnvelopeMatches(io, c.plot, renderIoGraph, "I/O, " + what);
+        });
     }
 }
 
@@ -139,7 +141,7 @@ TEST(EnvelopeTrace, PaintsThePixelsOfEverySampleForEveryWindow) {
 TEST(EnvelopeTrace, KeepsAFewVerticesPerColumn) {
     MultiGraphData data;
     IoGraphData io;
-    fill(windowCases().at(2), data, io);
+    fill(windowCases().at(2), data, io, [](uint32_t) {});
     const QSize plot(1000, 600);
     for (const auto& piece : envelopePolylines(data.heldSamples(0), data.envelopes[0],
                                                TraceShape::Line, 0, 150000, 0.0, 1.0, plot)) {
