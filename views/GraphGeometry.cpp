@@ -12,22 +12,8 @@ constexpr int kDivisions = 20;
 constexpr int kMajorEvery = 5;
 constexpr int kIoBandCount = 16;
 
-// Far enough outside any plot to be clipped, near enough that no later arithmetic overflows.
-constexpr float kFarAway = float(1 << 30);
-
 bool inPass(int k, GridPass pass) {
     return (k % kMajorEvery == 0) == (pass == GridPass::Major);
-}
-
-// Truncation towards zero that stays defined for values no int can hold.
-int toPixel(double v) {
-    if (v >= double(kFarAway)) {
-        return int(kFarAway);
-    }
-    if (v > -double(kFarAway)) {
-        return int(v);
-    }
-    return -int(kFarAway);  // very negative, or not a number
 }
 
 }  // namespace
@@ -81,11 +67,6 @@ TraceScale::TraceScale(double lowerBound, double upperBound, int height)
       range_(float(upperBound - lowerBound)),
       height_(float(height)),
       drawable_(range_ != 0.0f && !std::isnan(range_)) {}
-
-int TraceScale::y(double value) const {
-    const float ratio = float(value - lower_) / range_;
-    return toPixel(height_ - height_ * ratio);
-}
 
 std::vector<QPoint> multiTracePoints(std::span<const double> held, uint32_t firstIndex,
                                      uint32_t lastIndex, double lowerBound, double upperBound,
@@ -153,8 +134,8 @@ namespace {
 // first move (it follows the segment into the column), the last move (the segment out of the
 // column follows it), and every row the moves in between pass over. Those rows are one unbroken
 // span between their extremes, since each joint of two vertical moves is painted whatever the
-// directions; the span is filled, and the polyline goes straight from the first move's end to
-// the last move's start, which changes nothing but that start row, and it lies in the span.
+// directions; the span is filled, and the polyline keeps of the first move only the rows outside
+// the span and of the last move only its direction and end (see below).
 void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& out) {
     const int x = run.front().x();
     const bool insidePlot = x >= 0 && x < plot.width() &&
@@ -168,7 +149,6 @@ void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& ou
     // Walk the distinct rows in visiting order: zero-length moves paint nothing and leave the
     // rasterizer's state alone inside the plot.
     const int entry = run.front().y();
-    int first = entry;
     int lastStart = entry;
     int current = entry;
     size_t moves = 0;
@@ -178,9 +158,7 @@ void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& ou
         if (p.y() == current) {
             continue;
         }
-        if (++moves == 1) {
-            first = p.y();
-        } else {
+        if (++moves > 1) {
             low = std::min(low, current);  // the rows between the first and the last move
             high = std::max(high, current);
         }
@@ -196,10 +174,21 @@ void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& ou
         }
         return;
     }
+    // Every row of the span is filled, so the polyline need not pass over it: the first move is
+    // kept only as far as the span's edge, and the last move only its last row, going the same
+    // way. Both still start inside the span, where whether they paint their start row no longer
+    // matters, and the short last move leaves the next segment what the long one did; the
+    // rasterizer draws pixel by pixel, so each row left out saves time.
     out.polyline.emplace_back(x, entry);
-    out.polyline.emplace_back(x, first);
-    if (lastStart != first) {
-        out.polyline.emplace_back(x, lastStart);
+    if (entry < low || entry > high) {
+        out.polyline.emplace_back(x, std::clamp(entry, low, high));
+    }
+    const int lastFrom = current > high  ? high
+                         : current < low ? low
+                         : lastStart < current ? current - 1
+                                               : current + 1;
+    if (lastFrom != out.polyline.back().y()) {
+        out.polyline.emplace_back(x, lastFrom);
     }
     out.polyline.emplace_back(x, current);
     out.spans.emplace_back(x, low, x, high);

@@ -18,6 +18,21 @@ namespace kestiva {
 
 enum class GridPass { Major, Minor };
 
+// Far enough outside any plot to be clipped, near enough that no later arithmetic overflows.
+constexpr float kFarAway = float(1 << 30);
+
+// A position truncated towards zero to its pixel, defined for values no int can hold (they
+// land far outside any plot).
+inline int toPixel(double v) {
+    if (v >= double(kFarAway)) {
+        return int(kFarAway);
+    }
+    if (v > -double(kFarAway)) {
+        return int(v);
+    }
+    return -int(kFarAway);  // very negative, or not a number
+}
+
 // x of the vertical grid lines a pass draws, each from (x, 0) to (x, height). Twenty
 // divisions on the integer step width / 20; every fifth line belongs to the major pass.
 std::vector<int> verticalGridLines(int width, GridPass pass);
@@ -36,7 +51,10 @@ public:
 
     // False when the range is zero (or not a number): such a trace is never drawn.
     bool drawable() const { return drawable_; }
-    int y(double value) const;
+    int y(double value) const {
+        const float ratio = float(value - lower_) / range_;
+        return toPixel(height_ - height_ * ratio);
+    }
 
 private:
     double lower_;
@@ -68,7 +86,8 @@ struct CollapsedTrace {
 };
 
 // The same picture with far fewer vertices: where consecutive vertices share a pixel column,
-// the vertical moves between the column's first and last move are replaced by one filled span.
+// the rows the column's moves pass over become one filled span, and the polyline keeps only the
+// moves that reach outside it or lead into the next segment.
 // A 1-pixel aliased polyline through the result plus its spans paints exactly the pixels of a
 // polyline through `polyline` in an image of size `plot`. Columns with a vertex outside the
 // image are kept unchanged, because clipping changes how the following segment is rasterized.

@@ -3,6 +3,7 @@
 // so a picture is the same on every screen and can be checked pixel by pixel.
 
 #include "settings/SamplingConfig.h"
+#include "views/TraceColumns.h"
 
 #include <QImage>
 #include <QPainter>
@@ -14,9 +15,11 @@
 
 namespace kestiva {
 
-// How a trace's polyline reaches the painter. Both paint the same pixels; the collapsed form
-// is what the graphs use, the other is kept to prove that and to measure the difference.
-enum class PolylineMode { CollapsedColumns, EveryVertex };
+// How a trace's polyline reaches the painter. All three paint the same pixels. The graphs
+// paint from the envelope, a few vertices per pixel column found without visiting every
+// sample; the others build a vertex per sample, then either collapse each column's vertices or
+// draw them all. They are kept to prove the sameness and to measure the difference.
+enum class PolylineMode { Envelope, CollapsedColumns, EveryVertex };
 
 QPen graphPen(Color color, Qt::PenStyle style);
 
@@ -26,24 +29,31 @@ void paintVerticalLines(QPainter& painter, const std::vector<int>& xs, int heigh
 void paintHorizontalLines(QPainter& painter, const std::vector<int>& ys, int width,
                           const QPen& pen);
 
-// One trace as one polyline (with the spans of its collapsed columns); nothing for fewer than
-// two vertices.
+// One polyline (with the spans of its collapsed columns unless every vertex is drawn); nothing
+// for fewer than two vertices.
 void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color color,
                 PolylineMode mode, QSize plot);
 
-// Every visible trace of a graph that has samples and may draw, each through the graph's own
-// point rule: tracePoints(samples, first, last, lower, upper, plot).
-template <typename Graph, typename TracePoints>
+// Every visible trace of a graph that has samples and may draw, each in the graph's shape and
+// broken at its gaps.
+template <typename Graph>
 void paintVisibleTraces(QPainter& painter, const Graph& graph, PolylineMode mode, QSize plot,
-                        TracePoints tracePoints) {
+                        TraceShape shape) {
     if (!graph.hasSamples || !graph.drawEnabled) return;
     const uint32_t traces = graph.usableTraceCount();
     for (uint32_t i = 0; i < traces; ++i) {
         if (!graph.traceVisible[i]) continue;
-        paintTrace(painter,
-                   tracePoints(graph.heldSamples(i), graph.firstIndex, graph.lastIndex,
-                               graph.lowerBound[i], graph.upperBound[i], plot),
-                   graph.traceColor[i], mode, plot);
+        const auto pieces =
+            mode == PolylineMode::Envelope
+                ? envelopePolylines(graph.heldSamples(i), graph.envelopes[i], shape,
+                                    graph.firstIndex, graph.lastIndex, graph.lowerBound[i],
+                                    graph.upperBound[i], plot)
+                : everyVertexPolylines(graph.heldSamples(i), shape, graph.firstIndex,
+                                       graph.lastIndex, graph.lowerBound[i],
+                                       graph.upperBound[i], plot);
+        for (const auto& piece : pieces) {
+            paintTrace(painter, piece, graph.traceColor[i], mode, plot);
+        }
     }
 }
 

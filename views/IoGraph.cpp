@@ -24,17 +24,7 @@ void renderIoGraph(const IoGraphData& graph, QImage& image, PolylineMode mode) {
                        minor);
     paintHorizontalLines(painter, ioBaselines(plot.height()), plot.width(), minor);
 
-    paintVisibleTraces(painter, graph, mode, plot, ioTracePoints);
-}
-
-CIoGraph::CIoGraph(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void CIoGraph::paintEvent(QPaintEvent*) {
-    const QImage& picture = picture_.picture(size(), devicePixelRatioF(),
-                                             [this](QImage& image) { renderGraph(image); });
-    QPainter(this).drawImage(0, 0, picture);
+    paintVisibleTraces(painter, graph, mode, plot, TraceShape::Steps);
 }
 
 }  // namespace kestiva

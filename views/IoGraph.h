@@ -4,10 +4,10 @@
 
 #include "recording/PageFigures.h"
 #include "views/GraphPainting.h"
+#include "views/TraceGraphWidget.h"
 #include "views/TraceGraphData.h"
 
 #include <QImage>
-#include <QWidget>
 
 namespace kestiva {
 
@@ -29,31 +29,15 @@ struct IoGraphData : TraceGraphData<uint32_t> {
 };
 
 void renderIoGraph(const IoGraphData& graph, QImage& image,
-                   PolylineMode mode = PolylineMode::CollapsedColumns);
+                   PolylineMode mode = PolylineMode::Envelope);
 
-class CIoGraph : public QWidget, public IoGraphData {
+class CIoGraph : public CTraceGraphWidget, public IoGraphData {
     Q_OBJECT
 
 public:
-    explicit CIoGraph(QWidget* parent = nullptr);
+    explicit CIoGraph(QWidget* parent = nullptr) : CTraceGraphWidget(parent) {}
 
-    void renderGraph(QImage& image) const { renderIoGraph(*this, image); }
-
-    // Shows the fields as they are now. The widget keeps its last picture between paints, so
-    // after changing fields call this rather than update().
-    void redraw() {
-        picture_.invalidate();
-        update();
-    }
-
-    // Bytes of the picture kept between paints.
-    std::size_t pictureBytes() const { return picture_.bytes(); }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    GraphPicture picture_;
+    void renderGraph(QImage& image) const override { renderIoGraph(*this, image); }
 };
 
 }  // namespace kestiva

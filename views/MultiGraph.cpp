@@ -24,18 +24,7 @@ void renderMultiGraph(const MultiGraphData& graph, QImage& image, PolylineMode m
                              pen);
     }
 
-    paintVisibleTraces(painter, graph, mode, plot, multiTracePoints);
-}
-
-CMultiGraph::CMultiGraph(QWidget* parent) : QWidget(parent) {
-    // Every pixel is painted from the off-screen image, so Qt need not erase first.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void CMultiGraph::paintEvent(QPaintEvent*) {
-    const QImage& picture = picture_.picture(size(), devicePixelRatioF(),
-                                             [this](QImage& image) { renderGraph(image); });
-    QPainter(this).drawImage(0, 0, picture);
+    paintVisibleTraces(painter, graph, mode, plot, TraceShape::Line);
 }
 
 }  // namespace kestiva

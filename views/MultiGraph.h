@@ -3,10 +3,10 @@
 // sample indices shared by all traces. No input of its own; the page sets everything.
 
 #include "views/GraphPainting.h"
+#include "views/TraceGraphWidget.h"
 #include "views/TraceGraphData.h"
 
 #include <QImage>
-#include <QWidget>
 
 namespace kestiva {
 
@@ -28,31 +28,15 @@ struct MultiGraphData : TraceGraphData<double> {
 // then each visible trace over the earlier ones. Needs neither a window nor an application
 // object, so a command-line program can render the same picture.
 void renderMultiGraph(const MultiGraphData& graph, QImage& image,
-                      PolylineMode mode = PolylineMode::CollapsedColumns);
+                      PolylineMode mode = PolylineMode::Envelope);
 
-class CMultiGraph : public QWidget, public MultiGraphData {
+class CMultiGraph : public CTraceGraphWidget, public MultiGraphData {
     Q_OBJECT
 
 public:
-    explicit CMultiGraph(QWidget* parent = nullptr);
+    explicit CMultiGraph(QWidget* parent = nullptr) : CTraceGraphWidget(parent) {}
 
-    void renderGraph(QImage& image) const { renderMultiGraph(*this, image); }
-
-    // Shows the fields as they are now. The widget keeps its last picture between paints, so
-    // after changing fields call this rather than update().
-    void redraw() {
-        picture_.invalidate();
-        update();
-    }
-
-    // Bytes of the picture kept between paints.
-    std::size_t pictureBytes() const { return picture_.bytes(); }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    GraphPicture picture_;
+    void renderGraph(QImage& image) const override { renderMultiGraph(*this, image); }
 };
 
 }  // namespace kestiva

@@ -1,10 +1,12 @@
 #pragma once
 // The data both graphs hold: per-trace sample buffers with their ranges, colours and
-// visibility, and the window of sample indices that every trace shares. The page writes the
+// visibility, and the window of sample indices that every trace shares. Each buffer has an
+// envelope beside it, extended by appendSample, from which the graphs paint. The page writes the
 // fields directly and then asks for a repaint; nothing here knows about widgets, so the same
 // data can be painted into an image by a program that shows no window.
 
 #include "settings/SamplingConfig.h"
+#include "views/TraceEnvelope.h"
 
 #include <QColor>
 
@@ -57,6 +59,9 @@ struct TraceGraphData {
     Color backgroundColor = kDefaultBackgroundColor;
     Color gridColor = kDefaultGridColor;
     std::vector<int32_t> traceVisible;
+    // One per trace, covering its held samples; kept up to date by appendSample and
+    // clearSamples, so samples must be stored through them.
+    std::vector<TraceEnvelope<Sample>> envelopes;
 
     // Rebuilds every per-trace array for a new trace count and capacity. The window and
     // drawEnabled are the caller's business.
@@ -70,6 +75,10 @@ struct TraceGraphData {
             buffer.assign(newCapacity, Sample{});
         }
         fillCount.assign(traces, 0);
+        envelopes.assign(traces, {});
+        for (auto& envelope : envelopes) {
+            envelope.reset(newCapacity);
+        }
         traceColor.resize(traces);
         for (uint32_t i = 0; i < traces; ++i) {
             traceColor[i] = defaultTraceColor(i);
@@ -83,7 +92,7 @@ struct TraceGraphData {
     // Stores a value after the trace's last one; a full buffer drops its oldest value.
     void appendSample(uint32_t trace, Sample value) {
         hasSamples = 1;
-        if (trace >= samples.size() || trace >= fillCount.size()) {
+        if (trace >= samples.size() || trace >= fillCount.size() || trace >= envelopes.size()) {
             return;
         }
         auto& buffer = samples[trace];
@@ -93,12 +102,18 @@ struct TraceGraphData {
         uint32_t& count = fillCount[trace];
         if (count < buffer.size()) {
             buffer[count++] = value;
+            envelopes[trace].append(value);
             return;
         }
         std::move(buffer.begin() + 1, buffer.end(), buffer.begin());
         buffer.back() = value;
         count = uint32_t(buffer.size());
+        envelopes[trace].rebuild(buffer);  // every sample moved to another bucket
     }
+
+    // Stores a sample that has no value (its frame failed or never came): the trace's line
+    // breaks there.
+    void appendGap(uint32_t trace) { appendSample(trace, gapSample<Sample>()); }
 
     // Empties every buffer; ranges, colours, visibility and window stay.
     void clearSamples() {
@@ -106,6 +121,9 @@ struct TraceGraphData {
             std::fill(buffer.begin(), buffer.end(), Sample{});
         }
         std::fill(fillCount.begin(), fillCount.end(), 0u);
+        for (auto& envelope : envelopes) {
+            envelope.clear();
+        }
         hasSamples = 0;
     }
 
@@ -124,15 +142,18 @@ struct TraceGraphData {
     uint32_t usableTraceCount() const {
         size_t n = std::min<size_t>(traceCount, samples.size());
         n = std::min({n, fillCount.size(), upperBound.size(), lowerBound.size(),
-                      traceColor.size(), traceVisible.size()});
+                      traceColor.size(), traceVisible.size(), envelopes.size()});
         return uint32_t(n);
     }
 
-    // Bytes held by the sample buffers.
+    // Bytes held by the sample buffers and their envelopes.
     size_t sampleBytes() const {
         size_t bytes = 0;
         for (const auto& buffer : samples) {
             bytes += buffer.capacity() * sizeof(Sample);
+        }
+        for (const auto& envelope : envelopes) {
+            bytes += envelope.bytes();
         }
         return bytes;
     }

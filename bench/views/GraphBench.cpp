@@ -2,11 +2,15 @@
 // recordings a page loads (150,001 samples, 25 minutes at 10 ms), and the memory the graphs
 // hold for them.
 //
-// Each case paints the whole graph into a 1000 x 600 image the way the widget does. The
-// "EveryVertex" cases draw one vertex per sample, as a plain polyline would; the others draw
-// the collapsed polylines the graphs use. Both paint the same pixels (see the tests).
+// Each case paints the whole graph into a 1000 x 600 image the way the widget does, for a
+// window a user can show: the whole recording, a zoomed window of 12,001 samples, and 41
+// samples (fewer than the plot's columns). "envelope" is how the graphs paint (a few vertices
+// per pixel column, from the trace's envelope); "collapsed" builds a vertex per sample and
+// collapses each column's; "every vertex" draws one vertex per sample as a plain polyline
+// would. All paint the same pixels (see the tests).
 
 #include "views/GraphGeometry.h"
+#include "views/TraceColumns.h"
 #include "views/IoGraph.h"
 #include "views/MultiGraph.h"
 
@@ -20,6 +24,8 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace kestiva {
 namespace {
@@ -36,13 +42,40 @@ long peakRssKiB() {
     return usage.ru_maxrss;
 }
 
-enum Signal { kNoisySine = 0, kRandomWalk = 1, kUniformNoise = 2 };
+enum Signal { kNoisySine = 0, kRandomWalk = 1, kUniformNoise = 2, kWildValues = 3 };
 
 const char* signalName(int signal) {
     switch (signal) {
     case kNoisySine: return "noisy sine";
     case kRandomWalk: return "random walk";
-    default: return "uniform noise";
+    case kUniformNoise: return "uniform noise";
+    default: return "wild values";
+    }
+}
+
+enum Window { kWhole = 0, kZoomed = 1, kFewSamples = 2 };
+
+const char* windowName(int window) {
+    switch (window) {
+    case kWhole: return "whole recording";
+    case kZoomed: return "12,001 samples";
+    default: return "41 samples";
+    }
+}
+
+template <typename Graph>
+void showWindow(Graph& graph, int window) {
+    const uint32_t first[] = {0, 40000, 70000};
+    const uint32_t last[] = {kSamples - 1, 52000, 70040};
+    graph.firstIndex = first[window];
+    graph.lastIndex = last[window];
+}
+
+const char* modeName(PolylineMode mode) {
+    switch (mode) {
+    case PolylineMode::Envelope: return "envelope";
+    case PolylineMode::CollapsedColumns: return "collapsed";
+    default: return "every vertex";
     }
 }
 
@@ -55,8 +88,13 @@ double sampleValue(int signal, uint32_t k, uint32_t trace, std::mt19937& rng, do
     case kRandomWalk:
         walk += std::normal_distribution<>(0.0, 5.0)(rng);
         return walk;
-    default:
+    case kUniformNoise:
         return std::uniform_real_distribution<>(-1000.0, 1000.0)(rng);
+    default:
+        // Noise with one sample in ten far beyond any range the page could have chosen.
+        return std::uniform_int_distribution<>(0, 9)(rng) == 0
+                   ? std::uniform_real_distribution<>(-1e12, 1e12)(rng)
+                   : std::uniform_real_distribution<>(-1000.0, 1000.0)(rng);
     }
 }
 
@@ -74,9 +112,9 @@ std::unique_ptr<MultiGraphData> makeDataGraph(int signal) {
             high = k == 0 ? v : std::max(high, v);
             graph->appendSample(i, v);
         }
-        // The page's own range: the extremes widened by one unit.
-        graph->lowerBound[i] = low - 1.0;
-        graph->upperBound[i] = high + 1.0;
+        // The page's own range: the extremes widened by one unit; wild values go past it.
+        graph->lowerBound[i] = signal == kWildValues ? -1001.0 : low - 1.0;
+        graph->upperBound[i] = signal == kWildValues ? 1001.0 : high + 1.0;
     }
     graph->firstIndex = 0;
     graph->lastIndex = kSamples - 1;
@@ -109,28 +147,37 @@ std::unique_ptr<IoGraphData> makeIoGraph(double toggle) {
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
-// buffers: the graph's sample buffers. scratch: the largest point arrays one trace's paint
-// allocates (every vertex, then the collapsed polyline and its spans). peak_rss_delta: growth of the process's
-// peak resident size since start-up, set-up and image included; only meaningful for a case
-// run alone (--benchmark_filter), since an earlier case may already have raised the peak.
+// buffers: the graph's sample buffers and envelopes. scratch: the largest point arrays one
+// trace's paint allocates (every vertex, or the envelope's vertices, then the collapsed
+// polyline and its spans). peak_rss_delta: growth of the process's peak resident size since
+// start-up, set-up and image included; only meaningful for a case run alone
+// (--benchmark_filter), since an earlier case may already have raised the peak.
 void reportMemory(benchmark::State& state, size_t bufferBytes, size_t scratchBytes) {
     state.counters["buffers_MiB"] = double(bufferBytes) / kMiB;
     state.counters["scratch_MiB"] = double(scratchBytes) / kMiB;
     state.counters["peak_rss_delta_MiB"] = double(peakRssKiB() - gRssAtStart) / 1024.0;
 }
 
-template <typename Graph, typename PointsOf>
-size_t paintScratchBytes(const Graph& graph, PointsOf pointsOf, PolylineMode mode) {
+template <typename Graph>
+size_t paintScratchBytes(const Graph& graph, TraceShape shape, PolylineMode mode) {
     size_t largest = 0;
     for (uint32_t i = 0; i < graph.traceCount; ++i) {
-        const std::vector<QPoint> points =
-            pointsOf(graph.heldSamples(i), graph.firstIndex, graph.lastIndex,
-                     graph.lowerBound[i], graph.upperBound[i], kPlot);
-        size_t bytes = points.size() * sizeof(QPoint);
-        if (mode == PolylineMode::CollapsedColumns) {
-            const CollapsedTrace collapsed = collapseColumns(points, kPlot);
-            bytes += collapsed.polyline.size() * sizeof(QPoint) +
-                     collapsed.spans.size() * sizeof(QLine);
+        const auto pieces =
+            mode == PolylineMode::Envelope
+                ? envelopePolylines(graph.heldSamples(i), graph.envelopes[i], shape,
+                                    graph.firstIndex, graph.lastIndex, graph.lowerBound[i],
+                                    graph.upperBound[i], kPlot)
+                : everyVertexPolylines(graph.heldSamples(i), shape, graph.firstIndex,
+                                       graph.lastIndex, graph.lowerBound[i],
+                                       graph.upperBound[i], kPlot);
+        size_t bytes = 0;
+        for (const auto& points : pieces) {
+            bytes += points.size() * sizeof(QPoint);
+            if (mode != PolylineMode::EveryVertex) {
+                const CollapsedTrace collapsed = collapseColumns(points, kPlot);
+                bytes += collapsed.polyline.size() * sizeof(QPoint) +
+                         collapsed.spans.size() * sizeof(QLine);
+            }
         }
         largest = std::max(largest, bytes);
     }
@@ -139,42 +186,76 @@ size_t paintScratchBytes(const Graph& graph, PointsOf pointsOf, PolylineMode mod
 
 void BM_DataGraphPaint(benchmark::State& state) {
     const int signal = int(state.range(0));
-    const auto mode = PolylineMode(state.range(1));
+    const int window = int(state.range(1));
+    const auto mode = PolylineMode(state.range(2));
     const auto graph = makeDataGraph(signal);
+    showWindow(*graph, window);
     QImage image(kPlot, QImage::Format_RGB32);
     for (auto _ : state) {
         renderMultiGraph(*graph, image, mode);
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.SetLabel(std::string(signalName(signal)) +
-                   (mode == PolylineMode::EveryVertex ? ", every vertex" : ", collapsed"));
-    reportMemory(state, graph->sampleBytes(), paintScratchBytes(*graph, multiTracePoints, mode));
+    state.SetLabel(std::string(signalName(signal)) + ", " + windowName(window) + ", " +
+                   modeName(mode));
+    reportMemory(state, graph->sampleBytes(), paintScratchBytes(*graph, TraceShape::Line, mode));
 }
 
 void BM_IoGraphPaint(benchmark::State& state) {
     const double toggle = double(state.range(0)) / 1000.0;
-    const auto mode = PolylineMode(state.range(1));
+    const int window = int(state.range(1));
+    const auto mode = PolylineMode(state.range(2));
     const auto graph = makeIoGraph(toggle);
+    showWindow(*graph, window);
     QImage image(kPlot, QImage::Format_RGB32);
     for (auto _ : state) {
         renderIoGraph(*graph, image, mode);
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.SetLabel("bit change per sample " + std::to_string(toggle) +
-                   (mode == PolylineMode::EveryVertex ? ", every vertex" : ", collapsed"));
-    reportMemory(state, graph->sampleBytes(), paintScratchBytes(*graph, ioTracePoints, mode));
+    state.SetLabel("bit change per sample " + std::to_string(toggle) + ", " +
+                   windowName(window) + ", " + modeName(mode));
+    reportMemory(state, graph->sampleBytes(), paintScratchBytes(*graph, TraceShape::Steps, mode));
 }
 
+// Storing the samples of a recording as they arrive, envelope included: three traces of
+// 150,001 values (the time per sample is the time divided by 450,003).
+void BM_DataGraphAppend(benchmark::State& state) {
+    MultiGraphData graph;
+    graph.reset(3, kSamples);
+    std::mt19937 rng(3);
+    std::vector<double> values(kSamples);
+    double walk = 0.0;
+    for (uint32_t k = 0; k < kSamples; ++k)
+        values[k] = sampleValue(kNoisySine, k, 0, rng, walk);
+    for (auto _ : state) {
+        graph.clearSamples();
+        for (uint32_t i = 0; i < 3; ++i)
+            for (const double v : values)
+                graph.appendSample(i, v);
+        benchmark::DoNotOptimize(graph.fillCount.data());
+    }
+}
+
+constexpr int64_t kEnvelope = int64_t(PolylineMode::Envelope);
 constexpr int64_t kCollapsed = int64_t(PolylineMode::CollapsedColumns);
 constexpr int64_t kEveryVertex = int64_t(PolylineMode::EveryVertex);
 
 BENCHMARK(BM_DataGraphPaint)
-    ->ArgsProduct({{kNoisySine, kRandomWalk, kUniformNoise}, {kCollapsed, kEveryVertex}})
+    ->ArgsProduct({{kNoisySine, kRandomWalk, kUniformNoise, kWildValues},
+                   {kWhole, kZoomed, kFewSamples},
+                   {kEnvelope, kCollapsed}})
     ->Unit(benchmark::kMillisecond);
 // Toggle probabilities in thousandths: a busy signal, and the worst case of a coin toss.
 BENCHMARK(BM_IoGraphPaint)
-    ->ArgsProduct({{10, 500}, {kCollapsed, kEveryVertex}})
+    ->ArgsProduct({{10, 500}, {kWhole, kZoomed, kFewSamples}, {kEnvelope, kCollapsed}})
     ->Unit(benchmark::kMillisecond);
+// The plain polyline, for scale: the whole recording only, it is slow.
+BENCHMARK(BM_DataGraphPaint)
+    ->ArgsProduct({{kNoisySine, kRandomWalk, kUniformNoise}, {kWhole}, {kEveryVertex}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IoGraphPaint)
+    ->ArgsProduct({{10, 500}, {kWhole}, {kEveryVertex}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DataGraphAppend)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kestiva

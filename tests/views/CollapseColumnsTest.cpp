@@ -50,6 +50,31 @@ void expectSamePixels(const std::vector<QPoint>& points, QSize plot, const std::
                                    << firstDifference(full, collapsed);
 }
 
+// The same trace painted from its envelope, a few vertices per column found in its buckets,
+// gives the same pixels too.
+template <typename Sample>
+void expectSameEnvelopePixels(const std::vector<QPoint>& points, const std::vector<Sample>& samples,
+                              TraceShape shape, uint32_t first, uint32_t last, double upper,
+                              QSize plot, const std::string& what) {
+    TraceEnvelope<Sample> envelope;
+    envelope.reset(uint32_t(samples.size()));
+    for (const Sample s : samples) {
+        envelope.append(s);
+    }
+    QImage fromEnvelope(plot, QImage::Format_RGB32);
+    fromEnvelope.fill(Qt::black);
+    QPainter painter(&fromEnvelope);
+    for (const auto& piece :
+         envelopePolylines<Sample>(samples, envelope, shape, first, last, 0.0, upper, plot)) {
+        paintTrace(painter, piece, kTraceColor, PolylineMode::Envelope, plot);
+    }
+    painter.end();
+    const QImage full = paintPolyline(points, plot, PolylineMode::EveryVertex);
+    ASSERT_TRUE(full == fromEnvelope) << what << ", from the envelope: " << samples.size()
+                                      << " samples in " << plot.width() << " x "
+                                      << plot.height() << ", " << firstDifference(full, fromEnvelope);
+}
+
 using Generator = std::function<double(std::mt19937&, size_t)>;
 
 // Data traces of many samples per pixel column, from a few kinds of signal.
@@ -79,7 +104,7 @@ TEST(CollapseColumns, DataTracesPaintTheSamePixels) {
     };
     std::mt19937 rng(20240611);
     for (const auto& [name, signal] : kinds) {
-        for (int round = 0; round < 12; ++round) {
+        for (int round = 0; round < 40; ++round) {
             const QSize plot(std::uniform_int_distribution<>(1, 260)(rng),
                              std::uniform_int_distribution<>(1, 180)(rng));
             const size_t count = std::uniform_int_distribution<size_t>(2, 6000)(rng);
@@ -92,6 +117,8 @@ TEST(CollapseColumns, DataTracesPaintTheSamePixels) {
                 first + std::uniform_int_distribution<uint32_t>(1, uint32_t(count) + 100)(rng);
             const auto points = multiTracePoints(samples, first, last, 0.0, 1.0, plot);
             expectSamePixels(points, plot, name);
+            expectSameEnvelopePixels(points, samples, TraceShape::Line, first, last, 1.0, plot,
+                                     name);
         }
     }
 }
@@ -117,6 +144,8 @@ TEST(CollapseColumns, IoTracesPaintTheSamePixels) {
                 first + std::uniform_int_distribution<uint32_t>(0, uint32_t(count) + 50)(rng);
             const auto points = ioTracePoints(samples, first, last, 0.0, 128.0, plot);
             expectSamePixels(points, plot, "toggle " + std::to_string(toggle));
+            expectSameEnvelopePixels(points, samples, TraceShape::Steps, first, last, 128.0, plot,
+                                     "toggle " + std::to_string(toggle));
         }
     }
 }

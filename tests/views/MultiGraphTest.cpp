@@ -236,8 +236,9 @@ TEST(MultiGraph, WindowPastTheSamplesIsDrawnAsFarAsTheyGo) {
 
 TEST(MultiGraph, ValuesFarBeyondTheBoundsAreCutAtTheEdges) {
     MultiGraphData graph = constantTraces(200, 50.0, 0.0, 0.0);
-    for (uint32_t k = 0; k < 200; k += 2) {
-        graph.samples[0][k] = k % 4 ? 1e300 : -1e300;
+    graph.clearSamples();
+    for (uint32_t k = 0; k < 200; ++k) {
+        graph.appendSample(0, k % 2 ? 50.0 : k % 4 ? 1e300 : -1e300);
     }
     graph.traceVisible = {1, 0, 0};
     const QImage image = render(graph, QSize(100, 60));
