@@ -1,7 +1,6 @@
 #include "link/LiveRecording.h"
 
 #include <algorithm>
-#include <array>
 
 #include "link/CaptureDecoding.h"
 #include "link/ModbusFrames.h"
@@ -12,17 +11,13 @@ namespace kestiva {
 
 namespace {
 
-bool frameIntact(const uint8_t* frame, uint32_t length) {
-    return crc16(length, frame) == std::array<uint8_t, 2>{0, 0};
-}
-
 // The CRC check the engine runs after the recording, on the frames of one sample.
 bool framesIntact(MonitorKind monitor, const ControllerRecord& record, const uint8_t* sample) {
     const uint32_t first = record.rangeLength1, second = record.rangeLength2;
     if (monitor == kDataMonitor || first == 0 || second == 0)
-        return frameIntact(sample, sampleBytes(monitor, record));
-    return frameIntact(sample, first + kFrameOverheadBytes) &&
-           frameIntact(sample + first + kFrameOverheadBytes, second + kFrameOverheadBytes);
+        return frameCrcValid({sample, sampleBytes(monitor, record)});
+    return frameCrcValid({sample, first + kFrameOverheadBytes}) &&
+           frameCrcValid({sample + first + kFrameOverheadBytes, second + kFrameOverheadBytes});
 }
 
 }  // namespace
