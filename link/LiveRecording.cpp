@@ -55,7 +55,8 @@ void LiveRecording::clear() {
 
 uint32_t LiveRecording::poll() {
     firstNew_ = count_;
-    if (planned_ == 0 || sampleBytes_ == 0) return 0;
+    if (planned_ == 0 || sampleBytes_ == 0)
+        return 0;
     // Acquire: the bytes below the count are those the worker had stored when it published.
     const uint32_t complete = completeBytes_.load(std::memory_order_acquire);
     const uint32_t ready = std::min(complete / sampleBytes_, planned_);
@@ -69,7 +70,8 @@ void LiveRecording::decodeSample(uint32_t index, const uint8_t* sample) {
                       (monitor_ == kDataMonitor ? decodeDataSample(index, sample)
                                                 : decodeIoSample(index, sample));
     valid_[index] = good ? 1 : 0;
-    if (good) return;
+    if (good)
+        return;
     gaps_ += 1;
     // A gap holds no values, not even those decoded before a later item failed.
     if (monitor_ == kDataMonitor) {
@@ -83,10 +85,12 @@ void LiveRecording::decodeSample(uint32_t index, const uint8_t* sample) {
 bool LiveRecording::decodeDataSample(uint32_t index, const uint8_t* sample) {
     for (int slot = 0; slot < kDataItemCount; ++slot) {
         const DataItem& item = record_.items[std::size_t(slot)];
-        if (item.enabled != 1) continue;
-        const auto value = decodeItemValue(record_, slot, sample + kFrameHeaderBytes,
-                                           record_.rangeLength1);
-        if (!value) return false;
+        if (item.enabled != 1)
+            continue;
+        const auto value =
+            decodeItemValue(record_, slot, sample + kFrameHeaderBytes, record_.rangeLength1);
+        if (!value)
+            return false;
         const std::size_t at = std::size_t(index) * kDataItemCount + std::size_t(slot);
         raw_[at] = rawItemValue(*value);
         plotted_[at] = plottedValue(item, raw_[at]);
@@ -96,10 +100,12 @@ bool LiveRecording::decodeDataSample(uint32_t index, const uint8_t* sample) {
 
 bool LiveRecording::decodeIoSample(uint32_t index, const uint8_t* sample) {
     for (int signal = 1; signal <= kIoSignalCount; ++signal) {
-        if (record_.items[std::size_t(signal - 1)].enabled != 1) continue;
+        if (record_.items[std::size_t(signal - 1)].enabled != 1)
+            continue;
         const auto level = decodeSignalLevel(record_, signal, sample + kFrameHeaderBytes,
                                              sampleBytes_ - kFrameHeaderBytes);
-        if (!level) return false;
+        if (!level)
+            return false;
         levels_[std::size_t(index) * kIoSignalCount + std::size_t(signal - 1)] = *level ? 1 : 0;
     }
     return true;
@@ -109,10 +115,12 @@ LiveSample LiveRecording::sample(uint32_t index) const {
     LiveSample s;
     s.index = index;
     s.timeMs = index * cycle_;
-    if (index >= count_) return s;
+    if (index >= count_)
+        return s;
     s.valid = valid_[index] != 0;
     if (monitor_ == kDataMonitor) {
-        s.plotted = std::span(plotted_).subspan(std::size_t(index) * kDataItemCount, kDataItemCount);
+        s.plotted =
+            std::span(plotted_).subspan(std::size_t(index) * kDataItemCount, kDataItemCount);
         s.raw = std::span(raw_).subspan(std::size_t(index) * kDataItemCount, kDataItemCount);
     } else {
         s.levels = std::span(levels_).subspan(std::size_t(index) * kIoSignalCount, kIoSignalCount);

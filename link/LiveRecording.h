@@ -39,8 +39,7 @@ public:
 
     // A recording has started with this record, cycle and time: the tables are made for its
     // planned samples (time x 1000 / cycle + 1) and emptied.
-    void begin(MonitorKind monitor, const ControllerRecord& record, uint16_t cycle,
-               uint16_t time);
+    void begin(MonitorKind monitor, const ControllerRecord& record, uint16_t cycle, uint16_t time);
     // No recording to follow: nothing held, polls find nothing.
     void clear();
 

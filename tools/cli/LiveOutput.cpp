@@ -18,9 +18,9 @@ std::string dataStatus(const LiveRecording& live, const LiveSample& latest) {
         if (item.enabled != 1)
             continue;
         text += "  " + item.name + " ";
-        text += latest.valid ? fixedText(latest.plotted[std::size_t(slot)],
-                                         scaleDecimals(item.scaleText))
-                             : std::string(kNoFigureText);
+        text += latest.valid
+                    ? fixedText(latest.plotted[std::size_t(slot)], scaleDecimals(item.scaleText))
+                    : std::string(kNoFigureText);
         if (!item.unit.empty())
             text += " " + item.unit;
     }
@@ -35,7 +35,7 @@ std::string ioStatus(const LiveRecording& live, const LiveSample& latest) {
         if (signal % 4 == 0)
             text += signal == 0 ? "  " : " ";
         text += live.record().items[std::size_t(signal)].enabled != 1 ? '-'
-                : latest.levels[std::size_t(signal)] != 0            ? '1'
+                : latest.levels[std::size_t(signal)] != 0             ? '1'
                                                                       : '0';
     }
     return text;
@@ -51,7 +51,8 @@ std::string liveStatusText(const LiveRecording& live, std::chrono::steady_clock:
         text += " (" + std::to_string(live.gapCount()) + " gaps)";
     // Before the first sample every value is missing, as in a gap.
     const LiveSample latest = live.sample(count == 0 ? 0 : count - 1);
-    return text + (live.monitor() == kDataMonitor ? dataStatus(live, latest) : ioStatus(live, latest));
+    return text +
+           (live.monitor() == kDataMonitor ? dataStatus(live, latest) : ioStatus(live, latest));
 }
 
 std::string streamLine(const LiveRecording& live, const LiveSample& sample) {
@@ -72,7 +73,8 @@ std::string streamLine(const LiveRecording& live, const LiveSample& sample) {
     } else {
         Json levels = Json::array();
         for (int signal = 0; signal < kIoSignalCount; ++signal) {
-            const bool shown = sample.valid && live.record().items[std::size_t(signal)].enabled == 1;
+            const bool shown =
+                sample.valid && live.record().items[std::size_t(signal)].enabled == 1;
             levels.push(shown ? Json(int(sample.levels[std::size_t(signal)])) : Json());
         }
         line.set("levels", std::move(levels));
@@ -101,7 +103,8 @@ void LiveOutput::poll() {
 }
 
 void LiveOutput::drawStatus() {
-    window_.showStatusLine(liveStatusText(session_.live(), std::chrono::steady_clock::now() - started_));
+    window_.showStatusLine(
+        liveStatusText(session_.live(), std::chrono::steady_clock::now() - started_));
 }
 
 void LiveOutput::writeStream() {
@@ -113,9 +116,10 @@ void LiveOutput::writeStream() {
             std::fflush(stdout) != 0) {
             streamOpen_ = false;
             window_.endProgress();
-            std::fputs("kestiva-cli record: standard output was closed; the stream ends, the "
-                       "recording goes on\n",
-                       stderr);
+            std::fputs(
+                "kestiva-cli record: standard output was closed; the stream ends, the "
+                "recording goes on\n",
+                stderr);
             return;
         }
     }
