@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/CaptureDecoding.h"
+#include "link/ConfiguredItems.h"
 #include "link/ModbusFrames.h"
 #include "link/ModbusMaster.h"
 #include "link/SamplingEngine.h"
@@ -25,27 +26,10 @@ namespace kestiva {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::dataItem;
+using testing::ioSignal;
 using testing::SimProcess;
 using testing::TempProgramFolder;
-
-DataItem item(uint16_t address, int32_t typeCode, double scale) {
-    DataItem d;
-    d.name = "item";
-    d.address = address;
-    d.typeCode = typeCode;
-    d.scale = scale;
-    d.enabled = 1;
-    return d;
-}
-
-DataItem signal(uint16_t address, uint8_t bit) {
-    DataItem d;
-    d.name = "signal";
-    d.address = address;
-    d.bit = bit;
-    d.enabled = 1;
-    return d;
-}
 
 // 6 bytes from 0x40: a signed high byte that turns negative as the counting simulator's reads
 // pass 127, an unsigned word with a scale, and a DWORD over the last two registers.
@@ -54,9 +38,9 @@ ControllerRecord dataRecord() {
     r.name = "data";
     r.rangeAddress1 = 0x40;
     r.rangeLength1 = 6;
-    r.items[0] = item(0x40, 4, 0.5);  // MSB
-    r.items[1] = item(0x41, 3, 0.01);  // UWORD
-    r.items[2] = item(0x41, 0, 1.0);  // DWORD
+    r.items[0] = dataItem(0x40, 4, 0.5);   // MSB
+    r.items[1] = dataItem(0x41, 3, 0.01);  // UWORD
+    r.items[2] = dataItem(0x41, 0);        // DWORD
     return r;
 }
 
@@ -69,17 +53,19 @@ ControllerRecord ioRecord() {
     r.rangeLength1 = 2;
     r.rangeAddress2 = 0x300;
     r.rangeLength2 = 4;
-    for (int k = 0; k < 8; ++k) r.items[std::size_t(k)] = signal(0x200, uint8_t(8 + k));
-    r.items[8] = signal(0x301, 8);
-    r.items[9] = signal(0x300, 0);
-    r.items[15] = signal(0x301, 9);
+    for (int k = 0; k < 8; ++k)
+        r.items[std::size_t(k)] = ioSignal(0x200, uint8_t(8 + k));
+    r.items[8] = ioSignal(0x301, 8);
+    r.items[9] = ioSignal(0x300, 0);
+    r.items[15] = ioSignal(0x301, 9);
     return r;
 }
 
 // A reply frame of data as the engine stores it, with a good CRC unless spoiled.
 std::vector<uint8_t> frame(std::vector<uint8_t> data, bool spoiled = false) {
     std::vector<uint8_t> f{1, 3, uint8_t(data.size())};
-    for (const uint8_t b : data) f.push_back(b);
+    for (const uint8_t b : data)
+        f.push_back(b);
     const auto crc = crc16(f);
     f.push_back(crc[0]);
     f.push_back(uint8_t(crc[1] ^ (spoiled ? 0xFF : 0)));
@@ -90,10 +76,10 @@ TEST(LiveRecordingPollTest, DecodesOnlyCompleteSamplesAndMarksBadFramesAsGaps) {
     // Three frames of the data record, the second with a broken CRC, then a fourth whose
     // bytes lie beyond what any poll is shown.
     std::vector<uint8_t> capture;
-    for (const auto& f : {frame({0x81, 0x02, 0x00, 0x03, 0x00, 0x04}),
-                          frame({0x01, 0x02, 0x00, 0x03, 0x00, 0x04}, true),
-                          frame({0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}),
-                          frame({0x00, 0x00, 0x00, 0x00, 0x00, 0x00})})
+    for (const auto& f :
+         {frame({0x81, 0x02, 0x00, 0x03, 0x00, 0x04}),
+          frame({0x01, 0x02, 0x00, 0x03, 0x00, 0x04}, true),
+          frame({0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}), frame({0x00, 0x00, 0x00, 0x00, 0x00, 0x00})})
         capture.insert(capture.end(), f.begin(), f.end());
     std::atomic<uint32_t> published{0};
     LiveRecording live(capture.data(), published);
@@ -192,16 +178,20 @@ protected:
         const ControllerRecord& record = live.record();
         for (const LiveSample s : live.samples()) {
             EXPECT_EQ(s.timeMs, s.index * live.cycle());
-            if (!s.valid) continue;
+            if (!s.valid)
+                continue;
             for (int k = 0; k < (monitor == kDataMonitor ? kDataItemCount : kIoSignalCount); ++k) {
-                if (record.items[std::size_t(k)].enabled != 1) continue;
+                if (record.items[std::size_t(k)].enabled != 1)
+                    continue;
                 const int32_t expected = finalValue(s.index, k);
                 if (monitor == kDataMonitor) {
-                    EXPECT_EQ(s.raw[std::size_t(k)], expected) << "sample " << s.index << " item " << k;
+                    EXPECT_EQ(s.raw[std::size_t(k)], expected)
+                        << "sample " << s.index << " item " << k;
                     EXPECT_EQ(s.plotted[std::size_t(k)],
                               plottedValue(record.items[std::size_t(k)], expected));
                 } else {
-                    EXPECT_EQ(s.levels[std::size_t(k)], expected) << "sample " << s.index << " signal " << k;
+                    EXPECT_EQ(s.levels[std::size_t(k)], expected)
+                        << "sample " << s.index << " signal " << k;
                 }
             }
         }

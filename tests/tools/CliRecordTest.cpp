@@ -487,7 +487,8 @@ void expectStreamHoldsTheCsv(const std::vector<QJsonObject>& samples, const std:
                 if (field.empty())
                     EXPECT_TRUE(levels[k].isNull()) << "sample " << i << " signal " << k;
                 else
-                    EXPECT_EQ(levels[k].toInt(-1), textToLong(field)) << "sample " << i << " signal " << k;
+                    EXPECT_EQ(levels[k].toInt(-1), textToLong(field))
+                        << "sample " << i << " signal " << k;
             }
         }
     }
@@ -506,8 +507,8 @@ TEST_F(CliRecordTest, StreamWritesEachSampleAsAJsonLineAndTheResultToStandardErr
         const std::string csv = folder.file("stream.csv");
         std::filesystem::remove(csv);
         const CliRun run = record({c.monitor == kDataMonitor ? "data" : "io", "--controller",
-                                   c.controller, "--cycle", std::to_string(c.cycle), "--time",
-                                   "1", "--out", csv, "--stream", "--json"});
+                                   c.controller, "--cycle", std::to_string(c.cycle), "--time", "1",
+                                   "--out", csv, "--stream", "--json"});
         ASSERT_EQ(run.exitCode, 0) << run.describe();
         expectStreamHoldsTheCsv(jsonLines(run.out), csv, c.monitor, c.cycle);
         // Standard output holds the samples only; the result went to standard error.
@@ -524,9 +525,9 @@ TEST_F(CliRecordTest, AStreamWhoseReaderGoesAwayEndsButTheRecordingIsSaved) {
     startSim();
     const std::string csv = folder.file("closed.csv");
     testing::ChildProcess cli;
-    ASSERT_TRUE(cli.start(testing::cliProgram(),
-                          {"record", "data", "--cycle", "50", "--time", "2", "--out", csv,
-                           "--stream", "--system", folder.system()}));
+    ASSERT_TRUE(
+        cli.start(testing::cliProgram(), {"record", "data", "--cycle", "50", "--time", "2", "--out",
+                                          csv, "--stream", "--system", folder.system()}));
     ASSERT_TRUE(cli.readLine(30s)) << cli.errorText();
     cli.closeOutput();
     ASSERT_EQ(cli.wait(60s), 0) << cli.errorText();
@@ -538,9 +539,9 @@ TEST_F(CliRecordTest, CtrlCEndsAStreamedRecordingWithTheSamplesItSaved) {
     startSim({"--mode", "counting"});
     const std::string csv = folder.file("stopped.csv");
     testing::ChildProcess cli;
-    ASSERT_TRUE(cli.start(testing::cliProgram(),
-                          {"record", "data", "--cycle", "100", "--time", "30", "--out", csv,
-                           "--stream", "--system", folder.system()}));
+    ASSERT_TRUE(
+        cli.start(testing::cliProgram(), {"record", "data", "--cycle", "100", "--time", "30",
+                                          "--out", csv, "--stream", "--system", folder.system()}));
     std::string out;
     for (int n = 0; n < 5; ++n) {
         const auto line = cli.readLine(30s);
