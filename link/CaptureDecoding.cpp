@@ -38,17 +38,10 @@ int capSampleCount(PageRecording& page) {
 
 uint32_t registerBytes(int32_t typeCode) { return typeCode == 0 || typeCode == 1 ? 4 : 2; }
 
-}  // namespace
-
-uint32_t sampleBytes(MonitorKind monitor, const ControllerRecord& record) {
-    const uint32_t first = record.rangeLength1, second = record.rangeLength2;
-    if (monitor == kDataMonitor) return first + kFrameOverheadBytes;
-    if (first > 0 && second > 0) return first + second + 2 * kFrameOverheadBytes;
-    return (first > 0 ? first : second) + kFrameOverheadBytes;
-}
-
-std::optional<ItemValue> decodeItemValue(const ControllerRecord& record, int slot,
-                                         const uint8_t* data, uint32_t available) {
+// decodeItemValue and decodeSignalLevel, inlined into the pass after a recording, which runs
+// them for every value of the recording (as calls they made it half as slow again).
+inline __attribute__((always_inline)) std::optional<ItemValue> itemValue(
+    const ControllerRecord& record, int slot, const uint8_t* data, uint32_t available) {
     const DataItem& item = record.items[slot];
     // An item whose registers lie outside the received range cannot be decoded; reading it
     // would run past the frame.
@@ -79,14 +72,8 @@ std::optional<ItemValue> decodeItemValue(const ControllerRecord& record, int slo
     return value;
 }
 
-int32_t rawItemValue(ItemValue value) {
-    const int64_t signedValue =
-        value.negative ? -int64_t(value.magnitude) : int64_t(value.magnitude);
-    return int32_t(std::clamp<int64_t>(signedValue, INT32_MIN, INT32_MAX));
-}
-
-std::optional<bool> decodeSignalLevel(const ControllerRecord& record, int signal,
-                                      const uint8_t* data, uint32_t available) {
+inline __attribute__((always_inline)) std::optional<bool> signalLevel(
+    const ControllerRecord& record, int signal, const uint8_t* data, uint32_t available) {
     const DataItem& item = record.items[signal - 1];
     const uint32_t a = item.address;
     const uint32_t inStart = record.rangeAddress1, inBytes = record.rangeLength1;
@@ -104,6 +91,31 @@ std::optional<bool> decodeSignalLevel(const ControllerRecord& record, int signal
     const uint32_t v = uint32_t(data[first]) * 256 + data[first + 1];
     const uint32_t mask = (uint32_t(1) << (item.bit % 32)) & 0xFFFF;
     return (v & mask) != 0;
+}
+
+}  // namespace
+
+uint32_t sampleBytes(MonitorKind monitor, const ControllerRecord& record) {
+    const uint32_t first = record.rangeLength1, second = record.rangeLength2;
+    if (monitor == kDataMonitor) return first + kFrameOverheadBytes;
+    if (first > 0 && second > 0) return first + second + 2 * kFrameOverheadBytes;
+    return (first > 0 ? first : second) + kFrameOverheadBytes;
+}
+
+std::optional<ItemValue> decodeItemValue(const ControllerRecord& record, int slot,
+                                         const uint8_t* data, uint32_t available) {
+    return itemValue(record, slot, data, available);
+}
+
+int32_t rawItemValue(ItemValue value) {
+    const int64_t signedValue =
+        value.negative ? -int64_t(value.magnitude) : int64_t(value.magnitude);
+    return int32_t(std::clamp<int64_t>(signedValue, INT32_MIN, INT32_MAX));
+}
+
+std::optional<bool> decodeSignalLevel(const ControllerRecord& record, int signal,
+                                      const uint8_t* data, uint32_t available) {
+    return signalLevel(record, signal, data, available);
 }
 
 CaptureDecoder::CaptureDecoder(const uint8_t* captureBuffer, PageRecording& dataPage,
@@ -231,7 +243,7 @@ int CaptureDecoder::decodeDataFrames(uint32_t n) {
 int CaptureDecoder::decodeDataItem(int slot, uint32_t row, const uint8_t* data,
                                    uint32_t available) {
     PageRecording& page = dataPage_;
-    const std::optional<ItemValue> value = decodeItemValue(page.active, slot, data, available);
+    const std::optional<ItemValue> value = itemValue(page.active, slot, data, available);
     if (!value) {
         page.texts.setCell(row, slot + 1, {});
         return 0;
@@ -264,7 +276,7 @@ int CaptureDecoder::decodeIoFrames(uint32_t n) {
 
 int CaptureDecoder::decodeIoSignal(int signal, uint32_t row, const uint8_t* data,
                                    uint32_t available) {
-    const std::optional<bool> level = decodeSignalLevel(ioPage_.active, signal, data, available);
+    const std::optional<bool> level = signalLevel(ioPage_.active, signal, data, available);
     ioPage_.texts.setCell(row, signal, !level ? "" : *level ? "1" : "0");
     return level ? 1 : 0;
 }
