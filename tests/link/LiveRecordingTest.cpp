@@ -227,7 +227,7 @@ TEST_F(LiveRecordingTest, AgreesWithThePassAfterTheRecordingSampleBySample) {
     };
     const Case cases[] = {
         {"data, short cycles", kDataMonitor, 20, 3},
-        {"I/O, short cycles", kIoMonitor, 30, 2},
+        {"I/O, short cycles", kIoMonitor, 50, 2},
         {"data, long cycles", kDataMonitor, 100, 1},
     };
     for (const Case& c : cases) {
