@@ -47,9 +47,9 @@ struct World {
     std::unique_ptr<PageRecording> io = std::make_unique<PageRecording>(kIoMonitor);
 };
 
-void BM_DecodeDataFrames(benchmark::State& state) {
-    World w;
-    ControllerRecord& r = w.data->active;
+// 20 bytes from 0x1000 with a DWORD, a WORD and a UMSB item.
+ControllerRecord dataRecord() {
+    ControllerRecord r;
     r.rangeAddress1 = 0x1000;
     r.rangeLength1 = 20;
     const int32_t types[3] = {0, 2, 5};
@@ -57,7 +57,29 @@ void BM_DecodeDataFrames(benchmark::State& state) {
         r.items[k].enabled = 1;
         r.items[k].address = uint16_t(0x1000 + 3 * k);
         r.items[k].typeCode = types[k];
+        r.items[k].scale = 0.01;
     }
+    return r;
+}
+
+// 2 bytes IN at 0x2000, 2 bytes OUT at 0x2100, sixteen signals over both.
+ControllerRecord ioRecord() {
+    ControllerRecord r;
+    r.rangeAddress1 = 0x2000;
+    r.rangeLength1 = 2;
+    r.rangeAddress2 = 0x2100;
+    r.rangeLength2 = 2;
+    for (int k = 0; k < 16; ++k) {
+        r.items[k].enabled = 1;
+        r.items[k].address = k < 8 ? 0x2000 : 0x2100;
+        r.items[k].bit = uint8_t(k);
+    }
+    return r;
+}
+
+void BM_DecodeDataFrames(benchmark::State& state) {
+    World w;
+    w.data->active = dataRecord();
     w.data->cycle = 20;
     w.data->time = 3000;
     const auto capture = makeCapture({20}, kFrames);
@@ -71,16 +93,7 @@ void BM_DecodeDataFrames(benchmark::State& state) {
 
 void BM_DecodeIoFrames(benchmark::State& state) {
     World w;
-    ControllerRecord& r = w.io->active;
-    r.rangeAddress1 = 0x2000;
-    r.rangeLength1 = 2;
-    r.rangeAddress2 = 0x2100;
-    r.rangeLength2 = 2;
-    for (int k = 0; k < 16; ++k) {
-        r.items[k].enabled = 1;
-        r.items[k].address = k < 8 ? 0x2000 : 0x2100;
-        r.items[k].bit = uint8_t(k);
-    }
+    w.io->active = ioRecord();
     w.io->cycle = 30;
     w.io->time = 4500;
     const auto capture = makeCapture({2, 2}, kFrames);
@@ -110,31 +123,11 @@ void liveDecoding(benchmark::State& state, MonitorKind monitor, const Controller
 }
 
 void BM_LiveDecodeData(benchmark::State& state) {
-    ControllerRecord r;
-    r.rangeAddress1 = 0x1000;
-    r.rangeLength1 = 20;
-    const int32_t types[3] = {0, 2, 5};
-    for (int k = 0; k < 3; ++k) {
-        r.items[k].enabled = 1;
-        r.items[k].address = uint16_t(0x1000 + 3 * k);
-        r.items[k].typeCode = types[k];
-        r.items[k].scale = 0.01;
-    }
-    liveDecoding(state, kDataMonitor, r, 20, 3000, makeCapture({20}, kFrames));
+    liveDecoding(state, kDataMonitor, dataRecord(), 20, 3000, makeCapture({20}, kFrames));
 }
 
 void BM_LiveDecodeIo(benchmark::State& state) {
-    ControllerRecord r;
-    r.rangeAddress1 = 0x2000;
-    r.rangeLength1 = 2;
-    r.rangeAddress2 = 0x2100;
-    r.rangeLength2 = 2;
-    for (int k = 0; k < 16; ++k) {
-        r.items[k].enabled = 1;
-        r.items[k].address = k < 8 ? 0x2000 : 0x2100;
-        r.items[k].bit = uint8_t(k);
-    }
-    liveDecoding(state, kIoMonitor, r, 30, 4500, makeCapture({2, 2}, kFrames));
+    liveDecoding(state, kIoMonitor, ioRecord(), 30, 4500, makeCapture({2, 2}, kFrames));
 }
 
 // The baseline: format the same number of integers (time plus values) with std::to_chars into
