@@ -1,5 +1,6 @@
 #include "link/CaptureDecoding.h"
 
+#include <algorithm>
 #include <charconv>
 #include <thread>
 
@@ -8,10 +9,6 @@
 namespace kestiva {
 
 namespace {
-
-// Frame layout: station, function, byte count, data..., CRC low, CRC high.
-constexpr uint32_t kFrameHeader = 3;
-constexpr uint32_t kFrameOverhead = 5;
 
 // Writes a sample's time in milliseconds.
 void setTimeCell(SampleTextTable& table, uint32_t row, uint32_t cycle) {
@@ -41,7 +38,85 @@ int capSampleCount(PageRecording& page) {
 
 uint32_t registerBytes(int32_t typeCode) { return typeCode == 0 || typeCode == 1 ? 4 : 2; }
 
+// decodeItemValue and decodeSignalLevel, inlined into the pass after a recording, which runs
+// them for every value of the recording (as calls they made it half as slow again).
+inline __attribute__((always_inline)) std::optional<ItemValue> itemValue(
+    const ControllerRecord& record, int slot, const uint8_t* data, uint32_t available) {
+    const DataItem& item = record.items[slot];
+    // An item whose registers lie outside the received range cannot be decoded; reading it
+    // would run past the frame.
+    const uint32_t first = 2u * uint32_t(item.address - record.rangeAddress1);
+    if (item.typeCode < 0 || item.typeCode > 7 || item.address < record.rangeAddress1 ||
+        first + registerBytes(item.typeCode) > available)
+        return std::nullopt;
+
+    const uint8_t* p = data + first;
+    ItemValue value;
+    auto takeSigned = [&](int32_t v) {
+        value.negative = v < 0;
+        value.magnitude = value.negative ? uint32_t(0) - uint32_t(v) : uint32_t(v);
+    };
+    auto dword = [p] {
+        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    };
+    switch (item.typeCode) {
+        case 0: takeSigned(int32_t(dword())); break;
+        case 1: value.magnitude = dword(); break;
+        case 2: takeSigned(int16_t(uint16_t(p[0] << 8 | p[1]))); break;
+        case 3: value.magnitude = uint16_t(p[0] << 8 | p[1]); break;
+        case 4: takeSigned(int8_t(p[0])); break;
+        case 5: value.magnitude = p[0]; break;
+        case 6: takeSigned(int8_t(p[1])); break;
+        case 7: value.magnitude = p[1]; break;
+    }
+    return value;
+}
+
+inline __attribute__((always_inline)) std::optional<bool> signalLevel(
+    const ControllerRecord& record, int signal, const uint8_t* data, uint32_t available) {
+    const DataItem& item = record.items[signal - 1];
+    const uint32_t a = item.address;
+    const uint32_t inStart = record.rangeAddress1, inBytes = record.rangeLength1;
+    const uint32_t outStart = record.rangeAddress2, outBytes = record.rangeLength2;
+    uint32_t first = 0;  // byte offset of the register from data
+    if (inBytes >= 2 && a >= inStart && a <= inStart + inBytes / 2 - 1) {
+        first = 2 * (a - inStart);
+    } else if (outBytes >= 2 && a >= outStart && a <= outStart + outBytes / 2 - 1) {
+        first = 2 * (a - outStart);
+        if (inBytes > 0) first += inBytes + kFrameOverheadBytes;
+    } else {
+        return std::nullopt;
+    }
+    if (first + 2 > available) return std::nullopt;
+    const uint32_t v = uint32_t(data[first]) * 256 + data[first + 1];
+    const uint32_t mask = (uint32_t(1) << (item.bit % 32)) & 0xFFFF;
+    return (v & mask) != 0;
+}
+
 }  // namespace
+
+uint32_t sampleBytes(MonitorKind monitor, const ControllerRecord& record) {
+    const uint32_t first = record.rangeLength1, second = record.rangeLength2;
+    if (monitor == kDataMonitor) return first + kFrameOverheadBytes;
+    if (first > 0 && second > 0) return first + second + 2 * kFrameOverheadBytes;
+    return (first > 0 ? first : second) + kFrameOverheadBytes;
+}
+
+std::optional<ItemValue> decodeItemValue(const ControllerRecord& record, int slot,
+                                         const uint8_t* data, uint32_t available) {
+    return itemValue(record, slot, data, available);
+}
+
+int32_t rawItemValue(ItemValue value) {
+    const int64_t signedValue =
+        value.negative ? -int64_t(value.magnitude) : int64_t(value.magnitude);
+    return int32_t(std::clamp<int64_t>(signedValue, INT32_MIN, INT32_MAX));
+}
+
+std::optional<bool> decodeSignalLevel(const ControllerRecord& record, int signal,
+                                      const uint8_t* data, uint32_t available) {
+    return signalLevel(record, signal, data, available);
+}
 
 CaptureDecoder::CaptureDecoder(const uint8_t* captureBuffer, PageRecording& dataPage,
                                PageRecording& ioPage, SessionState& session, WindowHost& window,
@@ -144,11 +219,12 @@ void CaptureDecoder::convertTexts(PageRecording& page) {
 int CaptureDecoder::decodeDataFrames(uint32_t n) {
     PageRecording& page = dataPage_;
     const uint32_t rangeBytes = page.active.rangeLength1;
+    const uint32_t frameBytes = sampleBytes(kDataMonitor, page.active);
     // Start from an empty table: long texts of the previous recording would otherwise stay
     // in the overflow arena and make it grow from one recording to the next.
     page.texts.clear();
     page.sampleCount = 0;
-    for (uint32_t offset = kFrameHeader; offset < n; offset += rangeBytes + kFrameOverhead) {
+    for (uint32_t offset = kFrameHeaderBytes; offset < n; offset += frameBytes) {
         if (page.sampleCount >= page.texts.rows()) break;
         const uint32_t available = std::min(rangeBytes, n - offset);
         bool decodedAny = false;
@@ -167,54 +243,23 @@ int CaptureDecoder::decodeDataFrames(uint32_t n) {
 int CaptureDecoder::decodeDataItem(int slot, uint32_t row, const uint8_t* data,
                                    uint32_t available) {
     PageRecording& page = dataPage_;
-    const DataItem& item = page.active.items[slot];
-    // An item whose registers lie outside the received range cannot be decoded; reading it
-    // would run past the frame.
-    const uint32_t first = 2u * uint32_t(item.address - page.active.rangeAddress1);
-    if (item.typeCode < 0 || item.typeCode > 7 || item.address < page.active.rangeAddress1 ||
-        first + registerBytes(item.typeCode) > available) {
+    const std::optional<ItemValue> value = itemValue(page.active, slot, data, available);
+    if (!value) {
         page.texts.setCell(row, slot + 1, {});
         return 0;
     }
-
-    const uint8_t* p = data + first;
-    bool negative = false;
-    uint32_t magnitude = 0;
-    auto takeSigned = [&](int32_t v) {
-        negative = v < 0;
-        magnitude = negative ? uint32_t(0) - uint32_t(v) : uint32_t(v);
-    };
-    auto dword = [p] {
-        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-    };
-    switch (item.typeCode) {
-        case 0: takeSigned(int32_t(dword())); break;
-        case 1: magnitude = dword(); break;
-        case 2: takeSigned(int16_t(uint16_t(p[0] << 8 | p[1]))); break;
-        case 3: magnitude = uint16_t(p[0] << 8 | p[1]); break;
-        case 4: takeSigned(int8_t(p[0])); break;
-        case 5: magnitude = p[0]; break;
-        case 6: takeSigned(int8_t(p[1])); break;
-        case 7: magnitude = p[1]; break;
-    }
-    setValueCell(page.texts, row, slot + 1, negative, magnitude);
+    setValueCell(page.texts, row, slot + 1, value->negative, value->magnitude);
     return 1;
 }
 
 int CaptureDecoder::decodeIoFrames(uint32_t n) {
     PageRecording& page = ioPage_;
-    const uint32_t inBytes = page.active.rangeLength1;
-    const uint32_t outBytes = page.active.rangeLength2;
-    uint32_t cycleBytes = 0;
-    if (inBytes > 0 && outBytes > 0)
-        cycleBytes = inBytes + outBytes + 2 * kFrameOverhead;
-    else
-        cycleBytes = (inBytes > 0 ? inBytes : outBytes) + kFrameOverhead;
+    const uint32_t cycleBytes = sampleBytes(kIoMonitor, page.active);
     // Start from an empty table: long texts of the previous recording would otherwise stay
     // in the overflow arena and make it grow from one recording to the next.
     page.texts.clear();
     page.sampleCount = 0;
-    for (uint32_t offset = kFrameHeader; offset < n; offset += cycleBytes) {
+    for (uint32_t offset = kFrameHeaderBytes; offset < n; offset += cycleBytes) {
         if (page.sampleCount >= page.texts.rows()) break;
         const uint32_t available = n - offset;
         bool decodedAny = false;
@@ -231,29 +276,9 @@ int CaptureDecoder::decodeIoFrames(uint32_t n) {
 
 int CaptureDecoder::decodeIoSignal(int signal, uint32_t row, const uint8_t* data,
                                    uint32_t available) {
-    PageRecording& page = ioPage_;
-    const ControllerRecord& record = page.active;
-    const DataItem& item = record.items[signal - 1];
-    const uint32_t a = item.address;
-    const uint32_t inStart = record.rangeAddress1, inBytes = record.rangeLength1;
-    const uint32_t outStart = record.rangeAddress2, outBytes = record.rangeLength2;
-    uint32_t first = 0;  // byte offset of the register from data
-    if (inBytes >= 2 && a >= inStart && a <= inStart + inBytes / 2 - 1) {
-        first = 2 * (a - inStart);
-    } else if (outBytes >= 2 && a >= outStart && a <= outStart + outBytes / 2 - 1) {
-        first = 2 * (a - outStart);
-        if (inBytes > 0) first += inBytes + kFrameOverhead;
-    } else {
-        first = available;  // fails below
-    }
-    if (first + 2 > available) {
-        page.texts.setCell(row, signal, {});
-        return 0;
-    }
-    const uint32_t v = uint32_t(data[first]) * 256 + data[first + 1];
-    const uint32_t mask = (uint32_t(1) << (item.bit % 32)) & 0xFFFF;
-    page.texts.setCell(row, signal, (v & mask) != 0 ? "1" : "0");
-    return 1;
+    const std::optional<bool> level = signalLevel(ioPage_.active, signal, data, available);
+    ioPage_.texts.setCell(row, signal, !level ? "" : *level ? "1" : "0");
+    return level ? 1 : 0;
 }
 
 }  // namespace kestiva

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "link/SamplingEngine.h"
 #include "recording/SampleTables.h"
@@ -12,6 +13,39 @@
 #include "settings/LanguageCatalogue.h"
 
 namespace kestiva {
+
+// The decoding of one sample, shared by the pass after a recording and the live view during
+// it, so that both show the same values.
+
+// Station, function and byte count come before a frame's data bytes, the two CRC bytes after
+// them.
+constexpr uint32_t kFrameHeaderBytes = 3;
+constexpr uint32_t kFrameOverheadBytes = kFrameHeaderBytes + 2;
+
+// Bytes one sample takes in the capture buffer: its frame on the data page, the frames of
+// one cycle on the I/O page.
+uint32_t sampleBytes(MonitorKind monitor, const ControllerRecord& record);
+
+// A data item's value as its text shows it: a magnitude, with a minus sign when negative.
+struct ItemValue {
+    bool negative = false;
+    uint32_t magnitude = 0;
+};
+
+// Data item slot (0 to 2) of record from a frame's data bytes (data points at the first,
+// available of them follow). nullopt when its type code is unknown or its registers lie
+// outside those bytes.
+std::optional<ItemValue> decodeItemValue(const ControllerRecord& record, int slot,
+                                         const uint8_t* data, uint32_t available);
+
+// The raw table's word for a value: what its text converts to, clamped to 32 signed bits.
+int32_t rawItemValue(ItemValue value);
+
+// I/O signal (1 to 16) of record from a cycle's data bytes (data points at the first data byte
+// of its first frame, available bytes follow). nullopt when the signal's register lies in
+// neither range or outside those bytes.
+std::optional<bool> decodeSignalLevel(const ControllerRecord& record, int signal,
+                                      const uint8_t* data, uint32_t available);
 
 class CaptureDecoder {
 public:

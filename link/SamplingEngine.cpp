@@ -209,6 +209,7 @@ StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
     modbus_.link().openSamplingPort(*request.portContext, settings_);
     modbus_.receivedByteTotal = 0;
     storedBytes_ = 0;
+    completeBytes_.store(0, std::memory_order_release);
     requestedBytes_ = 0;
     if (!launchWorker(request)) {
         // No recording without a worker: the port this start opened is closed again.
@@ -240,6 +241,8 @@ bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, 
     }
     std::memcpy(request.captureBuffer + storedBytes_, frame, length);
     storedBytes_ += length;
+    // The only thing a cycle does for readers of the running recording.
+    completeBytes_.store(storedBytes_, std::memory_order_release);
     return true;
 }
 

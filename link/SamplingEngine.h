@@ -127,6 +127,11 @@ public:
     // The last recording's pacing, complete when its completion routine is called. Read it in
     // the completion routine or once workerFinished().
     const PacingReport& pacingReport() const { return pacing_; }
+    // How many bytes at the start of the capture buffer hold complete frames of the running
+    // (or last) recording: stored with release after each stored frame, 0 before a worker
+    // starts. A reader that loads it with acquire may read the bytes below it while the worker
+    // runs; the worker never moves or rewrites them.
+    const std::atomic<uint32_t>& completeBytes() const { return completeBytes_; }
     // 45 % of the cycle: when the second range's request of a cycle goes out.
     uint32_t splitDelayUs = 0;
 
@@ -176,6 +181,7 @@ private:
     const LanguageCatalogue& texts_;
     uint32_t bufferLimit_;
     uint32_t storedBytes_ = 0;
+    std::atomic<uint32_t> completeBytes_{0};
     uint32_t lineTimeMicros_ = 0;  // what the requests of one cycle need on the line
     PacingReport pacing_;
     // Real-time wake-ups: how late sleeps of the recording end, and so how long to spin.

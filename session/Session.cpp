@@ -21,6 +21,7 @@ Session::Session(std::string programFolder, WindowHost& window, uint32_t capture
       ioPage_(std::make_unique<PageRecording>(kIoMonitor)),
       engine_(modbus_, settings_, state_, window, window, texts_, captureLimit),
       decoder_(capture_.data(), *dataPage_, *ioPage_, state_, window, texts_),
+      live_(capture_.data(), engine_.completeBytes()),
       starter_(engine_, request_, capture_.data(), settings_, state_, window, texts_) {
     request_.portContext = &samplingContext_;
     request_.completion = [this](SamplingState endState, uint32_t goodBytes) {
@@ -134,9 +135,15 @@ StartResult Session::startRecording(const ControllerRecord& controller, uint16_t
     if (engine_.workerRunning())
         return StartResult::Busy;
     recordingFinished_ = std::move(finished);
-    const StartResult result = starter_.start(shownPage(), controller, cycle, time, now);
-    if (result == StartResult::Ok)
+    const MonitorKind monitor = state_.monitorMode.load();
+    const StartResult result = starter_.start(page(monitor), controller, cycle, time, now);
+    if (result == StartResult::Ok) {
+        // Frames the worker stored already are found by the first poll.
+        live_.begin(monitor, controller, cycle, time);
         window_.stopResetTimer();
+    } else {
+        live_.clear();
+    }
     return result;
 }
 

@@ -25,6 +25,7 @@
 #include "files/ReceiveDump.h"
 #include "link/CaptureDecoding.h"
 #include "link/CommunicationCheck.h"
+#include "link/LiveRecording.h"
 #include "link/ModbusMaster.h"
 #include "link/RecordingStart.h"
 #include "link/SamplingEngine.h"
@@ -121,6 +122,13 @@ public:
     bool recordingRunning() const { return engine_.workerRunning(); }
     // Joins the recording worker after its finished notification and tells how it ended.
     SamplingState endRecording();
+    // The running recording as far as it has come, decoded as the page will show it, with
+    // gaps where frames failed their check; it keeps the last recording until the next Start.
+    // The page's tables are still filled only at the end. Read it from the front end's thread.
+    const LiveRecording& live() const { return live_; }
+    // Decodes what the recording brought since the last call (the window's timer, the
+    // terminal's loop); how many samples it added. live().newSamples() lists them.
+    uint32_t pollLive() { return live_.poll(); }
     // How evenly the last recording's cycles started (read after endRecording).
     const PacingReport& pacingReport() const { return engine_.pacingReport(); }
     // Bytes received from the port since the last recording started (the dump's length).
@@ -176,6 +184,7 @@ private:
     std::unique_ptr<PageRecording> ioPage_;
     SamplingEngine engine_;
     CaptureDecoder decoder_;
+    LiveRecording live_;
     SamplingRequest request_;
     RecordingStart starter_;
     std::chrono::milliseconds resultPause_{1000};

@@ -1,5 +1,6 @@
 // Decoding a full recording into the page tables, against a baseline that only formats the
-// same integers with std::to_chars; and the memory a full recording takes.
+// same integers with std::to_chars; the live view's decoding of the same frames (CRC check
+// included) into its own tables; and the memory a full recording takes.
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include "link/CaptureDecoding.h"
+#include "link/LiveRecording.h"
+#include "link/ModbusFrames.h"
 #include "link/SamplingEngine.h"
 #include "link/ChildProcess.h"
 #include "support/RecordingWindow.h"
@@ -17,7 +20,7 @@ namespace {
 
 constexpr uint32_t kFrames = kMaxSamples;  // 150,001
 
-// Every frame as the engine stores it: station, function, byte count, data, two CRC bytes.
+// Every frame as the engine stores it: station, function, byte count, data, its CRC.
 std::vector<uint8_t> makeCapture(const std::vector<uint8_t>& rangeBytes, uint32_t frames) {
     std::vector<uint8_t> capture;
     capture.reserve(kCaptureBufferSize);
@@ -29,7 +32,8 @@ std::vector<uint8_t> makeCapture(const std::vector<uint8_t>& rangeBytes, uint32_
                 seed = seed * 1103515245 + 12345;
                 capture.push_back(uint8_t(seed >> 16));
             }
-            capture.insert(capture.end(), {0, 0});
+            const auto crc = crc16(std::size_t(length) + 3, &capture[capture.size() - length - 3]);
+            capture.insert(capture.end(), crc.begin(), crc.end());
         }
     }
     return capture;
@@ -43,9 +47,9 @@ struct World {
     std::unique_ptr<PageRecording> io = std::make_unique<PageRecording>(kIoMonitor);
 };
 
-void BM_DecodeDataFrames(benchmark::State& state) {
-    World w;
-    ControllerRecord& r = w.data->active;
+// 20 bytes from 0x1000 with a DWORD, a WORD and a UMSB item.
+ControllerRecord dataRecord() {
+    ControllerRecord r;
     r.rangeAddress1 = 0x1000;
     r.rangeLength1 = 20;
     const int32_t types[3] = {0, 2, 5};
@@ -53,7 +57,29 @@ void BM_DecodeDataFrames(benchmark::State& state) {
         r.items[k].enabled = 1;
         r.items[k].address = uint16_t(0x1000 + 3 * k);
         r.items[k].typeCode = types[k];
+        r.items[k].scale = 0.01;
     }
+    return r;
+}
+
+// 2 bytes IN at 0x2000, 2 bytes OUT at 0x2100, sixteen signals over both.
+ControllerRecord ioRecord() {
+    ControllerRecord r;
+    r.rangeAddress1 = 0x2000;
+    r.rangeLength1 = 2;
+    r.rangeAddress2 = 0x2100;
+    r.rangeLength2 = 2;
+    for (int k = 0; k < 16; ++k) {
+        r.items[k].enabled = 1;
+        r.items[k].address = k < 8 ? 0x2000 : 0x2100;
+        r.items[k].bit = uint8_t(k);
+    }
+    return r;
+}
+
+void BM_DecodeDataFrames(benchmark::State& state) {
+    World w;
+    w.data->active = dataRecord();
     w.data->cycle = 20;
     w.data->time = 3000;
     const auto capture = makeCapture({20}, kFrames);
@@ -67,16 +93,7 @@ void BM_DecodeDataFrames(benchmark::State& state) {
 
 void BM_DecodeIoFrames(benchmark::State& state) {
     World w;
-    ControllerRecord& r = w.io->active;
-    r.rangeAddress1 = 0x2000;
-    r.rangeLength1 = 2;
-    r.rangeAddress2 = 0x2100;
-    r.rangeLength2 = 2;
-    for (int k = 0; k < 16; ++k) {
-        r.items[k].enabled = 1;
-        r.items[k].address = k < 8 ? 0x2000 : 0x2100;
-        r.items[k].bit = uint8_t(k);
-    }
+    w.io->active = ioRecord();
     w.io->cycle = 30;
     w.io->time = 4500;
     const auto capture = makeCapture({2, 2}, kFrames);
@@ -86,6 +103,31 @@ void BM_DecodeIoFrames(benchmark::State& state) {
         benchmark::DoNotOptimize(w.io->texts.cell(kFrames - 1, 16).size());
     }
     state.counters["samples"] = w.io->sampleCount;
+}
+
+// The live view decoding a whole recording at once, from its start; a poll during a recording
+// decodes the few samples that came since the last one at the same cost per sample.
+void liveDecoding(benchmark::State& state, MonitorKind monitor, const ControllerRecord& record,
+                  uint16_t cycle, uint16_t time, const std::vector<uint8_t>& capture) {
+    const std::atomic<uint32_t> published{uint32_t(capture.size())};
+    LiveRecording live(capture.data(), published);
+    for (auto _ : state) {
+        live.begin(monitor, record, cycle, time);
+        benchmark::DoNotOptimize(live.poll());
+    }
+    state.counters["samples"] = live.sampleCount();
+    state.counters["gaps"] = live.gapCount();
+    state.counters["seconds_per_sample"] = benchmark::Counter(
+        double(live.sampleCount()), benchmark::Counter::kIsIterationInvariantRate |
+                                        benchmark::Counter::kInvert);
+}
+
+void BM_LiveDecodeData(benchmark::State& state) {
+    liveDecoding(state, kDataMonitor, dataRecord(), 20, 3000, makeCapture({20}, kFrames));
+}
+
+void BM_LiveDecodeIo(benchmark::State& state) {
+    liveDecoding(state, kIoMonitor, ioRecord(), 30, 4500, makeCapture({2, 2}, kFrames));
 }
 
 // The baseline: format the same number of integers (time plus values) with std::to_chars into
@@ -128,6 +170,8 @@ BENCHMARK(BM_DecodeDataFrames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineToCharsData)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeIoFrames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineToCharsIo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LiveDecodeData)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LiveDecodeIo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecordingMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

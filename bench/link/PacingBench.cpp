@@ -8,7 +8,9 @@
 // late_cycles and largest_late_ms as the engine itself counted them.
 //
 // The second argument is the number of CPU-bound processes competing with the recording (0 for
-// an idle machine, 2 for one per core of a two-core office PC), started and ended here.
+// an idle machine, 2 for one per core of a two-core office PC), started and ended here. The
+// engine's third is 1 when a live reader follows the recording as the window's timer does,
+// polling and decoding the new samples 20 times a second (live_samples: what it decoded).
 //
 // BM_UnprivilegedCliPacing runs kestiva-cli record as the user nobody, who has no right to real
 // time of its own; its third argument 1 starts the desktop's real-time broker on a system bus of
@@ -32,6 +34,7 @@
 #include <vector>
 
 #include "link/CaptureDecoding.h"
+#include "link/LiveRecording.h"
 #include "link/ModbusMaster.h"
 #include "link/SamplingEngine.h"
 #include "link/SimProcess.h"
@@ -127,9 +130,28 @@ void stampPromptly(const SimProcess& sim) {
     [[maybe_unused]] const int ignored = sched_setscheduler(sim.pid(), SCHED_FIFO, &parameters);
 }
 
+// The recorded range: 20 bytes from 0x100, three items as the live view decodes them.
+ControllerRecord benchRecord() {
+    ControllerRecord record;
+    record.name = "bench";
+    record.rangeAddress1 = 0x100;
+    record.rangeLength1 = 20;
+    for (int k = 0; k < kDataItemCount; ++k) {
+        DataItem& item = record.items[std::size_t(k)];
+        item.name = "item";
+        item.address = uint16_t(0x100 + 2 * k);
+        item.typeCode = 0;
+        item.scale = 0.01;
+        item.enabled = 1;
+    }
+    return record;
+}
+
 void BM_EnginePacing(benchmark::State& state) {
     const auto cycle = uint16_t(state.range(0));
     const CompetingLoad load(int(state.range(1)));
+    const bool liveReader = state.range(2) != 0;
+    const ControllerRecord record = benchRecord();
     for (auto _ : state) {
         TempProgramFolder folder;
         SimProcess sim({"--trace", "--bitrate", std::to_string(kBitRate)}, folder.portLink(1));
@@ -156,19 +178,32 @@ void BM_EnginePacing(benchmark::State& state) {
         SamplingState endState = SamplingState::Running;
         request.completion = [&](SamplingState s, uint32_t) { endState = s; };
         std::vector<uint8_t> capture(kCaptureBufferSize);
+        LiveRecording live(capture.data(), engine.completeBytes());
+        live.begin(kDataMonitor, record, cycle, kSeconds);
         const double cpuBefore = processCpuSeconds();
-        if (engine.startDataSampling(cycle, kSeconds, request, 1, 0x100, 20, capture.data()) !=
-            StartResult::Ok) {
+        if (engine.startDataSampling(cycle, kSeconds, request, 1, record.rangeAddress1,
+                                     record.rangeLength1, capture.data()) != StartResult::Ok) {
             state.SkipWithError("start refused");
             return;
         }
+        std::thread reader;
+        if (liveReader) {
+            reader = std::thread([&] {
+                while (engine.workerRunning()) {
+                    live.poll();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+            });
+        }
         engine.waitForWorker();
+        if (reader.joinable()) reader.join();
         const double cpuSeconds = processCpuSeconds() - cpuBefore;
         sim.stop();
         if (endState != SamplingState::Finished) state.SkipWithError("recording did not finish");
         report(state, requestTimes(sim.log()), cycle);
         state.counters["cpu_pct_of_core"] = cpuSeconds / kSeconds * 100;
         state.counters["late_cycles"] = engine.pacingReport().lateCycles;
+        state.counters["live_samples"] = live.sampleCount();
         state.counters["largest_late_ms"] =
             double(engine.pacingReport().largestDeviation.count()) / 1000;
     }
@@ -279,7 +314,7 @@ void BM_MbpollPacing(benchmark::State& state) {
 }
 
 BENCHMARK(BM_EnginePacing)
-    ->ArgsProduct({{20, 50}, {0, 2}})
+    ->ArgsProduct({{20, 50}, {0, 2}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_UnprivilegedCliPacing)

@@ -5,31 +5,16 @@
 #include <memory>
 #include <vector>
 
+#include "link/ConfiguredItems.h"
 #include "settings/ProgramFolder.h"
 #include "support/RecordingWindow.h"
 
 namespace kestiva {
 namespace {
 
+using testing::dataItem;
+using testing::ioSignal;
 using testing::RecordingWindow;
-
-DataItem dataItem(uint16_t address, int32_t typeCode) {
-    DataItem item;
-    item.name = "item";
-    item.address = address;
-    item.typeCode = typeCode;
-    item.enabled = 1;
-    return item;
-}
-
-DataItem ioSignal(uint16_t address, uint8_t bit) {
-    DataItem item;
-    item.name = "signal";
-    item.address = address;
-    item.bit = bit;
-    item.enabled = 1;
-    return item;
-}
 
 // Appends one reply frame as the engine stores it; the CRC bytes are not looked at here.
 void appendFrame(std::vector<uint8_t>& capture, const std::vector<uint8_t>& data) {

@@ -162,6 +162,14 @@ public:
 
     pid_t pid() const { return pid_; }
 
+    // Closes our end of its standard output, as a reader that goes away does: its next write
+    // fails with EPIPE (or SIGPIPE).
+    void closeOutput() {
+        if (stdout_ >= 0)
+            ::close(stdout_);
+        stdout_ = -1;
+    }
+
 private:
     bool readSome(std::chrono::steady_clock::time_point deadline) {
         if (stdout_ < 0)

@@ -8,11 +8,13 @@
 
 #include <QImage>
 
+#include <filesystem>
 #include <thread>
 
 #include "files/CsvFile.h"
 #include "files/FilesTestSupport.h"
 #include "link/ModbusFrames.h"
+#include "recording/TextToLong.h"
 #include "settings/LanguageCatalogue.h"
 #include "support/RecordingWindow.h"
 #include "tools/CliHarness.h"
@@ -430,6 +432,129 @@ TEST_F(CliRecordTest, ARecordingThatCannotBeSavedWhereAskedGoesToAFallbackFile) 
     const auto lines = crlfLines(readFile(fallback));
     EXPECT_EQ(lines.size(), 6u + 11u) << "six header lines and the eleven samples";
     std::filesystem::remove(fallback);
+}
+
+// ---- record --stream: one JSON line per sample on standard output -----------------------------
+
+// Each line of a --stream output as a JSON object; an empty object for a line that is not one.
+std::vector<QJsonObject> jsonLines(const std::string& out) {
+    std::vector<QJsonObject> objects;
+    std::size_t start = 0;
+    for (auto end = out.find('\n'); end != std::string::npos; end = out.find('\n', start)) {
+        objects.push_back(
+            QJsonDocument::fromJson(QByteArray::fromStdString(out.substr(start, end - start)))
+                .object());
+        start = end + 1;
+    }
+    return objects;
+}
+
+// The sample rows of a CSV file, after its header lines (6 for data, 5 for I/O).
+std::vector<std::vector<std::string>> csvRows(const std::string& path, MonitorKind monitor) {
+    const std::vector<std::string> lines = crlfLines(readFile(path));
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t i = monitor == kDataMonitor ? 6 : 5; i < lines.size(); ++i)
+        rows.push_back(splitFields(lines[i]));
+    return rows;
+}
+
+// The stream's samples are those of the saved recording: consecutive indices and times, each
+// value the plotted value of the CSV's raw word (data) or its bit (I/O), null where the CSV
+// has no signal.
+void expectStreamHoldsTheCsv(const std::vector<QJsonObject>& samples, const std::string& csv,
+                             MonitorKind monitor, int cycle) {
+    const auto rows = csvRows(csv, monitor);
+    ASSERT_EQ(samples.size(), rows.size());
+    // "Actuator - motion": the scales of its three items.
+    const double scales[] = {0.01, 0.01, 0.1};
+    const char* names[] = {"Actual position", "Actual speed", "Motor current"};
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const QJsonObject& sample = samples[i];
+        ASSERT_EQ(sample.value("index").toInt(-1), int(i));
+        EXPECT_DOUBLE_EQ(sample.value("t").toDouble(), double(i) * cycle / 1000);
+        if (monitor == kDataMonitor) {
+            const QJsonObject values = sample.value("values").toObject();
+            ASSERT_EQ(values.size(), 3) << i;
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(values.value(names[k]).toDouble(),
+                            textToLong(rows[i][std::size_t(k + 1)]) * scales[k], 1e-9)
+                    << "sample " << i << " " << names[k];
+        } else {
+            const QJsonArray levels = sample.value("levels").toArray();
+            ASSERT_EQ(levels.size(), 16) << i;
+            for (int k = 0; k < 16; ++k) {
+                const std::string& field = rows[i][std::size_t(k + 1)];
+                if (field.empty())
+                    EXPECT_TRUE(levels[k].isNull()) << "sample " << i << " signal " << k;
+                else
+                    EXPECT_EQ(levels[k].toInt(-1), textToLong(field))
+                        << "sample " << i << " signal " << k;
+            }
+        }
+    }
+}
+
+TEST_F(CliRecordTest, StreamWritesEachSampleAsAJsonLineAndTheResultToStandardError) {
+    // Counting registers: every sample differs from the one before.
+    startSim({"--mode", "counting"});
+    struct Case {
+        MonitorKind monitor;
+        const char* controller;
+        int cycle;
+    };
+    for (const Case& c : {Case{kDataMonitor, "1", 20}, Case{kIoMonitor, "3", 50}}) {
+        SCOPED_TRACE(c.monitor == kDataMonitor ? "data" : "io");
+        const std::string csv = folder.file("stream.csv");
+        std::filesystem::remove(csv);
+        const CliRun run = record({c.monitor == kDataMonitor ? "data" : "io", "--controller",
+                                   c.controller, "--cycle", std::to_string(c.cycle), "--time", "1",
+                                   "--out", csv, "--stream", "--json"});
+        ASSERT_EQ(run.exitCode, 0) << run.describe();
+        expectStreamHoldsTheCsv(jsonLines(run.out), csv, c.monitor, c.cycle);
+        // Standard output holds the samples only; the result went to standard error.
+        const auto result = run.err.find("{\n  \"ok\"");
+        ASSERT_NE(result, std::string::npos) << run.err;
+        const QJsonObject json =
+            QJsonDocument::fromJson(QByteArray::fromStdString(run.err.substr(result))).object();
+        EXPECT_TRUE(json.value("ok").toBool());
+        EXPECT_EQ(json.value("samples").toInt(), int(jsonLines(run.out).size()));
+    }
+}
+
+TEST_F(CliRecordTest, AStreamWhoseReaderGoesAwayEndsButTheRecordingIsSaved) {
+    startSim();
+    const std::string csv = folder.file("closed.csv");
+    testing::ChildProcess cli;
+    ASSERT_TRUE(
+        cli.start(testing::cliProgram(), {"record", "data", "--cycle", "50", "--time", "2", "--out",
+                                          csv, "--stream", "--system", folder.system()}));
+    ASSERT_TRUE(cli.readLine(30s)) << cli.errorText();
+    cli.closeOutput();
+    ASSERT_EQ(cli.wait(60s), 0) << cli.errorText();
+    EXPECT_TRUE(contains(cli.errorText(), "Samples:    41\n")) << cli.errorText();
+    EXPECT_EQ(csvRows(csv, kDataMonitor).size(), 41u);
+}
+
+TEST_F(CliRecordTest, CtrlCEndsAStreamedRecordingWithTheSamplesItSaved) {
+    startSim({"--mode", "counting"});
+    const std::string csv = folder.file("stopped.csv");
+    testing::ChildProcess cli;
+    ASSERT_TRUE(
+        cli.start(testing::cliProgram(), {"record", "data", "--cycle", "100", "--time", "30",
+                                          "--out", csv, "--stream", "--system", folder.system()}));
+    std::string out;
+    for (int n = 0; n < 5; ++n) {
+        const auto line = cli.readLine(30s);
+        ASSERT_TRUE(line) << cli.errorText();
+        out += *line + "\n";
+    }
+    ::kill(cli.pid(), SIGINT);
+    out += cli.readAll(60s);
+    ASSERT_EQ(cli.wait(60s), 0) << cli.errorText();
+    EXPECT_TRUE(contains(cli.errorText(), "End state:  2 (stopped)")) << cli.errorText();
+    const auto samples = jsonLines(out);
+    EXPECT_LT(samples.size(), 301u);
+    expectStreamHoldsTheCsv(samples, csv, kDataMonitor, 100);
 }
 
 }  // namespace

@@ -202,9 +202,19 @@ std::optional<CsvFileArgs> csvFileArgs(const ParsedArgs& args, std::string_view 
     return CsvFileArgs{args.positional().front(), *monitor};
 }
 
+namespace {
+
+FILE* resultStream = stdout;
+
+}  // namespace
+
 void printOut(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), resultStream);
+    std::fflush(resultStream);
+}
+
+void sendResultsToStandardError() {
+    resultStream = stderr;
 }
 
 std::string terminalText(std::string_view text) {

@@ -98,8 +98,12 @@ struct CsvFileArgs {
 };
 std::optional<CsvFileArgs> csvFileArgs(const ParsedArgs& args, std::string_view command);
 
-// Prints text to standard output as it stands.
+// Prints text as it stands to standard output, or to standard error once results were sent
+// there.
 void printOut(const std::string& text);
+// Sends what printOut prints (summaries, --json results and failures) to standard error, for a
+// command whose standard output carries something else (record --stream).
+void sendResultsToStandardError();
 
 // Joins catalogue text for a terminal: CR LF (the catalogue's line break) becomes LF.
 std::string terminalText(std::string_view text);

@@ -132,6 +132,33 @@ std::string Json::dump() const {
     return out;
 }
 
+std::string Json::line() const {
+    std::string out;
+    writeCompact(out);
+    out += '\n';
+    return out;
+}
+
+void Json::writeCompact(std::string& out) const {
+    if (kind_ != Kind::Array && kind_ != Kind::Object) {
+        write(out, 0);
+        return;
+    }
+    const bool object = kind_ == Kind::Object;
+    out += object ? '{' : '[';
+    for (std::size_t i = 0; i < members_.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        if (object) {
+            out += '"';
+            out += jsonEscape(members_[i].first);
+            out += "\":";
+        }
+        members_[i].second.writeCompact(out);
+    }
+    out += object ? '}' : ']';
+}
+
 void Json::write(std::string& out, int indent) const {
     switch (kind_) {
         case Kind::Null:

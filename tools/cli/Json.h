@@ -34,11 +34,14 @@ public:
 
     // Two-space indented text ending with a line break.
     std::string dump() const;
+    // The whole value on one line without spaces, ending with a line break: a JSON line.
+    std::string line() const;
 
 private:
     enum class Kind { Null, Literal, String, Array, Object };
     explicit Json(Kind kind) : kind_(kind) {}
     void write(std::string& out, int indent) const;
+    void writeCompact(std::string& out) const;
 
     Kind kind_ = Kind::Null;
     std::string text_;                                   // a literal's text or a string's value

@@ -20,6 +20,7 @@
 #include "tools/cli/Commands.h"
 #include "tools/cli/Interrupt.h"
 #include "tools/cli/LinkCheck.h"
+#include "tools/cli/LiveOutput.h"
 
 namespace kestiva::cli {
 
@@ -30,7 +31,8 @@ std::string helpText() {
                "Usage: kestiva-cli record data|io --cycle MS --time S --out FILE.csv\n"
                "                          [--controller N|NAME] [--port COMn]\n"
                "                          [--search | --station N --bitrate B] [--dump PATH]\n"
-               "                          [--colors K] [--json] [--system DIR]\n"
+               "                          [--live] [--stream] [--colors K] [--json]\n"
+               "                          [--system DIR]\n"
                "\n"
                "Runs the communication check first (a recording needs a controller that\n"
                "answered), then records the data monitor (one register range per cycle) or\n"
@@ -51,6 +53,19 @@ std::string helpText() {
            kLinkOptionsHelp +
            "  --dump PATH       also write the receive-buffer dump: to the file PATH, or into\n"
            "                    the folder PATH under the program's own dated name\n"
+           "  --live            while recording, show one status line on the terminal\n"
+           "                    (standard error) in place of the progress bar, redrawn up to\n"
+           "                    ten times a second: the seconds so far, the samples, and the\n"
+           "                    latest value of each item with its unit, or the sixteen I/O\n"
+           "                    levels in groups of four\n"
+           "  --stream          write each sample to standard output as it comes, one JSON\n"
+           "                    object per line: {\"index\":N,\"t\":SECONDS,\"values\":{NAME:\n"
+           "                    VALUE,...}} for data, {\"index\":N,\"t\":SECONDS,\"levels\":\n"
+           "                    [16 x 0|1]} for I/O (null for a disabled signal); a sample\n"
+           "                    whose frames failed their CRC check has null values. The\n"
+           "                    summary (and the --json result) then goes to standard error.\n"
+           "                    A reader that closes the pipe ends the stream, not the\n"
+           "                    recording, which is still saved\n"
            "  --colors K        accepted for symmetry with plot; a recording has no colours\n"
            "\n"
            "Exit code 0 when the recording was saved, 1 otherwise.\n";
@@ -255,6 +270,8 @@ int runRecordCommand(const Args& argv) {
     std::vector<OptionSpec> accepted(std::begin(kLinkOptions), std::end(kLinkOptions));
     for (const char* name : {"--controller", "--cycle", "--time", "--out", "--dump", "--colors"})
         accepted.push_back({name, true});
+    for (const char* name : {"--live", "--stream"})
+        accepted.push_back({name, false});
     std::string error;
     const auto args = ParsedArgs::parse(argv, accepted, error);
     if (!args)
@@ -263,6 +280,10 @@ int runRecordCommand(const Args& argv) {
         printOut(helpText());
         return kExitOk;
     }
+    // Standard output belongs to the stream: everything else goes to standard error.
+    const LiveOutput::Options liveOptions{args->has("--live"), args->has("--stream")};
+    if (liveOptions.stream)
+        sendResultsToStandardError();
     if (args->positional().size() != 1)
         return usageError("record", "data or io expected");
     const auto monitor = parseMonitor(args->positional().front());
@@ -336,7 +357,9 @@ int runRecordCommand(const Args& argv) {
                         : "");
     }
 
-    // The window's timers: Stop when Ctrl+C was pressed, progress every 100 ms.
+    // The window's timers: Stop when Ctrl+C was pressed, progress every 100 ms (the status
+    // line instead while the recording runs with --live); the live samples every turn.
+    LiveOutput live(session, window, liveOptions);
     bool stopPressed = false;
     auto nextRefresh = std::chrono::steady_clock::now();
     while (session.recordingRunning()) {
@@ -344,13 +367,18 @@ int runRecordCommand(const Args& argv) {
             session.requestStop();
             stopPressed = true;
         }
+        live.poll();
         if (std::chrono::steady_clock::now() >= nextRefresh) {
-            window.refreshProgress();
+            if (live.showsStatus() && session.state().phase() == ProgressPhase::Recording)
+                live.drawStatus();
+            else
+                window.refreshProgress();
             nextRefresh += std::chrono::milliseconds(100);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     const SamplingState endState = session.endRecording();
+    live.finish();
     window.endProgress();
     session.state().setPhase(ProgressPhase::Idle);
     const TerminalWindow::CycleTiming timing = window.cycleTiming();

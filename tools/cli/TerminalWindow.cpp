@@ -1,5 +1,6 @@
 #include "tools/cli/TerminalWindow.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,27 @@ namespace kestiva::cli {
 namespace {
 
 constexpr int kBarWidth = 30;
+
+// Columns of the terminal on standard error; 80 when it does not say.
+std::size_t terminalColumns() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+// text cut to at most columns characters, never inside a UTF-8 sequence.
+std::string cutToColumns(const std::string& text, std::size_t columns) {
+    std::size_t shown = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            continue;
+        if (shown == columns)
+            return text.substr(0, at);
+        ++shown;
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -104,6 +126,17 @@ void TerminalWindow::showCheckProgress(const std::string& stateText, int percent
     stateText_ = terminalText(stateText);
     percent_ = percent;
     drawProgressLocked();
+}
+
+void TerminalWindow::showStatusLine(const std::string& text) {
+    if (!onTerminal_)
+        return;
+    std::lock_guard lock(mutex_);
+    // One column left free: a line that fills the last column wraps on some terminals.
+    const std::string line = "\r\033[K" + cutToColumns(text, terminalColumns() - 1);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+    lineShown_ = true;
 }
 
 void TerminalWindow::endProgress() {

@@ -60,6 +60,9 @@ public:
     void refreshProgress();
     // The communication check's state text and percentage.
     void showCheckProgress(const std::string& stateText, int percent);
+    // Draws text in place of the progress line (the live view of record --live), cut to the
+    // terminal's width so that it stays one line that the next draw overwrites.
+    void showStatusLine(const std::string& text);
     // Leaves the progress line so that the next output starts on a line of its own.
     void endProgress();
 

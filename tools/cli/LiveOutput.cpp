@@ -1,0 +1,128 @@
+#include "tools/cli/LiveOutput.h"
+
+#include <signal.h>
+
+#include <cstdio>
+
+#include "recording/PageFigures.h"
+#include "tools/cli/Json.h"
+
+namespace kestiva::cli {
+
+namespace {
+
+std::string dataStatus(const LiveRecording& live, const LiveSample& latest) {
+    std::string text;
+    for (int slot = 0; slot < kDataItemCount; ++slot) {
+        const DataItem& item = live.record().items[std::size_t(slot)];
+        if (item.enabled != 1)
+            continue;
+        text += "  " + item.name + " ";
+        text += latest.valid
+                    ? fixedText(latest.plotted[std::size_t(slot)], scaleDecimals(item.scaleText))
+                    : std::string(kNoFigureText);
+        if (!item.unit.empty())
+            text += " " + item.unit;
+    }
+    return text;
+}
+
+std::string ioStatus(const LiveRecording& live, const LiveSample& latest) {
+    if (!latest.valid)
+        return "  " + std::string(kNoFigureText);
+    std::string text;
+    for (int signal = 0; signal < kIoSignalCount; ++signal) {
+        if (signal % 4 == 0)
+            text += signal == 0 ? "  " : " ";
+        text += live.record().items[std::size_t(signal)].enabled != 1 ? '-'
+                : latest.levels[std::size_t(signal)] != 0             ? '1'
+                                                                      : '0';
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string liveStatusText(const LiveRecording& live, std::chrono::steady_clock::duration elapsed) {
+    const uint32_t count = live.sampleCount();
+    std::string text = fixedText(std::chrono::duration<double>(elapsed).count(), 1) + " s  " +
+                       std::to_string(count) + " samples";
+    if (live.gapCount() > 0)
+        text += " (" + std::to_string(live.gapCount()) + " gaps)";
+    // Before the first sample every value is missing, as in a gap.
+    const LiveSample latest = live.sample(count == 0 ? 0 : count - 1);
+    return text +
+           (live.monitor() == kDataMonitor ? dataStatus(live, latest) : ioStatus(live, latest));
+}
+
+std::string streamLine(const LiveRecording& live, const LiveSample& sample) {
+    Json line = Json::object()
+                    .set("index", int64_t(sample.index))
+                    .set("t", Json::number(sample.seconds(), 3));
+    if (live.monitor() == kDataMonitor) {
+        Json values = Json::object();
+        for (int slot = 0; slot < kDataItemCount; ++slot) {
+            const DataItem& item = live.record().items[std::size_t(slot)];
+            if (item.enabled != 1)
+                continue;
+            values.set(item.name, sample.valid ? Json::number(sample.plotted[std::size_t(slot)],
+                                                              scaleDecimals(item.scaleText))
+                                               : Json());
+        }
+        line.set("values", std::move(values));
+    } else {
+        Json levels = Json::array();
+        for (int signal = 0; signal < kIoSignalCount; ++signal) {
+            const bool shown =
+                sample.valid && live.record().items[std::size_t(signal)].enabled == 1;
+            levels.push(shown ? Json(int(sample.levels[std::size_t(signal)])) : Json());
+        }
+        line.set("levels", std::move(levels));
+    }
+    return line.line();
+}
+
+LiveOutput::LiveOutput(Session& session, TerminalWindow& window, Options options)
+    : session_(session),
+      window_(window),
+      options_(options),
+      streamOpen_(options.stream),
+      started_(std::chrono::steady_clock::now()) {
+    // A reader that goes away (head, a closed jq) must not take the recording with it: the
+    // write fails with EPIPE instead, and the stream ends there.
+    if (options.stream)
+        signal(SIGPIPE, SIG_IGN);
+}
+
+void LiveOutput::poll() {
+    if (!options_.statusLine && !options_.stream)
+        return;
+    session_.pollLive();
+    if (streamOpen_)
+        writeStream();
+}
+
+void LiveOutput::drawStatus() {
+    window_.showStatusLine(
+        liveStatusText(session_.live(), std::chrono::steady_clock::now() - started_));
+}
+
+void LiveOutput::writeStream() {
+    const LiveRecording& live = session_.live();
+    for (const LiveSample sample : live.newSamples()) {
+        const std::string text = streamLine(live, sample);
+        // Flushed per line, so that a reader follows the recording as it runs.
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+            std::fflush(stdout) != 0) {
+            streamOpen_ = false;
+            window_.endProgress();
+            std::fputs(
+                "kestiva-cli record: standard output was closed; the stream ends, the "
+                "recording goes on\n",
+                stderr);
+            return;
+        }
+    }
+}
+
+}  // namespace kestiva::cli
