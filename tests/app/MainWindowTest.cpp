@@ -15,8 +15,12 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -350,19 +354,23 @@ TEST_F(FileMenuTest, ASaveOntoAFullDiskReportsItAndKeepsTheOldFile) {
         while (filler.write(block.data(), std::streamsize(block.size())))
             filler.flush();
     }
-    ScriptedUser user;
-    // The file could be created (names still fit); its bytes could not be written.
-    user.then("csvSaveDialog", choosing(csv)).then("", replacing).thenAcknowledge();
-    use("csvSaveAction", user);
-    EXPECT_EQ(messages(user), std::vector{text(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG)});
-    EXPECT_EQ(testing::readFile(csv), "the old recording");
-
-    ScriptedUser imageUser;
-    imageUser.then("imageSaveDialog", choosing(picture)).then("", replacing).thenAcknowledge();
-    use("imageSaveAction", imageUser);
-    EXPECT_EQ(messages(imageUser), std::vector{text(text::MSG_BITMAP_SAVE_ERR)});
-    EXPECT_EQ(imageUser.seen().back().icon, QMessageBox::Critical);
-    EXPECT_EQ(testing::readFile(picture), "the old picture");
+    // Each save has a user of its own, who has gone before the next one's dialogs open.
+    {
+        ScriptedUser user;
+        // The file could be created (names still fit); its bytes could not be written.
+        user.then("csvSaveDialog", choosing(csv)).then("", replacing).thenAcknowledge();
+        use("csvSaveAction", user);
+        EXPECT_EQ(messages(user), std::vector{text(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG)});
+        EXPECT_EQ(testing::readFile(csv), "the old recording");
+    }
+    {
+        ScriptedUser user;
+        user.then("imageSaveDialog", choosing(picture)).then("", replacing).thenAcknowledge();
+        use("imageSaveAction", user);
+        ASSERT_EQ(messages(user), std::vector{text(text::MSG_BITMAP_SAVE_ERR)});
+        EXPECT_EQ(user.seen().back().icon, QMessageBox::Critical);
+        EXPECT_EQ(testing::readFile(picture), "the old picture");
+    }
 }
 
 TEST_F(FileMenuTest, ImagesTakeTheFormatOfTheirNameAndTheWindowsWholeSize) {
@@ -408,12 +416,88 @@ TEST_F(FileMenuTest, TheDumpChordWritesOneDumpWhicheverKeyComesLast) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return user.done(); }, 10000));
         for (Qt::Key key : chord)
             QTest::keyRelease(target, key);
-        EXPECT_EQ(messages(user).size(), 1u) << "one dump for key " << last;
+        ASSERT_EQ(messages(user).size(), 1u) << "one dump for key " << last;
         EXPECT_THAT(messages(user).front(), ::testing::StartsWith("Dump File Complete."));
         // The dump's file has the second's name; a second dump in that second would fail.
         for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
             if (entry.path().string().ends_with("_receive_buffer.log"))
                 std::filesystem::remove(entry.path());
+    }
+}
+
+// Closes the window as a window manager asks it to, the close waiting for whatever the window
+// still does. A close that never returns ends the test program with a message instead of
+// holding the suite until its time-out.
+bool closeBeforeADeadline(QWidget& window) {
+    std::atomic<bool> returned = false;
+    std::thread watchdog([&returned] {
+        for (int k = 0; k < 600 && !returned.load(); ++k)
+            std::this_thread::sleep_for(100ms);
+        if (!returned.load()) {
+            std::fprintf(stderr, "the window did not close: a close that hangs\n");
+            std::abort();
+        }
+    });
+    const bool closed = window.close();
+    returned = true;
+    watchdog.join();
+    return closed;
+}
+
+// A close that comes at an awkward moment of an operation ends the operation and then the
+// window: whatever was pending (a worker's message or page load, its finished notification,
+// the reset timer) is done first, and nothing is left running.
+TEST_F(FileMenuTest, CloseAtAnyMomentOfAnOperationWaitsForItAndEnds) {
+    confirmLink();
+    const std::string csv = folder.path() + "close.csv";
+    const auto phaseIs = [this](ProgressPhase phase) {
+        return [this, phase] { return session->state().phase() == phase; };
+    };
+    const auto recordingEnded = [this] {
+        return !session->recordingRunning() && session->state().phase() != ProgressPhase::Idle;
+    };
+    struct Case {
+        const char* moment;
+        std::chrono::milliseconds resultPause;
+        const char* item;  // a menu item to use, or else a one-second recording
+        std::function<bool()> closeNow;
+    };
+    const Case cases[] = {
+        {"as the recording's data are checked", 0ms, nullptr,
+         [&] { return session->state().phase() > ProgressPhase::Recording; }},
+        {"while the recording is loaded onto its page", 300ms, nullptr,
+         phaseIs(ProgressPhase::Conversion)},
+        {"after the recording, before the reset timer", 0ms, nullptr, recordingEnded},
+        {"while a CSV file is saved", 300ms, "csvSaveAction", phaseIs(ProgressPhase::CsvSave)},
+        {"while a CSV file is read", 300ms, "csvReadAction", phaseIs(ProgressPhase::CsvRead)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.moment);
+        session->setResultPause(c.resultPause);
+        openWindow();
+        const bool save = c.item && c.item == std::string("csvSaveAction");
+        if (save)
+            record("data", "100", "1");  // a new window has nothing to save yet
+        ScriptedUser user;
+        if (c.item) {
+            // The save's message comes during the close and is answered.
+            user.then(save ? "csvSaveDialog" : "csvReadDialog", choosing(csv));
+            if (save)
+                user.thenAcknowledge();
+            action(c.item)->trigger();
+        } else {
+            list("dataCycleList")->setCurrentText("100");
+            list("dataTimeList")->setCurrentText("1");
+            button("dataStartButton")->click();
+        }
+        ASSERT_TRUE(QTest::qWaitFor(c.closeNow, 30000));
+        EXPECT_TRUE(closeBeforeADeadline(*window));
+        EXPECT_EQ(session->state().phase(), ProgressPhase::Idle);
+        EXPECT_FALSE(session->recordingRunning());
+        EXPECT_TRUE(user.done());
+        EXPECT_THAT(user.errors(), ::testing::IsEmpty());
+        window.reset();
+        EXPECT_EQ(session->page(kDataMonitor).sampleCount, 11u);
     }
 }
 

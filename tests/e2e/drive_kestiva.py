@@ -32,6 +32,7 @@ import time
 SKIPPED = 77
 DEADLINE = 30.0        # seconds for any one state to appear
 RECORDING_DEADLINE = 60.0
+CLOSE_DEADLINE = 10.0  # from the close request to the program's end
 KEY_SETTLE = 0.05      # lets the program take a key before the next one
 
 
@@ -41,12 +42,21 @@ class Failure(Exception):
 
 LIBC = ctypes.CDLL("libc.so.6", use_errno=True)
 PR_SET_PDEATHSIG = 1
+PR_SET_PTRACER = 0x59616D61
+PR_SET_PTRACER_ANY = 2**64 - 1
 
 
 def endWithThisScript():
     """Run in each child before it starts: it is sent SIGTERM when this script ends, even
     when a time-out kills the script before it can clean up."""
     LIBC.prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
+def endWithThisScriptAndAllowTracing():
+    """As endWithThisScript, and lets a debugger that is not its parent read its threads'
+    stacks where the kernel allows only parents by default (Yama)."""
+    endWithThisScript()
+    LIBC.prctl(PR_SET_PTRACER, ctypes.c_ulong(PR_SET_PTRACER_ANY))
 
 
 def log(text):
@@ -202,7 +212,8 @@ class Program:
         self.logFile = open(self.logPath, "w")
         self.process = subprocess.Popen([os.path.join(folder, "kestiva")], cwd=folder,
                                         env=environment, stdout=self.logFile,
-                                        stderr=subprocess.STDOUT, preexec_fn=endWithThisScript)
+                                        stderr=subprocess.STDOUT,
+                                        preexec_fn=endWithThisScriptAndAllowTracing)
         self.application = waitFor("the program in the accessibility tree", self.findApplication)
 
     def findApplication(self):
@@ -392,9 +403,22 @@ class Program:
         finally:
             connection.close()
 
-    def waitExit(self):
-        waitFor("the program to end", lambda: self.process.poll() is not None)
+    def waitExit(self, deadline=DEADLINE):
+        waitFor("the program to end", lambda: self.process.poll() is not None, deadline)
         return self.process.returncode
+
+    def keepThreadStacks(self, step):
+        """Writes the stack of every thread of the running program to a file (with gdb), for
+        a program that hangs; the file's path."""
+        path = os.path.join(self.outputFolder, "%s-%s-stacks.txt" % (self.label, step))
+        with open(path, "w") as file:
+            try:
+                subprocess.run(["gdb", "-p", str(self.process.pid), "-batch", "-nx",
+                                "-ex", "thread apply all bt"], stdout=file,
+                               stderr=subprocess.STDOUT, timeout=60)
+            except (OSError, subprocess.TimeoutExpired) as error:
+                file.write("gdb could not take the stacks: %s\n" % error)
+        return path
 
     def stop(self, failed):
         if failed and self.process.poll() is None:
@@ -555,7 +579,12 @@ def running(program):
 
 def closeMainWindow(program, xWindow):
     program.closeWindow(xWindow)
-    code = program.waitExit()
+    try:
+        code = program.waitExit(CLOSE_DEADLINE)
+    except Failure:
+        stacks = program.keepThreadStacks("close")
+        raise Failure("the program did not end within %d s of its close request; the stacks "
+                      "of its threads are in %s" % (CLOSE_DEADLINE, stacks))
     if code != 0:
         raise Failure("the program ended with exit code %d" % code)
 
