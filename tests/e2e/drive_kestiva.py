@@ -578,6 +578,9 @@ def running(program):
 
 
 def closeMainWindow(program, xWindow):
+    # The program drops a close request for a window that a modal box still blocks.
+    waitFor("no dialog in front of the main window",
+            lambda: all(roleOf(w) == "frame" for w in program.checked(program.windows())))
     program.closeWindow(xWindow)
     try:
         code = program.waitExit(CLOSE_DEADLINE)
