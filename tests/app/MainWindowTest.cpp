@@ -73,7 +73,8 @@ protected:
         file.replace(start, end - start, lists);
     }
 
-    // The settings page's manual check, its found message answered.
+    // The settings page's manual check, its found message answered (call it in
+    // ASSERT_NO_FATAL_FAILURE, as record: a test cannot go on without it).
     void confirmLink() {
         ScriptedUser user;
         user.thenAcknowledge();
@@ -143,7 +144,7 @@ TEST_F(MainWindowTest, WithoutACheckOnlyTheFilesAndTheVersionStayAvailable) {
 }
 
 TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
     struct Case {
         const char* page;
@@ -174,9 +175,9 @@ TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
 }
 
 TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     ASSERT_NE(window->dataPage().recording(), nullptr);
     EXPECT_EQ(window->dataPage().recording()->sampleCount, 11u);
     EXPECT_TRUE(window->dataPage().entryActive());
@@ -186,7 +187,7 @@ TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
     button("monitorSwitchButton")->click();
     EXPECT_TRUE(window->ioPage().isVisible());
     EXPECT_FALSE(action("csvSaveAction")->isEnabled()) << "nothing recorded on the I/O page";
-    record("io", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("io", "100", "1"));
     ASSERT_NE(window->ioPage().recording(), nullptr);
     EXPECT_EQ(window->ioPage().recording()->sampleCount, 11u);
     EXPECT_TRUE(action("csvSaveAction")->isEnabled());
@@ -195,7 +196,7 @@ TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
 }
 
 TEST_F(MainWindowTest, ControllerChoiceTakesEffectAtTheNextStartAndColoursAtOnce) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
     const MonitorConfig& data = session->config().data();
     QMenu* controllers = window->findChild<QMenu*>("controllerMenu");
@@ -206,7 +207,7 @@ TEST_F(MainWindowTest, ControllerChoiceTakesEffectAtTheNextStartAndColoursAtOnce
     // Choosing the marked one again changes nothing.
     controllers->actions()[1]->trigger();
     EXPECT_TRUE(controllers->actions()[1]->isChecked());
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     EXPECT_EQ(session->page(kDataMonitor).active.name, data.controllers[1].name);
 
     QMenu* colors = window->findChild<QMenu*>("colorMenu");
@@ -216,7 +217,7 @@ TEST_F(MainWindowTest, ControllerChoiceTakesEffectAtTheNextStartAndColoursAtOnce
 }
 
 TEST_F(MainWindowTest, StopAndCloseEndARecordingWithWhatItHolds) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
     list("dataCycleList")->setCurrentText("100");
     list("dataTimeList")->setCurrentText("3001");
@@ -276,11 +277,11 @@ protected:
 };
 
 TEST_F(FileMenuTest, CsvSaveWritesTheShownPageAndReadBringsItBack) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     button("monitorSwitchButton")->click();
-    record("io", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("io", "100", "1"));
     button("monitorSwitchButton")->click();  // the data page is shown again
     const std::string csv = folder.path() + "run.csv";
     {
@@ -341,9 +342,9 @@ TEST_F(FileMenuTest, ASaveOntoAFullDiskReportsItAndKeepsTheOldFile) {
     testing::SmallDisk disk(64 * 1024);
     if (!disk.mounted())
         GTEST_SKIP() << "mounting a small tmpfs needs root";
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     const std::string csv = disk.file("run.csv");
     const std::string picture = disk.file("window.bmp");
     std::ofstream(csv, std::ios::binary) << "the old recording";
@@ -399,9 +400,9 @@ TEST_F(FileMenuTest, ImagesTakeTheFormatOfTheirNameAndTheWindowsWholeSize) {
 }
 
 TEST_F(FileMenuTest, TheDumpChordWritesOneDumpWhicheverKeyComesLast) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     const std::vector<Qt::Key> chord = {Qt::Key_Control, Qt::Key_Shift, Qt::Key_F1};
     for (std::size_t last = 0; last < chord.size(); ++last) {
         std::filesystem::remove_all(folder.path() + "dumps");
@@ -448,7 +449,7 @@ bool closeBeforeADeadline(QWidget& window) {
 // window: whatever was pending (a worker's message or page load, its finished notification,
 // the reset timer) is done first, and nothing is left running.
 TEST_F(FileMenuTest, CloseAtAnyMomentOfAnOperationWaitsForItAndEnds) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     const std::string csv = folder.path() + "close.csv";
     const auto phaseIs = [this](ProgressPhase phase) {
         return [this, phase] { return session->state().phase() == phase; };
@@ -476,8 +477,8 @@ TEST_F(FileMenuTest, CloseAtAnyMomentOfAnOperationWaitsForItAndEnds) {
         session->setResultPause(c.resultPause);
         openWindow();
         const bool save = c.item && c.item == std::string("csvSaveAction");
-        if (save)
-            record("data", "100", "1");  // a new window has nothing to save yet
+        if (save)  // a new window has nothing to save yet
+            ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
         ScriptedUser user;
         if (c.item) {
             // The save's message comes during the close and is answered.

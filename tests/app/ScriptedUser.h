@@ -90,7 +90,9 @@ private:
             return;
         if (giveUp_ || steps_.empty()) {
             note(active);
-            errors_.push_back("unexpected dialog " + active->objectName().toStdString());
+            // A message box says why it came (a recording that failed, for example).
+            errors_.push_back("unexpected dialog " + active->objectName().toStdString() + " " +
+                              seen_.back().text.toStdString());
             queue(active, endDialog);
             return;
         }

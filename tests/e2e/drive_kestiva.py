@@ -586,6 +586,8 @@ def closeMainWindow(program, xWindow):
         code = program.waitExit(CLOSE_DEADLINE)
     except Failure:
         stacks = program.keepThreadStacks("close")
+        with open(stacks) as file:
+            log(file.read())
         raise Failure("the program did not end within %d s of its close request; the stacks "
                       "of its threads are in %s" % (CLOSE_DEADLINE, stacks))
     if code != 0:

@@ -6,8 +6,8 @@
 //     ASSERT_TRUE(sim.ok()) << sim.log();
 //     SerialLink link(folder.path());                // "COM1" now opens the simulator
 //
-// The simulator stops when the object goes out of scope, or when the test program dies. Tests that use it should depend on
-// the kestiva-sim target so that it is built with them.
+// The simulator stops when the object goes out of scope, or when the test program dies. Tests
+// that use it should depend on the kestiva-sim target so that it is built with them.
 
 #include <sys/stat.h>
 
