@@ -481,8 +481,9 @@ TEST_F(FileMenuTest, CloseAtAnyMomentOfAnOperationWaitsForItAndEnds) {
         session->setResultPause(c.resultPause);
         openWindow();
         const bool save = c.item && c.item == std::string("csvSaveAction");
-        if (save)  // a new window has nothing to save yet
+        if (save) {  // a new window has nothing to save yet
             ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
+        }
         ScriptedUser user;
         if (c.item) {
             // The save's message comes during the close and is answered.
