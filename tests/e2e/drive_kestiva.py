@@ -399,7 +399,9 @@ class Program:
             event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                                  data=(32, [delete, X.CurrentTime, 0, 0, 0]))
             window.send_event(event, event_mask=X.NoEventMask)
-            connection.flush()
+            # Waits until the server has handled it: a request only flushed can be dropped
+            # when the connection closes right after, and the program never hears of it.
+            connection.sync()
         finally:
             connection.close()
 
