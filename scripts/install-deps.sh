@@ -10,6 +10,7 @@ packages=(
     python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
     xvfb xdotool imagemagick x11-utils dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-xlib
     libsystemd-dev rtkit polkitd dbus-daemon dbus-bin util-linux
+    gdb  # the end-to-end test keeps the stacks of a program that does not end
 )
 
 missing=()

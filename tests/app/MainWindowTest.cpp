@@ -15,8 +15,12 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -69,7 +73,8 @@ protected:
         file.replace(start, end - start, lists);
     }
 
-    // The settings page's manual check, its found message answered.
+    // The settings page's manual check, its found message answered (call it in
+    // ASSERT_NO_FATAL_FAILURE, as record: a test cannot go on without it).
     void confirmLink() {
         ScriptedUser user;
         user.thenAcknowledge();
@@ -139,7 +144,7 @@ TEST_F(MainWindowTest, WithoutACheckOnlyTheFilesAndTheVersionStayAvailable) {
 }
 
 TEST_F(MainWindowTest, StartRefusesWhatTheEngineCannotRecordWithItsMessage) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
     // A refused start still clears the page, and CSV save goes with what the page holds.
     record("data", "100", "1");
@@ -199,9 +204,9 @@ TEST_F(MainWindowTest, TheTopRowKeepsItsPlaceWhetherProgressShowsOrNot) {
 }
 
 TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     ASSERT_NE(window->dataPage().recording(), nullptr);
     EXPECT_EQ(window->dataPage().recording()->sampleCount, 11u);
     EXPECT_TRUE(window->dataPage().entryActive());
@@ -211,7 +216,7 @@ TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
     button("monitorSwitchButton")->click();
     EXPECT_TRUE(window->ioPage().isVisible());
     EXPECT_FALSE(action("csvSaveAction")->isEnabled()) << "nothing recorded on the I/O page";
-    record("io", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("io", "100", "1"));
     ASSERT_NE(window->ioPage().recording(), nullptr);
     EXPECT_EQ(window->ioPage().recording()->sampleCount, 11u);
     EXPECT_TRUE(action("csvSaveAction")->isEnabled());
@@ -220,7 +225,7 @@ TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
 }
 
 TEST_F(MainWindowTest, ControllerChoiceTakesEffectAtTheNextStartAndColoursAtOnce) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
     const MonitorConfig& data = session->config().data();
     QMenu* controllers = window->findChild<QMenu*>("controllerMenu");
@@ -231,7 +236,7 @@ TEST_F(MainWindowTest, ControllerChoiceTakesEffectAtTheNextStartAndColoursAtOnce
     // Choosing the marked one again changes nothing.
     controllers->actions()[1]->trigger();
     EXPECT_TRUE(controllers->actions()[1]->isChecked());
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     EXPECT_EQ(session->page(kDataMonitor).active.name, data.controllers[1].name);
 
     QMenu* colors = window->findChild<QMenu*>("colorMenu");
@@ -241,7 +246,7 @@ TEST_F(MainWindowTest, ControllerChoiceTakesEffectAtTheNextStartAndColoursAtOnce
 }
 
 TEST_F(MainWindowTest, StopAndCloseEndARecordingWithWhatItHolds) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
     list("dataCycleList")->setCurrentText("100");
     list("dataTimeList")->setCurrentText("3001");
@@ -301,11 +306,11 @@ protected:
 };
 
 TEST_F(FileMenuTest, CsvSaveWritesTheShownPageAndReadBringsItBack) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     button("monitorSwitchButton")->click();
-    record("io", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("io", "100", "1"));
     button("monitorSwitchButton")->click();  // the data page is shown again
     const std::string csv = folder.path() + "run.csv";
     {
@@ -366,9 +371,9 @@ TEST_F(FileMenuTest, ASaveOntoAFullDiskReportsItAndKeepsTheOldFile) {
     testing::SmallDisk disk(64 * 1024);
     if (!disk.mounted())
         GTEST_SKIP() << "mounting a small tmpfs needs root";
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     const std::string csv = disk.file("run.csv");
     const std::string picture = disk.file("window.bmp");
     std::ofstream(csv, std::ios::binary) << "the old recording";
@@ -379,19 +384,23 @@ TEST_F(FileMenuTest, ASaveOntoAFullDiskReportsItAndKeepsTheOldFile) {
         while (filler.write(block.data(), std::streamsize(block.size())))
             filler.flush();
     }
-    ScriptedUser user;
-    // The file could be created (names still fit); its bytes could not be written.
-    user.then("csvSaveDialog", choosing(csv)).then("", replacing).thenAcknowledge();
-    use("csvSaveAction", user);
-    EXPECT_EQ(messages(user), std::vector{text(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG)});
-    EXPECT_EQ(testing::readFile(csv), "the old recording");
-
-    ScriptedUser imageUser;
-    imageUser.then("imageSaveDialog", choosing(picture)).then("", replacing).thenAcknowledge();
-    use("imageSaveAction", imageUser);
-    EXPECT_EQ(messages(imageUser), std::vector{text(text::MSG_BITMAP_SAVE_ERR)});
-    EXPECT_EQ(imageUser.seen().back().icon, QMessageBox::Critical);
-    EXPECT_EQ(testing::readFile(picture), "the old picture");
+    // Each save has a user of its own, who has gone before the next one's dialogs open.
+    {
+        ScriptedUser user;
+        // The file could be created (names still fit); its bytes could not be written.
+        user.then("csvSaveDialog", choosing(csv)).then("", replacing).thenAcknowledge();
+        use("csvSaveAction", user);
+        EXPECT_EQ(messages(user), std::vector{text(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG)});
+        EXPECT_EQ(testing::readFile(csv), "the old recording");
+    }
+    {
+        ScriptedUser user;
+        user.then("imageSaveDialog", choosing(picture)).then("", replacing).thenAcknowledge();
+        use("imageSaveAction", user);
+        ASSERT_EQ(messages(user), std::vector{text(text::MSG_BITMAP_SAVE_ERR)});
+        EXPECT_EQ(user.seen().back().icon, QMessageBox::Critical);
+        EXPECT_EQ(testing::readFile(picture), "the old picture");
+    }
 }
 
 TEST_F(FileMenuTest, ImagesTakeTheFormatOfTheirNameAndTheWindowsWholeSize) {
@@ -445,9 +454,9 @@ TEST_F(FileMenuTest, PicturesShowTheWindowAsTheUserSeesIt) {
 }
 
 TEST_F(FileMenuTest, TheDumpChordWritesOneDumpWhicheverKeyComesLast) {
-    confirmLink();
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
-    record("data", "100", "1");
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
     const std::vector<Qt::Key> chord = {Qt::Key_Control, Qt::Key_Shift, Qt::Key_F1};
     for (std::size_t last = 0; last < chord.size(); ++last) {
         std::filesystem::remove_all(folder.path() + "dumps");
@@ -462,12 +471,94 @@ TEST_F(FileMenuTest, TheDumpChordWritesOneDumpWhicheverKeyComesLast) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return user.done(); }, 10000));
         for (Qt::Key key : chord)
             QTest::keyRelease(target, key);
-        EXPECT_EQ(messages(user).size(), 1u) << "one dump for key " << last;
+        ASSERT_EQ(messages(user).size(), 1u) << "one dump for key " << last;
         EXPECT_THAT(messages(user).front(), ::testing::StartsWith("Dump File Complete."));
         // The dump's file has the second's name; a second dump in that second would fail.
         for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
             if (entry.path().string().ends_with("_receive_buffer.log"))
                 std::filesystem::remove(entry.path());
+    }
+}
+
+// Closes the window as a window manager asks it to, the close waiting for whatever the window
+// still does. A close that never returns ends the test program with a message instead of
+// holding the suite until its time-out.
+bool closeBeforeADeadline(QWidget& window) {
+    std::atomic<bool> returned = false;
+    std::thread watchdog([&returned] {
+        for (int k = 0; k < 600 && !returned.load(); ++k)
+            std::this_thread::sleep_for(100ms);
+        if (!returned.load()) {
+            std::fprintf(stderr, "the window did not close: a close that hangs\n");
+            std::abort();
+        }
+    });
+    const bool closed = window.close();
+    returned = true;
+    watchdog.join();
+    return closed;
+}
+
+// A close that comes at an awkward moment of an operation ends the operation and then the
+// window: whatever was pending (a worker's message or page load, its finished notification,
+// the reset timer) is done first, and nothing is left running.
+TEST_F(FileMenuTest, CloseAtAnyMomentOfAnOperationWaitsForItAndEnds) {
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
+    const std::string csv = folder.path() + "close.csv";
+    const auto phaseIs = [this](ProgressPhase phase) {
+        return [this, phase] { return session->state().phase() == phase; };
+    };
+    const auto recordingEnded = [this] {
+        return !session->recordingRunning() && session->state().phase() != ProgressPhase::Idle;
+    };
+    struct Case {
+        const char* moment;
+        std::chrono::milliseconds resultPause;
+        const char* item;  // a menu item to use, or else a one-second recording
+        std::function<bool()> closeNow;
+    };
+    const Case cases[] = {
+        {"as the recording's data are checked", 0ms, nullptr,
+         [&] { return session->state().phase() > ProgressPhase::Recording; }},
+        {"while the recording is loaded onto its page", 300ms, nullptr,
+         phaseIs(ProgressPhase::Conversion)},
+        {"after the recording, before the reset timer", 0ms, nullptr, recordingEnded},
+        {"while a CSV file is saved", 300ms, "csvSaveAction", phaseIs(ProgressPhase::CsvSave)},
+        {"while a CSV file is read", 300ms, "csvReadAction",
+         [&] {  // its first phase can be too short to be seen
+             const ProgressPhase phase = session->state().phase();
+             return phase == ProgressPhase::CsvRead || phase == ProgressPhase::CsvReadConversion;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.moment);
+        session->setResultPause(c.resultPause);
+        openWindow();
+        const bool save = c.item && c.item == std::string("csvSaveAction");
+        if (save) {  // a new window has nothing to save yet
+            ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
+        }
+        ScriptedUser user;
+        if (c.item) {
+            // The save's message comes during the close and is answered.
+            user.then(save ? "csvSaveDialog" : "csvReadDialog", choosing(csv));
+            if (save)
+                user.thenAcknowledge();
+            action(c.item)->trigger();
+        } else {
+            list("dataCycleList")->setCurrentText("100");
+            list("dataTimeList")->setCurrentText("1");
+            button("dataStartButton")->click();
+        }
+        // A recording that failed (its message refused by the user) never reaches the moment.
+        ASSERT_TRUE(QTest::qWaitFor(c.closeNow, 30000)) << ::testing::PrintToString(user.errors());
+        EXPECT_TRUE(closeBeforeADeadline(*window));
+        EXPECT_EQ(session->state().phase(), ProgressPhase::Idle);
+        EXPECT_FALSE(session->recordingRunning());
+        EXPECT_TRUE(user.done());
+        EXPECT_THAT(user.errors(), ::testing::IsEmpty());
+        window.reset();
+        EXPECT_EQ(session->page(kDataMonitor).sampleCount, 11u);
     }
 }
 

@@ -3,6 +3,8 @@
 // modal dialog of a name (and, if given, a condition on it) and then acts on it. What it met is
 // written down. A dialog the script does not expect, or a step still waiting after its deadline,
 // is an error; the user then ends each dialog it meets so that the program runs to its end.
+// One user at a time: a second one alive beside it would answer the same dialogs, so each lives
+// only for the step of the test it scripts.
 // With KESTIVA_DIALOG_PICTURES naming a folder, each dialog met is saved there as a PNG.
 
 #include <QAbstractButton>
@@ -49,9 +51,15 @@ public:
     };
 
     ScriptedUser() {
+        if (alive() > 0)
+            ADD_FAILURE() << "another scripted user still answers dialogs: end it first";
+        alive() += 1;
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
         timer_.start(10);
     }
+    ~ScriptedUser() { alive() -= 1; }
+    ScriptedUser(const ScriptedUser&) = delete;
+    ScriptedUser& operator=(const ScriptedUser&) = delete;
 
     ScriptedUser& then(QString dialog, Action action, Condition ready = nullptr) {
         steps_.push_back({std::move(dialog), std::move(action), std::move(ready)});
@@ -82,7 +90,9 @@ private:
             return;
         if (giveUp_ || steps_.empty()) {
             note(active);
-            errors_.push_back("unexpected dialog " + active->objectName().toStdString());
+            // A message box says why it came (a recording that failed, for example).
+            errors_.push_back("unexpected dialog " + active->objectName().toStdString() + " " +
+                              seen_.back().text.toStdString());
             queue(active, endDialog);
             return;
         }
@@ -129,6 +139,11 @@ private:
         if (!pictures.isEmpty())
             dialog->grab().save(QDir(pictures).filePath(
                 QString("%1-%2.png").arg(seen_.size()).arg(dialog->objectName())));
+    }
+
+    static int& alive() {
+        static int count = 0;
+        return count;
     }
 
     using Clock = std::chrono::steady_clock;

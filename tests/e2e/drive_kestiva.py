@@ -32,6 +32,7 @@ import time
 SKIPPED = 77
 DEADLINE = 30.0        # seconds for any one state to appear
 RECORDING_DEADLINE = 60.0
+CLOSE_DEADLINE = 10.0  # from the close request to the program's end
 KEY_SETTLE = 0.05      # lets the program take a key before the next one
 
 
@@ -41,12 +42,21 @@ class Failure(Exception):
 
 LIBC = ctypes.CDLL("libc.so.6", use_errno=True)
 PR_SET_PDEATHSIG = 1
+PR_SET_PTRACER = 0x59616D61
+PR_SET_PTRACER_ANY = 2**64 - 1
 
 
 def endWithThisScript():
     """Run in each child before it starts: it is sent SIGTERM when this script ends, even
     when a time-out kills the script before it can clean up."""
     LIBC.prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
+def endWithThisScriptAndAllowTracing():
+    """As endWithThisScript, and lets a debugger that is not its parent read its threads'
+    stacks where the kernel allows only parents by default (Yama)."""
+    endWithThisScript()
+    LIBC.prctl(PR_SET_PTRACER, ctypes.c_ulong(PR_SET_PTRACER_ANY))
 
 
 def log(text):
@@ -202,7 +212,8 @@ class Program:
         self.logFile = open(self.logPath, "w")
         self.process = subprocess.Popen([os.path.join(folder, "kestiva")], cwd=folder,
                                         env=environment, stdout=self.logFile,
-                                        stderr=subprocess.STDOUT, preexec_fn=endWithThisScript)
+                                        stderr=subprocess.STDOUT,
+                                        preexec_fn=endWithThisScriptAndAllowTracing)
         self.application = waitFor("the program in the accessibility tree", self.findApplication)
 
     def findApplication(self):
@@ -388,13 +399,28 @@ class Program:
             event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                                  data=(32, [delete, X.CurrentTime, 0, 0, 0]))
             window.send_event(event, event_mask=X.NoEventMask)
-            connection.flush()
+            # Waits until the server has handled it: a request only flushed can be dropped
+            # when the connection closes right after, and the program never hears of it.
+            connection.sync()
         finally:
             connection.close()
 
-    def waitExit(self):
-        waitFor("the program to end", lambda: self.process.poll() is not None)
+    def waitExit(self, deadline=DEADLINE):
+        waitFor("the program to end", lambda: self.process.poll() is not None, deadline)
         return self.process.returncode
+
+    def keepThreadStacks(self, step):
+        """Writes the stack of every thread of the running program to a file (with gdb), for
+        a program that hangs; the file's path."""
+        path = os.path.join(self.outputFolder, "%s-%s-stacks.txt" % (self.label, step))
+        with open(path, "w") as file:
+            try:
+                subprocess.run(["gdb", "-p", str(self.process.pid), "-batch", "-nx",
+                                "-ex", "thread apply all bt"], stdout=file,
+                               stderr=subprocess.STDOUT, timeout=60)
+            except (OSError, subprocess.TimeoutExpired) as error:
+                file.write("gdb could not take the stacks: %s\n" % error)
+        return path
 
     def stop(self, failed):
         if failed and self.process.poll() is None:
@@ -554,8 +580,25 @@ def running(program):
 
 
 def closeMainWindow(program, xWindow):
+    # The program drops a close request for a window that a modal box still blocks.
+    waitFor("no dialog in front of the main window",
+            lambda: all(roleOf(w) == "frame" for w in program.checked(program.windows())))
     program.closeWindow(xWindow)
-    code = program.waitExit()
+    try:
+        code = program.waitExit(CLOSE_DEADLINE)
+    except Failure:
+        stacks = program.keepThreadStacks("close")
+        with open(stacks) as file:
+            log(file.read())
+        # Whether a second request ends it tells a lost request from a program that hangs.
+        program.closeWindow(xWindow)
+        try:
+            program.waitExit(CLOSE_DEADLINE)
+            second = "a second request ended it"
+        except Failure:
+            second = "a second request did not end it either"
+        raise Failure("the program did not end within %d s of its close request (%s); the "
+                      "stacks of its threads are in %s" % (CLOSE_DEADLINE, second, stacks))
     if code != 0:
         raise Failure("the program ended with exit code %d" % code)
 

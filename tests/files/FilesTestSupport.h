@@ -179,6 +179,8 @@ protected:
 #include <sys/resource.h>
 #include <csignal>
 
+#include "link/ChildProcess.h"
+
 namespace kestiva::testing {
 
 // Caps the size of any file this process writes, so that a write fails part-way as on a full
@@ -209,6 +211,9 @@ public:
     explicit SmallDisk(std::size_t bytes) {
         const std::string options = "size=" + std::to_string(bytes) + ",mode=0777";
         mounted_ = ::mount("tmpfs", scratch_.folder().c_str(), "tmpfs", 0, options.c_str()) == 0;
+        if (mounted_)
+            sweeper_.emplace("umount -l -- \"$1\"; rm -rf -- \"$1\"",
+                             std::vector<std::string>{scratch_.folder()});
     }
     ~SmallDisk() {
         if (mounted_)
@@ -221,6 +226,7 @@ public:
 private:
     ScratchFolder scratch_;
     bool mounted_ = false;
+    std::optional<LeftoverSweeper> sweeper_;  // the mount must not outlive a test that crashed
 };
 
 }  // namespace kestiva::testing

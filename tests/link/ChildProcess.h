@@ -33,6 +33,57 @@ inline std::string testProgramFolder() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
+// Removes what a test leaves outside itself even when the test program dies before its
+// destructors run (a crash, an abort, a kill at a time-out): a shell of its own waits for this
+// program to end, seen as the end of a pipe only this program holds, and then runs script with
+// args as $1, $2, ... The owner that cleaned up itself ends the shell unrun.
+class LeftoverSweeper {
+public:
+    LeftoverSweeper(const char* script, const std::vector<std::string>& args) {
+        int link[2];
+        // Close-on-exec: a child started later must not hold the pipe open past our end.
+        if (pipe2(link, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, link[0], 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        // A group of its own: a signal to the test's group leaves it to clean up.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        const std::string waiting = std::string("read -r _; ") + script;
+        std::vector<std::string> all{"sh", "-c", waiting, "sh"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, "/bin/sh", &actions, &attributes, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(link[0]);
+        writeEnd_ = link[1];
+    }
+    ~LeftoverSweeper() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (writeEnd_ >= 0)
+            ::close(writeEnd_);
+    }
+    LeftoverSweeper(const LeftoverSweeper&) = delete;
+    LeftoverSweeper& operator=(const LeftoverSweeper&) = delete;
+
+private:
+    pid_t pid_ = -1;
+    int writeEnd_ = -1;
+};
+
 class ChildProcess {
 public:
     using Milliseconds = std::chrono::milliseconds;
@@ -44,27 +95,26 @@ public:
         kill();
         if (stdout_ >= 0)
             ::close(stdout_);
-        if (!stderrPath_.empty())
-            ::unlink(stderrPath_.c_str());
+        if (stderr_ >= 0)
+            ::close(stderr_);
     }
 
     // Starts program with args (program itself is argv[0]). False when it cannot be started.
     bool start(const std::string& program, const std::vector<std::string>& args) {
         char pattern[] = "/tmp/kestiva-child-XXXXXX";
-        int errFd = mkstemp(pattern);
-        if (errFd < 0)
+        // Open but already unlinked, so that nothing is left of it after a crash.
+        stderr_ = mkostemp(pattern, O_CLOEXEC);
+        if (stderr_ < 0)
             return false;
-        stderrPath_ = pattern;
+        ::unlink(pattern);
         int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) {
-            ::close(errFd);
+        if (pipe2(out, O_CLOEXEC) != 0)
             return false;
-        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+        posix_spawn_file_actions_adddup2(&actions, stderr_, 2);
         std::vector<std::string> all{program};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -74,7 +124,6 @@ public:
         int result = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
-        ::close(errFd);
         if (result != 0) {
             ::close(out[0]);
             pid_ = -1;
@@ -82,6 +131,8 @@ public:
         }
         stdout_ = out[0];
         pidFd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+        // Until it is reaped its pid cannot name another process.
+        sweeper_.emplace("kill -KILL \"$1\"", std::vector<std::string>{std::to_string(pid_)});
         return true;
     }
 
@@ -154,10 +205,12 @@ public:
 
     // What the program wrote to standard error so far.
     std::string errorText() const {
-        std::ifstream in(stderrPath_);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        std::string text;
+        char buffer[4096];
+        ssize_t n = 0;
+        while (stderr_ >= 0 && (n = pread(stderr_, buffer, sizeof buffer, off_t(text.size()))) > 0)
+            text.append(buffer, std::size_t(n));
+        return text;
     }
 
     pid_t pid() const { return pid_; }
@@ -192,6 +245,7 @@ private:
     void reaped(int status) {
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         pid_ = -1;
+        sweeper_.reset();
         if (pidFd_ >= 0)
             ::close(pidFd_);
         pidFd_ = -1;
@@ -201,8 +255,9 @@ private:
     int pidFd_ = -1;
     int stdout_ = -1;
     std::string pending_;
-    std::string stderrPath_;
+    int stderr_ = -1;
     std::optional<int> status_;
+    std::optional<LeftoverSweeper> sweeper_;
 };
 
 // Starts command (a program and its arguments) as the user nobody, without any group of ours.

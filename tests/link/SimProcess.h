@@ -6,8 +6,8 @@
 //     ASSERT_TRUE(sim.ok()) << sim.log();
 //     SerialLink link(folder.path());                // "COM1" now opens the simulator
 //
-// The simulator stops when the object goes out of scope. Tests that use it should depend on
-// the kestiva-sim target so that it is built with them.
+// The simulator stops when the object goes out of scope, or when the test program dies. Tests
+// that use it should depend on the kestiva-sim target so that it is built with them.
 
 #include <sys/stat.h>
 
@@ -20,7 +20,7 @@
 namespace kestiva::testing {
 
 // A throw-away program folder with an empty System/ports/ for port links; removed with
-// everything in it at the end of the test.
+// everything in it at the end of the test, or after the test program if it dies first.
 class TempProgramFolder {
 public:
     TempProgramFolder() {
@@ -28,6 +28,7 @@ public:
         if (mkdtemp(pattern) != nullptr) {
             root_ = pattern;
             std::filesystem::create_directories(root_ + "/System/ports");
+            sweeper_.emplace("rm -rf -- \"$1\"", std::vector<std::string>{root_});
         }
     }
     ~TempProgramFolder() {
@@ -45,6 +46,7 @@ public:
 
 private:
     std::string root_;
+    std::optional<LeftoverSweeper> sweeper_;
 };
 
 class SimProcess {
