@@ -16,7 +16,7 @@
 namespace kestiva {
 namespace {
 
-constexpr uint32_t kSamples = 201;  // 2 s at 10 ms
+constexpr uint32_t kSamples = 601;  // 6 s at 10 ms: more rows than the I/O byte counters hold
 constexpr uint16_t kCycle = 10;
 
 // The sine: 1000 x sin over 50 samples (0.5 s), a WORD at 0.01 V.
@@ -134,7 +134,7 @@ TEST(MarkerFigures, DataItemsBetweenTheMarkers) {
         {"A before B", 13, 120, 0b111, 13, 120, {0, 1, 2}, "1.070", "0.934579"},
         {"A after B", 120, 13, 0b111, 120, 13, {0, 1, 2}, "-1.070", "-0.934579"},
         {"A on B", 57, 57, 0b111, 57, 57, {0, 1, 2}, "0.000", ""},
-        {"first and last, B past the end", 0, 9999, 0b111, 0, 200, {0, 1, 2}, "2.000", "0.5"},
+        {"first and last, B past the end", 0, 9999, 0b111, 0, 600, {0, 1, 2}, "6.000", "0.166667"},
         {"second item hidden", 13, 120, 0b101, 13, 120, {0, 2}, "1.070", "0.934579"},
         {"everything hidden", 13, 120, 0, 13, 120, {}, "1.070", "0.934579"},
     };
@@ -202,7 +202,7 @@ TEST(MarkerFigures, IoSignalsBetweenTheMarkers) {
         {"A before B", 3, 183, 0xFFFF, {0, 1, 3}},
         {"A after B", 183, 3, 0xFFFF, {0, 1, 3}},
         {"A on B", 7, 7, 0xFFFF, {0, 1, 3}},
-        {"first and last", 0, 200, 0xFFFF, {0, 1, 3}},
+        {"first and last", 0, 600, 0xFFFF, {0, 1, 3}},
         {"signal 1 hidden", 3, 183, 0xFFFD, {0, 3}},
     };
     for (const Case& c : cases) {
