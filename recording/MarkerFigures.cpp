@@ -181,8 +181,7 @@ MarkerFigures markerFigures(const PageRecording& page, uint32_t a, uint32_t b,
     figures.b = std::min(b, lastSample);
     figures.first = std::min(figures.a, figures.b);
     figures.last = std::max(figures.a, figures.b);
-    figures.deltaMilliseconds =
-        (int64_t(figures.b) - int64_t(figures.a)) * int64_t(figures.cycle);
+    figures.deltaMilliseconds = (int64_t(figures.b) - int64_t(figures.a)) * int64_t(figures.cycle);
     figures.aTimeText = sampleTimeText(figures.a, figures.cycle);
     figures.bTimeText = sampleTimeText(figures.b, figures.cycle);
     figures.deltaText = millisecondsText(figures.deltaMilliseconds);
@@ -255,9 +254,9 @@ std::string measurementsTable(const MarkerFigures& figures, const MeasurementTit
                                                figures.deltaText, figures.inverseDeltaText};
     header.insert(header.end(), markerTitles.begin(), markerTitles.end());
     const std::vector<std::string> figureTitles =
-        data ? std::vector<std::string>{titles.atA,     titles.atB,         titles.difference,
-                                        titles.minimum, titles.minimumTime, titles.maximum,
-                                        titles.maximumTime, titles.mean,    titles.rms}
+        data ? std::vector<std::string>{titles.atA,         titles.atB,         titles.difference,
+                                        titles.minimum,     titles.minimumTime, titles.maximum,
+                                        titles.maximumTime, titles.mean,        titles.rms}
              : std::vector<std::string>{titles.levelA,       titles.levelB,    titles.risingEdges,
                                         titles.fallingEdges, titles.firstEdge, titles.timeHigh};
     header.insert(header.end(), figureTitles.begin(), figureTitles.end());
@@ -269,13 +268,13 @@ std::string measurementsTable(const MarkerFigures& figures, const MeasurementTit
         out += line(leading);
     };
     for (const ItemMeasurement& m : figures.items)
-        row({m.name, m.unit}, {m.atAText, m.atBText, m.differenceText, m.minimumText,
-                               m.minimumTimeText, m.maximumText, m.maximumTimeText, m.meanText,
-                               m.rmsText});
+        row({m.name, m.unit},
+            {m.atAText, m.atBText, m.differenceText, m.minimumText, m.minimumTimeText,
+             m.maximumText, m.maximumTimeText, m.meanText, m.rmsText});
     for (const SignalMeasurement& m : figures.ioSignals)
-        row({m.name}, {std::to_string(m.levelA), std::to_string(m.levelB),
-                       std::to_string(m.risingEdges), std::to_string(m.fallingEdges),
-                       m.firstEdgeTimeText, m.highTimeText});
+        row({m.name},
+            {std::to_string(m.levelA), std::to_string(m.levelB), std::to_string(m.risingEdges),
+             std::to_string(m.fallingEdges), m.firstEdgeTimeText, m.highTimeText});
     if (figures.items.empty() && figures.ioSignals.empty())
         row(std::vector<std::string>(data ? 2 : 1), std::vector<std::string>(figureTitles.size()));
     return out;

@@ -73,14 +73,14 @@ struct MarkerFigures {
     MonitorKind kind = kDataMonitor;
     uint32_t a = 0;
     uint32_t b = 0;
-    uint32_t first = 0;  // min(a, b)
-    uint32_t last = 0;   // max(a, b)
-    uint32_t cycle = 0;  // milliseconds
-    int64_t deltaMilliseconds = 0;           // time(b) − time(a)
-    std::optional<double> inverseDelta;      // 1/Δt in hertz, absent when Δt = 0
+    uint32_t first = 0;                  // min(a, b)
+    uint32_t last = 0;                   // max(a, b)
+    uint32_t cycle = 0;                  // milliseconds
+    int64_t deltaMilliseconds = 0;       // time(b) − time(a)
+    std::optional<double> inverseDelta;  // 1/Δt in hertz, absent when Δt = 0
     std::string aTimeText, bTimeText, deltaText;
-    std::string inverseDeltaText;            // empty when absent
-    std::vector<ItemMeasurement> items;      // data page: each shown enabled item
+    std::string inverseDeltaText;              // empty when absent
+    std::vector<ItemMeasurement> items;        // data page: each shown enabled item
     std::vector<SignalMeasurement> ioSignals;  // I/O page: each shown enabled signal
 };
 

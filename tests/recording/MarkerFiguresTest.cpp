@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <numbers>
 #include <numeric>
 #include <sstream>
 #include <vector>
@@ -21,7 +22,7 @@ constexpr uint16_t kCycle = 10;
 
 // The sine: 1000 x sin over 50 samples (0.5 s), a WORD at 0.01 V.
 int32_t sineRaw(uint32_t j) {
-    return int32_t(std::lround(1000.0 * std::sin(2.0 * M_PI * double(j) / 50.0)));
+    return int32_t(std::lround(1000.0 * std::sin(2.0 * std::numbers::pi * double(j) / 50.0)));
 }
 // The square: +-500 for 10 samples each, read through a negative scale.
 int32_t squareRaw(uint32_t j) {
@@ -100,9 +101,15 @@ Expected expectedItem(double (*value)(uint32_t), uint32_t a, uint32_t b) {
             std::min(a, b) + uint32_t(low - v.begin()),
             std::min(a, b) + uint32_t(high - v.begin())};
 }
-double sineValue(uint32_t j) { return sineRaw(j) * 0.01; }
-double squareValue(uint32_t j) { return squareRaw(j) * -0.5; }
-double rampValue(uint32_t j) { return double(j); }
+double sineValue(uint32_t j) {
+    return sineRaw(j) * 0.01;
+}
+double squareValue(uint32_t j) {
+    return squareRaw(j) * -0.5;
+}
+double rampValue(uint32_t j) {
+    return double(j);
+}
 
 TEST(MarkerFigures, MarkersGoToTheNearestSampleWithinTheRecording) {
     struct Case {
@@ -111,9 +118,10 @@ TEST(MarkerFigures, MarkersGoToTheNearestSampleWithinTheRecording) {
     };
     const Case cases[] = {
         {0.014, 10, 201, 1},    {0.015, 10, 201, 2},  // halfway goes to the later sample
-        {1.2345, 10, 201, 123}, {-1.0, 10, 201, 0},   {100.0, 10, 201, 200},
-        {std::numeric_limits<double>::quiet_NaN(), 10, 201, 0},
-        {1.0, 0, 201, 0},       {1.0, 10, 0, 0},      {0.74, 500, 3, 1},
+        {1.2345, 10, 201, 123}, {-1.0, 10, 201, 0},
+        {100.0, 10, 201, 200},  {std::numeric_limits<double>::quiet_NaN(), 10, 201, 0},
+        {1.0, 0, 201, 0},       {1.0, 10, 0, 0},
+        {0.74, 500, 3, 1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(markerIndex(c.seconds, c.cycle, c.samples), c.expected)
@@ -199,10 +207,8 @@ TEST(MarkerFigures, IoSignalsBetweenTheMarkers) {
         std::vector<int> signalsShown;
     };
     const Case cases[] = {
-        {"A before B", 3, 183, 0xFFFF, {0, 1, 3}},
-        {"A after B", 183, 3, 0xFFFF, {0, 1, 3}},
-        {"A on B", 7, 7, 0xFFFF, {0, 1, 3}},
-        {"first and last", 0, 600, 0xFFFF, {0, 1, 3}},
+        {"A before B", 3, 183, 0xFFFF, {0, 1, 3}},   {"A after B", 183, 3, 0xFFFF, {0, 1, 3}},
+        {"A on B", 7, 7, 0xFFFF, {0, 1, 3}},         {"first and last", 0, 600, 0xFFFF, {0, 1, 3}},
         {"signal 1 hidden", 3, 183, 0xFFFD, {0, 3}},
     };
     for (const Case& c : cases) {
@@ -315,8 +321,8 @@ TEST(MarkerFigures, TheCopiedTableReadsBackCellByCell) {
     EXPECT_EQ(ioRows[1][4], "") << "no 1/dt when A = B";
     const auto none = parseTable(measurementsTable(markerFigures(*io, 0, 100, 0)));
     ASSERT_EQ(none.size(), 2u);
-    EXPECT_EQ(none[1], (std::vector<std::string>{"", "0.000", "1.000", "1.000", "1", "", "", "",
-                                                 "", "", ""}));
+    EXPECT_EQ(none[1], (std::vector<std::string>{"", "0.000", "1.000", "1.000", "1", "", "", "", "",
+                                                 "", ""}));
 }
 
 }  // namespace

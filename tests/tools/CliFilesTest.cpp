@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <cmath>
+#include <numbers>
 
 #include "files/FilesTestSupport.h"
 #include "recording/MarkerFigures.h"
@@ -180,8 +181,10 @@ std::string sineAndSquareCsv(bool io) {
             text += std::string(",") + (j % 8 < 4 ? "1" : "0") + "," + (j % 20 < 5 ? "1" : "0") +
                     std::string(14, ',');
         else
-            text += "," + std::to_string(std::lround(1000.0 * std::sin(2.0 * M_PI * j / 50.0))) +
-                    "," + ((j / 10) % 2 == 0 ? "500" : "-500") + ",";
+            text +=
+                "," +
+                std::to_string(std::lround(1000.0 * std::sin(2.0 * std::numbers::pi * j / 50.0))) +
+                "," + ((j / 10) % 2 == 0 ? "500" : "-500") + ",";
         text += "\r\n";
     }
     return text;
@@ -239,10 +242,14 @@ TEST(CliInfo, BetweenTwoTimesPrintsTheCoresMarkerFigures) {
             const ItemMeasurement& m = f.items[std::size_t(i)];
             EXPECT_EQ(jsonText(item, "unit"), m.unit);
             const std::pair<const char*, const std::string*> figures[] = {
-                {"atA", &m.atAText},         {"atB", &m.atBText},
-                {"difference", &m.differenceText}, {"minimum", &m.minimumText},
-                {"minimumTime", &m.minimumTimeText}, {"maximum", &m.maximumText},
-                {"maximumTime", &m.maximumTimeText}, {"mean", &m.meanText},
+                {"atA", &m.atAText},
+                {"atB", &m.atBText},
+                {"difference", &m.differenceText},
+                {"minimum", &m.minimumText},
+                {"minimumTime", &m.minimumTimeText},
+                {"maximum", &m.maximumText},
+                {"maximumTime", &m.maximumTimeText},
+                {"mean", &m.meanText},
                 {"rms", &m.rmsText}};
             for (const auto& [key, text] : figures)
                 expectFigure(item.value(key), *text, key);
@@ -255,8 +262,9 @@ TEST(CliInfo, BetweenTwoTimesPrintsTheCoresMarkerFigures) {
                                     "--system", folder.system()});
         ASSERT_EQ(text.exitCode, 0) << text.describe();
         EXPECT_EQ(text.out.substr(0, plain.out.size()), plain.out);
-        EXPECT_TRUE(contains(text.out, "Between:   A 0.730 s (sample 73), B 0.200 s (sample 20)\n"
-                                       "dt:        -0.530 s, 1/dt -1.88679 Hz\n"))
+        EXPECT_TRUE(contains(text.out,
+                             "Between:   A 0.730 s (sample 73), B 0.200 s (sample 20)\n"
+                             "dt:        -0.530 s, 1/dt -1.88679 Hz\n"))
             << text.out;
     }
     const CliRun missing = runCli({"info", folder.file("data.csv"), "--monitor", "data",

@@ -62,7 +62,8 @@ bool takeBetween(Args& words, std::optional<Between>& between, std::string& erro
         const auto a = parseSeconds(words[i + 1]);
         const auto b = parseSeconds(words[i + 2]);
         if (!a || !b) {
-            error = "--between: two times in seconds expected: " + words[i + 1] + " " + words[i + 2];
+            error =
+                "--between: two times in seconds expected: " + words[i + 1] + " " + words[i + 2];
             return false;
         }
         between = Between{*a, *b};
@@ -128,9 +129,8 @@ std::string betweenText(const MarkerFigures& f) {
                m.maximumTimeText + " s  mean " + m.meanText + "  rms " + m.rmsText + "\n";
     for (const SignalMeasurement& m : f.ioSignals)
         out += itemNumber(m.signal) + "  " + m.name + "  at A " + std::to_string(m.levelA) +
-               "  at B " + std::to_string(m.levelB) + "  rising " +
-               std::to_string(m.risingEdges) + "  falling " + std::to_string(m.fallingEdges) +
-               "  first edge " +
+               "  at B " + std::to_string(m.levelB) + "  rising " + std::to_string(m.risingEdges) +
+               "  falling " + std::to_string(m.fallingEdges) + "  first edge " +
                (m.firstEdgeIndex ? m.firstEdgeTimeText + " s" : std::string("none")) + "  high " +
                m.highTimeText + " s\n";
     return out;
