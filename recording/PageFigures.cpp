@@ -415,10 +415,23 @@ TimeWindow panWindow(TimeWindow current, double span, double delta) {
 }
 
 std::string sampleTimeText(uint32_t index, uint32_t cycle) {
-    const uint64_t milliseconds = uint64_t(index) * cycle;
-    std::string fraction = std::to_string(milliseconds % 1000);
+    return millisecondsText(int64_t(uint64_t(index) * cycle));
+}
+
+std::string millisecondsText(int64_t milliseconds) {
+    const uint64_t magnitude =
+        milliseconds < 0 ? uint64_t(0) - uint64_t(milliseconds) : uint64_t(milliseconds);
+    std::string fraction = std::to_string(magnitude % 1000);
     fraction.insert(0, 3 - fraction.size(), '0');
-    return std::to_string(milliseconds / 1000) + "." + fraction;
+    return (milliseconds < 0 ? "-" : "") + std::to_string(magnitude / 1000) + "." + fraction;
+}
+
+std::string valueText(double value, int decimals) {
+    std::string text = fixedText(value, decimals);
+    // A negative scale makes -0.0 of a zero word, and a tiny negative mean rounds to "-0.00".
+    if (!text.empty() && text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos)
+        text.erase(0, 1);
+    return text;
 }
 
 std::vector<ReadoutLine> dataReadout(const PageRecording& page, uint32_t index,
@@ -434,7 +447,7 @@ std::vector<ReadoutLine> dataReadout(const PageRecording& page, uint32_t index,
             plottedValue(item, page.rawData[std::size_t(index) * kDataItemCount + std::size_t(k)]);
         // A raw word times the scale has no more digits than the scale text, so rounding to
         // them shows the value exactly.
-        lines.push_back({k, item.name, fixedText(value, scaleDecimals(item.scaleText)), item.unit});
+        lines.push_back({k, item.name, valueText(value, scaleDecimals(item.scaleText)), item.unit});
     }
     return lines;
 }

@@ -245,6 +245,13 @@ TimeWindow panWindow(TimeWindow current, double span, double delta);
 // The time of sample `index` in seconds, exact to the millisecond: "12.340".
 std::string sampleTimeText(uint32_t index, uint32_t cycle);
 
+// Milliseconds as seconds with three decimals, signed: "-1.230".
+std::string millisecondsText(int64_t milliseconds);
+
+// A plotted value as the page shows it: `decimals` digits, rounded, and no minus sign on a
+// value that rounds to zero.
+std::string valueText(double value, int decimals);
+
 // One trace's line of the readout. The page puts them together as "name: value unit".
 struct ReadoutLine {
     int trace = 0;  // the item or signal, 0-based

@@ -6,9 +6,14 @@
 
 #include <QImage>
 
+#include <cmath>
+#include <numbers>
+
 #include "files/FilesTestSupport.h"
+#include "recording/MarkerFigures.h"
 #include "settings/LanguageCatalogue.h"
 #include "tools/CliHarness.h"
+#include "tools/cli/LoadedRecording.h"
 
 namespace kestiva {
 namespace {
@@ -160,6 +165,114 @@ TEST(CliInfo, DescribesAFileAsTheDataPageLoadsIt) {
     EXPECT_TRUE(contains(run.out, "   2  B  UWORD  scale 0.5  unit b  min 1.0  max 3.0\n"))
         << run.out;
     EXPECT_TRUE(contains(run.out, "   3  (not used)\n")) << run.out;
+}
+
+// A data file with a sine (WORD, 0.01 V) and a square (DWORD, 0.5 A), and an I/O file with two
+// square waves, both at 10 ms. (The reader refuses a scale that is not positive.)
+std::string sineAndSquareCsv(bool io) {
+    std::string text = io ? "20261207 11:00,V100,IO\r\n10,1\r\n1" + std::string(16, ',') +
+                                "\r\nms" + std::string(16, ',') + "\r\nTime,Fast,Slow" +
+                                std::string(14, ',') + "\r\n"
+                          : "20261207 11:00,V100,data\r\n10,1\r\n,WORD,DWORD,\r\n1,0.01,0.5,\r\n"
+                            "ms,V,A,\r\nTime,Sine,Square,\r\n";
+    for (int j = 0; j < 101; ++j) {
+        text += std::to_string(j * 10);
+        if (io)
+            text += std::string(",") + (j % 8 < 4 ? "1" : "0") + "," + (j % 20 < 5 ? "1" : "0") +
+                    std::string(14, ',');
+        else
+            text +=
+                "," +
+                std::to_string(std::lround(1000.0 * std::sin(2.0 * std::numbers::pi * j / 50.0))) +
+                "," + ((j / 10) % 2 == 0 ? "500" : "-500") + ",";
+        text += "\r\n";
+    }
+    return text;
+}
+
+// A JSON number against the text the core made of it; null stands for an empty text.
+void expectFigure(const QJsonValue& json, const std::string& text, const char* what) {
+    if (text.empty())
+        EXPECT_TRUE(json.isNull()) << what;
+    else
+        EXPECT_DOUBLE_EQ(json.toDouble(std::nan("")), std::stod(text)) << what;
+}
+
+TEST(CliInfo, BetweenTwoTimesPrintsTheCoresMarkerFigures) {
+    CliFolder folder;
+    for (const bool io : {false, true}) {
+        SCOPED_TRACE(io ? "I/O" : "data");
+        const std::string path = folder.file(io ? "io.csv" : "data.csv");
+        writeFile(path, sineAndSquareCsv(io));
+        const char* monitor = io ? "io" : "data";
+        // 0.734 s lies nearest sample 73; A after B.
+        const CliRun run = runCli({"info", path, "--monitor", monitor, "--between", "0.734", "0.2",
+                                   "--json", "--system", folder.system()});
+        ASSERT_EQ(run.exitCode, 0) << run.describe();
+        const QJsonObject between = run.json().value("between").toObject();
+
+        cli::TerminalSession terminal(cli::SystemFolder{folder.path()}, false);
+        ASSERT_TRUE(cli::loadCatalogue(terminal.session, false));
+        std::string version;
+        ASSERT_TRUE(
+            cli::readCsvRecording(terminal, path, io ? kIoMonitor : kDataMonitor, version, false));
+        const MarkerFigures f =
+            markerFigures(terminal.session.page(io ? kIoMonitor : kDataMonitor), 73, 20, 0xFFFF);
+
+        EXPECT_EQ(between.value("a").toObject().value("sample").toInt(), 73);
+        EXPECT_EQ(between.value("b").toObject().value("sample").toInt(), 20);
+        expectFigure(between.value("a").toObject().value("time"), f.aTimeText, "A");
+        expectFigure(between.value("delta"), f.deltaText, "dt");
+        expectFigure(between.value("inverseDelta"), f.inverseDeltaText, "1/dt");
+        const QJsonArray items = between.value("items").toArray();
+        ASSERT_EQ(std::size_t(items.size()), io ? f.ioSignals.size() : f.items.size());
+        ASSERT_EQ(items.size(), 2) << "the disabled ones are left out";
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const QJsonObject item = items[i].toObject();
+            if (io) {
+                const SignalMeasurement& m = f.ioSignals[std::size_t(i)];
+                EXPECT_EQ(jsonText(item, "name"), m.name);
+                EXPECT_EQ(item.value("levelA").toInt(), m.levelA);
+                EXPECT_EQ(item.value("risingEdges").toInt(), int(m.risingEdges));
+                EXPECT_EQ(item.value("fallingEdges").toInt(), int(m.fallingEdges));
+                expectFigure(item.value("firstEdge"), m.firstEdgeTimeText, "first edge");
+                expectFigure(item.value("timeHigh"), m.highTimeText, "time high");
+                continue;
+            }
+            const ItemMeasurement& m = f.items[std::size_t(i)];
+            EXPECT_EQ(jsonText(item, "unit"), m.unit);
+            const std::pair<const char*, const std::string*> figures[] = {
+                {"atA", &m.atAText},
+                {"atB", &m.atBText},
+                {"difference", &m.differenceText},
+                {"minimum", &m.minimumText},
+                {"minimumTime", &m.minimumTimeText},
+                {"maximum", &m.maximumText},
+                {"maximumTime", &m.maximumTimeText},
+                {"mean", &m.meanText},
+                {"rms", &m.rmsText}};
+            for (const auto& [key, text] : figures)
+                expectFigure(item.value(key), *text, key);
+        }
+
+        // The text output is the plain one with the measurements after it.
+        const CliRun plain =
+            runCli({"info", path, "--monitor", monitor, "--system", folder.system()});
+        const CliRun text = runCli({"info", path, "--monitor", monitor, "--between", "0.734", "0.2",
+                                    "--system", folder.system()});
+        ASSERT_EQ(text.exitCode, 0) << text.describe();
+        EXPECT_EQ(text.out.substr(0, plain.out.size()), plain.out);
+        EXPECT_TRUE(contains(text.out,
+                             "Between:   A 0.730 s (sample 73), B 0.200 s (sample 20)\n"
+                             "dt:        -0.530 s, 1/dt -1.88679 Hz\n"))
+            << text.out;
+    }
+    const CliRun missing = runCli({"info", folder.file("data.csv"), "--monitor", "data",
+                                   "--between", "0.5", "--system", folder.system()});
+    EXPECT_EQ(missing.exitCode, 2) << missing.describe();
+    const CliRun notANumber = runCli({"info", folder.file("data.csv"), "--monitor", "data",
+                                      "--between", "0.5", "x", "--system", folder.system()});
+    EXPECT_EQ(notANumber.exitCode, 2) << notANumber.describe();
 }
 
 TEST(CliInfo, ARefusedFileShowsTheReadersMessage) {

@@ -115,6 +115,15 @@ Json Json::number(double value, int decimals) {
     return json;
 }
 
+Json Json::numberText(std::string text) {
+    Json json;
+    if (text.empty())
+        return json;
+    json.kind_ = Kind::Literal;
+    json.text_ = std::move(text);
+    return json;
+}
+
 Json& Json::push(Json value) {
     members_.emplace_back(std::string(), std::move(value));
     return *this;

@@ -24,6 +24,8 @@ public:
 
     // A number written with a fixed count of decimals, as the program shows it.
     static Json number(double value, int decimals);
+    // A number already written as the program shows it ("-1.25"); an empty text is null.
+    static Json numberText(std::string text);
     static Json array() { return Json(Kind::Array); }
     static Json object() { return Json(Kind::Object); }
 
