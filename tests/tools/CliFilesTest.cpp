@@ -212,7 +212,7 @@ TEST(CliInfo, BetweenTwoTimesPrintsTheCoresMarkerFigures) {
         const QJsonObject between = run.json().value("between").toObject();
 
         cli::TerminalSession terminal(cli::SystemFolder{folder.path()}, false);
-        ASSERT_TRUE(cli::loadCatalogue(terminal.session, false));
+        ASSERT_TRUE(cli::loadCatalogue(terminal, false));
         std::string version;
         ASSERT_TRUE(
             cli::readCsvRecording(terminal, path, io ? kIoMonitor : kDataMonitor, version, false));
