@@ -24,9 +24,9 @@ void loadDataGraph(const PageRecording& page, const DataPageFigures& figures,
         const ItemFigures& f = figures.items[slot];
         if (f.enabled) {
             const DataItem& item = page.active.items[slot];
-            for (uint32_t j = 0; j < n; ++j)
-                graph.appendSample(uint32_t(k),
-                                   plottedValue(item, page.rawData[j * kDataItemCount + slot]));
+            graph.assignSamples(uint32_t(k), n, [&](uint32_t j) {
+                return plottedValue(item, page.rawData[j * kDataItemCount + slot]);
+            });
             graph.traceColor[slot] = colors.traceColors[slot];
         }
         graph.traceVisible[slot] = f.enabled ? 1 : 0;
@@ -43,9 +43,9 @@ void loadIoGraph(const PageRecording& page, const ColorTable& colors, IoGraphDat
         const std::size_t slot = std::size_t(s);
         const bool enabled = page.active.items[slot].enabled == 1;
         if (enabled) {
-            for (uint32_t i = 0; i < n; ++i)
-                graph.appendSample(uint32_t(s),
-                                   ioLevel(s, page.rawIo[i * kIoSignalCount + slot] != 0));
+            graph.assignSamples(uint32_t(s), n, [&](uint32_t i) {
+                return ioLevel(s, page.rawIo[i * kIoSignalCount + slot] != 0);
+            });
             graph.traceColor[slot] = colors.traceColors[slot];
         }
         graph.traceVisible[slot] = enabled ? 1 : 0;

@@ -124,11 +124,19 @@ public:
         }
     }
 
-    // Builds the envelope again from samples, after they moved in their buffer.
+    // Builds the envelope again from samples (at most the capacity), after they moved in their
+    // buffer or were stored all at once: each level in one pass over the level below, which
+    // costs a page load far less than climbing the levels sample by sample.
     void rebuild(std::span<const Sample> samples) {
-        count_ = 0;
-        for (const Sample s : samples)
-            append(s);
+        if (levels_.empty()) return;
+        count_ = uint32_t(std::min<size_t>(samples.size(), levels_[0].size() << kBucketShift));
+        size_t filled = summarise(levels_[0], count_, kBucketShift,
+                                  [&](size_t k, Extremes& e) { e.include(samples[k]); });
+        for (size_t level = 1; level < levels_.size(); ++level) {
+            const auto& below = levels_[level - 1];
+            filled = summarise(levels_[level], filled, kFanOutShift,
+                               [&](size_t k, Extremes& e) { e.include(below[k]); });
+        }
     }
 
     uint32_t count() const { return count_; }
@@ -208,6 +216,22 @@ public:
     }
 
 private:
+    // Sets the first buckets of `level` from `count` parts below it, 2^shift parts a bucket;
+    // returns the buckets set.
+    template <typename Include>
+    static size_t summarise(std::vector<Extremes>& level, size_t count, uint32_t shift,
+                            Include include) {
+        const size_t buckets = std::min(level.size(), (count + (size_t(1) << shift) - 1) >> shift);
+        for (size_t b = 0; b < buckets; ++b) {
+            Extremes e;
+            const size_t end = std::min(count, (b + 1) << shift);
+            for (size_t k = b << shift; k < end; ++k)
+                include(k, e);
+            level[b] = e;
+        }
+        return buckets;
+    }
+
     // A bucket of a level, or a single sample (level -1).
     struct Bucket {
         int level;

@@ -111,6 +111,25 @@ struct TraceGraphData {
         envelopes[trace].rebuild(buffer);  // every sample moved to another bucket
     }
 
+    // Stores the first `count` samples of a trace at once, valueAt(j) giving sample j (as many
+    // as the buffer holds), and builds its envelope in one pass: what a page load does, for a
+    // fraction of what appending them one by one costs.
+    template <typename ValueAt>
+    void assignSamples(uint32_t trace, uint32_t count, ValueAt valueAt) {
+        if (count == 0) return;
+        hasSamples = 1;
+        if (trace >= samples.size() || trace >= fillCount.size() || trace >= envelopes.size()) {
+            return;
+        }
+        auto& buffer = samples[trace];
+        const uint32_t stored = uint32_t(std::min<size_t>(count, buffer.size()));
+        for (uint32_t j = 0; j < stored; ++j) {
+            buffer[j] = valueAt(j);
+        }
+        fillCount[trace] = stored;
+        envelopes[trace].rebuild(heldSamples(trace));
+    }
+
     // Stores a sample that has no value (its frame failed or never came): the trace's line
     // breaks there.
     void appendGap(uint32_t trace) { appendSample(trace, gapSample<Sample>()); }

@@ -40,9 +40,9 @@ void expectEnvelopeMatches(const Graph& graph, QSize plot, Render render, const 
     EXPECT_TRUE(reference == envelope) << what << ": " << firstDifference(reference, envelope);
 }
 
-// How a case's samples are stored: all at once, or in a few appends with paints between, as a
-// recording grows.
-enum class Growth { AtOnce, InSteps };
+// How a case's samples are stored: appended all at once, in a few appends with paints between, as
+// a recording grows, or assigned in one piece, as a page load stores them.
+enum class Growth { AtOnce, InSteps, Assigned };
 
 using Signal = std::function<double(std::mt19937&, uint32_t)>;
 
@@ -94,6 +94,9 @@ const std::vector<WindowCase>& windowCases() {
         {"grown in steps", sineWithNoise, 150001, 0, 150000, {1000, 600}, Growth::InSteps},
         {"gaps grown in steps", withGaps, 20000, 0, 19999, {500, 300}, Growth::InSteps},
         {"narrow plot", noise, 150001, 0, 150000, {7, 50}},
+        {"sine, loaded", sineWithNoise, 150001, 0, 150000, {1000, 600}, Growth::Assigned},
+        {"gaps, loaded and zoomed", withGaps, 150001, 4000, 7000, {1000, 600}, Growth::Assigned},
+        {"wild values, loaded", wild, 150001, 0, 150000, {1000, 600}, Growth::Assigned},
     };
     return cases;
 }
@@ -112,6 +115,18 @@ void fill(const WindowCase& c, MultiGraphData& data, IoGraphData& io, Painted pa
     data.lastIndex = io.lastIndex = c.lastIndex;
     data.drawEnabled = io.drawEnabled = 1;
     std::mt19937 rng(31);
+    if (c.growth == Growth::Assigned) {
+        std::vector<double> values(c.samples);
+        for (uint32_t k = 0; k < c.samples; ++k)
+            values[k] = c.signal(rng, k);
+        data.assignSamples(0, c.samples, [&](uint32_t k) { return values[k]; });
+        io.assignSamples(0, c.samples, [&](uint32_t k) {
+            return isGap(values[k]) ? kIoGap
+                                    : IoGraphData::level(int(k / 3000) % 16, values[k] > 0.5);
+        });
+        painted(1);
+        return;
+    }
     const uint32_t steps = c.growth == Growth::InSteps ? 5 : 1;
     uint32_t k = 0;
     for (uint32_t step = 1; step <= steps; ++step) {
