@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "app/AboutDialog.h"
+#include "app/LiveFeed.h"
 #include "app/ProgramIcon.h"
 #include "recording/TextToLong.h"
 #include "views/ImageEncoder.h"
@@ -195,6 +196,7 @@ void MainWindow::buildControls() {
     connect(ioPage_, &CIoMonitor::receiveDumpRequested, this, &MainWindow::writeReceiveDump);
     column->addWidget(pageArea_, 1);
     setCentralWidget(central);
+    liveFeed_ = new LiveFeed(session_, *dataPage_, *ioPage_, this);
 }
 
 MainWindow::SamplingControls MainWindow::buildSamplingControls(MonitorKind monitor) {
@@ -385,14 +387,20 @@ void MainWindow::start() {
         return uint16_t(textToLong(list->currentText().toStdString()));
     };
     const SamplingControls& s = controls(monitor);
-    session_.startRecording(controller, listValue(s.cycleList), listValue(s.timeList), now, [this] {
-        QMetaObject::invokeMethod(this, &MainWindow::onRecordingFinished, Qt::QueuedConnection);
-    });
+    const uint16_t time = listValue(s.timeList);
+    const StartResult started =
+        session_.startRecording(controller, listValue(s.cycleList), time, now, [this] {
+            QMetaObject::invokeMethod(this, &MainWindow::onRecordingFinished,
+                                      Qt::QueuedConnection);
+        });
+    if (started == StartResult::Ok)
+        liveFeed_->start(time);
     // A refused start has cleared the page all the same: CSV save goes with what it holds now.
     followSavableFlag();
 }
 
 void MainWindow::onRecordingFinished() {
+    liveFeed_->finish();
     session_.endRecording();
     followSavableFlag();
 }
@@ -471,7 +479,9 @@ void MainWindow::stopProgressTimer() { progressTimer_.stop(); }
 
 // --- Pages ------------------------------------------------------------------------------------
 
+// The final pass replaces the live picture: the feed ends before it touches the page.
 void MainWindow::clearPage(MonitorKind monitor) {
+    liveFeed_->stop();
     if (monitor == kDataMonitor)
         dataPage_->clear();
     else
@@ -479,6 +489,7 @@ void MainWindow::clearPage(MonitorKind monitor) {
 }
 
 void MainWindow::loadRecording(MonitorKind monitor) {
+    liveFeed_->stop();
     if (monitor == kDataMonitor)
         dataPage_->loadRecording(session_.page(kDataMonitor));
     else
@@ -664,6 +675,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         poll.start(20);
         wait.exec();
     }
+    liveFeed_->stop();
     session_.closeCheckPort();
     event->accept();
 }

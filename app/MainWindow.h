@@ -34,6 +34,7 @@ namespace kestiva {
 
 class CDataMonitor;
 class CIoMonitor;
+class LiveFeed;
 
 class MainWindow final : public QMainWindow, public ProgressHost, public PageHost {
     Q_OBJECT
@@ -61,6 +62,7 @@ public:
 
     CDataMonitor& dataPage() { return *dataPage_; }
     CIoMonitor& ioPage() { return *ioPage_; }
+    const LiveFeed& liveFeed() const { return *liveFeed_; }
 
     // The picture that image save writes and capture copies: as large as the window with its
     // frame, the window's contents at their own offset in it, the frame part a plain colour.
@@ -152,6 +154,8 @@ private:
     // Moves the progress bar every 100 ms while the window is busy.
     QTimer progressTimer_;
     KeyChord dumpChord_;
+    // The recording as it arrives, on its page.
+    LiveFeed* liveFeed_ = nullptr;
 
     // The last paths chosen in the file dialogs, each the next dialog's starting point.
     QString lastSavePath_;

@@ -143,6 +143,74 @@ void CDataMonitor::loadRecording(const PageRecording& page) {
     updateReadout();
 }
 
+void CDataMonitor::beginLive(const ControllerRecord& record, uint16_t cycle, uint16_t time,
+                             uint32_t plannedSamples) {
+    beginLiveDataGraph(record, plannedSamples, colors_, *graph_);
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        const DataItem& item = record.items[k];
+        LiveItem& l = live_[k];
+        l = {};
+        l.enabled = item.enabled == 1;
+        itemEnabled_[k] = l.enabled;
+        checks_[k]->setChecked(l.enabled);
+        if (!l.enabled)
+            continue;
+        l.scale = item.scale;
+        l.decimals = scaleDecimals(item.scaleText);
+        l.unit = QString::fromStdString(item.unit);
+        names_[k] = QString::fromStdString(item.name);
+        checks_[k]->setToolTip(names_[k]);
+        unitLabels_[k]->setText(l.unit);
+    }
+    beginLiveTimeControls(cycle, time);
+    layOut();
+    graph_->redraw();
+    describeGraph(shownNames());
+}
+
+void CDataMonitor::appendLive(bool valid, std::span<const double> plotted) {
+    for (std::size_t k = 0; k < kDataItemCount && k < plotted.size(); ++k) {
+        if (!live_[k].enabled)
+            continue;
+        if (!valid) {
+            graph_->appendGap(uint32_t(k));
+            continue;
+        }
+        graph_->appendSample(uint32_t(k), plotted[k]);
+        live_[k].latest = plotted[k];
+        widenLiveRange(k, plotted[k]);
+    }
+}
+
+void CDataMonitor::widenLiveRange(std::size_t item, double value) {
+    LiveItem& l = live_[item];
+    ValueRange extremes = l.extremes.value_or(ValueRange{value, value});
+    if (l.extremes && value >= extremes.lower && value <= extremes.upper)
+        return;
+    extremes = {std::min(extremes.lower, value), std::max(extremes.upper, value)};
+    l.extremes = extremes;
+    const ValueRange bounds = initialBounds(extremes, l.scale);
+    graph_->lowerBound[item] = bounds.lower;
+    graph_->upperBound[item] = bounds.upper;
+    ranges_[item] = {bounds, bounds};
+    l.rangeWidened = true;
+}
+
+void CDataMonitor::showLatest(uint32_t timeMs) {
+    for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        LiveItem& l = live_[k];
+        if (!l.enabled || !l.latest)
+            continue;
+        unitLabels_[k]->setText(figureText(valueText(*l.latest, l.decimals)) +
+                                QLatin1Char(' ') + l.unit);
+        if (l.rangeWidened)
+            showValueLabels(k);
+        l.rangeWidened = false;
+    }
+    showElapsed(timeMs);
+    graph_->redraw();
+}
+
 void CDataMonitor::enableEntry() {
     enableTimeEntry();
     for (std::size_t k = 0; k < kDataItemCount; ++k)

@@ -12,6 +12,8 @@
 #include "views/MultiGraph.h"
 
 #include <array>
+#include <optional>
+#include <span>
 
 class QCheckBox;
 class QFrame;
@@ -40,6 +42,17 @@ public:
     void enableEntry();
     // The colour table for the graph from now on; repaints at once.
     void applyColorTable(const ColorTable& colors);
+
+    // ---- A recording while it arrives (from Start until its load or clear) ----
+    // The enabled items of `record` named, checked and coloured as a load shows them, on an
+    // empty graph whose window spans the `plannedSamples` of `cycle` ms over `time` s.
+    void beginLive(const ControllerRecord& record, uint16_t cycle, uint16_t time,
+                   uint32_t plannedSamples);
+    // One arriving sample: the plotted value per item, or a gap in every trace when it failed.
+    void appendLive(bool valid, std::span<const double> plotted);
+    // Shows what has arrived: the latest value beside each item, the ranges, the time
+    // reached, and the graph painted again.
+    void showLatest(uint32_t timeMs);
 
     const CMultiGraph& graph() const { return *graph_; }
     // Bytes the page holds for a recording: the graph's buffers and its picture.
@@ -71,6 +84,21 @@ private:
     // Top first: at 3/4, 1/2 and 1/4 of the trace's range.
     std::array<std::array<QLabel*, 3>, kDataItemCount> valueLabels_;
 
+    // An item of the recording that is arriving. Its range is the rule of a load applied to
+    // the values so far (their extremes widened by one scale unit), so it only ever widens and
+    // ends where the load's starts when every frame came; the time axis never moves.
+    struct LiveItem {
+        bool enabled = false;
+        double scale = 1.0;
+        int decimals = 0;
+        QString unit;
+        std::optional<ValueRange> extremes;
+        std::optional<double> latest;
+        bool rangeWidened = false;
+    };
+    void widenLiveRange(std::size_t item, double value);
+
+    std::array<LiveItem, kDataItemCount> live_{};
     bool initialised_ = false;
     DataPageSizes sizes_;
     int checkIndicatorWidth_ = 0;

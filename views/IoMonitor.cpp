@@ -74,6 +74,30 @@ void CIoMonitor::loadRecording(const PageRecording& page) {
     updateReadout();
 }
 
+void CIoMonitor::beginLive(const ControllerRecord& record, uint16_t cycle, uint16_t time,
+                           uint32_t plannedSamples) {
+    liveRecord_ = record;
+    for (std::size_t s = 0; s < kIoSignalCount; ++s) {
+        signalEnabled_[s] = record.items[s].enabled == 1;
+        checks_[s]->setText(signalEnabled_[s] ? QString::fromStdString(record.items[s].name)
+                                              : none());
+        checks_[s]->setChecked(signalEnabled_[s]);
+    }
+    beginLiveIoGraph(record, plannedSamples, colors_, *graph_);
+    beginLiveTimeControls(cycle, time);
+    graph_->redraw();
+    describeGraph(shownNames());
+}
+
+void CIoMonitor::appendLive(bool valid, std::span<const uint8_t> levels) {
+    appendLiveLevels(liveRecord_, valid, levels, *graph_);
+}
+
+void CIoMonitor::showLatest(uint32_t timeMs) {
+    showElapsed(timeMs);
+    graph_->redraw();
+}
+
 void CIoMonitor::enableEntry() {
     enableTimeEntry();
     for (std::size_t s = 0; s < kIoSignalCount; ++s)

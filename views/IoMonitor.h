@@ -11,6 +11,7 @@
 #include "views/MonitorPage.h"
 
 #include <array>
+#include <span>
 
 class QCheckBox;
 
@@ -28,6 +29,12 @@ public:
     void loadRecording(const PageRecording& page);
     void enableEntry();
     void applyColorTable(const ColorTable& colors);
+
+    // A recording while it arrives, as on the data page; a lane's level is its latest value.
+    void beginLive(const ControllerRecord& record, uint16_t cycle, uint16_t time,
+                   uint32_t plannedSamples);
+    void appendLive(bool valid, std::span<const uint8_t> levels);
+    void showLatest(uint32_t timeMs);
 
     const CIoGraph& graph() const { return *graph_; }
     std::size_t memoryBytes() const;
@@ -49,6 +56,7 @@ private:
     CIoGraph* graph_;
     std::array<QCheckBox*, kIoSignalCount> checks_;
 
+    ControllerRecord liveRecord_;  // the record of the recording that is arriving
     bool initialised_ = false;
     IoPageSizes sizes_;
     std::array<bool, kIoSignalCount> signalEnabled_{};

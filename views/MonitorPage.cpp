@@ -156,6 +156,16 @@ void CMonitorPage::loadTimeControls(const PageRecording& page, double span,
     showTimeLabels(timeLabels);
 }
 
+void CMonitorPage::beginLiveTimeControls(uint16_t cycle, uint16_t time) {
+    showFigure(cycleLabel_, cycleText(cycle));
+    showElapsed(0);
+    showTimeLabels(timeLabels({0.0, double(time)}));
+}
+
+void CMonitorPage::showElapsed(uint32_t timeMs) {
+    showFigure(spanLabel_, spanText(timeMs / 1000.0));
+}
+
 void CMonitorPage::enableTimeEntry() {
     entryActive_ = true;
     startEdit_->setEnabled(true);

@@ -70,6 +70,11 @@ protected:
                           const std::string& spanText, const WindowEntry& window,
                           const std::array<std::string, 3>& timeLabels);
     void enableTimeEntry();
+    // A recording that is still arriving: its cycle, the times under a window that spans its
+    // whole planned time from the start, and in the span label the time it has reached so
+    // far. The edits stay empty until the recording is loaded.
+    void beginLiveTimeControls(uint16_t cycle, uint16_t time);
+    void showElapsed(uint32_t timeMs);
 
     // A figure's text ("." as the point) with the separator the edits use.
     QString figureText(const std::string& text) const;

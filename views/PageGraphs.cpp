@@ -13,7 +13,49 @@ void showWholeRecording(uint32_t samples, const ColorTable& colors, Graph& graph
     graph.drawEnabled = 1;
 }
 
+// Colours and visibility of the enabled items or signals of a record, for a graph just reset.
+template <typename Graph>
+void showEnabledTraces(const ControllerRecord& record, std::size_t traces,
+                       const ColorTable& colors, Graph& graph) {
+    for (std::size_t k = 0; k < traces; ++k) {
+        const bool enabled = record.items[k].enabled == 1;
+        if (enabled)
+            graph.traceColor[k] = colors.traceColors[k];
+        graph.traceVisible[k] = enabled ? 1 : 0;
+    }
+}
+
 }  // namespace
+
+void beginLiveDataGraph(const ControllerRecord& record, uint32_t plannedSamples,
+                        const ColorTable& colors, MultiGraphData& graph) {
+    graph.reset(kDataItemCount, plannedSamples);
+    showEnabledTraces(record, kDataItemCount, colors, graph);
+    showWholeRecording(plannedSamples, colors, graph);
+}
+
+void beginLiveIoGraph(const ControllerRecord& record, uint32_t plannedSamples,
+                      const ColorTable& colors, IoGraphData& graph) {
+    graph.reset(kIoSignalCount, plannedSamples);
+    showEnabledTraces(record, kIoSignalCount, colors, graph);
+    for (std::size_t s = 0; s < kIoSignalCount; ++s) {
+        graph.lowerBound[s] = kIoLowerBound;
+        graph.upperBound[s] = kIoUpperBound;
+    }
+    showWholeRecording(plannedSamples, colors, graph);
+}
+
+void appendLiveLevels(const ControllerRecord& record, bool valid,
+                      std::span<const uint8_t> levels, IoGraphData& graph) {
+    for (std::size_t s = 0; s < kIoSignalCount && s < levels.size(); ++s) {
+        if (record.items[s].enabled != 1)
+            continue;
+        if (valid)
+            graph.appendSample(uint32_t(s), ioLevel(int(s), levels[s] != 0));
+        else
+            graph.appendGap(uint32_t(s));
+    }
+}
 
 void loadDataGraph(const PageRecording& page, const DataPageFigures& figures,
                    const ColorTable& colors, MultiGraphData& graph) {

@@ -9,11 +9,26 @@
 #include "views/IoGraph.h"
 #include "views/MultiGraph.h"
 
+#include <cstdint>
+#include <span>
+
 namespace kestiva {
 
 void loadDataGraph(const PageRecording& page, const DataPageFigures& figures,
                    const ColorTable& colors, MultiGraphData& graph);
 
 void loadIoGraph(const PageRecording& page, const ColorTable& colors, IoGraphData& graph);
+
+// What a graph holds when a recording starts to arrive: room for its planned samples, the
+// enabled items or signals visible in the colour table's colours, and the whole planned time
+// in the window, so that the traces grow from the left under a time axis that stays put. The
+// data graph's ranges are the page's business (they follow the values as they come).
+void beginLiveDataGraph(const ControllerRecord& record, uint32_t plannedSamples,
+                        const ColorTable& colors, MultiGraphData& graph);
+void beginLiveIoGraph(const ControllerRecord& record, uint32_t plannedSamples,
+                      const ColorTable& colors, IoGraphData& graph);
+// One arriving I/O sample: a level per enabled signal, or a gap in each when it failed.
+void appendLiveLevels(const ControllerRecord& record, bool valid,
+                      std::span<const uint8_t> levels, IoGraphData& graph);
 
 }  // namespace kestiva

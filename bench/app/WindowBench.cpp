@@ -545,6 +545,46 @@ void BM_DataRecordingEndToGraph(benchmark::State& state) {
 // A real 10 s data recording at 20 ms from kestiva-sim at 115200 bit/s, started with the
 // page's Start button: the whole program's CPU time (window thread, worker, the progress shown
 // and the graph painted at the end) per second of recording, as cpu_pct_of_core.
+// How late the live view shows samples: at each paint of the data graph that shows new
+// samples, the time since the newest one's moment, taken as the Start click plus its index
+// times the cycle. That moment is early by the start's own work before the first request
+// (opening and setting up the port), a constant part of every figure; the spread between
+// median and p99 is the view's own. The paint itself follows within the same event.
+class LiveLatency : public QObject {
+public:
+    LiveLatency(const CMultiGraph& graph, uint16_t cycle) : graph_(graph), cycle_(cycle) {}
+    void begin() {
+        start_ = Clock::now();
+        shown_ = 0;
+        milliseconds_.clear();
+    }
+    double percentile(double p) {
+        if (milliseconds_.empty())
+            return 0.0;
+        std::sort(milliseconds_.begin(), milliseconds_.end());
+        return milliseconds_[std::size_t(p * double(milliseconds_.size() - 1))];
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const std::size_t held = graph_.heldSamples(0).size();
+        if (event->type() == QEvent::Paint && held > shown_) {
+            shown_ = held;
+            const auto due = start_ + std::chrono::milliseconds((held - 1) * cycle_);
+            milliseconds_.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - due).count());
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const CMultiGraph& graph_;
+    uint16_t cycle_;
+    Clock::time_point start_;
+    std::size_t shown_ = 0;
+    std::vector<double> milliseconds_;
+};
+
 void BM_DataRecordingCpu(benchmark::State& state) {
     constexpr uint16_t kCycle = 20;
     constexpr uint16_t kSeconds = 10;
@@ -579,8 +619,11 @@ void BM_DataRecordingCpu(benchmark::State& state) {
     auto* times = program.window->findChild<QComboBox*>("dataTimeList");
     cycles->setCurrentText(QString::number(kCycle));
     times->setCurrentText(QString::number(kSeconds));
+    LiveLatency latency(program.window->dataPage().graph(), kCycle);
+    program.window->findChild<QWidget*>("dataGraph")->installEventFilter(&latency);
     for (auto _ : state) {
         const double cpuBefore = processCpuSeconds();
+        latency.begin();
         program.window->findChild<QPushButton*>("dataStartButton")->click();
         const bool ended = pumpUntil([&] {
             return !program.session.recordingRunning() &&
@@ -593,6 +636,8 @@ void BM_DataRecordingCpu(benchmark::State& state) {
         }
         state.counters["cpu_pct_of_core"] = cpuSeconds / kSeconds * 100;
         state.counters["late_cycles"] = program.session.pacingReport().lateCycles;
+        state.counters["live_ms_median"] = latency.percentile(0.5);
+        state.counters["live_ms_p99"] = latency.percentile(0.99);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -15,6 +16,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include "app/AppTestSupport.h"
+#include "app/LiveFeed.h"
 #include "app/ScriptedUser.h"
 #include "files/FilesTestSupport.h"
 #include "views/DataMonitor.h"
@@ -252,10 +255,12 @@ TEST_F(MainWindowTest, StopAndCloseEndARecordingWithWhatItHolds) {
     list("dataTimeList")->setCurrentText("3001");
     button("dataStartButton")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return session->state().progressCount > 3; }, 10000));
+    EXPECT_TRUE(window->liveFeed().running());
     EXPECT_TRUE(button("dataStopButton")->isEnabled());
     button("dataStopButton")->click();
     EXPECT_FALSE(button("dataStopButton")->isEnabled());
     waitForIdle();
+    EXPECT_FALSE(window->liveFeed().running());
     ASSERT_NE(window->dataPage().recording(), nullptr);
     EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::CutShort);
     EXPECT_GT(session->page(kDataMonitor).sampleCount, 3u);
@@ -263,10 +268,57 @@ TEST_F(MainWindowTest, StopAndCloseEndARecordingWithWhatItHolds) {
     // Close while recording: the stop is requested and the window waits for the page.
     button("dataStartButton")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return session->state().progressCount > 3; }, 10000));
+    EXPECT_TRUE(window->liveFeed().running());
     EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->liveFeed().running());
     EXPECT_EQ(session->state().phase(), ProgressPhase::Idle);
     EXPECT_FALSE(session->recordingRunning());
     EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::CutShort);
+}
+
+TEST_F(MainWindowTest, ThePageDrawsTheRecordingAsItArrivesAndTheLoadKeepsItsValues) {
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
+    openWindow();
+    const CMultiGraph& graph = window->dataPage().graph();
+    const QLabel* elapsed = child<QLabel>(&window->dataPage(), "spanLabel");
+    const auto held = [&] { return graph.heldSamples(0).size(); };
+    list("dataCycleList")->setCurrentText("100");
+    list("dataTimeList")->setCurrentText("3001");
+    button("dataStartButton")->click();
+
+    // The time axis spans the whole planned time from the first sample on; the trace grows.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held() >= 2; }, 10000));
+    EXPECT_EQ(graph.lastIndex, 3001u * 10u);
+    EXPECT_TRUE(graph.drawEnabled);
+    const std::size_t early = held();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held() >= early + 3; }, 10000));
+    EXPECT_NE(session->state().phase(), ProgressPhase::Idle) << "grown before the end";
+    EXPECT_LT(graph.lowerBound[0], graph.upperBound[0]);
+    EXPECT_NE(elapsed->text(), QStringLiteral("---"));
+    std::vector<std::vector<double>> live;
+    for (uint32_t k = 0; k < kDataItemCount; ++k)
+        if (graph.traceVisible[k])
+            live.emplace_back(graph.heldSamples(k).begin(), graph.heldSamples(k).end());
+    ASSERT_FALSE(live.empty());
+
+    button("dataStopButton")->click();
+    waitForIdle();
+    ASSERT_NE(window->dataPage().recording(), nullptr);
+    // The load replaced the live picture with the same values, sample by sample.
+    uint32_t trace = 0;
+    for (uint32_t k = 0; k < kDataItemCount; ++k) {
+        if (!graph.traceVisible[k])
+            continue;
+        const auto loaded = graph.heldSamples(k);
+        const std::vector<double>& shown = live[trace++];
+        ASSERT_GE(loaded.size(), shown.size());
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            if (!std::isnan(shown[i])) {
+                EXPECT_EQ(loaded[i], shown[i]) << "item " << k << " sample " << i;
+            }
+        }
+    }
+    EXPECT_EQ(trace, live.size());
 }
 
 // Answers a file dialog as a user does: the path typed into its name field, then accepted.
