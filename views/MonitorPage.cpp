@@ -303,7 +303,8 @@ void CMonitorPage::handleGraphMouse(QEvent* event) {
             }
             break;
         case QEvent::MouseButtonDblClick: {
-            // A quick second click that places a marker places it again, and leaves the window.
+            // A quick second click that places or grabs a marker does that again and leaves the
+            // window as it is.
             const auto* click = static_cast<QMouseEvent*>(event);
             if (click->button() == Qt::LeftButton && steerable() && !pressMarker(*click))
                 commitMouseWindow({0.0, span_});
