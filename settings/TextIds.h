@@ -126,8 +126,34 @@ constexpr TextId MSG_COMOPEN_REASON_BIT_RATE = 112;
 constexpr TextId MSG_COMOPEN_REASON_DEVICE_LOST = 113;
 constexpr TextId MSG_COMOPEN_REASON_DEVICE_ERROR = 114;
 constexpr TextId MSG_USER_SYSTEM_FOLDER_ERR = 115;
+// The markers and the measurements between them.
+constexpr TextId MSG_MARKER_A = 116;
+constexpr TextId MSG_MARKER_B = 117;
+constexpr TextId BTN_MARKERS_COPY = 118;
+constexpr TextId MSG_MEASURE_ITEM = 119;
+constexpr TextId MSG_MEASURE_SIGNAL = 120;
+constexpr TextId MSG_MEASURE_UNIT = 121;
+constexpr TextId MSG_MEASURE_TIME_A = 122;
+constexpr TextId MSG_MEASURE_TIME_B = 123;
+constexpr TextId MSG_MEASURE_DELTA = 124;
+constexpr TextId MSG_MEASURE_INVERSE_DELTA = 125;
+constexpr TextId MSG_MEASURE_AT_A = 126;
+constexpr TextId MSG_MEASURE_AT_B = 127;
+constexpr TextId MSG_MEASURE_DIFFERENCE = 128;
+constexpr TextId MSG_MEASURE_MINIMUM = 129;
+constexpr TextId MSG_MEASURE_MINIMUM_TIME = 130;
+constexpr TextId MSG_MEASURE_MAXIMUM = 131;
+constexpr TextId MSG_MEASURE_MAXIMUM_TIME = 132;
+constexpr TextId MSG_MEASURE_MEAN = 133;
+constexpr TextId MSG_MEASURE_RMS = 134;
+constexpr TextId MSG_MEASURE_LEVEL_A = 135;
+constexpr TextId MSG_MEASURE_LEVEL_B = 136;
+constexpr TextId MSG_MEASURE_RISING_EDGES = 137;
+constexpr TextId MSG_MEASURE_FALLING_EDGES = 138;
+constexpr TextId MSG_MEASURE_FIRST_EDGE = 139;
+constexpr TextId MSG_MEASURE_TIME_HIGH = 140;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 116;
+constexpr TextId kSlotCount = 141;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -143,6 +169,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[25];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[50];
 
 }  // namespace kestiva

@@ -140,7 +140,7 @@ void CDataMonitor::loadRecording(const PageRecording& page) {
     layOut();  // the names decide how much room the check boxes take
     graph_->redraw();
     describeGraph(shownNames());
-    updateReadout();
+    refreshOverlays();
 }
 
 void CDataMonitor::beginLive(const ControllerRecord& record, uint16_t cycle, uint16_t time,
@@ -235,7 +235,7 @@ void CDataMonitor::onCheckClicked(std::size_t item, bool checked) {
     graph_->drawEnabled = 1;
     graph_->redraw();
     describeGraph(shownNames());
-    updateReadout();
+    refreshOverlays();
 }
 
 void CDataMonitor::commitPageEdit(int controlId) {
@@ -263,7 +263,7 @@ void CDataMonitor::commitPageEdit(int controlId) {
             // Shared by all traces: equal bounds hide every trace until a drawable entry.
             graph_->drawEnabled = outcome == EntryOutcome::Accepted ? 1 : 0;
             graph_->redraw();
-            updateReadout();
+            refreshOverlays();
             return;
     }
 }
@@ -291,10 +291,10 @@ void CDataMonitor::showWindow(GraphWindow window, bool drawable) {
 
 std::vector<GraphCursor::Line> CDataMonitor::traceReadout(uint32_t index) const {
     // A trace with equal bounds is not drawn, so it has nothing to read out either.
-    uint32_t shown = 0;
-    for (uint32_t k = 0; k < graph_->usableTraceCount() && k < kDataItemCount; ++k)
-        if (graph_->traceVisible[k] && graph_->lowerBound[k] < graph_->upperBound[k])
-            shown |= 1u << k;
+    uint32_t shown = shownTraces();
+    for (uint32_t k = 0; k < kDataItemCount; ++k)
+        if (!(graph_->lowerBound[k] < graph_->upperBound[k]))
+            shown &= ~(1u << k);
     std::vector<GraphCursor::Line> lines;
     for (const ReadoutLine& line : dataReadout(*recording(), index, shown)) {
         QString text =
@@ -304,6 +304,14 @@ std::vector<GraphCursor::Line> CDataMonitor::traceReadout(uint32_t index) const 
         lines.push_back({text, toQColor(graph_->traceColor[std::size_t(line.trace)])});
     }
     return lines;
+}
+
+uint32_t CDataMonitor::shownTraces() const {
+    uint32_t shown = 0;
+    for (uint32_t k = 0; k < graph_->usableTraceCount() && k < kDataItemCount; ++k)
+        if (graph_->traceVisible[k])
+            shown |= 1u << k;
+    return shown;
 }
 
 QStringList CDataMonitor::shownNames() const {
@@ -346,7 +354,7 @@ void CDataMonitor::layOut() {
         checks_[k]->setText(wrapped(names_[k], checks_[k]->fontMetrics(), textRoom));
         sizes_.itemChecks[k] = checks_[k]->sizeHint();
     }
-    const DataPageLayout l = layoutDataPage(size(), sizes_);
+    const DataPageLayout l = layoutDataPage(placeMeasurementPanel(), sizes_);
     graph_->setGeometry(l.graph);
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
         checks_[k]->setGeometry(l.checks[k]);

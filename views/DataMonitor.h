@@ -66,10 +66,11 @@ protected:
     bool tracesDrawn() const override;
     void showWindow(GraphWindow window, bool drawable) override;
     std::vector<GraphCursor::Line> traceReadout(uint32_t index) const override;
+    uint32_t shownTraces() const override;
+    void layOut() override;
 
 private:
     DataPageSizes measureSizes() const;
-    void layOut();
     void onCheckClicked(std::size_t item, bool checked);
     void showValueLabels(std::size_t item);
     void applyGraphColors(bool withTraces);

@@ -71,7 +71,7 @@ void CIoMonitor::loadRecording(const PageRecording& page) {
                      figures.timeLabels);
     graph_->redraw();
     describeGraph(shownNames());
-    updateReadout();
+    refreshOverlays();
 }
 
 void CIoMonitor::beginLive(const ControllerRecord& record, uint16_t cycle, uint16_t time,
@@ -120,7 +120,7 @@ void CIoMonitor::onCheckClicked(std::size_t signal, bool checked) {
     graph_->traceVisible[signal] = checked ? 1 : 0;
     graph_->redraw();
     describeGraph(shownNames());
-    updateReadout();
+    refreshOverlays();
 }
 
 GraphWindow CIoMonitor::shownWindow() const {
@@ -139,16 +139,20 @@ void CIoMonitor::showWindow(GraphWindow window, bool drawable) {
 }
 
 std::vector<GraphCursor::Line> CIoMonitor::traceReadout(uint32_t index) const {
-    uint32_t shown = 0;
-    for (uint32_t s = 0; s < graph_->usableTraceCount() && s < kIoSignalCount; ++s)
-        if (graph_->traceVisible[s])
-            shown |= 1u << s;
     std::vector<GraphCursor::Line> lines;
-    for (const ReadoutLine& line : ioReadout(*recording(), index, shown))
+    for (const ReadoutLine& line : ioReadout(*recording(), index, shownTraces()))
         lines.push_back({QString::fromStdString(line.name) + QStringLiteral(": ") +
                              QString::fromStdString(line.value),
                          toQColor(graph_->traceColor[std::size_t(line.trace)])});
     return lines;
+}
+
+uint32_t CIoMonitor::shownTraces() const {
+    uint32_t shown = 0;
+    for (uint32_t s = 0; s < graph_->usableTraceCount() && s < kIoSignalCount; ++s)
+        if (graph_->traceVisible[s])
+            shown |= 1u << s;
+    return shown;
 }
 
 QStringList CIoMonitor::shownNames() const {
@@ -182,7 +186,7 @@ void CIoMonitor::resizeEvent(QResizeEvent* event) {
 void CIoMonitor::layOut() {
     if (!initialised_)
         return;
-    const IoPageLayout l = layoutIoPage(size(), sizes_);
+    const IoPageLayout l = layoutIoPage(placeMeasurementPanel(), sizes_);
     graph_->setGeometry(l.graph);
     for (std::size_t s = 0; s < kIoSignalCount; ++s)
         checks_[s]->setGeometry(l.checks[s]);

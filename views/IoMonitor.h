@@ -46,10 +46,11 @@ protected:
     bool tracesDrawn() const override;
     void showWindow(GraphWindow window, bool drawable) override;
     std::vector<GraphCursor::Line> traceReadout(uint32_t index) const override;
+    uint32_t shownTraces() const override;
+    void layOut() override;
 
 private:
     IoPageSizes measureSizes() const;
-    void layOut();
     void onCheckClicked(std::size_t signal, bool checked);
     QStringList shownNames() const;
 

@@ -1,5 +1,6 @@
 #include "views/MonitorPage.h"
 
+#include "views/MeasurementPanel.h"
 #include "views/TraceGraphData.h"
 
 #include <QApplication>
@@ -72,6 +73,8 @@ CMonitorPage::CMonitorPage(LanguageCatalogue& catalogue, QWidget* parent)
     cycleLabel_ = addLabel(QStringLiteral("cycleLabel"), left);
     spanCaption_ = addLabel(QStringLiteral("spanCaption"), left);
     spanLabel_ = addLabel(QStringLiteral("spanLabel"), left);
+    panel_ = new MeasurementPanel(this);
+    panel_->setObjectName(QStringLiteral("measurementPanel"));
 
     // One filter for the whole program: held keys are tracked wherever the focus is (a key
     // released elsewhere must not count as still held when the focus comes back), and the
@@ -98,6 +101,11 @@ void CMonitorPage::attachGraph(QWidget* graph, TraceStyle style) {
     style_ = style;
     graph_->setMouseTracking(true);
     graph_->setCursor(Qt::CrossCursor);
+    // Keys reach the graph for the markers; a click gives it the focus.
+    graph_->setFocusPolicy(Qt::StrongFocus);
+    // The markers lie under the readout, which is made after them.
+    markerLines_ = new GraphMarkers(graph_);
+    markerLines_->setObjectName(QStringLiteral("markerLines"));
     cursor_ = new GraphCursor(graph_);
     cursor_->setObjectName(QStringLiteral("graphCursor"));
     describeGraph({});
@@ -116,6 +124,10 @@ void CMonitorPage::initialiseTimeControls(uint16_t timeEditAcceptFlags, const Co
         {},
     };
     catalogue_.ApplyLanguageTable(captions);
+    markerNames_ = {QString::fromStdString(catalogue_.GetText(text::MSG_MARKER_A)),
+                    QString::fromStdString(catalogue_.GetText(text::MSG_MARKER_B))};
+    panel_->setTexts(measurementTitles(catalogue_),
+                     QString::fromStdString(catalogue_.GetText(text::BTN_MARKERS_COPY)));
     timeUnitLabel_->setText(QString::fromLatin1(kTimeUnitText.data(), kTimeUnitText.size()));
     for (CNumberEditEx* edit : {startEdit_, endEdit_}) {
         edit->setAcceptFlags(timeEditAcceptFlags);
@@ -129,6 +141,7 @@ void CMonitorPage::clearTimeControls() {
     recording_ = nullptr;
     dragStartX_.reset();
     cursor_->hideReadout();
+    clearMarkers();
     for (CNumberEditEx* edit : {startEdit_, endEdit_}) {
         edit->clear();
         edit->setEnabled(false);
@@ -145,6 +158,7 @@ void CMonitorPage::loadTimeControls(const PageRecording& page, double span,
     recording_ = &page;
     cycle_ = page.cycle;
     sampleTotal_ = page.sampleCount;
+    clearMarkers();
     span_ = span;
     window_ = window;
     showFigure(cycleLabel_, cycleText);
@@ -245,6 +259,7 @@ void CMonitorPage::showWindowOutcome(EntryOutcome outcome) {
                        outcome == EntryOutcome::Accepted);
             describeGraph(traceNames_);
             updateReadout();
+            updateMarkerLines();
             return;
     }
 }
@@ -265,7 +280,9 @@ void CMonitorPage::handleGraphMouse(QEvent* event) {
         case QEvent::MouseMove: {
             const int x = int(static_cast<QMouseEvent*>(event)->position().x());
             mouseX_ = x;
-            if (dragStartX_ && steerable()) {
+            if (markerDrag_ && steerable()) {
+                dragMarker(x);
+            } else if (dragStartX_ && steerable()) {
                 const double secondsPerPixel =
                     (dragWindow_.end - dragWindow_.start) / std::max(graph_->width(), 1);
                 commitMouseWindow(
@@ -280,7 +297,7 @@ void CMonitorPage::handleGraphMouse(QEvent* event) {
             break;
         case QEvent::MouseButtonPress: {
             const auto* press = static_cast<QMouseEvent*>(event);
-            if (press->button() == Qt::LeftButton && steerable()) {
+            if (press->button() == Qt::LeftButton && steerable() && !pressMarker(*press)) {
                 dragStartX_ = int(press->position().x());
                 dragWindow_ = appliedSeconds(window_, cycle_);
                 graph_->setCursor(Qt::ClosedHandCursor);
@@ -288,14 +305,23 @@ void CMonitorPage::handleGraphMouse(QEvent* event) {
             break;
         }
         case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && dragStartX_) {
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+                (dragStartX_ || markerDrag_)) {
                 dragStartX_.reset();
+                markerDrag_.reset();
                 graph_->setCursor(Qt::CrossCursor);
             }
             break;
-        case QEvent::MouseButtonDblClick:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && steerable())
+        case QEvent::MouseButtonDblClick: {
+            // A quick second click that places or grabs a marker does that again and leaves the
+            // window as it is.
+            const auto* click = static_cast<QMouseEvent*>(event);
+            if (click->button() == Qt::LeftButton && steerable() && !pressMarker(*click))
                 commitMouseWindow({0.0, span_});
+            break;
+        }
+        case QEvent::Resize:
+            updateMarkerLines();
             break;
         case QEvent::Wheel: {
             auto* wheel = static_cast<QWheelEvent*>(event);
@@ -316,6 +342,12 @@ void CMonitorPage::zoomAt(int x, double notches) {
     if (const auto index = pixelToSample(style_, shownWindow(), graph_->width(), x))
         cursorTime = double(*index) * cycle_ / 1000.0;
     commitMouseWindow(zoomWindow(now, span_, cycle_, cursorTime, std::pow(kZoomPerNotch, notches)));
+}
+
+void CMonitorPage::refreshOverlays() {
+    updateReadout();
+    updateMarkerLines();
+    updateMeasurements();
 }
 
 void CMonitorPage::updateReadout() {
@@ -364,8 +396,11 @@ void CMonitorPage::keyReleaseEvent(QKeyEvent* event) {
 
 bool CMonitorPage::eventFilter(QObject* watched, QEvent* event) {
     if (graph_ != nullptr && watched == graph_) {
+        if (event->type() == QEvent::KeyPress && markerKey(*static_cast<QKeyEvent*>(event)))
+            return true;
         handleGraphMouse(event);
-        return event->type() == QEvent::Wheel;
+        if (event->type() == QEvent::Wheel)
+            return true;
     }
     switch (event->type()) {
         case QEvent::KeyPress:

@@ -1,7 +1,14 @@
 #pragma once
 // What the data page and the I/O page share: the time window with its two edits and three
-// labels, the cycle and span labels with their captions, the keyboard filter, and the mouse
-// on the graph (cursor readout, wheel zoom, drag pan, double click for the whole recording).
+// labels, the cycle and span labels with their captions, the keyboard filter, the mouse
+// on the graph (cursor readout, wheel zoom, drag pan, double click for the whole recording),
+// and the markers A and B with the measurement panel between them.
+//
+// Markers: Shift + click places A, Ctrl + click places B, dragging a marker's line moves it;
+// with the graph focused, A and B place their marker (at the mouse, else where it was, else
+// mid-window) and make it the active one, Left and Right move the active one by a sample,
+// Delete removes both and Ctrl + C copies the measurements. A marker lies on a sample and
+// keeps it through zoom and pan; a clear or a load removes both.
 //
 // Every figure comes from recording/PageFigures.h; a page only shows it. The window a user
 // sets with the mouse goes through the time edits and the same accept rule as typing, so the
@@ -14,6 +21,7 @@
 #include "settings/LanguageCatalogue.h"
 #include "settings/SamplingConfig.h"
 #include "views/GraphCursor.h"
+#include "views/GraphMarkers.h"
 #include "views/KeyChord.h"
 #include "views/NumberEditEx.h"
 
@@ -28,6 +36,8 @@
 class QLabel;
 
 namespace kestiva {
+
+class MeasurementPanel;
 
 class CMonitorPage : public QWidget {
     Q_OBJECT
@@ -45,6 +55,15 @@ public:
     // The recording on show; null when the page is empty.
     const PageRecording* recording() const { return recording_; }
     const GraphCursor& cursor() const { return *cursor_; }
+
+    static constexpr int kMarkerA = 0;
+    static constexpr int kMarkerB = 1;
+    // The sample marker A or B lies on, once placed.
+    std::optional<uint32_t> marker(int which) const { return markers_[std::size_t(which)]; }
+    int activeMarker() const { return activeMarker_; }
+    const GraphMarkers& markerLines() const { return *markerLines_; }
+    // Shown while both markers are placed.
+    const MeasurementPanel& measurementPanel() const { return *panel_; }
 
     QSize sizeHint() const override { return {1009, 597}; }
 
@@ -96,15 +115,21 @@ protected:
                 graph.traceColor[k] = colors.traceColors[k];
         graph.drawEnabled = 1;
         graph.redraw();
-        updateReadout();
+        refreshOverlays();
     }
 
     // Names of the traces the graph shows, for its accessible description.
     void describeGraph(const QStringList& traceNames);
-    // The readout again, after the traces or their window changed under the mouse.
-    void updateReadout();
+    // The readout, the markers' lines and their measurements again, after the traces or their
+    // window changed.
+    void refreshOverlays();
+    // Lays out the measurement panel along the page's bottom while it is shown; the rest of
+    // the page is laid out in the room it returns.
+    QSize placeMeasurementPanel();
 
     // ---- What each page adds ----
+    // Places its controls for the page's size (see placeMeasurementPanel).
+    virtual void layOut() = 0;
     // A committed edit other than the time edits.
     virtual void commitPageEdit(int /*controlId*/) {}
     // The graph's window and whether it draws any trace now.
@@ -114,6 +139,8 @@ protected:
     virtual void showWindow(GraphWindow window, bool drawable) = 0;
     // The readout's line of each trace shown at sample `index`.
     virtual std::vector<GraphCursor::Line> traceReadout(uint32_t index) const = 0;
+    // Bit k set: trace k is shown (its check box is ticked).
+    virtual uint32_t shownTraces() const = 0;
 
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
@@ -144,6 +171,21 @@ private:
     bool steerable() const;
     void handleGraphMouse(QEvent* event);
     void zoomAt(int x, double notches);
+    void updateReadout();
+
+    // ---- Markers (MonitorPageMarkers.cpp) ----
+    // A press that places or grabs a marker, which then takes no pan.
+    bool pressMarker(const QMouseEvent& press);
+    bool markerKey(const QKeyEvent& key);
+    void dragMarker(int x);
+    // The sample drawn at x, x held inside the graph.
+    std::optional<uint32_t> sampleAtX(int x) const;
+    std::optional<int> markerNear(int x) const;
+    void setMarker(int which, uint32_t index);
+    void moveActiveMarker(int samples);
+    void clearMarkers();
+    void updateMarkerLines();
+    void updateMeasurements();
 
     bool inPage(QObject* object) const;
 
@@ -162,6 +204,13 @@ private:
     // A drag in progress: where it started and the window it started from.
     std::optional<int> dragStartX_;
     TimeWindow dragWindow_;
+
+    std::array<std::optional<uint32_t>, 2> markers_;
+    int activeMarker_ = kMarkerA;
+    std::optional<int> markerDrag_;  // the marker being dragged
+    std::array<QString, 2> markerNames_{QStringLiteral("A"), QStringLiteral("B")};
+    GraphMarkers* markerLines_ = nullptr;
+    MeasurementPanel* panel_ = nullptr;
 
     // Keys of the dump chord held down, tracked wherever the focus is.
     KeyChord dumpChord_;

@@ -8,6 +8,7 @@
 #include "settings/ProgramFolder.h"
 #include "views/DataMonitor.h"
 #include "views/IoMonitor.h"
+#include "views/MeasurementPanel.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -161,6 +162,39 @@ void cursorMove(benchmark::State& state, const PageRecording& recording) {
     }
 }
 
+void sendMouse(QWidget* graph, QEvent::Type type, QPointF at, Qt::KeyboardModifiers modifiers) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, at, Qt::LeftButton, held, modifiers);
+    QApplication::sendEvent(graph, &event);
+}
+
+// Marker A dragged a few pixels to and fro near the start while B lies on the last sample:
+// each move measures about 150,000 samples of every item or signal, refills the panel and
+// repaints the page (the graph's kept picture is copied, not painted again).
+template <typename Page>
+void markerDrag(benchmark::State& state, const PageRecording& recording) {
+    const auto page = makePage<Page>();
+    page->loadRecording(recording);
+    page->enableEntry();
+    QWidget* graph = graphOf(*page);
+    const double a = 10.0;
+    for (const auto& [x, modifier] : {std::pair{a, Qt::ShiftModifier},
+                                      std::pair{graph->width() - 1.0, Qt::ControlModifier}}) {
+        sendMouse(graph, QEvent::MouseButtonPress, {x, 10.0}, modifier);
+        sendMouse(graph, QEvent::MouseButtonRelease, {x, 10.0}, modifier);
+    }
+    benchmark::DoNotOptimize(page->grab());
+    sendMouse(graph, QEvent::MouseButtonPress, {a, 10.0}, Qt::NoModifier);
+    int step = 0;
+    for (auto _ : state) {
+        sendMouse(graph, QEvent::MouseMove, {a + (step++ % 8), 10.0}, Qt::NoModifier);
+        benchmark::DoNotOptimize(page->grab());
+    }
+    sendMouse(graph, QEvent::MouseButtonRelease, {a, 10.0}, Qt::NoModifier);
+    state.counters["measured_samples"] = double(page->measurementPanel().figures().last -
+                                                page->measurementPanel().figures().first + 1);
+}
+
 void BM_DataPageLoadAndPaint(benchmark::State& state) {
     loadAndPaint<CDataMonitor>(state, dataRecording());
 }
@@ -178,6 +212,13 @@ void BM_DataPageCursorMove(benchmark::State& state) {
 }
 void BM_IoPageCursorMove(benchmark::State& state) {
     cursorMove<CIoMonitor>(state, ioRecording());
+}
+
+void BM_DataPageMarkerDrag(benchmark::State& state) {
+    markerDrag<CDataMonitor>(state, dataRecording());
+}
+void BM_IoPageMarkerDrag(benchmark::State& state) {
+    markerDrag<CIoMonitor>(state, ioRecording());
 }
 
 // Both pages full at once, as after a data and an I/O recording.
@@ -198,6 +239,8 @@ void BM_BothPagesMemory(benchmark::State& state) {
 BENCHMARK(BM_DataPageLoadAndPaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IoPageLoadAndPaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DataPageZoomStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DataPageMarkerDrag)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IoPageMarkerDrag)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IoPageZoomStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DataPageCursorMove)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IoPageCursorMove)->Unit(benchmark::kMillisecond);
