@@ -115,8 +115,8 @@ public:
     // Start for the shown page with controller, cycle and time: see RecordingStart. Busy while
     // the previous recording's worker has not been ended with endRecording. finished is called
     // from the worker once the recording has been decoded and handed to the page.
-    StartResult startRecording(const ControllerRecord& controller, uint16_t cycle,
-                               uint16_t time, std::time_t now, std::function<void()> finished);
+    StartResult startRecording(const ControllerRecord& controller, uint16_t cycle, uint16_t time,
+                               std::time_t now, std::function<void()> finished);
     // The Stop button.
     void requestStop() { engine_.requestStop(); }
     bool recordingRunning() const { return engine_.workerRunning(); }
@@ -129,6 +129,9 @@ public:
     // Decodes what the recording brought since the last call (the window's timer, the
     // terminal's loop); how many samples it added. live().newSamples() lists them.
     uint32_t pollLive() { return live_.poll(); }
+    // The bytes of the capture buffer the running recording has completed, as its worker
+    // publishes them (release order): load with acquire order, from any thread.
+    const std::atomic<uint32_t>& completeBytes() const { return engine_.completeBytes(); }
     // How evenly the last recording's cycles started (read after endRecording).
     const PacingReport& pacingReport() const { return engine_.pacingReport(); }
     // Bytes received from the port since the last recording started (the dump's length).

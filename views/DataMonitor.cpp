@@ -102,7 +102,7 @@ void CDataMonitor::clear() {
         checks_[k]->setEnabled(false);
         names_[k] = none();
         checks_[k]->setToolTip({});
-        unitLabels_[k]->setText(none());
+        setUnitText(k, none());
         for (CNumberEditEx* edit : {upperEdits_[k], lowerEdits_[k]}) {
             edit->clear();
             edit->setEnabled(false);
@@ -122,7 +122,7 @@ void CDataMonitor::loadRecording(const PageRecording& page) {
         checks_[k]->setChecked(item.enabled);
         names_[k] = QString::fromStdString(item.name);
         checks_[k]->setToolTip(names_[k]);
-        unitLabels_[k]->setText(QString::fromStdString(item.unit));
+        setUnitText(k, QString::fromStdString(item.unit));
         ranges_[k] = {item.bounds, item.bounds};
         if (item.enabled) {
             for (CNumberEditEx* edit : {lowerEdits_[k], upperEdits_[k]}) {
@@ -160,7 +160,7 @@ void CDataMonitor::beginLive(const ControllerRecord& record, uint16_t cycle, uin
         l.unit = QString::fromStdString(item.unit);
         names_[k] = QString::fromStdString(item.name);
         checks_[k]->setToolTip(names_[k]);
-        unitLabels_[k]->setText(l.unit);
+        setUnitText(k, l.unit);
     }
     beginLiveTimeControls(cycle, time);
     layOut();
@@ -201,14 +201,35 @@ void CDataMonitor::showLatest(uint32_t timeMs) {
         LiveItem& l = live_[k];
         if (!l.enabled || !l.latest)
             continue;
-        unitLabels_[k]->setText(figureText(valueText(*l.latest, l.decimals)) +
-                                QLatin1Char(' ') + l.unit);
+        showLatestValue(k, figureText(valueText(*l.latest, l.decimals)));
         if (l.rangeWidened)
             showValueLabels(k);
         l.rangeWidened = false;
     }
     showElapsed(timeMs);
     graph_->redraw();
+}
+
+void CDataMonitor::showLatestValue(std::size_t item, const QString& value) {
+    const QString& unit = live_[item].unit;
+    const QString withUnit = unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
+    const int room = unitLabels_[item]->contentsRect().width();
+    // A number is never cut: the unit gives way first (to the tooltip), then the type's size.
+    if (QFontMetrics(font()).horizontalAdvance(withUnit) <= room)
+        setUnitText(item, withUnit);
+    else
+        setUnitText(item, value, unit);
+}
+
+void CDataMonitor::setUnitText(std::size_t item, const QString& text, const QString& toolTip) {
+    QLabel* label = unitLabels_[item];
+    const int room = label->contentsRect().width();
+    QFont fitted = font();
+    while (QFontMetrics(fitted).horizontalAdvance(text) > room && fitted.pointSizeF() > 1.0)
+        fitted.setPointSizeF(fitted.pointSizeF() - 0.5);
+    label->setFont(fitted);
+    label->setText(text);
+    label->setToolTip(toolTip);
 }
 
 void CDataMonitor::enableEntry() {

@@ -73,6 +73,11 @@ private:
     DataPageSizes measureSizes() const;
     void onCheckClicked(std::size_t item, bool checked);
     void showValueLabels(std::size_t item);
+    // Item `item`'s latest value in its unit label, whole, with the unit when there is room.
+    void showLatestValue(std::size_t item, const QString& value);
+    // text in item `item`'s unit label in the page's type, made smaller where it would not fit
+    // otherwise.
+    void setUnitText(std::size_t item, const QString& text, const QString& toolTip = {});
     void applyGraphColors(bool withTraces);
     QStringList shownNames() const;
 

@@ -15,13 +15,14 @@
 #include "app/MainWindow.h"
 #include "app/StartUp.h"
 #include "files/CsvFile.h"
+#include "link/CaptureDecoding.h"
 #include "link/ModbusFrames.h"
 #include "views/DataMonitor.h"
 #include "views/IoMonitor.h"
 
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -38,6 +39,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "app/AppTestSupport.h"
@@ -48,8 +50,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using testing::ShippedProgramFolder;
 using testing::processCpuSeconds;
+using testing::ShippedProgramFolder;
 using testing::SimProcess;
 
 constexpr double kMiB = 1024.0 * 1024.0;
@@ -540,104 +542,206 @@ void BM_DataRecordingEndToGraph(benchmark::State& state) {
     figures.report(state);
 }
 
-// --- A recording's cost ------------------------------------------------------------------------
+// --- A recording's cost and its live view --------------------------------------------------------
 
-// A real 10 s data recording at 20 ms from kestiva-sim at 115200 bit/s, started with the
-// page's Start button: the whole program's CPU time (window thread, worker, the progress shown
-// and the graph painted at the end) per second of recording, as cpu_pct_of_core.
-// How late the live view shows samples: at each paint of the data graph that shows new
-// samples, the time since the newest one's moment, taken as the Start click plus its index
-// times the cycle. That moment is early by the start's own work before the first request
-// (opening and setting up the port), a constant part of every figure; the spread between
-// median and p99 is the view's own. The paint itself follows within the same event.
-class LiveLatency : public QObject {
+constexpr uint16_t kLiveCycle = 20;
+constexpr uint16_t kLiveSeconds = 10;
+
+// The program after a communication check that found kestiva-sim at 115200 bit/s, with the
+// data page set to record 10 s at 20 ms when its Start button is clicked.
+class RecordingProgram {
 public:
-    LiveLatency(const CMultiGraph& graph, uint16_t cycle) : graph_(graph), cycle_(cycle) {}
-    void begin() {
-        start_ = Clock::now();
-        shown_ = 0;
-        milliseconds_.clear();
-    }
-    double percentile(double p) {
-        if (milliseconds_.empty())
-            return 0.0;
-        std::sort(milliseconds_.begin(), milliseconds_.end());
-        return milliseconds_[std::size_t(p * double(milliseconds_.size() - 1))];
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        const std::size_t held = graph_.heldSamples(0).size();
-        if (event->type() == QEvent::Paint && held > shown_) {
-            shown_ = held;
-            const auto due = start_ + std::chrono::milliseconds((held - 1) * cycle_);
-            milliseconds_.push_back(
-                std::chrono::duration<double, std::milli>(Clock::now() - due).count());
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    const CMultiGraph& graph_;
-    uint16_t cycle_;
-    Clock::time_point start_;
-    std::size_t shown_ = 0;
-    std::vector<double> milliseconds_;
-};
-
-void BM_DataRecordingCpu(benchmark::State& state) {
-    constexpr uint16_t kCycle = 20;
-    constexpr uint16_t kSeconds = 10;
-    Program program;
-    SimProcess sim({"--bitrate", "115200", "--station", "1"}, program.folder.portLink(1));
-    if (!sim.ok()) {
-        state.SkipWithError("kestiva-sim did not start");
-        return;
-    }
-    struct NoProgress final : CheckProgress {
-        void setStateText(const std::string&) override {}
-        void setPercent(int) override {}
-    } progress;
-    {
-        // Gone before the recording: its look for dialogs every millisecond is not the program's.
-        AutoUser user;
-        user.thenAcknowledge();
-        if (program.session.runCheck("COM1", {false, "1", "115200"}, progress,
-                                     [] { QCoreApplication::processEvents(); })
-                .result != CheckResult::Found) {
-            state.SkipWithError("the communication check found no controller");
+    RecordingProgram() {
+        if (!sim_.ok()) {
+            error_ = "kestiva-sim did not start";
             return;
         }
-        pumpUntil([&] { return user.done(); });
+        struct NoProgress final : CheckProgress {
+            void setStateText(const std::string&) override {}
+            void setPercent(int) override {}
+        } progress;
+        {
+            // Gone before the recording: its look for dialogs every millisecond is not the
+            // program's.
+            AutoUser user;
+            user.thenAcknowledge();
+            if (program.session
+                    .runCheck("COM1", {false, "1", "115200"}, progress,
+                              [] { QCoreApplication::processEvents(); })
+                    .result != CheckResult::Found) {
+                error_ = "the communication check found no controller";
+                return;
+            }
+            pumpUntil([&] { return user.done(); });
+        }
+        program.session.closeCheckPort();
+        // The window made after the check offers Start, as the program's start-up makes it.
+        program.window.reset();  // the old window's end would leave the bridge without a target
+        program.window = std::make_unique<MainWindow>(program.session, program.bridge);
+        program.window->show();
+        program.window->findChild<QComboBox*>("dataCycleList")
+            ->setCurrentText(QString::number(kLiveCycle));
+        program.window->findChild<QComboBox*>("dataTimeList")
+            ->setCurrentText(QString::number(kLiveSeconds));
     }
-    program.session.closeCheckPort();
-    // The window made after the check offers Start, as the program's start-up makes it.
-    program.window.reset();  // the old window's end would leave the bridge without a target
-    program.window = std::make_unique<MainWindow>(program.session, program.bridge);
-    program.window->show();
-    auto* cycles = program.window->findChild<QComboBox*>("dataCycleList");
-    auto* times = program.window->findChild<QComboBox*>("dataTimeList");
-    cycles->setCurrentText(QString::number(kCycle));
-    times->setCurrentText(QString::number(kSeconds));
-    LiveLatency latency(program.window->dataPage().graph(), kCycle);
-    program.window->findChild<QWidget*>("dataGraph")->installEventFilter(&latency);
-    for (auto _ : state) {
-        const double cpuBefore = processCpuSeconds();
-        latency.begin();
+    // Why the program cannot record; empty when it can.
+    const std::string& error() const { return error_; }
+    QWidget& graphWidget() const { return *program.window->findChild<QWidget*>("dataGraph"); }
+
+    // Clicks Start and runs the window until the recording has ended and the window is idle;
+    // false unless it ended with every sample.
+    bool record() {
         program.window->findChild<QPushButton*>("dataStartButton")->click();
         const bool ended = pumpUntil([&] {
             return !program.session.recordingRunning() &&
                    program.session.state().phase() == ProgressPhase::Idle;
         });
+        return ended && program.session.page(kDataMonitor).sampleCount ==
+                            uint32_t(kLiveSeconds) * 1000 / kLiveCycle + 1;
+    }
+
+    Program program;
+
+private:
+    SimProcess sim_{{"--bitrate", "115200", "--station", "1"}, program.folder.portLink(1)};
+    std::string error_;
+};
+
+// A real 10 s data recording at 20 ms from kestiva-sim at 115200 bit/s, started with the
+// page's Start button: the whole program's CPU time (window thread, worker, the progress and
+// live view shown, the graph painted at the end) per second of recording, as cpu_pct_of_core.
+void BM_DataRecordingCpu(benchmark::State& state) {
+    RecordingProgram recording;
+    if (!recording.error().empty()) {
+        state.SkipWithError(recording.error().c_str());
+        return;
+    }
+    for (auto _ : state) {
+        const double cpuBefore = processCpuSeconds();
+        const bool recorded = recording.record();
         const double cpuSeconds = processCpuSeconds() - cpuBefore;
-        if (!ended || program.session.page(kDataMonitor).sampleCount != kSeconds * 1000 / kCycle + 1) {
+        if (!recorded) {
             state.SkipWithError("the recording did not end with every sample");
             break;
         }
-        state.counters["cpu_pct_of_core"] = cpuSeconds / kSeconds * 100;
-        state.counters["late_cycles"] = program.session.pacingReport().lateCycles;
-        state.counters["live_ms_median"] = latency.percentile(0.5);
-        state.counters["live_ms_p99"] = latency.percentile(0.99);
+        state.counters["cpu_pct_of_core"] = cpuSeconds / kLiveSeconds * 100;
+        state.counters["late_cycles"] = recording.program.session.pacingReport().lateCycles;
+    }
+}
+
+// When each count of complete bytes was published, as a thread of the benchmark sees it: it
+// loads the engine's count with acquire order every 0.2 ms (a tight loop would take a core
+// of the two from the program it measures), so a time is late by at most about that.
+class ArrivalWatch {
+public:
+    explicit ArrivalWatch(const std::atomic<uint32_t>& completeBytes)
+        : completeBytes_(completeBytes), thread_([this] { run(); }) {}
+    ~ArrivalWatch() { stop(); }
+    void stop() {
+        stop_.store(true, std::memory_order_relaxed);
+        if (thread_.joinable())
+            thread_.join();
+    }
+    // When sample `index` of `sampleBytes` bytes became complete; nullopt if it never did.
+    // Read after stop().
+    std::optional<Clock::time_point> arrival(uint32_t index, uint32_t sampleBytes) const {
+        const uint64_t needed = uint64_t(index + 1) * sampleBytes;
+        for (const auto& [bytes, when] : published_)
+            if (bytes >= needed)
+                return when;
+        return std::nullopt;
+    }
+
+private:
+    void run() {
+        published_.reserve(4096);
+        uint32_t last = completeBytes_.load(std::memory_order_acquire);
+        while (!stop_.load(std::memory_order_relaxed)) {
+            const uint32_t bytes = completeBytes_.load(std::memory_order_acquire);
+            if (bytes != last) {
+                if (bytes < last)  // a new recording has started
+                    published_.clear();
+                published_.emplace_back(bytes, Clock::now());
+                last = bytes;
+            }
+            std::this_thread::sleep_for(200us);
+        }
+    }
+
+    const std::atomic<uint32_t>& completeBytes_;
+    std::atomic<bool> stop_{false};
+    std::vector<std::pair<uint32_t, Clock::time_point>> published_;
+    std::thread thread_;
+};
+
+// When the data graph has finished each paint that shows samples it did not show before, and
+// how many it held then.
+class LivePaints : public QObject {
+public:
+    LivePaints(const CMultiGraph& graph, QWidget& widget) : graph_(graph) {
+        widget.installEventFilter(this);
+    }
+    const std::vector<std::pair<std::size_t, Clock::time_point>>& paints() const { return paints_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const std::size_t held = graph_.heldSamples(0).size();
+        if (event->type() != QEvent::Paint || held <= shown_)
+            return QObject::eventFilter(watched, event);
+        // The widget's own handler paints here rather than after the filter, so that the time
+        // is the paint's end: the moment the samples are on the screen.
+        watched->event(event);
+        paints_.emplace_back(held, Clock::now());
+        shown_ = held;
+        return true;
+    }
+
+private:
+    const CMultiGraph& graph_;
+    std::size_t shown_ = 0;
+    std::vector<std::pair<std::size_t, Clock::time_point>> paints_;
+};
+
+// The live view's latency in the same recording as BM_DataRecordingCpu, apart from it so that
+// the watching thread's CPU time is not counted there: for every sample, the time from its
+// reply's bytes being complete in the capture buffer (published by the engine) to the end of
+// the first paint of the data graph that holds it, as live_ms_median and live_ms_p99.
+void BM_DataRecordingLiveLatency(benchmark::State& state) {
+    RecordingProgram recording;
+    if (!recording.error().empty()) {
+        state.SkipWithError(recording.error().c_str());
+        return;
+    }
+    Session& session = recording.program.session;
+    for (auto _ : state) {
+        LivePaints paints(recording.program.window->dataPage().graph(), recording.graphWidget());
+        ArrivalWatch arrivals(session.completeBytes());
+        const bool recorded = recording.record();
+        arrivals.stop();
+        if (!recorded) {
+            state.SkipWithError("the recording did not end with every sample");
+            break;
+        }
+        const uint32_t bytes = sampleBytes(kDataMonitor, session.live().record());
+        std::vector<double> latencies;
+        std::size_t shown = 0;
+        for (const auto& [held, paintEnd] : paints.paints()) {
+            for (; shown < held; ++shown)
+                if (const auto arrival = arrivals.arrival(uint32_t(shown), bytes))
+                    latencies.push_back(msBetween(*arrival, paintEnd));
+        }
+        if (latencies.empty()) {
+            state.SkipWithError("no sample was shown while the recording ran");
+            break;
+        }
+        std::sort(latencies.begin(), latencies.end());
+        const auto at = [&](double p) {
+            return latencies[std::size_t(p * double(latencies.size() - 1))];
+        };
+        state.counters["live_ms_median"] = at(0.5);
+        state.counters["live_ms_p99"] = at(0.99);
+        state.counters["live_ms_max"] = latencies.back();
+        state.counters["samples_shown_live"] = double(latencies.size());
     }
 }
 
@@ -721,6 +825,7 @@ BENCHMARK(BM_DataRecordingEndToGraph)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DataRecordingCpu)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_DataRecordingLiveLatency)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_CsvReadToPage)
     ->ArgName("io")
     ->Arg(kDataMonitor)
@@ -750,4 +855,3 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     return 0;
 }
-

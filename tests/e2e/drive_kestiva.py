@@ -186,6 +186,12 @@ def isEnabled(node):
     return node.get_state_set().contains(Atspi.StateType.SENSITIVE)
 
 
+def percentOf(node):
+    """The figure of a label that reads "NN%", or None."""
+    match = re.fullmatch(r"(\d+)%", nameOf(node))
+    return int(match.group(1)) if match else None
+
+
 def roleOf(node):
     try:
         return node.get_role_name()
@@ -555,6 +561,11 @@ def record(program, text, cycle, seconds):
     start = program.one("push button", "Start")
     program.click(start)
     waitFor("the recording to start", lambda: program.checked(not isEnabled(start)))
+    # The picture shows the graph drawn as the samples arrive, so it waits for half of them.
+    percent = waitFor("the recording's percentage", lambda: program.checked(
+        [label for label in program.find("label") if percentOf(label) is not None]))[0]
+    waitFor("the recording to reach 40 %",
+            lambda: program.checked(percentOf(percent) or 0) >= 40, RECORDING_DEADLINE)
     program.screenshot("recording")
     waitFor("the window to be idle again",
             lambda: program.checked(isEnabled(start) and not program.find("progress bar")),

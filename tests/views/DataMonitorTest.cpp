@@ -415,6 +415,42 @@ TEST_F(DataMonitorTest, ControlsCarryStableNamesAndTheirLabels) {
               QStringLiteral("Current, Speed from 0.0 to 10.0 S"));
 }
 
+TEST_F(DataMonitorTest, LatestValueShowsInFullInItsLabelUpToTheTypesLimits) {
+    struct Case {
+        int32_t type;
+        double scale;
+        const char* scaleText;
+        int32_t raw;
+        const char* value;
+        bool unitShown;
+    };
+    const Case cases[] = {
+        {kTypeUmsb, 1.0, "1", 255, "255", true},
+        {kTypeWord, 0.1, "0.1", -32768, "-3276.8", true},
+        {kTypeDword, 0.01, "0.01", INT32_MIN, "-21474836.48", false},
+        {kTypeDword, 1.0, "1", INT32_MIN, "-2147483648", false},
+        {kTypeUdword, 1000.0, "1000", -1, "4294967295000", false},
+        {kTypeUdword, 0.0001, "0.0001", -1, "429496.7295", false},
+    };
+    for (const Case& c : cases) {
+        ControllerRecord record;
+        record.items[0] = dataItem("Torque", c.type, c.scale, c.scaleText, "N");
+        page_->beginLive(record, 20, 10, 501);
+        const double plotted[kDataItemCount] = {plottedValue(record.items[0], c.raw), 0, 0};
+        page_->appendLive(true, plotted);
+        page_->showLatest(20);
+        const QLabel* label = child<QLabel>("item1UnitLabel");
+        const QString shown = label->text();
+        EXPECT_EQ(shown.toStdString(), c.unitShown ? std::string(c.value) + " N" : c.value);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width())
+            << c.value;
+        EXPECT_EQ(label->toolTip().toStdString(), c.unitShown ? "" : "N") << c.value;
+    }
+    // The next recording's unit is shown in the page's own type again.
+    page_->clear();
+    EXPECT_EQ(child<QLabel>("item1UnitLabel")->font(), page_->font());
+}
+
 TEST_F(DataMonitorTest, FiguresUseTheEditsDecimalSeparator) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     CDataMonitor german(programCatalogue());
