@@ -147,7 +147,10 @@ struct ColumnWalk {
 ColumnWalk walkColumn(std::span<const QPoint> run, int height) {
     ColumnWalk w;
     w.entry = w.lastStart = w.current = pulledIn(run.front().y(), height);
-    // Zero-length moves paint nothing and leave the rasterizer's state alone inside the band.
+    // Zero-length moves paint nothing and leave the rasterizer's state alone inside the band;
+    // beyond it they make it forget its last pixel, which matters only to a move starting
+    // there (whose start is clipped away) or to the segment out of the column (see
+    // lastMoveIsDrawn).
     for (const QPoint& p : run.subspan(1)) {
         const int y = pulledIn(p.y(), height);
         if (y == w.current) {
@@ -165,13 +168,17 @@ ColumnWalk walkColumn(std::span<const QPoint> run, int height) {
     return w;
 }
 
-// The row the shortened last move starts from: inside the filled span (or on the rows the last
-// move passes over), going the same way to the exit row.
-int lastMoveStart(const ColumnWalk& w) {
-    return w.current > w.high   ? w.high
-           : w.current < w.low  ? w.low
-           : w.lastStart < w.current ? w.current - 1
-                                     : w.current + 1;
+// The row the shortened last move starts from: inside the filled span, going the same way to
+// the exit row. A last move leaving the band must still cross it, as the long one did, or the
+// painter would drop it.
+int lastMoveStart(const ColumnWalk& w, int height) {
+    const int from = w.current > w.high        ? w.high
+                     : w.current < w.low       ? w.low
+                     : w.lastStart < w.current ? w.current - 1
+                                               : w.current + 1;
+    return w.current < -1           ? std::max(from, 0)
+           : w.current > height + 1 ? std::min(from, height)
+                                    : from;
 }
 
 // Whether the painter draws the run's last segment: a segment with both ends beyond the same edge
@@ -240,13 +247,7 @@ void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& ou
     if (const auto end = firstMoveEnd(w, height, inImage)) {
         out.polyline.emplace_back(x, *end);
     }
-    int lastFrom = lastMoveStart(w);
-    if (!inImage) {
-        // A last move leaving the band must still cross it, as the long one did.
-        lastFrom = w.current < -1 ? std::max(lastFrom, 0)
-                   : w.current > height + 1 ? std::min(lastFrom, height)
-                                            : lastFrom;
-    }
+    const int lastFrom = lastMoveStart(w, height);
     if (lastFrom != out.polyline.back().y()) {
         out.polyline.emplace_back(x, lastFrom);
     }

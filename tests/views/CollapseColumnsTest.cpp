@@ -259,7 +259,8 @@ TEST(CollapseColumns, ColumnsLeavingTheImagePaintTheSamePixels) {
             before += points.size();
             after += collapseColumns(points, plot).polyline.size();
         }
-        EXPECT_LT(double(after), 0.9 * double(before)) << name << ": " << after << " of " << before << " vertices kept";
+        EXPECT_LT(double(after), 0.9 * double(before))
+            << name << ": " << after << " of " << before << " vertices kept";
     }
 }
 
