@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace kestiva {
 
@@ -126,6 +127,83 @@ std::vector<QPoint> ioTracePoints(std::span<const uint32_t> held, uint32_t first
 
 namespace {
 
+// The painter clips every line to the image grown by one pixel on each side. A vertical move
+// that reaches beyond that band paints, and leaves for the next segment, the same whether it
+// ends two pixels outside the image or a billion, so rows are pulled in to there.
+int pulledIn(int y, int height) { return std::clamp(y, -2, height + 2); }
+bool insideBand(int y, int height) { return y >= -1 && y <= height + 1; }
+
+// The distinct rows a column's moves visit (see appendColumnRun).
+struct ColumnWalk {
+    int entry = 0;      // where the segment into the column ends
+    int firstEnd = 0;   // the row the first move reaches
+    int lastStart = 0;  // the row the last move leaves
+    int current = 0;    // the exit row, where the segment out of the column starts
+    size_t moves = 0;
+    int low = std::numeric_limits<int>::max();  // the rows between the first and the last move
+    int high = std::numeric_limits<int>::min();
+};
+
+ColumnWalk walkColumn(std::span<const QPoint> run, int height) {
+    ColumnWalk w;
+    w.entry = w.lastStart = w.current = pulledIn(run.front().y(), height);
+    // Zero-length moves paint nothing and leave the rasterizer's state alone inside the band;
+    // beyond it they make it forget its last pixel, which matters only to a move starting
+    // there (whose start is clipped away) or to the segment out of the column (see
+    // lastMoveIsDrawn).
+    for (const QPoint& p : run.subspan(1)) {
+        const int y = pulledIn(p.y(), height);
+        if (y == w.current) {
+            continue;
+        }
+        if (++w.moves == 1) {
+            w.firstEnd = y;
+        } else {
+            w.low = std::min(w.low, w.current);
+            w.high = std::max(w.high, w.current);
+        }
+        w.lastStart = w.current;
+        w.current = y;
+    }
+    return w;
+}
+
+// The row the shortened last move starts from: inside the filled span, going the same way to
+// the exit row. A last move leaving the band must still cross it, as the long one did, or the
+// painter would drop it.
+int lastMoveStart(const ColumnWalk& w, int height) {
+    const int from = w.current > w.high        ? w.high
+                     : w.current < w.low       ? w.low
+                     : w.lastStart < w.current ? w.current - 1
+                                               : w.current + 1;
+    return w.current < -1           ? std::max(from, 0)
+           : w.current > height + 1 ? std::min(from, height)
+                                    : from;
+}
+
+// Whether the painter draws the run's last segment: a segment with both ends beyond the same edge
+// of the band is dropped, and the rasterizer forgets the pixel it drew last.
+bool lastMoveIsDrawn(std::span<const QPoint> run, int height) {
+    const auto inBand = [height](const QPoint& p) { return std::clamp(p.y(), -1, height + 1); };
+    return inBand(run[run.size() - 2]) != inBand(run.back());
+}
+
+// Where the kept part of the first move ends, if any of it is kept: as far as the span's edge,
+// going the same way. In a column that leaves the image, whether the move's start row and the
+// row beside it are painted may depend on the whole first move (its end beyond the band turns
+// the rasterizer's joint checks off), so the move is kept whole unless those rows lie in the
+// span or outside the image.
+std::optional<int> firstMoveEnd(const ColumnWalk& w, int height, bool inImage) {
+    if (!inImage && insideBand(w.entry, height) &&
+        (w.entry == w.low || w.entry == w.high || !insideBand(w.firstEnd, height))) {
+        return w.firstEnd;
+    }
+    if (w.entry < w.low || w.entry > w.high) {
+        return std::clamp(w.entry, w.low, w.high);
+    }
+    return std::nullopt;
+}
+
 // Appends one run of vertices that share a pixel column (see collapseColumns).
 //
 // Inside a column every move is vertical. A vertical move paints the rows between its ends;
@@ -138,35 +216,17 @@ namespace {
 // the span and of the last move only its direction and end (see below).
 void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& out) {
     const int x = run.front().x();
-    const bool insidePlot = x >= 0 && x < plot.width() &&
-                            std::all_of(run.begin(), run.end(), [&](const QPoint& p) {
-                                return p.y() >= 0 && p.y() < plot.height();
-                            });
-    if (!insidePlot || run.size() <= 4) {
+    const int height = plot.height();
+    if (x < 0 || x >= plot.width() || run.size() <= 4) {
         out.polyline.insert(out.polyline.end(), run.begin(), run.end());
         return;
     }
-    // Walk the distinct rows in visiting order: zero-length moves paint nothing and leave the
-    // rasterizer's state alone inside the plot.
-    const int entry = run.front().y();
-    int lastStart = entry;
-    int current = entry;
-    size_t moves = 0;
-    int low = std::numeric_limits<int>::max();
-    int high = std::numeric_limits<int>::min();
-    for (const QPoint& p : run.subspan(1)) {
-        if (p.y() == current) {
-            continue;
-        }
-        if (++moves > 1) {
-            low = std::min(low, current);  // the rows between the first and the last move
-            high = std::max(high, current);
-        }
-        lastStart = current;
-        current = p.y();
-    }
-    if (moves < 4) {  // nothing to gain
-        out.polyline.emplace_back(x, entry);
+    const bool inImage = std::all_of(run.begin(), run.end(), [&](const QPoint& p) {
+        return p.y() >= 0 && p.y() < height;
+    });
+    const ColumnWalk w = walkColumn(run, height);
+    if (inImage && w.moves < 4) {  // nothing to gain
+        out.polyline.emplace_back(x, run.front().y());
         for (const QPoint& p : run.subspan(1)) {
             if (p.y() != out.polyline.back().y()) {
                 out.polyline.push_back(p);
@@ -174,24 +234,29 @@ void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& ou
         }
         return;
     }
+    if (!inImage && (w.moves < 4 || !lastMoveIsDrawn(run, height))) {
+        out.polyline.insert(out.polyline.end(), run.begin(), run.end());
+        return;
+    }
     // Every row of the span is filled, so the polyline need not pass over it: the first move is
     // kept only as far as the span's edge, and the last move only its last row, going the same
     // way. Both still start inside the span, where whether they paint their start row no longer
     // matters, and the short last move leaves the next segment what the long one did; the
     // rasterizer draws pixel by pixel, so each row left out saves time.
-    out.polyline.emplace_back(x, entry);
-    if (entry < low || entry > high) {
-        out.polyline.emplace_back(x, std::clamp(entry, low, high));
+    out.polyline.push_back(run.front());
+    if (const auto end = firstMoveEnd(w, height, inImage)) {
+        out.polyline.emplace_back(x, *end);
     }
-    const int lastFrom = current > high  ? high
-                         : current < low ? low
-                         : lastStart < current ? current - 1
-                                               : current + 1;
+    const int lastFrom = lastMoveStart(w, height);
     if (lastFrom != out.polyline.back().y()) {
         out.polyline.emplace_back(x, lastFrom);
     }
-    out.polyline.emplace_back(x, current);
-    out.spans.emplace_back(x, low, x, high);
+    out.polyline.push_back(run.back());
+    const int top = std::max(w.low, 0);
+    const int bottom = std::min(w.high, height - 1);
+    if (top <= bottom) {
+        out.spans.emplace_back(x, top, x, bottom);
+    }
 }
 
 }  // namespace

@@ -89,8 +89,10 @@ struct CollapsedTrace {
 // the rows the column's moves pass over become one filled span, and the polyline keeps only the
 // moves that reach outside it or lead into the next segment.
 // A 1-pixel aliased polyline through the result plus its spans paints exactly the pixels of a
-// polyline through `polyline` in an image of size `plot`. Columns with a vertex outside the
-// image are kept unchanged, because clipping changes how the following segment is rasterized.
+// polyline through `polyline` in an image of size `plot`. Columns left or right of the image
+// are kept unchanged; a column whose rows leave the image is reduced only as far as the
+// painter's clipping provably paints the same, and the segments between columns stay as they
+// are.
 CollapsedTrace collapseColumns(std::span<const QPoint> polyline, QSize plot);
 
 }  // namespace kestiva

@@ -198,6 +198,72 @@ TEST(CollapseColumns, ColumnsWhereOnlyExtremesWouldNotDo) {
     }
 }
 
+// Columns whose rows leave the image: far away (values no range could hold), just beyond the
+// band the painter clips to, or on its edges. Their moves and the segments between columns
+// must paint what they painted before, and the collapse must still shorten them.
+TEST(CollapseColumns, ColumnsLeavingTheImagePaintTheSamePixels) {
+    using RowPick = std::function<int(std::mt19937&, int height)>;
+    const auto inside = [](std::mt19937& rng, int height) {
+        return std::uniform_int_distribution<>(0, height - 1)(rng);
+    };
+    const auto far = [](std::mt19937& rng, int) {
+        return std::bernoulli_distribution(0.5)(rng) ? -int(kFarAway) : int(kFarAway);
+    };
+    const auto nearEdge = [](std::mt19937& rng, int height) {
+        const int offset = std::uniform_int_distribution<>(-3, 2)(rng);
+        return offset < 0 ? offset : height + offset;
+    };
+    const std::vector<std::pair<std::string, RowPick>> kinds = {
+        {"far rows among inside ones",
+         [&](std::mt19937& rng, int height) {
+             const int pick = std::uniform_int_distribution<>(0, 9)(rng);
+             return pick == 0   ? far(rng, height)
+                    : pick == 1 ? nearEdge(rng, height)
+                                : inside(rng, height);
+         }},
+        {"far and inside rows alike",
+         [&](std::mt19937& rng, int height) {
+             return std::bernoulli_distribution(0.5)(rng) ? far(rng, height) : inside(rng, height);
+         }},
+        {"rows around the band's edges", nearEdge},
+        {"far rows and the band's edges",
+         [&](std::mt19937& rng, int height) {
+             return std::bernoulli_distribution(0.5)(rng) ? far(rng, height)
+                                                           : nearEdge(rng, height);
+         }},
+        {"moderately far rows",
+         [](std::mt19937& rng, int height) {
+             return std::uniform_int_distribution<>(-3 * height, 4 * height)(rng);
+         }},
+    };
+    std::mt19937 rng(31337);
+    for (const auto& [name, pick] : kinds) {
+        size_t before = 0;
+        size_t after = 0;
+        for (int round = 0; round < 400; ++round) {
+            const QSize plot(std::uniform_int_distribution<>(1, 30)(rng),
+                             std::uniform_int_distribution<>(1, 40)(rng));
+            std::vector<QPoint> points;
+            for (int x = -1; x <= plot.width(); ++x) {
+                const int count = std::uniform_int_distribution<>(1, 12)(rng);
+                for (int k = 0; k < count; ++k) {
+                    // Repeated rows too: a zero-length move beyond the band is not nothing.
+                    const bool repeat = !points.empty() && std::bernoulli_distribution(0.15)(rng);
+                    points.emplace_back(x, repeat ? points.back().y() : pick(rng, plot.height()));
+                }
+            }
+            expectSamePixels(points, plot, name + ", round " + std::to_string(round));
+            if (HasFatalFailure()) {
+                return;
+            }
+            before += points.size();
+            after += collapseColumns(points, plot).polyline.size();
+        }
+        EXPECT_LT(double(after), 0.9 * double(before))
+            << name << ": " << after << " of " << before << " vertices kept";
+    }
+}
+
 TEST(CollapseColumns, KeepsAFewVerticesPerColumn) {
     std::mt19937 rng(5);
     std::vector<double> samples(150001);
