@@ -242,6 +242,19 @@ void CaptureDecoder::convertTexts(PageRecording& page, uint32_t byteCount) {
     pump.pump();
 }
 
+// Inlined into the loop over the frames, which runs it for every value of a recording.
+inline __attribute__((always_inline)) int CaptureDecoder::decodeDataItem(
+    int slot, uint32_t row, const uint8_t* data, uint32_t available) {
+    PageRecording& page = dataPage_;
+    const std::optional<ItemValue> value = itemValue(page.active, slot, data, available);
+    if (!value) {
+        page.texts.setCell(row, slot + 1, {});
+        return 0;
+    }
+    page.texts.setPackedCell(row, slot + 1, packedDecimal(value->negative, value->magnitude));
+    return 1;
+}
+
 int CaptureDecoder::decodeDataFrames(uint32_t n) {
     PageRecording& page = dataPage_;
     const uint32_t rangeBytes = page.active.rangeLength1;
@@ -264,18 +277,6 @@ int CaptureDecoder::decodeDataFrames(uint32_t n) {
         page.sampleCount += 1;
     }
     return capSampleCount(page);
-}
-
-int CaptureDecoder::decodeDataItem(int slot, uint32_t row, const uint8_t* data,
-                                   uint32_t available) {
-    PageRecording& page = dataPage_;
-    const std::optional<ItemValue> value = itemValue(page.active, slot, data, available);
-    if (!value) {
-        page.texts.setCell(row, slot + 1, {});
-        return 0;
-    }
-    page.texts.setPackedCell(row, slot + 1, packedDecimal(value->negative, value->magnitude));
-    return 1;
 }
 
 int CaptureDecoder::decodeIoFrames(uint32_t n) {

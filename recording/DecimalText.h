@@ -62,12 +62,11 @@ inline __attribute__((always_inline)) PackedText packedDecimal(bool negative, ui
         const unsigned shift = 8 * head.length;  // 8 to 56
         text = {head.low | tail << shift, tail >> (64 - shift), head.length + 8};
     }
-    if (negative) {
-        text.high = text.high << 8 | text.low >> 56;
-        text.low = text.low << 8 | '-';
-        text.length += 1;
-    }
-    return text;
+    // Chosen without a branch: the signs of a recording's values follow no pattern a
+    // processor could predict.
+    const PackedText signed_ = {text.low << 8 | '-', text.high << 8 | text.low >> 56,
+                                text.length + 1};
+    return negative ? signed_ : text;
 }
 
 }  // namespace kestiva
