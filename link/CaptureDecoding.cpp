@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <thread>
 
-
 namespace kestiva {
 
 namespace {
@@ -219,10 +218,12 @@ void CaptureDecoder::convertTexts(PageRecording& page, uint32_t byteCount) {
         const uint32_t offset = kFrameHeaderBytes + row * bytesPerSample;
         const uint8_t* frame = capture_ + offset;
         if (data) {
-            const uint32_t available = std::min<uint32_t>(page.active.rangeLength1, byteCount - offset);
+            const uint32_t available =
+                std::min<uint32_t>(page.active.rangeLength1, byteCount - offset);
             for (int slot = 0; slot < kDataItemCount; ++slot) {
                 if (page.active.items[slot].enabled != 1) continue;
-                const std::optional<ItemValue> value = itemValue(page.active, slot, frame, available);
+                const std::optional<ItemValue> value =
+                    itemValue(page.active, slot, frame, available);
                 page.dataValue(row, slot) = value ? rawItemValue(*value) : 0;
             }
         } else {

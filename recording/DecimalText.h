@@ -64,9 +64,9 @@ inline __attribute__((always_inline)) PackedText packedDecimal(bool negative, ui
     }
     // Chosen without a branch: the signs of a recording's values follow no pattern a
     // processor could predict.
-    const PackedText signed_ = {text.low << 8 | '-', text.high << 8 | text.low >> 56,
-                                text.length + 1};
-    return negative ? signed_ : text;
+    const PackedText withSign = {text.low << 8 | '-', text.high << 8 | text.low >> 56,
+                                 text.length + 1};
+    return negative ? withSign : text;
 }
 
 }  // namespace kestiva

@@ -111,8 +111,10 @@ public:
     // stores, the bytes of the cell past the text zero as after clear.
     __attribute__((always_inline)) void setPackedCell(uint32_t row, int column,
                                                       const PackedText& text) {
-        if (std::endian::native != std::endian::little || text.length > unsigned(inlineCapacity()) ||
-            (cellBytes_ != 8 && cellBytes_ != 12)) {
+        const bool wordWise = std::endian::native == std::endian::little &&
+                              (cellBytes_ == 8 || cellBytes_ == 12) &&
+                              text.length <= unsigned(inlineCapacity());
+        if (!wordWise) {
             setCell(row, column, text.text());
             return;
         }

@@ -20,11 +20,10 @@ std::string printed(bool negative, unsigned long long magnitude) {
 // Every digit count's first and last value, the limits of the types a frame holds, and values
 // whose digits would go wrong in one lane of the word-wise split.
 std::vector<unsigned long long> edgeMagnitudes() {
-    std::vector<unsigned long long> values = {0,          7,          42,         128,
-                                              255,        32767,      32768,      65535,
-                                              2147483647, 2147483648, 4294967295, 10485694465,
-                                              99990000,   10009999,   90909090,   12345678,
-                                              100000009,  999999999999999};
+    std::vector<unsigned long long> values = {
+        0,        7,        42,         128,        255,        32767,
+        32768,    65535,    2147483647, 2147483648, 4294967295, 10485694465,
+        99990000, 10009999, 90909090,   12345678,   100000009,  999999999999999};
     for (unsigned long long power = 1; power <= 1000000000000000ull; power *= 10) {
         values.push_back(power - 1);
         values.push_back(power);
@@ -35,7 +34,8 @@ std::vector<unsigned long long> edgeMagnitudes() {
 
 TEST(PackedDecimal, GivesThePrintedText) {
     for (const unsigned long long magnitude : edgeMagnitudes()) {
-        if (magnitude >= 1000000000000000ull) continue;
+        if (magnitude >= 1000000000000000ull)
+            continue;
         for (const bool negative : {false, true}) {
             const PackedText text = packedDecimal(negative, magnitude);
             const std::string expected = printed(negative, magnitude);
@@ -52,7 +52,8 @@ TEST(PackedDecimal, GivesThePrintedText) {
 }
 
 TEST(PackedDecimal, EveryValueOfSixteenBitsAndASweepAbove) {
-    for (uint32_t v = 0; v <= 0xFFFF; ++v) ASSERT_EQ(packedDecimal(false, v).text(), printed(false, v));
+    for (uint32_t v = 0; v <= 0xFFFF; ++v)
+        ASSERT_EQ(packedDecimal(false, v).text(), printed(false, v));
     for (uint64_t v = 0xFFFF; v <= 0xFFFFFFFFull; v += 104729)
         ASSERT_EQ(packedDecimal(true, v).text(), printed(true, v));
 }
@@ -64,7 +65,8 @@ TEST(SampleTextTable, PackedCellsReadBackAsTheirText) {
         SCOPED_TRACE(cellBytes);
         SampleTextTable table(2, 3, cellBytes, 64);
         for (const unsigned long long magnitude : edgeMagnitudes()) {
-            if (magnitude >= 1000000000000000ull) continue;
+            if (magnitude >= 1000000000000000ull)
+                continue;
             const PackedText text = packedDecimal(true, magnitude);
             table.setCell(1, 1, "previous text of the cell, long");
             table.setPackedCell(1, 1, text);
