@@ -1,10 +1,7 @@
 #include "link/CaptureDecoding.h"
 
 #include <algorithm>
-#include <charconv>
 #include <thread>
-
-#include "recording/TextToLong.h"
 
 namespace kestiva {
 
@@ -12,19 +9,7 @@ namespace {
 
 // Writes a sample's time in milliseconds.
 void setTimeCell(SampleTextTable& table, uint32_t row, uint32_t cycle) {
-    char text[24];
-    auto end = std::to_chars(text, text + sizeof text, int64_t(cycle) * int64_t(row)).ptr;
-    table.setCell(row, 0, {text, std::size_t(end - text)});
-}
-
-// Writes a magnitude, with a leading '-' for a negative signed value.
-void setValueCell(SampleTextTable& table, uint32_t row, int column, bool negative,
-                  uint32_t magnitude) {
-    char text[16];
-    char* p = text;
-    if (negative) *p++ = '-';
-    p = std::to_chars(p, text + sizeof text, magnitude).ptr;
-    table.setCell(row, column, {text, std::size_t(p - text)});
+    table.setPackedCell(row, 0, packedDecimal(false, uint64_t(cycle) * row));
 }
 
 // A recording shows at most time / cycle + 1 samples, whatever more it brought. 0 when the
@@ -35,6 +20,31 @@ int capSampleCount(PageRecording& page) {
     if (int64_t(page.sampleCount) >= limit) page.sampleCount = uint32_t(limit);
     return 1;
 }
+
+// Pumps the window's messages during a pass over every sample, every 10 ms of it rather than
+// every sample: often enough for the window to stay responsive, and reading the clock only
+// every few hundred samples, so that pumping costs the pass next to nothing.
+class PacedPump {
+public:
+    explicit PacedPump(ProgressHost& window) : window_(window) {}
+
+    // True once about 10 ms have passed since the last pump.
+    bool due() {
+        if (++steps_ % kStepsPerClockRead != 0) return false;
+        return std::chrono::steady_clock::now() - last_ >= kInterval;
+    }
+    void pump() {
+        window_.pumpMessages();
+        last_ = std::chrono::steady_clock::now();
+    }
+
+private:
+    static constexpr uint32_t kStepsPerClockRead = 256;
+    static constexpr std::chrono::milliseconds kInterval{10};
+    ProgressHost& window_;
+    uint32_t steps_ = 0;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
 
 uint32_t registerBytes(int32_t typeCode) { return typeCode == 0 || typeCode == 1 ? 4 : 2; }
 
@@ -182,7 +192,7 @@ void CaptureDecoder::onRecordingComplete(SamplingState endState, uint32_t byteCo
         if (decoded == 0 || page.sampleCount < 2) {
             result = 0;
         } else {
-            convertTexts(page);
+            convertTexts(page, byteCount);
             std::this_thread::sleep_for(loadPause_);
             window_.loadRecording(page.kind);
             window_.setPhaseText(texts_.GetText(text::MSG_PROGRESS_STATE_MONITOR_COMP));
@@ -196,24 +206,54 @@ void CaptureDecoder::onRecordingComplete(SamplingState endState, uint32_t byteCo
     window_.stopProgressTimer();
 }
 
-void CaptureDecoder::convertTexts(PageRecording& page) {
+void CaptureDecoder::convertTexts(PageRecording& page, uint32_t byteCount) {
+    // Each text was just written from a value decoded from its frame, and a text converts back
+    // to that value clamped to 32 bits (rawItemValue), so the numbers are decoded from the
+    // frames once more instead of parsing hundreds of thousands of texts.
     session_.progressTotal = int32_t(page.sampleCount);
-    const SampleTextTable& table = page.texts;
+    PacedPump pump(window_);
+    const bool data = page.kind == kDataMonitor;
+    const uint32_t bytesPerSample = sampleBytes(page.kind, page.active);
     for (uint32_t row = 0; row < page.sampleCount; ++row) {
-        if (page.kind == kDataMonitor) {
+        const uint32_t offset = kFrameHeaderBytes + row * bytesPerSample;
+        const uint8_t* frame = capture_ + offset;
+        if (data) {
+            const uint32_t available =
+                std::min<uint32_t>(page.active.rangeLength1, byteCount - offset);
             for (int slot = 0; slot < kDataItemCount; ++slot) {
-                if (page.active.items[slot].enabled == 1)
-                    page.dataValue(row, slot) = textToLong(table.cell(row, slot + 1));
+                if (page.active.items[slot].enabled != 1) continue;
+                const std::optional<ItemValue> value =
+                    itemValue(page.active, slot, frame, available);
+                page.dataValue(row, slot) = value ? rawItemValue(*value) : 0;
             }
         } else {
             for (int signal = 1; signal <= kIoSignalCount; ++signal) {
-                if (page.active.items[signal - 1].enabled == 1)
-                    page.ioBit(row, signal - 1) = uint8_t(textToLong(table.cell(row, signal)));
+                if (page.active.items[signal - 1].enabled != 1) continue;
+                const std::optional<bool> level =
+                    signalLevel(page.active, signal, frame, byteCount - offset);
+                page.ioBit(row, signal - 1) = level && *level ? 1 : 0;
             }
         }
-        session_.progressCount += 1;
-        window_.pumpMessages();
+        if (pump.due()) {
+            session_.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);
+            pump.pump();
+        }
     }
+    session_.progressCount = int32_t(page.sampleCount);
+    pump.pump();
+}
+
+// Inlined into the loop over the frames, which runs it for every value of a recording.
+inline __attribute__((always_inline)) int CaptureDecoder::decodeDataItem(
+    int slot, uint32_t row, const uint8_t* data, uint32_t available) {
+    PageRecording& page = dataPage_;
+    const std::optional<ItemValue> value = itemValue(page.active, slot, data, available);
+    if (!value) {
+        page.texts.setCell(row, slot + 1, {});
+        return 0;
+    }
+    page.texts.setPackedCell(row, slot + 1, packedDecimal(value->negative, value->magnitude));
+    return 1;
 }
 
 int CaptureDecoder::decodeDataFrames(uint32_t n) {
@@ -238,18 +278,6 @@ int CaptureDecoder::decodeDataFrames(uint32_t n) {
         page.sampleCount += 1;
     }
     return capSampleCount(page);
-}
-
-int CaptureDecoder::decodeDataItem(int slot, uint32_t row, const uint8_t* data,
-                                   uint32_t available) {
-    PageRecording& page = dataPage_;
-    const std::optional<ItemValue> value = itemValue(page.active, slot, data, available);
-    if (!value) {
-        page.texts.setCell(row, slot + 1, {});
-        return 0;
-    }
-    setValueCell(page.texts, row, slot + 1, value->negative, value->magnitude);
-    return 1;
 }
 
 int CaptureDecoder::decodeIoFrames(uint32_t n) {

@@ -69,7 +69,9 @@ private:
     int decodeDataItem(int slot, uint32_t row, const uint8_t* data, uint32_t available);
     int decodeIoSignal(int signal, uint32_t row, const uint8_t* data, uint32_t available);
     void reportEndState(SamplingState endState);
-    void convertTexts(PageRecording& page);
+    // Fills the page's raw table with what its texts convert to, from the first byteCount
+    // bytes of the capture buffer the texts were decoded from.
+    void convertTexts(PageRecording& page, uint32_t byteCount);
     PageRecording& shownPage();
 
     const uint8_t* capture_;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "recording/DecimalText.h"
 #include "settings/SamplingConfig.h"
 
 namespace kestiva {
@@ -105,6 +106,28 @@ public:
             std::memcpy(c + cellBytes - 9, &tail, 8);
             c[cellBytes - 1] = uint8_t(length);
         }
+    }
+    // setCell for a text held in words: on the cell sizes the pages use, it goes in with two
+    // stores, the bytes of the cell past the text zero as after clear.
+    __attribute__((always_inline)) void setPackedCell(uint32_t row, int column,
+                                                      const PackedText& text) {
+        const bool wordWise = std::endian::native == std::endian::little &&
+                              (cellBytes_ == 8 || cellBytes_ == 12) &&
+                              text.length <= unsigned(inlineCapacity());
+        if (!wordWise) {
+            setCell(row, column, text.text());
+            return;
+        }
+        if (row >= rows_ || column < 0 || column >= columns_) return;
+        unsigned char* c = cellAt(row, column);
+        if (cellBytes_ == 8) {
+            const uint64_t cell = text.low | uint64_t(text.length) << 56;
+            std::memcpy(c, &cell, 8);
+            return;
+        }
+        const uint32_t tail = uint32_t(text.high) | uint32_t(text.length) << 24;
+        std::memcpy(c, &text.low, 8);
+        std::memcpy(c + 8, &tail, 4);
     }
     // Sets count cells of row from column first on to the single characters chars[0],
     // chars[stride], chars[2 * stride], ...

@@ -91,6 +91,25 @@ void BM_DecodeDataFrames(benchmark::State& state) {
     state.counters["samples"] = w.data->sampleCount;
 }
 
+// The whole pass after a recording without the page: decoding, then the conversion of the
+// texts into the raw table, with the window's pumps and progress as the program makes them.
+void BM_CompleteDataRecording(benchmark::State& state) {
+    World w;
+    w.data->active = dataRecord();
+    w.data->cycle = 20;
+    w.data->time = 3000;
+    w.session.monitorMode = kDataMonitor;
+    const auto capture = makeCapture({20}, kFrames);
+    CaptureDecoder decoder(capture.data(), *w.data, *w.io, w.session, w.window, w.texts);
+    decoder.setLoadPause(std::chrono::milliseconds(0));
+    for (auto _ : state) {
+        decoder.onRecordingComplete(SamplingState::Finished, uint32_t(capture.size()));
+        if (!w.session.dataSavable) state.SkipWithError("failed");
+        benchmark::DoNotOptimize(w.data->dataValue(kFrames - 1, 2));
+    }
+    state.counters["samples"] = w.data->sampleCount;
+}
+
 void BM_DecodeIoFrames(benchmark::State& state) {
     World w;
     w.io->active = ioRecord();
@@ -168,6 +187,7 @@ void BM_RecordingMemory(benchmark::State& state) {
 
 BENCHMARK(BM_DecodeDataFrames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineToCharsData)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompleteDataRecording)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeIoFrames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineToCharsIo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LiveDecodeData)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/ConfiguredItems.h"
+#include "recording/TextToLong.h"
 #include "settings/ProgramFolder.h"
 #include "support/RecordingWindow.h"
 
@@ -114,6 +115,43 @@ TEST_F(CaptureDecodingTest, DataTypesKeepSignAndClamp) {
         decoder(capture).onRecordingComplete(SamplingState::Finished, uint32_t(capture.size()));
         EXPECT_EQ(dataPage->texts.cell(1, 1), c.text);
         EXPECT_EQ(dataPage->dataValue(1, 0), c.raw);
+    }
+}
+
+TEST_F(CaptureDecodingTest, RawValuesAreTheTextsConverted) {
+    // Every type over registers at the edges of their ranges, and three items at once: each
+    // text is the value printed, and the raw table holds what that text converts to.
+    const std::vector<std::vector<uint8_t>> patterns = {
+        {0x00, 0x00, 0x00, 0x00}, {0x7F, 0xFF, 0xFF, 0xFF}, {0x80, 0x00, 0x00, 0x00},
+        {0xFF, 0xFF, 0xFF, 0xFF}, {0x80, 0x7F, 0x00, 0x01}, {0x05, 0xF5, 0xE1, 0x00},
+        {0x3B, 0x9A, 0xC9, 0xFF}, {0x00, 0x80, 0xFF, 0x7F},
+    };
+    useDataRange(0x1000, 6, 100, 10);
+    std::vector<uint8_t> capture;
+    for (const auto& pattern : patterns) {
+        std::vector<uint8_t> data = pattern;
+        data.insert(data.end(), {pattern[3], pattern[0]});
+        appendFrame(capture, data);
+    }
+    for (int32_t type = 0; type <= 7; ++type) {
+        SCOPED_TRACE(type);
+        dataPage->active.items[0] = dataItem(0x1000, type);
+        dataPage->active.items[1] = dataItem(0x1001, type < 2 ? type : 7 - type);
+        dataPage->active.items[2] = dataItem(0x1002, type < 2 ? 3 : type);
+        decoder(capture).onRecordingComplete(SamplingState::Finished, uint32_t(capture.size()));
+        ASSERT_EQ(dataPage->sampleCount, patterns.size());
+        for (uint32_t row = 0; row < patterns.size(); ++row) {
+            EXPECT_EQ(dataPage->texts.cell(row, 0), std::to_string(100 * row));
+            for (int slot = 0; slot < 3; ++slot) {
+                const ItemValue value = *decodeItemValue(dataPage->active, slot,
+                                                         capture.data() + 3 + 11 * row, 6);
+                const std::string printed =
+                    (value.negative ? "-" : "") + std::to_string(value.magnitude);
+                const std::string_view text = dataPage->texts.cell(row, slot + 1);
+                EXPECT_EQ(text, printed);
+                EXPECT_EQ(dataPage->dataValue(row, slot), textToLong(text)) << text;
+            }
+        }
     }
 }
 
