@@ -4,6 +4,7 @@
 #include <charconv>
 #include <thread>
 
+#include "link/ModbusFrames.h"
 #include "recording/TextToLong.h"
 
 namespace kestiva {
@@ -100,6 +101,15 @@ uint32_t sampleBytes(MonitorKind monitor, const ControllerRecord& record) {
     if (monitor == kDataMonitor) return first + kFrameOverheadBytes;
     if (first > 0 && second > 0) return first + second + 2 * kFrameOverheadBytes;
     return (first > 0 ? first : second) + kFrameOverheadBytes;
+}
+
+bool sampleFramesIntact(MonitorKind monitor, const ControllerRecord& record,
+                        const uint8_t* sample) {
+    const uint32_t first = record.rangeLength1, second = record.rangeLength2;
+    if (monitor == kDataMonitor || first == 0 || second == 0)
+        return frameCrcValid({sample, sampleBytes(monitor, record)});
+    return frameCrcValid({sample, first + kFrameOverheadBytes}) &&
+           frameCrcValid({sample + first + kFrameOverheadBytes, second + kFrameOverheadBytes});
 }
 
 std::optional<ItemValue> decodeItemValue(const ControllerRecord& record, int slot,

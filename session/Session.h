@@ -48,7 +48,7 @@ struct JournalEntry {
     MonitorKind monitor = kDataMonitor;
     std::string controller;  // the controller type's name
     std::time_t startTime = 0;
-    double durationSeconds = 0;  // the whole samples it holds x the cycle
+    double durationSeconds = 0;  // the time of its last whole sample
     bool ended = false;          // false: the program stopped before the recording ended
     SamplingState endState = SamplingState::Running;  // when ended
 };
@@ -203,6 +203,11 @@ public:
 
 private:
     void onRecordingComplete(SamplingState endState, uint32_t goodBytes);
+    // The journal of the recording just started on page, when a journal folder is set.
+    void beginJournal(const PageRecording& page, std::time_t now);
+    // Waits for the last recording's journal to be complete and prunes the folder.
+    void endJournal();
+    void pruneJournalFolder();
     // The end of a CSV save or read: the reset timer returns the window to idle.
     void finishFileOperation();
 
@@ -239,7 +244,8 @@ private:
 
     std::function<void()> recordingFinished_;
 
-    std::unique_ptr<JournalWriter> journal_;
+    std::unique_ptr<JournalWriter> journal_;  // while its recording runs or until it is ended
+    std::string lastJournal_;
     // The journal of the recording each page holds, removed once that recording is saved.
     std::array<std::string, 2> pageJournals_;
     std::optional<std::string> journalProblem_;
