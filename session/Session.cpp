@@ -296,7 +296,9 @@ JournalEntry entryOf(const std::string& path, const JournalContents& contents) {
     entry.endState = entry.ended ? SamplingState(contents.end->endState) : SamplingState::Running;
     const uint64_t bytes = entry.ended ? contents.end->goodBytes : contents.frameBytes;
     const uint64_t each = sampleBytes(header.monitor, header.controller);
-    const uint64_t samples = each == 0 ? 0 : bytes / each;
+    // As many as the page would show: the recording's planned samples at most.
+    const uint64_t planned = uint64_t(header.time) * 1000 / header.cycle + 1;
+    const uint64_t samples = each == 0 ? 0 : std::min(bytes / each, planned);
     entry.durationSeconds = samples == 0 ? 0.0 : double(samples - 1) * header.cycle / 1000;
     return entry;
 }
