@@ -189,23 +189,24 @@ void BM_EnginePacing(benchmark::State& state) {
         };
         LiveRecording live(capture.data(), engine.completeBytes());
         live.begin(kDataMonitor, record, cycle, kSeconds);
-        const double cpuBefore = processCpuSeconds();
-        if (engine.startDataSampling(cycle, kSeconds, request, 1, record.rangeAddress1,
-                                     record.rangeLength1, capture.data()) != StartResult::Ok) {
-            state.SkipWithError("start refused");
-            return;
-        }
         if (journal) {
             JournalHeader header;
             header.controller = record;
             header.cycle = cycle;
             header.time = kSeconds;
             std::string problem;
-            if (!writer.begin(folder.path() + "journal/", header, std::time(nullptr), problem)) {
+            if (!writer.create(folder.path() + "journal/", header, std::time(nullptr), problem)) {
                 state.SkipWithError(("no journal: " + problem).c_str());
                 return;
             }
         }
+        const double cpuBefore = processCpuSeconds();
+        if (engine.startDataSampling(cycle, kSeconds, request, 1, record.rangeAddress1,
+                                     record.rangeLength1, capture.data()) != StartResult::Ok) {
+            state.SkipWithError("start refused");
+            return;
+        }
+        if (journal) writer.start();
         std::thread reader;
         if (liveReader) {
             reader = std::thread([&] {

@@ -395,6 +395,13 @@ TEST_F(SessionJournalTest, AJournalIsKeptUntilItsRecordingIsSavedAndRestoresTheS
     EXPECT_EQ(found->path, unfinished);
     EXPECT_FALSE(found->ended);
     EXPECT_DOUBLE_EQ(found->durationSeconds, 0.58) << "the time of its last whole sample";
+
+    // A start the engine refuses leaves no journal behind.
+    const ControllerRecord& controller = session->config().data().controllers[0];
+    ASSERT_EQ(session->startRecording(controller, 2000, 1, std::time(nullptr), [] {}),
+              StartResult::CycleLongerThanTime);
+    EXPECT_EQ(session->listJournals().size(), 1u);
+    EXPECT_TRUE(session->currentJournal().empty());
 }
 
 TEST_F(SessionJournalTest, ACutOrDamagedJournalRestoresOnlyWholeCheckedSamplesOrNothing) {
