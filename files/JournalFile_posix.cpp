@@ -38,6 +38,12 @@ bool JournalFile::create(const std::string& folder, const std::string& baseName,
         fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             path_ = path;
+            // The new name itself must survive a power cut, not only the bytes behind it.
+            if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                dir >= 0) {
+                ::fsync(dir);
+                ::close(dir);
+            }
             return true;
         }
         if (errno != EEXIST) {
