@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     kestiva::StartUp startUp(profileFolder);
     startUp.setSystemFolderProblem(userCopyProblem);
     startUp.session().setDumpFolder(kestiva::dumpFolder(executableFolder, profileFolder, user));
+    startUp.session().setJournalFolder(
+        kestiva::journalFolder(executableFolder, profileFolder, user));
     return startUp.run([](kestiva::Session& session, kestiva::WindowBridge& bridge) {
         kestiva::MainWindow window(session, bridge);
         window.show();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "link/ModbusFrames.h"
+
 namespace kestiva {
 
 namespace {
@@ -110,6 +112,15 @@ uint32_t sampleBytes(MonitorKind monitor, const ControllerRecord& record) {
     if (monitor == kDataMonitor) return first + kFrameOverheadBytes;
     if (first > 0 && second > 0) return first + second + 2 * kFrameOverheadBytes;
     return (first > 0 ? first : second) + kFrameOverheadBytes;
+}
+
+bool sampleFramesIntact(MonitorKind monitor, const ControllerRecord& record,
+                        const uint8_t* sample) {
+    const uint32_t first = record.rangeLength1, second = record.rangeLength2;
+    if (monitor == kDataMonitor || first == 0 || second == 0)
+        return frameCrcValid({sample, sampleBytes(monitor, record)});
+    return frameCrcValid({sample, first + kFrameOverheadBytes}) &&
+           frameCrcValid({sample + first + kFrameOverheadBytes, second + kFrameOverheadBytes});
 }
 
 std::optional<ItemValue> decodeItemValue(const ControllerRecord& record, int slot,

@@ -26,6 +26,10 @@ constexpr uint32_t kFrameOverheadBytes = kFrameHeaderBytes + 2;
 // one cycle on the I/O page.
 uint32_t sampleBytes(MonitorKind monitor, const ControllerRecord& record);
 
+// The CRC check the engine runs after the recording, on the frames of one sample (sampleBytes
+// of them at sample).
+bool sampleFramesIntact(MonitorKind monitor, const ControllerRecord& record, const uint8_t* sample);
+
 // A data item's value as its text shows it: a magnitude, with a minus sign when negative.
 struct ItemValue {
     bool negative = false;

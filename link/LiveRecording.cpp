@@ -9,19 +9,6 @@
 
 namespace kestiva {
 
-namespace {
-
-// The CRC check the engine runs after the recording, on the frames of one sample.
-bool framesIntact(MonitorKind monitor, const ControllerRecord& record, const uint8_t* sample) {
-    const uint32_t first = record.rangeLength1, second = record.rangeLength2;
-    if (monitor == kDataMonitor || first == 0 || second == 0)
-        return frameCrcValid({sample, sampleBytes(monitor, record)});
-    return frameCrcValid({sample, first + kFrameOverheadBytes}) &&
-           frameCrcValid({sample + first + kFrameOverheadBytes, second + kFrameOverheadBytes});
-}
-
-}  // namespace
-
 LiveRecording::LiveRecording(const uint8_t* captureBuffer,
                              const std::atomic<uint32_t>& completeBytes)
     : capture_(captureBuffer), completeBytes_(completeBytes) {}
@@ -66,7 +53,7 @@ uint32_t LiveRecording::poll() {
 }
 
 void LiveRecording::decodeSample(uint32_t index, const uint8_t* sample) {
-    const bool good = framesIntact(monitor_, record_, sample) &&
+    const bool good = sampleFramesIntact(monitor_, record_, sample) &&
                       (monitor_ == kDataMonitor ? decodeDataSample(index, sample)
                                                 : decodeIoSample(index, sample));
     valid_[index] = good ? 1 : 0;

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "files/CsvFile.h"
+#include "files/Journal.h"
+#include "session/JournalWriter.h"
 
 namespace kestiva {
 
@@ -36,6 +39,7 @@ Session::~Session() {
         checkWorker_.join();
     engine_.requestStop();
     engine_.waitForWorker();
+    journal_.reset();
 }
 
 bool Session::loadCatalogue() {
@@ -135,19 +139,28 @@ StartResult Session::startRecording(const ControllerRecord& controller, uint16_t
     if (engine_.workerRunning())
         return StartResult::Busy;
     recordingFinished_ = std::move(finished);
+    // The last journal is complete before the capture buffer takes a new recording.
+    endJournal();
     const MonitorKind monitor = state_.monitorMode.load();
+    createJournal(monitor, controller, cycle, time, now);
     const StartResult result = starter_.start(page(monitor), controller, cycle, time, now);
     if (result == StartResult::Ok) {
         // Frames the worker stored already are found by the first poll.
         live_.begin(monitor, controller, cycle, time);
         window_.stopResetTimer();
+        if (journal_)
+            journal_->start();
     } else {
         live_.clear();
+        discardJournal(monitor);
     }
     return result;
 }
 
 void Session::onRecordingComplete(SamplingState endState, uint32_t goodBytes) {
+    // Before the conversion and its pause: the journal's end does not wait for the page.
+    if (journal_)
+        journal_->finish({int32_t(endState), goodBytes});
     decoder_.onRecordingComplete(endState, goodBytes);
     if (recordingFinished_)
         recordingFinished_();
@@ -157,6 +170,7 @@ SamplingState Session::endRecording() {
     // After the finished notification the worker only returns: nothing it does waits on the
     // caller, so this join cannot hold the window thread for long.
     engine_.waitForWorker();
+    endJournal();
     return engine_.samplingState.load();
 }
 
@@ -182,6 +196,11 @@ bool Session::saveCsv(const std::string& path) {
 
     const bool saved = writeCsv(path, page, state_, window_, window_, texts_) == 0;
     if (saved) {
+        // The recording is kept in its file now: its journal has done its work.
+        std::string& journal = pageJournals_[std::size_t(page.kind)];
+        if (!journal.empty())
+            removeFile(journal);
+        journal.clear();
         window_.setPhaseText(texts_.GetText(text::MSG_PROGRESS_STATE_CSV_SAVE_COMP));
         std::this_thread::sleep_for(resultPause_);
         window_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
@@ -229,9 +248,196 @@ bool Session::readCsv(const std::string& path, std::string* version) {
     window_.loadRecording(monitor);
     window_.enableEntry(monitor);
     state_.savable(monitor) = read || wasSavable;
+    // The page holds the file's recording now; the journal of the one it replaced is kept.
+    if (read)
+        pageJournals_[std::size_t(monitor)].clear();
     std::this_thread::sleep_for(resultPause_);
     finishFileOperation();
     return read;
+}
+
+// --- Journal ---------------------------------------------------------------------------------
+
+namespace {
+
+TextId faultText(JournalFault fault) {
+    switch (fault) {
+        case JournalFault::Empty:
+            return text::MSG_JOURNAL_EMPTY;
+        case JournalFault::Truncated:
+            return text::MSG_JOURNAL_TRUNCATED;
+        case JournalFault::Foreign:
+            return text::MSG_JOURNAL_FOREIGN;
+        case JournalFault::Damaged:
+            return text::MSG_JOURNAL_DAMAGED;
+        case JournalFault::Unreadable:
+        case JournalFault::None:
+            break;
+    }
+    return text::MSG_JOURNAL_UNREADABLE;
+}
+
+// The leading bytes of frames whose samples pass their CRC check: a sample torn by the crash,
+// or damaged since, ends what can be trusted.
+uint32_t intactBytes(const JournalHeader& header, const uint8_t* frames, uint32_t bytes) {
+    const uint32_t each = sampleBytes(header.monitor, header.controller);
+    uint32_t good = 0;
+    while (each > 0 && bytes - good >= each &&
+           sampleFramesIntact(header.monitor, header.controller, frames + good))
+        good += each;
+    return good;
+}
+
+JournalEntry entryOf(const std::string& path, const JournalContents& contents) {
+    const JournalHeader& header = contents.header;
+    JournalEntry entry;
+    entry.path = path;
+    entry.monitor = header.monitor;
+    entry.controller = header.controller.name;
+    entry.startTime = std::time_t(header.startTime);
+    entry.ended = contents.end.has_value();
+    entry.endState = entry.ended ? SamplingState(contents.end->endState) : SamplingState::Running;
+    const uint64_t bytes = entry.ended ? contents.end->goodBytes : contents.frameBytes;
+    const uint64_t each = sampleBytes(header.monitor, header.controller);
+    // As many as the page would show: the recording's planned samples at most.
+    const uint64_t planned = uint64_t(header.time) * 1000 / header.cycle + 1;
+    const uint64_t samples = each == 0 ? 0 : std::min(bytes / each, planned);
+    entry.durationSeconds = samples == 0 ? 0.0 : double(samples - 1) * header.cycle / 1000;
+    return entry;
+}
+
+}  // namespace
+
+void Session::setJournalFolder(std::string folder) {
+    journalFolder_ = std::move(folder);
+    pruneJournalFolder();
+}
+
+void Session::pruneJournalFolder() {
+    if (journalFolder_.empty())
+        return;
+    std::vector<std::string> keep(pageJournals_.begin(), pageJournals_.end());
+    pruneJournals(journalFolder_, std::time(nullptr), JournalRetention{}, keep);
+}
+
+void Session::createJournal(MonitorKind monitor, const ControllerRecord& controller,
+                            uint16_t cycle, uint16_t time, std::time_t now) {
+    pageJournals_[std::size_t(monitor)].clear();
+    lastJournal_.clear();
+    if (journalFolder_.empty())
+        return;
+    JournalHeader header;
+    header.monitor = monitor;
+    header.controller = controller;
+    header.cycle = cycle;
+    header.time = time;
+    header.startTime = int64_t(now);
+    header.startDate = recordingDateText(monitor, now);
+    header.bitRate = settings_.bitRate;
+    header.programVersion = texts_.GetText(text::VERSION_INFORMATION);
+    auto writer = std::make_unique<JournalWriter>(capture_.data(), engine_.completeBytes());
+    std::string problem;
+    if (!writer->create(journalFolder_, header, now, problem)) {
+        journalProblem_ = texts_.GetText(text::MSG_JOURNAL_WRITE_ERR) + " " + problem;
+        return;
+    }
+    pageJournals_[std::size_t(monitor)] = writer->path();
+    lastJournal_ = writer->path();
+    journal_ = std::move(writer);
+}
+
+void Session::discardJournal(MonitorKind monitor) {
+    // A start the engine refused recorded nothing; neither did its journal.
+    if (journal_)
+        removeFile(journal_->path());
+    journal_.reset();
+    pageJournals_[std::size_t(monitor)].clear();
+    lastJournal_.clear();
+    journalProblem_.reset();
+}
+
+void Session::endJournal() {
+    if (!journal_)
+        return;
+    if (const auto problem = journal_->join())
+        journalProblem_ = texts_.GetText(text::MSG_JOURNAL_WRITE_ERR) + " " + *problem;
+    journal_.reset();
+    pruneJournalFolder();
+}
+
+std::string Session::currentJournal() const {
+    return lastJournal_;
+}
+
+std::optional<std::string> Session::takeJournalProblem() {
+    return std::exchange(journalProblem_, std::nullopt);
+}
+
+std::vector<JournalEntry> Session::listJournals() const {
+    std::vector<JournalEntry> entries;
+    if (journalFolder_.empty())
+        return entries;
+    for (const FoundJournal& found : findJournals(journalFolder_)) {
+        JournalContents contents;
+        if (readJournal(found.path, false, contents) == JournalFault::None)
+            entries.push_back(entryOf(found.path, contents));
+    }
+    std::sort(entries.begin(), entries.end(), [](const JournalEntry& a, const JournalEntry& b) {
+        return a.startTime != b.startTime ? a.startTime > b.startTime : a.path > b.path;
+    });
+    return entries;
+}
+
+std::optional<JournalEntry> Session::unfinishedJournal() const {
+    // The running recording's own journal has no end yet, and needs none restored.
+    const std::string running = engine_.workerRunning() ? lastJournal_ : std::string();
+    for (const JournalEntry& entry : listJournals())
+        if (!entry.ended && entry.path != running)
+            return entry;
+    return std::nullopt;
+}
+
+bool Session::restoreJournal(const std::string& path, std::string* error) {
+    const auto refuse = [&](TextId reason) {
+        if (error)
+            *error = texts_.GetText(reason);
+        return false;
+    };
+    if (engine_.workerRunning())
+        return refuse(text::MSG_JOURNAL_BUSY);
+    JournalContents contents;
+    if (const JournalFault fault = readJournal(path, true, contents); fault != JournalFault::None)
+        return refuse(faultText(fault));
+    endJournal();
+    const JournalHeader& header = contents.header;
+    // The frames go where the recording's worker put them, so that the pass after a recording
+    // reads them as it would have.
+    const uint32_t bytes = uint32_t(std::min<uint64_t>(contents.frames.size(), capture_.size()));
+    std::copy_n(contents.frames.data(), bytes, capture_.data());
+    uint32_t good = intactBytes(header, capture_.data(), bytes);
+    // Without an end the recording stopped where the journal reached.
+    SamplingState endState = SamplingState::StopRequested;
+    if (contents.end) {
+        endState = SamplingState(contents.end->endState);
+        good = std::min(good, contents.end->goodBytes);
+    }
+
+    const MonitorKind monitor = header.monitor;
+    PageRecording& page = this->page(monitor);
+    state_.monitorMode = monitor;
+    state_.savable(monitor) = false;
+    window_.clearPage(monitor);
+    page.active = header.controller;
+    page.sampleCount = 0;
+    page.cycle = header.cycle;
+    page.time = header.time;
+    page.startDate = header.startDate;
+    pageJournals_[std::size_t(monitor)].clear();
+    decoder_.onRecordingComplete(endState, good);
+    if (!state_.savable(monitor))
+        return refuse(text::MSG_JOURNAL_EMPTY);
+    pageJournals_[std::size_t(monitor)] = path;
+    return true;
 }
 
 DumpResult Session::writeReceiveDump(const std::string& folder, MessageHost& messages,

@@ -12,6 +12,7 @@
 // nothing left to wait for. CSV save and read run on whatever thread calls them (the window
 // starts a worker for each).
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -38,6 +39,19 @@
 #include "settings/SamplingConfig.h"
 
 namespace kestiva {
+
+class JournalWriter;
+
+// A recording's journal as the list of kept journals shows it.
+struct JournalEntry {
+    std::string path;
+    MonitorKind monitor = kDataMonitor;
+    std::string controller;  // the controller type's name
+    std::time_t startTime = 0;
+    double durationSeconds = 0;  // the time of its last whole sample
+    bool ended = false;          // false: the program stopped before the recording ended
+    SamplingState endState = SamplingState::Running;  // when ended
+};
 
 class Session {
 public:
@@ -145,6 +159,31 @@ public:
         onRecordingComplete(endState, goodBytes);
     }
 
+    // --- Journal -------------------------------------------------------------------------
+    // While a recording runs, a thread of its own copies the completed bytes of the capture
+    // buffer into a journal file in this folder (ending with '/') and makes them durable about
+    // four times a second, so that a crash loses at most the last moment of a recording. Empty
+    // (the default): no journal is written. Setting it prunes the folder (see pruneJournals).
+    void setJournalFolder(std::string folder);
+    const std::string& journalFolder() const { return journalFolder_; }
+    // The kept journals, newest first; those that cannot be read are left out.
+    std::vector<JournalEntry> listJournals() const;
+    // The newest journal whose recording never reached its end, if any.
+    std::optional<JournalEntry> unfinishedJournal() const;
+    // Decodes a journal with the pass that ends a recording (frames checked, a torn last
+    // sample dropped) into the page of its monitor, which becomes the shown page, as if its
+    // recording had just ended: with its own end state, or stopped where it reached when it
+    // has none. The page is loaded through the window and may be saved; the journal stays
+    // until that recording is saved as CSV. False, with the reason in error, for a journal
+    // that is empty, cut short, foreign or damaged, or while a recording runs.
+    bool restoreJournal(const std::string& path, std::string* error);
+    // Why the last recording's journal stopped being written (a full disk, a folder that
+    // cannot be written), once: the next call returns nullopt. The recording itself is never
+    // affected.
+    std::optional<std::string> takeJournalProblem();
+    // The journal of the running or last recording ("" when none was written).
+    std::string currentJournal() const;
+
     // --- Files ---------------------------------------------------------------------------
     // The CSV save of the shown page: phase, progress, the writer, the final state text and
     // message, the reset timer. True when the file was written.
@@ -164,11 +203,19 @@ public:
 
 private:
     void onRecordingComplete(SamplingState endState, uint32_t goodBytes);
+    // The journal of a recording about to start, when a journal folder is set.
+    void createJournal(MonitorKind monitor, const ControllerRecord& controller, uint16_t cycle,
+                       uint16_t time, std::time_t now);
+    void discardJournal(MonitorKind monitor);
+    // Waits for the last recording's journal to be complete and prunes the folder.
+    void endJournal();
+    void pruneJournalFolder();
     // The end of a CSV save or read: the reset timer returns the window to idle.
     void finishFileOperation();
 
     std::string programFolder_;
     std::string dumpFolder_;
+    std::string journalFolder_;
     WindowHost& window_;
     LanguageCatalogue texts_;
     CommunicationSettings settings_;
@@ -198,6 +245,12 @@ private:
     std::function<void()> checkFinished_;
 
     std::function<void()> recordingFinished_;
+
+    std::unique_ptr<JournalWriter> journal_;  // while its recording runs or until it is ended
+    std::string lastJournal_;
+    // The journal of the recording each page holds, removed once that recording is saved.
+    std::array<std::string, 2> pageJournals_;
+    std::optional<std::string> journalProblem_;
 };
 
 }  // namespace kestiva

@@ -177,4 +177,9 @@ std::string dumpFolder(const std::string& programFolder, const std::string& syst
     return user.dataHome + "kestiva/";
 }
 
+std::string journalFolder(const std::string& programFolder, const std::string& systemHome,
+                          const UserFolders& user) {
+    return dumpFolder(programFolder, systemHome, user) + "journal/";
+}
+
 }  // namespace kestiva

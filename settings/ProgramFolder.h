@@ -5,8 +5,8 @@
 // whose System/ lies beside the executable and can be written is portable: it keeps everything
 // there. An installed program (executable in <prefix>/bin/, the shipped files in
 // <prefix>/share/kestiva/System/) or one whose System/ cannot be written keeps a per-user copy
-// of the profile files in $XDG_CONFIG_HOME/kestiva/System/ and its receive-buffer dumps in
-// $XDG_DATA_HOME/kestiva/.
+// of the profile files in $XDG_CONFIG_HOME/kestiva/System/ and its receive-buffer dumps and
+// recording journals in $XDG_DATA_HOME/kestiva/.
 
 #include <functional>
 #include <string>
@@ -56,5 +56,10 @@ std::string systemHome(const std::string& programFolder, const UserFolders& user
 // systemHome when no data home is known.
 std::string dumpFolder(const std::string& programFolder, const std::string& systemHome,
                        const UserFolders& user);
+
+// The folder (ending with '/') the recording journals are kept in: journal/ beside the dumps,
+// so in the program folder for a portable copy and in <dataHome>kestiva/ otherwise.
+std::string journalFolder(const std::string& programFolder, const std::string& systemHome,
+                          const UserFolders& user);
 
 }  // namespace kestiva

@@ -92,7 +92,7 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[50] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[57] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
@@ -200,6 +200,20 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[50] = {
      "First edge after A (s)"},
     {"MSG_MEASURE_TIME_HIGH", text::MSG_MEASURE_TIME_HIGH,
      "Time high (s)"},
+    {"MSG_JOURNAL_EMPTY", text::MSG_JOURNAL_EMPTY,
+     "The journal is empty: nothing was recorded into it."},
+    {"MSG_JOURNAL_TRUNCATED", text::MSG_JOURNAL_TRUNCATED,
+     "The journal ends inside its header: it was cut short and cannot be restored."},
+    {"MSG_JOURNAL_FOREIGN", text::MSG_JOURNAL_FOREIGN,
+     "The file is not a recording journal."},
+    {"MSG_JOURNAL_DAMAGED", text::MSG_JOURNAL_DAMAGED,
+     "The journal's header is damaged and cannot be trusted."},
+    {"MSG_JOURNAL_UNREADABLE", text::MSG_JOURNAL_UNREADABLE,
+     "The journal could not be read."},
+    {"MSG_JOURNAL_BUSY", text::MSG_JOURNAL_BUSY,
+     "A journal cannot be restored while a recording runs."},
+    {"MSG_JOURNAL_WRITE_ERR", text::MSG_JOURNAL_WRITE_ERR,
+     "The recording could not be kept in its journal, which stopped:"},
 };
 
 }  // namespace kestiva

@@ -152,8 +152,16 @@ constexpr TextId MSG_MEASURE_RISING_EDGES = 137;
 constexpr TextId MSG_MEASURE_FALLING_EDGES = 138;
 constexpr TextId MSG_MEASURE_FIRST_EDGE = 139;
 constexpr TextId MSG_MEASURE_TIME_HIGH = 140;
+// The recording journal: why one cannot be restored or written.
+constexpr TextId MSG_JOURNAL_EMPTY = 141;
+constexpr TextId MSG_JOURNAL_TRUNCATED = 142;
+constexpr TextId MSG_JOURNAL_FOREIGN = 143;
+constexpr TextId MSG_JOURNAL_DAMAGED = 144;
+constexpr TextId MSG_JOURNAL_UNREADABLE = 145;
+constexpr TextId MSG_JOURNAL_BUSY = 146;
+constexpr TextId MSG_JOURNAL_WRITE_ERR = 147;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 141;
+constexpr TextId kSlotCount = 148;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -169,6 +177,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[50];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[57];
 
 }  // namespace kestiva

@@ -104,7 +104,8 @@ std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::str
     const std::optional<std::string> given = args.value("--system");
     if (!given) {
         SystemFolder folder;
-        folder.programFolder = systemHome(programFolder(), userFoldersFromEnvironment(),
+        folder.executableFolder = programFolder();
+        folder.programFolder = systemHome(folder.executableFolder, userFoldersFromEnvironment(),
                                           writableByUser, &folder.userCopyProblem);
         return folder;
     }
@@ -119,11 +120,37 @@ std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::str
     if (!dir.has_filename())
         dir = dir.parent_path();  // a trailing '/'
     if (dir.filename() == "System")
-        return SystemFolder{dir.parent_path().string() + "/"};
-    if (fs::is_directory(dir / "System", ec))
-        return SystemFolder{dir.string() + "/"};
+        dir = dir.parent_path();
+    else if (!fs::is_directory(dir / "System", ec))
+        dir.clear();
+    if (!dir.empty()) {
+        const std::string chosen = dir.string() + "/";
+        return SystemFolder{chosen, chosen, {}};
+    }
     error = "--system: " + *given + " is not a System folder and holds none";
     return std::nullopt;
+}
+
+std::string journalFolderOf(const SystemFolder& folder) {
+    return journalFolder(folder.executableFolder, folder.programFolder,
+                         userFoldersFromEnvironment());
+}
+
+const char* endStateName(SamplingState state) {
+    switch (state) {
+        case SamplingState::Finished:
+            return "complete";
+        case SamplingState::StopRequested:
+            return "stopped";
+        case SamplingState::RequestFailed:
+            return "communication error";
+        case SamplingState::CrcError:
+            return "CRC error";
+        case SamplingState::BufferFull:
+            return "buffer full";
+        default:
+            return "not started";
+    }
 }
 
 namespace {

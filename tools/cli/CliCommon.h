@@ -59,6 +59,9 @@ const char* monitorName(MonitorKind monitor);
 // Where the profile files are: the program folder (ending with '/') whose System/ holds them.
 struct SystemFolder {
     std::string programFolder;
+    // The folder of the program the files belong to: the executable's, or with --system the
+    // given program folder, which then stands for a portable copy.
+    std::string executableFolder;
     // Why the user's copy of the System files could not be made; empty when it was made or
     // was not needed.
     std::string userCopyProblem;
@@ -69,6 +72,12 @@ struct SystemFolder {
 // for an installed program), or --system DIR: a folder named System (its parent is the program
 // folder, and its ports/ names the ports), or a folder that holds one.
 std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::string& error);
+
+// Where the recording journals of that System folder are kept (see journalFolder).
+std::string journalFolderOf(const SystemFolder& folder);
+
+// A recording's end state in words.
+const char* endStateName(SamplingState state);
 
 struct TerminalSession;
 

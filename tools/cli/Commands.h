@@ -14,5 +14,6 @@ int runRecordCommand(const Args& args);
 int runInfoCommand(const Args& args);
 int runPlotCommand(const Args& args);
 int runPortsCommand(const Args& args);
+int runRecoverCommand(const Args& args);
 
 }  // namespace kestiva::cli

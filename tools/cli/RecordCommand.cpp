@@ -68,24 +68,12 @@ std::string helpText() {
            "                    recording, which is still saved\n"
            "  --colors K        accepted for symmetry with plot; a recording has no colours\n"
            "\n"
+           "\n"
+           "While it runs, the recording is also written to a journal (see recover), which is\n"
+           "removed once the recording is saved; when the journal cannot be written, the\n"
+           "recording goes on and the reason is shown once it has ended.\n"
+           "\n"
            "Exit code 0 when the recording was saved, 1 otherwise.\n";
-}
-
-const char* endStateName(SamplingState state) {
-    switch (state) {
-        case SamplingState::Finished:
-            return "complete";
-        case SamplingState::StopRequested:
-            return "stopped";
-        case SamplingState::RequestFailed:
-            return "communication error";
-        case SamplingState::CrcError:
-            return "CRC error";
-        case SamplingState::BufferFull:
-            return "buffer full";
-        default:
-            return "not started";
-    }
 }
 
 // The controller record of the menu choice: a number names CTL<N>, anything else a name.
@@ -347,6 +335,7 @@ int runRecordCommand(const Args& argv) {
     if (checked != CheckResult::Found)
         return fail({});
 
+    session.setJournalFolder(journalFolderOf(*folder));
     session.state().monitorMode = *monitor;
     const StartResult started = session.startRecording(record, uint16_t(*cycle), uint16_t(*time),
                                                        std::time(nullptr), nullptr);
@@ -379,6 +368,9 @@ int runRecordCommand(const Args& argv) {
     }
     const SamplingState endState = session.endRecording();
     live.finish();
+    const std::optional<std::string> journalProblem = session.takeJournalProblem();
+    if (journalProblem)
+        std::fprintf(stderr, "kestiva-cli record: %s\n", journalProblem->c_str());
     window.endProgress();
     session.state().setPhase(ProgressPhase::Idle);
     const TerminalWindow::CycleTiming timing = window.cycleTiming();
@@ -435,6 +427,7 @@ int runRecordCommand(const Args& argv) {
                 .set("stalls", stallsJson(pacing))
                 .set("out", optionalText(savedPath))
                 .set("dump", optionalText(dumpPath))
+                .set("journalProblem", journalProblem ? Json(*journalProblem) : Json())
                 .set("messages", window.messagesJson());
         printOut(result.dump());
     } else {

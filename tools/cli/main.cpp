@@ -22,6 +22,7 @@ constexpr const char* kUsage =
     "  info      read a CSV recording with every check and describe it\n"
     "  plot      draw a CSV recording's graph into an image file (.bmp, .jpg, .png)\n"
     "  ports     list the serial devices and the device each COMn opens; assign one\n"
+    "  recover   list the recording journals, or save one as CSV after a crash\n"
     "\n"
     "Every command takes --help, --json (a machine-readable result on standard output) and\n"
     "--system DIR (the System folder to use instead of the program's own: the one beside the\n"
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
         return runPlotCommand(args);
     if (command == "ports")
         return runPortsCommand(args);
+    if (command == "recover")
+        return runRecoverCommand(args);
     std::fprintf(stderr, "kestiva-cli: unknown command '%s'\n\n%s", argv[1], kUsage);
     if (jsonRequested(args))
         printOut(failureJson("unknown command '" + std::string(command) + "'").dump());
