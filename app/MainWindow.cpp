@@ -682,6 +682,10 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::offerUnsavedRecording() {
+    // A recording started meanwhile has a journal without an end of its own: not a crash's.
+    if (session_.state().phase() != ProgressPhase::Idle || session_.recordingRunning() ||
+        fileWorkerRunning())
+        return;
     const std::optional<JournalEntry> journal = journalToOffer(session_);
     if (!journal)
         return;
