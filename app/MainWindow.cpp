@@ -548,6 +548,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::writeReceiveDump() {
+    // A restore on the file worker is filling the capture buffer the dump would read.
+    if (fileWorkerRunning())
+        return;
     session_.writeReceiveDumpIntoDumpFolder(bridge_);
 }
 
