@@ -39,8 +39,8 @@ JournalWriter::~JournalWriter() {
     }
 }
 
-bool JournalWriter::begin(const std::string& folder, const JournalHeader& header,
-                          std::time_t start, std::string& problem) {
+bool JournalWriter::create(const std::string& folder, const JournalHeader& header,
+                           std::time_t start, std::string& problem) {
     std::string reason;
     if (!file_.create(folder, journalBaseName(start, header.monitor), reason) ||
         !file_.append(encodeJournalHeader(header), reason) || !file_.sync(reason)) {
@@ -48,13 +48,15 @@ bool JournalWriter::begin(const std::string& folder, const JournalHeader& header
         problem = reason;
         return false;
     }
+    return true;
+}
+
+void JournalWriter::start() {
     try {
         thread_ = std::thread([this] { run(); });
     } catch (const std::system_error& e) {
-        problem = e.what();
-        return false;
+        fail(e.what());
     }
-    return true;
 }
 
 void JournalWriter::finish(const JournalEnd& end) {

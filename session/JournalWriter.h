@@ -27,10 +27,13 @@ public:
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
-    // Creates the journal in folder with the header, makes it durable and starts the thread.
-    // false with the reason in problem (no thread then).
-    bool begin(const std::string& folder, const JournalHeader& header, std::time_t start,
-               std::string& problem);
+    // Creates the journal in folder with the header and makes it durable, before the recording
+    // starts (its worker may end, and call finish, at once). false with the reason in problem.
+    bool create(const std::string& folder, const JournalHeader& header, std::time_t start,
+                std::string& problem);
+    // Starts the thread once the engine has started the recording (and so reset its count of
+    // complete bytes). A thread that cannot be made is the journal's problem.
+    void start();
     // The recording has ended: the thread writes what is left and the end record, then
     // returns. Safe from any thread (the recording worker's completion routine calls it); it
     // never waits for the disk.

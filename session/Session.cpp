@@ -1,9 +1,9 @@
 #include "session/Session.h"
 
 #include <algorithm>
-#include <utility>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "files/CsvFile.h"
 #include "files/Journal.h"
@@ -142,14 +142,17 @@ StartResult Session::startRecording(const ControllerRecord& controller, uint16_t
     // The last journal is complete before the capture buffer takes a new recording.
     endJournal();
     const MonitorKind monitor = state_.monitorMode.load();
+    createJournal(monitor, controller, cycle, time, now);
     const StartResult result = starter_.start(page(monitor), controller, cycle, time, now);
     if (result == StartResult::Ok) {
         // Frames the worker stored already are found by the first poll.
         live_.begin(monitor, controller, cycle, time);
         window_.stopResetTimer();
-        beginJournal(page(monitor), now);
+        if (journal_)
+            journal_->start();
     } else {
         live_.clear();
+        discardJournal(monitor);
     }
     return result;
 }
@@ -296,7 +299,9 @@ JournalEntry entryOf(const std::string& path, const JournalContents& contents) {
     entry.endState = entry.ended ? SamplingState(contents.end->endState) : SamplingState::Running;
     const uint64_t bytes = entry.ended ? contents.end->goodBytes : contents.frameBytes;
     const uint64_t each = sampleBytes(header.monitor, header.controller);
-    const uint64_t samples = each == 0 ? 0 : bytes / each;
+    // As many as the page would show: the recording's planned samples at most.
+    const uint64_t planned = uint64_t(header.time) * 1000 / header.cycle + 1;
+    const uint64_t samples = each == 0 ? 0 : std::min(bytes / each, planned);
     entry.durationSeconds = samples == 0 ? 0.0 : double(samples - 1) * header.cycle / 1000;
     return entry;
 }
@@ -315,29 +320,40 @@ void Session::pruneJournalFolder() {
     pruneJournals(journalFolder_, std::time(nullptr), JournalRetention{}, keep);
 }
 
-void Session::beginJournal(const PageRecording& page, std::time_t now) {
-    pageJournals_[std::size_t(page.kind)].clear();
+void Session::createJournal(MonitorKind monitor, const ControllerRecord& controller,
+                            uint16_t cycle, uint16_t time, std::time_t now) {
+    pageJournals_[std::size_t(monitor)].clear();
     lastJournal_.clear();
     if (journalFolder_.empty())
         return;
     JournalHeader header;
-    header.monitor = page.kind;
-    header.controller = page.active;
-    header.cycle = page.cycle;
-    header.time = page.time;
+    header.monitor = monitor;
+    header.controller = controller;
+    header.cycle = cycle;
+    header.time = time;
     header.startTime = int64_t(now);
-    header.startDate = page.startDate;
+    header.startDate = recordingDateText(monitor, now);
     header.bitRate = settings_.bitRate;
     header.programVersion = texts_.GetText(text::VERSION_INFORMATION);
     auto writer = std::make_unique<JournalWriter>(capture_.data(), engine_.completeBytes());
     std::string problem;
-    if (!writer->begin(journalFolder_, header, now, problem)) {
+    if (!writer->create(journalFolder_, header, now, problem)) {
         journalProblem_ = texts_.GetText(text::MSG_JOURNAL_WRITE_ERR) + " " + problem;
         return;
     }
-    pageJournals_[std::size_t(page.kind)] = writer->path();
+    pageJournals_[std::size_t(monitor)] = writer->path();
     lastJournal_ = writer->path();
     journal_ = std::move(writer);
+}
+
+void Session::discardJournal(MonitorKind monitor) {
+    // A start the engine refused recorded nothing; neither did its journal.
+    if (journal_)
+        removeFile(journal_->path());
+    journal_.reset();
+    pageJournals_[std::size_t(monitor)].clear();
+    lastJournal_.clear();
+    journalProblem_.reset();
 }
 
 void Session::endJournal() {

@@ -203,8 +203,10 @@ public:
 
 private:
     void onRecordingComplete(SamplingState endState, uint32_t goodBytes);
-    // The journal of the recording just started on page, when a journal folder is set.
-    void beginJournal(const PageRecording& page, std::time_t now);
+    // The journal of a recording about to start, when a journal folder is set.
+    void createJournal(MonitorKind monitor, const ControllerRecord& controller, uint16_t cycle,
+                       uint16_t time, std::time_t now);
+    void discardJournal(MonitorKind monitor);
     // Waits for the last recording's journal to be complete and prunes the folder.
     void endJournal();
     void pruneJournalFolder();

@@ -10,7 +10,10 @@
 // The second argument is the number of CPU-bound processes competing with the recording (0 for
 // an idle machine, 2 for one per core of a two-core office PC), started and ended here. The
 // engine's third is 1 when a live reader follows the recording as the window's timer does,
-// polling and decoding the new samples 20 times a second (live_samples: what it decoded).
+// polling and decoding the new samples 20 times a second (live_samples: what it decoded), and 2
+// when the journal writer keeps the recording's journal as a session does: journal_bytes_per_s
+// (the file's size per second of recording, header and end record included), and the writer
+// thread's own CPU time (writer_cpu_ms, writer_cpu_pct_of_core).
 //
 // BM_UnprivilegedCliPacing runs kestiva-cli record as the user nobody, who has no right to real
 // time of its own; its third argument 1 starts the desktop's real-time broker on a system bus of
@@ -41,6 +44,7 @@
 #include "support/RecordingWindow.h"
 #include "support/ProcessCpu.h"
 #include "support/RealtimeBroker.h"
+#include "session/JournalWriter.h"
 
 namespace kestiva {
 namespace {
@@ -150,7 +154,8 @@ ControllerRecord benchRecord() {
 void BM_EnginePacing(benchmark::State& state) {
     const auto cycle = uint16_t(state.range(0));
     const CompetingLoad load(int(state.range(1)));
-    const bool liveReader = state.range(2) != 0;
+    const bool liveReader = state.range(2) == 1;
+    const bool journal = state.range(2) == 2;
     const ControllerRecord record = benchRecord();
     for (auto _ : state) {
         TempProgramFolder folder;
@@ -176,16 +181,32 @@ void BM_EnginePacing(benchmark::State& state) {
         SamplingRequest request;
         request.portContext = &context;
         SamplingState endState = SamplingState::Running;
-        request.completion = [&](SamplingState s, uint32_t) { endState = s; };
         std::vector<uint8_t> capture(kCaptureBufferSize);
+        JournalWriter writer(capture.data(), engine.completeBytes());
+        request.completion = [&](SamplingState s, uint32_t goodBytes) {
+            endState = s;
+            writer.finish({int32_t(s), goodBytes});
+        };
         LiveRecording live(capture.data(), engine.completeBytes());
         live.begin(kDataMonitor, record, cycle, kSeconds);
+        if (journal) {
+            JournalHeader header;
+            header.controller = record;
+            header.cycle = cycle;
+            header.time = kSeconds;
+            std::string problem;
+            if (!writer.create(folder.path() + "journal/", header, std::time(nullptr), problem)) {
+                state.SkipWithError(("no journal: " + problem).c_str());
+                return;
+            }
+        }
         const double cpuBefore = processCpuSeconds();
         if (engine.startDataSampling(cycle, kSeconds, request, 1, record.rangeAddress1,
                                      record.rangeLength1, capture.data()) != StartResult::Ok) {
             state.SkipWithError("start refused");
             return;
         }
+        if (journal) writer.start();
         std::thread reader;
         if (liveReader) {
             reader = std::thread([&] {
@@ -197,6 +218,15 @@ void BM_EnginePacing(benchmark::State& state) {
         }
         engine.waitForWorker();
         if (reader.joinable()) reader.join();
+        if (journal) {
+            if (const auto problem = writer.join())
+                state.SkipWithError(("journal stopped: " + *problem).c_str());
+            state.counters["journal_bytes_per_s"] =
+                double(std::filesystem::file_size(writer.path())) / kSeconds;
+            const double writerMs = double(writer.threadCpu().count()) / 1000;
+            state.counters["writer_cpu_ms"] = writerMs;
+            state.counters["writer_cpu_pct_of_core"] = writerMs / 1000 / kSeconds * 100;
+        }
         const double cpuSeconds = processCpuSeconds() - cpuBefore;
         sim.stop();
         if (endState != SamplingState::Finished) state.SkipWithError("recording did not finish");
@@ -314,7 +344,7 @@ void BM_MbpollPacing(benchmark::State& state) {
 }
 
 BENCHMARK(BM_EnginePacing)
-    ->ArgsProduct({{20, 50}, {0, 2}, {0, 1}})
+    ->ArgsProduct({{20, 50}, {0, 2}, {0, 1, 2}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_UnprivilegedCliPacing)

@@ -1,6 +1,7 @@
 // The session as a front end drives it, against kestiva-sim on a pseudo-terminal: the check on
 // its worker with progress, cancel and its flags; a recording from Start to the page; the CSV
-// save and read flows; the dump.
+// save and read flows; the dump; the recording journal, restored in the program and by the
+// terminal command.
 
 #include "session/Session.h"
 
@@ -14,6 +15,8 @@
 #include <mutex>
 #include <thread>
 
+#include "files/Journal.h"
+#include "link/ChildProcess.h"
 #include "link/SimProcess.h"
 #include "support/RecordingWindow.h"
 
@@ -290,6 +293,203 @@ TEST_F(SessionTest, CsvSaveAndReadFollowTheShownPage) {
     ASSERT_FALSE(std::filesystem::exists(dumps));
     EXPECT_EQ(session->writeReceiveDumpIntoDumpFolder(window), DumpResult::Written);
     EXPECT_TRUE(std::filesystem::is_directory(dumps));
+}
+
+// ---- The recording journal -------------------------------------------------------------------
+
+// The page's text cells, row by row, to compare a restored recording with the one recorded.
+std::vector<std::string> pageRows(const PageRecording& page) {
+    std::vector<std::string> rows;
+    for (uint32_t r = 0; r < page.sampleCount; ++r) {
+        std::string row;
+        for (int c = 0; c < kDataTextColumns; ++c)
+            row += std::string(page.texts.cell(r, c)) + ",";
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Where a journal's frames start.
+std::size_t headerBytesOf(const std::string& journal) {
+    JournalContents contents;
+    EXPECT_EQ(readJournal(journal, false, contents), JournalFault::None);
+    return std::filesystem::file_size(journal) - contents.frameBytes -
+           (contents.end ? kJournalEndBytes : 0);
+}
+
+void writeCut(const std::string& bytes, std::size_t length, const std::string& path) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes.substr(0, length);
+}
+
+class SessionJournalTest : public SessionTest {
+protected:
+    // A finished recording of 51 samples at 20 ms with its journal; the journal's path.
+    std::string recordWithJournal() {
+        startSimulator(38400, 1);
+        EXPECT_EQ(check(manual(1, 38400)).result, CheckResult::Found);
+        session->setJournalFolder(journals);
+        EXPECT_EQ(record(kDataMonitor, 20, 1), SamplingState::Finished);
+        EXPECT_EQ(session->page(kDataMonitor).sampleCount, 51u);
+        return session->currentJournal();
+    }
+
+    const std::string journals = folder.path() + "journal/";
+};
+
+TEST_F(SessionJournalTest, AJournalIsKeptUntilItsRecordingIsSavedAndRestoresTheSameFile) {
+    const std::string journal = recordWithJournal();
+    ASSERT_EQ(std::filesystem::path(journal).parent_path().string() + "/", journals);
+    EXPECT_FALSE(session->takeJournalProblem());
+    const std::vector<JournalEntry> entries = session->listJournals();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, journal);
+    EXPECT_EQ(entries[0].monitor, kDataMonitor);
+    EXPECT_EQ(entries[0].controller, session->config().data().controllers[0].name);
+    EXPECT_TRUE(entries[0].ended);
+    EXPECT_EQ(entries[0].endState, SamplingState::Finished);
+    EXPECT_DOUBLE_EQ(entries[0].durationSeconds, 1.0);
+    EXPECT_FALSE(session->unfinishedJournal());
+
+    const std::string journalBytes = fileText(journal);
+    const std::size_t headerBytes = headerBytesOf(journal);
+    const std::string restoredHere = folder.path() + "here.kjournal";
+    const std::string restoredByCommand = folder.path() + "command.kjournal";
+    writeCut(journalBytes, journalBytes.size(), restoredHere);
+    writeCut(journalBytes, journalBytes.size(), restoredByCommand);
+    const std::string saved = folder.path() + "recorded.csv";
+    ASSERT_TRUE(session->saveCsv(saved));
+    EXPECT_FALSE(std::filesystem::exists(journal)) << "saved: its journal has done its work";
+
+    // Restored in the program: the page as the end of the recording left it, savable, and the
+    // journal kept until that recording is saved.
+    session->state().monitorMode = kIoMonitor;
+    session->state().dataSavable = false;
+    std::string error;
+    ASSERT_TRUE(session->restoreJournal(restoredHere, &error)) << error;
+    EXPECT_EQ(session->state().monitorMode.load(), kDataMonitor);
+    EXPECT_TRUE(session->state().dataSavable);
+    EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::Complete);
+    EXPECT_TRUE(window.called("load0"));
+    EXPECT_TRUE(std::filesystem::exists(restoredHere));
+    const std::string again = folder.path() + "restored.csv";
+    ASSERT_TRUE(session->saveCsv(again));
+    EXPECT_EQ(fileText(again), fileText(saved));
+    EXPECT_FALSE(std::filesystem::exists(restoredHere));
+
+    // Restored by the terminal command, as after a crash once the recording had ended.
+    testing::ChildProcess cli;
+    const std::string fromCommand = folder.path() + "command.csv";
+    ASSERT_TRUE(cli.start(testing::testProgramFolder() + "kestiva-cli",
+                          {"recover", restoredByCommand, "--out", fromCommand, "--system",
+                           folder.path() + "System/"}));
+    const std::string out = cli.readAll(60s);
+    ASSERT_EQ(cli.wait(60s), 0) << out << cli.errorText();
+    EXPECT_EQ(fileText(fromCommand), fileText(saved));
+    EXPECT_FALSE(std::filesystem::exists(restoredByCommand));
+
+    // A journal cut in its 31st frame is the unfinished one.
+    const std::string unfinished = journals + "2026-01-01T00-00-00-data.kjournal";
+    writeCut(journalBytes, headerBytes + 30 * 21 + 10, unfinished);
+    const auto found = session->unfinishedJournal();
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->path, unfinished);
+    EXPECT_FALSE(found->ended);
+    EXPECT_DOUBLE_EQ(found->durationSeconds, 0.58) << "the time of its last whole sample";
+
+    // A start the engine refuses leaves no journal behind.
+    const ControllerRecord& controller = session->config().data().controllers[0];
+    ASSERT_EQ(session->startRecording(controller, 2000, 1, std::time(nullptr), [] {}),
+              StartResult::CycleLongerThanTime);
+    EXPECT_EQ(session->listJournals().size(), 1u);
+    EXPECT_TRUE(session->currentJournal().empty());
+}
+
+TEST_F(SessionJournalTest, ACutOrDamagedJournalRestoresOnlyWholeCheckedSamplesOrNothing) {
+    const std::string journal = recordWithJournal();
+    const std::string journalBytes = fileText(journal);
+    const std::vector<std::string> recorded = pageRows(session->page(kDataMonitor));
+    constexpr std::size_t kSample = 21;  // one frame of 16 data bytes
+    const std::size_t headerBytes = headerBytesOf(journal);
+    // The engine may store a frame or two past the samples the page shows.
+    const std::size_t frames = journalBytes.size() - headerBytes - kJournalEndBytes;
+    ASSERT_GE(frames, 51 * kSample);
+    const std::string path = folder.path() + "cut.kjournal";
+
+    // Cut at every byte of the last frames and of the end record: the whole samples before
+    // the cut, those of a torn frame or end record dropped, stopped where it reached.
+    for (std::size_t cut = headerBytes + 49 * kSample; cut <= journalBytes.size(); ++cut) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        writeCut(journalBytes, cut, path);
+        const bool whole = cut == journalBytes.size();
+        const std::size_t samples = std::min<std::size_t>((cut - headerBytes) / kSample, 51);
+        std::string error;
+        ASSERT_TRUE(session->restoreJournal(path, &error)) << error;
+        const PageRecording& page = session->page(kDataMonitor);
+        EXPECT_EQ(page.endMarker, whole ? EndMarker::Complete : EndMarker::CutShort);
+        const std::vector<std::string> rows = pageRows(page);
+        ASSERT_EQ(rows.size(), samples);
+        EXPECT_TRUE(std::equal(rows.begin(), rows.end(), recorded.begin()));
+    }
+
+    // A recording stopped after 40 samples whose end record was torn: its bytes are no sample.
+    const std::string stopped = journalBytes.substr(0, headerBytes + 40 * kSample);
+    const std::string end = encodeJournalEnd({int32_t(SamplingState::StopRequested), 0}, 40 * kSample);
+    for (std::size_t torn = 1; torn < kJournalEndBytes; ++torn) {
+        SCOPED_TRACE("end torn after " + std::to_string(torn));
+        const std::string bytes = stopped + end.substr(0, torn);
+        writeCut(bytes, bytes.size(), path);
+        std::string error;
+        ASSERT_TRUE(session->restoreJournal(path, &error)) << error;
+        EXPECT_EQ(session->page(kDataMonitor).sampleCount, 40u);
+    }
+
+    // Refused, with the reason, and the page left as it was: cut inside the header (at every
+    // byte), empty, foreign, or with a damaged header.
+    struct Refusal {
+        std::string name;
+        std::string bytes;
+        TextId reason;
+    };
+    std::vector<Refusal> refusals = {
+        {"empty", "", text::MSG_JOURNAL_EMPTY},
+        {"foreign", fileText(folder.path() + "System/DataSamplingConfig.ini"),
+         text::MSG_JOURNAL_FOREIGN},
+    };
+    for (std::size_t cut = 1; cut < headerBytes; ++cut)
+        refusals.push_back({"cut at " + std::to_string(cut), journalBytes.substr(0, cut),
+                            text::MSG_JOURNAL_TRUNCATED});
+    for (std::size_t at : {std::size_t(20), headerBytes / 2, headerBytes - 1}) {
+        std::string damaged = journalBytes;
+        damaged[at] = char(damaged[at] ^ 0x40);
+        refusals.push_back({"damaged at " + std::to_string(at), damaged, text::MSG_JOURNAL_DAMAGED});
+    }
+    const std::vector<std::string> shown = pageRows(session->page(kDataMonitor));
+    const std::size_t calls = window.calls().size();
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        writeCut(r.bytes, r.bytes.size(), path);
+        std::string error;
+        EXPECT_FALSE(session->restoreJournal(path, &error));
+        EXPECT_EQ(error, text(r.reason));
+    }
+    EXPECT_EQ(window.calls().size(), calls) << "the window was not touched";
+    EXPECT_EQ(pageRows(session->page(kDataMonitor)), shown);
+}
+
+TEST_F(SessionJournalTest, AJournalThatCannotBeWrittenLeavesTheRecordingAndIsReportedOnce) {
+    startSimulator(38400, 1);
+    ASSERT_EQ(check(manual(1, 38400)).result, CheckResult::Found);
+    // A file where the folder should be: no journal can be made there, even by root.
+    std::ofstream(folder.path() + "blocked") << "x";
+    session->setJournalFolder(folder.path() + "blocked/journal/");
+    ASSERT_EQ(record(kDataMonitor, 20, 1), SamplingState::Finished);
+    EXPECT_EQ(session->page(kDataMonitor).sampleCount, 51u);
+    EXPECT_TRUE(session->state().dataSavable);
+    const auto problem = session->takeJournalProblem();
+    ASSERT_TRUE(problem);
+    EXPECT_TRUE(problem->starts_with(text(text::MSG_JOURNAL_WRITE_ERR))) << *problem;
+    EXPECT_FALSE(session->takeJournalProblem()) << "told once";
+    EXPECT_TRUE(session->currentJournal().empty());
 }
 
 }  // namespace

@@ -103,6 +103,10 @@ TEST(SystemHome, TheUsersCopyIsMadeOnceAndKeepsTheUsersFiles) {
     EXPECT_EQ(dumpFolder(root + "usr/bin/", root + "config/kestiva/", folders),
               root + "data/kestiva/");
     EXPECT_FALSE(fs::exists(root + "data")) << "made by the first dump, not before";
+    // The recording journals go beside the dumps.
+    EXPECT_EQ(journalFolder(root + "bin/", root + "bin/", folders), root + "bin/journal/");
+    EXPECT_EQ(journalFolder(root + "usr/bin/", root + "config/kestiva/", folders),
+              root + "data/kestiva/journal/");
 }
 
 TEST(SystemHome, AUserCopyThatCannotBeMadeLeavesTheShippedFilesAndSaysWhy) {
