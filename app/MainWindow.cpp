@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
@@ -25,6 +26,7 @@
 #include "app/AboutDialog.h"
 #include "app/LiveFeed.h"
 #include "app/ProgramIcon.h"
+#include "app/UnsavedRecordings.h"
 #include "recording/TextToLong.h"
 #include "views/ImageEncoder.h"
 #include "views/DataMonitor.h"
@@ -263,6 +265,8 @@ void MainWindow::buildMenu() {
     imageCaptureAction_->setObjectName("imageCaptureAction");
     csvReadAction_ = fileMenu_->addAction(qt(texts_.GetText(text::MNU_TITLE_FILE_CSV_READ)));
     csvReadAction_->setObjectName("csvReadAction");
+    unsavedAction_ = fileMenu_->addAction(qt(texts_.GetText(text::MNU_TITLE_FILE_UNSAVED)));
+    unsavedAction_->setObjectName("unsavedRecordingsAction");
 
     settingMenu_ = menuBar()->addMenu(qt(texts_.GetText(text::MNU_TITLE_SETTING)));
     settingMenu_->setObjectName("settingMenu");
@@ -280,6 +284,7 @@ void MainWindow::buildMenu() {
     connect(csvReadAction_, &QAction::triggered, this, &MainWindow::readCsv);
     connect(imageSaveAction_, &QAction::triggered, this, &MainWindow::saveImage);
     connect(imageCaptureAction_, &QAction::triggered, this, &MainWindow::captureImage);
+    connect(unsavedAction_, &QAction::triggered, this, &MainWindow::showUnsavedRecordings);
 }
 
 void MainWindow::fillSamplingLists(MonitorKind monitor) {
@@ -403,6 +408,13 @@ void MainWindow::onRecordingFinished() {
     liveFeed_->finish();
     session_.endRecording();
     followSavableFlag();
+    reportJournalProblem();
+}
+
+void MainWindow::reportJournalProblem() {
+    if (const std::optional<std::string> problem = session_.takeJournalProblem())
+        bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), *problem,
+                            MessageIcon::Warning);
 }
 
 void MainWindow::stop() {
@@ -418,6 +430,8 @@ void MainWindow::setControlsEnabled(bool enable) {
     const bool recording = session_.state().phase() == ProgressPhase::Recording;
     for (QMenu* menu : {fileMenu_, settingMenu_, helpMenu_})
         menu->menuAction()->setEnabled(enable);
+    // A restore would take the capture buffer from under a recording.
+    unsavedAction_->setEnabled(enable);
     switchButton_->setEnabled(enable);
     dataPage_->setEnabled(enable);
     ioPage_->setEnabled(enable);
@@ -534,6 +548,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::writeReceiveDump() {
+    // A restore on the file worker is filling the capture buffer the dump would read.
+    if (fileWorkerRunning())
+        return;
     session_.writeReceiveDumpIntoDumpFolder(bridge_);
 }
 
@@ -654,6 +671,53 @@ QImage MainWindow::takePictureAsSeen() {
     QWidget::repaint();
     QCoreApplication::processEvents();
     return takePicture();
+}
+
+// --- Unsaved recordings -----------------------------------------------------------------------
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Asked once the window is on the screen, from the event loop rather than inside show().
+    if (!offerQueued_) {
+        offerQueued_ = true;
+        QTimer::singleShot(0, this, &MainWindow::offerUnsavedRecording);
+    }
+}
+
+void MainWindow::offerUnsavedRecording() {
+    // A recording started meanwhile has a journal without an end of its own: not a crash's.
+    if (session_.state().phase() != ProgressPhase::Idle || session_.recordingRunning() ||
+        fileWorkerRunning())
+        return;
+    const std::optional<JournalEntry> journal = journalToOffer(session_);
+    if (!journal)
+        return;
+    noteJournalOffered(session_, *journal);
+    QMessageBox question(QMessageBox::Question, qt(texts_.GetText(text::APP_TITLE)),
+                         offerText(texts_, *journal), QMessageBox::Yes | QMessageBox::No, this);
+    question.setObjectName("unsavedRecordingQuestion");
+    question.setDefaultButton(QMessageBox::Yes);
+    if (question.exec() == QMessageBox::Yes)
+        restoreRecording(*journal);
+}
+
+void MainWindow::showUnsavedRecordings() {
+    UnsavedRecordingsDialog dialog(texts_, session_.listJournals(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (const std::optional<JournalEntry> journal = dialog.chosen())
+        restoreRecording(*journal);
+}
+
+void MainWindow::restoreRecording(const JournalEntry& journal) {
+    // The page the recording belongs to is shown while it is restored, as after a recording.
+    showMonitor(journal.monitor);
+    runFileWorker([this, path = journal.path] {
+        std::string error;
+        if (!session_.restoreJournal(path, &error))
+            bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), error,
+                                MessageIcon::Error);
+    });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

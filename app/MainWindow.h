@@ -68,8 +68,13 @@ public:
     // frame, the window's contents at their own offset in it, the frame part a plain colour.
     QImage takePicture();
 
+    // The question about a recording cut short by a crash, asked once the window is first
+    // shown (and once per recording): Yes restores it onto its page.
+    void offerUnsavedRecording();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -113,6 +118,11 @@ private:
     void saveImage();
     void captureImage();
     QImage takePictureAsSeen();
+    // The kept journals' dialog, and a journal's recording restored onto its page.
+    void showUnsavedRecordings();
+    void restoreRecording(const JournalEntry& journal);
+    // Why the last recording's journal failed, said once the recording is on its page.
+    void reportJournalProblem();
     // A CSV save or read on a worker of its own, the window taking no input meanwhile.
     void runFileWorker(std::function<void()> work);
     void onFileWorkerFinished();
@@ -146,6 +156,7 @@ private:
     QAction* imageSaveAction_ = nullptr;
     QAction* imageCaptureAction_ = nullptr;
     QAction* csvReadAction_ = nullptr;
+    QAction* unsavedAction_ = nullptr;
     QAction* versionAction_ = nullptr;
     std::array<MenuChoice, 2> menu_;
 
@@ -162,6 +173,7 @@ private:
     QString lastReadPath_;
     QString lastImagePath_;
     std::thread fileWorker_;
+    bool offerQueued_ = false;
 };
 
 }  // namespace kestiva

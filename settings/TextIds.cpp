@@ -92,7 +92,7 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[57] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[68] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
@@ -214,6 +214,21 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[57] = {
      "A journal cannot be restored while a recording runs."},
     {"MSG_JOURNAL_WRITE_ERR", text::MSG_JOURNAL_WRITE_ERR,
      "The recording could not be kept in its journal, which stopped:"},
+    {"MNU_TITLE_FILE_UNSAVED", text::MNU_TITLE_FILE_UNSAVED, "&Unsaved Recordings..."},
+    {"MSG_JOURNAL_OFFER", text::MSG_JOURNAL_OFFER,
+     "A recording of %1 from %2 (%3) was not saved. Restore it?"},
+    {"DLG_UNSAVED_TITLE", text::DLG_UNSAVED_TITLE, "Unsaved recordings"},
+    {"DLG_UNSAVED_NOTE", text::DLG_UNSAVED_NOTE,
+     "Recordings that were not saved as a CSV file, newest first. A restored recording is "
+     "shown on its page and can be saved."},
+    {"DLG_UNSAVED_NOTE_NONE", text::DLG_UNSAVED_NOTE_NONE,
+     "There are no unsaved recordings."},
+    {"DLG_UNSAVED_COLUMN_START", text::DLG_UNSAVED_COLUMN_START, "Started"},
+    {"DLG_UNSAVED_COLUMN_MONITOR", text::DLG_UNSAVED_COLUMN_MONITOR, "Monitor"},
+    {"DLG_UNSAVED_COLUMN_CONTROLLER", text::DLG_UNSAVED_COLUMN_CONTROLLER, "Controller"},
+    {"DLG_UNSAVED_COLUMN_DURATION", text::DLG_UNSAVED_COLUMN_DURATION, "Duration"},
+    {"DLG_UNSAVED_BUTTON_RESTORE", text::DLG_UNSAVED_BUTTON_RESTORE, "&Restore"},
+    {"DLG_UNSAVED_BUTTON_CLOSE", text::DLG_UNSAVED_BUTTON_CLOSE, "Close"},
 };
 
 }  // namespace kestiva

@@ -160,8 +160,20 @@ constexpr TextId MSG_JOURNAL_DAMAGED = 144;
 constexpr TextId MSG_JOURNAL_UNREADABLE = 145;
 constexpr TextId MSG_JOURNAL_BUSY = 146;
 constexpr TextId MSG_JOURNAL_WRITE_ERR = 147;
+// The unsaved recordings in the window: the start-up question and the File menu's dialog.
+constexpr TextId MNU_TITLE_FILE_UNSAVED = 148;
+constexpr TextId MSG_JOURNAL_OFFER = 149;
+constexpr TextId DLG_UNSAVED_TITLE = 150;
+constexpr TextId DLG_UNSAVED_NOTE = 151;
+constexpr TextId DLG_UNSAVED_NOTE_NONE = 152;
+constexpr TextId DLG_UNSAVED_COLUMN_START = 153;
+constexpr TextId DLG_UNSAVED_COLUMN_MONITOR = 154;
+constexpr TextId DLG_UNSAVED_COLUMN_CONTROLLER = 155;
+constexpr TextId DLG_UNSAVED_COLUMN_DURATION = 156;
+constexpr TextId DLG_UNSAVED_BUTTON_RESTORE = 157;
+constexpr TextId DLG_UNSAVED_BUTTON_CLOSE = 158;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 148;
+constexpr TextId kSlotCount = 159;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -177,6 +189,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[57];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[68];
 
 }  // namespace kestiva

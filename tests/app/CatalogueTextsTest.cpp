@@ -1,6 +1,7 @@
 // The window texts that a language file may leave out: each comes from its key when the file
 // has it, and is the built-in English text when it does not.
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -124,6 +125,8 @@ const ShownText kShownTexts[] = {
      [](Windows& w) { return w.portOpenLine("COM2"); }},
     {"MSG_COMOPEN_REASON_NOT_A_PORT", "not a port name (COM1 to COM256)", false,
      [](Windows& w) { return w.portOpenLine("COM0"); }},
+    {"MNU_TITLE_FILE_UNSAVED", "&Unsaved Recordings...", false,
+     [](Windows& w) { return w.main->findChild<QAction*>("unsavedRecordingsAction")->text(); }},
 };
 
 std::string shippedLanguageFile() {

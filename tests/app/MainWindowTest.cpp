@@ -1,6 +1,7 @@
 // The main window as a user works it, against kestiva-sim: the lists, Start and its refusals,
 // recordings shown on their pages, Stop, the page switch with the CSV save item, the menu's
-// controller and colour choices, and Close during a recording.
+// controller and colour choices, Close during a recording, and the recordings kept unsaved in
+// their journals.
 
 #include "app/MainWindow.h"
 
@@ -13,6 +14,8 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStackedWidget>
+#include <QTableWidget>
 #include <QTest>
 
 #include <algorithm>
@@ -30,6 +33,9 @@
 #include "app/AppTestSupport.h"
 #include "app/LiveFeed.h"
 #include "app/ScriptedUser.h"
+#include "app/UnsavedRecordings.h"
+#include "files/Journal.h"
+#include "link/CaptureDecoding.h"
 #include "files/FilesTestSupport.h"
 #include "views/DataMonitor.h"
 #include "views/IoMonitor.h"
@@ -61,6 +67,10 @@ protected:
         sim = std::make_unique<testing::SimProcess>(std::vector<std::string>{"--mode", "demo"},
                                                     folder.portLink(1));
         ASSERT_TRUE(sim->ok()) << sim->log();
+        ASSERT_NO_FATAL_FAILURE(startSession());
+    }
+
+    void startSession() {
         session = std::make_unique<Session>(folder.path(), bridge);
         ASSERT_TRUE(session->loadCatalogue());
         session->loadCommunicationSettings();
@@ -612,6 +622,184 @@ TEST_F(FileMenuTest, CloseAtAnyMomentOfAnOperationWaitsForItAndEnds) {
         window.reset();
         EXPECT_EQ(session->page(kDataMonitor).sampleCount, 11u);
     }
+}
+
+TEST(UnsavedRecordingTexts, DurationsReadAsMinutesOrHours) {
+    const struct {
+        double seconds;
+        const char* shown;
+    } cases[] = {{0, "0:00"},      {0.9, "0:01"},       {59.4, "0:59"},        {59.6, "1:00"},
+                 {3599, "59:59"}, {3600, "1:00:00"}, {36061, "10:01:01"}, {-2, "0:00"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(durationText(c.seconds).toStdString(), c.shown) << c.seconds;
+}
+
+// Recordings kept in their journals because they were never saved: the question after a
+// crash, the File menu's dialog, and the message when a journal could not be written.
+class UnsavedRecordingTest : public FileMenuTest {
+protected:
+    std::string journals() const { return folder.path() + "journal/"; }
+    // The program started again over the same folders.
+    void restart() {
+        window.reset();
+        ASSERT_NO_FATAL_FAILURE(startSession());
+        session->setJournalFolder(journals());
+        openWindow();
+    }
+    QTableWidget* table(QWidget* dialog) { return child<QTableWidget>(dialog, "journalTable"); }
+    // Waits until a restore has ended and the window takes input again.
+    void waitForRestore(const ScriptedUser& user) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return user.done(); }, 30000));
+        waitForIdle();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->centralWidget()->isEnabled(); }, 10000));
+        EXPECT_THAT(user.errors(), ::testing::IsEmpty());
+    }
+    bool shown(QWidget* page) {
+        return child<QStackedWidget>(window.get(), "pageArea")->currentWidget() == page;
+    }
+};
+
+TEST_F(UnsavedRecordingTest, ARecordingCutShortByAKillIsOfferedOnceAndRestoredOntoItsPage) {
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
+    session->setJournalFolder(journals());
+    openWindow();
+    button("monitorSwitchButton")->click();
+    ASSERT_NO_FATAL_FAILURE(record("io", "100", "1"));
+    const std::string journal = session->currentJournal();
+    ASSERT_FALSE(journal.empty());
+    // As a kill leaves it: no end record, ten whole samples and half of the next.
+    JournalContents contents;
+    ASSERT_EQ(readJournal(journal, false, contents), JournalFault::None);
+    const uint64_t each = sampleBytes(kIoMonitor, contents.header.controller);
+    ASSERT_GE(contents.frameBytes, 11 * each);
+    std::filesystem::resize_file(journal, std::filesystem::file_size(journal) -
+                                              kJournalEndBytes - contents.frameBytes +
+                                              10 * each + each / 2);
+
+    {
+        ScriptedUser user;
+        QString question;
+        user.then("unsavedRecordingQuestion", [&](QWidget* box) {
+            question = static_cast<QMessageBox*>(box)->text();
+            static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+        });
+        ASSERT_NO_FATAL_FAILURE(restart());
+        ASSERT_NO_FATAL_FAILURE(waitForRestore(user));
+        EXPECT_TRUE(question.startsWith("A recording of I/O Monitor from 20"))
+            << question.toStdString();
+        EXPECT_TRUE(question.endsWith("(0:01) was not saved. Restore it?"))
+            << question.toStdString();
+    }
+    EXPECT_TRUE(shown(&window->ioPage()));
+    EXPECT_EQ(window->ioPage().recording()->sampleCount, 10u) << "the torn sample is dropped";
+    EXPECT_EQ(session->page(kIoMonitor).endMarker, EndMarker::CutShort);
+    EXPECT_TRUE(action("csvSaveAction")->isEnabled());
+
+    // Asked once: the next start says nothing, and the journal stays for the menu's dialog.
+    {
+        ScriptedUser nobody;
+        ASSERT_NO_FATAL_FAILURE(restart());
+        QTest::qWait(200);
+        EXPECT_THAT(nobody.seenNames(), ::testing::IsEmpty());
+    }
+    EXPECT_TRUE(std::filesystem::exists(journal));
+    EXPECT_FALSE(action("csvSaveAction")->isEnabled());
+}
+
+TEST_F(UnsavedRecordingTest, TheMenusDialogListsTheKeptRecordingsAndRestoresTheChosenOne) {
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
+    session->setJournalFolder(journals());
+    openWindow();
+    {
+        ScriptedUser user;
+        user.then("unsavedRecordingsDialog", [](QWidget* dialog) {
+            EXPECT_EQ(child<QLabel>(dialog, "noteLabel")->text().toStdString(),
+                      "There are no unsaved recordings.");
+            EXPECT_FALSE(child<QPushButton>(dialog, "restoreButton")->isEnabled());
+            testing::press(dialog, "closeButton");
+        });
+        use("unsavedRecordingsAction", user);
+    }
+    ASSERT_NO_FATAL_FAILURE(record("data", "100", "1"));
+    const std::string first = session->currentJournal();
+    // While a recording runs, nothing can be restored.
+    list("dataCycleList")->setCurrentText("20");
+    button("dataStartButton")->click();
+    EXPECT_FALSE(action("unsavedRecordingsAction")->isEnabled());
+    waitForIdle();
+    EXPECT_EQ(window->dataPage().recording()->sampleCount, 51u);
+    // A journal with nothing after its header is listed, and refused when restored.
+    {
+        const std::string whole = testing::readFile(first);
+        JournalFault fault = JournalFault::None;
+        const auto headerBytes = journalHeaderSize(whole, fault);
+        ASSERT_TRUE(headerBytes.has_value());
+        std::ofstream(journals() + "0-header-only" + std::string(kJournalExtension),
+                      std::ios::binary)
+            << whole.substr(0, *headerBytes);
+    }
+
+    const auto restoring = [&](int row) {
+        return [this, row](QWidget* dialog) {
+            table(dialog)->selectRow(row);
+            testing::press(dialog, "restoreButton");
+        };
+    };
+    {
+        ScriptedUser user;
+        user.then("unsavedRecordingsDialog", [&](QWidget* dialog) {
+            QTableWidget* rows = table(dialog);
+            ASSERT_EQ(rows->rowCount(), 3);
+            const char* durations[] = {"0:01", "0:01", "0:00"};
+            for (int row = 0; row < 3; ++row) {
+                EXPECT_EQ(rows->item(row, 1)->text().toStdString(), "Data Monitor");
+                EXPECT_EQ(rows->item(row, 2)->text(), rows->item(0, 2)->text());
+                EXPECT_EQ(rows->item(row, 3)->text().toStdString(), durations[row]);
+            }
+            EXPECT_FALSE(rows->item(0, 2)->text().isEmpty());
+            EXPECT_GE(rows->item(0, 0)->text(), rows->item(1, 0)->text()) << "newest first";
+            restoring(2)(dialog);
+        });
+        user.thenAcknowledge();
+        use("unsavedRecordingsAction", user);
+        EXPECT_EQ(messages(user), std::vector{text(text::MSG_JOURNAL_EMPTY)});
+    }
+    {
+        ScriptedUser user;
+        user.then("unsavedRecordingsDialog", restoring(1));
+        button("monitorSwitchButton")->click();
+        use("unsavedRecordingsAction", user);
+        EXPECT_TRUE(messages(user).empty());
+    }
+    EXPECT_TRUE(shown(&window->dataPage()));
+    EXPECT_EQ(window->dataPage().recording()->sampleCount, 11u);
+    EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::Complete);
+    EXPECT_TRUE(action("csvSaveAction")->isEnabled());
+}
+
+TEST_F(UnsavedRecordingTest, AJournalThatCouldNotBeWrittenIsSaidOnceTheRecordingIsShown) {
+    ASSERT_NO_FATAL_FAILURE(confirmLink());
+    // A file where the journal folder's parent should be: no journal can be made.
+    std::ofstream(folder.path() + "blocker") << "a file";
+    session->setJournalFolder(folder.path() + "blocker/journal/");
+    openWindow();
+    ScriptedUser user;
+    uint32_t samplesShown = 0;
+    user.then("messageBox", [&](QWidget* box) {
+        samplesShown = window->dataPage().recording()->sampleCount;
+        testing::acknowledge(box);
+    });
+    list("dataCycleList")->setCurrentText("100");
+    list("dataTimeList")->setCurrentText("1");
+    button("dataStartButton")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return user.done(); }, 30000));
+    waitForIdle();
+    QTest::qWait(100);
+    EXPECT_EQ(samplesShown, 11u);
+    ASSERT_EQ(user.seen().size(), 1u) << ::testing::PrintToString(user.errors());
+    EXPECT_TRUE(user.seen().front().text.startsWith(
+        QString::fromStdString(text(text::MSG_JOURNAL_WRITE_ERR))));
+    EXPECT_TRUE(action("csvSaveAction")->isEnabled());
 }
 
 }  // namespace
