@@ -408,19 +408,25 @@ bool Session::restoreJournal(const std::string& path, std::string* error) {
     JournalContents contents;
     if (const JournalFault fault = readJournal(path, true, contents); fault != JournalFault::None)
         return refuse(faultText(fault));
-    endJournal();
     const JournalHeader& header = contents.header;
-    // The frames go where the recording's worker put them, so that the pass after a recording
-    // reads them as it would have.
     const uint32_t bytes = uint32_t(std::min<uint64_t>(contents.frames.size(), capture_.size()));
-    std::copy_n(contents.frames.data(), bytes, capture_.data());
-    uint32_t good = intactBytes(header, capture_.data(), bytes);
+    uint32_t good =
+        intactBytes(header, reinterpret_cast<const uint8_t*>(contents.frames.data()), bytes);
     // Without an end the recording stopped where the journal reached.
     SamplingState endState = SamplingState::StopRequested;
     if (contents.end) {
         endState = SamplingState(contents.end->endState);
         good = std::min(good, contents.end->goodBytes);
     }
+    // A page shows a recording of two samples or more: refused before anything the user has
+    // (the page, the capture buffer) is touched.
+    const uint32_t each = sampleBytes(header.monitor, header.controller);
+    if (each == 0 || good / each < 2)
+        return refuse(text::MSG_JOURNAL_EMPTY);
+    endJournal();
+    // The frames go where the recording's worker put them, so that the pass after a recording
+    // reads them as it would have.
+    std::copy_n(contents.frames.data(), bytes, capture_.data());
 
     const MonitorKind monitor = header.monitor;
     PageRecording& page = this->page(monitor);

@@ -444,7 +444,7 @@ TEST_F(SessionJournalTest, ACutOrDamagedJournalRestoresOnlyWholeCheckedSamplesOr
     }
 
     // Refused, with the reason, and the page left as it was: cut inside the header (at every
-    // byte), empty, foreign, or with a damaged header.
+    // byte), empty, foreign, with a damaged header, or with fewer than two samples.
     struct Refusal {
         std::string name;
         std::string bytes;
@@ -454,6 +454,8 @@ TEST_F(SessionJournalTest, ACutOrDamagedJournalRestoresOnlyWholeCheckedSamplesOr
         {"empty", "", text::MSG_JOURNAL_EMPTY},
         {"foreign", fileText(folder.path() + "System/DataSamplingConfig.ini"),
          text::MSG_JOURNAL_FOREIGN},
+        {"header alone", journalBytes.substr(0, headerBytes), text::MSG_JOURNAL_EMPTY},
+        {"one sample", journalBytes.substr(0, headerBytes + kSample), text::MSG_JOURNAL_EMPTY},
     };
     for (std::size_t cut = 1; cut < headerBytes; ++cut)
         refusals.push_back({"cut at " + std::to_string(cut), journalBytes.substr(0, cut),
