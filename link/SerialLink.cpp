@@ -1,6 +1,6 @@
 #include "link/SerialLink.h"
 
-#include <sys/stat.h>
+#include "settings/Utf8Path.h"
 
 #include <thread>
 
@@ -45,8 +45,8 @@ std::string resolvePortDevice(const std::string& programFolder, const std::strin
     if (number == 0)
         return {};
     std::string link = portLinkPath(programFolder, number);
-    struct stat st {};
-    if (lstat(link.c_str(), &st) == 0)
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(utf8Path(link), ec)))
         return link;
     return defaultPortDevice(number);
 }

@@ -2,8 +2,6 @@
 
 #include "tools/cli/TerminalSession.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdio>

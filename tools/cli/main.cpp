@@ -6,6 +6,7 @@
 
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
+#include "tools/cli/Console.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
     using namespace kestiva::cli;
+    prepareConsole();
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return 2;

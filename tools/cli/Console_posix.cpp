@@ -1,0 +1,26 @@
+#include "tools/cli/Console.h"
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace kestiva::cli {
+
+void prepareConsole() {}
+
+bool errorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+std::size_t terminalColumns() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+void ignoreBrokenPipe() {
+    signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace kestiva::cli
