@@ -72,29 +72,25 @@ std::error_code copyIfMissing(const fs::path& source, const fs::path& target) {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(target, ec)))
         return {};
-    const std::string hidden =
-        utf8Text(target.parent_path()) + "/." + utf8Text(target.filename());
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = hidden + "." + std::to_string(processId()) + "-" +
-                    std::to_string(temporaryCounter.fetch_add(1));
-        fd = createNewFile(temporary);
-        if (fd < 0 && errno != EEXIST)
+    std::string hidden = ".";
+    hidden += utf8Text(target.filename());
+    fs::path temporary;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = target.parent_path() / utf8Path(hidden + "." + std::to_string(processId()) +
+                                                    "-" + std::to_string(temporaryCounter++));
+        ec.clear();
+        if (fs::copy_file(source, temporary, ec) || ec != std::errc::file_exists)
             break;
     }
-    if (fd < 0)
-        return {errno, std::generic_category()};
-    closeFile(fd);
-    fs::copy_file(source, utf8Path(temporary), fs::copy_options::overwrite_existing, ec);
     // The user edits the copy and the program writes its settings back into it, even when
     // the shipped file is read-only.
     if (!ec)
-        fs::permissions(utf8Path(temporary), fs::perms::owner_read | fs::perms::owner_write,
+        fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write,
                         fs::perm_options::add, ec);
-    if (!ec && !moveToNewName(temporary, utf8Text(target)) && errno != EEXIST)
+    if (!ec && !moveToNewName(utf8Text(temporary), utf8Text(target)) && errno != EEXIST)
         ec = {errno, std::generic_category()};
-    removeFile(temporary);
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
     return ec;
 }
 
