@@ -30,7 +30,7 @@ kestiva_windows_test(windows_settings_test
     SOURCES settings/ProfileFileTest.cpp settings/LanguageCatalogueTest.cpp
             settings/NumberTextTest.cpp settings/CommunicationSettingsTest.cpp
             settings/SamplingConfigTest.cpp settings/SettingsFuzzTest.cpp
-            settings/ProgramFolderTest.cpp
+            settings/ProgramFolderTest.cpp settings/FileCallsTest.cpp
     LIBS kestiva_settings)
 
 # Sample tables, number texts, frames and the decoding of a capture: plain functions. The frame
