@@ -13,21 +13,14 @@ std::atomic<unsigned> temporaryCounter{0};
 
 }  // namespace
 
-std::string ReplacingFile::targetFolder() const {
-    const auto slash = target_.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return target_.substr(0, slash);
-}
-
 bool ReplacingFile::createTemporary() {
     const auto slash = target_.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? std::string()
+                                                          : target_.substr(0, slash);
     std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     if (base.size() > 200)
         base.resize(200);
-    const std::string folder = targetFolder();
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = folder + "/." + base + "." + std::to_string(processId()) + "-" +
                      std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";

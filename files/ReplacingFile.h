@@ -45,8 +45,6 @@ public:
 
 private:
     void flush();
-    // The folder that holds target_, without a trailing '/'.
-    std::string targetFolder() const;
     // Creates a new temporary file beside target_ and points fd_ and temporary_ at it; false
     // when none could be made.
     bool createTemporary();

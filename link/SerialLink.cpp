@@ -1,8 +1,9 @@
 #include "link/SerialLink.h"
 
-#include "settings/Utf8Path.h"
-
+#include <filesystem>
 #include <thread>
+
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 

@@ -8,6 +8,7 @@ dir=$(bash "$top/scripts/build-windows.sh" | tail -n 1)
 # kept for all the tests. Started here, away from CTest's output pipes: a service started by a
 # test would hold the test's output open, and CTest would wait for it until its time-out.
 export WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
 # Makes the folder the first time (several seconds) and starts the services.

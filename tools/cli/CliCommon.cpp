@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "settings/ProgramFolder.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva::cli {
 
@@ -108,7 +109,7 @@ std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::str
     }
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path dir = fs::absolute(fs::path(*given), ec);
+    fs::path dir = fs::absolute(utf8Path(*given), ec);
     if (ec || !fs::is_directory(dir, ec)) {
         error = "--system: no such folder: " + *given;
         return std::nullopt;
@@ -117,9 +118,9 @@ std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::str
     if (!dir.has_filename())
         dir = dir.parent_path();  // a trailing '/'
     if (dir.filename() == "System")
-        return SystemFolder{dir.parent_path().string() + "/"};
+        return SystemFolder{utf8Text(dir.parent_path()) + "/"};
     if (fs::is_directory(dir / "System", ec))
-        return SystemFolder{dir.string() + "/"};
+        return SystemFolder{utf8Text(dir) + "/"};
     error = "--system: " + *given + " is not a System folder and holds none";
     return std::nullopt;
 }

@@ -2,12 +2,18 @@
 // The terminal the command runs in, where systems differ: Console_<platform>.cpp.
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace kestiva::cli {
 
 // Makes standard output and error carry the command's bytes unchanged (a CSV line keeps its
 // CR LF, no second CR is added) and shows UTF-8 text as UTF-8.
 void prepareConsole();
+
+// The words of the command line as UTF-8, the program's name first (Windows hands main() its
+// arguments in the system's narrow code page, which is not UTF-8).
+std::vector<std::string> commandLineWords(int argc, char** argv);
 
 // Whether standard error is a terminal, where the progress bar is drawn.
 bool errorIsTerminal();

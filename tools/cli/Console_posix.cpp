@@ -8,6 +8,10 @@ namespace kestiva::cli {
 
 void prepareConsole() {}
 
+std::vector<std::string> commandLineWords(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 bool errorIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }

@@ -1,10 +1,13 @@
 #include "tools/cli/Console.h"
 
+#include <windows.h>  // before shellapi.h, which builds on it
+
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace kestiva::cli {
 
@@ -13,6 +16,20 @@ void prepareConsole() {
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
     ::SetConsoleOutputCP(CP_UTF8);
+}
+
+std::vector<std::string> commandLineWords(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> words;
+    for (int i = 0; i < count; ++i) {
+        const std::u8string word = std::filesystem::path(wide[i]).u8string();
+        words.emplace_back(word.begin(), word.end());
+    }
+    ::LocalFree(wide);
+    return words;
 }
 
 bool errorIsTerminal() {
