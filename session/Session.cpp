@@ -8,6 +8,7 @@
 #include "files/CsvFile.h"
 #include "files/Journal.h"
 #include "session/JournalWriter.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
@@ -456,7 +457,7 @@ DumpResult Session::writeReceiveDumpIntoDumpFolder(MessageHost& messages) {
     // Made here rather than at start-up, so that a user who never dumps has no such folder.
     if (receivedBytes() > 0) {
         std::error_code ec;
-        std::filesystem::create_directories(dumpFolder(), ec);
+        std::filesystem::create_directories(utf8Path(dumpFolder()), ec);
     }
     return writeReceiveDump(dumpFolder(), messages);
 }
