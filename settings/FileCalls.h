@@ -24,17 +24,22 @@ std::optional<std::string> readRegularFile(const std::string& path, std::size_t 
 int openRegularFile(const std::string& path, uint64_t& size);
 
 // Creates path as a new file for writing. -1 when the name exists in any form (a file, a link
-// pointing anywhere, a folder) or the file cannot be made.
+// pointing anywhere, a folder) or the file cannot be made, errno EEXIST for a taken name.
 int createNewFile(const std::string& path);
 
 // Up to size bytes from offset, as pread: the count read, 0 at the end, -1 on an error.
 ssize_t readAt(int fd, void* buffer, std::size_t size, uint64_t offset);
 
-// Writes all of data to fd, retrying short writes and interruptions. false on an error.
+// Writes all of data to fd, retrying short writes and interruptions. false on an error, its
+// reason in errno.
 bool writeAll(int fd, const char* data, std::size_t size);
 
-// Makes what was written to fd durable.
+// Makes what was written to fd durable. false on an error, its reason in errno.
 bool syncFile(int fd);
+
+// Best effort: makes the names in folder (a new file, a rename) survive a crash, where the
+// system lets a folder be synced.
+void syncFolder(const std::string& folder);
 
 // Closes fd; false when the close reported a failed write.
 bool closeFile(int fd);

@@ -45,6 +45,10 @@ void setErrnoFromLastError() {
     case ERROR_ACCESS_DENIED:
         errno = EACCES;
         break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        errno = ENOSPC;
+        break;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         errno = ENOENT;
@@ -136,8 +140,18 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 bool syncFile(int fd) {
     const HANDLE file = handleOf(fd);
-    return file != INVALID_HANDLE_VALUE && ::FlushFileBuffers(file) != 0;
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = EBADF;
+        return false;
+    }
+    if (::FlushFileBuffers(file))
+        return true;
+    setErrnoFromLastError();
+    return false;
 }
+
+// Windows offers no sync of a folder's names; NTFS keeps them in its own log.
+void syncFolder(const std::string&) {}
 
 bool closeFile(int fd) {
     return ::_close(fd) == 0;

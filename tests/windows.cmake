@@ -46,5 +46,10 @@ kestiva_windows_test(windows_recording_link_test
 
 kestiva_windows_test(windows_files_test
     SOURCES files/CsvWriterTest.cpp files/CsvReaderTest.cpp files/CsvFuzzTest.cpp
-            files/ReceiveDumpTest.cpp
+            files/ReceiveDumpTest.cpp files/JournalTest.cpp
     LIBS kestiva_files)
+
+# The journal's writer thread, on files alone.
+kestiva_windows_test(windows_session_test
+    SOURCES session/JournalWriterTest.cpp
+    LIBS kestiva_session)
