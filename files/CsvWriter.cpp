@@ -1,13 +1,11 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 
 #include "files/CsvFile.h"
 #include "files/ReplacingFile.h"
+#include "settings/FileCalls.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
@@ -80,15 +78,15 @@ bool csvTargetWritable(const std::string& path) {
     ReplacingFile probe;
     if (!probe.open(path))
         return false;
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0)
+    std::error_code ec;
+    if (std::filesystem::exists(utf8Path(path), ec))
         return true;  // the probe has checked the file that is there
     // The temporary name is cut short; the final one must be creatable too.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = createNewFile(path);
     if (fd < 0)
         return false;
-    ::close(fd);
-    ::unlink(path.c_str());
+    closeFile(fd);
+    removeFile(path);
     return true;
 }
 

@@ -1,28 +1,22 @@
 #include "files/FileBytes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+
+#include "settings/FileCalls.h"
 
 namespace kestiva {
 
 bool FileBytes::open(const std::string& path) {
     close();
-    // O_NONBLOCK keeps a FIFO given as the path from blocking the open; it is refused below.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    uint64_t size = 0;
+    const int fd = openRegularFile(path, size);
     if (fd < 0)
         return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     fd_ = fd;
     // One byte more than the file, so that its end is seen without a second read.
-    const std::size_t wanted = std::min(
-        std::clamp<std::size_t>(std::size_t(st.st_size) + 1, 4096, kMaxBufferBytes), limit_);
+    const std::size_t wanted =
+        std::min(std::clamp<std::size_t>(std::size_t(size) + 1, 4096, kMaxBufferBytes), limit_);
     if (wanted > capacity_ || wanted < capacity_ / 4) {
         buffer_.reset(new unsigned char[wanted]);
         capacity_ = wanted;
@@ -36,7 +30,7 @@ bool FileBytes::open(const std::string& path) {
 
 void FileBytes::close() {
     if (fd_ >= 0)
-        ::close(fd_);
+        closeFile(fd_);
     fd_ = -1;
     start_ = 0;
     length_ = 0;
@@ -54,7 +48,7 @@ void FileBytes::seek(uint64_t position) {
 }
 
 ssize_t FileBytes::preadCall(int fd, void* buffer, std::size_t size, off_t offset) {
-    return ::pread(fd, buffer, size, offset);
+    return readAt(fd, buffer, size, uint64_t(offset));
 }
 
 bool FileBytes::fill() {
@@ -76,22 +70,6 @@ bool FileBytes::fill() {
     if (got <= 0)
         return false;
     length_ += std::size_t(got);
-    return true;
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (done == 0)
-            return false;
-        data += done;
-        size -= std::size_t(done);
-    }
     return true;
 }
 

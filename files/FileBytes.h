@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "settings/FileCalls.h"
+
 namespace kestiva {
 
 class FileBytes {
@@ -82,8 +84,5 @@ private:
     static ssize_t preadCall(int fd, void* buffer, std::size_t size, off_t offset);
     ReadCall read_ = preadCall;
 };
-
-// Writes all of data to fd, retrying short writes and interruptions. false on an error.
-bool writeAll(int fd, const char* data, std::size_t size);
 
 }  // namespace kestiva

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstring>
 
+#include "settings/FileCalls.h"
+
 namespace kestiva {
 
 namespace {
@@ -274,8 +276,7 @@ JournalFault readJournal(const std::string& path, bool withFrames, JournalConten
 }
 
 std::string journalBaseName(std::time_t start, MonitorKind monitor) {
-    std::tm local{};
-    localtime_r(&start, &local);
+    const std::tm local = localTime(start);
     char text[32];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H-%M-%S", &local);
     return std::string(text, length) + (monitor == kDataMonitor ? "-data" : "-io");

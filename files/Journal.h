@@ -83,7 +83,7 @@ JournalFault readJournal(const std::string& path, bool withFrames, JournalConten
 // "2026-12-07T19-43-05-data": a journal's name from its recording's start (local time).
 std::string journalBaseName(std::time_t start, MonitorKind monitor);
 
-// --- Files on the disk (one file per platform) ------------------------------------------
+// --- Files on the disk ------------------------------------------------------------------
 
 // A journal file that is only ever appended to.
 class JournalFile {
@@ -119,7 +119,6 @@ std::vector<FoundJournal> findJournals(const std::string& folder);
 // The size of a file and the bytes [offset, offset + size) of it; false when it cannot be read.
 bool fileSize(const std::string& path, uint64_t& bytes);
 bool readFileRange(const std::string& path, uint64_t offset, std::size_t size, std::string& out);
-bool removeFile(const std::string& path);
 
 // --- Keeping ----------------------------------------------------------------------------
 

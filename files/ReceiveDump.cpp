@@ -1,17 +1,15 @@
 #include "files/ReceiveDump.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 
 #include "files/FileBytes.h"
+#include "settings/FileCalls.h"
 
 namespace kestiva {
 
 std::string receiveDumpFileName(std::time_t now) {
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = localTime(now);
     char stamp[32];
     const std::size_t length = std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &local);
     return std::string(stamp, length) + "_receive_buffer.log";
@@ -33,7 +31,7 @@ DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
 
     // Only a new file: a name that exists already, whatever it is (a file, a link that points
     // elsewhere, a FIFO or a device), is never written through.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = createNewFile(path);
     if (fd < 0)
         return DumpResult::NotCreated;
 
@@ -56,11 +54,11 @@ DumpResult writeReceiveDump(const uint8_t* capture, std::size_t byteCount,
     }
     if (ok && !out.empty())
         ok = writeAll(fd, out.data(), out.size());
-    if (::close(fd) != 0)
+    if (!closeFile(fd))
         ok = false;
     if (!ok) {
         // A cut dump would pass for the whole recording.
-        ::unlink(path.c_str());
+        removeFile(path);
         return DumpResult::WriteFailed;
     }
 

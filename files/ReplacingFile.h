@@ -45,6 +45,9 @@ public:
 
 private:
     void flush();
+    // Creates a new temporary file beside target_ and points fd_ and temporary_ at it; false
+    // when none could be made.
+    bool createTemporary();
 
     static constexpr std::size_t kFlushBytes = 64 * 1024;
     std::string target_;

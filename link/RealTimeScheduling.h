@@ -8,9 +8,10 @@ enum class Scheduling {
     Normal,  // ordinary time-sharing: the system refused real time
     Fifo,    // real time on the process's own right (root, or RLIMIT_RTPRIO)
     Rtkit,   // real time granted by the desktop's real-time broker
+    TimeCritical,  // Windows: the highest priority of the normal classes
 };
 
-// "normal", "fifo" or "rtkit": the words the companion command prints.
+// "normal", "fifo", "rtkit" or "time-critical": the words the companion command prints.
 const char* schedulingName(Scheduling scheduling);
 
 // Raises the calling thread to real time at priority while the object lives: on its own right

@@ -76,15 +76,6 @@ bool askBroker(int priority) {
 
 }  // namespace
 
-const char* schedulingName(Scheduling scheduling) {
-    switch (scheduling) {
-    case Scheduling::Fifo: return "fifo";
-    case Scheduling::Rtkit: return "rtkit";
-    case Scheduling::Normal: break;
-    }
-    return "normal";
-}
-
 RealTimeScheduling::RealTimeScheduling(int priority) {
     // The kernel wakes the thread at its timers' expiry rather than up to its slack later.
     oldTimerSlack_ = (unsigned long)prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);

@@ -1,10 +1,11 @@
 #include "link/RecordingStart.h"
 
+#include "settings/FileCalls.h"
+
 namespace kestiva {
 
 std::string recordingDateText(MonitorKind monitor, std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
+    const std::tm local = localTime(when);
     char text[64];
     const char* format = monitor == kDataMonitor ? "%Y%m%d %H:%M" : "%Y/%m/%d %H:%M";
     const std::size_t length = std::strftime(text, sizeof text, format, &local);

@@ -1,8 +1,9 @@
 #include "link/SerialLink.h"
 
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <thread>
+
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
@@ -45,8 +46,8 @@ std::string resolvePortDevice(const std::string& programFolder, const std::strin
     if (number == 0)
         return {};
     std::string link = portLinkPath(programFolder, number);
-    struct stat st {};
-    if (lstat(link.c_str(), &st) == 0)
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(utf8Path(link), ec)))
         return link;
     return defaultPortDevice(number);
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need, from Debian's packages only.
 # Idempotent: apt-get runs only when a package is missing.
+# Usage: scripts/install-deps.sh [PACKAGE...]   (packages given: those instead of the list)
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
     libsystemd-dev rtkit polkitd dbus-daemon dbus-bin util-linux
     gdb  # the end-to-end test keeps the stacks of a program that does not end
 )
+if [ $# -gt 0 ]; then
+    packages=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,26 +1,12 @@
 #include "session/JournalWriter.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <string_view>
 #include <system_error>
 
+#include "session/ThreadCpuTime.h"
+
 namespace kestiva {
-
-namespace {
-
-std::chrono::microseconds callingThreadCpu() {
-    rusage usage{};
-    if (::getrusage(RUSAGE_THREAD, &usage) != 0)
-        return {};
-    const auto micros = [](const timeval& t) {
-        return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
-    };
-    return micros(usage.ru_utime) + micros(usage.ru_stime);
-}
-
-}  // namespace
 
 JournalWriter::JournalWriter(const uint8_t* captureBuffer,
                              const std::atomic<uint32_t>& completeBytes)

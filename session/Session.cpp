@@ -8,6 +8,8 @@
 #include "files/CsvFile.h"
 #include "files/Journal.h"
 #include "session/JournalWriter.h"
+#include "settings/FileCalls.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
@@ -347,10 +349,13 @@ void Session::createJournal(MonitorKind monitor, const ControllerRecord& control
 }
 
 void Session::discardJournal(MonitorKind monitor) {
-    // A start the engine refused recorded nothing; neither did its journal.
-    if (journal_)
-        removeFile(journal_->path());
-    journal_.reset();
+    // A start the engine refused recorded nothing; neither did its journal. Closed before it
+    // is removed: Windows keeps an open file's name.
+    if (journal_) {
+        const std::string path = journal_->path();
+        journal_.reset();
+        removeFile(path);
+    }
     pageJournals_[std::size_t(monitor)].clear();
     lastJournal_.clear();
     journalProblem_.reset();
@@ -456,7 +461,7 @@ DumpResult Session::writeReceiveDumpIntoDumpFolder(MessageHost& messages) {
     // Made here rather than at start-up, so that a user who never dumps has no such folder.
     if (receivedBytes() > 0) {
         std::error_code ec;
-        std::filesystem::create_directories(dumpFolder(), ec);
+        std::filesystem::create_directories(utf8Path(dumpFolder()), ec);
     }
     return writeReceiveDump(dumpFolder(), messages);
 }

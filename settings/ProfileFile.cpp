@@ -1,13 +1,8 @@
 #include "settings/ProfileFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <limits>
+
+#include "settings/FileCalls.h"
 
 namespace kestiva {
 
@@ -167,96 +162,13 @@ std::size_t extractValue(std::basic_string_view<Unit> value, std::size_t capacit
     return cutToUnits(value, capacity - 1, out);
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The replacement gets the old file's owner and mode. false when the owner cannot be kept (a
-// file of another user that we may write): replaced, the file would change hands.
-bool keepOwnerAndMode(int fd, const struct stat& old) {
-    struct stat now {};
-    if (::fstat(fd, &now) != 0)
-        return false;
-    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
-        ::fchown(fd, old.st_uid, old.st_gid) != 0)
-        return false;
-    // After the owner, which clears the set-id bits.
-    return ::fchmod(fd, old.st_mode & 07777) == 0;
-}
-
-// Replaces the contents of an existing regular file that this user may write. The new contents
-// go to a temporary file beside the real file (symbolic links are followed) which then takes
-// its place, so a crash or a full disk leaves either the old or the new file, never a mix. The
-// file is never truncated in place: where no temporary file can be made, nothing is written.
-bool replaceFileContents(const std::string& path, const std::string& bytes) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return false;
-    const std::string target(resolved);
-    std::free(resolved);
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    // A writable folder would let a rename replace a file that its user keeps read-only.
-    if (::access(target.c_str(), W_OK) != 0)
-        return false;
-
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = keepOwnerAndMode(fd, st) && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
-}
-
 }  // namespace
 
 std::optional<ProfileFile> ProfileFile::read(const std::string& path) {
-    // O_NONBLOCK so that a FIFO or device named like a profile cannot stall the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    std::optional<std::string> bytes = readRegularFile(path, kMaxFileSize);
+    if (!bytes)
         return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<unsigned long long>(st.st_size) > kMaxFileSize) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-        if (bytes.size() > kMaxFileSize) {  // the file grew while we read it
-            ::close(fd);
-            return std::nullopt;
-        }
-    }
-    ::close(fd);
-    return ProfileFile(std::move(bytes));
+    return ProfileFile(std::move(*bytes));
 }
 
 ProfileFile::ProfileFile(std::string bytes) : bytes_(std::move(bytes)) {

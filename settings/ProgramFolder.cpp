@@ -1,37 +1,16 @@
 #include "settings/ProgramFolder.h"
 
-#include <pwd.h>
-#include <stdlib.h>
-#include <unistd.h>
-
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
-#include <vector>
 
 #include "settings/CommunicationSettings.h"
+#include "settings/FileCalls.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
 namespace fs = std::filesystem;
-
-std::string programFolder() {
-    // readlink does not say whether it truncated, so grow the buffer until the result fits.
-    std::vector<char> buffer(4096);
-    for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0)
-            return "./";
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-            const std::string exe(buffer.data(), static_cast<std::size_t>(n));
-            // A replaced executable reads as "<path> (deleted)"; the folder part is unaffected.
-            const std::size_t slash = exe.rfind('/');
-            return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
-        }
-        if (buffer.size() >= (1u << 20))
-            return "./";
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 namespace {
 
@@ -55,16 +34,6 @@ std::string baseFolder(const char* variable, const char* home, const char* below
     return {};
 }
 
-std::string homeOfUser() {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr || found->pw_dir == nullptr)
-        return {};
-    return found->pw_dir;
-}
-
 }  // namespace
 
 UserFolders userFolders(const char* home, const char* xdgConfigHome, const char* xdgDataHome) {
@@ -72,26 +41,15 @@ UserFolders userFolders(const char* home, const char* xdgConfigHome, const char*
             baseFolder(xdgDataHome, home, ".local/share/")};
 }
 
-UserFolders userFoldersFromEnvironment() {
-    const char* home = ::getenv("HOME");
-    const std::string passwdHome = isAbsolute(home) ? std::string() : homeOfUser();
-    return userFolders(isAbsolute(home) ? home : passwdHome.c_str(), ::getenv("XDG_CONFIG_HOME"),
-                       ::getenv("XDG_DATA_HOME"));
-}
-
-bool writableByUser(const std::string& path) {
-    return ::access(path.c_str(), W_OK) == 0;
-}
-
 std::string shippedFolder(const std::string& programFolder) {
     std::error_code ec;
-    if (fs::is_directory(programFolder + "System", ec))
+    if (fs::is_directory(utf8Path(programFolder + "System"), ec))
         return programFolder;
-    const fs::path executableFolder = fs::path(programFolder).parent_path();
+    const fs::path executableFolder = utf8Path(programFolder).parent_path();
     if (executableFolder.filename() != "bin")
         return {};
-    const std::string share = (executableFolder.parent_path() / "share" / "kestiva").string() + "/";
-    return fs::is_directory(share + "System", ec) ? share : std::string();
+    const std::string share = utf8Text(executableFolder.parent_path() / "share" / "kestiva") + "/";
+    return fs::is_directory(utf8Path(share + "System"), ec) ? share : std::string();
 }
 
 namespace {
@@ -102,31 +60,37 @@ bool isPortable(const std::string& programFolder, const WritableTest& writable) 
     const std::string settings = communicationSettingsPath(programFolder);
     std::error_code ec;
     return writable(programFolder + "System/") &&
-           (!fs::exists(fs::symlink_status(settings, ec)) || writable(settings));
+           (!fs::exists(fs::symlink_status(utf8Path(settings), ec)) || writable(settings));
 }
 
+std::atomic<unsigned> temporaryCounter{0};
+
 // Copies source to target unless target exists. The copy is made under a temporary name and
-// linked into place, so that an interrupted copy never leaves a cut file that would count as
-// the user's own, and a file that appeared meanwhile is never replaced.
+// moved into place only as a new name, so that an interrupted copy never leaves a cut file that
+// would count as the user's own, and a file that appeared meanwhile is never replaced.
 std::error_code copyIfMissing(const fs::path& source, const fs::path& target) {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(target, ec)))
         return {};
-    std::string temporary =
-        (target.parent_path() / ("." + target.filename().string())).string() + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return {errno, std::generic_category()};
-    ::close(fd);
-    fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
+    std::string hidden = ".";
+    hidden += utf8Text(target.filename());
+    fs::path temporary;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = target.parent_path() / utf8Path(hidden + "." + std::to_string(processId()) +
+                                                    "-" + std::to_string(temporaryCounter++));
+        ec.clear();
+        if (fs::copy_file(source, temporary, ec) || ec != std::errc::file_exists)
+            break;
+    }
     // The user edits the copy and the program writes its settings back into it, even when
     // the shipped file is read-only.
     if (!ec)
         fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write,
                         fs::perm_options::add, ec);
-    if (!ec && ::link(temporary.c_str(), target.c_str()) != 0 && errno != EEXIST)
+    if (!ec && !moveToNewName(utf8Text(temporary), utf8Text(target)) && errno != EEXIST)
         ec = {errno, std::generic_category()};
-    ::unlink(temporary.c_str());
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
     return ec;
 }
 
@@ -166,7 +130,8 @@ std::string systemHome(const std::string& programFolder, const UserFolders& user
         return chosen(shipped, "no folder for the user's files: neither XDG_CONFIG_HOME nor "
                                  "a home folder is known");
     const std::string home = user.configHome + "kestiva/";
-    const std::error_code ec = copyMissingFiles(shipped + "System", home + "System");
+    const std::error_code ec =
+        copyMissingFiles(utf8Path(shipped + "System"), utf8Path(home + "System"));
     return ec ? chosen(shipped, home + "System: " + ec.message()) : chosen(home, "");
 }
 

@@ -6,14 +6,15 @@
 // there. An installed program (executable in <prefix>/bin/, the shipped files in
 // <prefix>/share/kestiva/System/) or one whose System/ cannot be written keeps a per-user copy
 // of the profile files in $XDG_CONFIG_HOME/kestiva/System/ and its receive-buffer dumps and
-// recording journals in $XDG_DATA_HOME/kestiva/.
+// recording journals in $XDG_DATA_HOME/kestiva/ (on Windows both in %APPDATA%\kestiva\).
 
 #include <functional>
 #include <string>
 
 namespace kestiva {
 
-// The directory of /proc/self/exe with a trailing '/', or "./" when the link cannot be read.
+// The directory of the running executable (/proc/self/exe; on Windows the module's file name)
+// with a trailing '/' and '/' between its parts, or "./" when it cannot be read.
 std::string programFolder();
 
 // The per-user base folders, each ending with '/'; empty when neither the variable nor a home
@@ -27,6 +28,7 @@ struct UserFolders {
 // an absolute path is ignored, as the base directory rules ask.
 UserFolders userFolders(const char* home, const char* xdgConfigHome, const char* xdgDataHome);
 // The same from this process's environment; without $HOME, the home folder of the user's entry.
+// On Windows both are %APPDATA%.
 UserFolders userFoldersFromEnvironment();
 
 // Whether this user may write path (a file or a folder). Tests give their own answer, since

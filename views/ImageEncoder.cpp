@@ -4,7 +4,7 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-#include <unistd.h>
+#include "settings/FileCalls.h"
 
 namespace kestiva {
 
@@ -33,7 +33,7 @@ bool saveImageFile(const QImage& image, const QString& path) {
     if (!file.open(QIODevice::WriteOnly))
         return false;
     QImageWriter writer(&file, format);
-    if (!writer.write(image) || !file.flush() || ::fsync(file.handle()) != 0) {
+    if (!writer.write(image) || !file.flush() || !syncFile(file.handle())) {
         file.cancelWriting();
         return false;
     }

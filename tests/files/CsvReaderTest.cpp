@@ -308,7 +308,7 @@ FileBytes::ReadCall failingFrom(std::size_t failAt) {
             errno = EIO;
             return -1;
         }
-        return ::pread(fd, buffer, std::min(size, failAt - std::size_t(offset)), offset);
+        return readAt(fd, buffer, std::min(size, failAt - std::size_t(offset)), uint64_t(offset));
     };
 }
 

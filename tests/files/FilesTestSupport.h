@@ -15,6 +15,7 @@
 #include "recording/SampleTables.h"
 #include "settings/LanguageCatalogue.h"
 #include "settings/TextIds.h"
+#include "support/UniqueFolder.h"
 
 namespace kestiva::testing {
 
@@ -22,10 +23,10 @@ namespace kestiva::testing {
 class ScratchFolder {
 public:
     explicit ScratchFolder(std::filesystem::path base = std::filesystem::temp_directory_path()) {
-        std::string pattern = base / "kestiva-files-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        path_ = pattern;
+        const std::filesystem::path made = test::makeUniqueFolder(base, "kestiva-files-");
+        if (made.empty())
+            ADD_FAILURE() << "no scratch folder could be made";
+        path_ = made.generic_string();
     }
     ~ScratchFolder() {
         std::error_code ignored;
@@ -175,6 +176,7 @@ protected:
 
 }  // namespace kestiva::testing
 
+#ifndef _WIN32  // a file size limit and a small tmpfs, as POSIX has them
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <csignal>
@@ -230,3 +232,4 @@ private:
 };
 
 }  // namespace kestiva::testing
+#endif

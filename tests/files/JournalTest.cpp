@@ -1,18 +1,22 @@
 // The journal's file format and keeping, in-process on real files: a header carries every
 // field of a controller record through a file; a zero-length, foreign, cut or damaged file is
 // refused for its reason; an end record counts only when it closes exactly the frames before
-// it; and pruning keeps 7 days and a size limit, the oldest going first.
+// it; journal files take new names only, keep their bytes and are found in folders of any
+// name; and pruning keeps 7 days and a size limit, the oldest going first.
 
 #include "files/Journal.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
 #include "files/FilesTestSupport.h"
+#include "settings/FileCalls.h"
 
 namespace kestiva {
 namespace {
@@ -162,6 +166,58 @@ TEST(JournalTest, EmptyForeignCutAndDamagedFilesAreRefusedForTheirReason) {
     }
 }
 
+TEST(JournalTest, JournalFilesTakeNewNamesKeepTheirBytesAndAreFoundInAnyFolder) {
+    const std::string header = encodeJournalHeader(ioHeader());
+    // Line ends, an end-of-file mark and a zero byte: a file opened as text would change them.
+    const std::string frames = std::string("\x01\x03\r\n\x1a\n\r\0\xff", 9) + "frames";
+    const char* folders[] = {"journals/", "Aufzeichnungen – Größe/日志/"};
+    for (const char* sub : folders) {
+        SCOPED_TRACE(sub);
+        testing::ScratchFolder scratch;
+        const std::string folder = scratch.folder() + sub;  // made by the first create
+        std::vector<std::string> paths;
+        for (int n = 0; n < 3; ++n) {
+            JournalFile file;
+            std::string error;
+            ASSERT_TRUE(file.create(folder, "2026-12-07T19-43-05-io", error)) << error;
+            ASSERT_TRUE(file.append(header, error)) << error;
+            ASSERT_TRUE(file.append(frames.substr(0, std::size_t(n) * 4), error)) << error;
+            ASSERT_TRUE(file.sync(error)) << error;
+            paths.push_back(file.path());
+        }
+        EXPECT_EQ(paths, (std::vector<std::string>{folder + "2026-12-07T19-43-05-io.kjournal",
+                                                   folder + "2026-12-07T19-43-05-io-2.kjournal",
+                                                   folder + "2026-12-07T19-43-05-io-3.kjournal"}));
+        {
+            JournalFile whole;
+            std::string error;
+            ASSERT_TRUE(whole.create(folder, "whole", error)) << error;
+            ASSERT_TRUE(whole.append(header + frames, error) && whole.sync(error)) << error;
+            paths.push_back(whole.path());
+        }
+        writeBytes(folder + "notes.txt", "not a journal");
+
+        JournalContents read;
+        ASSERT_EQ(readJournal(paths.back(), true, read), JournalFault::None);
+        EXPECT_EQ(read.frames, frames);
+        EXPECT_EQ(read.header.controller.name, ioHeader().controller.name);
+
+        std::vector<FoundJournal> found = findJournals(folder);
+        std::sort(found.begin(), found.end(),
+                  [](const FoundJournal& a, const FoundJournal& b) { return a.bytes < b.bytes; });
+        ASSERT_EQ(found.size(), paths.size());
+        const std::time_t now = std::time(nullptr);
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            EXPECT_EQ(found[i].path, paths[i]);
+            EXPECT_EQ(found[i].bytes, header.size() + (i < 3 ? i * 4 : frames.size()));
+            EXPECT_LE(std::abs(double(now - found[i].modified)), 3600.0) << found[i].path;
+        }
+        for (const std::string& path : paths)
+            EXPECT_TRUE(removeFile(path)) << path;
+        EXPECT_TRUE(findJournals(folder).empty());
+    }
+}
+
 TEST(JournalTest, PruningKeepsSevenDaysAndTheNewestThatFitTheLimit) {
     constexpr std::time_t kNow = 1796673095;
     constexpr std::time_t kDay = 24 * 3600;
@@ -199,8 +255,13 @@ TEST(JournalTest, PruningKeepsSevenDaysAndTheNewestThatFitTheLimit) {
         testing::ScratchFolder scratch;
         for (const File& f : c.files) {
             writeBytes(scratch.file(f.name), std::string(f.bytes, 'j'));
-            const timespec times[2] = {{kNow - f.age, 0}, {kNow - f.age, 0}};
-            ASSERT_EQ(::utimensat(AT_FDCWD, scratch.file(f.name).c_str(), times, 0), 0);
+            std::error_code ec;
+            std::filesystem::last_write_time(
+                scratch.file(f.name),
+                std::chrono::file_clock::from_sys(
+                    std::chrono::system_clock::from_time_t(kNow - f.age)),
+                ec);
+            ASSERT_FALSE(ec) << ec.message();
         }
         std::vector<std::string> keep;
         for (const std::string& name : c.keep)

@@ -1,5 +1,5 @@
 #pragma once
-// A scratch program folder for settings tests: <tmp>/kestiva-XXXXXX/ with a System/ folder.
+// A scratch program folder for settings tests: <tmp>/kestiva-<digits>/ with a System/ folder.
 
 #include <gtest/gtest.h>
 
@@ -9,15 +9,18 @@
 #include <iterator>
 #include <string>
 
+#include "support/UniqueFolder.h"
+
 namespace kestiva::test {
 
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestiva-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        root_ = pattern + "/";
+        const std::filesystem::path made =
+            makeUniqueFolder(std::filesystem::temp_directory_path(), "kestiva-");
+        if (made.empty())
+            ADD_FAILURE() << "no scratch folder could be made";
+        root_ = made.generic_string() + "/";
         std::filesystem::create_directories(root_ + "System");
     }
     ~TempFolder() {

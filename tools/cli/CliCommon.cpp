@@ -2,14 +2,13 @@
 
 #include "tools/cli/TerminalSession.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
 
 #include "settings/ProgramFolder.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva::cli {
 
@@ -111,7 +110,7 @@ std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::str
     }
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path dir = fs::absolute(fs::path(*given), ec);
+    fs::path dir = fs::absolute(utf8Path(*given), ec);
     if (ec || !fs::is_directory(dir, ec)) {
         error = "--system: no such folder: " + *given;
         return std::nullopt;
@@ -124,7 +123,7 @@ std::optional<SystemFolder> resolveSystemFolder(const ParsedArgs& args, std::str
     else if (!fs::is_directory(dir / "System", ec))
         dir.clear();
     if (!dir.empty()) {
-        const std::string chosen = dir.string() + "/";
+        const std::string chosen = utf8Text(dir) + "/";
         return SystemFolder{chosen, chosen, {}};
     }
     error = "--system: " + *given + " is not a System folder and holds none";

@@ -1,10 +1,9 @@
 #include "tools/cli/LiveOutput.h"
 
-#include <signal.h>
-
 #include <cstdio>
 
 #include "recording/PageFigures.h"
+#include "tools/cli/Console.h"
 #include "tools/cli/Json.h"
 
 namespace kestiva::cli {
@@ -91,7 +90,7 @@ LiveOutput::LiveOutput(Session& session, TerminalWindow& window, Options options
     // A reader that goes away (head, a closed jq) must not take the recording with it: the
     // write fails with EPIPE instead, and the stream ends there.
     if (options.stream)
-        signal(SIGPIPE, SIG_IGN);
+        ignoreBrokenPipe();
 }
 
 void LiveOutput::poll() {

@@ -1,8 +1,5 @@
 // kestiva-cli record: check the link, record one monitor, save the recording as CSV.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +13,9 @@
 
 #include "files/CsvFile.h"
 #include "files/ReceiveDump.h"
+#include "settings/FileCalls.h"
+#include "settings/ProgramFolder.h"
+#include "settings/Utf8Path.h"
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
 #include "tools/cli/Interrupt.h"
@@ -132,17 +132,28 @@ std::string writeDumpTo(const std::string& target, Session& session, TerminalWin
     namespace fs = std::filesystem;
     const std::time_t now = std::time(nullptr);
     std::error_code ec;
-    if (fs::is_directory(target, ec)) {
+    if (fs::is_directory(utf8Path(target), ec)) {
         const std::string folder = target.ends_with('/') ? target : target + "/";
         if (session.writeReceiveDump(folder, window, now) != DumpResult::Written)
             return {};
         return folder + receiveDumpFileName(now);
     }
-    fs::path parent = fs::path(target).parent_path();
+    fs::path parent = utf8Path(target).parent_path();
     if (parent.empty())
         parent = ".";
-    std::string pattern = (parent / ".kestiva-dump-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+    std::string pattern;
+    for (int n = 0; pattern.empty() && n < 100; ++n) {
+        const fs::path candidate = parent / (".kestiva-dump-" + std::to_string(processId()) + "-" +
+                                             std::to_string(n));
+        if (fs::create_directory(candidate, ec)) {
+            // Private, as nobody else has business in it before the dump is in place.
+            fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, ec);
+            pattern = utf8Text(candidate);
+        } else if (ec) {
+            return {};
+        }
+    }
+    if (pattern.empty())
         return {};
     const std::string folder = pattern + "/";
     DeferredMessages deferred(window);
@@ -151,8 +162,8 @@ std::string writeDumpTo(const std::string& target, Session& session, TerminalWin
     bool ok = result == DumpResult::Written;
     // A new name only: like the dump itself, never written over an existing file.
     if (ok)
-        ok = ::link(written.c_str(), target.c_str()) == 0;
-    fs::remove_all(pattern, ec);
+        ok = moveToNewName(written, target);
+    fs::remove_all(utf8Path(pattern), ec);
     if (!ok)
         return {};
     deferred.release(written, target);
@@ -162,9 +173,9 @@ std::string writeDumpTo(const std::string& target, Session& session, TerminalWin
 bool canWriteDump(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (fs::is_directory(path, ec))
-        return ::access(path.c_str(), W_OK) == 0;
-    return !fs::exists(fs::symlink_status(path, ec)) && csvTargetWritable(path);
+    if (fs::is_directory(utf8Path(path), ec))
+        return writableByUser(path);
+    return !fs::exists(fs::symlink_status(utf8Path(path), ec)) && csvTargetWritable(path);
 }
 
 // Where a recording goes when its own file cannot be written after all: a new file in the
@@ -177,15 +188,14 @@ std::string fallbackCsvPath(MonitorKind monitor) {
         folder = "/tmp";
     char stamp[32];
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = localTime(now);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     for (int n = 0;; ++n) {
         const fs::path candidate =
             folder / ("kestiva-" + std::string(monitorName(monitor)) + "-" + stamp + "-" +
-                      std::to_string(::getpid()) + (n ? "-" + std::to_string(n) : "") + ".csv");
+                      std::to_string(processId()) + (n ? "-" + std::to_string(n) : "") + ".csv");
         if (!fs::exists(fs::symlink_status(candidate, ec)))
-            return candidate.string();
+            return utf8Text(candidate);
     }
 }
 
@@ -247,8 +257,9 @@ std::string schedulingLine(Scheduling scheduling) {
     const char* meaning = scheduling == Scheduling::Fifo    ? "real time"
                           : scheduling == Scheduling::Rtkit ? "real time granted by the system's "
                                                               "real-time broker"
-                                                            : "real time not allowed; the README "
-                                                              "tells how to allow it";
+                          : scheduling == Scheduling::TimeCritical
+                              ? "the highest thread priority Windows gives a program"
+                              : "real time not allowed; the README tells how to allow it";
     return "Scheduling: " + std::string(schedulingName(scheduling)) + " (" + meaning + ")\n";
 }
 

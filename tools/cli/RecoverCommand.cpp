@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/CsvFile.h"
+#include "settings/FileCalls.h"
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
 #include "tools/cli/TerminalSession.h"
@@ -35,8 +36,7 @@ constexpr const char* kHelp =
     "recorded with. Exit code 0 on success, 1 when the journal cannot be restored.\n";
 
 std::string localTimeText(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
+    const std::tm local = localTime(when);
     char text[32];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return std::string(text, length);

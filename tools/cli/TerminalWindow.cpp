@@ -1,26 +1,16 @@
 #include "tools/cli/TerminalWindow.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 
 #include "tools/cli/CliCommon.h"
+#include "tools/cli/Console.h"
 
 namespace kestiva::cli {
 
 namespace {
 
 constexpr int kBarWidth = 30;
-
-// Columns of the terminal on standard error; 80 when it does not say.
-std::size_t terminalColumns() {
-    winsize size{};
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    return 80;
-}
 
 // text cut to at most columns characters, never inside a UTF-8 sequence.
 std::string cutToColumns(const std::string& text, std::size_t columns) {
@@ -45,7 +35,7 @@ int progressPercent(int32_t count, int32_t total) {
 }
 
 TerminalWindow::TerminalWindow(std::optional<bool> progressOnTerminal)
-    : onTerminal_(progressOnTerminal ? *progressOnTerminal : isatty(STDERR_FILENO) == 1) {}
+    : onTerminal_(progressOnTerminal ? *progressOnTerminal : errorIsTerminal()) {}
 
 TerminalWindow::TerminalWindow(const SessionState& session, const LanguageCatalogue& texts,
                                std::optional<bool> progressOnTerminal)

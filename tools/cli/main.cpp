@@ -6,6 +6,7 @@
 
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
+#include "tools/cli/Console.h"
 
 namespace {
 
@@ -34,12 +35,14 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
     using namespace kestiva::cli;
-    if (argc < 2) {
+    prepareConsole();
+    const std::vector<std::string> words = commandLineWords(argc, argv);
+    if (words.size() < 2) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    const std::string_view command = argv[1];
-    const Args args(argv + 2, argv + argc);
+    const std::string_view command = words[1];
+    const Args args(words.begin() + 2, words.end());
     setJsonRequested(jsonRequested(args));
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
@@ -59,7 +62,7 @@ int main(int argc, char** argv) {
         return runPortsCommand(args);
     if (command == "recover")
         return runRecoverCommand(args);
-    std::fprintf(stderr, "kestiva-cli: unknown command '%s'\n\n%s", argv[1], kUsage);
+    std::fprintf(stderr, "kestiva-cli: unknown command '%s'\n\n%s", words[1].c_str(), kUsage);
     if (jsonRequested(args))
         printOut(failureJson("unknown command '" + std::string(command) + "'").dump());
     return kExitUsage;

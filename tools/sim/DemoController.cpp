@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace kestiva::sim {
 
 namespace {
 
 using namespace demo;
+
+constexpr double kPi = std::numbers::pi;
 
 constexpr double kAcceleration = 40000.0;  // 0.01 mm/s²
 constexpr double kFastSpeed = 10000.0;     // 0.01 mm/s, points 1 and 3
@@ -208,16 +211,16 @@ DemoState DemoController::stateAt(double seconds) {
     if (overloadCycle && t >= outEnd + kAlarmAfter)
         s.alarm = kOverloadAlarm;
     // Commutation ripple on the current, and a following error from speed and acceleration.
-    load += 12 * std::sin(2 * M_PI * 37 * seconds);
+    load += 12 * std::sin(2 * kPi * 37 * seconds);
     s.deviation = static_cast<int16_t>(
-        std::lround(m.speed / 500 + m.acceleration / 4000 + std::sin(2 * M_PI * 23 * seconds)));
+        std::lround(m.speed / 500 + m.acceleration / 4000 + std::sin(2 * kPi * 23 * seconds)));
 
     s.position = static_cast<int32_t>(std::lround(m.position));
     s.speed = static_cast<int32_t>(std::lround(m.speed));
     s.current = static_cast<int16_t>(std::lround(load));
     s.loadFactor = static_cast<uint16_t>(std::abs(s.current) / 10);
     s.supplyVoltage = static_cast<uint16_t>(
-        std::lround(240 - std::abs(load) / 80 + 0.6 * std::sin(2 * M_PI * 0.7 * seconds)));
+        std::lround(240 - std::abs(load) / 80 + 0.6 * std::sin(2 * kPi * 0.7 * seconds)));
     // Both warm up towards their running temperature over the first half hour.
     s.driverTemperature =
         static_cast<int8_t>(std::lround(31 + 14 * (1 - std::exp(-seconds / 900))));

@@ -1,17 +1,16 @@
-// The journal's files on a POSIX system.
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+// The journal's files on the disk, the same on every system: the descriptors come from the
+// core's file calls, folders and sizes from std::filesystem, and every path is UTF-8.
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
-#include "files/FileBytes.h"
 #include "files/Journal.h"
+#include "settings/FileCalls.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
@@ -21,13 +20,19 @@ std::string reason(const std::string& path, int error) {
     return path + ": " + std::strerror(error);
 }
 
+std::time_t secondsSinceEpoch(std::filesystem::file_time_type when) {
+    return std::chrono::system_clock::to_time_t(
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+            std::chrono::file_clock::to_sys(when)));
+}
+
 }  // namespace
 
 bool JournalFile::create(const std::string& folder, const std::string& baseName,
                          std::string& error) {
     close();
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    std::filesystem::create_directories(utf8Path(folder), ec);
     if (ec) {
         error = folder + ": " + ec.message();
         return false;
@@ -35,15 +40,11 @@ bool JournalFile::create(const std::string& folder, const std::string& baseName,
     for (int n = 1; n < 1000; ++n) {
         const std::string path = folder + baseName + (n > 1 ? "-" + std::to_string(n) : "") +
                                  std::string(kJournalExtension);
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+        fd_ = createNewFile(path);
         if (fd_ >= 0) {
             path_ = path;
             // The new name itself must survive a power cut, not only the bytes behind it.
-            if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                dir >= 0) {
-                ::fsync(dir);
-                ::close(dir);
-            }
+            syncFolder(folder);
             return true;
         }
         if (errno != EEXIST) {
@@ -63,7 +64,7 @@ bool JournalFile::append(std::string_view bytes, std::string& error) {
 }
 
 bool JournalFile::sync(std::string& error) {
-    if (::fdatasync(fd_) == 0)
+    if (syncFile(fd_))
         return true;
     error = reason(path_, errno);
     return false;
@@ -71,57 +72,47 @@ bool JournalFile::sync(std::string& error) {
 
 void JournalFile::close() {
     if (fd_ >= 0)
-        ::close(fd_);
+        closeFile(fd_);
     fd_ = -1;
 }
 
 std::vector<FoundJournal> findJournals(const std::string& folder) {
     std::vector<FoundJournal> found;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return found;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator entry(utf8Path(folder), ec), end;
+         !ec && entry != end; entry.increment(ec)) {
+        const std::string name = utf8Text(entry->path().filename());
         if (name.size() <= kJournalExtension.size() || !name.ends_with(kJournalExtension))
             continue;
-        const std::string path = folder + std::string(name);
-        struct stat st;
-        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            found.push_back({path, uint64_t(st.st_size), st.st_mtime});
+        std::error_code statEc;
+        if (!entry->is_regular_file(statEc))
+            continue;
+        const uint64_t bytes = entry->file_size(statEc);
+        const auto modified = entry->last_write_time(statEc);
+        if (!statEc)
+            found.push_back({folder + name, bytes, secondsSinceEpoch(modified)});
     }
-    ::closedir(dir);
     return found;
 }
 
 bool fileSize(const std::string& path, uint64_t& bytes) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    std::error_code ec;
+    const std::filesystem::path file = utf8Path(path);
+    if (!std::filesystem::is_regular_file(file, ec))
         return false;
-    bytes = uint64_t(st.st_size);
-    return true;
+    bytes = std::filesystem::file_size(file, ec);
+    return !ec;
 }
 
 bool readFileRange(const std::string& path, uint64_t offset, std::size_t size, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    std::ifstream in(utf8Path(path), std::ios::binary);
+    if (!in)
         return false;
     out.resize(size);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, out.data() + done, size - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += std::size_t(n);
-    }
-    ::close(fd);
-    out.resize(done);
+    in.seekg(std::streamoff(offset));
+    in.read(out.data(), std::streamsize(size));
+    out.resize(std::size_t(in.gcount()));
     return true;
-}
-
-bool removeFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
 }
 
 }  // namespace kestiva
