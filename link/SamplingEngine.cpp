@@ -1,10 +1,7 @@
 #include "link/SamplingEngine.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <system_error>
@@ -41,23 +38,6 @@ constexpr auto kLateCycleLimit = std::chrono::milliseconds(1);
 constexpr auto kStallLimit = std::chrono::milliseconds(10);
 // Above ordinary threads, below the kernel's interrupt threads, which feed us the replies.
 constexpr int kRecordingPriority = 10;
-
-// Sleeps until when on the monotonic clock, as an absolute time so that a sleep interrupted
-// by a signal or started late still ends on time.
-void sleepUntil(Clock::time_point when) {
-    timespec wake{};
-    clock_gettime(CLOCK_MONOTONIC, &wake);
-    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(when - Clock::now());
-    const int64_t nanoseconds = wake.tv_nsec + left.count();
-    wake.tv_sec += time_t(nanoseconds / 1'000'000'000);
-    wake.tv_nsec = long(nanoseconds % 1'000'000'000);
-    if (wake.tv_nsec < 0) {
-        wake.tv_sec -= 1;
-        wake.tv_nsec += 1'000'000'000;
-    }
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
-    }
-}
 
 std::chrono::microseconds micros(Clock::duration d) {
     return std::chrono::duration_cast<std::chrono::microseconds>(d);
@@ -269,6 +249,7 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
     uint32_t polls = 0;
     {
         const RealTimeScheduling scheduling(kRecordingPriority);
+        sleeper_.emplace();
         pacing_.scheduling = scheduling.granted();
         measureWakeUps_ = scheduling.granted() != Scheduling::Normal;
         spinStretch_ = kSpinStretch;
@@ -296,6 +277,7 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
             }
             waitUntil(std::max(firstSlot + polls * cycleLength, cycleStart + shortestGap));
         }
+        sleeper_.reset();
     }
     finishRecording(request, polls, plan.skipped);
 }
@@ -303,7 +285,7 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
 void SamplingEngine::waitUntil(Clock::time_point deadline) {
     const auto wake = deadline - spinStretch_;
     if (Clock::now() < wake) {
-        sleepUntil(wake);
+        sleeper_->sleepUntil(wake);
         if (measureWakeUps_) {
             // The largest recent delay, forgotten slowly so that one slow wake-up keeps the
             // spin long for a second or two.
