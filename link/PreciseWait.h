@@ -16,6 +16,10 @@ public:
     PreciseWait(const PreciseWait&) = delete;
     PreciseWait& operator=(const PreciseWait&) = delete;
 
+    // How late a sleep here may end beside other work, at most: the stretch before a deadline
+    // that is better spun than slept.
+    static std::chrono::microseconds lateWakeUp();
+
     // Sleeps until when, or a little after; returns at once for a moment that has passed.
     // Never a busy wait: the caller spins the last stretch itself.
     void sleepUntil(Clock::time_point when);

@@ -13,6 +13,12 @@ namespace kestiva {
 PreciseWait::PreciseWait() = default;
 PreciseWait::~PreciseWait() = default;
 
+// At normal priority the scheduler wakes a sleeper up to a few hundred microseconds late beside
+// other work; spinning this long is a few percent of a core at the shortest cycle.
+std::chrono::microseconds PreciseWait::lateWakeUp() {
+    return std::chrono::microseconds(500);
+}
+
 // An absolute time, so that a sleep interrupted by a signal or started late still ends on time.
 void PreciseWait::sleepUntil(Clock::time_point when) {
     timespec wake{};

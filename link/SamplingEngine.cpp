@@ -23,10 +23,8 @@ constexpr auto kLateReplyMargin = std::chrono::milliseconds(250);
 
 // The freshly opened line gets this long to settle before the first request.
 constexpr auto kFirstCycleDelay = std::chrono::milliseconds(100);
-// The last stretch before a deadline is spun rather than slept. At normal priority waking from
-// a sleep takes the scheduler up to a few hundred microseconds beside other work, so this much
-// is spun, a few percent of a core at the shortest cycle.
-constexpr auto kSpinStretch = std::chrono::microseconds(500);
+// The last stretch before a deadline is spun rather than slept: as long as a sleep here may
+// end late (PreciseWait::lateWakeUp()).
 // At real-time priority the wake-up is prompt: the spin covers the largest recent wake-up delay
 // and this margin, and never less than the floor.
 constexpr auto kWakeUpMargin = std::chrono::microseconds(30);
@@ -252,8 +250,8 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
         sleeper_.emplace();
         pacing_.scheduling = scheduling.granted();
         measureWakeUps_ = scheduling.granted() != Scheduling::Normal;
-        spinStretch_ = kSpinStretch;
-        largestWakeDelay_ = kSpinStretch;
+        spinStretch_ = PreciseWait::lateWakeUp();
+        largestWakeDelay_ = spinStretch_;
         const Clock::time_point firstSlot = Clock::now() + kFirstCycleDelay;
         CycleEnd previous;
         waitUntil(firstSlot);
@@ -292,7 +290,7 @@ void SamplingEngine::waitUntil(Clock::time_point deadline) {
             largestWakeDelay_ = std::max(Clock::now() - wake,
                                          largestWakeDelay_ - largestWakeDelay_ / 32);
             spinStretch_ = std::clamp<Clock::duration>(largestWakeDelay_ + kWakeUpMargin,
-                                                       kShortestSpin, kSpinStretch);
+                                                       kShortestSpin, PreciseWait::lateWakeUp());
         }
     }
     while (Clock::now() < deadline) {

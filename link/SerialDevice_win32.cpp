@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <string>
 
 #include "link/SerialDevice.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
@@ -19,15 +19,6 @@ constexpr DWORD kQueueBytes = 1024;
 
 HANDLE asHandle(void* handle) {
     return static_cast<HANDLE>(handle);
-}
-
-std::wstring widen(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(std::size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), length);
-    return wide;
 }
 
 // The one place where system error codes become device errors. While opening, a port that
@@ -129,7 +120,7 @@ bool SerialDevice::isOpen() const {
 bool SerialDevice::open(const std::string& path) {
     close();
     // No sharing: a second opener, this program or another, is refused while we hold it.
-    HANDLE handle = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return failSystem(GetLastError());

@@ -1,18 +1,16 @@
 // What the port list means the same on every platform.
 
 #include <algorithm>
-#include <filesystem>
 #include <utility>
 
 #include "link/SerialLink.h"
 #include "link/SerialPorts.h"
+#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
-namespace fs = std::filesystem;
-
 std::string SerialDeviceInfo::readableName() const {
-    return fs::path(byId.empty() ? path : byId).filename().string();
+    return utf8Text(utf8Path(byId.empty() ? path : byId).filename());
 }
 
 std::string SerialDeviceInfo::linkTarget() const {

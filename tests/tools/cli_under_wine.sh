@@ -4,9 +4,11 @@
 # deterministic recording equals the Linux build's byte for byte, each build reads the
 # other's file the same, and a controller that vanishes mid-recording fails the recording.
 #
-# Usage: cli_under_wine.sh LINUX_BIN WINDOWS_BIN
+# Usage: cli_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
 #   LINUX_BIN    folder holding kestiva-sim, kestiva-cli and System/ (build/bin)
 #   WINDOWS_BIN  folder holding kestiva-cli.exe and System/
+#   PREFIX       the Wine folder this test keeps for itself between runs (making one takes
+#                several seconds); a new one in a temporary folder without it
 # Prints the Windows build's pacing report for the recording. Exit code 0 when all passed.
 set -euo pipefail
 
@@ -17,90 +19,127 @@ cycle_ms=20
 record_s=5
 
 work=$(mktemp -d /tmp/kestiva-wine-cli.XXXXXX)
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$(realpath -m "${3:-$work/prefix}")
+# Wine's COM1 is this link, which each simulator points at its own pseudo-terminal.
+com1_link="$WINEPREFIX/kestiva-sim-com1"
 sim_pid=""
+server_pid=""
+
+start_wineserver() {
+    wineserver -f -p >"$work/wineserver.log" 2>&1 &
+    server_pid=$!
+}
+stop_wineserver() {
+    [ -n "$server_pid" ] || return 0
+    wineserver -k 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+    server_pid=""
+}
+stop_sim() {
+    [ -n "$sim_pid" ] || return 0
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    sim_pid=""
+}
 cleanup() {
-    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-    [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+    stop_sim
+    stop_wineserver
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 failures=0
 fail() {
     echo "FAIL: $*" >&2
     failures=$((failures + 1))
 }
 
-# Starts the simulator on a new pseudo-terminal in deterministic mode; sets sim_pid and pty.
+# Starts the simulator on a new pseudo-terminal in deterministic mode, COM1's link pointing to
+# it; sets sim_pid and pty.
 start_sim() {
     : >"$work/sim.out"
-    "$linux_bin/kestiva-sim" --mode deterministic --bitrate "$bitrate" >"$work/sim.out" \
-        2>"$work/sim.err" &
+    "$linux_bin/kestiva-sim" --mode deterministic --bitrate "$bitrate" --link "$com1_link" \
+        >"$work/sim.out" 2>"$work/sim.err" &
     sim_pid=$!
     for _ in $(seq 100); do
         pty=$(head -n 1 "$work/sim.out")
-        [ -n "$pty" ] && return 0
+        [ -n "$pty" ] && [ "$(readlink "$com1_link")" = "$pty" ] && return 0
         sleep 0.05
     done
-    echo "the simulator printed no device" >&2
+    echo "the simulator did not start" >&2
     exit 1
 }
 
-stop_sim() {
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-    sim_pid=""
-}
-
-# Wine's COM1 is whatever HKLM\Software\Wine\Ports says; its start-up turns that into the
-# dosdevices link. Anything but our pseudo-terminal there (a real /dev/ttyS*) and the test
-# would talk to real hardware: it refuses to go on.
-map_com1_to() {
-    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$1" /f >/dev/null
-    wineserver -w
-    wine reg query 'HKLM\Software\Wine\Ports' /v COM1 >/dev/null
-    wineserver -w
-    local target
-    target=$(readlink "$WINEPREFIX/dosdevices/com1" || true)
-    if [ "$target" != "$1" ]; then
-        echo "REFUSED: Wine's COM1 is '$target', not the simulator's $1" >&2
-        exit 1
+# Wine's COM1 is what HKLM\Software\Wine\Ports says; Wine's start turns that into the
+# dosdevices link, and without the key it is the first /dev/ttyS*. Anything but the
+# simulator's link there, and the test would talk to real hardware: it refuses to go on.
+map_com1() {
+    if [ ! -e "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1
     fi
+    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$com1_link" /f >/dev/null 2>&1
+    # A server that ends on its own writes the registry to disk for the next one.
+    wineserver -w
+}
+check_com1_is_the_simulator() {
+    local target=""
+    for _ in $(seq 100); do
+        target=$(readlink "$WINEPREFIX/dosdevices/com1" || true)
+        [ "$target" = "$com1_link" ] && return 0
+        sleep 0.1
+    done
+    echo "REFUSED: Wine's COM1 is '$target', not the simulator's $com1_link" >&2
+    exit 1
 }
 
-# A program folder of each build, with COM1 linked to the simulator for the Linux one.
+# Wine's own processes live on after a program and keep its output open: the programs write
+# to files, never to a pipe that a caller waits to see closed.
+wine_cli() {
+    local out=$1
+    shift
+    # The time-out only keeps a program that hangs from hanging the test.
+    (cd "$work/windows" && timeout 120 wine ./kestiva-cli.exe "$@" >"$work/$out" 2>"$work/$out.err")
+    local status=$?
+    tr -d '\r' <"$work/$out" >"$work/$out.tmp" && mv "$work/$out.tmp" "$work/$out"
+    return $status
+}
+linux_cli() { "$linux_bin/kestiva-cli" "$@"; }
+
+started=$(date +%s%N)
+# A program folder of each build; the Linux one finds COM1 through the same link.
 mkdir -p "$work/linux" "$work/windows" "$work/files"
 cp -r "$linux_bin/System" "$work/linux/"
 cp -r "$windows_bin/System" "$work/windows/"
 cp "$windows_bin/kestiva-cli.exe" "$work/windows/"
-mkdir -p "$work/linux/System/ports"
-
-wine_cli() { (cd "$work/windows" && wine ./kestiva-cli.exe "$@"); }
-linux_cli() { "$linux_bin/kestiva-cli" "$@"; }
+mkdir -p "$work/linux/System/ports" "$WINEPREFIX"
+ln -sfn "$com1_link" "$work/linux/System/ports/COM1"
 link_args=(--port COM1 --station 1 --bitrate "$bitrate")
 
-started=$(date +%s%N)
-wineboot -i >/dev/null 2>&1
-wineserver -w
-
+map_com1
+# The server stays in the foreground of this script, not a daemon that leads a session of its
+# own: such a daemon takes the first terminal it opens, the pseudo-terminal, as its
+# controlling terminal and is killed with all its programs by the hang-up when the simulator
+# goes.
+start_wineserver
+wine reg query 'HKLM\Software\Wine\Ports' /v COM1 >/dev/null 2>&1
+check_com1_is_the_simulator
 start_sim
-map_com1_to "$pty"
 
 # The check finds the controller through COM1.
-check_json=$(wine_cli check "${link_args[@]}" --system System --json | tr -d '\r') ||
-    fail "check exited with $?"
-grep -q '"result": "found"' <<<"$check_json" || fail "check did not find the controller: $check_json"
+wine_cli check.json check "${link_args[@]}" --system System --json || fail "check exited with $?"
+grep -q '"result": "found"' "$work/check.json" ||
+    fail "check did not find the controller: $(cat "$work/check.json")"
 
 # The same recording with each build.
-record_out=$(wine_cli record data --cycle "$cycle_ms" --time "$record_s" --out windows.csv \
-    "${link_args[@]}" --system System | tr -d '\r') || fail "Windows record exited with $?"
+wine_cli record.out record data --cycle "$cycle_ms" --time "$record_s" --out windows.csv \
+    "${link_args[@]}" --system System || fail "the Windows build's record exited with $?"
 stop_sim
-echo "$record_out" | grep -E '^(Samples|Achieved|Late|Scheduling):'
+grep -E '^(Samples|Achieved|Late|Scheduling):' "$work/record.out" || true
 start_sim
-ln -sfn "$pty" "$work/linux/System/ports/COM1"
 linux_cli record data --cycle "$cycle_ms" --time "$record_s" --out "$work/files/linux.csv" \
-    "${link_args[@]}" --system "$work/linux/System" >/dev/null || fail "Linux record exited with $?"
+    "${link_args[@]}" --system "$work/linux/System" >/dev/null 2>&1 ||
+    fail "the Linux build's record exited with $?"
 stop_sim
 cp "$work/windows/windows.csv" "$work/files/windows.csv"
 
@@ -109,43 +148,38 @@ if ! cmp -s <(tail -n +2 "$work/files/windows.csv") <(tail -n +2 "$work/files/li
     fail "the CSVs differ"
     diff <(tail -n +2 "$work/files/windows.csv") <(tail -n +2 "$work/files/linux.csv") | head >&2
 fi
-first_line='^[0-9]{8} [0-9]{2}:[0-9]{2},V100,data\r$'
 for f in windows linux; do
-    head -n 1 "$work/files/$f.csv" | grep -qE "$first_line" || fail "$f.csv's first line"
+    head -n 1 "$work/files/$f.csv" | grep -qE $'^[0-9]{8} [0-9]{2}:[0-9]{2},V100,data\r$' ||
+        fail "$f.csv's first line: $(head -n 1 "$work/files/$f.csv")"
 done
-grep -c $'\r$' "$work/files/windows.csv" | grep -qx "$(wc -l <"$work/files/windows.csv")" ||
-    fail "windows.csv has lines without CR LF"
 
 # Each build reads both files, and tells the same about each.
+samples=$((record_s * 1000 / cycle_ms + 1))
 cp "$work/files/"*.csv "$work/windows/"
 for f in windows linux; do
-    from_windows=$(wine_cli info "$f.csv" --monitor data --system System --json | tr -d '\r') ||
+    wine_cli info.json info "$f.csv" --monitor data --system System --json ||
         fail "the Windows build refused $f.csv"
-    from_linux=$(cd "$work/files" && linux_cli info "$f.csv" --monitor data \
-        --system "$work/linux/System" --json) || fail "the Linux build refused $f.csv"
-    [ "$from_windows" = "$from_linux" ] || {
+    (cd "$work/files" && linux_cli info "$f.csv" --monitor data --system "$work/linux/System" \
+        --json >"$work/info-linux.json") || fail "the Linux build refused $f.csv"
+    if ! cmp -s "$work/info.json" "$work/info-linux.json"; then
         fail "the builds read $f.csv differently"
-        diff <(echo "$from_windows") <(echo "$from_linux") | head >&2
-    }
-    grep -q "\"samples\": $((record_s * 1000 / cycle_ms + 1))" <<<"$from_windows" ||
-        fail "$f.csv does not hold $((record_s * 1000 / cycle_ms + 1)) samples"
+        diff "$work/info.json" "$work/info-linux.json" | head >&2
+    fi
+    grep -q "\"samples\": $samples" "$work/info.json" || fail "$f.csv does not hold $samples samples"
 done
 
-# The controller goes away a second into a recording: the recording fails, it does not hang
-# or save.
+# The controller goes away a second into a recording: the recording fails, and nothing is saved.
 start_sim
-map_com1_to "$pty"
 (sleep 1 && kill "$sim_pid") &
 killer=$!
-if timeout 60 bash -c "cd '$work/windows' && wine ./kestiva-cli.exe record data --cycle $cycle_ms \
-        --time $record_s --out lost.csv ${link_args[*]} --system System" >/dev/null 2>&1; then
+if wine_cli lost.out record data --cycle "$cycle_ms" --time "$record_s" --out lost.csv \
+    "${link_args[@]}" --system System; then
     fail "a recording whose controller vanished succeeded"
 fi
 wait "$killer" || true
-wait "$sim_pid" 2>/dev/null || true
-sim_pid=""
+stop_sim
+grep -q '^End state: *6 ' "$work/lost.out" || fail "vanished controller: $(cat "$work/lost.out")"
 [ ! -e "$work/windows/lost.csv" ] || fail "a recording whose controller vanished was saved"
-
 echo "Wine CLI test: $((($(date +%s%N) - started) / 1000000)) ms"
 if [ "$failures" -ne 0 ]; then
     echo "$failures failure(s)" >&2
