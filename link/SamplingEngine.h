@@ -158,7 +158,7 @@ private:
     template <typename Exchange>
     void runCycles(SamplingRequest& request, Exchange exchange);
     bool readRange(uint16_t count, uint8_t station, uint16_t address, uint8_t* frame);
-    // Waits for a deadline, spinning for the last stretch (see DeadlineWaiter in the source).
+    // Waits for a deadline: sleeps on the recording's PreciseWait, then spins the last stretch.
     void waitUntil(std::chrono::steady_clock::time_point deadline);
     // Reply bytes that have come so far, read or waiting in the input queue; -1 when the port
     // failed.

@@ -40,6 +40,15 @@ const char* serialErrorText(SerialError error) {
     return "device error";
 }
 
+SerialDevice::~SerialDevice() {
+    close();
+}
+
+bool SerialDevice::fail(SerialError error) {
+    lastError_ = error;
+    return false;
+}
+
 bool SerialDevice::isSupportedBitRate(uint32_t bitRate) {
     return std::find(kBitRates.begin(), kBitRates.end(), bitRate) != kBitRates.end();
 }

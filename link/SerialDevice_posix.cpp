@@ -110,15 +110,6 @@ timespec untilDeadline(Clock::time_point deadline) {
 
 }  // namespace
 
-SerialDevice::~SerialDevice() {
-    close();
-}
-
-bool SerialDevice::fail(SerialError error) {
-    lastError_ = error;
-    return false;
-}
-
 bool SerialDevice::failSystem(unsigned long error) {
     return fail(mapErrno(static_cast<int>(error), !isOpen()));
 }

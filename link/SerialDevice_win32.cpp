@@ -100,15 +100,6 @@ bool sameTimeouts(const WriteTimeouts& a, const WriteTimeouts& b) {
 
 }  // namespace
 
-SerialDevice::~SerialDevice() {
-    close();
-}
-
-bool SerialDevice::fail(SerialError error) {
-    lastError_ = error;
-    return false;
-}
-
 bool SerialDevice::failSystem(unsigned long error) {
     return fail(mapSystemError(DWORD(error), !isOpen()));
 }

@@ -131,6 +131,15 @@ wine_cli check.json check "${link_args[@]}" --system System --json || fail "chec
 grep -q '"result": "found"' "$work/check.json" ||
     fail "check did not find the controller: $(cat "$work/check.json")"
 
+# The system's port list (the registry's device map, which Wine fills) shows COM1, there.
+wine_cli ports.json ports --system System --json || fail "ports exited with $?"
+/usr/bin/python3 - "$work/ports.json" <<'PY' || fail "ports: $(cat "$work/ports.json")"
+import json, sys
+listed = json.load(open(sys.argv[1]))
+assert any(d["path"] == "\\\\.\\COM1" for d in listed["devices"]), "COM1 is not listed"
+assert any(p["name"] == "COM1" and p["present"] for p in listed["ports"]), "COM1 is not there"
+PY
+
 # The same recording with each build.
 wine_cli record.out record data --cycle "$cycle_ms" --time "$record_s" --out windows.csv \
     "${link_args[@]}" --system System || fail "the Windows build's record exited with $?"
