@@ -44,6 +44,8 @@ stop_sim() {
 }
 cleanup() {
     stop_sim
+    # A kept Wine folder must not keep a COM1 that leads to a pseudo-terminal someone else gets.
+    rm -f "$com1_link"
     stop_wineserver
     rm -rf "$work"
 }
