@@ -1,10 +1,7 @@
 #include "link/SamplingEngine.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <system_error>
@@ -26,10 +23,8 @@ constexpr auto kLateReplyMargin = std::chrono::milliseconds(250);
 
 // The freshly opened line gets this long to settle before the first request.
 constexpr auto kFirstCycleDelay = std::chrono::milliseconds(100);
-// The last stretch before a deadline is spun rather than slept. At normal priority waking from
-// a sleep takes the scheduler up to a few hundred microseconds beside other work, so this much
-// is spun, a few percent of a core at the shortest cycle.
-constexpr auto kSpinStretch = std::chrono::microseconds(500);
+// The last stretch before a deadline is spun rather than slept: as long as a sleep here may
+// end late (PreciseWait::lateWakeUp()).
 // At real-time priority the wake-up is prompt: the spin covers the largest recent wake-up delay
 // and this margin, and never less than the floor.
 constexpr auto kWakeUpMargin = std::chrono::microseconds(30);
@@ -41,23 +36,6 @@ constexpr auto kLateCycleLimit = std::chrono::milliseconds(1);
 constexpr auto kStallLimit = std::chrono::milliseconds(10);
 // Above ordinary threads, below the kernel's interrupt threads, which feed us the replies.
 constexpr int kRecordingPriority = 10;
-
-// Sleeps until when on the monotonic clock, as an absolute time so that a sleep interrupted
-// by a signal or started late still ends on time.
-void sleepUntil(Clock::time_point when) {
-    timespec wake{};
-    clock_gettime(CLOCK_MONOTONIC, &wake);
-    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(when - Clock::now());
-    const int64_t nanoseconds = wake.tv_nsec + left.count();
-    wake.tv_sec += time_t(nanoseconds / 1'000'000'000);
-    wake.tv_nsec = long(nanoseconds % 1'000'000'000);
-    if (wake.tv_nsec < 0) {
-        wake.tv_sec -= 1;
-        wake.tv_nsec += 1'000'000'000;
-    }
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
-    }
-}
 
 std::chrono::microseconds micros(Clock::duration d) {
     return std::chrono::duration_cast<std::chrono::microseconds>(d);
@@ -269,10 +247,11 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
     uint32_t polls = 0;
     {
         const RealTimeScheduling scheduling(kRecordingPriority);
+        sleeper_.emplace();
         pacing_.scheduling = scheduling.granted();
         measureWakeUps_ = scheduling.granted() != Scheduling::Normal;
-        spinStretch_ = kSpinStretch;
-        largestWakeDelay_ = kSpinStretch;
+        spinStretch_ = PreciseWait::lateWakeUp();
+        largestWakeDelay_ = spinStretch_;
         const Clock::time_point firstSlot = Clock::now() + kFirstCycleDelay;
         CycleEnd previous;
         waitUntil(firstSlot);
@@ -296,6 +275,7 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
             }
             waitUntil(std::max(firstSlot + polls * cycleLength, cycleStart + shortestGap));
         }
+        sleeper_.reset();
     }
     finishRecording(request, polls, plan.skipped);
 }
@@ -303,14 +283,14 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
 void SamplingEngine::waitUntil(Clock::time_point deadline) {
     const auto wake = deadline - spinStretch_;
     if (Clock::now() < wake) {
-        sleepUntil(wake);
+        sleeper_->sleepUntil(wake);
         if (measureWakeUps_) {
             // The largest recent delay, forgotten slowly so that one slow wake-up keeps the
             // spin long for a second or two.
             largestWakeDelay_ = std::max(Clock::now() - wake,
                                          largestWakeDelay_ - largestWakeDelay_ / 32);
             spinStretch_ = std::clamp<Clock::duration>(largestWakeDelay_ + kWakeUpMargin,
-                                                       kShortestSpin, kSpinStretch);
+                                                       kShortestSpin, PreciseWait::lateWakeUp());
         }
     }
     while (Clock::now() < deadline) {

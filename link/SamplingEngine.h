@@ -7,9 +7,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <thread>
 
+#include "link/PreciseWait.h"
 #include "link/RealTimeScheduling.h"
 #include "recording/SessionState.h"
 #include "recording/HostInterfaces.h"
@@ -156,7 +158,7 @@ private:
     template <typename Exchange>
     void runCycles(SamplingRequest& request, Exchange exchange);
     bool readRange(uint16_t count, uint8_t station, uint16_t address, uint8_t* frame);
-    // Waits for a deadline, spinning for the last stretch (see DeadlineWaiter in the source).
+    // Waits for a deadline: sleeps on the recording's PreciseWait, then spins the last stretch.
     void waitUntil(std::chrono::steady_clock::time_point deadline);
     // Reply bytes that have come so far, read or waiting in the input queue; -1 when the port
     // failed.
@@ -188,6 +190,8 @@ private:
     std::chrono::steady_clock::duration spinStretch_{};
     std::chrono::steady_clock::duration largestWakeDelay_{};
     bool measureWakeUps_ = false;
+    // The sleep before each deadline; there while the cycles run.
+    std::optional<PreciseWait> sleeper_;
     // When the current cycle's first request was queued for the line (zero until it is).
     std::chrono::steady_clock::time_point cycleRequestQueuedAt_{};
     // Short cycles read each reply four cycles after its request. A reply that never comes,

@@ -1,7 +1,8 @@
 #pragma once
 // One serial device: exclusive open, raw 8N1 line settings, purge, timed reads, a bounded
 // blocking write, the count of bytes waiting, close. The platform lives in
-// SerialDevice_<platform>.cpp; nothing above this class sees termios.
+// SerialDevice_<platform>.cpp; nothing above this class sees termios or the Windows
+// communications functions.
 
 #include <chrono>
 #include <cstddef>
@@ -54,7 +55,7 @@ public:
     // Opens the device at path for exclusive use and makes the line raw at its current speed.
     // Closes whatever this object had open first. False with lastError() set on failure.
     bool open(const std::string& path);
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const;
     // Gives up exclusive use and closes. Harmless when nothing is open.
     void close();
 
@@ -86,9 +87,23 @@ public:
 
 private:
     bool fail(SerialError error);
-    bool failErrno(int error);
+    // error is errno on POSIX, GetLastError() on Windows.
+    bool failSystem(unsigned long error);
 
+#ifdef _WIN32
+    bool applyTimeouts(const ReadTimeouts& read, const WriteTimeouts& write);
+
+    void* handle_ = nullptr;  // the port's HANDLE; null when closed
+    // The time-outs the driver holds now, so that they are set only when a call needs others.
+    ReadTimeouts appliedRead_{};
+    WriteTimeouts appliedWrite_{};
+    bool timeoutsApplied_ = false;
+    // A byte that arrived while waitForInput waited in the driver: the next read returns it
+    // first, and the count of bytes waiting includes it.
+    int heldByte_ = -1;
+#else
     int fd_ = -1;
+#endif
     std::string path_;
     SerialError lastError_ = SerialError::None;
 };

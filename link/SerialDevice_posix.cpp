@@ -110,54 +110,19 @@ timespec untilDeadline(Clock::time_point deadline) {
 
 }  // namespace
 
-const char* serialErrorText(SerialError error) {
-    switch (error) {
-        case SerialError::None:
-            return "no error";
-        case SerialError::NotFound:
-            return "no such device";
-        case SerialError::PermissionDenied:
-            return "permission denied";
-        case SerialError::Busy:
-            return "device in use";
-        case SerialError::NotSerial:
-            return "not a serial device";
-        case SerialError::UnsupportedBitRate:
-            return "unsupported bit rate";
-        case SerialError::ResourceLost:
-            return "device lost";
-        case SerialError::TimedOut:
-            return "write timed out";
-        case SerialError::NotOpen:
-            return "device not open";
-        case SerialError::Other:
-            break;
-    }
-    return "device error";
+bool SerialDevice::failSystem(unsigned long error) {
+    return fail(mapErrno(static_cast<int>(error), !isOpen()));
 }
 
-SerialDevice::~SerialDevice() {
-    close();
-}
-
-bool SerialDevice::fail(SerialError error) {
-    lastError_ = error;
-    return false;
-}
-
-bool SerialDevice::failErrno(int error) {
-    return fail(mapErrno(error, !isOpen()));
-}
-
-bool SerialDevice::isSupportedBitRate(uint32_t bitRate) {
-    return speedConstant(bitRate) != B0;
+bool SerialDevice::isOpen() const {
+    return fd_ >= 0;
 }
 
 bool SerialDevice::open(const std::string& path) {
     close();
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return failErrno(errno);
+        return failSystem(errno);
     auto giveUp = [&](SerialError error) {
         ::close(fd);
         return fail(error);
@@ -204,7 +169,7 @@ bool SerialDevice::configure(uint32_t bitRate) {
         return fail(SerialError::NotOpen);
     termios t{};
     if (tcgetattr(fd_, &t) != 0)
-        return failErrno(errno);
+        return failSystem(errno);
     makeRaw(t);
     bool speedSet = true;
     if (bitRate != 0) {
@@ -217,7 +182,7 @@ bool SerialDevice::configure(uint32_t bitRate) {
         }
     }
     if (tcsetattr(fd_, TCSANOW, &t) != 0)
-        return failErrno(errno);
+        return failSystem(errno);
     lowerRts(fd_);
     if (!speedSet)
         return fail(SerialError::UnsupportedBitRate);
@@ -229,7 +194,7 @@ bool SerialDevice::purge() {
     if (!isOpen())
         return fail(SerialError::NotOpen);
     if (tcflush(fd_, TCIOFLUSH) != 0)
-        return failErrno(errno);
+        return failSystem(errno);
     return true;
 }
 
@@ -259,7 +224,7 @@ int SerialDevice::read(std::span<uint8_t> destination, const ReadTimeouts& timeo
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            failErrno(errno);
+            failSystem(errno);
             return -1;
         }
         Clock::time_point deadline = total;
@@ -286,7 +251,7 @@ int SerialDevice::waitForInput(Clock::time_point deadline) {
         if (r < 0) {
             if (errno == EINTR)
                 continue;
-            failErrno(errno);
+            failSystem(errno);
             return -1;
         }
         if (r == 0)
@@ -316,7 +281,7 @@ bool SerialDevice::write(std::span<const uint8_t> bytes, const WriteTimeouts& ti
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return failErrno(errno);
+            return failSystem(errno);
         // The output queue is full: wait for room, but never past the write time-out.
         if (Clock::now() >= deadline)
             return fail(SerialError::TimedOut);
@@ -324,7 +289,7 @@ bool SerialDevice::write(std::span<const uint8_t> bytes, const WriteTimeouts& ti
         timespec ts = untilDeadline(deadline);
         int ready = ppoll(&p, 1, &ts, nullptr);
         if (ready < 0 && errno != EINTR)
-            return failErrno(errno);
+            return failSystem(errno);
         if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
             return fail(SerialError::ResourceLost);
     }
@@ -338,7 +303,7 @@ int SerialDevice::bytesWaiting() {
     }
     int count = 0;
     if (ioctl(fd_, FIONREAD, &count) != 0) {
-        failErrno(errno);
+        failSystem(errno);
         return -1;
     }
     return count;

@@ -1,9 +1,6 @@
 #include "link/SerialLink.h"
 
-#include <filesystem>
 #include <thread>
-
-#include "settings/Utf8Path.h"
 
 namespace kestiva {
 
@@ -30,26 +27,11 @@ std::string portLinkPath(const std::string& programFolder, int number) {
     return programFolder + "System/ports/COM" + std::to_string(number);
 }
 
-std::string defaultPortDevice(int number) {
-    return "/dev/ttyS" + std::to_string(number - 1);
-}
-
 int32_t silentTimeMs(uint32_t bitRate, uint8_t silentFactor) {
     if (bitRate == 0)
         return 0;
     double ms = (1.0 / bitRate) * 1000.0 * (silentFactor * 3.5 * 10.0);
     return static_cast<int32_t>(ms);
-}
-
-std::string resolvePortDevice(const std::string& programFolder, const std::string& name) {
-    int number = portNumber(name);
-    if (number == 0)
-        return {};
-    std::string link = portLinkPath(programFolder, number);
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(utf8Path(link), ec)))
-        return link;
-    return defaultPortDevice(number);
 }
 
 SerialLink::SerialLink(std::string programFolder) : programFolder_(std::move(programFolder)) {}

@@ -1,6 +1,7 @@
 #pragma once
 // The serial devices of this machine and the device each port name stands for: what the
-// ports dialog and `kestiva-cli ports` show, and the System/ports/COMn links they write.
+// ports dialog and `kestiva-cli ports` show, and the System/ports/COMn links they write. On
+// Windows "COMn" is the system's own device and the list is the system's; nothing is linked.
 
 #include <functional>
 #include <string>
@@ -30,6 +31,17 @@ bool isRealSerialPort(const std::string& path);
 // that realPort accepts. USB adapters first, then ACM, ttyS and any other, each by number.
 std::vector<SerialDeviceInfo> listSerialDevices(const std::string& root = "/",
                                                 const RealPortCheck& realPort = isRealSerialPort);
+
+// One value of the system's own list of serial ports (on Windows the registry's device map):
+// the driver's device name and the port name it gave, \Device\Serial0 and COM1.
+struct PortMapEntry {
+    std::string device;
+    std::string port;
+};
+
+// The ports of such a list that this program can open (COM1 to COM256), each once, in number
+// order: the device that opens it as path, the driver's device name as byId.
+std::vector<SerialDeviceInfo> devicesFromPortMap(const std::vector<PortMapEntry>& entries);
 
 // The device one port name opens now.
 struct PortAssignment {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds for Windows (scripts/build-windows.sh) and runs the core's unit tests under Wine,
-# ending with CTest's summary.
+# Cross-builds for Windows (scripts/build-windows.sh), runs kestiva-cli.exe against the simulator
+# and the core's unit tests under Wine, ending with CTest's summary.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir=$(bash "$top/scripts/build-windows.sh" | tail -n 1)
@@ -13,5 +13,12 @@ wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
 # Makes the folder the first time (several seconds) and starts the services.
 wineboot >/dev/null 2>&1 </dev/null
+# kestiva-cli.exe through Wine's COM1 against the simulator, with the Linux build beside it
+# (the simulator, and the reference for the recording it makes). Its Wine folder is its own.
+linux_dir=$(bash "$top/scripts/build.sh" | tail -n 1)
+cli_status=0
+bash "$top/tests/tools/cli_under_wine.sh" "$linux_dir/bin" "$dir/bin" "$dir/wine-serial" ||
+    cli_status=$?
 cd "$dir"
 ctest --output-on-failure -j "$(nproc)" --timeout 300
+exit "$cli_status"

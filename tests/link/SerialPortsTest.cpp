@@ -105,5 +105,25 @@ TEST(SerialPorts, AssignmentsWriteReplaceAndRemoveLinksAndAreReadBack) {
     EXPECT_EQ(resolvePortDevice(folder.path(), "COM3"), folder.portLink(3));
 }
 
+TEST(SerialPorts, TheSystemsPortMapListsEachOpenablePortOnceInNumberOrder) {
+    const std::vector<PortMapEntry> map = {
+        {"\\Device\\VCP0", "COM10"},        {"\\Device\\Serial1", "COM2"},
+        {"\\Device\\com0com10", "CNCA0"},   // a name this program cannot open
+        {"\\Device\\Serial9", "COM0"},      {"\\Device\\USBSER000", "com3"},
+        {"\\Device\\Serial2", "COM2"},      // a second driver claiming a taken name
+        {"\\Device\\Serial7", "COM257"},
+    };
+    const std::vector<std::pair<int, std::string>> expected = {
+        {2, "\\Device\\Serial1"}, {3, "\\Device\\USBSER000"}, {10, "\\Device\\VCP0"}};
+
+    const auto devices = devicesFromPortMap(map);
+    ASSERT_EQ(devices.size(), expected.size());
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        EXPECT_EQ(devices[i].path, defaultPortDevice(expected[i].first)) << i;
+        EXPECT_EQ(devices[i].byId, expected[i].second) << i;
+    }
+    EXPECT_TRUE(devicesFromPortMap({}).empty());
+}
+
 }  // namespace
 }  // namespace kestiva

@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# kestiva-cli.exe under Wine against the simulator, whose pseudo-terminal Wine knows as COM1:
+# the communication check, a recording and its info. The Windows build's CSV of a
+# deterministic recording equals the Linux build's byte for byte, each build reads the
+# other's file the same, and a controller that vanishes mid-recording fails the recording.
+#
+# Usage: cli_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
+#   LINUX_BIN    folder holding kestiva-sim, kestiva-cli and System/ (build/bin)
+#   WINDOWS_BIN  folder holding kestiva-cli.exe and System/
+#   PREFIX       the Wine folder this test keeps for itself between runs (making one takes
+#                several seconds); a new one in a temporary folder without it
+# Prints the Windows build's pacing report for the recording. Exit code 0 when all passed.
+set -euo pipefail
+
+linux_bin=$(realpath "$1")
+windows_bin=$(realpath "$2")
+bitrate=115200
+cycle_ms=20
+record_s=5
+
+work=$(mktemp -d /tmp/kestiva-wine-cli.XXXXXX)
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$(realpath -m "${3:-$work/prefix}")
+# Wine's COM1 is this link, which each simulator points at its own pseudo-terminal.
+com1_link="$WINEPREFIX/kestiva-sim-com1"
+sim_pid=""
+server_pid=""
+
+start_wineserver() {
+    wineserver -f -p >"$work/wineserver.log" 2>&1 &
+    server_pid=$!
+}
+stop_wineserver() {
+    [ -n "$server_pid" ] || return 0
+    wineserver -k 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+    server_pid=""
+}
+stop_sim() {
+    [ -n "$sim_pid" ] || return 0
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    sim_pid=""
+}
+cleanup() {
+    stop_sim
+    # A kept Wine folder must not keep a COM1 that leads to a pseudo-terminal someone else gets.
+    rm -f "$com1_link"
+    stop_wineserver
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# Starts the simulator on a new pseudo-terminal in deterministic mode, COM1's link pointing to
+# it; sets sim_pid and pty.
+start_sim() {
+    : >"$work/sim.out"
+    "$linux_bin/kestiva-sim" --mode deterministic --bitrate "$bitrate" --link "$com1_link" \
+        >"$work/sim.out" 2>"$work/sim.err" &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        pty=$(head -n 1 "$work/sim.out")
+        [ -n "$pty" ] && [ "$(readlink "$com1_link")" = "$pty" ] && return 0
+        sleep 0.05
+    done
+    echo "the simulator did not start" >&2
+    exit 1
+}
+
+# Wine's COM1 is what HKLM\Software\Wine\Ports says; Wine's start turns that into the
+# dosdevices link, and without the key it is the first /dev/ttyS*. Anything but the
+# simulator's link there, and the test would talk to real hardware: it refuses to go on.
+map_com1() {
+    if [ ! -e "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1
+    fi
+    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$com1_link" /f >/dev/null 2>&1
+    # A server that ends on its own writes the registry to disk for the next one.
+    wineserver -w
+}
+check_com1_is_the_simulator() {
+    local target=""
+    for _ in $(seq 100); do
+        target=$(readlink "$WINEPREFIX/dosdevices/com1" || true)
+        [ "$target" = "$com1_link" ] && return 0
+        sleep 0.1
+    done
+    echo "REFUSED: Wine's COM1 is '$target', not the simulator's $com1_link" >&2
+    exit 1
+}
+
+# Wine's own processes live on after a program and keep its output open: the programs write
+# to files, never to a pipe that a caller waits to see closed.
+wine_cli() {
+    local out=$1
+    shift
+    # The time-out only keeps a program that hangs from hanging the test.
+    (cd "$work/windows" && timeout 120 wine ./kestiva-cli.exe "$@" >"$work/$out" 2>"$work/$out.err")
+    local status=$?
+    tr -d '\r' <"$work/$out" >"$work/$out.tmp" && mv "$work/$out.tmp" "$work/$out"
+    return $status
+}
+linux_cli() { "$linux_bin/kestiva-cli" "$@"; }
+
+started=$(date +%s%N)
+# A program folder of each build; the Linux one finds COM1 through the same link.
+mkdir -p "$work/linux" "$work/windows" "$work/files"
+cp -r "$linux_bin/System" "$work/linux/"
+cp -r "$windows_bin/System" "$work/windows/"
+cp "$windows_bin/kestiva-cli.exe" "$work/windows/"
+mkdir -p "$work/linux/System/ports" "$WINEPREFIX"
+ln -sfn "$com1_link" "$work/linux/System/ports/COM1"
+link_args=(--port COM1 --station 1 --bitrate "$bitrate")
+
+map_com1
+# The server stays in the foreground of this script, not a daemon that leads a session of its
+# own: such a daemon takes the first terminal it opens, the pseudo-terminal, as its
+# controlling terminal and is killed with all its programs by the hang-up when the simulator
+# goes.
+start_wineserver
+wine reg query 'HKLM\Software\Wine\Ports' /v COM1 >/dev/null 2>&1
+check_com1_is_the_simulator
+start_sim
+
+# The check finds the controller through COM1.
+wine_cli check.json check "${link_args[@]}" --system System --json || fail "check exited with $?"
+grep -q '"result": "found"' "$work/check.json" ||
+    fail "check did not find the controller: $(cat "$work/check.json")"
+
+# The system's port list (the registry's device map, which Wine fills) shows COM1, there.
+wine_cli ports.json ports --system System --json || fail "ports exited with $?"
+/usr/bin/python3 - "$work/ports.json" <<'PY' || fail "ports: $(cat "$work/ports.json")"
+import json, sys
+listed = json.load(open(sys.argv[1]))
+assert any(d["path"] == "\\\\.\\COM1" for d in listed["devices"]), "COM1 is not listed"
+assert any(p["name"] == "COM1" and p["present"] for p in listed["ports"]), "COM1 is not there"
+PY
+
+# The same recording with each build.
+wine_cli record.out record data --cycle "$cycle_ms" --time "$record_s" --out windows.csv \
+    "${link_args[@]}" --system System || fail "the Windows build's record exited with $?"
+stop_sim
+grep -E '^(Samples|Achieved|Late|Scheduling):' "$work/record.out" || true
+start_sim
+linux_cli record data --cycle "$cycle_ms" --time "$record_s" --out "$work/files/linux.csv" \
+    "${link_args[@]}" --system "$work/linux/System" >/dev/null 2>&1 ||
+    fail "the Linux build's record exited with $?"
+stop_sim
+cp "$work/windows/windows.csv" "$work/files/windows.csv"
+
+# Byte for byte, but for the start minute in the first line: the two ran one after the other.
+if ! cmp -s <(tail -n +2 "$work/files/windows.csv") <(tail -n +2 "$work/files/linux.csv"); then
+    fail "the CSVs differ"
+    diff <(tail -n +2 "$work/files/windows.csv") <(tail -n +2 "$work/files/linux.csv") | head >&2
+fi
+for f in windows linux; do
+    head -n 1 "$work/files/$f.csv" | grep -qE $'^[0-9]{8} [0-9]{2}:[0-9]{2},V100,data\r$' ||
+        fail "$f.csv's first line: $(head -n 1 "$work/files/$f.csv")"
+done
+
+# Each build reads both files, and tells the same about each.
+samples=$((record_s * 1000 / cycle_ms + 1))
+cp "$work/files/"*.csv "$work/windows/"
+for f in windows linux; do
+    wine_cli info.json info "$f.csv" --monitor data --system System --json ||
+        fail "the Windows build refused $f.csv"
+    (cd "$work/files" && linux_cli info "$f.csv" --monitor data --system "$work/linux/System" \
+        --json >"$work/info-linux.json") || fail "the Linux build refused $f.csv"
+    if ! cmp -s "$work/info.json" "$work/info-linux.json"; then
+        fail "the builds read $f.csv differently"
+        diff "$work/info.json" "$work/info-linux.json" | head >&2
+    fi
+    grep -q "\"samples\": $samples" "$work/info.json" || fail "$f.csv does not hold $samples samples"
+done
+
+# The controller goes away a second into a recording: the recording fails, and nothing is saved.
+start_sim
+(sleep 1 && kill "$sim_pid") &
+killer=$!
+if wine_cli lost.out record data --cycle "$cycle_ms" --time "$record_s" --out lost.csv \
+    "${link_args[@]}" --system System; then
+    fail "a recording whose controller vanished succeeded"
+fi
+wait "$killer" || true
+stop_sim
+grep -q '^End state: *6 ' "$work/lost.out" || fail "vanished controller: $(cat "$work/lost.out")"
+[ ! -e "$work/windows/lost.csv" ] || fail "a recording whose controller vanished was saved"
+echo "Wine CLI test: $((($(date +%s%N) - started) / 1000000)) ms"
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failure(s)" >&2
+    exit 1
+fi
+echo "All Wine CLI checks passed"
