@@ -27,8 +27,8 @@ constexpr auto kFirstCycleDelay = std::chrono::milliseconds(100);
 // end late (PreciseWait::lateWakeUp()).
 // At real-time priority the wake-up is prompt: the spin covers the largest recent wake-up delay
 // and this margin, and never less than the floor.
-constexpr auto kWakeUpMargin = std::chrono::microseconds(30);
-constexpr auto kShortestSpin = std::chrono::microseconds(50);
+constexpr auto kWakeUpMargin = std::chrono::microseconds(20);
+constexpr auto kShortestSpin = std::chrono::microseconds(30);
 // A cycle that starts further than this from its grid slot counts as late.
 constexpr auto kLateCycleLimit = std::chrono::milliseconds(1);
 // A cycle whose request reaches the line further than this after its slot is reported with
@@ -285,10 +285,11 @@ void SamplingEngine::waitUntil(Clock::time_point deadline) {
     if (Clock::now() < wake) {
         sleeper_->sleepUntil(wake);
         if (measureWakeUps_) {
-            // The largest recent delay, forgotten slowly so that one slow wake-up keeps the
-            // spin long for a second or two.
+            // The largest recent delay, forgotten within a few tenths of a second at 20 ms: a
+            // spin held long after one slow wake-up costs more than the odd late start it
+            // would save.
             largestWakeDelay_ = std::max(Clock::now() - wake,
-                                         largestWakeDelay_ - largestWakeDelay_ / 32);
+                                         largestWakeDelay_ - largestWakeDelay_ / 8);
             spinStretch_ = std::clamp<Clock::duration>(largestWakeDelay_ + kWakeUpMargin,
                                                        kShortestSpin, PreciseWait::lateWakeUp());
         }
