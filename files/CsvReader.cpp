@@ -546,6 +546,8 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
     // A data value of plain digits (after one leading "-") gathered on the way.
     uint64_t digits = 0;
     bool negative = false;
+    // Whether the field just read ended at a comma rather than a line end.
+    bool moreOnLine = false;
 
     const auto readField = [&]() __attribute__((always_inline))->bool {
         const unsigned char* start = w.data + at;
@@ -577,6 +579,7 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
                     const std::size_t length = n + (minus ? 1 : 0);
                     field = std::string_view(reinterpret_cast<const char*>(start), length);
                     classes = minus ? kMinus : 0;
+                    moreOnLine = separator == ',';
                     at += length + (separator == '\r' ? 2 : 1);  // a CR takes the next byte along
                     return true;
                 }
@@ -609,12 +612,15 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
         if (p + 1 < end && length <= kCsvFieldCap) {
             field = std::string_view(reinterpret_cast<const char*>(start), length);
             classes = found;
+            moreOnLine = *p == ',';
             at += length + (*p == '\r' ? 2 : 1);  // a CR takes the next byte along
             return true;
         }
         bytes_.consume(at);
         digits = ~uint64_t(0);
-        const bool ok = nextField(field, classes) != FieldEnd::Failure;
+        const FieldEnd fieldEnd = nextField(field, classes);
+        const bool ok = fieldEnd != FieldEnd::Failure;
+        moreOnLine = fieldEnd == FieldEnd::More;
         // field may live in the buffer that the next window refills: copy it first.
         if (ok && field.data() != spill_.data()) {
             spill_.assign(field);
@@ -697,6 +703,10 @@ int CsvReader::parseFields(CsvRows& rows, SessionState& session) {
                 }
                 rows.values[std::size_t(row) * kItems + k] = value;
             }
+            // A field beyond the row's last would become the next row's time and shift every
+            // value after it: such a file is malformed, not read.
+            if (moreOnLine)
+                return -1;
             rows.marks[row] = marks;
         }
         session.progressCount.store(int32_t(row + 1), std::memory_order_relaxed);

@@ -214,6 +214,14 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
+// rows data rows of plain values; the row extraFieldRow (if any) ends in one field too many.
+std::string longDataFile(int rows, int extraFieldRow = -1) {
+    std::string file = kDataHeader;
+    for (int j = 0; j < rows; ++j)
+        file += std::to_string(j * 20) + ",1234,-56,7" + (j == extraFieldRow ? ",\r\n" : "\r\n");
+    return file;
+}
+
 TEST_F(CsvReaderTest, EveryRefusalShowsItsMessageAndKeepsThePreviousRecording) {
     const std::string data = kDataHeader + kDataRows;
     const std::string io = ioHeader() + ioRow(0) + ioRow(30);
@@ -255,6 +263,17 @@ TEST_F(CsvReaderTest, EveryRefusalShowsItsMessageAndKeepsThePreviousRecording) {
         {"unknown type name", kDataMonitor, replaced(data, "DWORD", "FLOAT"), kInvalid},
         {"type name in lower case", kDataMonitor, replaced(data, "DWORD", "dword"), kInvalid},
         {"row short of fields at the end", kDataMonitor, replaced(data, "40,-7,9,-1", "40,-7"),
+         kInvalid},
+        // A field too many would become the next row's time and shift every value after it.
+        {"one field too many", kDataMonitor, replaced(data, "20,-6,8,0", "20,-6,8,0,"),
+         kInvalid},
+        {"one field too many in the last row", kDataMonitor,
+         replaced(data, "40,-7,9,-1", "40,-7,9,-1,"), kInvalid},
+        {"one field too many deep in a long file", kDataMonitor, longDataFile(5000, 3210),
+         kInvalid},
+        {"four fields too many", kDataMonitor, replaced(data, "40,-7,9,-1", "40,-7,9,-1,1,2,3,4"),
+         kInvalid},
+        {"two rows on one line", kDataMonitor, kDataHeader + "0,1,2,3,20,4,5,6\r\n40,7,8,9\r\n",
          kInvalid},
         {"I/O value 2", kIoMonitor, ioHeader() + ioRow(0) + ioRow(30, "", "2"), kInvalid},
         {"I/O value 10", kIoMonitor, ioHeader() + ioRow(0, "", "10"), kInvalid},
@@ -363,9 +382,9 @@ TEST_F(CsvReaderTest, AcceptedOddities) {
         {"cycle with blanks and sign", replaced(data, "20,10", " +20,10"), 3, 20, 1, {-5, 7, 1}},
         // The last line without CR LF is not counted.
         {"no final line break", data + "60,1,2,3", 3, 20, 1, {-5, 7, 1}},
-        // Each row is a time and K values, whatever the line breaks say.
-        {"rows across lines",
-         kDataHeader + "0,1,2,3,20,4,5,6\r\n40,7,8,9\r\n",
+        // A lone LF ends a field, not a line: the row goes on after it.
+        {"a row broken by a lone LF",
+         kDataHeader + "0,1\n2,3\r\n20,4,5,6\r\n",
          2,
          20,
          1,
@@ -517,7 +536,7 @@ TEST_F(CsvReaderTest, RowsReadWholeMatchRowsReadFieldByField) {
         {kDataMonitor,
          "12345678901234,-999999999,-999999999,-99999999",
          {-999999999, -999999999, -99999999}},
-        {kDataMonitor, "120,4,5,6\r,7,8,9", {4, 5, 6}},  // the CR takes the comma along
+        {kDataMonitor, "120,4,5,6\r,7,8,9,10", {4, 5, 6}},  // the CR takes the comma along
         {kIoMonitor, "12345678,1,0,,1,0,1,0,1,0,1,0,1,0,1,0,1", {}},
         {kIoMonitor, "123456789012345678,1,0,1,1,0,1,0,1,0,1,0,1,0,1,0,1", {}},
         {kIoMonitor, "-5,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1", {}},
