@@ -15,7 +15,6 @@ namespace {
 
 // Both start-up failures are reported in fixed English: the language file may be what failed.
 constexpr const char* kProgramName = "Kestiva Data Monitor";
-constexpr const char* kLanguageFailure = "LanguageData.ini Reading Failed";
 constexpr const char* kConfigurationFailure = "DataSamplingConfig.ini Reading Failed";
 
 }  // namespace
@@ -41,7 +40,8 @@ int StartUp::run(const MainWindowRun& runMainWindow) {
     if (!userConfirmsCommunicationSettings())
         return 0;
     if (!languageLoaded) {
-        showMessageBox(nullptr, kProgramName, kLanguageFailure, QMessageBox::Warning);
+        showMessageBox(nullptr, kProgramName, toQtText(session_.catalogueFailure()),
+                       QMessageBox::Warning);
         return 0;
     }
     if (!session_.loadSamplingConfiguration()) {

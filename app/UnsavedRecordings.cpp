@@ -66,7 +66,7 @@ QString monitorName(const LanguageCatalogue& texts, MonitorKind monitor) {
 std::optional<JournalEntry> journalToOffer(const Session& session) {
     const std::set<std::string> offered = offeredJournals(session);
     for (const JournalEntry& entry : session.listJournals())
-        if (!entry.ended && !offered.contains(fileName(entry.path)))
+        if (!entry.ended && !entry.recording && !offered.contains(fileName(entry.path)))
             return entry;
     return std::nullopt;
 }
@@ -97,6 +97,8 @@ UnsavedRecordingsDialog::UnsavedRecordingsDialog(const LanguageCatalogue& texts,
                                                  std::vector<JournalEntry> journals,
                                                  QWidget* parent)
     : QDialog(parent), texts_(texts), journals_(std::move(journals)) {
+    // A recording still running keeps its journal: nothing to restore yet.
+    std::erase_if(journals_, [](const JournalEntry& entry) { return entry.recording; });
     setObjectName("unsavedRecordingsDialog");
     setWindowTitle(text(text::DLG_UNSAVED_TITLE));
 

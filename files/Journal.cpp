@@ -313,7 +313,9 @@ int pruneJournals(const std::string& folder, std::time_t now, const JournalReten
                   const std::vector<std::string>& keep) {
     int removed = 0;
     for (const std::string& path : journalsToPrune(findJournals(folder), now, retention, keep))
-        removed += removeFile(path) ? 1 : 0;
+        // Another copy of the program may be recording into it right now.
+        if (!beingWritten(path))
+            removed += removeFile(path) ? 1 : 0;
     return removed;
 }
 

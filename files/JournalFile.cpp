@@ -26,6 +26,21 @@ std::time_t secondsSinceEpoch(std::filesystem::file_time_type when) {
             std::chrono::file_clock::to_sys(when)));
 }
 
+// Why a folder could not be made: a link that leads nowhere says "File exists" by itself.
+std::string folderProblem(const std::string& folder, const std::error_code& failure) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    std::error_code ec;
+    const std::filesystem::path link = utf8Path(path);
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec)) &&
+        !std::filesystem::exists(link, ec)) {
+        const std::filesystem::path target = std::filesystem::read_symlink(link, ec);
+        return "a link to " + utf8Text(target) + ", which does not exist";
+    }
+    return failure.message();
+}
+
 }  // namespace
 
 bool JournalFile::create(const std::string& folder, const std::string& baseName,
@@ -34,7 +49,7 @@ bool JournalFile::create(const std::string& folder, const std::string& baseName,
     std::error_code ec;
     std::filesystem::create_directories(utf8Path(folder), ec);
     if (ec) {
-        error = folder + ": " + ec.message();
+        error = folder + ": " + folderProblem(folder, ec);
         return false;
     }
     for (int n = 1; n < 1000; ++n) {
@@ -43,6 +58,9 @@ bool JournalFile::create(const std::string& folder, const std::string& baseName,
         fd_ = createNewFile(path);
         if (fd_ >= 0) {
             path_ = path;
+            // Best effort: where the system has no such mark, a running recording's journal
+            // is told apart from a crashed one by the end record alone.
+            markBeingWritten(fd_);
             // The new name itself must survive a power cut, not only the bytes behind it.
             syncFolder(folder);
             return true;

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "session/ThreadCpuTime.h"
+#include "settings/FileCalls.h"
 
 namespace kestiva {
 
@@ -28,9 +29,12 @@ JournalWriter::~JournalWriter() {
 bool JournalWriter::create(const std::string& folder, const JournalHeader& header,
                            std::time_t start, std::string& problem) {
     std::string reason;
-    if (!file_.create(folder, journalBaseName(start, header.monitor), reason) ||
-        !file_.append(encodeJournalHeader(header), reason) || !file_.sync(reason)) {
+    if (!file_.create(folder, journalBaseName(start, header.monitor), reason))
+        return problem = reason, false;
+    if (!file_.append(encodeJournalHeader(header), reason) || !file_.sync(reason)) {
+        // A journal without its header (a full disk) keeps nothing: no file is left behind.
         file_.close();
+        removeFile(file_.path());
         problem = reason;
         return false;
     }

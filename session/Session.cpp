@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -48,6 +49,14 @@ bool Session::loadCatalogue() {
     texts_.languageLoaded = true;
     texts_.LoadLanguageCatalogue();
     return !texts_.languageReadFailed;
+}
+
+std::string Session::catalogueFailure() const {
+    std::string failure = "LanguageData.ini Reading Failed";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(utf8Path(programFolder_ + "System"), ec))
+        failure += "\nNo System folder was found in " + programFolder_;
+    return failure;
 }
 
 void Session::loadCommunicationSettings() {
@@ -196,10 +205,13 @@ bool Session::saveCsv(const std::string& path) {
     window_.setControlsEnabled(false);
     window_.showProgress();
 
-    const bool saved = writeCsv(path, page, state_, window_, window_, texts_) == 0;
+    std::string& journal = pageJournals_[std::size_t(page.kind)];
+    // Written over its own journal, the recording would be lost with the journal's removal.
+    const bool overJournal = !journal.empty() && sameFile(path, journal);
+    const bool saved = !overJournal && writeCsv(path, page, state_, window_, window_, texts_) == 0;
     if (saved) {
-        // The recording is kept in its file now: its journal has done its work.
-        std::string& journal = pageJournals_[std::size_t(page.kind)];
+        // The recording is kept in its file now, synced under its own name: its journal has
+        // done its work.
         if (!journal.empty())
             removeFile(journal);
         journal.clear();
@@ -262,6 +274,9 @@ bool Session::readCsv(const std::string& path, std::string* version) {
 
 namespace {
 
+// Journals this small hold their header and at most a few samples.
+constexpr uint64_t kSmallJournalBytes = 64 * 1024;
+
 TextId faultText(JournalFault fault) {
     switch (fault) {
         case JournalFault::Empty:
@@ -290,6 +305,33 @@ uint32_t intactBytes(const JournalHeader& header, const uint8_t* frames, uint32_
     return good;
 }
 
+// The whole samples in bytes of a journal's frames, as many as the page would show: the
+// recording's planned samples at most.
+uint64_t samplesIn(const JournalHeader& header, uint64_t bytes) {
+    const uint64_t each = sampleBytes(header.monitor, header.controller);
+    const uint64_t planned = uint64_t(header.time) * 1000 / header.cycle + 1;
+    return each == 0 ? 0 : std::min(bytes / each, planned);
+}
+
+// The time of the last of so many samples.
+double secondsOf(const JournalHeader& header, uint64_t samples) {
+    return samples == 0 ? 0.0 : double(samples - 1) * header.cycle / 1000;
+}
+
+// A journal without an end whose recording never reached its first whole sample (killed at its
+// start): nothing to restore. Made before its writer's mark, a file that is empty or ends in its
+// header counts only once it is a minute old.
+bool holdsNoSample(const FoundJournal& found, std::time_t now) {
+    if (beingWritten(found.path))
+        return false;
+    JournalContents contents;
+    const JournalFault fault = readJournal(found.path, false, contents);
+    if (fault == JournalFault::Empty || fault == JournalFault::Truncated)
+        return now - found.modified >= 60;
+    return fault == JournalFault::None && !contents.end &&
+           samplesIn(contents.header, contents.frameBytes) == 0;
+}
+
 JournalEntry entryOf(const std::string& path, const JournalContents& contents) {
     const JournalHeader& header = contents.header;
     JournalEntry entry;
@@ -300,12 +342,23 @@ JournalEntry entryOf(const std::string& path, const JournalContents& contents) {
     entry.ended = contents.end.has_value();
     entry.endState = entry.ended ? SamplingState(contents.end->endState) : SamplingState::Running;
     const uint64_t bytes = entry.ended ? contents.end->goodBytes : contents.frameBytes;
-    const uint64_t each = sampleBytes(header.monitor, header.controller);
-    // As many as the page would show: the recording's planned samples at most.
-    const uint64_t planned = uint64_t(header.time) * 1000 / header.cycle + 1;
-    const uint64_t samples = each == 0 ? 0 : std::min(bytes / each, planned);
-    entry.durationSeconds = samples == 0 ? 0.0 : double(samples - 1) * header.cycle / 1000;
+    entry.durationSeconds = secondsOf(header, samplesIn(header, bytes));
+    entry.recording = !entry.ended && beingWritten(path);
     return entry;
+}
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds);
+    return text;
+}
+
+// "%1" and "%2" in a catalogue text replaced by their values.
+std::string filledIn(std::string text, const std::string& first, const std::string& second) {
+    for (const auto& [mark, value] : {std::pair{"%1", &first}, std::pair{"%2", &second}})
+        if (const std::size_t at = text.find(mark); at != std::string::npos)
+            text.replace(at, 2, *value);
+    return text;
 }
 
 }  // namespace
@@ -319,7 +372,13 @@ void Session::pruneJournalFolder() {
     if (journalFolder_.empty())
         return;
     std::vector<std::string> keep(pageJournals_.begin(), pageJournals_.end());
-    pruneJournals(journalFolder_, std::time(nullptr), JournalRetention{}, keep);
+    const std::time_t now = std::time(nullptr);
+    pruneJournals(journalFolder_, now, JournalRetention{}, keep);
+    for (const FoundJournal& found : findJournals(journalFolder_))
+        if (found.bytes < kSmallJournalBytes &&
+            std::find(keep.begin(), keep.end(), found.path) == keep.end() &&
+            holdsNoSample(found, now))
+            removeFile(found.path);
 }
 
 void Session::createJournal(MonitorKind monitor, const ControllerRecord& controller,
@@ -384,8 +443,12 @@ std::vector<JournalEntry> Session::listJournals() const {
         return entries;
     for (const FoundJournal& found : findJournals(journalFolder_)) {
         JournalContents contents;
-        if (readJournal(found.path, false, contents) == JournalFault::None)
-            entries.push_back(entryOf(found.path, contents));
+        if (readJournal(found.path, false, contents) != JournalFault::None)
+            continue;
+        JournalEntry entry = entryOf(found.path, contents);
+        // Killed before its first sample: nothing to show or restore.
+        if (entry.ended || entry.recording || samplesIn(contents.header, contents.frameBytes) > 0)
+            entries.push_back(std::move(entry));
     }
     std::sort(entries.begin(), entries.end(), [](const JournalEntry& a, const JournalEntry& b) {
         return a.startTime != b.startTime ? a.startTime > b.startTime : a.path > b.path;
@@ -397,7 +460,7 @@ std::optional<JournalEntry> Session::unfinishedJournal() const {
     // The running recording's own journal has no end yet, and needs none restored.
     const std::string running = engine_.workerRunning() ? lastJournal_ : std::string();
     for (const JournalEntry& entry : listJournals())
-        if (!entry.ended && entry.path != running)
+        if (!entry.ended && !entry.recording && entry.path != running)
             return entry;
     return std::nullopt;
 }
@@ -410,6 +473,8 @@ bool Session::restoreJournal(const std::string& path, std::string* error) {
     };
     if (engine_.workerRunning())
         return refuse(text::MSG_JOURNAL_BUSY);
+    if (beingWritten(path))
+        return refuse(text::MSG_JOURNAL_IN_USE);
     JournalContents contents;
     if (const JournalFault fault = readJournal(path, true, contents); fault != JournalFault::None)
         return refuse(faultText(fault));
@@ -426,8 +491,16 @@ bool Session::restoreJournal(const std::string& path, std::string* error) {
     // A page shows a recording of two samples or more: refused before anything the user has
     // (the page, the capture buffer) is touched.
     const uint32_t each = sampleBytes(header.monitor, header.controller);
-    if (each == 0 || good / each < 2)
-        return refuse(text::MSG_JOURNAL_EMPTY);
+    if (each == 0 || good / each < 2) {
+        // Samples that are there but fail their check are not "nothing recorded".
+        const uint64_t held = samplesIn(header, contents.end ? contents.end->goodBytes : bytes);
+        if (held < 2 || error == nullptr)
+            return refuse(text::MSG_JOURNAL_EMPTY);
+        *error = filledIn(texts_.GetText(text::MSG_JOURNAL_FRAMES_DAMAGED),
+                          secondsText(secondsOf(header, held)),
+                          std::to_string(good / each + 1));
+        return false;
+    }
     endJournal();
     // The frames go where the recording's worker put them, so that the pass after a recording
     // reads them as it would have.

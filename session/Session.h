@@ -51,6 +51,9 @@ struct JournalEntry {
     double durationSeconds = 0;  // the time of its last whole sample
     bool ended = false;          // false: the program stopped before the recording ended
     SamplingState endState = SamplingState::Running;  // when ended
+    // A recording still running, in this program or another, writes it: it is neither offered
+    // nor restored until that recording has ended.
+    bool recording = false;
 };
 
 class Session {
@@ -67,6 +70,9 @@ public:
     // Start-up loads. The front end reports a failure with its own fixed text.
     // The catalogue: false when LanguageData.ini could not be read.
     bool loadCatalogue();
+    // What a failed catalogue load says: the fixed text, and where no System folder was found
+    // when that is why.
+    std::string catalogueFailure() const;
     void loadCommunicationSettings();
     // Load, then the data controllers, then the I/O controllers; the first failure ends it.
     bool loadSamplingConfiguration();
@@ -168,7 +174,7 @@ public:
     const std::string& journalFolder() const { return journalFolder_; }
     // The kept journals, newest first; those that cannot be read are left out.
     std::vector<JournalEntry> listJournals() const;
-    // The newest journal whose recording never reached its end, if any.
+    // The newest journal whose recording never reached its end and is not running, if any.
     std::optional<JournalEntry> unfinishedJournal() const;
     // Decodes a journal with the pass that ends a recording (frames checked, a torn last
     // sample dropped) into the page of its monitor, which becomes the shown page, as if its

@@ -60,6 +60,16 @@ bool replaceFile(const std::string& from, const std::string& to);
 // leaves the old file or the new one, never a mix; the file keeps its owner and permissions.
 bool replaceFileContents(const std::string& path, std::string_view bytes);
 
+// Whether a and b name the same existing file, however each is spelled (other folders on the
+// way, "..", links).
+bool sameFile(const std::string& a, const std::string& b);
+
+// Marks the open file fd as being written by this process until it is closed (the process's
+// end, a crash included, releases it). false where the mark could not be made.
+bool markBeingWritten(int fd);
+// Whether some process, this one included, holds such a mark on the file at path.
+bool beingWritten(const std::string& path);
+
 // The local time of when, in the user's time zone.
 std::tm localTime(std::time_t when);
 

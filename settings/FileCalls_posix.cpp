@@ -1,6 +1,7 @@
 #include "settings/FileCalls.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,6 +121,21 @@ void syncFolder(const std::string& folder) {
 
 bool closeFile(int fd) {
     return ::close(fd) == 0;
+}
+
+// An advisory lock of the whole file: it goes with the descriptor, so that a crash or a kill
+// releases it, and a second descriptor of the same file (in this process too) sees it.
+bool markBeingWritten(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool beingWritten(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
 }
 
 bool removeFile(const std::string& path) {

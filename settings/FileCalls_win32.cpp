@@ -157,6 +157,41 @@ bool closeFile(int fd) {
     return ::_close(fd) == 0;
 }
 
+// Windows' byte-range locks keep others from the bytes they cover, so the mark is one byte far
+// beyond any journal's end: readers of the file never meet it, and a closed handle or a
+// process's end releases it.
+namespace {
+
+constexpr DWORD kMarkOffsetHigh = 0x40000000;
+
+bool lockMark(HANDLE handle, DWORD flags) {
+    OVERLAPPED at{};
+    at.OffsetHigh = kMarkOffsetHigh;
+    return ::LockFileEx(handle, flags | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
+}  // namespace
+
+bool markBeingWritten(int fd) {
+    return lockMark(handleOf(fd), LOCKFILE_EXCLUSIVE_LOCK);
+}
+
+bool beingWritten(const std::string& path) {
+    const HANDLE handle = ::CreateFileW(widePath(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool held = !lockMark(handle, 0);
+    if (!held) {
+        OVERLAPPED at{};
+        at.OffsetHigh = kMarkOffsetHigh;
+        ::UnlockFileEx(handle, 0, 1, 0, &at);
+    }
+    ::CloseHandle(handle);
+    return held;
+}
+
 bool removeFile(const std::string& path) {
     return ::DeleteFileW(widePath(path).c_str()) != 0;
 }

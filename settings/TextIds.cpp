@@ -92,7 +92,7 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[68] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[70] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
@@ -229,6 +229,11 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[68] = {
     {"DLG_UNSAVED_COLUMN_DURATION", text::DLG_UNSAVED_COLUMN_DURATION, "Duration"},
     {"DLG_UNSAVED_BUTTON_RESTORE", text::DLG_UNSAVED_BUTTON_RESTORE, "&Restore"},
     {"DLG_UNSAVED_BUTTON_CLOSE", text::DLG_UNSAVED_BUTTON_CLOSE, "Close"},
+    {"MSG_JOURNAL_IN_USE", text::MSG_JOURNAL_IN_USE,
+     "This recording is still running: its journal can be restored once it has ended."},
+    {"MSG_JOURNAL_FRAMES_DAMAGED", text::MSG_JOURNAL_FRAMES_DAMAGED,
+     "The journal holds %1 s of recording, but its samples fail their check from sample %2 on, "
+     "and a page needs two good ones: it cannot be restored."},
 };
 
 }  // namespace kestiva

@@ -172,8 +172,11 @@ constexpr TextId DLG_UNSAVED_COLUMN_CONTROLLER = 155;
 constexpr TextId DLG_UNSAVED_COLUMN_DURATION = 156;
 constexpr TextId DLG_UNSAVED_BUTTON_RESTORE = 157;
 constexpr TextId DLG_UNSAVED_BUTTON_CLOSE = 158;
+// A journal that cannot be restored yet, or whose samples fail their check.
+constexpr TextId MSG_JOURNAL_IN_USE = 159;
+constexpr TextId MSG_JOURNAL_FRAMES_DAMAGED = 160;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 159;
+constexpr TextId kSlotCount = 161;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -189,6 +192,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[68];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[70];
 
 }  // namespace kestiva

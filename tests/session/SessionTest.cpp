@@ -18,6 +18,7 @@
 #include "files/Journal.h"
 #include "link/ChildProcess.h"
 #include "link/SimProcess.h"
+#include "settings/FileCalls.h"
 #include "support/RecordingWindow.h"
 
 namespace kestiva {
@@ -476,6 +477,119 @@ TEST_F(SessionJournalTest, ACutOrDamagedJournalRestoresOnlyWholeCheckedSamplesOr
     }
     EXPECT_EQ(window.calls().size(), calls) << "the window was not touched";
     EXPECT_EQ(pageRows(session->page(kDataMonitor)), shown);
+}
+
+// kestiva-cli recover as a process: its exit code, standard output and standard error.
+struct Recovered {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+Recovered runRecover(const TempProgramFolder& folder, std::vector<std::string> args) {
+    testing::ChildProcess cli;
+    args.insert(args.begin(), "recover");
+    args.insert(args.end(), {"--system", folder.path() + "System/"});
+    if (!cli.start(testing::testProgramFolder() + "kestiva-cli", args))
+        return {};
+    Recovered run;
+    run.out = cli.readAll(60s);
+    run.exitCode = cli.wait(60s).value_or(-1);
+    run.err = cli.errorText();
+    return run;
+}
+
+TEST_F(SessionJournalTest, NoRestoreOrSaveLosesTheOnlyCopyOfARecording) {
+    const std::string journalBytes = fileText(recordWithJournal());
+    const std::string kept = journals + "2026-01-01T00-00-00-data.kjournal";
+    writeCut(journalBytes, journalBytes.size(), kept);
+
+    // recover never writes its CSV over the journal it restores, however the name is spelled.
+    std::filesystem::create_directories(journals + "d");
+    std::filesystem::create_symlink(kept, folder.path() + "link.kjournal");
+    for (const std::string& out :
+         {kept, journals + "d/../2026-01-01T00-00-00-data.kjournal", folder.path() + "link.kjournal"}) {
+        SCOPED_TRACE(out);
+        const Recovered run = runRecover(folder, {kept, "--out", out});
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_NE(run.err.find("is the journal itself"), std::string::npos) << run.err;
+        EXPECT_EQ(fileText(kept), journalBytes);
+    }
+    // Nor does the window's save write a restored recording over its own journal.
+    std::string error;
+    ASSERT_TRUE(session->restoreJournal(kept, &error)) << error;
+    EXPECT_FALSE(session->saveCsv(kept));
+    EXPECT_EQ(fileText(kept), journalBytes);
+
+    // A journal that a running recording writes (here, or in another program) is listed as
+    // such, neither offered nor restored, and never pruned; once the writer lets go, it is.
+    const std::string running = journals + "2026-01-02T00-00-00-data.kjournal";
+    writeCut(journalBytes, journalBytes.size() - kJournalEndBytes - 100, running);
+    uint64_t size = 0;
+    const int writer = openRegularFile(running, size);
+    ASSERT_GE(writer, 0);
+    ASSERT_TRUE(markBeingWritten(writer));
+    const auto entryOf = [&](const std::string& path) {
+        for (const JournalEntry& e : session->listJournals())
+            if (e.path == path)
+                return std::optional(e);
+        return std::optional<JournalEntry>();
+    };
+    ASSERT_TRUE(entryOf(running));
+    EXPECT_TRUE(entryOf(running)->recording);
+    EXPECT_FALSE(session->unfinishedJournal()) << "the only unfinished one is still recording";
+    EXPECT_FALSE(session->restoreJournal(running, &error));
+    EXPECT_EQ(error, text(text::MSG_JOURNAL_IN_USE));
+    Recovered run = runRecover(folder, {running, "--out", folder.path() + "running.csv"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(text(text::MSG_JOURNAL_IN_USE)), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(running));
+    run = runRecover(folder, {"--list"});
+    EXPECT_NE(run.out.find("recording"), std::string::npos) << run.out;
+    closeFile(writer);
+    EXPECT_FALSE(entryOf(running)->recording);
+    EXPECT_EQ(session->unfinishedJournal()->path, running);
+
+    // Samples that fail their check are said to be there, and why they cannot be restored.
+    const std::size_t headerBytes = headerBytesOf(kept);
+    std::string damaged = journalBytes;
+    damaged[headerBytes + 21 + 5] ^= 0x01;  // inside the second sample's frame
+    writeCut(damaged, damaged.size(), kept);
+    EXPECT_FALSE(session->restoreJournal(kept, &error));
+    EXPECT_NE(error.find("1.000 s"), std::string::npos) << error;
+    EXPECT_NE(error.find("sample 2 "), std::string::npos) << error;
+    EXPECT_EQ(error.find("%"), std::string::npos) << error;
+
+    // A controller name with control characters reaches the terminal escaped.
+    const std::string header = journalBytes.substr(0, headerBytes);
+    JournalHeader crafted;
+    ASSERT_EQ(parseJournalHeader(header, crafted), JournalFault::None);
+    crafted.controller.name = "Evil\x1b[2J\x07\xc2\x9bName";
+    writeCut(encodeJournalHeader(crafted) + journalBytes.substr(headerBytes, 21 * 10),
+             encodeJournalHeader(crafted).size() + 21 * 10, kept);
+    run = runRecover(folder, {"--list"});
+    EXPECT_NE(run.out.find("Evil\\x1B[2J\\x07\\x9BName"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+
+    // A journal killed before its first sample is neither listed nor kept.
+    const std::string headerOnly = journals + "2026-01-03T00-00-00-data.kjournal";
+    writeCut(header, header.size(), headerOnly);
+    EXPECT_FALSE(entryOf(headerOnly));
+    session->setJournalFolder(journals);
+    EXPECT_FALSE(std::filesystem::exists(headerOnly));
+    EXPECT_TRUE(std::filesystem::exists(running));
+}
+
+TEST_F(SessionJournalTest, AJournalFolderThatIsADanglingLinkSaysSo) {
+    startSimulator(38400, 1);
+    ASSERT_EQ(check(manual(1, 38400)).result, CheckResult::Found);
+    std::filesystem::create_directory_symlink(folder.path() + "gone", folder.path() + "journal");
+    session->setJournalFolder(folder.path() + "journal/");
+    ASSERT_EQ(record(kDataMonitor, 20, 1), SamplingState::Finished);
+    const auto problem = session->takeJournalProblem();
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("a link to " + folder.path() + "gone, which does not exist"),
+              std::string::npos)
+        << *problem;
 }
 
 TEST_F(SessionJournalTest, AJournalThatCannotBeWrittenLeavesTheRecordingAndIsReportedOnce) {

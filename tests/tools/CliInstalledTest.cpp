@@ -90,5 +90,17 @@ TEST(InstalledCli, AUserCopyThatCannotBeMadeIsReportedOnceAndTheShippedFilesServ
     EXPECT_TRUE(contains(jsonText(messages[0].toObject(), "text"), reason));
 }
 
+// A copy with no System folder anywhere says where it looked, beside the fixed text.
+TEST(InstalledCli, AMissingSystemFolderIsNamed) {
+    TempProgramFolder scratch;
+    const std::string folder = scratch.path() + "bare/";
+    fs::create_directories(folder);
+    fs::copy_file(cliProgram(), folder + "kestiva-cli");
+    const CliRun result = configFor(folder + "kestiva-cli", scratch.path() + "home");
+    EXPECT_EQ(result.exitCode, 1) << result.describe();
+    EXPECT_EQ(result.err,
+              "LanguageData.ini Reading Failed\nNo System folder was found in " + folder + "\n");
+}
+
 }  // namespace
 }  // namespace kestiva

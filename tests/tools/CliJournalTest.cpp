@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "files/FilesTestSupport.h"
@@ -106,8 +107,10 @@ TEST_F(CliJournalTest, AJournalWithoutRoomStopsAloneAndIsReportedOnce) {
     struct Case {
         const char* name;
         bool needsRoot;
+        std::size_t spare;  // bytes left free on the small disk
     };
-    for (const Case c : {Case{"full disk", true}, Case{"no folder can be made", false}}) {
+    for (const Case c : {Case{"full disk", true, 4096}, Case{"full at the start", true, 0},
+                         Case{"no folder can be made", false, 0}}) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(folder.file("journal"));
         std::optional<testing::SmallDisk> disk;
@@ -117,9 +120,15 @@ TEST_F(CliJournalTest, AJournalWithoutRoomStopsAloneAndIsReportedOnce) {
                 std::fprintf(stderr, "skipped: mounting a small tmpfs needs root\n");
                 continue;
             }
-            // Full but for 4 KB: the header fits, the frames soon do not.
-            testing::writeFile(disk->file("spare"), std::string(4096, 's'));
-            testing::writeFile(disk->file("filler"), std::string(60 * 1024, 'f'));
+            // Full but for the spare bytes: 4 KB take the header, not the frames; none, not
+            // even the header.
+            testing::writeFile(disk->file("spare"), std::string(c.spare, 's'));
+            {
+                std::ofstream filler(disk->file("filler"), std::ios::binary);
+                const std::string block(512, 'f');
+                while (filler.write(block.data(), std::streamsize(block.size())) && filler.flush()) {
+                }
+            }
             std::filesystem::remove(disk->file("spare"));
             std::filesystem::create_directory_symlink(disk->folder(), folder.file("journal"));
         } else {
@@ -139,6 +148,9 @@ TEST_F(CliJournalTest, AJournalWithoutRoomStopsAloneAndIsReportedOnce) {
         EXPECT_TRUE(json.value("journalProblem").toString().startsWith(
             QString::fromStdString(problem)))
             << run.out;
+        // A journal that could not take its header leaves no empty file behind.
+        for (const FoundJournal& found : findJournals(journals()))
+            EXPECT_GT(found.bytes, 0u) << found.path;
         std::filesystem::remove(folder.file("journal"));
     }
 }

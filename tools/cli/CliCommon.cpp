@@ -154,8 +154,8 @@ const char* endStateName(SamplingState state) {
 
 namespace {
 
-bool startupFailure(const char* text, bool json) {
-    std::fprintf(stderr, "%s\n", text);
+bool startupFailure(const std::string& text, bool json) {
+    std::fprintf(stderr, "%s\n", text.c_str());
     if (json)
         printOut(failureJson(text).dump());
     return false;
@@ -169,7 +169,7 @@ Json failureJson(const std::string& error, Json messages) {
 
 bool loadCatalogue(TerminalSession& terminal, bool json) {
     if (!terminal.session.loadCatalogue())
-        return startupFailure("LanguageData.ini Reading Failed", json);
+        return startupFailure(terminal.session.catalogueFailure(), json);
     if (!terminal.userCopyProblem.empty()) {
         const LanguageCatalogue& texts = terminal.session.texts();
         const std::string warning = texts.GetText(text::MSG_USER_SYSTEM_FOLDER_ERR);
@@ -250,6 +250,26 @@ std::string terminalText(std::string_view text) {
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
             continue;
         out += text[i];
+    }
+    return out;
+}
+
+std::string printableText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        // C0 controls, DEL, and the C1 controls as UTF-8 writes them (C2 80 to C2 9F).
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                        (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (byte >= 0x20 && byte != 0x7F && !c1) {
+            out += text[i];
+            continue;
+        }
+        const unsigned code = c1 ? static_cast<unsigned char>(text[++i]) : byte;
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", code);
+        out += escaped;
     }
     return out;
 }

@@ -116,6 +116,9 @@ void sendResultsToStandardError();
 
 // Joins catalogue text for a terminal: CR LF (the catalogue's line break) becomes LF.
 std::string terminalText(std::string_view text);
+// A text from a file for a terminal: control characters, which could move the cursor or
+// change the terminal's state, are shown as \xNN.
+std::string printableText(std::string_view text);
 
 // #RRGGBB of a colour packed 0x00BBGGRR.
 std::string colorText(Color color);

@@ -26,7 +26,8 @@ constexpr const char* kHelp =
     "\n"
     "  --list            the kept journals, newest first: start, monitor, controller type,\n"
     "                    the time recorded and how the recording ended ('unfinished' when\n"
-    "                    the program stopped before its end)\n"
+    "                    the program stopped before its end, 'recording' while a running\n"
+    "                    recording still writes it: that one cannot be recovered yet)\n"
     "  JOURNAL --out FILE.csv\n"
     "                    decodes the journal as the end of its recording does (frames with\n"
     "                    a failed CRC check end it) and writes the CSV file the recording's\n"
@@ -43,6 +44,8 @@ std::string localTimeText(std::time_t when) {
 }
 
 std::string stateText(const JournalEntry& entry) {
+    if (entry.recording)
+        return "recording";
     return entry.ended ? endStateName(entry.endState) : "unfinished";
 }
 
@@ -59,6 +62,7 @@ int listJournals(const Session& session, bool json) {
                           .set("startTime", int64_t(e.startTime))
                           .set("seconds", Json::number(e.durationSeconds, 3))
                           .set("ended", e.ended)
+                          .set("recording", e.recording)
                           .set("endState", e.ended ? Json(int(e.endState)) : Json())
                           .set("state", stateText(e)));
         printOut(list.dump());
@@ -75,8 +79,8 @@ int listJournals(const Session& session, bool json) {
     for (const JournalEntry& e : entries) {
         std::snprintf(line, sizeof line, "%-19s  %-4s  %-24s  %10s  %-19s  %s\n",
                       localTimeText(e.startTime).c_str(), monitorName(e.monitor),
-                      e.controller.c_str(), fixedText(e.durationSeconds, 3).c_str(),
-                      stateText(e).c_str(), e.path.c_str());
+                      printableText(e.controller).c_str(), fixedText(e.durationSeconds, 3).c_str(),
+                      stateText(e).c_str(), printableText(e.path).c_str());
         table += line;
     }
     printOut(table);
@@ -141,6 +145,9 @@ int runRecoverCommand(const Args& argv) {
     const auto folder = resolveSystemFolder(*args, error);
     if (!folder)
         return usageError("recover", error);
+    // Written over the journal, the CSV would be removed with it: the only copy gone.
+    if (!list && sameFile(*out, args->positional().front()))
+        return usageError("recover", "--out: '" + *out + "' is the journal itself");
     const bool json = args->has("--json");
 
     TerminalSession terminal(*folder, false);
