@@ -6,6 +6,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -308,6 +309,50 @@ TEST(CliInfo, ARefusedFileShowsTheReadersMessage) {
         {"info", folder.file("missing.csv"), "--monitor", "data", "--system", folder.system()});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(contains(missing.err, shown(text::MSG_FILE_OPEN_FAILED_CONTENTS))) << missing.err;
+}
+
+// Without --monitor the file's first line chooses the page; a given one must agree with it.
+TEST(CliInfo, TheMonitorComesFromTheFileUnlessGiven) {
+    CliFolder folder;
+    writeFile(folder.file("data.csv"), sineAndSquareCsv(false));
+    writeFile(folder.file("io.csv"), sineAndSquareCsv(true));
+    std::string unnamed = sineAndSquareCsv(false);
+    unnamed.replace(unnamed.find(",data"), 5, ",Data");  // the reader compares case too
+    writeFile(folder.file("unnamed.csv"), unnamed);
+    struct Case {
+        const char* file;
+        const char* given;    // --monitor, or nullptr
+        const char* monitor;  // the page that read it; nullptr: refused
+    };
+    const Case cases[] = {
+        {"data.csv", nullptr, "data"},   {"io.csv", nullptr, "io"},
+        {"data.csv", "data", "data"},    {"io.csv", "data", nullptr},
+        {"data.csv", "io", nullptr},     {"unnamed.csv", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        // info alone, info with markers, plot: each reads the file the same way.
+        const std::vector<std::vector<std::string>> commands = {
+            {"info"}, {"info", "--between", "0.1", "0.5"}, {"plot", "--out", folder.file("g.png")}};
+        for (std::vector<std::string> args : commands) {
+            const std::string what = args[0] + " " + c.file + " " + (c.given ? c.given : "-");
+            args.insert(args.begin() + 1, folder.file(c.file));
+            if (c.given)
+                args.insert(args.end(), {"--monitor", c.given});
+            args.insert(args.end(), {"--json", "--system", folder.system()});
+            const CliRun run = runCli(args);
+            if (c.monitor == nullptr) {
+                EXPECT_EQ(run.exitCode, 1) << what << "\n" << run.describe();
+                EXPECT_EQ(jsonText(run.json(), "error"),
+                          shown(text::MSG_CSV_MONITORTYPE_DIFFERENCE))
+                    << what;
+                continue;
+            }
+            ASSERT_EQ(run.exitCode, 0) << what << "\n" << run.describe();
+            EXPECT_EQ(jsonText(run.json(), "monitor"), c.monitor) << what;
+            const bool between = std::ranges::find(args, "--between") != args.end();
+            EXPECT_EQ(run.json().contains("between"), between) << what;
+        }
+    }
 }
 
 TEST(CliPlot, TheExtensionChoosesTheEncoderAndTheTableTheColours) {

@@ -17,11 +17,11 @@ namespace kestiva::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: kestiva-cli info FILE.csv --monitor data|io [--between T1 T2] [--json]\n"
+    "Usage: kestiva-cli info FILE.csv [--monitor data|io] [--between T1 T2] [--json]\n"
     "                        [--system DIR]\n"
     "\n"
-    "Reads FILE.csv as the program's CSV read does on the given monitor's page, with every\n"
-    "check (monitor type, cycle, time, sample lines, fields and values), and shows the start\n"
+    "Reads FILE.csv as the program's CSV read does on the monitor's page, with every check\n"
+    "(monitor type, cycle, time, sample lines, fields and values), and shows the start\n"
     "date, the version field, the cycle, the sampling time recomputed from the samples, the\n"
     "sample count, the items (enabled, name, data type, scale, unit) and each enabled item's\n"
     "smallest and largest value as the page plots it (raw value x scale; I/O: 0 or 1). A file\n"
@@ -32,7 +32,10 @@ constexpr const char* kHelp =
     "item the value at A and at B, B - A, and over [A, B] the minimum and maximum (with the\n"
     "time of the first sample reaching them), mean and RMS; per enabled I/O signal the level\n"
     "at A and at B, the rising and falling edges in [A, B], the time of the first edge after\n"
-    "A and the time the signal was high between A and B.\n";
+    "A and the time the signal was high between A and B.\n"
+    "\n"
+    "  --monitor data|io  the page that reads the file; without it, the monitor that the\n"
+    "                     file's first line names. A file of the other monitor is refused.\n";
 
 // Where two markers are asked for, in seconds.
 struct Between {

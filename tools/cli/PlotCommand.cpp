@@ -20,7 +20,7 @@ namespace kestiva::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: kestiva-cli plot FILE.csv --monitor data|io --out IMAGE [--size WxH]\n"
+    "Usage: kestiva-cli plot FILE.csv [--monitor data|io] --out IMAGE [--size WxH]\n"
     "                        [--colors K] [--json] [--system DIR]\n"
     "\n"
     "Reads FILE.csv as info does and draws its graph as the monitor page shows it right after\n"
@@ -29,7 +29,8 @@ constexpr const char* kHelp =
     "The graph is painted by the window's graph code and written with the encoder that the\n"
     "extension of IMAGE names (.bmp, .jpg or .jpeg, .png; case ignored).\n"
     "\n"
-    "  --monitor data|io  the page that reads the file\n"
+    "  --monitor data|io  the page that reads the file; without it, the monitor that the\n"
+    "                     file's first line names. A file of the other monitor is refused.\n"
     "  --out IMAGE        the image file\n"
     "  --size WxH         the graph's size in pixels (default 1000x600; 16 to 8000 each)\n"
     "  --colors K         colour table K of the monitor in DataSamplingConfig.ini\n"
