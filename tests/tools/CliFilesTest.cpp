@@ -276,6 +276,59 @@ TEST(CliInfo, BetweenTwoTimesPrintsTheCoresMarkerFigures) {
     EXPECT_EQ(notANumber.exitCode, 2) << notANumber.describe();
 }
 
+// A time outside the recording measures from its nearer end, as before, and says so.
+TEST(CliInfo, BetweenTimesOutsideTheRecordingAreReported) {
+    CliFolder folder;
+    const std::string path = folder.file("data.csv");
+    writeFile(path, sineAndSquareCsv(false));  // 0 to 1.000 s
+    struct Case {
+        const char* a;
+        const char* b;
+        const char* sameAs[2];  // times inside that give the same figures
+        bool clampedA, clampedB;
+        const char* note;  // on standard error; nullptr: nothing
+    };
+    const Case cases[] = {
+        {"0.2", "0.5", {"0.2", "0.5"}, false, false, nullptr},
+        {"0", "1.0", {"0", "1.0"}, false, false, nullptr},
+        {"-1", "0.5", {"0", "0.5"}, true, false, "A at -1 s lies before the recording (0 to 1.000 s)"},
+        {"0.2", "7.5", {"0.2", "1.0"}, false, true, "B at 7.5 s lies after the recording (0 to 1.000 s)"},
+        {"1.004", "-0.001", {"1.0", "0"}, true, true, "marker B is put on its first sample"},
+    };
+    const auto info = [&](const char* a, const char* b, bool json) {
+        std::vector<std::string> args = {"info", path, "--between", a, b, "--system", folder.system()};
+        if (json)
+            args.push_back("--json");
+        return runCli(args);
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.a) + " " + c.b;
+        const CliRun run = info(c.a, c.b, true);
+        ASSERT_EQ(run.exitCode, 0) << what << "\n" << run.describe();
+        QJsonObject between = run.json().value("between").toObject();
+        QJsonObject a = between.value("a").toObject(), b = between.value("b").toObject();
+        EXPECT_EQ(a.value("clamped").toBool(!c.clampedA), c.clampedA) << what;
+        EXPECT_EQ(b.value("clamped").toBool(!c.clampedB), c.clampedB) << what;
+        if (c.note)
+            EXPECT_TRUE(contains(run.err, c.note)) << what << "\n" << run.err;
+        else
+            EXPECT_EQ(run.err, "") << what;
+        // The figures are those of the ends it was put on.
+        QJsonObject inside = info(c.sameAs[0], c.sameAs[1], true).json().value("between").toObject();
+        for (QJsonObject* o : {&between, &inside})
+            for (const char* marker : {"a", "b"}) {
+                QJsonObject m = o->value(marker).toObject();
+                m.remove("clamped");
+                o->insert(marker, m);
+            }
+        EXPECT_EQ(between, inside) << what;
+        // The text output carries the same note and the same figures.
+        const CliRun text = info(c.a, c.b, false);
+        EXPECT_EQ(text.out, info(c.sameAs[0], c.sameAs[1], false).out) << what;
+        EXPECT_EQ(text.err, run.err) << what;
+    }
+}
+
 TEST(CliInfo, ARefusedFileShowsTheReadersMessage) {
     CliFolder folder;
     struct Case {
