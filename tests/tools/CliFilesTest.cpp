@@ -432,8 +432,9 @@ TEST(CliPlot, TheExtensionChoosesTheEncoderAndTheTableTheColours) {
 
     // Colour table 2 has a white background and a light grey grid.
     const std::string png = folder.file("white.png");
+    // The graph alone: its corner and its first major grid line.
     CliRun run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", png,
-                         "--colors", "2", "--json", "--system", folder.system()});
+                         "--colors", "2", "--bare", "--json", "--system", folder.system()});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_EQ(run.json().value("colorTable").toObject().value("number").toInt(), 2);
     const QImage image(QString::fromStdString(png));
@@ -455,7 +456,7 @@ TEST(CliPlot, AnImageThatDoesNotFitKeepsTheOldOne) {
     const std::string out = disk.file("graph.bmp");
     const auto plot = [&](const char* size) {
         return runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", out, "--size",
-                       size, "--json", "--system", folder.system()});
+                       size, "--bare", "--json", "--system", folder.system()});
     };
     CliRun run = plot("64x48");  // about 9 KB
     ASSERT_EQ(run.exitCode, 0) << run.describe();
