@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,14 @@ inline constexpr const char* kCsvDataType = "data";
 inline constexpr const char* kCsvIoType = "IO";
 // A field keeps at most this many bytes; the rest of it is read and dropped.
 constexpr std::size_t kCsvFieldCap = 8192;
+
+// The monitor that line 1's third field names: "data" or "IO", case included.
+std::optional<MonitorKind> csvMonitorType(std::string_view field);
+
+// The monitor that line 1 of the file at path names, for a caller that has not been told which
+// page reads it; nullopt when the file cannot be opened as the reader opens it or names
+// neither (the reader then refuses it with its own message).
+std::optional<MonitorKind> csvFileMonitor(const std::string& path);
 
 // Items per row of a monitor's file: 3 for the data monitor, 16 for the I/O monitor.
 constexpr int csvItemCount(MonitorKind monitor) {

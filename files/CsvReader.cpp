@@ -418,15 +418,40 @@ int CsvReader::readHeaderField(int line, int field, std::string& text) {
     }
 }
 
+std::optional<MonitorKind> csvMonitorType(std::string_view field) {
+    if (field == kCsvDataType)
+        return kDataMonitor;
+    if (field == kCsvIoType)
+        return kIoMonitor;
+    return std::nullopt;
+}
+
+std::optional<MonitorKind> csvFileMonitor(const std::string& path) {
+    FileBytes bytes;
+    // Only the first line matters; a small buffer spares reading a large recording twice.
+    bytes.setBufferLimit(4096);
+    if (!bytes.open(path))
+        return std::nullopt;
+    std::string field;
+    int number = 1;
+    for (int c = bytes.get(); c >= 0 && c != '\r' && c != '\n'; c = bytes.get()) {
+        if (c == ',') {
+            if (++number > 3)
+                break;
+        } else if (number == 3) {
+            if (field.size() == 8)  // longer than either name
+                return std::nullopt;
+            field += char(c);
+        }
+    }
+    return csvMonitorType(field);
+}
+
 int CsvReader::readMonitorType() {
     std::string type;
     if (readHeaderField(1, 3, type) != 0)
         return -1;
-    if (type == kCsvDataType)
-        return monitor_ == kDataMonitor ? 0 : -1;
-    if (type == kCsvIoType)
-        return monitor_ == kIoMonitor ? 0 : -1;
-    return -1;
+    return csvMonitorType(type) == monitor_ ? 0 : -1;
 }
 
 int CsvReader::readCycle(uint16_t& cycle) {

@@ -24,6 +24,7 @@ void LiveRecording::begin(MonitorKind monitor, const ControllerRecord& record, u
     count_ = 0;
     firstNew_ = 0;
     gaps_ = 0;
+    origin_.reset();
     // assign keeps the capacity of an earlier recording: a second one of the same size
     // allocates nothing.
     const bool data = monitor == kDataMonitor;
@@ -35,6 +36,7 @@ void LiveRecording::begin(MonitorKind monitor, const ControllerRecord& record, u
 
 void LiveRecording::clear() {
     planned_ = 0;
+    origin_.reset();
     count_ = 0;
     firstNew_ = 0;
     gaps_ = 0;

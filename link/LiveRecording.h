@@ -8,7 +8,9 @@
 // waited for.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <iterator>
 #include <span>
 #include <vector>
@@ -54,6 +56,10 @@ public:
     uint32_t sampleCount() const { return count_; }
     // Samples that failed their check so far.
     uint32_t gapCount() const { return gaps_; }
+    // The time of day of sample 0's place on the grid (sample k's is k cycles later), once
+    // the owner has told it; nullopt before that and after begin.
+    std::optional<std::chrono::system_clock::time_point> gridOrigin() const { return origin_; }
+    void setGridOrigin(std::chrono::system_clock::time_point origin) { origin_ = origin; }
     LiveSample sample(uint32_t index) const;
 
     // The samples [first, end) in order, for a range-for.
@@ -106,6 +112,7 @@ private:
     uint32_t count_ = 0;
     uint32_t firstNew_ = 0;
     uint32_t gaps_ = 0;
+    std::optional<std::chrono::system_clock::time_point> origin_;
     std::vector<uint8_t> valid_;
     std::vector<double> plotted_;  // data: kDataItemCount per sample
     std::vector<int32_t> raw_;     // data: kDataItemCount per sample

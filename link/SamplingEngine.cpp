@@ -188,6 +188,7 @@ StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
     modbus_.receivedByteTotal = 0;
     storedBytes_ = 0;
     completeBytes_.store(0, std::memory_order_release);
+    gridOriginMicros_.store(0, std::memory_order_release);
     requestedBytes_ = 0;
     if (!launchWorker(request)) {
         // No recording without a worker: the port this start opened is closed again.
@@ -253,6 +254,11 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
         spinStretch_ = PreciseWait::lateWakeUp();
         largestWakeDelay_ = spinStretch_;
         const Clock::time_point firstSlot = Clock::now() + kFirstCycleDelay;
+        gridOriginMicros_.store(
+            std::chrono::duration_cast<std::chrono::microseconds>(
+                (std::chrono::system_clock::now() + kFirstCycleDelay).time_since_epoch())
+                .count(),
+            std::memory_order_release);
         CycleEnd previous;
         waitUntil(firstSlot);
         while (samplingState == SamplingState::Running) {
@@ -278,6 +284,15 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
         sleeper_.reset();
     }
     finishRecording(request, polls, plan.skipped);
+}
+
+std::optional<std::chrono::system_clock::time_point> SamplingEngine::gridOrigin() const {
+    const int64_t micros = gridOriginMicros_.load(std::memory_order_acquire);
+    if (micros == 0)
+        return std::nullopt;
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::microseconds(micros)));
 }
 
 void SamplingEngine::waitUntil(Clock::time_point deadline) {

@@ -134,6 +134,10 @@ public:
     // starts. A reader that loads it with acquire may read the bytes below it while the worker
     // runs; the worker never moves or rewrites them.
     const std::atomic<uint32_t>& completeBytes() const { return completeBytes_; }
+    // The time of day of the running (or last) recording's first cycle slot, the origin of its
+    // grid: sample k belongs to origin + k x cycle. Published before the first frame is stored,
+    // so a reader that has seen a frame through completeBytes() finds it; nullopt before.
+    std::optional<std::chrono::system_clock::time_point> gridOrigin() const;
     // 45 % of the cycle: when the second range's request of a cycle goes out.
     uint32_t splitDelayUs = 0;
 
@@ -184,6 +188,7 @@ private:
     uint32_t bufferLimit_;
     uint32_t storedBytes_ = 0;
     std::atomic<uint32_t> completeBytes_{0};
+    std::atomic<int64_t> gridOriginMicros_{0};  // since the epoch; 0 before the first slot
     uint32_t lineTimeMicros_ = 0;  // what the requests of one cycle need on the line
     PacingReport pacing_;
     // Real-time wake-ups: how late sleeps of the recording end, and so how long to spin.

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need, from Debian's packages only.
 # Idempotent: apt-get runs only when a package is missing.
-# Usage: scripts/install-deps.sh [PACKAGE...]   (packages given: those instead of the list)
+# Usage: scripts/install-deps.sh [--programs | PACKAGE...]
+#   --programs: only what building and running the three programs needs (run.sh)
+#   packages given: those instead of the list
 set -euo pipefail
 
+programs=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsystemd-dev)
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
@@ -13,7 +16,9 @@ packages=(
     libsystemd-dev rtkit polkitd dbus-daemon dbus-bin util-linux
     gdb  # the end-to-end test keeps the stacks of a program that does not end
 )
-if [ $# -gt 0 ]; then
+if [ "${1:-}" = "--programs" ]; then
+    packages=("${programs[@]}")
+elif [ $# -gt 0 ]; then
     packages=("$@")
 fi
 

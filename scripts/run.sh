@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the program. When no controller is attached
+# Installs what is missing, builds, and runs the program: only what the programs need, so that
+# the first start waits for no test or benchmark (scripts/test.sh builds those). When no controller is attached
 # (System/ports/COM1 does not point at a device), the bundled controller simulator is started
 # on a pseudo-terminal and linked as COM1 for the program to talk to.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-bash "$top/scripts/install-deps.sh"
-dir=$(bash "$top/scripts/build.sh" | tail -n 1)
+bash "$top/scripts/install-deps.sh" --programs
+dir=$(bash "$top/scripts/build.sh" --programs | tail -n 1)
 bin="$dir/bin"
 
 echo "Built in $bin:"

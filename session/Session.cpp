@@ -177,6 +177,16 @@ void Session::onRecordingComplete(SamplingState endState, uint32_t goodBytes) {
         recordingFinished_();
 }
 
+uint32_t Session::pollLive() {
+    const uint32_t added = live_.poll();
+    // After the poll: the origin is published before the first frame, so a poll that found a
+    // sample (an acquire of the frames' count) finds the origin of this recording's grid.
+    if (!live_.gridOrigin() && live_.sampleCount() > 0)
+        if (const auto origin = engine_.gridOrigin())
+            live_.setGridOrigin(*origin);
+    return added;
+}
+
 SamplingState Session::endRecording() {
     // After the finished notification the worker only returns: nothing it does waits on the
     // caller, so this join cannot hold the window thread for long.

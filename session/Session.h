@@ -148,7 +148,8 @@ public:
     const LiveRecording& live() const { return live_; }
     // Decodes what the recording brought since the last call (the window's timer, the
     // terminal's loop); how many samples it added. live().newSamples() lists them.
-    uint32_t pollLive() { return live_.poll(); }
+    // Once a sample has come, the live recording also knows the time of day of its grid.
+    uint32_t pollLive();
     // The bytes of the capture buffer the running recording has completed, as its worker
     // publishes them (release order): load with acquire order, from any thread.
     const std::atomic<uint32_t>& completeBytes() const { return engine_.completeBytes(); }

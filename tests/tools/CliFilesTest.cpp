@@ -6,6 +6,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -275,6 +276,59 @@ TEST(CliInfo, BetweenTwoTimesPrintsTheCoresMarkerFigures) {
     EXPECT_EQ(notANumber.exitCode, 2) << notANumber.describe();
 }
 
+// A time outside the recording measures from its nearer end, as before, and says so.
+TEST(CliInfo, BetweenTimesOutsideTheRecordingAreReported) {
+    CliFolder folder;
+    const std::string path = folder.file("data.csv");
+    writeFile(path, sineAndSquareCsv(false));  // 0 to 1.000 s
+    struct Case {
+        const char* a;
+        const char* b;
+        const char* sameAs[2];  // times inside that give the same figures
+        bool clampedA, clampedB;
+        const char* note;  // on standard error; nullptr: nothing
+    };
+    const Case cases[] = {
+        {"0.2", "0.5", {"0.2", "0.5"}, false, false, nullptr},
+        {"0", "1.0", {"0", "1.0"}, false, false, nullptr},
+        {"-1", "0.5", {"0", "0.5"}, true, false, "A at -1 s lies before the recording (0 to 1.000 s)"},
+        {"0.2", "7.5", {"0.2", "1.0"}, false, true, "B at 7.5 s lies after the recording (0 to 1.000 s)"},
+        {"1.004", "-0.001", {"1.0", "0"}, true, true, "marker B is put on its first sample"},
+    };
+    const auto info = [&](const char* a, const char* b, bool json) {
+        std::vector<std::string> args = {"info", path, "--between", a, b, "--system", folder.system()};
+        if (json)
+            args.push_back("--json");
+        return runCli(args);
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.a) + " " + c.b;
+        const CliRun run = info(c.a, c.b, true);
+        ASSERT_EQ(run.exitCode, 0) << what << "\n" << run.describe();
+        QJsonObject between = run.json().value("between").toObject();
+        QJsonObject a = between.value("a").toObject(), b = between.value("b").toObject();
+        EXPECT_EQ(a.value("clamped").toBool(!c.clampedA), c.clampedA) << what;
+        EXPECT_EQ(b.value("clamped").toBool(!c.clampedB), c.clampedB) << what;
+        if (c.note)
+            EXPECT_TRUE(contains(run.err, c.note)) << what << "\n" << run.err;
+        else
+            EXPECT_EQ(run.err, "") << what;
+        // The figures are those of the ends it was put on.
+        QJsonObject inside = info(c.sameAs[0], c.sameAs[1], true).json().value("between").toObject();
+        for (QJsonObject* o : {&between, &inside})
+            for (const char* marker : {"a", "b"}) {
+                QJsonObject m = o->value(marker).toObject();
+                m.remove("clamped");
+                o->insert(marker, m);
+            }
+        EXPECT_EQ(between, inside) << what;
+        // The text output carries the same note and the same figures.
+        const CliRun text = info(c.a, c.b, false);
+        EXPECT_EQ(text.out, info(c.sameAs[0], c.sameAs[1], false).out) << what;
+        EXPECT_EQ(text.err, run.err) << what;
+    }
+}
+
 TEST(CliInfo, ARefusedFileShowsTheReadersMessage) {
     CliFolder folder;
     struct Case {
@@ -310,6 +364,50 @@ TEST(CliInfo, ARefusedFileShowsTheReadersMessage) {
     EXPECT_TRUE(contains(missing.err, shown(text::MSG_FILE_OPEN_FAILED_CONTENTS))) << missing.err;
 }
 
+// Without --monitor the file's first line chooses the page; a given one must agree with it.
+TEST(CliInfo, TheMonitorComesFromTheFileUnlessGiven) {
+    CliFolder folder;
+    writeFile(folder.file("data.csv"), sineAndSquareCsv(false));
+    writeFile(folder.file("io.csv"), sineAndSquareCsv(true));
+    std::string unnamed = sineAndSquareCsv(false);
+    unnamed.replace(unnamed.find(",data"), 5, ",Data");  // the reader compares case too
+    writeFile(folder.file("unnamed.csv"), unnamed);
+    struct Case {
+        const char* file;
+        const char* given;    // --monitor, or nullptr
+        const char* monitor;  // the page that read it; nullptr: refused
+    };
+    const Case cases[] = {
+        {"data.csv", nullptr, "data"},   {"io.csv", nullptr, "io"},
+        {"data.csv", "data", "data"},    {"io.csv", "data", nullptr},
+        {"data.csv", "io", nullptr},     {"unnamed.csv", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        // info alone, info with markers, plot: each reads the file the same way.
+        const std::vector<std::vector<std::string>> commands = {
+            {"info"}, {"info", "--between", "0.1", "0.5"}, {"plot", "--out", folder.file("g.png")}};
+        for (std::vector<std::string> args : commands) {
+            const std::string what = args[0] + " " + c.file + " " + (c.given ? c.given : "-");
+            args.insert(args.begin() + 1, folder.file(c.file));
+            if (c.given)
+                args.insert(args.end(), {"--monitor", c.given});
+            args.insert(args.end(), {"--json", "--system", folder.system()});
+            const CliRun run = runCli(args);
+            if (c.monitor == nullptr) {
+                EXPECT_EQ(run.exitCode, 1) << what << "\n" << run.describe();
+                EXPECT_EQ(jsonText(run.json(), "error"),
+                          shown(text::MSG_CSV_MONITORTYPE_DIFFERENCE))
+                    << what;
+                continue;
+            }
+            ASSERT_EQ(run.exitCode, 0) << what << "\n" << run.describe();
+            EXPECT_EQ(jsonText(run.json(), "monitor"), c.monitor) << what;
+            const bool between = std::ranges::find(args, "--between") != args.end();
+            EXPECT_EQ(run.json().contains("between"), between) << what;
+        }
+    }
+}
+
 TEST(CliPlot, TheExtensionChoosesTheEncoderAndTheTableTheColours) {
     CliFolder folder;
     writeFile(folder.file("r.csv"), kDataCsv);
@@ -334,8 +432,9 @@ TEST(CliPlot, TheExtensionChoosesTheEncoderAndTheTableTheColours) {
 
     // Colour table 2 has a white background and a light grey grid.
     const std::string png = folder.file("white.png");
+    // The graph alone: its corner and its first major grid line.
     CliRun run = runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", png,
-                         "--colors", "2", "--json", "--system", folder.system()});
+                         "--colors", "2", "--bare", "--json", "--system", folder.system()});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_EQ(run.json().value("colorTable").toObject().value("number").toInt(), 2);
     const QImage image(QString::fromStdString(png));
@@ -357,7 +456,7 @@ TEST(CliPlot, AnImageThatDoesNotFitKeepsTheOldOne) {
     const std::string out = disk.file("graph.bmp");
     const auto plot = [&](const char* size) {
         return runCli({"plot", folder.file("r.csv"), "--monitor", "data", "--out", out, "--size",
-                       size, "--json", "--system", folder.system()});
+                       size, "--bare", "--json", "--system", folder.system()});
     };
     CliRun run = plot("64x48");  // about 9 KB
     ASSERT_EQ(run.exitCode, 0) << run.describe();

@@ -6,9 +6,13 @@
 #include <QGuiApplication>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
+#include <optional>
 
 #include "tools/cli/Json.h"
+#include "tools/cli/LiveOutput.h"
 #include "tools/cli/LoadedRecording.h"
 #include "tools/cli/TerminalWindow.h"
 #include "views/ImageEncoder.h"
@@ -22,6 +26,53 @@ TEST(CliPieces, ProgressPercentShowsAtLeastOnePercent) {
     EXPECT_EQ(progressPercent(250, 500), 50);
     EXPECT_EQ(progressPercent(600, 500), 100);  // a count past the total is capped
     EXPECT_EQ(progressPercent(3, 0), 0);        // no total, nothing to show
+}
+
+// The process's time zone for one scope (POSIX TZ rules; the name in <> is the zone's
+// abbreviation, the sign is west-positive).
+class TimeZone {
+public:
+    explicit TimeZone(const char* rule) {
+        if (const char* old = std::getenv("TZ"))
+            old_ = old;
+        setenv("TZ", rule, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        if (old_)
+            setenv("TZ", old_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+TEST(CliPieces, StreamTimesAreIsoWithMillisecondsAndTheOffset) {
+    struct Case {
+        const char* zone;
+        int64_t millis;  // since the epoch
+        const char* text;
+    };
+    const Case cases[] = {
+        // 2026-12-07 21:50:01.250 UTC
+        {"UTC0", 1796680201250, "2026-12-07T21:50:01.250+00:00"},
+        {"<+01>-1", 1796680201250, "2026-12-07T22:50:01.250+01:00"},
+        {"<+0530>-5:30", 1796680201250, "2026-12-08T03:20:01.250+05:30"},
+        {"<-03>3", 1796680201007, "2026-12-07T18:50:01.007-03:00"},
+        // Across a year's end and a leap day.
+        {"<-0930>9:30", 1798761599999, "2026-12-31T14:29:59.999-09:30"},
+        {"UTC0", 1709164800000, "2024-02-29T00:00:00.000+00:00"},
+    };
+    for (const Case& c : cases) {
+        const TimeZone zone(c.zone);
+        const auto when = std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::milliseconds(c.millis)));
+        EXPECT_EQ(isoTimeText(when), c.text) << c.zone;
+    }
 }
 
 TEST(CliPieces, TheExtensionNamesTheEncoder) {

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QDateTime>
 #include <QImage>
+#include <QRegularExpression>
 
 #include <filesystem>
 #include <thread>
@@ -494,6 +496,30 @@ void expectStreamHoldsTheCsv(const std::vector<QJsonObject>& samples, const std:
     }
 }
 
+// Each sample's time of day is the first one's plus its place on the grid, written as ISO 8601
+// with milliseconds and the local offset, and lies within the command's run.
+void expectStreamTimesOnTheGrid(const std::vector<QJsonObject>& samples, int cycle,
+                                const QDateTime& before, const QDateTime& after) {
+    ASSERT_FALSE(samples.empty());
+    const QRegularExpression iso(
+        R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)");
+    const int seconds = QDateTime::currentDateTime().offsetFromUtc();
+    const QString offset = QString::asprintf("%c%02d:%02d", seconds < 0 ? '-' : '+',
+                                             std::abs(seconds) / 3600, std::abs(seconds) % 3600 / 60);
+    QDateTime first;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const QString text = samples[i].value("time").toString();
+        ASSERT_TRUE(iso.match(text).hasMatch()) << i << " " << text.toStdString();
+        EXPECT_EQ(text.right(6), offset) << text.toStdString();
+        const QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+        if (i == 0)
+            first = time;
+        EXPECT_EQ(first.msecsTo(time), int64_t(i) * cycle) << i;
+    }
+    EXPECT_LE(before.msecsTo(first), before.msecsTo(after)) << "after the command ended";
+    EXPECT_GE(before.msecsTo(first), 0) << "before the command started";
+}
+
 TEST_F(CliRecordTest, StreamWritesEachSampleAsAJsonLineAndTheResultToStandardError) {
     // Counting registers: every sample differs from the one before.
     startSim({"--mode", "counting"});
@@ -506,11 +532,13 @@ TEST_F(CliRecordTest, StreamWritesEachSampleAsAJsonLineAndTheResultToStandardErr
         SCOPED_TRACE(c.monitor == kDataMonitor ? "data" : "io");
         const std::string csv = folder.file("stream.csv");
         std::filesystem::remove(csv);
+        const QDateTime before = QDateTime::currentDateTime();
         const CliRun run = record({c.monitor == kDataMonitor ? "data" : "io", "--controller",
                                    c.controller, "--cycle", std::to_string(c.cycle), "--time", "1",
                                    "--out", csv, "--stream", "--json"});
         ASSERT_EQ(run.exitCode, 0) << run.describe();
         expectStreamHoldsTheCsv(jsonLines(run.out), csv, c.monitor, c.cycle);
+        expectStreamTimesOnTheGrid(jsonLines(run.out), c.cycle, before, QDateTime::currentDateTime());
         // Standard output holds the samples only; the result went to standard error.
         const auto result = run.err.find("{\n  \"ok\"");
         ASSERT_NE(result, std::string::npos) << run.err;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "files/CsvFile.h"
 #include "settings/ProgramFolder.h"
 #include "settings/Utf8Path.h"
 
@@ -215,17 +216,16 @@ std::optional<CsvFileArgs> csvFileArgs(const ParsedArgs& args, std::string_view 
         usageError(command, "one FILE.csv expected");
         return std::nullopt;
     }
+    const std::string& path = args.positional().front();
     const auto monitorText = args.value("--monitor");
-    if (!monitorText) {
-        usageError(command, "--monitor data|io is required");
-        return std::nullopt;
-    }
+    if (!monitorText)
+        return CsvFileArgs{path, csvFileMonitor(path).value_or(kDataMonitor)};
     const auto monitor = parseMonitor(*monitorText);
     if (!monitor) {
         usageError(command, "--monitor: data or io expected: " + *monitorText);
         return std::nullopt;
     }
-    return CsvFileArgs{args.positional().front(), *monitor};
+    return CsvFileArgs{path, *monitor};
 }
 
 namespace {

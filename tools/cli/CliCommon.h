@@ -99,8 +99,10 @@ bool jsonRequested(const std::vector<std::string>& args);
 // given, the failure object on standard output. Returns kExitUsage.
 int usageError(std::string_view command, const std::string& reason);
 
-// The one FILE.csv and the --monitor that info and plot read. nullopt after the usage error
-// has been printed.
+// The one FILE.csv that info and plot read, and the page that reads it: --monitor when given
+// (the reader refuses a file of the other monitor, as the page's CSV read does), else the
+// monitor the file's first line names. A file that names none goes to the data page, whose
+// reader refuses it with its message. nullopt after the usage error has been printed.
 struct CsvFileArgs {
     std::string path;
     MonitorKind monitor;

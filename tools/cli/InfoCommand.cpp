@@ -17,11 +17,11 @@ namespace kestiva::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: kestiva-cli info FILE.csv --monitor data|io [--between T1 T2] [--json]\n"
+    "Usage: kestiva-cli info FILE.csv [--monitor data|io] [--between T1 T2] [--json]\n"
     "                        [--system DIR]\n"
     "\n"
-    "Reads FILE.csv as the program's CSV read does on the given monitor's page, with every\n"
-    "check (monitor type, cycle, time, sample lines, fields and values), and shows the start\n"
+    "Reads FILE.csv as the program's CSV read does on the monitor's page, with every check\n"
+    "(monitor type, cycle, time, sample lines, fields and values), and shows the start\n"
     "date, the version field, the cycle, the sampling time recomputed from the samples, the\n"
     "sample count, the items (enabled, name, data type, scale, unit) and each enabled item's\n"
     "smallest and largest value as the page plots it (raw value x scale; I/O: 0 or 1). A file\n"
@@ -32,7 +32,12 @@ constexpr const char* kHelp =
     "item the value at A and at B, B - A, and over [A, B] the minimum and maximum (with the\n"
     "time of the first sample reaching them), mean and RMS; per enabled I/O signal the level\n"
     "at A and at B, the rising and falling edges in [A, B], the time of the first edge after\n"
-    "A and the time the signal was high between A and B.\n";
+    "A and the time the signal was high between A and B. A time before the first sample or\n"
+    "after the last puts its marker on that sample and says so on standard error (--json:\n"
+    "\"clamped\": true in the marker's object).\n"
+    "\n"
+    "  --monitor data|io  the page that reads the file; without it, the monitor that the\n"
+    "                     file's first line names. A file of the other monitor is refused.\n";
 
 // Where two markers are asked for, in seconds.
 struct Between {
@@ -73,11 +78,32 @@ bool takeBetween(Args& words, std::optional<Between>& between, std::string& erro
     return true;
 }
 
-Json markerJson(uint32_t sample, const std::string& timeText) {
-    return Json::object().set("sample", int64_t(sample)).set("time", Json::numberText(timeText));
+// Whether a marker's time lies outside the recording, from its first sample to its last, so
+// that the marker was put on the nearer end. Said on standard error, so that a script that asks
+// past the end learns it measured less than it asked for.
+bool outsideRecording(double seconds, const PageRecording& page) {
+    const double last = double(page.sampleCount - 1) * double(page.cycle) / 1000.0;
+    return seconds < 0.0 || seconds > last;
 }
 
-Json betweenJson(const MarkerFigures& f) {
+void reportClamped(char marker, double seconds, const PageRecording& page) {
+    const double last = double(page.sampleCount - 1) * double(page.cycle) / 1000.0;
+    const bool before = seconds < 0.0;
+    std::fprintf(stderr,
+                 "kestiva-cli info: --between: %c at %g s lies %s the recording (0 to %s s); "
+                 "marker %c is put on its %s sample\n",
+                 marker, seconds, before ? "before" : "after", fixedText(last, 3).c_str(), marker,
+                 before ? "first" : "last");
+}
+
+Json markerJson(uint32_t sample, const std::string& timeText, bool clamped) {
+    return Json::object()
+        .set("sample", int64_t(sample))
+        .set("time", Json::numberText(timeText))
+        .set("clamped", clamped);
+}
+
+Json betweenJson(const MarkerFigures& f, const Between& asked, const PageRecording& page) {
     Json items = Json::array();
     for (const ItemMeasurement& m : f.items)
         items.push(Json::object()
@@ -104,8 +130,8 @@ Json betweenJson(const MarkerFigures& f) {
                        .set("firstEdge", Json::numberText(m.firstEdgeTimeText))
                        .set("timeHigh", Json::numberText(m.highTimeText)));
     return Json::object()
-        .set("a", markerJson(f.a, f.aTimeText))
-        .set("b", markerJson(f.b, f.bTimeText))
+        .set("a", markerJson(f.a, f.aTimeText, outsideRecording(asked.a, page)))
+        .set("b", markerJson(f.b, f.bTimeText, outsideRecording(asked.b, page)))
         .set("delta", Json::numberText(f.deltaText))
         .set("inverseDelta", Json::numberText(f.inverseDeltaText))
         .set("items", std::move(items));
@@ -172,9 +198,14 @@ int runInfoCommand(const Args& argv) {
     const std::vector<ItemSummary> figures = itemSummaries(*page);
     // Every enabled item: a terminal has no check boxes that hide one.
     std::optional<MarkerFigures> measured;
-    if (between)
+    if (between) {
         measured = markerFigures(*page, markerIndex(between->a, page->cycle, page->sampleCount),
                                  markerIndex(between->b, page->cycle, page->sampleCount), 0xFFFFu);
+        if (outsideRecording(between->a, *page))
+            reportClamped('A', between->a, *page);
+        if (outsideRecording(between->b, *page))
+            reportClamped('B', between->b, *page);
+    }
     const bool data = monitor == kDataMonitor;
     if (json) {
         Json items = Json::array();
@@ -202,7 +233,7 @@ int runInfoCommand(const Args& argv) {
                           .set("items", std::move(items))
                           .set("messages", terminal.window.messagesJson());
         if (measured)
-            result.set("between", betweenJson(*measured));
+            result.set("between", betweenJson(*measured, *between, *page));
         printOut(result.dump());
         return kExitOk;
     }

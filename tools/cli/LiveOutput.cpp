@@ -1,8 +1,10 @@
 #include "tools/cli/LiveOutput.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "recording/PageFigures.h"
+#include "settings/FileCalls.h"
 #include "tools/cli/Console.h"
 #include "tools/cli/Json.h"
 
@@ -40,7 +42,39 @@ std::string ioStatus(const LiveRecording& live, const LiveSample& latest) {
     return text;
 }
 
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+int64_t daysFromCivil(int64_t year, int64_t month, int64_t day) {
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
 }  // namespace
+
+std::string isoTimeText(std::chrono::system_clock::time_point when) {
+    using namespace std::chrono;
+    const auto sinceEpoch = duration_cast<milliseconds>(when.time_since_epoch());
+    const auto seconds = floor<std::chrono::seconds>(sinceEpoch);
+    const auto millis = (sinceEpoch - seconds).count();
+    const std::time_t whole = std::time_t(seconds.count());
+    const std::tm local = localTime(whole);
+    // The offset is the local calendar time read as if it were UTC, less the time itself: the
+    // same on both systems, where tm_gmtoff is not.
+    const int64_t localAsUtc =
+        daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400 +
+        local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    const int64_t offsetMinutes = (localAsUtc - int64_t(whole)) / 60;
+    const int64_t offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, int(millis), offsetMinutes < 0 ? '-' : '+',
+                  int(offset / 60), int(offset % 60));
+    return text;
+}
 
 std::string liveStatusText(const LiveRecording& live, std::chrono::steady_clock::duration elapsed) {
     const uint32_t count = live.sampleCount();
@@ -58,6 +92,10 @@ std::string streamLine(const LiveRecording& live, const LiveSample& sample) {
     Json line = Json::object()
                     .set("index", int64_t(sample.index))
                     .set("t", Json::number(sample.seconds(), 3));
+    if (const auto origin = live.gridOrigin())
+        line.set("time", isoTimeText(*origin + std::chrono::milliseconds(sample.timeMs)));
+    else
+        line.set("time", Json());
     if (live.monitor() == kDataMonitor) {
         Json values = Json::object();
         for (int slot = 0; slot < kDataItemCount; ++slot) {

@@ -17,12 +17,19 @@ namespace kestiva::cli {
 // groups of four ("-" for a disabled signal). "---" stands for a value the sample lacks.
 std::string liveStatusText(const LiveRecording& live, std::chrono::steady_clock::duration elapsed);
 
+// A time of day in ISO 8601 with milliseconds and the local UTC offset:
+// "2026-12-07T22:50:01.250+01:00".
+std::string isoTimeText(std::chrono::system_clock::time_point when);
+
 // The --stream line of a sample, ending with a line break:
-//   data: {"index":N,"t":SECONDS,"values":{"<item name>":VALUE,...}}, enabled items only, each
-//         value plotted as the page shows it (raw x scale, with the scale's decimals);
-//   I/O:  {"index":N,"t":SECONDS,"levels":[L1,...,L16]}, 1 or 0 per signal, null for a
-//         disabled one.
-// A gap (frames that failed their check) has null for every value.
+//   data: {"index":N,"t":SECONDS,"time":ISO,"values":{"<item name>":VALUE,...}}, enabled items
+//         only, each value plotted as the page shows it (raw x scale, with the scale's
+//         decimals);
+//   I/O:  {"index":N,"t":SECONDS,"time":ISO,"levels":[L1,...,L16]}, 1 or 0 per signal, null
+//         for a disabled one.
+// time is the sample's place on the grid as a time of day (the grid's origin + N x cycle; see
+// isoTimeText), null while the origin is not known. A gap (frames that failed their check)
+// has null for every value.
 std::string streamLine(const LiveRecording& live, const LiveSample& sample);
 
 class LiveOutput {

@@ -1,17 +1,19 @@
-// kestiva-cli plot: a CSV recording's graph, drawn by the window's own graph painting into an
-// image file.
+// kestiva-cli plot: a CSV recording's graph, drawn by the window's own graph painting, with the
+// page's axes, ranges, names and a title around it, into an image file.
 
 #include <QGuiApplication>
 #include <QImage>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
 #include "tools/cli/LoadedRecording.h"
+#include "tools/cli/PlotFrame.h"
 #include "views/ImageEncoder.h"
 #include "views/PageGraphs.h"
 
@@ -20,21 +22,52 @@ namespace kestiva::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: kestiva-cli plot FILE.csv --monitor data|io --out IMAGE [--size WxH]\n"
-    "                        [--colors K] [--json] [--system DIR]\n"
+    "Usage: kestiva-cli plot FILE.csv [--monitor data|io] --out IMAGE [--size WxH]\n"
+    "                        [--colors K] [--bare] [--json] [--system DIR]\n"
     "\n"
     "Reads FILE.csv as info does and draws its graph as the monitor page shows it right after\n"
     "loading: data: every enabled item over the whole recording, each between its smallest\n"
     "value minus its scale and its largest plus its scale; I/O: the sixteen signal bands.\n"
+    "Around the graph, as the page shows them: a title line (the file's name, its monitor,\n"
+    "start date and cycle), the time axis in seconds under the grid's major lines, each\n"
+    "item's range at those lines with its unit above it (I/O: each signal's name beside its\n"
+    "lane), and a legend of the items' names and units, all in the items' trace colours.\n"
     "The graph is painted by the window's graph code and written with the encoder that the\n"
     "extension of IMAGE names (.bmp, .jpg or .jpeg, .png; case ignored).\n"
     "\n"
-    "  --monitor data|io  the page that reads the file\n"
+    "  --monitor data|io  the page that reads the file; without it, the monitor that the\n"
+    "                     file's first line names. A file of the other monitor is refused.\n"
     "  --out IMAGE        the image file\n"
-    "  --size WxH         the graph's size in pixels (default 1000x600; 16 to 8000 each)\n"
+    "  --size WxH         the whole picture's size in pixels, the frame included (default\n"
+    "                     1000x600; 16 to 8000 each); the graph gets what the frame leaves\n"
+    "                     (--json: \"graph\"), and a size that leaves it under 16x16 is refused\n"
+    "  --bare             the graph alone, without the frame: then --size is the graph's\n"
     "  --colors K         colour table K of the monitor in DataSamplingConfig.ini\n"
     "                     (DATA_COLOR_TABLE_K / IO_COLOR_TABLE_K); default the first one,\n"
     "                     as the window starts\n";
+
+// The graph as the page paints it, at the given size: the one drawing call of the picture.
+QImage drawGraph(const PageRecording& page, MonitorKind monitor, const ColorTable& colors,
+                 QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    if (monitor == kDataMonitor) {
+        auto graph = std::make_unique<MultiGraphData>();
+        loadDataGraph(page, dataPageFigures(page), colors, *graph);
+        renderMultiGraph(*graph, image);
+    } else {
+        auto graph = std::make_unique<IoGraphData>();
+        loadIoGraph(page, colors, *graph);
+        renderIoGraph(*graph, image);
+    }
+    return image;
+}
+
+PlotFrameContent frameOf(const PageRecording& page, MonitorKind monitor,
+                         const ColorTable& colors, const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    return monitor == kDataMonitor ? dataPlotFrame(page, dataPageFigures(page), colors, name)
+                                   : ioPlotFrame(page, ioPageFigures(page), colors, name);
+}
 
 constexpr int kDefaultWidth = 1000;
 constexpr int kDefaultHeight = 600;
@@ -93,7 +126,9 @@ const ColorTable* chooseColorTable(const MonitorConfig& config,
 int runPlotCommand(const Args& argv) {
     std::string error;
     const auto args = ParsedArgs::parse(
-        argv, {{"--monitor", true}, {"--out", true}, {"--size", true}, {"--colors", true}}, error);
+        argv,
+        {{"--monitor", true}, {"--out", true}, {"--size", true}, {"--colors", true}, {"--bare", false}},
+        error);
     if (!args)
         return usageError("plot", error);
     if (args->has("--help")) {
@@ -144,15 +179,21 @@ int runPlotCommand(const Args& argv) {
         return kExitFailure;
     const PageRecording* page = &terminal.session.page(monitor);
 
-    QImage image(width, height, QImage::Format_RGB32);
-    if (monitor == kDataMonitor) {
-        auto graph = std::make_unique<MultiGraphData>();
-        loadDataGraph(*page, dataPageFigures(*page), *colors, *graph);
-        renderMultiGraph(*graph, image);
+    const bool bare = args->has("--bare");
+    const QSize picture(width, height);
+    QRect area(QPoint(0, 0), picture);
+    QImage image;
+    if (bare) {
+        image = drawGraph(*page, monitor, *colors, picture);
     } else {
-        auto graph = std::make_unique<IoGraphData>();
-        loadIoGraph(*page, *colors, *graph);
-        renderIoGraph(*graph, image);
+        const PlotFrameContent frame = frameOf(*page, monitor, *colors, path);
+        area = plotGraphArea(frame, picture);
+        if (area.width() < kMinSide || area.height() < kMinSide)
+            return usageError("plot", "--size: " + std::to_string(width) + "x" +
+                                          std::to_string(height) +
+                                          " leaves no room for the graph inside its axes, labels "
+                                          "and legend: a larger size, or --bare");
+        image = framePlot(drawGraph(*page, monitor, *colors, area.size()), frame, picture);
     }
     if (!saveImageFile(image, imagePath)) {
         const std::string reason = "the image could not be written to " + *out;
@@ -170,6 +211,12 @@ int runPlotCommand(const Args& argv) {
                      .set("format", encoder.toStdString())
                      .set("width", width)
                      .set("height", height)
+                     .set("bare", bare)
+                     .set("graph", Json::object()
+                                       .set("x", area.x())
+                                       .set("y", area.y())
+                                       .set("width", area.width())
+                                       .set("height", area.height()))
                      .set("colorTable",
                           Json::object().set("number", colorNumber).set("name", colors->name))
                      .set("samples", int64_t(page->sampleCount))
