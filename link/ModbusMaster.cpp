@@ -1,6 +1,7 @@
 #include "link/ModbusMaster.h"
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <thread>
 
@@ -84,7 +85,12 @@ TransactionResult ModbusMaster::readHoldingBlock(uint16_t byteCount, uint8_t sta
 TransactionResult ModbusMaster::readExact(uint32_t count, std::span<uint8_t> destination) {
     if (count > destination.size())
         return {LinkFault::TooLong};
-    uint32_t offset = 0;
+    uint32_t offset = std::min(count, bytesAhead());
+    if (offset > 0) {
+        std::memcpy(destination.data(), aheadStore_.data() + streamPosition_, offset);
+        receivedByteTotal.fetch_add(offset);
+    }
+    streamPosition_ += offset;
     while (offset < count) {
         int got = link_.read(destination.subspan(offset, count - offset));
         if (got < 0)
@@ -93,8 +99,34 @@ TransactionResult ModbusMaster::readExact(uint32_t count, std::span<uint8_t> des
             return {offset == 0 ? LinkFault::TimeOut : LinkFault::ShortReply};
         offset += static_cast<uint32_t>(got);
         receivedByteTotal.fetch_add(static_cast<uint32_t>(got));
+        if (!aheadStore_.empty())
+            streamPosition_ += static_cast<uint32_t>(got);
     }
+    aheadEnd_ = std::max(aheadEnd_, streamPosition_);
     return {};
+}
+
+void ModbusMaster::startReadAhead(std::span<uint8_t> store) {
+    aheadStore_ = store;
+    streamPosition_ = 0;
+    aheadEnd_ = 0;
+}
+
+void ModbusMaster::stopReadAhead() {
+    startReadAhead({});
+}
+
+uint32_t ModbusMaster::readAhead(uint32_t limit) {
+    const int waiting = link_.bytesWaiting();
+    const auto room = static_cast<uint32_t>(aheadStore_.size()) - aheadEnd_;
+    const uint32_t wanted = std::min({limit, room, waiting > 0 ? uint32_t(waiting) : 0u});
+    if (wanted > 0) {
+        // The bytes are there: the read returns them without waiting for more.
+        const int got = link_.read(aheadStore_.subspan(aheadEnd_, wanted));
+        if (got > 0)
+            aheadEnd_ += static_cast<uint32_t>(got);
+    }
+    return aheadEnd_;
 }
 
 TransactionResult ModbusMaster::echoCheck(uint8_t station, const PortContext& context,

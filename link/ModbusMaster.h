@@ -65,10 +65,22 @@ public:
     TransactionResult readHoldingBlock(uint16_t byteCount, uint8_t station, uint16_t address,
                                        std::span<uint8_t> destination);
 
-    // Receives exactly count bytes into destination, across as many port reads as it takes.
-    // TimeOut when nothing comes, ShortReply when the bytes stop before count, TooLong when
-    // count exceeds destination.
+    // Receives exactly count bytes into destination, across as many port reads as it takes,
+    // bytes read ahead first. TimeOut when nothing comes, ShortReply when the bytes stop before
+    // count, TooLong when count exceeds destination.
     TransactionResult readExact(uint32_t count, std::span<uint8_t> destination);
+
+    // Reading ahead, for a short-cycle recording whose replies are read four requests late:
+    // the reply bytes that have arrived are taken from the port early, into store at their
+    // place in the stream of replies (byte n of the stream at store[n]), where the sampling
+    // engine stores its frames. readExact hands them out in their turn.
+    void startReadAhead(std::span<uint8_t> store);
+    void stopReadAhead();
+    // Takes what has arrived, without waiting, at most limit bytes; the stream's bytes taken
+    // from the port so far (those read ahead and those handed out).
+    uint32_t readAhead(uint32_t limit);
+    // Bytes read ahead that readExact has not handed out yet.
+    uint32_t bytesAhead() const { return aheadEnd_ - streamPosition_; }
 
     // One echo attempt: sends the echo request to station, waits the response delay, receives
     // the reply and accepts only an exact, CRC-correct echo. When cancel is given and becomes
@@ -104,6 +116,9 @@ private:
     std::array<uint8_t, kBufferSize> transmit_{};
     std::array<uint8_t, kBufferSize> echoReceive_{};
     std::chrono::steady_clock::time_point requestQueuedAt_{};
+    std::span<uint8_t> aheadStore_;
+    uint32_t streamPosition_ = 0;  // stream bytes handed out by readExact
+    uint32_t aheadEnd_ = 0;        // stream bytes taken from the port
 };
 
 }  // namespace kestiva

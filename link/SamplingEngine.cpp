@@ -188,6 +188,7 @@ StartResult SamplingEngine::checkTimingAndStart(SamplingRequest& request) {
     modbus_.receivedByteTotal = 0;
     storedBytes_ = 0;
     completeBytes_.store(0, std::memory_order_release);
+    arrivedBytes_.store(0, std::memory_order_release);
     gridOriginMicros_.store(0, std::memory_order_release);
     requestedBytes_ = 0;
     if (!launchWorker(request)) {
@@ -218,16 +219,39 @@ bool SamplingEngine::storeFrame(SamplingRequest& request, const uint8_t* frame, 
         samplingState = SamplingState::BufferFull;
         return false;
     }
-    std::memcpy(request.captureBuffer + storedBytes_, frame, length);
+    // Bytes read ahead are in their place already, and a reader may be reading them.
+    const uint32_t arrived = arrivedBytes_.load(std::memory_order_relaxed);
+    const uint32_t inPlace = arrived > storedBytes_ ? std::min(length, arrived - storedBytes_) : 0;
+    std::memcpy(request.captureBuffer + storedBytes_ + inPlace, frame + inPlace, length - inPlace);
     storedBytes_ += length;
     // The only thing a cycle does for readers of the running recording.
     completeBytes_.store(storedBytes_, std::memory_order_release);
+    if (storedBytes_ > arrived)
+        arrivedBytes_.store(storedBytes_, std::memory_order_release);
     return true;
+}
+
+void SamplingEngine::readRepliesAhead() {
+    // Only bytes of requests already sent, and no more than the buffer takes: anything else on
+    // the line stays there for the check that the replies still line up with the requests.
+    const uint32_t taken = storedBytes_ + modbus_.bytesAhead();
+    const uint64_t due = std::min<uint64_t>(requestedBytes_, bufferLimit_);
+    if (due <= taken)
+        return;
+    const uint32_t arrived = modbus_.readAhead(uint32_t(due - taken));
+    if (arrived > arrivedBytes_.load(std::memory_order_relaxed))
+        arrivedBytes_.store(arrived, std::memory_order_release);
 }
 
 SamplingEngine::PollPlan SamplingEngine::planPolls(const SamplingRequest& request) {
     const uint32_t cycles = request.time * 1000 / request.cycle;
     pipelined_ = isShortCycle(request.cycle);
+    // Every reply read is stored, in order, from the buffer's start: the stream of replies
+    // and the stored frames line up byte for byte, so replies can be read ahead into place.
+    if (pipelined_)
+        modbus_.startReadAhead(std::span(request.captureBuffer, bufferLimit_));
+    else
+        modbus_.stopReadAhead();
     if (pipelined_) {
         // Four requests go out before the first reply is read; the last two replies stored
         // are neither read on time nor tested.
@@ -271,6 +295,8 @@ void SamplingEngine::runCycles(SamplingRequest& request, Exchange exchange) {
                 noteStall(pacing_, polls, slot, previous, cycleStart, cycleRequestQueuedAt_);
             previous.replied = Clock::now();
             if (!goOn) break;
+            if (pipelined_)
+                readRepliesAhead();
             session_.progressCount += 1;
             progress_.pumpMessages();
             previous.reported = Clock::now();
@@ -342,7 +368,7 @@ bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address
 int64_t SamplingEngine::arrivedReplyBytes() {
     const int waiting = modbus_.link().bytesWaiting();
     if (waiting < 0) return -1;
-    return int64_t(modbus_.receivedByteTotal.load()) + waiting;
+    return int64_t(modbus_.receivedByteTotal.load()) + modbus_.bytesAhead() + waiting;
 }
 
 bool SamplingEngine::allRepliesCame(const SamplingRequest& request) {

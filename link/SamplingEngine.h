@@ -134,6 +134,13 @@ public:
     // starts. A reader that loads it with acquire may read the bytes below it while the worker
     // runs; the worker never moves or rewrites them.
     const std::atomic<uint32_t>& completeBytes() const { return completeBytes_; }
+    // How many bytes at the start of the capture buffer hold reply bytes that have arrived, in
+    // the order they are stored: at least completeBytes(), more while a short-cycle recording's
+    // replies wait for their turn (see ModbusMaster::readAhead). Published and kept like
+    // completeBytes(); the journal takes them, so that a crash loses only what had not arrived.
+    // Bytes past completeBytes() have not been checked: a torn or damaged frame among them
+    // fails its CRC wherever it is decoded.
+    const std::atomic<uint32_t>& arrivedBytes() const { return arrivedBytes_; }
     // The time of day of the running (or last) recording's first cycle slot, the origin of its
     // grid: sample k belongs to origin + k x cycle. Published before the first frame is stored,
     // so a reader that has seen a frame through completeBytes() finds it; nullopt before.
@@ -176,6 +183,9 @@ private:
     void twoPhasePoller(SamplingRequest* request);
     // Stores one frame; false (and state 9) when it would pass the buffer limit.
     bool storeFrame(SamplingRequest& request, const uint8_t* frame, uint32_t length);
+    // Short cycles: takes the replies that have arrived from the port into their place in
+    // the capture buffer and publishes them through arrivedBytes().
+    void readRepliesAhead();
     void finishRecording(SamplingRequest& request, uint32_t polls, uint32_t skipped);
     uint32_t checkStoredFrames(const SamplingRequest& request, uint32_t frames);
 
@@ -188,6 +198,7 @@ private:
     uint32_t bufferLimit_;
     uint32_t storedBytes_ = 0;
     std::atomic<uint32_t> completeBytes_{0};
+    std::atomic<uint32_t> arrivedBytes_{0};
     std::atomic<int64_t> gridOriginMicros_{0};  // since the epoch; 0 before the first slot
     uint32_t lineTimeMicros_ = 0;  // what the requests of one cycle need on the line
     PacingReport pacing_;

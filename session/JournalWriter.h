@@ -1,7 +1,7 @@
 #pragma once
-// The thread that keeps a running recording's journal: about four times a second it appends
-// the bytes of the capture buffer that the sampling engine has completed since its last turn
-// and makes them durable; once told of the end, it appends the rest and the end record. It
+// The thread that keeps a running recording's journal: about ten times a second it appends
+// the reply bytes that have arrived in the capture buffer since its last turn (the engine's
+// arrived count, which runs ahead of the complete one at short cycles) and makes them durable; once told of the end, it appends the rest and the end record. It
 // only reads the engine's published count (acquire) and the bytes below it; the recording's
 // worker is never made to wait for the disk. A write that fails (a full disk, a folder that
 // cannot be written) stops the journal, never the recording: the reason is kept for the
@@ -47,7 +47,7 @@ public:
     std::chrono::microseconds threadCpu() const { return threadCpu_; }
 
     // How long the thread waits between turns when nothing wakes it.
-    static constexpr std::chrono::milliseconds kPeriod{250};
+    static constexpr std::chrono::milliseconds kPeriod{100};
 
 private:
     void run();

@@ -406,7 +406,7 @@ void Session::createJournal(MonitorKind monitor, const ControllerRecord& control
     header.startDate = recordingDateText(monitor, now);
     header.bitRate = settings_.bitRate;
     header.programVersion = texts_.GetText(text::VERSION_INFORMATION);
-    auto writer = std::make_unique<JournalWriter>(capture_.data(), engine_.completeBytes());
+    auto writer = std::make_unique<JournalWriter>(capture_.data(), engine_.arrivedBytes());
     std::string problem;
     if (!writer->create(journalFolder_, header, now, problem)) {
         journalProblem_ = texts_.GetText(text::MSG_JOURNAL_WRITE_ERR) + " " + problem;

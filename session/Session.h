@@ -167,9 +167,9 @@ public:
     }
 
     // --- Journal -------------------------------------------------------------------------
-    // While a recording runs, a thread of its own copies the completed bytes of the capture
+    // While a recording runs, a thread of its own copies the arrived bytes of the capture
     // buffer into a journal file in this folder (ending with '/') and makes them durable about
-    // four times a second, so that a crash loses at most the last moment of a recording. Empty
+    // ten times a second, so that a crash loses at most the last moment of a recording. Empty
     // (the default): no journal is written. Setting it prunes the folder (see pruneJournals).
     void setJournalFolder(std::string folder);
     const std::string& journalFolder() const { return journalFolder_; }

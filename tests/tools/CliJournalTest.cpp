@@ -98,6 +98,52 @@ TEST_F(CliJournalTest, ARecordingKilledWhileItRunsIsRecoveredWithTheSamplesItRea
         EXPECT_EQ(got[i], want[i]) << "line " << i;
 }
 
+// At a short cycle each reply is read four requests after it was sent. The journal still holds
+// every reply that had arrived: frozen right after the journal grew (a kill's moment, without
+// the kill), the recorder had journaled all the replies the simulator sent but those still on
+// their way.
+TEST_F(CliJournalTest, AtAShortCycleTheJournalHoldsTheRepliesThatHaveArrived) {
+    sim = std::make_unique<SimProcess>(
+        std::vector<std::string>{"--mode", "counting", "--trace", "--bitrate",
+                                 std::to_string(kBitRate)},
+        folder.portLink(1));
+    ASSERT_TRUE(sim->ok()) << sim->log();
+    testing::ChildProcess record;
+    ASSERT_TRUE(record.start(testing::cliProgram(),
+                             {"record", "data", "--cycle", "80", "--time", "30", "--out",
+                              folder.file("never.csv"), "--system", folder.system()}));
+    const auto journalFrames = [&]() -> uint64_t {
+        const auto found = findJournals(journals());
+        JournalContents contents;
+        if (found.size() != 1 || readJournal(found[0].path, false, contents) != JournalFault::None)
+            return 0;
+        return contents.frameBytes;
+    };
+    constexpr uint64_t kSample = 21;  // one frame of 16 data bytes
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (journalFrames() < 10 * kSample && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(2ms);
+    const uint64_t before = journalFrames();
+    ASSERT_GE(before, 10 * kSample) << record.errorText();
+    while (journalFrames() == before && std::chrono::steady_clock::now() < deadline) {
+    }
+    ::kill(record.pid(), SIGSTOP);
+    const uint64_t journaled = journalFrames() / kSample;
+    // The requests sent before the stop have their replies by now.
+    std::this_thread::sleep_for(300ms);
+    const std::string trace = sim->log();
+    ::kill(record.pid(), SIGKILL);
+    record.wait(30s);
+    // Replies to reads, the check's echo left out.
+    std::size_t replies = 0;
+    for (std::size_t at = trace.find("tx 01 03 "); at != std::string::npos;
+         at = trace.find("tx 01 03 ", at + 1))
+        ++replies;
+    // The reply in flight when the journal grew, and one arriving before the stop.
+    EXPECT_LE(replies, journaled + 2) << "journaled " << journaled << " of " << replies;
+    EXPECT_GE(replies, journaled);
+}
+
 TEST_F(CliJournalTest, AJournalWithoutRoomStopsAloneAndIsReportedOnce) {
     // A wide range: 205 bytes a sample fill the little room left within a few samples.
     folder.writeConfig(readFile(folder.system() + "DataSamplingConfig.ini") +
