@@ -13,7 +13,9 @@
 
 #include <QJsonArray>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "support/RealtimeBroker.h"

@@ -1,9 +1,15 @@
 // kestiva-cli record --stream into a pipe whose reader has stalled: the recording ends on time
 // and is saved, Ctrl+C still stops it, and the samples the pipe could not take are left out of
-// the stream, counted and reported.
+// the stream, counted and reported. And record --live on a terminal held by Ctrl+S: the
+// recording is saved all the same.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +114,118 @@ TEST_F(CliStalledOutputTest, AStalledStreamReaderHoldsUpNeitherTheSaveNorCtrlC) 
         EXPECT_GE(offered, samples);
         EXPECT_LE(offered, samples + 2);
     }
+}
+
+// A pseudo-terminal as a user's terminal.
+class Terminal {
+public:
+    Terminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            return;
+        side_ = open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios modes{};
+        if (side_ < 0 || tcgetattr(side_, &modes) != 0)
+            return;
+        modes.c_iflag |= IXON;  // Ctrl+S and Ctrl+Q hold and release the output
+        tcsetattr(side_, TCSANOW, &modes);
+    }
+    ~Terminal() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        for (const int fd : {master_, side_})
+            if (fd >= 0)
+                close(fd);
+    }
+
+    // Starts the command with its standard output and error on the terminal.
+    bool start(std::vector<std::string> command) {
+        if (side_ < 0)
+            return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, side_, 1);
+        posix_spawn_file_actions_adddup2(&actions, side_, 2);
+        std::vector<char*> argv;
+        for (auto& word : command)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const int result = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return result == 0;
+    }
+
+    // What the user types.
+    void type(const std::string& keys) {
+        ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size()));
+    }
+
+    // Reads the screen until the command ends: its exit code, nullopt when it still runs at
+    // the deadline.
+    std::optional<int> readUntilExit(std::chrono::seconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{master_, POLLIN, 0};
+            char buffer[4096];
+            if (poll(&ready, 1, 20) > 0) {
+                const ssize_t n = read(master_, buffer, sizeof buffer);
+                if (n > 0)
+                    screen_.append(buffer, std::size_t(n));
+            }
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                readRest();
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+        }
+        return std::nullopt;
+    }
+
+    const std::string& screen() const { return screen_; }
+
+private:
+    // What the ended command left on the terminal.
+    void readRest() {
+        pollfd ready{master_, POLLIN, 0};
+        char buffer[4096];
+        ssize_t n = 0;
+        while (poll(&ready, 1, 0) > 0 && (n = read(master_, buffer, sizeof buffer)) > 0)
+            screen_.append(buffer, std::size_t(n));
+    }
+
+    int master_ = -1;
+    int side_ = -1;
+    pid_t pid_ = -1;
+    std::string screen_;
+};
+
+TEST_F(CliStalledOutputTest, ATerminalHeldByCtrlSHoldsUpNeitherTheRecordingNorItsSave) {
+    Terminal terminal;
+    const std::string csv = folder.file("held.csv");
+    ASSERT_TRUE(terminal.start({testing::cliProgram(), "record", "data", "--cycle", "20", "--time",
+                                "2", "--out", csv, "--live", "--system", folder.system()}));
+    // Once the recording is under way (the check's own progress has been shown), Ctrl+S.
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    while (reads() < 5 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_GE(reads(), 5);
+    terminal.type("\x13");
+    // The recording ends and is saved while the terminal still shows nothing new; the wait
+    // is a deadline only, for a save that never comes.
+    const auto saveDeadline = std::chrono::steady_clock::now() + 60s;
+    while (!std::filesystem::exists(csv) && std::chrono::steady_clock::now() < saveDeadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(std::filesystem::exists(csv));
+    terminal.type("\x11");  // Ctrl+Q: the rest of the output, the summary included, comes
+    const auto exitCode = terminal.readUntilExit(60s);
+    ASSERT_TRUE(exitCode) << terminal.screen();
+    EXPECT_EQ(*exitCode, 0) << terminal.screen();
+    EXPECT_EQ(crlfLines(readFile(csv)).size(), 6u + 101u) << terminal.screen();
+    EXPECT_TRUE(contains(terminal.screen(), "Samples:    101")) << terminal.screen();
 }
 
 }  // namespace

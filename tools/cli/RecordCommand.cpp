@@ -451,10 +451,10 @@ int runRecordCommand(const Args& argv) {
     // moment, and what they could not take is counted.
     live.endStream(kOutputGrace);
     if (const std::size_t dropped = windowOutput.end(kOutputGrace); dropped > 0)
-        std::fprintf(stderr,
-                     "kestiva-cli record: the terminal did not keep up; %zu progress line updates "
-                     "were left out\n",
-                     dropped);
+        std::fputs(("kestiva-cli record: the terminal did not keep up; " + std::to_string(dropped) +
+                    " progress line updates were left out\n")
+                       .c_str(),
+                   stderr);
 
     const PacingReport& pacing = session.pacingReport();
     const double largestLateMs = double(pacing.largestDeviation.count()) / 1000;
