@@ -215,6 +215,10 @@ public:
 
     pid_t pid() const { return pid_; }
 
+    // Our end of its standard output, for a test that reads it (or leaves it unread) its own
+    // way.
+    int outputDescriptor() const { return stdout_; }
+
     // Closes our end of its standard output, as a reader that goes away does: its next write
     // fails with EPIPE (or SIGPIPE).
     void closeOutput() {

@@ -12,6 +12,9 @@ namespace kestiva::cli {
 
 namespace {
 
+// Samples that may wait for a slow reader: 80 s of a 20 ms recording.
+constexpr std::size_t kStreamQueueLines = 4096;
+
 std::string dataStatus(const LiveRecording& live, const LiveSample& latest) {
     std::string text;
     for (int slot = 0; slot < kDataItemCount; ++slot) {
@@ -127,8 +130,10 @@ LiveOutput::LiveOutput(Session& session, TerminalWindow& window, Options options
       started_(std::chrono::steady_clock::now()) {
     // A reader that goes away (head, a closed jq) must not take the recording with it: the
     // write fails with EPIPE instead, and the stream ends there.
-    if (options.stream)
+    if (options.stream) {
         ignoreBrokenPipe();
+        stream_ = std::make_unique<OutputQueue>(StandardStream::Output, kStreamQueueLines);
+    }
 }
 
 void LiveOutput::poll() {
@@ -147,19 +152,36 @@ void LiveOutput::drawStatus() {
 void LiveOutput::writeStream() {
     const LiveRecording& live = session_.live();
     for (const LiveSample sample : live.newSamples()) {
-        const std::string text = streamLine(live, sample);
-        // Flushed per line, so that a reader follows the recording as it runs.
-        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-            std::fflush(stdout) != 0) {
-            streamOpen_ = false;
-            window_.endProgress();
-            std::fputs(
-                "kestiva-cli record: standard output was closed; the stream ends, the "
-                "recording goes on\n",
-                stderr);
+        if (stream_->closed()) {
+            noteClosedStream();
             return;
         }
+        stream_->write(streamLine(live, sample));
+        ++streamed_;
     }
+}
+
+void LiveOutput::noteClosedStream() {
+    if (!streamOpen_)
+        return;
+    streamOpen_ = false;
+    window_.endProgress();
+    window_.writeLine(
+        "kestiva-cli record: standard output was closed; the stream ends, the recording goes on");
+}
+
+void LiveOutput::endStream(std::chrono::milliseconds grace) {
+    if (!stream_)
+        return;
+    stream_->finish(grace);
+    if (stream_->closed()) {
+        noteClosedStream();
+        return;
+    }
+    if (const std::size_t dropped = stream_->dropped(); dropped > 0)
+        window_.writeLine("kestiva-cli record: the stream's reader did not keep up; " +
+                          std::to_string(dropped) + " of " + std::to_string(streamed_) +
+                          " samples were left out of the stream");
 }
 
 }  // namespace kestiva::cli

@@ -1,13 +1,17 @@
 #pragma once
 // What record --live and --stream show of a recording while it runs: the session's live
 // recording, polled from the command's own loop, as a status line on the terminal or as one
-// JSON line per sample on standard output.
+// JSON line per sample on standard output. The stream is written by a thread of its own
+// from a bounded queue: a reader that stalls loses samples from the stream (counted and
+// reported at the end), never holds up the recording.
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "link/LiveRecording.h"
 #include "session/Session.h"
+#include "tools/cli/OutputQueue.h"
 #include "tools/cli/TerminalWindow.h"
 
 namespace kestiva::cli {
@@ -49,14 +53,21 @@ public:
     void drawStatus();
     // Once the recording has ended: streams the samples it brought last.
     void finish() { poll(); }
+    // Once the recording is saved: gives the stream's reader grace to take what is still
+    // queued, ends the stream and says on standard error how many samples it left out.
+    void endStream(std::chrono::milliseconds grace);
 
 private:
     void writeStream();
+    // Once the stream's reader has gone: the stream ends (and says so, once).
+    void noteClosedStream();
 
     Session& session_;
     TerminalWindow& window_;
     Options options_;
     bool streamOpen_;
+    std::unique_ptr<OutputQueue> stream_;
+    uint64_t streamed_ = 0;  // samples handed to the stream
     std::chrono::steady_clock::time_point started_;
 };
 

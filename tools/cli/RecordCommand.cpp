@@ -21,6 +21,7 @@
 #include "tools/cli/Interrupt.h"
 #include "tools/cli/LinkCheck.h"
 #include "tools/cli/LiveOutput.h"
+#include "tools/cli/OutputQueue.h"
 
 namespace kestiva::cli {
 
@@ -210,17 +211,55 @@ std::string fallbackCsvPath(MonitorKind monitor) {
 
 // The window's CSV save to out; when it fails, the same save to a fallback file. The path
 // written, or empty when neither could be written.
-std::string saveRecording(Session& session, const std::string& out) {
+std::string saveRecording(Session& session, TerminalWindow& window, const std::string& out) {
     if (session.saveCsv(out))
         return out;
     const std::string fallback = fallbackCsvPath(session.state().monitorMode.load());
     if (!session.saveCsv(fallback))
         return {};
-    std::fprintf(stderr,
-                 "kestiva-cli record: %s could not be written; the recording was saved to %s\n",
-                 out.c_str(), fallback.c_str());
+    window.writeLine("kestiva-cli record: " + out +
+                     " could not be written; the recording was saved to " + fallback);
     return fallback;
 }
+
+// The window's output goes through a queue while the recording runs, so that neither the
+// recording nor its save waits for the terminal; the end brings back direct writing.
+class QueuedWindowOutput {
+public:
+    // Progress lines that may wait: six seconds of them.
+    static constexpr std::size_t kLines = 64;
+
+    explicit QueuedWindowOutput(TerminalWindow& window)
+        : window_(window), queue_(StandardStream::Error, kLines) {
+        window.sendOutputThrough(&queue_);
+    }
+    ~QueuedWindowOutput() { end(std::chrono::milliseconds(0)); }
+    QueuedWindowOutput(const QueuedWindowOutput&) = delete;
+    QueuedWindowOutput& operator=(const QueuedWindowOutput&) = delete;
+
+    // Gives the terminal grace to take what is queued; the messages it has not taken by then
+    // are written directly, however long that takes now that nothing else waits. The number
+    // of progress lines left out.
+    std::size_t end(std::chrono::milliseconds grace) {
+        if (!ended_) {
+            ended_ = true;
+            window_.sendOutputThrough(nullptr);
+            const std::string kept = queue_.finish(grace);
+            std::fwrite(kept.data(), 1, kept.size(), stderr);
+            std::fflush(stderr);
+        }
+        return queue_.dropped();
+    }
+
+private:
+    TerminalWindow& window_;
+    OutputQueue queue_;
+    bool ended_ = false;
+};
+
+// How long the stream's reader and the terminal may still take what waits for them once the
+// recording is saved.
+constexpr std::chrono::milliseconds kOutputGrace(500);
 
 Json optionalText(const std::string& text) {
     return text.empty() ? Json() : Json(text);
@@ -357,9 +396,11 @@ int runRecordCommand(const Args& argv) {
 
     session.setJournalFolder(journalFolderOf(*folder));
     session.state().monitorMode = *monitor;
+    QueuedWindowOutput windowOutput(window);
     const StartResult started = session.startRecording(record, uint16_t(*cycle), uint16_t(*time),
                                                        std::time(nullptr), nullptr);
     if (started != StartResult::Ok) {
+        windowOutput.end(kOutputGrace);
         // A start refused without a reason of its own has no message in the window.
         return fail(started == StartResult::BadArgument || started == StartResult::Busy
                         ? "the recording could not be started"
@@ -390,7 +431,7 @@ int runRecordCommand(const Args& argv) {
     live.finish();
     const std::optional<std::string> journalProblem = session.takeJournalProblem();
     if (journalProblem)
-        std::fprintf(stderr, "kestiva-cli record: %s\n", journalProblem->c_str());
+        window.writeLine("kestiva-cli record: " + *journalProblem);
     window.endProgress();
     session.state().setPhase(ProgressPhase::Idle);
     const TerminalWindow::CycleTiming timing = window.cycleTiming();
@@ -399,22 +440,30 @@ int runRecordCommand(const Args& argv) {
     std::string dumpPath;
     if (const auto dump = args->value("--dump")) {
         if (session.receivedBytes() == 0) {
-            std::fputs("kestiva-cli record: nothing was received; no dump written\n", stderr);
+            window.writeLine("kestiva-cli record: nothing was received; no dump written");
         } else {
             dumpPath = writeDumpTo(*dump, session, window);
             if (dumpPath.empty())
-                std::fprintf(stderr, "kestiva-cli record: the dump could not be written to %s\n",
-                             dump->c_str());
+                window.writeLine("kestiva-cli record: the dump could not be written to " + *dump);
         }
     }
 
     const bool savable = session.state().savable(*monitor);
     std::string savedPath;
     if (savable)
-        savedPath = saveRecording(session, *out);
+        savedPath = saveRecording(session, window, *out);
     else
-        std::fputs("kestiva-cli record: no recording to save; no file written\n", stderr);
+        window.writeLine("kestiva-cli record: no recording to save; no file written");
     const bool saved = savedPath == *out;
+
+    // Saved: now the stream's reader and the terminal get what still waits for them, for a
+    // moment, and what they could not take is counted.
+    live.endStream(kOutputGrace);
+    if (const std::size_t dropped = windowOutput.end(kOutputGrace); dropped > 0)
+        std::fputs(("kestiva-cli record: the terminal did not keep up; " + std::to_string(dropped) +
+                    " progress line updates were left out\n")
+                       .c_str(),
+                   stderr);
 
     const PacingReport& pacing = session.pacingReport();
     const double largestLateMs = double(pacing.largestDeviation.count()) / 1000;

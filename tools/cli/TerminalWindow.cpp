@@ -83,8 +83,7 @@ void TerminalWindow::showMessageLine(const std::string& caption, const std::stri
     std::lock_guard lock(mutex_);
     messages_.push_back({caption, text, MessageIcon::Warning});
     clearProgressLocked();
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    emitLocked(line + "\n", true);
 }
 
 void TerminalWindow::showMessage(const std::string& caption, const std::string& text,
@@ -95,9 +94,7 @@ void TerminalWindow::showMessage(const std::string& caption, const std::string& 
     std::string body = terminalText(text);
     while (!body.empty() && body.back() == '\n')
         body.pop_back();
-    const std::string out = terminalText(caption) + "\n" + body + "\n";
-    std::fwrite(out.data(), 1, out.size(), stderr);
-    std::fflush(stderr);
+    emitLocked(terminalText(caption) + "\n" + body + "\n", true);
 }
 
 void TerminalWindow::refreshProgress() {
@@ -123,9 +120,7 @@ void TerminalWindow::showStatusLine(const std::string& text) {
         return;
     std::lock_guard lock(mutex_);
     // One column left free: a line that fills the last column wraps on some terminals.
-    const std::string line = "\r\033[K" + cutToColumns(text, terminalColumns() - 1);
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    emitLocked("\r\033[K" + cutToColumns(text, terminalColumns() - 1), false);
     lineShown_ = true;
 }
 
@@ -133,6 +128,17 @@ void TerminalWindow::endProgress() {
     std::lock_guard lock(mutex_);
     clearProgressLocked();
     stateText_.clear();
+}
+
+void TerminalWindow::writeLine(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    clearProgressLocked();
+    emitLocked(line + "\n", true);
+}
+
+void TerminalWindow::sendOutputThrough(OutputQueue* queue) {
+    std::lock_guard lock(mutex_);
+    queue_ = queue;
 }
 
 std::vector<TerminalWindow::Message> TerminalWindow::messages() const {
@@ -170,16 +176,24 @@ void TerminalWindow::drawProgressLocked() {
     line.append(std::size_t(filled), '#');
     line.append(std::size_t(kBarWidth - filled), '-');
     line += "] " + std::to_string(percent_) + "%";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    emitLocked(line, false);
     lineShown_ = true;
 }
 
 void TerminalWindow::clearProgressLocked() {
     if (!lineShown_)
         return;
-    std::fputs("\r\033[K", stderr);
+    emitLocked("\r\033[K", true);
     lineShown_ = false;
+}
+
+void TerminalWindow::emitLocked(const std::string& text, bool keep) {
+    if (queue_) {
+        queue_->write(text, keep);
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
 }
 
 void TerminalCheckProgress::setStateText(const std::string& text) {

@@ -2,7 +2,9 @@
 // The window, as a terminal sees it. Message boxes print their caption and text to standard
 // error (and are kept for --json); the progress controls become one line on standard error
 // that is drawn only when standard error is a terminal; page, timer and repaint requests have
-// nothing to show. Workers call in, so every entry point is thread-safe.
+// nothing to show. Workers call in, so every entry point is thread-safe. While a recording
+// runs, what the window writes goes through a queue of its own thread (sendOutputThrough), so
+// that a terminal held by Ctrl+S holds up nothing but that thread.
 
 #include <atomic>
 #include <chrono>
@@ -17,6 +19,7 @@
 #include "recording/HostInterfaces.h"
 #include "settings/LanguageCatalogue.h"
 #include "tools/cli/Json.h"
+#include "tools/cli/OutputQueue.h"
 
 namespace kestiva::cli {
 
@@ -65,6 +68,13 @@ public:
     void showStatusLine(const std::string& text);
     // Leaves the progress line so that the next output starts on a line of its own.
     void endProgress();
+    // A line of the command's own on standard error (with its line break added), below the
+    // progress line.
+    void writeLine(const std::string& line);
+
+    // From now on everything is written through queue (its progress lines may be dropped,
+    // its messages never are); nullptr writes directly again. The queue must outlive its use.
+    void sendOutputThrough(OutputQueue* queue);
 
     std::vector<Message> messages() const;
     // [{"caption": ..., "text": ..., "icon": "error" | "information" | "warning"}]
@@ -81,6 +91,9 @@ public:
 private:
     void drawProgressLocked();
     void clearProgressLocked();
+    // text to standard error, or to the queue when there is one. keep: not a progress line,
+    // which a later one replaces, so it must not be dropped.
+    void emitLocked(const std::string& text, bool keep);
 
     const SessionState* session_ = nullptr;
     const LanguageCatalogue* texts_ = nullptr;
@@ -91,6 +104,7 @@ private:
     std::string stateText_;
     int percent_ = 0;
     bool lineShown_ = false;
+    OutputQueue* queue_ = nullptr;
 
     // Written by the recording worker alone and without the lock: the window's thread holds
     // the lock while it writes to a terminal, which may be slow, and the recording's next
