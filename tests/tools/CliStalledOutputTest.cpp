@@ -228,5 +228,21 @@ TEST_F(CliStalledOutputTest, ATerminalHeldByCtrlSHoldsUpNeitherTheRecordingNorIt
     EXPECT_TRUE(contains(terminal.screen(), "Samples:    101")) << terminal.screen();
 }
 
+// A stream that cannot be written for another reason than its reader going says why.
+TEST_F(CliStalledOutputTest, AStreamOnAFullDiskSaysSoAndTheRecordingGoesOn) {
+    const std::string csv = folder.file("full.csv");
+    testing::ChildProcess cli;
+    const std::string command = "exec \"$0\" \"$@\" >/dev/full";
+    ASSERT_TRUE(cli.start("/bin/sh", {"-c", command, testing::cliProgram(), "record", "data",
+                                      "--cycle", "20", "--time", "1", "--out", csv, "--stream",
+                                      "--system", folder.system()}));
+    cli.readAll(60s);
+    EXPECT_EQ(cli.wait(60s), 0) << cli.errorText();
+    EXPECT_TRUE(contains(cli.errorText(), "kestiva-cli record: standard output cannot be written "
+                                          "(No space left on device); the stream ends"))
+        << cli.errorText();
+    EXPECT_EQ(crlfLines(readFile(csv)).size(), 6u + 51u);
+}
+
 }  // namespace
 }  // namespace kestiva

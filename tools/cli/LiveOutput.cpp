@@ -166,8 +166,11 @@ void LiveOutput::noteClosedStream() {
         return;
     streamOpen_ = false;
     window_.endProgress();
-    window_.writeLine(
-        "kestiva-cli record: standard output was closed; the stream ends, the recording goes on");
+    const std::string reason = stream_->closedReason();
+    window_.writeLine("kestiva-cli record: standard output " +
+                      (reason.empty() ? std::string("was closed")
+                                      : "cannot be written (" + reason + ")") +
+                      "; the stream ends, the recording goes on");
 }
 
 void LiveOutput::endStream(std::chrono::milliseconds grace) {

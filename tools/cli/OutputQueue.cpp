@@ -69,6 +69,11 @@ bool OutputQueue::closed() const {
     return closed_;
 }
 
+std::string OutputQueue::closedReason() const {
+    std::lock_guard lock(mutex_);
+    return closed_ ? writer_.failure() : std::string();
+}
+
 void OutputQueue::run() {
     std::unique_lock lock(mutex_);
     for (;;) {

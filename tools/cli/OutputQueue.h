@@ -36,6 +36,8 @@ public:
     // From another thread once stopping is set: ends a write that waits, where the system does
     // not see stopping by itself.
     void interrupt();
+    // After Closed: the system's reason, or empty when the reader has gone (a closed pipe).
+    const std::string& failure() const;
 
 private:
     struct Handles;
@@ -65,6 +67,8 @@ public:
     std::size_t dropped() const;
     // Whether the reader has gone (a closed pipe): nothing more is written.
     bool closed() const;
+    // Once closed: why, when it was not the reader going (a full disk, say); empty otherwise.
+    std::string closedReason() const;
 
 private:
     struct Item {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "tools/cli/OutputQueue.h"
@@ -31,7 +32,18 @@ struct StreamWriter::Handles {
     // A write may wait: only after poll() has said there is room. A non-blocking one is tried
     // first, as poll() says a pipe is full while its last page still has room for a line.
     bool pollFirst = false;
+    std::string failure;  // why the last write was Closed, unless the reader went
 };
+
+namespace {
+
+// Closed, with the reason kept unless it is the reader that went.
+StreamWriter::Result closedBy(int error, std::string& failure) {
+    failure = error == EPIPE ? std::string() : std::string(std::strerror(error));
+    return StreamWriter::Result::Closed;
+}
+
+}  // namespace
 
 StreamWriter::StreamWriter(StandardStream stream) : handles_(new Handles) {
     const int given = stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO;
@@ -67,7 +79,7 @@ StreamWriter::Result StreamWriter::write(std::string_view text, const std::atomi
             pollfd ready{handles_->fd, POLLOUT, 0};
             const int polled = poll(&ready, 1, kPollMillis);
             if (polled < 0 && errno != EINTR)
-                return Result::Closed;
+                return closedBy(errno, handles_->failure);
             if (polled <= 0 && handles_->pollFirst)
                 continue;
         }
@@ -82,12 +94,16 @@ StreamWriter::Result StreamWriter::write(std::string_view text, const std::atomi
             written += std::size_t(n);
             waitForRoom = handles_->pollFirst;
         } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return Result::Closed;
+            return closedBy(errno, handles_->failure);
     }
     return Result::Written;
 }
 
 // A write here never waits longer than one poll, which looks at stopping.
 void StreamWriter::interrupt() {}
+
+const std::string& StreamWriter::failure() const {
+    return handles_->failure;
+}
 
 }  // namespace kestiva::cli

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include <string>
+
 #include "tools/cli/OutputQueue.h"
 
 namespace kestiva::cli {
@@ -12,6 +14,7 @@ namespace kestiva::cli {
 struct StreamWriter::Handles {
     HANDLE stream = INVALID_HANDLE_VALUE;
     std::atomic<HANDLE> writer{nullptr};  // the writing thread, once it has written
+    std::string failure;                  // why the last write was Closed, unless the reader went
 };
 
 StreamWriter::StreamWriter(StandardStream stream) : handles_(new Handles) {
@@ -45,8 +48,12 @@ StreamWriter::Result StreamWriter::write(std::string_view text, const std::atomi
             written += done;
             continue;
         }
-        if (GetLastError() != ERROR_OPERATION_ABORTED)
+        if (const DWORD error = GetLastError(); error != ERROR_OPERATION_ABORTED) {
+            handles_->failure = error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA
+                                    ? std::string()
+                                    : "Windows error " + std::to_string(error);
             return Result::Closed;
+        }
         written += done;
     }
     return Result::Written;
@@ -55,6 +62,10 @@ StreamWriter::Result StreamWriter::write(std::string_view text, const std::atomi
 void StreamWriter::interrupt() {
     if (const HANDLE writer = handles_->writer.load())
         CancelSynchronousIo(writer);
+}
+
+const std::string& StreamWriter::failure() const {
+    return handles_->failure;
 }
 
 }  // namespace kestiva::cli
