@@ -217,7 +217,8 @@ TEST_F(CliRecordTest, DataRecordingHoldsTheControllersValuesAndReadsBack) {
 
     // plot: the 645 x 357 grid of the graph rules, and three level traces through the middle.
     const std::string png = folder.file("data.png");
-    run = runCli({"plot", csv, "--monitor", "data", "--out", png, "--size", "645x357", "--system",
+    run = runCli({"plot", csv, "--bare", "--monitor", "data", "--out", png, "--size", "645x357",
+                  "--system",
                   folder.system()});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     QImage image(QString::fromStdString(png));
@@ -307,7 +308,8 @@ TEST_F(CliRecordTest, IoRecordingHoldsTheBitsAndDrawsTheirBands) {
 
     // The I/O graph at 256 pixels: band j's line at 256 - 2 x (121 - 8j + 6 x bit).
     const std::string bmp = folder.file("io.BMP");
-    run = runCli({"plot", csv, "--monitor", "io", "--out", bmp, "--size", "645x256", "--system",
+    run = runCli({"plot", csv, "--bare", "--monitor", "io", "--out", bmp, "--size", "645x256",
+                  "--system",
                   folder.system()});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     ASSERT_EQ(readFile(bmp).substr(0, 2), "BM");
