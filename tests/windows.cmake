@@ -53,3 +53,9 @@ kestiva_windows_test(windows_files_test
 kestiva_windows_test(windows_session_test
     SOURCES session/JournalWriterTest.cpp
     LIBS kestiva_session)
+
+# The window's models and shared rules, without a toolkit.
+kestiva_windows_test(windows_window_test
+    SOURCES window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
+            window/StartUpModelTest.cpp
+    LIBS kestiva_window_models)

@@ -1,5 +1,5 @@
 // The pieces of kestiva-cli that have rules of their own: the page's figures of a recording,
-// the progress percentage, the image encoder choice, and the JSON text.
+// the image encoder choice, and the JSON text.
 
 #include <gtest/gtest.h>
 
@@ -19,14 +19,6 @@
 
 namespace kestiva::cli {
 namespace {
-
-TEST(CliPieces, ProgressPercentShowsAtLeastOnePercent) {
-    EXPECT_EQ(progressPercent(0, 500), 1);  // 10 s at 20 ms, just started
-    EXPECT_EQ(progressPercent(4, 500), 1);
-    EXPECT_EQ(progressPercent(250, 500), 50);
-    EXPECT_EQ(progressPercent(600, 500), 100);  // a count past the total is capped
-    EXPECT_EQ(progressPercent(3, 0), 0);        // no total, nothing to show
-}
 
 // The process's time zone for one scope (POSIX TZ rules; the name in <> is the zone's
 // abbreviation, the sign is west-positive).

@@ -22,6 +22,7 @@
 #include "tools/cli/LinkCheck.h"
 #include "tools/cli/LiveOutput.h"
 #include "tools/cli/OutputQueue.h"
+#include "window/WindowRules.h"
 
 namespace kestiva::cli {
 
@@ -45,12 +46,18 @@ std::string helpText() {
                "message box go to standard error; a summary goes to standard output.\n"
                "\n"
                "  data|io           the monitor to record\n"
-               "  --cycle MS        sampling cycle in milliseconds (1 to 65535)\n"
-               "  --time S          sampling time in seconds (1 to 65535)\n"
-               "  --out FILE.csv    where the recording is saved\n"
-               "  --controller N|NAME  the controller type: its number in\n"
-               "                    DataSamplingConfig.ini (CTL<N>_...) or its name; default the\n"
-               "                    first one, as the window's menu starts\n") +
+               "  --cycle MS        sampling cycle in milliseconds (1 to 65535). Any cycle is\n"
+               "                    taken, where the window offers only the configured cycles of\n"
+               "                    at least ") +
+           std::to_string(minimumListedCycle(kDataMonitor)) + " ms (data) or " +
+           std::to_string(minimumListedCycle(kIoMonitor)) +
+           " ms (I/O): a shorter one may not fit its\n"
+           "                    requests in a cycle\n"
+           "  --time S          sampling time in seconds (1 to 65535)\n"
+           "  --out FILE.csv    where the recording is saved\n"
+           "  --controller N|NAME  the controller type: its number in\n"
+           "                    DataSamplingConfig.ini (CTL<N>_...) or its name; default the\n"
+           "                    first one, as the window's menu starts\n" +
            kLinkOptionsHelp +
            "  --dump PATH       also write the receive-buffer dump: to the file PATH, or into\n"
            "                    the folder PATH under the program's own dated name\n"
@@ -91,9 +98,10 @@ std::string helpText() {
 std::optional<int> chooseController(const MonitorConfig& config,
                                     const std::optional<std::string>& given, std::string& error) {
     if (!given) {
-        for (int c = 0; c < kControllerCount; ++c)
-            if (!config.controllers[std::size_t(c)].name.empty())
-                return c;
+        // The window would start with a nameless record 0, which records nothing; here the
+        // user is told instead.
+        if (const std::optional<int> first = slotController(config, 0))
+            return first;
         error = "no controller type is configured for this monitor";
         return std::nullopt;
     }

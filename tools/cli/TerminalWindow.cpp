@@ -5,6 +5,7 @@
 
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Console.h"
+#include "window/WindowRules.h"
 
 namespace kestiva::cli {
 
@@ -26,13 +27,6 @@ std::string cutToColumns(const std::string& text, std::size_t columns) {
 }
 
 }  // namespace
-
-int progressPercent(int32_t count, int32_t total) {
-    if (total <= 0)
-        return 0;
-    const int64_t percent = int64_t(std::clamp(count, 0, total)) * 100 / total;
-    return percent == 0 ? 1 : int(percent);
-}
 
 TerminalWindow::TerminalWindow(std::optional<bool> progressOnTerminal)
     : onTerminal_(progressOnTerminal ? *progressOnTerminal : errorIsTerminal()) {}

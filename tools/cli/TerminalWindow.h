@@ -129,8 +129,4 @@ private:
     std::string stateText_;
 };
 
-// The progress bar's percentage: count of total, at least 1 % once there is a total; 0 when
-// total is 0 (nothing is shown then).
-int progressPercent(int32_t count, int32_t total);
-
 }  // namespace kestiva::cli
