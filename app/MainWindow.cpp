@@ -20,8 +20,10 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <chrono>
 #include <ctime>
 #include <memory>
+#include <thread>
 
 #include "app/AboutDialog.h"
 #include "app/LiveFeed.h"
@@ -130,9 +132,12 @@ MainWindow::MainWindow(Session& session, WindowBridge& bridge, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    // Close has waited for it; a window destroyed without closing still must not leave it.
-    if (fileWorker_.joinable())
-        fileWorker_.join();
+    // Close has waited for it; a window destroyed without closing still lets it end, answering
+    // what it asks of the window meanwhile.
+    while (session_.fileOperationRunning() && !session_.finishFileOperation()) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     qApp->removeEventFilter(this);
     bridge_.setTarget(nullptr, nullptr);
     bridge_.setMessageParent(nullptr);
@@ -549,7 +554,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::writeReceiveDump() {
     // A restore on the file worker is filling the capture buffer the dump would read.
-    if (fileWorkerRunning())
+    if (session_.fileOperationRunning())
         return;
     session_.writeReceiveDumpIntoDumpFolder(bridge_);
 }
@@ -598,7 +603,7 @@ void MainWindow::saveCsv() {
     if (path.isEmpty())
         return;
     lastSavePath_ = path;
-    runFileWorker([this, file = path.toStdString()] { session_.saveCsv(file); });
+    startFileOperation(&Session::startCsvSave, path.toStdString());
 }
 
 void MainWindow::readCsv() {
@@ -608,20 +613,22 @@ void MainWindow::readCsv() {
     if (path.isEmpty())
         return;
     lastReadPath_ = path;
-    runFileWorker([this, file = path.toStdString()] { session_.readCsv(file); });
+    startFileOperation(&Session::startCsvRead, path.toStdString());
 }
 
-void MainWindow::runFileWorker(std::function<void()> work) {
+void MainWindow::startFileOperation(FileOperation start, const std::string& path) {
     setWindowInputEnabled(false);
-    fileWorker_ = std::thread([this, work = std::move(work)] {
-        work();
-        QMetaObject::invokeMethod(this, &MainWindow::onFileWorkerFinished, Qt::QueuedConnection);
+    const bool started = (session_.*start)(path, [this] {
+        QMetaObject::invokeMethod(this, &MainWindow::onFileOperationFinished,
+                                  Qt::QueuedConnection);
     });
+    if (!started)
+        setWindowInputEnabled(true);
 }
 
-void MainWindow::onFileWorkerFinished() {
-    // The worker's last act was to post this: the join waits for nothing on this thread.
-    fileWorker_.join();
+void MainWindow::onFileOperationFinished() {
+    if (!session_.finishFileOperation())
+        return;
     setWindowInputEnabled(true);
     followSavableFlag();
 }
@@ -687,7 +694,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::offerUnsavedRecording() {
     // A recording started meanwhile has a journal without an end of its own: not a crash's.
     if (session_.state().phase() != ProgressPhase::Idle || session_.recordingRunning() ||
-        fileWorkerRunning())
+        session_.fileOperationRunning())
         return;
     const std::optional<JournalEntry> journal = journalToOffer(session_);
     if (!journal)
@@ -712,19 +719,14 @@ void MainWindow::showUnsavedRecordings() {
 void MainWindow::restoreRecording(const JournalEntry& journal) {
     // The page the recording belongs to is shown while it is restored, as after a recording.
     showMonitor(journal.monitor);
-    runFileWorker([this, path = journal.path] {
-        std::string error;
-        if (!session_.restoreJournal(path, &error))
-            bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), error,
-                                MessageIcon::Error);
-    });
+    startFileOperation(&Session::startJournalRestore, journal.path);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A running operation ends first: a recording is asked to stop, and the window keeps
     // answering its events until the operation and its reset timer have returned it to idle.
     const auto idle = [this] {
-        return session_.state().phase() == ProgressPhase::Idle && !fileWorkerRunning() &&
+        return session_.state().phase() == ProgressPhase::Idle && !session_.fileOperationRunning() &&
                !session_.recordingRunning();
     };
     if (!idle()) {

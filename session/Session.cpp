@@ -39,6 +39,8 @@ Session::~Session() {
     check_.cancel();
     if (checkWorker_.joinable())
         checkWorker_.join();
+    if (fileWorker_.joinable())
+        fileWorker_.join();
     engine_.requestStop();
     engine_.waitForWorker();
     journal_.reset();
@@ -182,7 +184,7 @@ uint32_t Session::receivedBytes() const {
 
 // --- Files -----------------------------------------------------------------------------------
 
-void Session::finishFileOperation() {
+void Session::endFileProgress() {
     window_.startResetTimer(1000);
     window_.stopProgressTimer();
 }
@@ -214,7 +216,7 @@ bool Session::saveCsv(const std::string& path) {
                             texts_.GetText(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG),
                             MessageIcon::Error);
     }
-    finishFileOperation();
+    endFileProgress();
     return saved;
 }
 
@@ -225,7 +227,7 @@ bool Session::readCsv(const std::string& path, std::string* version) {
     if (reader.openCsv(path, monitor) != 0) {
         window_.setPhaseText(texts_.GetText(text::MSG_PROGRESS_STATE_CSV_READ_ERR));
         std::this_thread::sleep_for(resultPause_);
-        finishFileOperation();
+        endFileProgress();
         return false;
     }
     const bool wasSavable = state_.savable(monitor);
@@ -254,8 +256,55 @@ bool Session::readCsv(const std::string& path, std::string* version) {
     if (read)
         pageJournals_[std::size_t(monitor)].clear();
     std::this_thread::sleep_for(resultPause_);
-    finishFileOperation();
+    endFileProgress();
     return read;
+}
+
+bool Session::startFileWorker(std::function<bool()> work, std::function<void()> finished) {
+    if (fileWorker_.joinable())
+        return false;
+    fileDone_ = false;
+    fileFinished_ = std::move(finished);
+    try {
+        fileWorker_ = std::thread([this, work = std::move(work)] {
+            fileResult_ = work();
+            fileDone_ = true;
+            if (fileFinished_)
+                fileFinished_();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+bool Session::startCsvSave(const std::string& path, std::function<void()> finished) {
+    return startFileWorker([this, path] { return saveCsv(path); }, std::move(finished));
+}
+
+bool Session::startCsvRead(const std::string& path, std::function<void()> finished) {
+    return startFileWorker([this, path] { return readCsv(path); }, std::move(finished));
+}
+
+bool Session::startJournalRestore(const std::string& path, std::function<void()> finished) {
+    return startFileWorker(
+        [this, path] {
+            std::string error;
+            const bool restored = restoreJournal(path, &error);
+            if (!restored)
+                window_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), error,
+                                    MessageIcon::Error);
+            return restored;
+        },
+        std::move(finished));
+}
+
+std::optional<bool> Session::finishFileOperation() {
+    if (!fileWorker_.joinable() || !fileDone_.load())
+        return std::nullopt;
+    // The worker's last act was its notification: this join waits for nothing.
+    fileWorker_.join();
+    return fileResult_;
 }
 
 // --- Journal ---------------------------------------------------------------------------------
