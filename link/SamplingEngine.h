@@ -134,6 +134,11 @@ public:
     // starts. A reader that loads it with acquire may read the bytes below it while the worker
     // runs; the worker never moves or rewrites them.
     const std::atomic<uint32_t>& completeBytes() const { return completeBytes_; }
+    // For a benchmark that fills the capture buffer itself instead of recording: publishes its
+    // first bytes as complete, as the worker does after each stored frame.
+    void publishCompleteBytes(uint32_t bytes) {
+        completeBytes_.store(bytes, std::memory_order_release);
+    }
     // 45 % of the cycle: when the second range's request of a cycle goes out.
     uint32_t splitDelayUs = 0;
 

@@ -147,10 +147,12 @@ StartResult Session::startRecording(const ControllerRecord& controller, uint16_t
     endJournal();
     const MonitorKind monitor = state_.monitorMode.load();
     createJournal(monitor, controller, cycle, time, now);
+    // Before the worker starts: the pass at its end takes what the live view has decoded,
+    // and must find this recording there, not the last one. Frames the worker stores before
+    // the first poll are found by it.
+    live_.begin(monitor, controller, cycle, time);
     const StartResult result = starter_.start(page(monitor), controller, cycle, time, now);
     if (result == StartResult::Ok) {
-        // Frames the worker stored already are found by the first poll.
-        live_.begin(monitor, controller, cycle, time);
         window_.stopResetTimer();
         if (journal_)
             journal_->start();
@@ -165,7 +167,7 @@ void Session::onRecordingComplete(SamplingState endState, uint32_t goodBytes) {
     // Before the conversion and its pause: the journal's end does not wait for the page.
     if (journal_)
         journal_->finish({int32_t(endState), goodBytes});
-    decoder_.onRecordingComplete(endState, goodBytes);
+    decoder_.onRecordingComplete(endState, goodBytes, &live_);
     if (recordingFinished_)
         recordingFinished_();
 }

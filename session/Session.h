@@ -163,6 +163,13 @@ public:
     void completeRecording(SamplingState endState, uint32_t goodBytes) {
         onRecordingComplete(endState, goodBytes);
     }
+    // For the same benchmark: the live view follows a recording of the shown page with this
+    // record, cycle and time, of which the first bytes of the buffer are complete.
+    void followCapturedRecording(const ControllerRecord& controller, uint16_t cycle,
+                                 uint16_t time, uint32_t bytes) {
+        live_.begin(state_.monitorMode.load(), controller, cycle, time);
+        engine_.publishCompleteBytes(bytes);
+    }
 
     // --- Journal -------------------------------------------------------------------------
     // While a recording runs, a thread of its own copies the completed bytes of the capture
