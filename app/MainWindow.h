@@ -62,6 +62,7 @@ public:
     CDataMonitor& dataPage() { return *dataPage_; }
     CIoMonitor& ioPage() { return *ioPage_; }
     const LiveFeed& liveFeed() const { return *liveFeed_; }
+    LiveFeed& liveFeed() { return *liveFeed_; }
 
     // The picture that image save writes and capture copies: as large as the window with its
     // frame, the window's contents at their own offset in it, the frame part a plain colour.
