@@ -6,10 +6,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QThread>
 
 #include "app/DialogSupport.h"
-#include "session/Session.h"
 
 namespace kestiva {
 
@@ -53,8 +51,8 @@ CheckWindow::CheckWindow(Session& session, CheckChoice choice, QWidget* parent)
 
 std::optional<CheckOutcome> CheckWindow::run() {
     moveToCentreOfWorkArea();
-    const bool started = session_.startCheck(choice_, *this, [this] {
-        QMetaObject::invokeMethod(this, &CheckWindow::onWorkerEnded, Qt::QueuedConnection);
+    const bool started = session_.startCheck(choice_, workerProgress_, [this] {
+        windowThread_.post([this] { onWorkerEnded(); });
     });
     if (!started)
         return std::nullopt;
@@ -65,27 +63,13 @@ std::optional<CheckOutcome> CheckWindow::run() {
     return outcome_;
 }
 
-void CheckWindow::finish() {
-    if (QThread::currentThread() == thread())
-        hide();
-    else
-        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::BlockingQueuedConnection);
-}
-
 void CheckWindow::setStateText(const std::string& text) {
-    QMetaObject::invokeMethod(
-        this, [this, shown = toQtText(text)] { stateLabel_->setText(shown); },
-        Qt::QueuedConnection);
+    stateLabel_->setText(toQtText(text));
 }
 
 void CheckWindow::setPercent(int percent) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, percent] {
-            bar_->setValue(percent);
-            percentLabel_->setText(QString::asprintf("%d%%", percent));
-        },
-        Qt::QueuedConnection);
+    bar_->setValue(percent);
+    percentLabel_->setText(QString::asprintf("%d%%", percent));
 }
 
 void CheckWindow::cancel() {

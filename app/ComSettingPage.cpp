@@ -17,8 +17,6 @@
 #include "app/CheckWindow.h"
 #include "app/DialogSupport.h"
 #include "app/SerialPortsDialog.h"
-#include "link/SerialLink.h"
-#include "link/SerialPorts.h"
 #include "session/Session.h"
 
 namespace kestiva {
@@ -163,7 +161,7 @@ void ComSettingPage::fillLists() {
 void ComSettingPage::refreshPortTexts() {
     for (int i = 0; i < portList_->count(); ++i) {
         const QString name = portList_->itemData(i).toString();
-        const std::string device = resolvePortDevice(session_.programFolder(), name.toStdString());
+        const std::string device = session_.ports().device(name.toStdString());
         portList_->setItemText(i, portItemText(session_.texts(), name, device));
     }
 }
@@ -282,14 +280,14 @@ void ComSettingPage::onCheck() {
 
 void ComSettingPage::onSerialPorts() {
     const std::string port = selectedPortName();
-    const int number = portNumber(port);
+    const int number = PortAccess::number(port);
     const auto assignedDevice = [&] {
         return number == 0 ? std::string()
-                           : readPortAssignment(session_.programFolder(), number).device;
+                           : session_.ports().assignment(number).device;
     };
     const std::string before = assignedDevice();
     SerialPortsDialog dialog(session_.texts(), session_.programFolder(), portList_->count(),
-                             listSerialDevices(), this);
+                             session_.ports().devices(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     refreshPortTexts();

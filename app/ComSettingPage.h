@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "link/CommunicationCheck.h"
+#include "session/Session.h"
 
 class QComboBox;
 class QGroupBox;
@@ -16,8 +16,6 @@ class QPushButton;
 class QRadioButton;
 
 namespace kestiva {
-
-class Session;
 
 // What the user last chose, shared by every settings page of the run: a change is a change
 // against these, whichever page saw the earlier choice. -1 until first seen.

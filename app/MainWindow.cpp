@@ -1,9 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGroupBox>
@@ -12,7 +10,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
@@ -20,15 +17,15 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <chrono>
 #include <ctime>
 #include <memory>
+#include <thread>
 
 #include "app/AboutDialog.h"
 #include "app/LiveFeed.h"
 #include "app/ProgramIcon.h"
-#include "app/UnsavedRecordings.h"
 #include "recording/TextToLong.h"
-#include "views/ImageEncoder.h"
 #include "views/DataMonitor.h"
 #include "views/IoMonitor.h"
 
@@ -130,9 +127,12 @@ MainWindow::MainWindow(Session& session, WindowBridge& bridge, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    // Close has waited for it; a window destroyed without closing still must not leave it.
-    if (fileWorker_.joinable())
-        fileWorker_.join();
+    // Close has waited for it; a window destroyed without closing still lets it end, answering
+    // what it asks of the window meanwhile.
+    while (session_.fileOperationRunning() && !session_.finishFileOperation()) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     qApp->removeEventFilter(this);
     bridge_.setTarget(nullptr, nullptr);
     bridge_.setMessageParent(nullptr);
@@ -549,7 +549,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::writeReceiveDump() {
     // A restore on the file worker is filling the capture buffer the dump would read.
-    if (fileWorkerRunning())
+    if (session_.fileOperationRunning())
         return;
     session_.writeReceiveDumpIntoDumpFolder(bridge_);
 }
@@ -559,172 +559,11 @@ void MainWindow::showVersion() {
     dialog.exec();
 }
 
-// --- File menu --------------------------------------------------------------------------------
-
-namespace {
-
-// A file dialog of the program's own (the same everywhere, and answerable by a test).
-std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const char* name, const QString& title,
-                                        const QString& filters, QFileDialog::AcceptMode mode,
-                                        const QString& suffix, const QString& lastPath) {
-    auto dialog = std::make_unique<QFileDialog>(parent, title, QString(), filters);
-    dialog->setObjectName(name);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setAcceptMode(mode);
-    if (mode == QFileDialog::AcceptOpen)
-        dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setDefaultSuffix(suffix);
-    // The filter shows the files of the suffix; the name field starts empty, or on the last
-    // path (a pattern there would be taken for a file name).
-    if (!lastPath.isEmpty())
-        dialog->selectFile(lastPath);
-    return dialog;
-}
-
-// The chosen path, or empty when the dialog was cancelled.
-QString chosenPath(QFileDialog& dialog) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().front();
-}
-
-}  // namespace
-
-void MainWindow::saveCsv() {
-    auto dialog = fileDialog(this, "csvSaveDialog", "Save CSV File.",
-                             "CSV File (*.csv);;All File (*.*)", QFileDialog::AcceptSave, "csv",
-                             lastSavePath_);
-    const QString path = chosenPath(*dialog);
-    if (path.isEmpty())
-        return;
-    lastSavePath_ = path;
-    runFileWorker([this, file = path.toStdString()] { session_.saveCsv(file); });
-}
-
-void MainWindow::readCsv() {
-    auto dialog = fileDialog(this, "csvReadDialog", "Read CSV File.", "CSV File (*.csv)",
-                             QFileDialog::AcceptOpen, "csv", lastReadPath_);
-    const QString path = chosenPath(*dialog);
-    if (path.isEmpty())
-        return;
-    lastReadPath_ = path;
-    runFileWorker([this, file = path.toStdString()] { session_.readCsv(file); });
-}
-
-void MainWindow::runFileWorker(std::function<void()> work) {
-    setWindowInputEnabled(false);
-    fileWorker_ = std::thread([this, work = std::move(work)] {
-        work();
-        QMetaObject::invokeMethod(this, &MainWindow::onFileWorkerFinished, Qt::QueuedConnection);
-    });
-}
-
-void MainWindow::onFileWorkerFinished() {
-    // The worker's last act was to post this: the join waits for nothing on this thread.
-    fileWorker_.join();
-    setWindowInputEnabled(true);
-    followSavableFlag();
-}
-
-void MainWindow::setWindowInputEnabled(bool enabled) {
-    centralWidget()->setEnabled(enabled);
-    menuBar()->setEnabled(enabled);
-}
-
-QImage MainWindow::takePicture() {
-    const QRect outer = frameGeometry();
-    QImage picture(outer.size(), QImage::Format_RGB32);
-    picture.fill(palette().color(QPalette::Window));
-    QPainter painter(&picture);
-    painter.drawPixmap(QRect(geometry().topLeft() - outer.topLeft(), size()), grab());
-    return picture;
-}
-
-void MainWindow::saveImage() {
-    auto dialog = fileDialog(this, "imageSaveDialog", "Save Image File.",
-                             "Bitmap File (*.bmp);;Jpeg File (*.jpg);;All File (*.*)",
-                             QFileDialog::AcceptSave, "bmp", lastImagePath_);
-    const QString path = chosenPath(*dialog);
-    if (path.isEmpty())
-        return;
-    const QImage picture = takePictureAsSeen();
-    // Disabled only now: the picture shows the colours the user sees, not the greyed ones.
-    setWindowInputEnabled(false);
-    lastImagePath_ = path;
-    const bool saved = saveImageFile(picture, path);
-    setWindowInputEnabled(true);
-    bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
-                        texts_.GetText(saved ? text::MSG_BITMAP_SAVE_COMP
-                                             : text::MSG_BITMAP_SAVE_ERR),
-                        saved ? MessageIcon::Information : MessageIcon::Error);
-}
-
-void MainWindow::captureImage() {
-    const QImage picture = takePictureAsSeen();
-    setWindowInputEnabled(false);
-    QGuiApplication::clipboard()->setImage(picture);
-    setWindowInputEnabled(true);
-}
-
-QImage MainWindow::takePictureAsSeen() {
-    // The window as it is now, not with a closed dialog or menu still on it.
-    QWidget::repaint();
-    QCoreApplication::processEvents();
-    return takePicture();
-}
-
-// --- Unsaved recordings -----------------------------------------------------------------------
-
-void MainWindow::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    // Asked once the window is on the screen, from the event loop rather than inside show().
-    if (!offerQueued_) {
-        offerQueued_ = true;
-        QTimer::singleShot(0, this, &MainWindow::offerUnsavedRecording);
-    }
-}
-
-void MainWindow::offerUnsavedRecording() {
-    // A recording started meanwhile has a journal without an end of its own: not a crash's.
-    if (session_.state().phase() != ProgressPhase::Idle || session_.recordingRunning() ||
-        fileWorkerRunning())
-        return;
-    const std::optional<JournalEntry> journal = journalToOffer(session_);
-    if (!journal)
-        return;
-    noteJournalOffered(session_, *journal);
-    QMessageBox question(QMessageBox::Question, qt(texts_.GetText(text::APP_TITLE)),
-                         offerText(texts_, *journal), QMessageBox::Yes | QMessageBox::No, this);
-    question.setObjectName("unsavedRecordingQuestion");
-    question.setDefaultButton(QMessageBox::Yes);
-    if (question.exec() == QMessageBox::Yes)
-        restoreRecording(*journal);
-}
-
-void MainWindow::showUnsavedRecordings() {
-    UnsavedRecordingsDialog dialog(texts_, session_.listJournals(), this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    if (const std::optional<JournalEntry> journal = dialog.chosen())
-        restoreRecording(*journal);
-}
-
-void MainWindow::restoreRecording(const JournalEntry& journal) {
-    // The page the recording belongs to is shown while it is restored, as after a recording.
-    showMonitor(journal.monitor);
-    runFileWorker([this, path = journal.path] {
-        std::string error;
-        if (!session_.restoreJournal(path, &error))
-            bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), error,
-                                MessageIcon::Error);
-    });
-}
-
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A running operation ends first: a recording is asked to stop, and the window keeps
     // answering its events until the operation and its reset timer have returned it to idle.
     const auto idle = [this] {
-        return session_.state().phase() == ProgressPhase::Idle && !fileWorkerRunning() &&
+        return session_.state().phase() == ProgressPhase::Idle && !session_.fileOperationRunning() &&
                !session_.recordingRunning();
     };
     if (!idle()) {

@@ -13,7 +13,6 @@
 #include <array>
 #include <atomic>
 #include <functional>
-#include <thread>
 #include <vector>
 
 #include "views/KeyChord.h"
@@ -63,6 +62,7 @@ public:
     CDataMonitor& dataPage() { return *dataPage_; }
     CIoMonitor& ioPage() { return *ioPage_; }
     const LiveFeed& liveFeed() const { return *liveFeed_; }
+    LiveFeed& liveFeed() { return *liveFeed_; }
 
     // The picture that image save writes and capture copies: as large as the window with its
     // frame, the window's contents at their own offset in it, the frame part a plain colour.
@@ -123,12 +123,13 @@ private:
     void restoreRecording(const JournalEntry& journal);
     // Why the last recording's journal failed, said once the recording is on its page.
     void reportJournalProblem();
-    // A CSV save or read on a worker of its own, the window taking no input meanwhile.
-    void runFileWorker(std::function<void()> work);
-    void onFileWorkerFinished();
+    // A CSV save, CSV read or journal restore on the session's file worker, the window taking
+    // no input meanwhile.
+    using FileOperation = bool (Session::*)(const std::string&, std::function<void()>);
+    void startFileOperation(FileOperation start, const std::string& path);
+    void onFileOperationFinished();
     // The window's own input (its contents and menu), while its message boxes stay usable.
     void setWindowInputEnabled(bool enabled);
-    bool fileWorkerRunning() const { return fileWorker_.joinable(); }
     void followSavableFlag();
     MonitorKind shownMonitor() const { return session_.state().monitorMode.load(); }
     SamplingControls& controls(MonitorKind monitor) { return sampling_[std::size_t(monitor)]; }
@@ -172,7 +173,6 @@ private:
     QString lastSavePath_;
     QString lastReadPath_;
     QString lastImagePath_;
-    std::thread fileWorker_;
     bool offerQueued_ = false;
 };
 

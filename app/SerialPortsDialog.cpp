@@ -11,7 +11,6 @@
 #include <algorithm>
 
 #include "app/DialogSupport.h"
-#include "link/SerialLink.h"
 
 namespace kestiva {
 
@@ -41,7 +40,7 @@ int entryOf(const std::vector<SerialDeviceInfo>& devices, const std::string& dev
 SerialPortsDialog::SerialPortsDialog(const LanguageCatalogue& texts, std::string programFolder,
                                      int portCount,
                                      const std::vector<SerialDeviceInfo>& devices, QWidget* parent)
-    : QDialog(parent), texts_(texts), programFolder_(std::move(programFolder)) {
+    : QDialog(parent), texts_(texts), ports_(std::move(programFolder)) {
     setObjectName("serialPortsDialog");
     setWindowTitle(text(text::DLG_SERIALPORTS_TITLE));
 
@@ -90,13 +89,13 @@ SerialPortsDialog::Row SerialPortsDialog::makeRow(int number,
     row.list->setObjectName(QString("deviceList%1").arg(number));
     row.list->addItem(QString("(%1: %2)")
                           .arg(text(text::DLG_SERIALPORTS_DEFAULT),
-                               QString::fromStdString(defaultPortDevice(number))));
+                               QString::fromStdString(PortAccess::defaultDevice(number))));
     row.targets.push_back("");
     for (const SerialDeviceInfo& device : devices) {
         row.list->addItem(deviceText(device));
         row.targets.push_back(device.linkTarget());
     }
-    const PortAssignment assigned = readPortAssignment(programFolder_, number);
+    const PortAssignment assigned = ports_.assignment(number);
     if (assigned.linked) {
         row.writtenIndex = entryOf(devices, assigned.device);
         if (row.writtenIndex < 0) {
@@ -125,7 +124,7 @@ void SerialPortsDialog::accept() {
         if (index == row.writtenIndex || index < 0)
             continue;
         std::string error;
-        if (assignPort(programFolder_, row.name, row.targets[std::size_t(index)], error))
+        if (ports_.assign(row.name, row.targets[std::size_t(index)], error))
             row.writtenIndex = index;
         else
             failures << QString::fromStdString(error);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/SerialPorts.h"
+#include "session/PortAccess.h"
 #include "settings/LanguageCatalogue.h"
 
 class QComboBox;
@@ -39,7 +39,7 @@ private:
     QString text(TextId id) const;
 
     const LanguageCatalogue& texts_;
-    std::string programFolder_;
+    PortAccess ports_;
     QTableWidget* table_ = nullptr;
     std::vector<Row> rows_;
 };

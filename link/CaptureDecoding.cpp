@@ -163,7 +163,8 @@ void CaptureDecoder::reportEndState(SamplingState endState) {
                         MessageIcon::Error);
 }
 
-void CaptureDecoder::onRecordingComplete(SamplingState endState, uint32_t byteCount) {
+void CaptureDecoder::onRecordingComplete(SamplingState endState, uint32_t byteCount,
+                                         const LiveRecording* live) {
     PageRecording& page = shownPage();
     int result = 0;
     switch (endState) {
@@ -198,14 +199,14 @@ void CaptureDecoder::onRecordingComplete(SamplingState endState, uint32_t byteCo
         window_.showProgress();
         window_.pumpMessages();
 
-        const int decoded = page.kind == kDataMonitor ? decodeDataFrames(byteCount)
-                                                      : decodeIoFrames(byteCount);
-        if (decoded == 0 || page.sampleCount < 2) {
+        if (decodeRawValues(page, byteCount, live) == 0 || page.sampleCount < 2) {
             result = 0;
         } else {
-            convertTexts(page, byteCount);
             std::this_thread::sleep_for(loadPause_);
             window_.loadRecording(page.kind);
+            // The page has what it shows; the texts are for the CSV save, which waits for the
+            // window to be idle again.
+            decodeTexts(page, byteCount);
             window_.setPhaseText(texts_.GetText(text::MSG_PROGRESS_STATE_MONITOR_COMP));
         }
         window_.repaint();
@@ -217,32 +218,40 @@ void CaptureDecoder::onRecordingComplete(SamplingState endState, uint32_t byteCo
     window_.stopProgressTimer();
 }
 
-void CaptureDecoder::convertTexts(PageRecording& page, uint32_t byteCount) {
-    // Each text was just written from a value decoded from its frame, and a text converts back
-    // to that value clamped to 32 bits (rawItemValue), so the numbers are decoded from the
-    // frames once more instead of parsing hundreds of thousands of texts.
-    session_.progressTotal = int32_t(page.sampleCount);
-    PacedPump pump(window_);
+int CaptureDecoder::decodeRawValues(PageRecording& page, uint32_t byteCount,
+                                    const LiveRecording* live) {
     const bool data = page.kind == kDataMonitor;
     const uint32_t bytesPerSample = sampleBytes(page.kind, page.active);
-    for (uint32_t row = 0; row < page.sampleCount; ++row) {
+    // As many rows as decodeDataFrames and decodeIoFrames count: every sample that starts in
+    // the bytes, the table's rows at most.
+    uint32_t rows = 0;
+    if (byteCount > kFrameHeaderBytes && bytesPerSample > 0)
+        rows = std::min<uint32_t>((byteCount - kFrameHeaderBytes + bytesPerSample - 1) /
+                                      bytesPerSample,
+                                  page.texts.rows());
+    // Only whole samples are taken from the live view: it never decodes a part of one.
+    const uint32_t wholeRows = bytesPerSample > 0 ? byteCount / bytesPerSample : 0;
+    const uint32_t taken = live ? live->copyRawValues(page, std::min(rows, wholeRows)) : 0;
+    session_.progressTotal = int32_t(rows);
+    PacedPump pump(window_);
+    for (uint32_t row = taken; row < rows; ++row) {
         const uint32_t offset = kFrameHeaderBytes + row * bytesPerSample;
         const uint8_t* frame = capture_ + offset;
+        const uint32_t available = byteCount - offset;
         if (data) {
-            const uint32_t available =
-                std::min<uint32_t>(page.active.rangeLength1, byteCount - offset);
             for (int slot = 0; slot < kDataItemCount; ++slot) {
                 if (page.active.items[slot].enabled != 1) continue;
-                const std::optional<ItemValue> value =
-                    itemValue(page.active, slot, frame, available);
-                page.dataValue(row, slot) = value ? rawItemValue(*value) : 0;
+                const std::optional<ItemValue> value = itemValue(
+                    page.active, slot, frame, std::min<uint32_t>(page.active.rangeLength1, available));
+                if (!value) return 0;
+                page.dataValue(row, slot) = rawItemValue(*value);
             }
         } else {
             for (int signal = 1; signal <= kIoSignalCount; ++signal) {
                 if (page.active.items[signal - 1].enabled != 1) continue;
-                const std::optional<bool> level =
-                    signalLevel(page.active, signal, frame, byteCount - offset);
-                page.ioBit(row, signal - 1) = level && *level ? 1 : 0;
+                const std::optional<bool> level = signalLevel(page.active, signal, frame, available);
+                if (!level) return 0;
+                page.ioBit(row, signal - 1) = *level ? 1 : 0;
             }
         }
         if (pump.due()) {
@@ -250,8 +259,21 @@ void CaptureDecoder::convertTexts(PageRecording& page, uint32_t byteCount) {
             pump.pump();
         }
     }
+    page.sampleCount = rows;
+    const int counted = capSampleCount(page);
+    session_.progressTotal = int32_t(page.sampleCount);
     session_.progressCount = int32_t(page.sampleCount);
-    pump.pump();
+    return counted;
+}
+
+void CaptureDecoder::decodeTexts(PageRecording& page, uint32_t byteCount) {
+    // The same frames as the raw table, so the same values: the page's count, which the window
+    // may read meanwhile, stays as it was loaded.
+    uint32_t rows = 0;
+    if (page.kind == kDataMonitor)
+        writeDataTexts(byteCount, rows);
+    else
+        writeIoTexts(byteCount, rows);
 }
 
 // Inlined into the loop over the frames, which runs it for every value of a recording.
@@ -268,49 +290,65 @@ inline __attribute__((always_inline)) int CaptureDecoder::decodeDataItem(
 }
 
 int CaptureDecoder::decodeDataFrames(uint32_t n) {
+    const bool decoded = writeDataTexts(n, dataPage_.sampleCount);
+    return decoded ? capSampleCount(dataPage_) : 0;
+}
+
+int CaptureDecoder::decodeIoFrames(uint32_t n) {
+    const bool decoded = writeIoTexts(n, ioPage_.sampleCount);
+    return decoded ? capSampleCount(ioPage_) : 0;
+}
+
+bool CaptureDecoder::writeDataTexts(uint32_t n, uint32_t& rows) {
     PageRecording& page = dataPage_;
     const uint32_t rangeBytes = page.active.rangeLength1;
     const uint32_t frameBytes = sampleBytes(kDataMonitor, page.active);
     // Start from an empty table: long texts of the previous recording would otherwise stay
     // in the overflow arena and make it grow from one recording to the next.
     page.texts.clear();
-    page.sampleCount = 0;
-    for (uint32_t offset = kFrameHeaderBytes; offset < n; offset += frameBytes) {
-        if (page.sampleCount >= page.texts.rows()) break;
+    uint32_t row = 0;
+    bool decoded = true;
+    for (uint32_t offset = kFrameHeaderBytes; offset < n && decoded; offset += frameBytes) {
+        if (row >= page.texts.rows()) break;
         const uint32_t available = std::min(rangeBytes, n - offset);
         bool decodedAny = false;
-        for (int slot = 0; slot < kDataItemCount; ++slot) {
+        for (int slot = 0; slot < kDataItemCount && decoded; ++slot) {
             if (page.active.items[slot].enabled != 1) continue;
-            if (!decodeDataItem(slot, page.sampleCount, capture_ + offset, available)) return 0;
+            decoded = decodeDataItem(slot, row, capture_ + offset, available) != 0;
             decodedAny = true;
         }
+        if (!decoded) break;
         // Every decoded value of a row carries the same time: write it once.
-        if (decodedAny) setTimeCell(page.texts, page.sampleCount, page.cycle);
-        page.sampleCount += 1;
+        if (decodedAny) setTimeCell(page.texts, row, page.cycle);
+        row += 1;
     }
-    return capSampleCount(page);
+    rows = row;
+    return decoded;
 }
 
-int CaptureDecoder::decodeIoFrames(uint32_t n) {
+bool CaptureDecoder::writeIoTexts(uint32_t n, uint32_t& rows) {
     PageRecording& page = ioPage_;
     const uint32_t cycleBytes = sampleBytes(kIoMonitor, page.active);
     // Start from an empty table: long texts of the previous recording would otherwise stay
     // in the overflow arena and make it grow from one recording to the next.
     page.texts.clear();
-    page.sampleCount = 0;
-    for (uint32_t offset = kFrameHeaderBytes; offset < n; offset += cycleBytes) {
-        if (page.sampleCount >= page.texts.rows()) break;
+    uint32_t row = 0;
+    bool decoded = true;
+    for (uint32_t offset = kFrameHeaderBytes; offset < n && decoded; offset += cycleBytes) {
+        if (row >= page.texts.rows()) break;
         const uint32_t available = n - offset;
         bool decodedAny = false;
-        for (int signal = 1; signal <= kIoSignalCount; ++signal) {
+        for (int signal = 1; signal <= kIoSignalCount && decoded; ++signal) {
             if (page.active.items[signal - 1].enabled != 1) continue;
-            if (!decodeIoSignal(signal, page.sampleCount, capture_ + offset, available)) return 0;
+            decoded = decodeIoSignal(signal, row, capture_ + offset, available) != 0;
             decodedAny = true;
         }
-        if (decodedAny) setTimeCell(page.texts, page.sampleCount, page.cycle);
-        page.sampleCount += 1;
+        if (!decoded) break;
+        if (decodedAny) setTimeCell(page.texts, row, page.cycle);
+        row += 1;
     }
-    return capSampleCount(page);
+    rows = row;
+    return decoded;
 }
 
 int CaptureDecoder::decodeIoSignal(int signal, uint32_t row, const uint8_t* data,

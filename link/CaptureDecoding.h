@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "link/LiveRecording.h"
 #include "link/SamplingEngine.h"
 #include "recording/SampleTables.h"
 #include "recording/SessionState.h"
@@ -56,8 +57,13 @@ public:
     CaptureDecoder(const uint8_t* captureBuffer, PageRecording& dataPage, PageRecording& ioPage,
                    SessionState& session, WindowHost& window, const LanguageCatalogue& texts);
 
-    // The completion routine: runs on the sampling worker once the port is closed.
-    void onRecordingComplete(SamplingState endState, uint32_t byteCount);
+    // The completion routine: runs on the sampling worker once the port is closed. live, when
+    // given, followed this recording while it ran: the samples it has decoded and checked are
+    // taken from it rather than decoded again, so that the page shows the recording sooner.
+    // The raw table comes first and the page is loaded from it; the text table, which only a
+    // CSV save reads, is written after the load (the window is busy until then).
+    void onRecordingComplete(SamplingState endState, uint32_t byteCount,
+                             const LiveRecording* live = nullptr);
 
     // Decode the first byteCount bytes of the capture buffer into the page's text table.
     // 1 on success, 0 when a value cannot be decoded or the cycle is 0.
@@ -72,10 +78,17 @@ private:
     // data points at a frame's first data byte; available is how many data bytes follow it.
     int decodeDataItem(int slot, uint32_t row, const uint8_t* data, uint32_t available);
     int decodeIoSignal(int signal, uint32_t row, const uint8_t* data, uint32_t available);
+    // The text tables of the pages from the first n bytes: false when a value cannot be
+    // decoded; rows gets how many rows were written.
+    bool writeDataTexts(uint32_t n, uint32_t& rows);
+    bool writeIoTexts(uint32_t n, uint32_t& rows);
     void reportEndState(SamplingState endState);
-    // Fills the page's raw table with what its texts convert to, from the first byteCount
-    // bytes of the capture buffer the texts were decoded from.
-    void convertTexts(PageRecording& page, uint32_t byteCount);
+    // Counts the page's samples in the first byteCount bytes of the capture buffer (as
+    // decodeDataFrames and decodeIoFrames do) and fills its raw table with their values, those
+    // live has taken from it. 0 when a value cannot be decoded or the cycle is 0.
+    int decodeRawValues(PageRecording& page, uint32_t byteCount, const LiveRecording* live);
+    // The text table of the samples decodeRawValues counted.
+    void decodeTexts(PageRecording& page, uint32_t byteCount);
     PageRecording& shownPage();
 
     const uint8_t* capture_;

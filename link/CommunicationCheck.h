@@ -13,17 +13,6 @@
 
 namespace kestiva {
 
-// Where the check shows how far it has come: the progress dialog, or a terminal.
-class CheckProgress {
-public:
-    virtual ~CheckProgress() = default;
-    virtual void setStateText(const std::string& text) = 0;
-    virtual void setPercent(int percent) = 0;
-    // The check has its answer and is about to show it: the progress display goes first, so
-    // that the message never stands on a window that still offers Cancel.
-    virtual void finish() {}
-};
-
 // What the user chose in the settings page.
 struct CheckChoice {
     bool automatic = false;

@@ -15,6 +15,7 @@ LiveRecording::LiveRecording(const uint8_t* captureBuffer,
 
 void LiveRecording::begin(MonitorKind monitor, const ControllerRecord& record, uint16_t cycle,
                           uint16_t time) {
+    std::lock_guard lock(tables_);
     monitor_ = monitor;
     record_ = record;
     cycle_ = cycle;
@@ -35,6 +36,7 @@ void LiveRecording::begin(MonitorKind monitor, const ControllerRecord& record, u
 }
 
 void LiveRecording::clear() {
+    std::lock_guard lock(tables_);
     planned_ = 0;
     origin_.reset();
     count_ = 0;
@@ -49,6 +51,7 @@ uint32_t LiveRecording::poll() {
     // Acquire: the bytes below the count are those the worker had stored when it published.
     const uint32_t complete = completeBytes_.load(std::memory_order_acquire);
     const uint32_t ready = std::min(complete / sampleBytes_, planned_);
+    std::lock_guard lock(tables_);
     for (; count_ < ready; ++count_)
         decodeSample(count_, capture_ + std::size_t(count_) * sampleBytes_);
     return count_ - firstNew_;
@@ -98,6 +101,21 @@ bool LiveRecording::decodeIoSample(uint32_t index, const uint8_t* sample) {
         levels_[std::size_t(index) * kIoSignalCount + std::size_t(signal - 1)] = *level ? 1 : 0;
     }
     return true;
+}
+
+uint32_t LiveRecording::copyRawValues(PageRecording& page, uint32_t rows) const {
+    std::lock_guard lock(tables_);
+    if (planned_ == 0 || page.kind != monitor_)
+        return 0;
+    const uint32_t end = std::min(rows, count_);
+    uint32_t row = 0;
+    while (row < end && valid_[row] != 0)
+        ++row;
+    if (monitor_ == kDataMonitor)
+        std::copy_n(raw_.begin(), std::size_t(row) * kDataItemCount, page.rawData.begin());
+    else
+        std::copy_n(levels_.begin(), std::size_t(row) * kIoSignalCount, page.rawIo.begin());
+    return row;
 }
 
 LiveSample LiveRecording::sample(uint32_t index) const {

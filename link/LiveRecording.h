@@ -5,19 +5,23 @@
 // recording, CRC check included, into tables of its own; the page's tables are left to that
 // pass. A sample whose frames fail their CRC check (or cannot be decoded) is a gap, not a
 // zero. Everything is called from one thread, the front end's; the engine's worker is never
-// waited for.
+// waited for. The one exception is copyRawValues, which the pass after the recording calls on
+// the recording's worker: the tables change only under a lock that it takes too.
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <iterator>
+#include <mutex>
 #include <span>
 #include <vector>
 
 #include "settings/SamplingConfig.h"
 
 namespace kestiva {
+
+struct PageRecording;
 
 // One sample of a live recording, as a front end reads it.
 struct LiveSample {
@@ -61,6 +65,12 @@ public:
     std::optional<std::chrono::system_clock::time_point> gridOrigin() const { return origin_; }
     void setGridOrigin(std::chrono::system_clock::time_point origin) { origin_ = origin; }
     LiveSample sample(uint32_t index) const;
+
+    // For the pass after the recording, from any thread: copies the raw values of the leading
+    // samples below rows that have been decoded and passed their check into page's raw table,
+    // when page is of the monitor this recording follows; how many rows it copied (it stops at
+    // the first gap, which the pass decodes again like every row after it).
+    uint32_t copyRawValues(PageRecording& page, uint32_t rows) const;
 
     // The samples [first, end) in order, for a range-for.
     class Samples {
@@ -117,6 +127,8 @@ private:
     std::vector<double> plotted_;  // data: kDataItemCount per sample
     std::vector<int32_t> raw_;     // data: kDataItemCount per sample
     std::vector<uint8_t> levels_;  // I/O: kIoSignalCount per sample
+    // Held while the tables or the count change, and while copyRawValues reads them.
+    mutable std::mutex tables_;
 };
 
 }  // namespace kestiva

@@ -145,6 +145,11 @@ public:
     // grid: sample k belongs to origin + k x cycle. Published before the first frame is stored,
     // so a reader that has seen a frame through completeBytes() finds it; nullopt before.
     std::optional<std::chrono::system_clock::time_point> gridOrigin() const;
+    // For a benchmark that fills the capture buffer itself instead of recording: publishes its
+    // first bytes as complete, as the worker does after each stored frame.
+    void publishCompleteBytes(uint32_t bytes) {
+        completeBytes_.store(bytes, std::memory_order_release);
+    }
     // 45 % of the cycle: when the second range's request of a cycle goes out.
     uint32_t splitDelayUs = 0;
 

@@ -40,6 +40,8 @@ Session::~Session() {
     check_.cancel();
     if (checkWorker_.joinable())
         checkWorker_.join();
+    if (fileWorker_.joinable())
+        fileWorker_.join();
     engine_.requestStop();
     engine_.waitForWorker();
     journal_.reset();
@@ -154,10 +156,12 @@ StartResult Session::startRecording(const ControllerRecord& controller, uint16_t
     endJournal();
     const MonitorKind monitor = state_.monitorMode.load();
     createJournal(monitor, controller, cycle, time, now);
+    // Before the worker starts: the pass at its end takes what the live view has decoded,
+    // and must find this recording there, not the last one. Frames the worker stores before
+    // the first poll are found by it.
+    live_.begin(monitor, controller, cycle, time);
     const StartResult result = starter_.start(page(monitor), controller, cycle, time, now);
     if (result == StartResult::Ok) {
-        // Frames the worker stored already are found by the first poll.
-        live_.begin(monitor, controller, cycle, time);
         window_.stopResetTimer();
         if (journal_)
             journal_->start();
@@ -172,7 +176,7 @@ void Session::onRecordingComplete(SamplingState endState, uint32_t goodBytes) {
     // Before the conversion and its pause: the journal's end does not wait for the page.
     if (journal_)
         journal_->finish({int32_t(endState), goodBytes});
-    decoder_.onRecordingComplete(endState, goodBytes);
+    decoder_.onRecordingComplete(endState, goodBytes, &live_);
     if (recordingFinished_)
         recordingFinished_();
 }
@@ -201,7 +205,7 @@ uint32_t Session::receivedBytes() const {
 
 // --- Files -----------------------------------------------------------------------------------
 
-void Session::finishFileOperation() {
+void Session::endFileProgress() {
     window_.startResetTimer(1000);
     window_.stopProgressTimer();
 }
@@ -236,7 +240,7 @@ bool Session::saveCsv(const std::string& path) {
                             texts_.GetText(text::MSG_PROGRESS_STATE_CSV_SAVE_ERR_MSG),
                             MessageIcon::Error);
     }
-    finishFileOperation();
+    endFileProgress();
     return saved;
 }
 
@@ -247,7 +251,7 @@ bool Session::readCsv(const std::string& path, std::string* version) {
     if (reader.openCsv(path, monitor) != 0) {
         window_.setPhaseText(texts_.GetText(text::MSG_PROGRESS_STATE_CSV_READ_ERR));
         std::this_thread::sleep_for(resultPause_);
-        finishFileOperation();
+        endFileProgress();
         return false;
     }
     const bool wasSavable = state_.savable(monitor);
@@ -276,8 +280,55 @@ bool Session::readCsv(const std::string& path, std::string* version) {
     if (read)
         pageJournals_[std::size_t(monitor)].clear();
     std::this_thread::sleep_for(resultPause_);
-    finishFileOperation();
+    endFileProgress();
     return read;
+}
+
+bool Session::startFileWorker(std::function<bool()> work, std::function<void()> finished) {
+    if (fileWorker_.joinable())
+        return false;
+    fileDone_ = false;
+    fileFinished_ = std::move(finished);
+    try {
+        fileWorker_ = std::thread([this, work = std::move(work)] {
+            fileResult_ = work();
+            fileDone_ = true;
+            if (fileFinished_)
+                fileFinished_();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+bool Session::startCsvSave(const std::string& path, std::function<void()> finished) {
+    return startFileWorker([this, path] { return saveCsv(path); }, std::move(finished));
+}
+
+bool Session::startCsvRead(const std::string& path, std::function<void()> finished) {
+    return startFileWorker([this, path] { return readCsv(path); }, std::move(finished));
+}
+
+bool Session::startJournalRestore(const std::string& path, std::function<void()> finished) {
+    return startFileWorker(
+        [this, path] {
+            std::string error;
+            const bool restored = restoreJournal(path, &error);
+            if (!restored)
+                window_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE), error,
+                                    MessageIcon::Error);
+            return restored;
+        },
+        std::move(finished));
+}
+
+std::optional<bool> Session::finishFileOperation() {
+    if (!fileWorker_.joinable() || !fileDone_.load())
+        return std::nullopt;
+    // The worker's last act was its notification: this join waits for nothing.
+    fileWorker_.join();
+    return fileResult_;
 }
 
 // --- Journal ---------------------------------------------------------------------------------

@@ -9,8 +9,10 @@
 // and the recording run on workers that the session starts; each worker calls its `finished`
 // notification once it is done, from the worker. The front end carries that notification to its
 // own thread and only then calls finishCheck or endRecording, which join a worker that has
-// nothing left to wait for. CSV save and read run on whatever thread calls them (the window
-// starts a worker for each).
+// nothing left to wait for. The file operations (CSV save, CSV read, journal restore) follow
+// the same rule with startCsvSave/startCsvRead/startJournalRestore and finishFileOperation;
+// saveCsv, readCsv and restoreJournal run the same operation on the caller's thread (the
+// terminal, tests).
 
 #include <array>
 #include <chrono>
@@ -32,6 +34,7 @@
 #include "link/SamplingEngine.h"
 #include "link/SerialLink.h"
 #include "recording/HostInterfaces.h"
+#include "session/PortAccess.h"
 #include "recording/SampleTables.h"
 #include "recording/SessionState.h"
 #include "settings/CommunicationSettings.h"
@@ -87,6 +90,8 @@ public:
         return dumpFolder_.empty() ? programFolder_ : dumpFolder_;
     }
     void setDumpFolder(std::string folder) { dumpFolder_ = std::move(folder); }
+    // The serial devices and the port names' links in the program folder.
+    PortAccess ports() const { return PortAccess(programFolder_); }
     const LanguageCatalogue& texts() const { return texts_; }
     LanguageCatalogue& texts() { return texts_; }
     CommunicationSettings& settings() { return settings_; }
@@ -165,6 +170,13 @@ public:
     void completeRecording(SamplingState endState, uint32_t goodBytes) {
         onRecordingComplete(endState, goodBytes);
     }
+    // For the same benchmark: the live view follows a recording of the shown page with this
+    // record, cycle and time, of which the first bytes of the buffer are complete.
+    void followCapturedRecording(const ControllerRecord& controller, uint16_t cycle,
+                                 uint16_t time, uint32_t bytes) {
+        live_.begin(state_.monitorMode.load(), controller, cycle, time);
+        engine_.publishCompleteBytes(bytes);
+    }
 
     // --- Journal -------------------------------------------------------------------------
     // While a recording runs, a thread of its own copies the arrived bytes of the capture
@@ -201,6 +213,20 @@ public:
     // good read and restored after a refused one. version, when given, gets line 1's second
     // field. True when the recording was read.
     bool readCsv(const std::string& path, std::string* version = nullptr);
+    // The same three on a worker of the session, the window free meanwhile: finished is called
+    // from the worker once the operation is done (its messages answered); the front end
+    // carries it to its own thread and calls finishFileOperation there. A restore's refusal is
+    // shown as an error message. False while an earlier file operation has not been finished,
+    // or when no worker thread could be made.
+    bool startCsvSave(const std::string& path, std::function<void()> finished);
+    bool startCsvRead(const std::string& path, std::function<void()> finished);
+    bool startJournalRestore(const std::string& path, std::function<void()> finished);
+    // From the start until finishFileOperation has joined its worker.
+    bool fileOperationRunning() const { return fileWorker_.joinable(); }
+    // Joins the finished file worker: whether the file was saved, read or restored. nullopt
+    // while the worker is still running (or none ran).
+    std::optional<bool> finishFileOperation();
+
     // The receive-buffer dump of the last recording into folder (ending with '/'), with the
     // line length of the shown page's record; messages shows its completion.
     DumpResult writeReceiveDump(const std::string& folder, MessageHost& messages,
@@ -218,7 +244,8 @@ private:
     void endJournal();
     void pruneJournalFolder();
     // The end of a CSV save or read: the reset timer returns the window to idle.
-    void finishFileOperation();
+    void endFileProgress();
+    bool startFileWorker(std::function<bool()> work, std::function<void()> finished);
 
     std::string programFolder_;
     std::string dumpFolder_;
@@ -252,6 +279,11 @@ private:
     std::function<void()> checkFinished_;
 
     std::function<void()> recordingFinished_;
+
+    std::thread fileWorker_;
+    std::atomic<bool> fileDone_{false};
+    bool fileResult_ = false;  // written by the worker before fileDone_, read after the join
+    std::function<void()> fileFinished_;
 
     std::unique_ptr<JournalWriter> journal_;  // while its recording runs or until it is ended
     std::string lastJournal_;

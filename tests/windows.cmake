@@ -51,7 +51,7 @@ kestiva_windows_test(windows_files_test
 
 # The journal's writer thread, on files alone.
 kestiva_windows_test(windows_session_test
-    SOURCES session/JournalWriterTest.cpp
+    SOURCES session/JournalWriterTest.cpp session/WindowMarshalTest.cpp
     LIBS kestiva_session)
 
 # The window's models and shared rules, without a toolkit.

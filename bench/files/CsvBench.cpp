@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "recording/EmptyHosts.h"
 #include "files/CsvFile.h"
 #include "settings/TextIds.h"
 
@@ -22,21 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class QuietWindow : public WindowHost {
-public:
-    void showProgress() override {}
-    void pumpMessages() override {}
-    void setControlsEnabled(bool) override {}
-    void showMessage(const std::string&, const std::string&, MessageIcon) override {}
-    void clearPage(MonitorKind) override {}
-    void loadRecording(MonitorKind) override {}
-    void enableEntry(MonitorKind) override {}
-    void setPhaseText(const std::string&) override {}
-    void startResetTimer(int) override {}
-    void stopResetTimer() override {}
-    void stopProgressTimer() override {}
-    void repaint() override {}
-};
+using QuietWindow = EmptyWindow;
 
 std::string benchFolder() {
     const char* dir = std::getenv("KESTIVA_BENCH_DIR");

@@ -12,6 +12,7 @@
 #include <functional>
 #include <sstream>
 
+#include "recording/EmptyHosts.h"
 #include "app/AppTestSupport.h"
 #include "app/CheckWindow.h"
 #include "app/ComSettingPage.h"
@@ -64,10 +65,7 @@ struct Windows {
     Session session{folder.path(), bridge};
     ComSettingMemory memory;
     const std::vector<SerialDeviceInfo> devices{{"/dev/ttyUSB7", ""}};
-    struct NoProgress final : CheckProgress {
-        void setStateText(const std::string&) override {}
-        void setPercent(int) override {}
-    } progress;
+    EmptyCheckProgress progress;
     std::unique_ptr<MainWindow> main;
     std::unique_ptr<CheckWindow> check;
     std::unique_ptr<ComSettingPage> page;

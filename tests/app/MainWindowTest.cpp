@@ -3,6 +3,7 @@
 // controller and colour choices, Close during a recording, and the recordings kept unsaved in
 // their journals.
 
+#include "recording/EmptyHosts.h"
 #include "app/MainWindow.h"
 
 #include <QAction>
@@ -128,10 +129,7 @@ protected:
             60000));
     }
 
-    struct NoProgress final : CheckProgress {
-        void setStateText(const std::string&) override {}
-        void setPercent(int) override {}
-    } progress;
+    EmptyCheckProgress progress;
     testing::ShippedProgramFolder folder;
     std::unique_ptr<testing::SimProcess> sim;
     WindowBridge bridge;

@@ -115,6 +115,80 @@ TEST(LiveRecordingPollTest, DecodesOnlyCompleteSamplesAndMarksBadFramesAsGaps) {
     EXPECT_EQ(last.timeMs, 2000u);
 }
 
+// The pass after a recording takes the samples the live view has decoded and checked instead
+// of decoding them again: whatever the live view holds, the page ends with the tables, the
+// count and the window calls of the pass that decodes every frame itself.
+TEST(LiveRecordingPassTest, ThePassGivesTheSameTablesWithOrWithoutTheLiveView) {
+    struct Case {
+        const char* what;
+        MonitorKind followed;  // the monitor the live view follows
+        uint32_t published;    // samples the live view has polled
+        int spoiled;           // a frame whose CRC the live view finds broken; -1 none
+    };
+    const Case cases[] = {
+        {"all samples", kDataMonitor, 12, -1},
+        {"the first five", kDataMonitor, 5, -1},
+        {"a gap at the fourth", kDataMonitor, 12, 3},
+        {"none yet", kDataMonitor, 0, -1},
+        {"another monitor's", kIoMonitor, 12, -1},
+    };
+    const ControllerRecord record = dataRecord();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> capture;
+        for (int j = 0; j < 12; ++j) {
+            const auto b = uint8_t(j * 37);
+            const auto f = frame({uint8_t(0x80 + j), b, uint8_t(j), uint8_t(~b), b, uint8_t(j * 5)},
+                                 j == c.spoiled);
+            capture.insert(capture.end(), f.begin(), f.end());
+        }
+        struct Pass {
+            LanguageCatalogue texts{testing::testProgramFolder()};
+            SessionState session;
+            testing::RecordingWindow window;
+            std::unique_ptr<PageRecording> dataPage = std::make_unique<PageRecording>(kDataMonitor);
+            std::unique_ptr<PageRecording> ioPage = std::make_unique<PageRecording>(kIoMonitor);
+            void run(std::vector<uint8_t>& capture, const ControllerRecord& record,
+                     const LiveRecording* live) {
+                session.monitorMode = kDataMonitor;
+                dataPage->active = record;
+                dataPage->cycle = 1000;
+                dataPage->time = 11;
+                CaptureDecoder decoder(capture.data(), *dataPage, *ioPage, session, window, texts);
+                decoder.setLoadPause(0ms);
+                decoder.onRecordingComplete(SamplingState::Finished,
+                                            uint32_t(capture.size()), live);
+            }
+        };
+        Pass plain, followed;
+        plain.run(capture, record, nullptr);
+        std::atomic<uint32_t> published{c.published * 11};
+        LiveRecording live(capture.data(), published);
+        live.begin(c.followed, c.followed == kDataMonitor ? record : ioRecord(), 1000, 11);
+        live.poll();
+        // The live view's tables differ from what the pass writes wherever it would take them
+        // from the wrong place: the page starts from other values.
+        std::fill(followed.dataPage->rawData.begin(), followed.dataPage->rawData.end(), 99);
+        followed.run(capture, record, &live);
+
+        const PageRecording& want = *plain.dataPage;
+        const PageRecording& got = *followed.dataPage;
+        ASSERT_EQ(got.sampleCount, 12u);
+        ASSERT_EQ(got.sampleCount, want.sampleCount);
+        for (uint32_t j = 0; j < want.sampleCount; ++j) {
+            for (int k = 0; k < kDataItemCount; ++k)
+                EXPECT_EQ(got.rawData[j * kDataItemCount + std::size_t(k)],
+                          want.rawData[j * kDataItemCount + std::size_t(k)])
+                    << "sample " << j << " item " << k;
+            for (int col = 0; col <= kDataItemCount; ++col)
+                EXPECT_EQ(got.texts.cell(j, col), want.texts.cell(j, col))
+                    << "sample " << j << " column " << col;
+        }
+        EXPECT_EQ(followed.window.calls(), plain.window.calls());
+        EXPECT_EQ(followed.session.dataSavable.load(), plain.session.dataSavable.load());
+    }
+}
+
 // The engine records from the counting simulator while a thread of the test follows it as the
 // window's timer would; the completion routine then runs the pass after the recording.
 class LiveRecordingTest : public ::testing::Test {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "files/Journal.h"
@@ -234,6 +235,51 @@ TEST_F(SessionTest, ARecordingGoesFromStartToThePageAndASecondStartWaitsForItsEn
     // The next Start is taken once the first has been ended.
     EXPECT_EQ(record(kIoMonitor, 100, 1), SamplingState::Finished);
     EXPECT_EQ(session->page(kIoMonitor).sampleCount, 11u);
+}
+
+// The file operations on the session's own worker, as the window runs them: each tells its end
+// from the worker, is joined only once it has ended, and no second one starts before the first
+// is joined; a refused restore is reported by the worker itself.
+TEST_F(SessionTest, FileOperationsRunOnTheSessionsWorkerAndAreJoinedOnlyOnceEnded) {
+    startSimulator(38400, 1);
+    ASSERT_EQ(check(manual(1, 38400)).result, CheckResult::Found);
+    ASSERT_EQ(record(kDataMonitor, 100, 1), SamplingState::Finished);
+    const std::string saved = folder.path() + "data.csv";
+    std::atomic<int> ended{0};
+    std::atomic<bool> onCaller{false};
+    const std::thread::id caller = std::this_thread::get_id();
+    const auto notify = [&] {
+        onCaller = onCaller || std::this_thread::get_id() == caller;
+        ++ended;
+    };
+    // Ends (its notification given) and is joined by the next finishFileOperation.
+    const auto run = [&](auto start, const std::string& path) -> std::optional<bool> {
+        const int before = ended.load();
+        if (!((*session).*start)(path, notify))
+            return std::nullopt;
+        EXPECT_TRUE(waitFor([&] { return ended.load() > before; }));
+        return session->finishFileOperation();
+    };
+
+    ASSERT_TRUE(session->startCsvSave(saved, notify));
+    ASSERT_TRUE(waitFor([&] { return ended.load() == 1; }));
+    EXPECT_TRUE(session->fileOperationRunning());
+    EXPECT_FALSE(session->startCsvRead(saved, notify));  // ended, but not joined yet
+    EXPECT_EQ(session->finishFileOperation(), std::optional<bool>(true));
+    EXPECT_FALSE(session->fileOperationRunning());
+    EXPECT_EQ(session->finishFileOperation(), std::nullopt);
+    EXPECT_EQ(window.messages().back().text, text(text::MSG_PROGRESS_STATE_CSV_SAVE_COMP_MSG));
+
+    EXPECT_EQ(run(&Session::startCsvRead, saved), std::optional<bool>(true));
+    EXPECT_EQ(session->page(kDataMonitor).endMarker, EndMarker::FromCsv);
+    EXPECT_EQ(session->page(kDataMonitor).sampleCount, 11u);
+
+    EXPECT_EQ(run(&Session::startJournalRestore, folder.path() + "none.journal"),
+              std::optional<bool>(false));
+    EXPECT_EQ(window.messages().back().text, text(text::MSG_JOURNAL_UNREADABLE));
+    EXPECT_EQ(window.messages().back().icon, MessageIcon::Error);
+    EXPECT_EQ(ended.load(), 3);
+    EXPECT_FALSE(onCaller.load());
 }
 
 TEST_F(SessionTest, CsvSaveAndReadFollowTheShownPage) {

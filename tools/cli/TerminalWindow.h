@@ -16,14 +16,14 @@
 
 #include "link/CommunicationCheck.h"
 #include "recording/SessionState.h"
-#include "recording/HostInterfaces.h"
+#include "recording/EmptyHosts.h"
 #include "settings/LanguageCatalogue.h"
 #include "tools/cli/Json.h"
 #include "tools/cli/OutputQueue.h"
 
 namespace kestiva::cli {
 
-class TerminalWindow final : public WindowHost {
+class TerminalWindow final : public EmptyWindow {
 public:
     struct Message {
         std::string caption;
@@ -50,14 +50,6 @@ public:
                          const std::string& line);
     void showMessage(const std::string& caption, const std::string& text,
                      MessageIcon icon) override;
-    void clearPage(MonitorKind) override {}
-    void loadRecording(MonitorKind) override {}
-    void enableEntry(MonitorKind) override {}
-    void setPhaseText(const std::string&) override {}
-    void startResetTimer(int) override {}
-    void stopResetTimer() override {}
-    void stopProgressTimer() override {}
-    void repaint() override {}
 
     // The progress timer: the bar follows progressCount against progressTotal.
     void refreshProgress();
