@@ -92,7 +92,7 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[68] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[72] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
@@ -229,6 +229,16 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[68] = {
     {"DLG_UNSAVED_COLUMN_DURATION", text::DLG_UNSAVED_COLUMN_DURATION, "Duration"},
     {"DLG_UNSAVED_BUTTON_RESTORE", text::DLG_UNSAVED_BUTTON_RESTORE, "&Restore"},
     {"DLG_UNSAVED_BUTTON_CLOSE", text::DLG_UNSAVED_BUTTON_CLOSE, "Close"},
+    {"MSG_CHECK_NETWORK_SEARCH", text::MSG_CHECK_NETWORK_SEARCH,
+     "The port leads over the network, where the bit rate is the gateway's own: only the "
+     "stations were tried."},
+    {"MSG_CHECK_NETWORK_MANUAL", text::MSG_CHECK_NETWORK_MANUAL,
+     "The port leads over the network, where the bit rate is the gateway's own: the chosen "
+     "bit rate was not used."},
+    {"DLG_SERIALPORTS_NETWORK", text::DLG_SERIALPORTS_NETWORK,
+     "network target..."},
+    {"DLG_SERIALPORTS_BAD_TARGET", text::DLG_SERIALPORTS_BAD_TARGET,
+     "Not a network target (tcp://HOST[:PORT] or rtu-tcp://HOST:PORT):"},
 };
 
 }  // namespace kestiva

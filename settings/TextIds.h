@@ -172,8 +172,13 @@ constexpr TextId DLG_UNSAVED_COLUMN_CONTROLLER = 155;
 constexpr TextId DLG_UNSAVED_COLUMN_DURATION = 156;
 constexpr TextId DLG_UNSAVED_BUTTON_RESTORE = 157;
 constexpr TextId DLG_UNSAVED_BUTTON_CLOSE = 158;
+// Network targets: the check over a connection, the ports dialog's target entry.
+constexpr TextId MSG_CHECK_NETWORK_SEARCH = 159;
+constexpr TextId MSG_CHECK_NETWORK_MANUAL = 160;
+constexpr TextId DLG_SERIALPORTS_NETWORK = 161;
+constexpr TextId DLG_SERIALPORTS_BAD_TARGET = 162;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 159;
+constexpr TextId kSlotCount = 163;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -189,6 +194,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[68];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[72];
 
 }  // namespace kestiva
