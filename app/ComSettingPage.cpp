@@ -17,6 +17,7 @@
 #include "app/CheckWindow.h"
 #include "app/DialogSupport.h"
 #include "app/SerialPortsDialog.h"
+#include "link/NetworkTarget.h"
 #include "link/SerialLink.h"
 #include "link/SerialPorts.h"
 #include "session/Session.h"
@@ -57,6 +58,9 @@ QString portItemText(const LanguageCatalogue& texts, const QString& name,
                      const std::string& device) {
     if (device.empty())
         return name + "  (" + toQtText(texts.GetText(text::DLG_COMSETTING_PORT_NO_DEVICE)) + ")";
+    // Whether a network target answers shows at the check, not in a list.
+    if (looksLikeNetworkTarget(device))
+        return name + "  (" + QString::fromStdString(device) + ")";
     const QFileInfo info(QString::fromStdString(device));
     if (info.exists())
         return name + "  (" + info.canonicalFilePath() + ")";

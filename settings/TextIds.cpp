@@ -236,7 +236,8 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[72] = {
      "The port leads over the network, where the bit rate is the gateway's own: the chosen "
      "bit rate was not used."},
     {"DLG_SERIALPORTS_NETWORK", text::DLG_SERIALPORTS_NETWORK,
-     "network target..."},
+     "For a controller on the network, type its target into the list: tcp://HOST[:PORT] "
+     "(Modbus TCP) or rtu-tcp://HOST:PORT (a gateway that passes serial frames)."},
     {"DLG_SERIALPORTS_BAD_TARGET", text::DLG_SERIALPORTS_BAD_TARGET,
      "Not a network target (tcp://HOST[:PORT] or rtu-tcp://HOST:PORT):"},
 };
