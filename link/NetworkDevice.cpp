@@ -27,6 +27,7 @@ bool NetworkDevice::open(const std::string& path) {
 
 void NetworkDevice::close() {
     socket_.close();
+    lost_ = false;
     receiver_.reset();
     input_.clear();
 }
@@ -42,16 +43,26 @@ bool NetworkDevice::purge() {
         return fail(SerialError::NotOpen, "");
     std::array<uint8_t, 512> discard{};
     int got = 0;
-    while ((got = socket_.receive(discard, Clock::time_point{})) > 0) {
+    while (!lost_ && (got = socket_.receive(discard, Clock::time_point{})) > 0) {
     }
     receiver_.reset();
     input_.clear();
-    return got == 0 || fail(SerialError::ResourceLost, socket_.reason());
+    if (got < 0) {
+        lost_ = true;
+        reason_ = socket_.reason();
+    }
+    // The reason the connection was lost stays the one given when it was.
+    return !lost_ || fail(SerialError::ResourceLost, reason_);
 }
 
 int NetworkDevice::pump(Clock::time_point deadline) {
     if (!isOpen()) {
         fail(SerialError::NotOpen, "");
+        return -1;
+    }
+    // A lost connection stays lost: nothing is read from it again until the next open.
+    if (lost_) {
+        fail(SerialError::ResourceLost, reason_);
         return -1;
     }
     std::array<uint8_t, 1024> bytes{};
@@ -60,6 +71,7 @@ int NetworkDevice::pump(Clock::time_point deadline) {
     do {
         const int got = socket_.receive(bytes, deadline);
         if (got < 0) {
+            lost_ = true;
             fail(SerialError::ResourceLost, socket_.reason());
             return -1;
         }
@@ -70,7 +82,7 @@ int NetworkDevice::pump(Clock::time_point deadline) {
             input_.insert(input_.end(), received.begin(), received.end());
         } else if (!receiver_.receive(received, input_)) {
             // Nothing after a broken header can be cut into frames again: as good as lost.
-            socket_.close();
+            lost_ = true;
             fail(SerialError::ResourceLost, "the replies lost their MBAP framing");
             return -1;
         }
@@ -111,6 +123,8 @@ bool NetworkDevice::write(std::span<const uint8_t> bytes, const WriteTimeouts& t
         return fail(SerialError::NotOpen, "");
     const auto deadline =
         Clock::now() + timeouts.totalConstant + timeouts.totalPerByte * int64_t(bytes.size());
+    if (lost_)
+        return fail(SerialError::ResourceLost, reason_);
     if (target_.framing == NetworkFraming::RtuOverTcp) {
         if (socket_.send(bytes, deadline))
             return true;
@@ -123,8 +137,10 @@ bool NetworkDevice::write(std::span<const uint8_t> bytes, const WriteTimeouts& t
         if (socket_.send(frame, deadline))
             return true;
     }
-    return fail(socket_.reason() == "timed out" ? SerialError::TimedOut : SerialError::ResourceLost,
-                socket_.reason());
+    if (socket_.reason() == "timed out")
+        return fail(SerialError::TimedOut, socket_.reason());
+    lost_ = true;
+    return fail(SerialError::ResourceLost, socket_.reason());
 }
 
 int NetworkDevice::bytesWaiting() {

@@ -59,6 +59,7 @@ private:
     MbapReceiver receiver_;
     std::deque<uint8_t> input_;  // received RTU bytes not yet read
     uint16_t nextTransaction_ = 1;
+    bool lost_ = false;  // the connection failed or its replies fell out of step
     SerialError lastError_ = SerialError::None;
     std::string reason_;
 };

@@ -290,6 +290,25 @@ TEST(NetworkLinkFaultTest, AReplyUnderAnotherTransactionIdIsNoAnswer) {
     EXPECT_EQ(master.echoCheck(1, context).fault, LinkFault::None);
 }
 
+TEST(NetworkLinkFaultTest, RepliesOutOfStepLoseTheConnectionForGood) {
+    LoopbackServer server([](LoopbackServer::Peer& peer) {
+        Bytes reply = mbapAnswer(peer.receiveMbap());
+        reply[4] = 0x01;  // a length of 256 + 6: no MBAP frame is that long
+        peer.send(reply);
+        peer.stayQuiet();
+    });
+    TempProgramFolder folder;
+    SerialLink link(folder.path());
+    ModbusMaster master(link);
+    PortContext context;
+    ASSERT_EQ(link.openPort(context, server.target()), 0);
+    ASSERT_EQ(link.configurePort(38400, context, 1, 0), 0);
+    EXPECT_EQ(master.echoCheck(1, context).fault, LinkFault::PortLost);
+    EXPECT_EQ(master.echoCheck(1, context).fault, LinkFault::PortLost);
+    EXPECT_EQ(link.configurePort(38400, context, 1, 0), -1);
+    EXPECT_EQ(link.lastReason(), "the replies lost their MBAP framing");
+}
+
 TEST(NetworkLinkFaultTest, ARefusedConnectionSaysSoAndASilentOneIsOpenButUnanswered) {
     TempProgramFolder folder;
     SerialLink link(folder.path());
