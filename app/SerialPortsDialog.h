@@ -1,7 +1,7 @@
 #pragma once
 // The "Serial ports" dialog: for each port name, the device it opens, chosen from the serial
 // devices found, or a network target typed into its list. OK writes the System/ports/COMn
-// links (or COMn.target files) of the ports whose choice changed.
+// links (or COMn-target files) of the ports whose choice changed.
 
 #include <QDialog>
 

@@ -32,7 +32,7 @@ std::string portLinkPath(const std::string& programFolder, int number) {
 }
 
 std::string portTargetPath(const std::string& programFolder, int number) {
-    return portLinkPath(programFolder, number) + ".target";
+    return portLinkPath(programFolder, number) + "-target";
 }
 
 std::string readPortTarget(const std::string& programFolder, int number) {

@@ -41,8 +41,9 @@ int portNumber(const std::string& name);
 // Where the link that names COMn's device lives: <programFolder>System/ports/COMn.
 std::string portLinkPath(const std::string& programFolder, int number);
 
-// Where COMn's network target is kept when it has one: <programFolder>System/ports/COMn.target,
-// a text file of one line, beside the links (which a Windows build cannot make).
+// Where COMn's network target is kept when it has one: <programFolder>System/ports/COMn-target,
+// a text file of one line, beside the links (which a Windows build cannot make). Not
+// "COMn.target": Windows takes any name of COM1 to COM9 with an extension for the port itself.
 std::string portTargetPath(const std::string& programFolder, int number);
 
 // COMn's network target text, empty when it has none.

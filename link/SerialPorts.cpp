@@ -1,6 +1,8 @@
 // What the port list means the same on every platform.
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
@@ -79,13 +81,14 @@ bool writePortTarget(const std::string& programFolder, int number, const std::st
     removeFile(temporary);  // left by a copy of the same process id that crashed
     const int fd = createNewFile(temporary);
     const std::string line = text + "\n";
-    const bool written = fd >= 0 && writeAll(fd, line.data(), line.size()) && syncFile(fd);
-    const bool closed = fd >= 0 && closeFile(fd);
-    if (written && closed && replaceFile(temporary, path))
+    bool written = fd >= 0 && writeAll(fd, line.data(), line.size()) && syncFile(fd);
+    const int failure = errno;
+    written = fd >= 0 && closeFile(fd) && written;
+    if (written && replaceFile(temporary, path))
         return true;
     if (fd >= 0)
         removeFile(temporary);
-    error = "cannot write " + path;
+    error = "cannot write " + path + ": " + std::strerror(written ? errno : failure);
     return false;
 }
 

@@ -49,7 +49,7 @@ struct PortAssignment {
     std::string name;      // "COMn"
     std::string device;    // the link's target, or /dev/ttyS<n-1> without a link
     bool linked = false;   // System/ports/COMn names the device
-    bool network = false;  // device is a network target's text (System/ports/COMn.target)
+    bool network = false;  // device is a network target's text (System/ports/COMn-target)
     bool present = false;  // the device is there (a network target is taken to be)
     // Why the device cannot be reached when that is not simply its absence, in the system's
     // words (a loop of links: "too many levels of symbolic links"); empty otherwise.
@@ -75,8 +75,8 @@ std::vector<PortAssignment> readPortAssignments(const std::string& programFolder
 std::string portAssignmentError(const std::string& name, const std::string& device);
 
 // Makes the port name open device from now on, or /dev/ttyS<n-1> again when device is empty.
-// A network target is written to COMn.target (and the link, if any, removed); a device or
-// nothing removes COMn.target. Assignments from before network targets are links only and
+// A network target is written to COMn-target (and the link, if any, removed); a device or
+// nothing removes COMn-target. Assignments from before network targets are links only and
 // keep working unchanged.
 // The new link is made under a temporary name and renamed over the old one, so that an open at
 // the same moment finds the old device or the new one, never none. False with error for a name

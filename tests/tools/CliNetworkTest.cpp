@@ -179,7 +179,7 @@ TEST_P(CliSimNetworkTest, RecordsThroughAnAssignedPortAsOverTheSerialLine) {
     {
         SimProcess sim({GetParam(), "0"}, folder.portLink(7));
         ASSERT_TRUE(sim.ok()) << sim.log();
-        ASSERT_TRUE(std::filesystem::exists(folder.portLink(7) + ".target"));
+        ASSERT_TRUE(std::filesystem::exists(folder.portLink(7) + "-target"));
         CliRun run = runCli({"ports", "--json", "--system", folder.system()});
         const QJsonObject com7 = run.json().value("ports").toArray().at(6).toObject();
         EXPECT_EQ(com7.value("device").toString().toStdString(), sim.devicePath());

@@ -31,7 +31,7 @@ constexpr const char* kHelp =
     "                         COMn back its /dev/ttyS<n-1>. The list shown is the new one.\n"
     "  --assign COMn=tcp://HOST[:PORT]\n"
     "                         make COMn lead to a Modbus TCP controller or gateway (port\n"
-    "                         502 unless given), kept in <System>/ports/COMn.target\n"
+    "                         502 unless given), kept in <System>/ports/COMn-target\n"
     "  --assign COMn=rtu-tcp://HOST:PORT\n"
     "                         the same for a gateway that passes the serial frames as they\n"
     "                         are (transparent mode)\n"

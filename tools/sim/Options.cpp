@@ -29,7 +29,7 @@ Line:
   --link PATH          also make PATH a symbolic link to the device, for example
                        <program folder>/System/ports/COM1, so that the program finds it
                        as COM1; removed again on exit. With --tcp or --rtu-tcp the
-                       port's network target is written instead (PATH.target)
+                       port's network target is written instead (PATH-target)
   --tcp PORT           serve Modbus TCP on 127.0.0.1:PORT (0: a free port) instead of
                        a serial line; the first line of output is the target
                        (tcp://127.0.0.1:PORT). One connection at a time; the bit rate

@@ -358,7 +358,7 @@ int runOnNetwork(const SimOptions& options, const sigset_t& waitMask) {
         std::fprintf(stderr, "kestiva-sim: %s\n", error.c_str());
         return 1;
     }
-    const std::string targetFile = options.link.empty() ? "" : options.link + ".target";
+    const std::string targetFile = options.link.empty() ? "" : options.link + "-target";
     if (!targetFile.empty() && !writeTargetFile(targetFile, target)) {
         ::close(listener);
         return 1;
