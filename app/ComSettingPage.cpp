@@ -55,6 +55,9 @@ QString portItemText(const LanguageCatalogue& texts, const QString& name,
                      const std::string& device) {
     if (device.empty())
         return name + "  (" + toQtText(texts.GetText(text::DLG_COMSETTING_PORT_NO_DEVICE)) + ")";
+    // Whether a network target answers shows at the check, not in a list.
+    if (PortAccess::looksLikeTarget(device))
+        return name + "  (" + QString::fromStdString(device) + ")";
     const QFileInfo info(QString::fromStdString(device));
     if (info.exists())
         return name + "  (" + info.canonicalFilePath() + ")";

@@ -45,7 +45,9 @@ SerialPortsDialog::SerialPortsDialog(const LanguageCatalogue& texts, std::string
     setWindowTitle(text(text::DLG_SERIALPORTS_TITLE));
 
     auto* note = new QLabel(
-        text(devices.empty() ? text::DLG_SERIALPORTS_NOTE_NONE : text::DLG_SERIALPORTS_NOTE), this);
+        text(devices.empty() ? text::DLG_SERIALPORTS_NOTE_NONE : text::DLG_SERIALPORTS_NOTE) +
+            "\n" + text(text::DLG_SERIALPORTS_NETWORK),
+        this);
     note->setObjectName("noteLabel");
     note->setWordWrap(true);
 
@@ -87,6 +89,10 @@ SerialPortsDialog::Row SerialPortsDialog::makeRow(int number,
     row.name = "COM" + std::to_string(number);
     row.list = new QComboBox(this);
     row.list->setObjectName(QString("deviceList%1").arg(number));
+    // A network target is typed in; it never becomes an entry until it is written.
+    row.list->setEditable(true);
+    row.list->setInsertPolicy(QComboBox::NoInsert);
+    row.list->setToolTip(text(text::DLG_SERIALPORTS_NETWORK));
     row.list->addItem(QString("(%1: %2)")
                           .arg(text(text::DLG_SERIALPORTS_DEFAULT),
                                QString::fromStdString(PortAccess::defaultDevice(number))));
@@ -101,7 +107,7 @@ SerialPortsDialog::Row SerialPortsDialog::makeRow(int number,
         if (row.writtenIndex < 0) {
             // A link to a device that is not plugged in now stays choosable as it is.
             const QString device = QString::fromStdString(assigned.device);
-            row.list->addItem(assigned.present
+            row.list->addItem(assigned.present || assigned.network
                                   ? device
                                   : device + "  (" + text(text::DLG_COMSETTING_PORT_NOT_PRESENT) +
                                         ")");
@@ -117,17 +123,47 @@ QString SerialPortsDialog::text(TextId id) const {
     return toQtText(texts_.GetText(id));
 }
 
+bool SerialPortsDialog::chosenTarget(const Row& row, std::string& target, QString& error) const {
+    const int index = row.list->currentIndex();
+    const QString typed = row.list->currentText().trimmed();
+    if (index >= 0 && typed == row.list->itemText(index)) {
+        target = row.targets[std::size_t(index)];
+        return true;
+    }
+    target = typed.toStdString();
+    std::string wrong;
+    if (PortAccess::looksLikeTarget(target) && PortAccess::validTarget(target, wrong))
+        return true;
+    error = QString::fromStdString(row.name) + ": " + text(text::DLG_SERIALPORTS_BAD_TARGET) +
+            " " + typed + (wrong.empty() ? "" : " (" + QString::fromStdString(wrong) + ")");
+    return false;
+}
+
 void SerialPortsDialog::accept() {
     QStringList failures;
     for (Row& row : rows_) {
+        std::string target;
+        QString wrong;
+        if (!chosenTarget(row, target, wrong)) {
+            failures << wrong;
+            continue;
+        }
         const int index = row.list->currentIndex();
-        if (index == row.writtenIndex || index < 0)
+        const bool typed = index < 0 || row.list->currentText().trimmed() != row.list->itemText(index);
+        if (!typed && index == row.writtenIndex)
             continue;
         std::string error;
-        if (ports_.assign(row.name, row.targets[std::size_t(index)], error))
-            row.writtenIndex = index;
-        else
+        if (!ports_.assign(row.name, target, error)) {
             failures << QString::fromStdString(error);
+        } else if (!typed) {
+            row.writtenIndex = index;
+        } else {
+            // The typed target is now the row's written entry.
+            row.list->addItem(QString::fromStdString(target));
+            row.targets.push_back(target);
+            row.writtenIndex = row.list->count() - 1;
+            row.list->setCurrentIndex(row.writtenIndex);
+        }
     }
     if (!failures.isEmpty()) {
         showMessageBox(this, windowTitle(), failures.join('\n'), QMessageBox::Warning);

@@ -1,6 +1,7 @@
 #pragma once
 // The "Serial ports" dialog: for each port name, the device it opens, chosen from the serial
-// devices found. OK writes the System/ports/COMn links of the ports whose choice changed.
+// devices found, or a network target typed into its list. OK writes the System/ports/COMn
+// links (or COMn-target files) of the ports whose choice changed.
 
 #include <QDialog>
 
@@ -36,6 +37,9 @@ private:
     };
 
     Row makeRow(int number, const std::vector<SerialDeviceInfo>& devices);
+    // What row's list now asks for: the chosen entry's target, or the text typed into it.
+    // False with error for typed text that is no well-formed network target.
+    bool chosenTarget(const Row& row, std::string& target, QString& error) const;
     QString text(TextId id) const;
 
     const LanguageCatalogue& texts_;

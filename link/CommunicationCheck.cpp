@@ -19,7 +19,8 @@ bool CommunicationCheck::openCheckPort(PortContext& context, const std::string& 
         texts_.GetText(text::MSG_COMSETTING_COMOPEN_ERROR_TITLE),
         texts_.composeError(text::MSG_COMSETTING_COMOPEN_ERROR_ALARM_CONTENTS,
                             text::MSG_COMSETTING_COMOPEN_ERROR_COUNTERMEASURE_CONTENTS) +
-            "\n" + describePortOpenFailure(texts_, link.programFolder(), portName, link.lastError()),
+            "\n" + describePortOpenFailure(texts_, link.programFolder(), portName, link.lastError(),
+                                           link.lastReason()),
         MessageIcon::Error);
     settings_.verifiedStation = -1;
     session_.communicationConfirmed = false;
@@ -49,9 +50,18 @@ std::string CommunicationCheck::searchStateText(int station) const {
     return texts_.GetText(text::MSG_PROGRESS_STATE_SEARCH) + "\tID:" + std::to_string(station);
 }
 
+std::string CommunicationCheck::networkNote(const PortContext& context, bool search) const {
+    if (!context.network)
+        return {};
+    return texts_.GetText(search ? text::MSG_CHECK_NETWORK_SEARCH : text::MSG_CHECK_NETWORK_MANUAL) +
+           "\n";
+}
+
 CheckOutcome CommunicationCheck::searchAutomatically(PortContext& context,
                                                      CheckProgress& progress) {
     settings_.verifiedStation = -1;
+    if (context.network)
+        return searchStations(context, progress);
     int attempt = 1;
     for (int station = kFirstStation; station <= kLastStation; ++station) {
         if (cancelTest()) return {CheckResult::Cancelled};
@@ -66,6 +76,21 @@ CheckOutcome CommunicationCheck::searchAutomatically(PortContext& context,
     }
     if (cancelTest()) return {CheckResult::Cancelled};
     return reportNotFound(progress);
+}
+
+CheckOutcome CommunicationCheck::searchStations(PortContext& context, CheckProgress& progress) {
+    // The bit rate stays the one chosen, for when the port is a serial line again.
+    const int32_t bitRate = settings_.bitRate;
+    const std::string note = networkNote(context, true);
+    for (int station = kFirstStation; station <= kLastStation; ++station) {
+        if (cancelTest()) return {CheckResult::Cancelled};
+        progress.setStateText(searchStateText(station));
+        progress.setPercent(station * 100 / kLastStation);
+        if (attemptEcho(context, station, bitRate))
+            return reportFound(progress, context, station, bitRate, std::to_string(bitRate), note);
+    }
+    if (cancelTest()) return {CheckResult::Cancelled};
+    return reportNotFound(progress, note);
 }
 
 bool CommunicationCheck::attemptEcho(PortContext& context, int32_t station, int32_t bitRate) {
@@ -84,21 +109,23 @@ CheckOutcome CommunicationCheck::checkManually(PortContext& context, const Check
     const int32_t bitRate = textToLong(choice.bitRateText);
     const bool answered = attemptEcho(context, station, bitRate);
     if (cancelTest()) return {CheckResult::Cancelled};
-    if (!answered) return reportNotFound(progress);
+    const std::string note = networkNote(context, false);
+    if (!answered) return reportNotFound(progress, note);
     // The found message repeats the bit rate as the list shows it.
-    return reportFound(progress, context, station, bitRate, choice.bitRateText);
+    return reportFound(progress, context, station, bitRate, choice.bitRateText, note);
 }
 
 CheckOutcome CommunicationCheck::reportFound(CheckProgress& progress, const PortContext& context,
                                              int32_t station, int32_t bitRate,
-                                             const std::string& bitRateText) {
+                                             const std::string& bitRateText,
+                                             const std::string& note) {
     const std::string body = texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS1) + "\n" +
                              texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS2) + "\n  " +
                              context.portName + "\n" +
                              texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS3) + "\n  " +
                              std::to_string(station) + "\n" +
                              texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_CONTENTS4) + "\n  " +
-                             bitRateText + "bps\n\n";
+                             bitRateText + "bps\n\n" + note;
     progress.finish();
     messages_.showMessage(texts_.GetText(text::MSG_COMSETTING_COMSEARCH_OK_TITLE), body,
                           MessageIcon::Information);
@@ -106,10 +133,11 @@ CheckOutcome CommunicationCheck::reportFound(CheckProgress& progress, const Port
     return {CheckResult::Found, station, bitRate};
 }
 
-CheckOutcome CommunicationCheck::reportNotFound(CheckProgress& progress) {
+CheckOutcome CommunicationCheck::reportNotFound(CheckProgress& progress, const std::string& note) {
     progress.finish();
+    const std::string body = texts_.GetText(text::MSG_COMSETTING_COMSEARCH_NG_CONTENTS);
     messages_.showMessage(texts_.GetText(text::MSG_COMSETTING_COMSEARCH_NG_TITLE),
-                          texts_.GetText(text::MSG_COMSETTING_COMSEARCH_NG_CONTENTS),
+                          note.empty() ? body : body + "\n\n" + note,
                           MessageIcon::Error);
     settings_.verifiedStation = -1;
     return {CheckResult::NotFound};

@@ -1,6 +1,8 @@
 #pragma once
 // The communication check: one echo with the chosen station and bit rate, or a search over
-// stations 1 to 32 and six bit rates on the chosen port, until a controller answers.
+// stations 1 to 32 and six bit rates on the chosen port, until a controller answers. Over a
+// network target the bit rate is the gateway's business: the search tries the stations only,
+// and both say so in their answer.
 
 #include <atomic>
 #include <string>
@@ -68,6 +70,10 @@ private:
     CheckOutcome searchAutomatically(PortContext& context, CheckProgress& progress);
     CheckOutcome checkManually(PortContext& context, const CheckChoice& choice,
                                CheckProgress& progress);
+    // The search over a network target: each station once, at no bit rate of its own.
+    CheckOutcome searchStations(PortContext& context, CheckProgress& progress);
+    // The line that tells that the bit rate played no part (empty for a serial port).
+    std::string networkNote(const PortContext& context, bool search) const;
     // One attempt: the port set to bitRate, then the echo to station. True when it answered.
     bool attemptEcho(PortContext& context, int32_t station, int32_t bitRate);
     bool cancelTest() const { return cancelRequested_.load(); }
@@ -75,8 +81,8 @@ private:
     // Both end the progress display before their message.
     CheckOutcome reportFound(CheckProgress& progress, const PortContext& context,
                              int32_t station, int32_t bitRate,
-                             const std::string& bitRateText);
-    CheckOutcome reportNotFound(CheckProgress& progress);
+                             const std::string& bitRateText, const std::string& note = "");
+    CheckOutcome reportNotFound(CheckProgress& progress, const std::string& note = "");
 
     ModbusMaster& modbus_;
     CommunicationSettings& settings_;

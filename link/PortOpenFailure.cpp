@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "link/NetworkTarget.h"
 #include "link/SerialLink.h"
 #include "link/SerialPorts.h"
 
@@ -108,11 +109,18 @@ std::string portOpenFailureLine(const LanguageCatalogue& texts, const std::strin
 
 std::string describePortOpenFailure(const LanguageCatalogue& texts,
                                     const std::string& programFolder, const std::string& portName,
-                                    SerialError error) {
+                                    SerialError error, const std::string& deviceReason) {
+    // A target given as the port name is its own device.
+    if (looksLikeNetworkTarget(portName))
+        return portName + ": " +
+               (deviceReason.empty() ? texts.GetText(reasonText(error)) : deviceReason + ".");
     const int number = portNumber(portName);
     if (number == 0)
         return portOpenFailureLine(texts, portName, "", error, std::nullopt);
     const PortAssignment assigned = readPortAssignment(programFolder, number);
+    if (assigned.network)
+        return portOpenFailureLine(texts, portName, assigned.device, error, std::nullopt,
+                                   assigned.problem.empty() ? deviceReason : assigned.problem);
     std::optional<PortHolder> holder;
     if (error == SerialError::Busy)
         holder = findPortHolder(resolvePortDevice(programFolder, portName));

@@ -30,9 +30,10 @@ std::string portOpenFailureLine(const LanguageCatalogue& texts, const std::strin
                                 const std::string& systemReason = "");
 
 // The added line for portName of programFolder as it stands now: its device as assigned, and,
-// for a busy port, its holder.
+// for a busy port, its holder. deviceReason is what the device said of the failure (a network
+// target's "connection refused"); it is used when the assignment itself shows no problem.
 std::string describePortOpenFailure(const LanguageCatalogue& texts,
                                     const std::string& programFolder, const std::string& portName,
-                                    SerialError error);
+                                    SerialError error, const std::string& deviceReason = "");
 
 }  // namespace kestiva

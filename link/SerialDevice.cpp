@@ -34,6 +34,8 @@ const char* serialErrorText(SerialError error) {
             return "write timed out";
         case SerialError::NotOpen:
             return "device not open";
+        case SerialError::ConnectFailed:
+            return "connection failed";
         case SerialError::Other:
             break;
     }

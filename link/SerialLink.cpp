@@ -2,6 +2,10 @@
 
 #include <thread>
 
+#include "link/NetworkDevice.h"
+#include "link/NetworkTarget.h"
+#include "settings/FileCalls.h"
+
 namespace kestiva {
 
 int portNumber(const std::string& name) {
@@ -27,6 +31,18 @@ std::string portLinkPath(const std::string& programFolder, int number) {
     return programFolder + "System/ports/COM" + std::to_string(number);
 }
 
+std::string portTargetPath(const std::string& programFolder, int number) {
+    return portLinkPath(programFolder, number) + "-target";
+}
+
+std::string readPortTarget(const std::string& programFolder, int number) {
+    // A target is one short line; anything longer is no target of ours.
+    std::string text = readRegularFile(portTargetPath(programFolder, number), 1024).value_or("");
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
 int32_t silentTimeMs(uint32_t bitRate, uint8_t silentFactor) {
     if (bitRate == 0)
         return 0;
@@ -34,19 +50,27 @@ int32_t silentTimeMs(uint32_t bitRate, uint8_t silentFactor) {
     return static_cast<int32_t>(ms);
 }
 
-SerialLink::SerialLink(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+SerialLink::SerialLink(std::string programFolder)
+    : programFolder_(std::move(programFolder)), device_(std::make_unique<SerialDevice>()) {}
 
 int SerialLink::openPort(PortContext& context, const std::string& name) {
     closePort(context);
     std::lock_guard lock(mutex_);
     context.portName = name;
+    const std::string device = resolvePortDevice(programFolder_, name);
+    context.network = looksLikeNetworkTarget(device);
+    if (context.network)
+        device_ = std::make_unique<NetworkDevice>();
+    else
+        device_ = std::make_unique<SerialDevice>();
     // A name that is no port resolves to "", which the device refuses as not found, so that
     // lastError() tells about this open and not an earlier one.
-    if (!device_.open(resolvePortDevice(programFolder_, name))) {
+    if (!device_->open(device)) {
         context.portName.clear();
+        context.network = false;
         return -1;
     }
-    device_.purge();
+    device_->purge();
     return 0;
 }
 
@@ -54,11 +78,11 @@ int SerialLink::configurePort(uint32_t bitRate, PortContext& context, uint8_t si
                               int32_t responseDelay) {
     {
         std::lock_guard lock(mutex_);
-        if (!device_.isOpen())
+        if (!device_->isOpen())
             return -1;
         // A rate the line cannot take leaves it at its old speed, which context keeps
         // describing: a request sent at that speed must not be timed for the new one.
-        if (!device_.configure(bitRate))
+        if (!device_->configure(bitRate))
             return -1;
         context.bitRate = bitRate;
         if (bitRate != 0)
@@ -72,11 +96,12 @@ int SerialLink::configurePort(uint32_t bitRate, PortContext& context, uint8_t si
 
 void SerialLink::closePort(PortContext& context) {
     std::lock_guard lock(mutex_);
-    if (!device_.isOpen())
+    if (!device_->isOpen())
         return;
     context.portName.clear();
     context.bitRate = 0;
-    device_.close();
+    context.network = false;
+    device_->close();
 }
 
 int SerialLink::openSamplingPort(PortContext& context, const CommunicationSettings& settings) {
@@ -88,32 +113,37 @@ int SerialLink::openSamplingPort(PortContext& context, const CommunicationSettin
 
 bool SerialLink::isOpen() const {
     std::lock_guard lock(mutex_);
-    return device_.isOpen();
+    return device_->isOpen();
 }
 
 SerialError SerialLink::lastError() const {
     std::lock_guard lock(mutex_);
-    return device_.lastError();
+    return device_->lastError();
 }
 
 bool SerialLink::write(std::span<const uint8_t> bytes) {
     std::lock_guard lock(mutex_);
-    return device_.write(bytes);
+    return device_->write(bytes, {});
 }
 
 int SerialLink::read(std::span<uint8_t> destination) {
     std::lock_guard lock(mutex_);
-    return device_.read(destination, kPortReadTimeouts);
+    return device_->read(destination, kPortReadTimeouts);
 }
 
 int SerialLink::bytesWaiting() {
     std::lock_guard lock(mutex_);
-    return device_.bytesWaiting();
+    return device_->bytesWaiting();
 }
 
-int SerialLink::waitForInput(SerialDevice::Clock::time_point deadline) {
+int SerialLink::waitForInput(LinkDevice::Clock::time_point deadline) {
     std::lock_guard lock(mutex_);
-    return device_.waitForInput(deadline);
+    return device_->waitForInput(deadline);
+}
+
+std::string SerialLink::lastReason() const {
+    std::lock_guard lock(mutex_);
+    return device_->lastReason();
 }
 
 }  // namespace kestiva

@@ -1,10 +1,13 @@
 #pragma once
-// The one serial port the program talks through: open by "COMn" name, line set-up with the
-// Modbus silent time, close. At most one port is open per SerialLink, and the program keeps
+// The one port the program talks through: open by "COMn" name (or a network target's text),
+// line set-up with the Modbus silent time, close. A port assigned a network target opens a
+// NetworkDevice in place of the serial device; nothing above the link tells them apart but
+// PortContext::network. At most one port is open per SerialLink, and the program keeps
 // one SerialLink; every port context describes that same port.
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -20,6 +23,7 @@ struct PortContext {
     uint32_t bitRate = 0;         // set by the last configuration; 0 after a close
     int32_t silentTimeMs = 0;     // 3.5-character time times the silent factor
     int32_t responseDelayMs = 0;  // the response delay of the last configuration
+    bool network = false;         // the open port is a network target: no bit rate applies
 };
 
 // The read time-outs every port runs with: 10 ms between bytes, 10 ms per byte plus 10 ms in
@@ -37,12 +41,21 @@ int portNumber(const std::string& name);
 // Where the link that names COMn's device lives: <programFolder>System/ports/COMn.
 std::string portLinkPath(const std::string& programFolder, int number);
 
+// Where COMn's network target is kept when it has one: <programFolder>System/ports/COMn-target,
+// a text file of one line, beside the links (which a Windows build cannot make). Not
+// "COMn.target": Windows takes any name of COM1 to COM9 with an extension for the port itself.
+std::string portTargetPath(const std::string& programFolder, int number);
+
+// COMn's network target text, empty when it has none.
+std::string readPortTarget(const std::string& programFolder, int number);
+
 // The device COMn opens when it has no link: /dev/ttyS<n-1>.
 std::string defaultPortDevice(int number);
 
-// The device a port name stands for: "COMn" is <programFolder>System/ports/COMn when that
-// entry exists (a link to /dev/ttyUSB0, or to a simulator's pseudo-terminal), otherwise
-// /dev/ttyS<n-1>. Empty for a name that is not "COM" followed by a number from 1 to 256.
+// The device a port name stands for: "COMn" is its network target when it has one, else
+// <programFolder>System/ports/COMn when that entry exists (a link to /dev/ttyUSB0, or to a
+// simulator's pseudo-terminal), otherwise /dev/ttyS<n-1>. A network target's text given as
+// the name stands for itself. Empty for any other name.
 std::string resolvePortDevice(const std::string& programFolder, const std::string& name);
 
 class SerialLink {
@@ -78,14 +91,17 @@ public:
     bool write(std::span<const uint8_t> bytes);
     int read(std::span<uint8_t> destination);
     int bytesWaiting();
-    int waitForInput(SerialDevice::Clock::time_point deadline);
+    int waitForInput(LinkDevice::Clock::time_point deadline);
+    // The system's words for the last failure (a refused connection), when it has them.
+    std::string lastReason() const;
 
 private:
     std::string programFolder_;
     // Guards the device against a close from one thread while another reads or writes; each
     // operation holds it at most for its own time-out.
     mutable std::mutex mutex_;
-    SerialDevice device_;
+    // A SerialDevice, or a NetworkDevice while a network target is open; never null.
+    std::unique_ptr<LinkDevice> device_;
 };
 
 }  // namespace kestiva

@@ -1,10 +1,15 @@
 // What the port list means the same on every platform.
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <utility>
 
+#include "link/NetworkTarget.h"
 #include "link/SerialLink.h"
 #include "link/SerialPorts.h"
+#include "settings/FileCalls.h"
 #include "settings/Utf8Path.h"
 
 namespace kestiva {
@@ -27,6 +32,10 @@ std::vector<PortAssignment> readPortAssignments(const std::string& programFolder
 std::string portAssignmentError(const std::string& name, const std::string& device) {
     if (portNumber(name) == 0)
         return "'" + name + "' is not a port name (COM1 to COM256)";
+    if (looksLikeNetworkTarget(device)) {
+        std::string error;
+        return parseNetworkTarget(device, error) ? std::string() : error;
+    }
     // The link is read from the ports folder; a relative target would mean a path below it.
     if (!device.empty() && device.front() != '/')
         return "the device must be an absolute path: " + device;
@@ -34,6 +43,53 @@ std::string portAssignmentError(const std::string& name, const std::string& devi
     if (std::any_of(device.begin(), device.end(), control))
         return "the device path holds a control character";
     return {};
+}
+
+std::optional<PortAssignment> readNetworkAssignment(const std::string& programFolder,
+                                                   int number) {
+    const std::string target = readPortTarget(programFolder, number);
+    if (target.empty())
+        return std::nullopt;
+    PortAssignment assignment;
+    assignment.name = "COM" + std::to_string(number);
+    assignment.device = target;
+    assignment.linked = true;
+    assignment.network = true;
+    assignment.present = true;
+    std::string error;
+    if (!parseNetworkTarget(target, error)) {
+        assignment.present = false;
+        assignment.problem = error;
+    }
+    return assignment;
+}
+
+bool writePortTarget(const std::string& programFolder, int number, const std::string& text,
+                     std::string& error) {
+    const std::string path = portTargetPath(programFolder, number);
+    if (text.empty()) {
+        if (!readRegularFile(path, 1024) || removeFile(path))
+            return true;
+        error = "cannot remove " + path;
+        return false;
+    }
+    std::error_code ignored;  // a folder that cannot be made fails the write below
+    std::filesystem::create_directories(utf8Path(path).parent_path(), ignored);
+    // A new file beside it takes the old one's place whole, so that an open at the same moment
+    // reads the old target or the new one, never a part.
+    const std::string temporary = path + ".new-" + std::to_string(processId());
+    removeFile(temporary);  // left by a copy of the same process id that crashed
+    const int fd = createNewFile(temporary);
+    const std::string line = text + "\n";
+    bool written = fd >= 0 && writeAll(fd, line.data(), line.size()) && syncFile(fd);
+    const int failure = errno;
+    written = fd >= 0 && closeFile(fd) && written;
+    if (written && replaceFile(temporary, path))
+        return true;
+    if (fd >= 0)
+        removeFile(temporary);
+    error = "cannot write " + path + ": " + std::strerror(written ? errno : failure);
+    return false;
 }
 
 std::vector<SerialDeviceInfo> devicesFromPortMap(const std::vector<PortMapEntry>& entries) {

@@ -4,6 +4,7 @@
 // Windows "COMn" is the system's own device and the list is the system's; nothing is linked.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,8 @@ struct PortAssignment {
     std::string name;      // "COMn"
     std::string device;    // the link's target, or /dev/ttyS<n-1> without a link
     bool linked = false;   // System/ports/COMn names the device
-    bool present = false;  // the device is there
+    bool network = false;  // device is a network target's text (System/ports/COMn-target)
+    bool present = false;  // the device is there (a network target is taken to be)
     // Why the device cannot be reached when that is not simply its absence, in the system's
     // words (a loop of links: "too many levels of symbolic links"); empty otherwise.
     std::string problem;
@@ -56,15 +58,26 @@ struct PortAssignment {
 
 // COMn's assignment; programFolder ends with '/'. number from 1 to 256.
 PortAssignment readPortAssignment(const std::string& programFolder, int number);
+
+// COMn's network target as an assignment, when it has one.
+std::optional<PortAssignment> readNetworkAssignment(const std::string& programFolder, int number);
+
+// Writes text as COMn's network target, replacing any earlier one whole; removes it when text
+// is empty. False with error when the file cannot be written or removed.
+bool writePortTarget(const std::string& programFolder, int number, const std::string& text,
+                     std::string& error);
 // COM1 to COM<portCount>.
 std::vector<PortAssignment> readPortAssignments(const std::string& programFolder, int portCount);
 
-// Why name=device cannot be assigned: a name other than COM1 to COM256, or a device that is not
+// Why name=device cannot be assigned: a name other than COM1 to COM256, a device that is not
 // an absolute path or holds a control character (a line break in a link's target would split
-// every listing that shows it). Empty when it can.
+// every listing that shows it), or a malformed network target. Empty when it can.
 std::string portAssignmentError(const std::string& name, const std::string& device);
 
 // Makes the port name open device from now on, or /dev/ttyS<n-1> again when device is empty.
+// A network target is written to COMn-target (and the link, if any, removed); a device or
+// nothing removes COMn-target. Assignments from before network targets are links only and
+// keep working unchanged.
 // The new link is made under a temporary name and renamed over the old one, so that an open at
 // the same moment finds the old device or the new one, never none. False with error for a name
 // that is not COM1 to COM256, a device that is not an absolute path, or a link that cannot be

@@ -18,6 +18,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "link/NetworkTarget.h"
 #include "link/SerialLink.h"
 
 namespace kestiva {
@@ -140,9 +141,13 @@ std::string defaultPortDevice(int number) {
 }
 
 std::string resolvePortDevice(const std::string& programFolder, const std::string& name) {
+    if (looksLikeNetworkTarget(name))
+        return name;
     int number = portNumber(name);
     if (number == 0)
         return {};
+    if (std::string target = readPortTarget(programFolder, number); !target.empty())
+        return target;
     std::string link = portLinkPath(programFolder, number);
     struct stat st {};
     if (lstat(link.c_str(), &st) == 0)
@@ -189,6 +194,8 @@ std::vector<SerialDeviceInfo> listSerialDevices(const std::string& root,
 }
 
 PortAssignment readPortAssignment(const std::string& programFolder, int number) {
+    if (auto network = readNetworkAssignment(programFolder, number))
+        return *network;
     PortAssignment assignment;
     assignment.name = "COM" + std::to_string(number);
     const std::string link = portLinkPath(programFolder, number);
@@ -226,7 +233,15 @@ bool assignPort(const std::string& programFolder, const std::string& name,
         error = link + " is not a link; it is left as it is";
         return false;
     }
-    return device.empty() ? removePortLink(link, error) : replacePortLink(link, device, error);
+    // The target goes first when one is set and last when one is cleared, so that a failure
+    // halfway leaves the port leading to the old device or the new one.
+    if (looksLikeNetworkTarget(device))
+        return writePortTarget(programFolder, number, device, error) &&
+               removePortLink(link, error);
+    if (device.empty())
+        return removePortLink(link, error) && writePortTarget(programFolder, number, "", error);
+    return replacePortLink(link, device, error) &&
+           writePortTarget(programFolder, number, "", error);
 }
 
 }  // namespace kestiva

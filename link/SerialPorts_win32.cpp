@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "link/NetworkTarget.h"
 #include "link/SerialLink.h"
 #include "link/SerialPorts.h"
 
@@ -59,9 +60,16 @@ std::string defaultPortDevice(int number) {
     return "\\\\.\\COM" + std::to_string(number);
 }
 
-std::string resolvePortDevice(const std::string&, const std::string& name) {
+std::string resolvePortDevice(const std::string& programFolder, const std::string& name) {
+    if (looksLikeNetworkTarget(name))
+        return name;
     const int number = portNumber(name);
-    return number == 0 ? std::string() : defaultPortDevice(number);
+    if (number == 0)
+        return {};
+    // A network target is this program's own: it stands in front of the system's port.
+    if (std::string target = readPortTarget(programFolder, number); !target.empty())
+        return target;
+    return defaultPortDevice(number);
 }
 
 // Every port the system lists has a device behind it.
@@ -75,7 +83,9 @@ std::vector<SerialDeviceInfo> listSerialDevices(const std::string&, const RealPo
     return devicesFromPortMap(readPortMap());
 }
 
-PortAssignment readPortAssignment(const std::string&, int number) {
+PortAssignment readPortAssignment(const std::string& programFolder, int number) {
+    if (auto network = readNetworkAssignment(programFolder, number))
+        return *network;
     PortAssignment assignment;
     assignment.name = "COM" + std::to_string(number);
     assignment.device = defaultPortDevice(number);
@@ -83,8 +93,13 @@ PortAssignment readPortAssignment(const std::string&, int number) {
     return assignment;
 }
 
-bool assignPort(const std::string&, const std::string& name, const std::string& device,
-                std::string& error) {
+bool assignPort(const std::string& programFolder, const std::string& name,
+                const std::string& device, std::string& error) {
+    // Only a network target is ours to assign; clearing one gives COMn back to the system.
+    if (device.empty() || looksLikeNetworkTarget(device)) {
+        error = portAssignmentError(name, device);
+        return error.empty() && writePortTarget(programFolder, portNumber(name), device, error);
+    }
     error = portAssignmentError(name, "");
     if (error.empty())
         error = "on Windows " + name +

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/NetworkTarget.h"
 #include "link/SerialLink.h"
 #include "link/SerialPorts.h"
 
@@ -34,6 +35,12 @@ public:
     static int number(const std::string& name) { return portNumber(name); }
     // What COMn opens without a link.
     static std::string defaultDevice(int number) { return defaultPortDevice(number); }
+    // Whether text is meant as a network target (tcp://..., rtu-tcp://...).
+    static bool looksLikeTarget(const std::string& text) { return looksLikeNetworkTarget(text); }
+    // Whether text is a good network target; false with the reason in error.
+    static bool validTarget(const std::string& text, std::string& error) {
+        return parseNetworkTarget(text, error).has_value();
+    }
 
 private:
     std::string programFolder_;

@@ -92,7 +92,7 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[70] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[74] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
@@ -234,6 +234,17 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[70] = {
     {"MSG_JOURNAL_FRAMES_DAMAGED", text::MSG_JOURNAL_FRAMES_DAMAGED,
      "The journal holds %1 s of recording, but its samples fail their check from sample %2 on, "
      "and a page needs two good ones: it cannot be restored."},
+    {"MSG_CHECK_NETWORK_SEARCH", text::MSG_CHECK_NETWORK_SEARCH,
+     "The port leads over the network, where the bit rate is the gateway's own: only the "
+     "stations were tried."},
+    {"MSG_CHECK_NETWORK_MANUAL", text::MSG_CHECK_NETWORK_MANUAL,
+     "The port leads over the network, where the bit rate is the gateway's own: the chosen "
+     "bit rate was not used."},
+    {"DLG_SERIALPORTS_NETWORK", text::DLG_SERIALPORTS_NETWORK,
+     "For a controller on the network, type its target into the list: tcp://HOST[:PORT] "
+     "(Modbus TCP) or rtu-tcp://HOST:PORT (a gateway that passes serial frames)."},
+    {"DLG_SERIALPORTS_BAD_TARGET", text::DLG_SERIALPORTS_BAD_TARGET,
+     "Not a network target (tcp://HOST[:PORT] or rtu-tcp://HOST:PORT):"},
 };
 
 }  // namespace kestiva

@@ -175,8 +175,13 @@ constexpr TextId DLG_UNSAVED_BUTTON_CLOSE = 158;
 // A journal that cannot be restored yet, or whose samples fail their check.
 constexpr TextId MSG_JOURNAL_IN_USE = 159;
 constexpr TextId MSG_JOURNAL_FRAMES_DAMAGED = 160;
+// Network targets: the check over a connection, the ports dialog's target entry.
+constexpr TextId MSG_CHECK_NETWORK_SEARCH = 161;
+constexpr TextId MSG_CHECK_NETWORK_MANUAL = 162;
+constexpr TextId DLG_SERIALPORTS_NETWORK = 163;
+constexpr TextId DLG_SERIALPORTS_BAD_TARGET = 164;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 161;
+constexpr TextId kSlotCount = 165;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -192,6 +197,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[70];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[74];
 
 }  // namespace kestiva

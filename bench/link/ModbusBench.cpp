@@ -7,7 +7,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -98,6 +100,54 @@ void BM_EchoNoAnswer(benchmark::State& state) {
         double(echoIntervalLimitMs(bitRate, 0, bench.context.silentTimeMs));
 }
 BENCHMARK(BM_EchoNoAnswer)->Arg(9600)->Arg(230400)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One read of 16 bytes, request to whole reply, over each transport the link has: the serial
+// pseudo-terminal at 230400 bit/s (whose bytes the simulator paces at the bit rate), Modbus TCP
+// and RTU over TCP on the loopback address. The simulator answers without turnaround, so that
+// the figures are the transport's own. Counters: median_ms and p99_ms of the round trips.
+void BM_ReadRoundTrip(benchmark::State& state) {
+    static const char* const kTransport[] = {"serial", "--tcp", "--rtu-tcp"};
+    const int transport = int(state.range(0));
+    state.SetLabel(transport == 0 ? "serial pty" : transport == 1 ? "Modbus TCP" : "RTU over TCP");
+    TempProgramFolder folder;
+    std::vector<std::string> options = {"--turnaround", "0", "--bitrate", "230400"};
+    if (transport != 0) {
+        options.push_back(kTransport[transport]);
+        options.push_back("0");
+    }
+    SimProcess sim(options, folder.portLink(1));
+    SerialLink link(folder.path());
+    ModbusMaster master(link);
+    PortContext context;
+    if (!sim.ok() || link.openPort(context, "COM1") != 0 ||
+        link.configurePort(230400, context, 1, 0) != 0) {
+        state.SkipWithError("simulator or port not available");
+        return;
+    }
+    master.warmUpCount = ModbusMaster::kWarmUpRequests;
+    std::array<uint8_t, 256> frame{};
+    std::vector<double> trips;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!master.readHoldingBlock(16, 1, 0x1000, frame).ok()) {
+            state.SkipWithError("transaction failed");
+            break;
+        }
+        trips.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    if (trips.empty())
+        return;
+    std::sort(trips.begin(), trips.end());
+    state.counters["median_ms"] = trips[trips.size() / 2];
+    state.counters["p99_ms"] = trips[std::min(trips.size() - 1, trips.size() * 99 / 100)];
+}
+BENCHMARK(BM_ReadRoundTrip)
+    ->DenseRange(0, 2)
+    ->Iterations(2000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_Crc16(benchmark::State& state) {
     std::vector<uint8_t> frame(static_cast<std::size_t>(state.range(0)), 0x5A);

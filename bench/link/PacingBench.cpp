@@ -7,6 +7,9 @@
 // also cpu_pct_of_core (the recording process's CPU time per second of recording), and
 // late_cycles and largest_late_ms as the engine itself counted them.
 //
+// The fourth argument of the engine's is the transport: the serial pseudo-terminal (0), Modbus
+// TCP (1) or RTU over TCP (2) to the simulator on the loopback address.
+//
 // The second argument is the number of CPU-bound processes competing with the recording (0 for
 // an idle machine, 2 for one per core of a two-core office PC), started and ended here. The
 // engine's third is 1 when a live reader follows the recording as the window's timer does,
@@ -151,6 +154,17 @@ ControllerRecord benchRecord() {
     return record;
 }
 
+// The simulator's options for the transport of BM_EnginePacing's fourth argument: the serial
+// pseudo-terminal (0), Modbus TCP (1) or RTU over TCP (2) on the loopback address.
+std::vector<std::string> transportOptions(int64_t transport) {
+    std::vector<std::string> options = {"--trace", "--bitrate", std::to_string(kBitRate)};
+    if (transport != 0) {
+        options.push_back(transport == 1 ? "--tcp" : "--rtu-tcp");
+        options.push_back("0");
+    }
+    return options;
+}
+
 void BM_EnginePacing(benchmark::State& state) {
     const auto cycle = uint16_t(state.range(0));
     const CompetingLoad load(int(state.range(1)));
@@ -159,7 +173,7 @@ void BM_EnginePacing(benchmark::State& state) {
     const ControllerRecord record = benchRecord();
     for (auto _ : state) {
         TempProgramFolder folder;
-        SimProcess sim({"--trace", "--bitrate", std::to_string(kBitRate)}, folder.portLink(1));
+        SimProcess sim(transportOptions(state.range(3)), folder.portLink(1));
         if (!sim.ok()) {
             state.SkipWithError("kestiva-sim did not start");
             return;
@@ -344,7 +358,12 @@ void BM_MbpollPacing(benchmark::State& state) {
 }
 
 BENCHMARK(BM_EnginePacing)
-    ->ArgsProduct({{20, 50}, {0, 2}, {0, 1, 2}})
+    ->ArgsProduct({{20, 50}, {0, 2}, {0, 1, 2}, {0}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+// The same 20 ms recording over the network transports.
+BENCHMARK(BM_EnginePacing)
+    ->ArgsProduct({{20}, {0, 2}, {0}, {0, 1, 2}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_UnprivilegedCliPacing)

@@ -101,6 +101,8 @@ const ShownText kShownTexts[] = {
      [](Windows& w) { return w.ports->windowTitle(); }},
     {"DLG_SERIALPORTS_NOTE", "Choose the device each port name opens.", false,
      [](Windows& w) { return child<QLabel>(w.ports.get(), "noteLabel")->text(); }},
+    {"DLG_SERIALPORTS_NETWORK", "type its target into the list", false,
+     [](Windows& w) { return child<QComboBox>(w.ports.get(), "deviceList1")->toolTip(); }},
     {"DLG_SERIALPORTS_NOTE_NONE", "No serial devices were found.", false,
      [](Windows& w) { return child<QLabel>(w.noDevices.get(), "noteLabel")->text(); }},
     {"DLG_SERIALPORTS_COLUMN_PORT", "Port", false,

@@ -73,6 +73,41 @@ TEST_F(SerialPortsDialogTest, OkWritesTheChosenDevicesAndCancelNothing) {
     }
 }
 
+TEST_F(SerialPortsDialogTest, ATypedNetworkTargetIsWrittenAndAMalformedOneRefused) {
+    const std::string target = "tcp://127.0.0.1:1502";
+    {
+        SerialPortsDialog dialog(texts, folder.path(), 3, devices);
+        // Malformed: the dialog stays open, says why, and writes nothing.
+        deviceList(&dialog, 1)->setEditText("tcp://127.0.0.1:0");
+        deviceList(&dialog, 3)->setEditText(QString::fromStdString(target));
+        testing::ScriptedUser user;
+        user.thenAcknowledge();
+        testing::press(&dialog, "okButton");
+        ASSERT_TRUE(user.done());
+        EXPECT_TRUE(user.seen()[0].text.contains("COM1: Not a network target"))
+            << user.seen()[0].text.toStdString();
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        EXPECT_FALSE(fs::exists(portTargetPath(folder.path(), 1)));
+        // COM3's good target went through; COM1 set back to its default, OK closes.
+        deviceList(&dialog, 1)->setCurrentIndex(0);
+        testing::press(&dialog, "okButton");
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(readPortTarget(folder.path(), 3), target);
+    EXPECT_EQ(linkOf(3), "");
+    // Shown again as the row's entry; the page's port list names it.
+    SerialPortsDialog again(texts, folder.path(), 3, devices);
+    EXPECT_EQ(deviceList(&again, 3)->currentText().toStdString(), target);
+    WindowBridge bridge;
+    Session session{folder.path(), bridge};
+    ASSERT_TRUE(session.loadCatalogue());
+    session.loadCommunicationSettings();
+    ComSettingMemory memory;
+    ComSettingFrame frame(session, memory, ComSettingFrame::Mode::Later);
+    EXPECT_EQ(child<QComboBox>(&frame, "portList")->itemText(2).toStdString(),
+              "COM3  (" + target + ")");
+}
+
 TEST_F(SerialPortsDialogTest, TheSettingsPageShowsTheNewDevicesAndWithdrawsTheCheckOfTheOld) {
     WindowBridge bridge;
     Session session{folder.path(), bridge};

@@ -1,5 +1,6 @@
 // kestiva-sim's command line and the demo actuator.
 
+#include "tools/sim/NetworkFrames.h"
 #include "tools/sim/Options.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,9 @@ TEST(SimOptions, BadCommandLines) {
         {"--station"},
         {"stray"},
         {"--map", "/nonexistent/map"},
+        {"--tcp", "65536"},
+        {"--rtu-tcp", "x"},
+        {"--tcp", "0", "--device", "/dev/ttyUSB0"},
     };
     for (const auto& args : bad) {
         std::string error;
@@ -102,13 +106,59 @@ TEST(SimOptions, BadCommandLines) {
     }
 }
 
+TEST(SimOptions, NetworkModes) {
+    std::string error;
+    auto tcp = parse({"--tcp", "1502"}, &error);
+    ASSERT_TRUE(tcp) << error;
+    EXPECT_EQ(tcp->network, sim::NetworkMode::ModbusTcp);
+    EXPECT_EQ(tcp->networkPort, 1502);
+    auto rtu = parse({"--rtu-tcp", "0"}, &error);
+    ASSERT_TRUE(rtu) << error;
+    EXPECT_EQ(rtu->network, sim::NetworkMode::RtuOverTcp);
+    EXPECT_EQ(rtu->networkPort, 0);
+}
+
+TEST(SimNetworkFrames, RequestsAndRepliesInMbapForm) {
+    // Read of 2 registers at 0x10 from unit 1 under transaction 0x0102, in two pieces.
+    std::vector<uint8_t> pending = {0x01, 0x02, 0, 0, 0, 6, 1, 3};
+    bool broken = false;
+    EXPECT_FALSE(sim::takeMbapRequest(pending, broken));
+    EXPECT_FALSE(broken);
+    pending.insert(pending.end(), {0x00, 0x10, 0x00, 0x02});
+    const auto request = sim::takeMbapRequest(pending, broken);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->transactionId, 0x0102);
+    std::vector<uint8_t> rtu = {1, 3, 0x00, 0x10, 0x00, 0x02};
+    sim::appendCrc(rtu);
+    EXPECT_EQ(request->rtu, rtu);
+    EXPECT_TRUE(pending.empty());
+
+    std::vector<uint8_t> reply = {1, 3, 4, 0xA, 0xB, 0xC, 0xD};
+    sim::appendCrc(reply);
+    const std::vector<uint8_t> whole = {0x01, 0x02, 0, 0, 0, 7, 1, 3, 4, 0xA, 0xB, 0xC, 0xD};
+    EXPECT_EQ(sim::mbapReply(0x0102, reply), whole);
+    // Cut short by the Slave: the header still announces the whole reply.
+    std::vector<uint8_t> cut(reply.begin(), reply.end() - 4);
+    EXPECT_EQ(sim::mbapReply(0x0102, cut), std::vector<uint8_t>(whole.begin(), whole.end() - 2));
+    // Noise behind the reply follows the frame.
+    reply.push_back(0xEE);
+    std::vector<uint8_t> noisy = whole;
+    noisy.push_back(0xEE);
+    EXPECT_EQ(sim::mbapReply(0x0102, reply), noisy);
+
+    pending = {0, 1, 0, 1, 0, 6, 1, 3, 0, 0, 0, 1};  // protocol id 1
+    EXPECT_FALSE(sim::takeMbapRequest(pending, broken));
+    EXPECT_TRUE(broken);
+    EXPECT_TRUE(pending.empty());
+}
+
 TEST(SimOptions, HelpDocumentsEveryOption) {
     const std::string help = usageText();
     for (const char* option :
          {"--device",  "--link",        "--station", "--bitrate",    "--turnaround", "--trace",
           "--mode",    "deterministic", "counting",  "demo",         "--map",        "--range",
           "--bad-crc", "--exception",   "--silent",  "--as-station", "--truncate",   "--garbage",
-          "--hangup",  "--delay",       "every:N",   "--help"})
+          "--hangup",  "--delay",       "every:N",   "--help", "--tcp", "--rtu-tcp"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("(0x1000 + C * 0x100 + A * 3) mod 0x10000"), std::string::npos);
     EXPECT_TRUE(parse({"--help"})->help);

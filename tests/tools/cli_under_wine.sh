@@ -3,6 +3,9 @@
 # the communication check, a recording and its info. The Windows build's CSV of a
 # deterministic recording equals the Linux build's byte for byte, each build reads the
 # other's file the same, and a controller that vanishes mid-recording fails the recording.
+# Then the same over the loopback address through Winsock: the simulator serving Modbus TCP
+# and RTU over TCP, a port assigned a network target, the check and a short recording equal
+# to the Linux build's.
 #
 # Usage: cli_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
 #   LINUX_BIN    folder holding kestiva-sim, kestiva-cli and System/ (build/bin)
@@ -42,8 +45,16 @@ stop_sim() {
     wait "$sim_pid" 2>/dev/null || true
     sim_pid=""
 }
+net_pid=""
+stop_net_sim() {
+    [ -n "$net_pid" ] || return 0
+    kill "$net_pid" 2>/dev/null || true
+    wait "$net_pid" 2>/dev/null || true
+    net_pid=""
+}
 cleanup() {
     stop_sim
+    stop_net_sim
     # A kept Wine folder must not keep a COM1 that leads to a pseudo-terminal someone else gets.
     rm -f "$com1_link"
     stop_wineserver
@@ -191,6 +202,50 @@ wait "$killer" || true
 stop_sim
 grep -q '^End state: *6 ' "$work/lost.out" || fail "vanished controller: $(cat "$work/lost.out")"
 [ ! -e "$work/windows/lost.csv" ] || fail "a recording whose controller vanished was saved"
+# Over the loopback address: the simulator serves one framing on a free port; sets target.
+start_net_sim() {
+    : >"$work/net.out"
+    "$linux_bin/kestiva-sim" --mode deterministic "$1" 0 >"$work/net.out" 2>"$work/net.err" &
+    net_pid=$!
+    for _ in $(seq 100); do
+        target=$(head -n 1 "$work/net.out")
+        [ -n "$target" ] && return 0
+        sleep 0.05
+    done
+    echo "the network simulator did not start" >&2
+    exit 1
+}
+net_args=(--station 1 --bitrate "$bitrate")
+for framing in --tcp --rtu-tcp; do
+    start_net_sim "$framing"
+    # Assigned to COM7 by the Windows build itself, then checked and recorded through it.
+    wine_cli assign.json ports --assign "COM7=$target" --system System --json ||
+        fail "$framing: ports --assign exited with $?"
+    grep -q "\"device\": \"$target\"" "$work/assign.json" ||
+        fail "$framing: COM7 does not show its target: $(cat "$work/assign.json")"
+    wine_cli net-check.json check --port COM7 "${net_args[@]}" --system System --json ||
+        fail "$framing: check exited with $?"
+    grep -q '"result": "found"' "$work/net-check.json" ||
+        fail "$framing: check did not find the controller: $(cat "$work/net-check.json")"
+    wine_cli net-record.out record data --cycle "$cycle_ms" --time 1 --out net-windows.csv \
+        --port COM7 "${net_args[@]}" --system System || fail "$framing: record exited with $?"
+    grep -E '^(Samples|Achieved|Late):' "$work/net-record.out" || true
+    linux_cli record data --cycle "$cycle_ms" --time 1 --out "$work/files/net-linux.csv" \
+        --port "$target" "${net_args[@]}" --system "$work/linux/System" >/dev/null 2>&1 ||
+        fail "$framing: the Linux build's record exited with $?"
+    if ! cmp -s <(tail -n +2 "$work/windows/net-windows.csv") \
+        <(tail -n +2 "$work/files/net-linux.csv"); then
+        fail "$framing: the CSVs differ"
+    fi
+    wine_cli unassign.json ports --assign "COM7=" --system System --json ||
+        fail "$framing: ports --assign COM7= exited with $?"
+    stop_net_sim
+done
+# Nothing listens on a port just given up: the system's reason comes through Winsock.
+wine_cli refused.out check --port "$target" "${net_args[@]}" --system System && fail "refused: check passed"
+grep -q "$target: connection refused." "$work/refused.out.err" ||
+    fail "refused connection: $(cat "$work/refused.out.err")"
+
 echo "Wine CLI test: $((($(date +%s%N) - started) / 1000000)) ms"
 if [ "$failures" -ne 0 ]; then
     echo "$failures failure(s)" >&2

@@ -1,12 +1,18 @@
 #include "tools/cli/LinkCheck.h"
 
+#include "link/NetworkTarget.h"
 #include "tools/cli/Interrupt.h"
 
 namespace kestiva::cli {
 
 const char* const kLinkOptionsHelp =
     "  --port COMn       the serial port (default: COM_PORT); COMn opens the device that\n"
-    "                    <System>/ports/COMn links to, else /dev/ttyS<n-1>\n"
+    "                    <System>/ports/COMn links to, else /dev/ttyS<n-1>, or the network\n"
+    "                    target assigned to it (kestiva-cli ports --assign)\n"
+    "  --port tcp://HOST[:PORT]      a Modbus TCP controller or gateway (port 502 unless\n"
+    "                    given); rtu-tcp://HOST:PORT: serial frames over TCP, as a gateway\n"
+    "                    in transparent mode passes them. Over the network the search tries\n"
+    "                    the stations only and the check does not use the bit rate.\n"
     "  --search          search stations 1 to 32 at 9600 ... 230400 bit/s, in that order\n"
     "  --station N       check station N (1 to 32) ...\n"
     "  --bitrate B       ... at B bit/s (9600, 19200, 38400, 57600, 115200, 230400)\n"
@@ -61,7 +67,12 @@ bool applyLinkOptions(const ParsedArgs& args, const SystemFolder& folder,
         return false;
     }
     if (port) {
-        if (resolvePortDevice(folder.programFolder, *port).empty()) {
+        if (looksLikeNetworkTarget(*port)) {
+            if (!parseNetworkTarget(*port, error)) {
+                error = "--port: " + error;
+                return false;
+            }
+        } else if (resolvePortDevice(folder.programFolder, *port).empty()) {
             error = "--port: not a port name (COM1 to COM256): " + *port;
             return false;
         }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "link/NetworkTarget.h"
 #include "link/SerialLink.h"
 #include "link/SerialPorts.h"
 #include "tools/cli/CliCommon.h"
@@ -17,7 +18,7 @@ namespace kestiva::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: kestiva-cli ports [--assign COMn=DEVICE] [--json] [--system DIR]\n"
+    "Usage: kestiva-cli ports [--assign COMn=DEVICE|TARGET] [--json] [--system DIR]\n"
     "\n"
     "Lists the serial devices of this machine (/dev/serial/by-id/ names, /dev/ttyUSB*,\n"
     "/dev/ttyACM*, and the /dev/ttyS* with a UART behind them) and, for COM1 to COM<COM_NUM>,\n"
@@ -28,6 +29,12 @@ constexpr const char* kHelp =
     "                         /dev/ttyUSB0 or a /dev/serial/by-id/ name, which stays with the\n"
     "                         adapter whatever order adapters are plugged in); COMn= gives\n"
     "                         COMn back its /dev/ttyS<n-1>. The list shown is the new one.\n"
+    "  --assign COMn=tcp://HOST[:PORT]\n"
+    "                         make COMn lead to a Modbus TCP controller or gateway (port\n"
+    "                         502 unless given), kept in <System>/ports/COMn-target\n"
+    "  --assign COMn=rtu-tcp://HOST:PORT\n"
+    "                         the same for a gateway that passes the serial frames as they\n"
+    "                         are (transparent mode)\n"
     "\n"
     "Opening a serial port needs membership of the dialout group:\n"
     "  sudo usermod -aG dialout $USER    (then log out and in again)\n";
@@ -41,7 +48,7 @@ struct Assignment {
 std::optional<Assignment> parseAssignment(const std::string& text, std::string& error) {
     const auto equals = text.find('=');
     if (equals == std::string::npos) {
-        error = "--assign: COMn=DEVICE expected: " + text;
+        error = "--assign: COMn=DEVICE or COMn=tcp://HOST[:PORT] expected: " + text;
         return std::nullopt;
     }
     Assignment assignment{text.substr(0, equals), text.substr(equals + 1)};
@@ -72,6 +79,7 @@ Json portsJson(const std::vector<PortAssignment>& ports) {
                       .set("name", port.name)
                       .set("device", port.device)
                       .set("linked", port.linked)
+                      .set("network", port.network)
                       .set("present", port.present)
                       .set("problem", port.problem.empty() ? Json() : Json(port.problem)));
     }
@@ -100,7 +108,7 @@ std::string portsText(const std::vector<PortAssignment>& ports, const std::strin
     std::string out = "Ports (links in " + linkFolder + "):\n";
     for (const PortAssignment& port : ports) {
         out += "  " + padded(port.name, 6) + "  " + padded(port.device, 14) + "  " +
-               (port.linked ? "linked" : "default") +
+               (port.network ? "network" : port.linked ? "linked" : "default") +
                (port.present ? "" : ", " + (port.problem.empty() ? "not present" : port.problem)) +
                "\n";
     }
@@ -145,7 +153,8 @@ int runPortsCommand(const Args& argv) {
             return kExitFailure;
         }
         std::error_code ec;
-        if (!assignment->device.empty() && !std::filesystem::exists(assignment->device, ec))
+        if (!assignment->device.empty() && !looksLikeNetworkTarget(assignment->device) &&
+            !std::filesystem::exists(assignment->device, ec))
             std::fprintf(stderr, "kestiva-cli ports: note: %s is not there now\n",
                          assignment->device.c_str());
     }

@@ -28,7 +28,17 @@ Line:
                        RS-485 adapter) instead of a new pseudo-terminal
   --link PATH          also make PATH a symbolic link to the device, for example
                        <program folder>/System/ports/COM1, so that the program finds it
-                       as COM1; removed again on exit
+                       as COM1; removed again on exit. With --tcp or --rtu-tcp the
+                       port's network target is written instead (PATH-target)
+  --tcp PORT           serve Modbus TCP on 127.0.0.1:PORT (0: a free port) instead of
+                       a serial line; the first line of output is the target
+                       (tcp://127.0.0.1:PORT). One connection at a time; the bit rate
+                       plays no part, replies go out whole after the turnaround. There
+                       is no CRC on the wire: --bad-crc does not show, --truncate
+                       cuts the PDU beyond the CRC's two bytes
+  --rtu-tcp PORT       the same with the serial frames and their CRC over TCP, as a
+                       gateway in transparent mode passes them
+  --hangup over TCP drops the connection and waits for the next one.
   --station N          station address, 1 to 247 (default 1); requests to other
                        stations and broadcasts get no reply
   --bitrate B          9600, 19200, 38400 (default), 57600, 115200 or 230400. On a
@@ -140,6 +150,11 @@ std::optional<SimOptions> parseOptions(const std::vector<std::string>& args, std
             options.device = value;
         } else if (option == "--link") {
             options.link = value;
+        } else if (option == "--tcp" || option == "--rtu-tcp") {
+            if (!parseRegisterNumber(value, 65535, number))
+                return bad();
+            options.network = option == "--tcp" ? NetworkMode::ModbusTcp : NetworkMode::RtuOverTcp;
+            options.networkPort = static_cast<uint16_t>(number);
         } else if (option == "--turnaround") {
             char* end = nullptr;
             double ms = std::strtod(value.c_str(), &end);
@@ -198,6 +213,10 @@ std::optional<SimOptions> parseOptions(const std::vector<std::string>& args, std
             error = "unknown option: " + option;
             return std::nullopt;
         }
+    }
+    if (options.network != NetworkMode::None && !options.device.empty()) {
+        error = "--device serves a serial line; it goes with neither --tcp nor --rtu-tcp";
+        return std::nullopt;
     }
     if (!rangesGiven && options.slave.registers.mode == RegisterMode::Demo)
         options.slave.registers.ranges = {{0x0000, 0xFFFF}};

@@ -9,11 +9,15 @@
 
 namespace kestiva::sim {
 
+enum class NetworkMode { None, ModbusTcp, RtuOverTcp };
+
 struct SimOptions {
     SlaveConfig slave;
     uint32_t bitRate = 38400;
     std::string device;  // serve on this device instead of a new pseudo-terminal
     std::string link;    // a symbolic link to the device, removed on exit
+    NetworkMode network = NetworkMode::None;  // serve on the loopback address instead
+    uint16_t networkPort = 0;                 // 0: a free port the system picks
     double turnaroundMs = 2.0;
     bool trace = false;
     bool help = false;

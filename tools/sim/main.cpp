@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sim/NetworkServe.h"
 #include "tools/sim/Options.h"
 #include "tools/sim/Slave.h"
 
@@ -322,6 +323,62 @@ void removeLink(const std::string& path, const std::string& target) {
         ::unlink(path.c_str());
 }
 
+// Writes the port's network target file beside where its link would be.
+bool writeTargetFile(const std::string& path, const std::string& target) {
+    const std::string temporary = path + ".sim-" + std::to_string(getpid());
+    FILE* file = std::fopen(temporary.c_str(), "w");
+    const bool written = file != nullptr && std::fprintf(file, "%s\n", target.c_str()) > 0;
+    if (file != nullptr && std::fclose(file) == 0 && written &&
+        std::rename(temporary.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(temporary.c_str());
+    std::fprintf(stderr, "kestiva-sim: cannot write %s\n", path.c_str());
+    return false;
+}
+
+// Removes the target file only while it still names our address.
+void removeTargetFile(const std::string& path, const std::string& target) {
+    char buffer[1024] = {};
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr)
+        return;
+    const bool ours = std::fgets(buffer, sizeof buffer, file) != nullptr &&
+                      std::string(buffer) == target + "\n";
+    std::fclose(file);
+    if (ours)
+        ::unlink(path.c_str());
+}
+
+// Serves on the loopback address until a signal. Returns the exit status.
+int runOnNetwork(const SimOptions& options, const sigset_t& waitMask) {
+    std::string target;
+    std::string error;
+    const int listener = kestiva::sim::listenOnLoopback(options, target, error);
+    if (listener < 0) {
+        std::fprintf(stderr, "kestiva-sim: %s\n", error.c_str());
+        return 1;
+    }
+    const std::string targetFile = options.link.empty() ? "" : options.link + "-target";
+    if (!targetFile.empty() && !writeTargetFile(targetFile, target)) {
+        ::close(listener);
+        return 1;
+    }
+    std::printf("%s\n", target.c_str());
+    std::fflush(stdout);
+    const Clock::time_point start = Clock::now();
+    Tracer trace(options.trace, start);
+    trace.line("serving " + target);
+    Slave slave(options.slave);
+    const int status = kestiva::sim::serveNetwork(
+        listener, slave, options, [&](const std::string& line) { trace.line(line); }, start,
+        waitMask, stopRequested);
+    ::close(listener);
+    if (!targetFile.empty())
+        removeTargetFile(targetFile, target);
+    std::fprintf(stderr, "kestiva-sim: %s\n", slave.summary().c_str());
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -354,6 +411,8 @@ int main(int argc, char** argv) {
     for (int s : {SIGINT, SIGTERM, SIGHUP})
         sigaction(s, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    if (options->network != kestiva::sim::NetworkMode::None)
+        return runOnNetwork(*options, waitMask);
 
     Line line;
     bool opened = options->device.empty()
