@@ -46,6 +46,9 @@ std::string portItemText(const LanguageCatalogue& texts, const PortAssignment& p
                          const std::string& programFolder) {
     if (port.device.empty())
         return port.name + "  (" + texts.GetText(text::DLG_COMSETTING_PORT_NO_DEVICE) + ")";
+    // Whether a network target answers shows at the check, not in a list.
+    if (port.network)
+        return port.name + "  (" + port.device + ")";
     const int number = portNumber(port.name);
     const std::string link = number == 0 ? std::string() : portLinkPath(programFolder, number);
     if (port.present)

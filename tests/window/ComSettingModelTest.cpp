@@ -216,8 +216,11 @@ TEST_F(ComSettingModelTest, PortEntriesNameTheirDevicesAndTheDialogWithdrawsOnly
     EXPECT_EQ(items[1], "COM2  (" + std::filesystem::canonical(device).generic_string() + ")");
     EXPECT_EQ(items[2], "COM3  (" + folder.path() + "System/missing, not present)");
     EXPECT_EQ(items[3].rfind("COM4  (/dev/ttyS3", 0), 0u) << items[3];
-    EXPECT_EQ(portItemText(texts, {"COM300", "", false, false, ""}, folder.path()),
+    EXPECT_EQ(portItemText(texts, {"COM300", "", false, false, false, ""}, folder.path()),
               "COM300  (no device)");
+    EXPECT_EQ(portItemText(texts, {"COM7", "tcp://127.0.0.1:1502", false, true, true, ""},
+                           folder.path()),
+              "COM7  (tcp://127.0.0.1:1502)");
 
     session.settings().portName = "COM2";
     ComSettingModel model(session, memory, view);
