@@ -726,12 +726,18 @@ TEST_F(UnsavedRecordingTest, TheMenusDialogListsTheKeptRecordingsAndRestoresTheC
     EXPECT_FALSE(action("unsavedRecordingsAction")->isEnabled());
     waitForIdle();
     EXPECT_EQ(window->dataPage().recording()->sampleCount, 51u);
-    // A journal with nothing after its header is listed, and refused when restored.
+    // A journal of one sample is listed, and refused when restored (a page needs two); one with
+    // nothing after its header is not listed at all.
     {
         const std::string whole = testing::readFile(first);
         JournalFault fault = JournalFault::None;
         const auto headerBytes = journalHeaderSize(whole, fault);
         ASSERT_TRUE(headerBytes.has_value());
+        const uint32_t sample =
+            sampleBytes(kDataMonitor, window->dataPage().recording()->active);
+        std::ofstream(journals() + "0-one-sample" + std::string(kJournalExtension),
+                      std::ios::binary)
+            << whole.substr(0, *headerBytes + sample);
         std::ofstream(journals() + "0-header-only" + std::string(kJournalExtension),
                       std::ios::binary)
             << whole.substr(0, *headerBytes);
