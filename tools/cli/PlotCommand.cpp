@@ -1,4 +1,4 @@
-// kestiva-cli plot: a CSV recording's graph, drawn by the window's own graph painting into an
+// kestiva-cli plot: a CSV recording's graph, drawn by the window's own rasteriser into an
 // image file.
 
 #include <QGuiApplication>
@@ -13,7 +13,9 @@
 #include "tools/cli/Commands.h"
 #include "tools/cli/LoadedRecording.h"
 #include "views/ImageEncoder.h"
-#include "views/PageGraphs.h"
+#include "views/QtWindow.h"
+#include "window/GraphRaster.h"
+#include "window/PageGraphs.h"
 
 namespace kestiva::cli {
 
@@ -26,7 +28,7 @@ constexpr const char* kHelp =
     "Reads FILE.csv as info does and draws its graph as the monitor page shows it right after\n"
     "loading: data: every enabled item over the whole recording, each between its smallest\n"
     "value minus its scale and its largest plus its scale; I/O: the sixteen signal bands.\n"
-    "The graph is painted by the window's graph code and written with the encoder that the\n"
+    "The graph is drawn by the window's graph rasteriser and written with the encoder that the\n"
     "extension of IMAGE names (.bmp, .jpg or .jpeg, .png; case ignored).\n"
     "\n"
     "  --monitor data|io  the page that reads the file\n"
@@ -144,17 +146,19 @@ int runPlotCommand(const Args& argv) {
         return kExitFailure;
     const PageRecording* page = &terminal.session.page(monitor);
 
-    QImage image(width, height, QImage::Format_RGB32);
+    // The window's rasteriser draws the buffer; Qt only encodes it.
+    PixelBuffer pixels;
+    pixels.resize(width, height);
     if (monitor == kDataMonitor) {
         auto graph = std::make_unique<MultiGraphData>();
         loadDataGraph(*page, dataPageFigures(*page), *colors, *graph);
-        renderMultiGraph(*graph, image);
+        rasterMultiGraph(*graph, pixels.view());
     } else {
         auto graph = std::make_unique<IoGraphData>();
         loadIoGraph(*page, *colors, *graph);
-        renderIoGraph(*graph, image);
+        rasterIoGraph(*graph, pixels.view());
     }
-    if (!saveImageFile(image, imagePath)) {
+    if (!saveImageFile(imageOver(pixels), imagePath)) {
         const std::string reason = "the image could not be written to " + *out;
         std::fprintf(stderr, "kestiva-cli plot: %s\n", reason.c_str());
         if (json)
