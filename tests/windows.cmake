@@ -53,3 +53,8 @@ kestiva_windows_test(windows_files_test
 kestiva_windows_test(windows_session_test
     SOURCES session/JournalWriterTest.cpp
     LIBS kestiva_session)
+
+# The window without a toolkit: geometry, layout and the rasteriser's rules.
+kestiva_windows_test(windows_window_test
+    SOURCES window/GraphGeometryTest.cpp window/MonitorLayoutTest.cpp window/LineRasterTest.cpp
+    LIBS kestiva_window)
