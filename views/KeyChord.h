@@ -19,18 +19,22 @@ public:
             chord_.note(*k, down);
     }
     bool complete(Qt::KeyboardModifiers modifiers = {}) const {
-        return chord_.complete({modifiers.testFlag(Qt::ControlModifier),
-                                modifiers.testFlag(Qt::ShiftModifier)});
+        return chord_.complete(
+            {modifiers.testFlag(Qt::ControlModifier), modifiers.testFlag(Qt::ShiftModifier)});
     }
     void reset() { chord_.reset(); }
 
 private:
     static std::optional<ChordKey> chordKey(int key) {
         switch (key) {
-        case Qt::Key_Control: return ChordKey::Control;
-        case Qt::Key_Shift: return ChordKey::Shift;
-        case Qt::Key_F1: return ChordKey::F1;
-        default: return std::nullopt;
+            case Qt::Key_Control:
+                return ChordKey::Control;
+            case Qt::Key_Shift:
+                return ChordKey::Shift;
+            case Qt::Key_F1:
+                return ChordKey::F1;
+            default:
+                return std::nullopt;
         }
     }
 

@@ -15,15 +15,31 @@
 
 namespace kestiva {
 
-inline QPoint toQt(Point p) { return {p.x(), p.y()}; }
-inline QSize toQt(Size s) { return {s.width(), s.height()}; }
-inline QRect toQt(const Rect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
-inline QLine toQt(const Line& l) { return {l.x1(), l.y1(), l.x2(), l.y2()}; }
+inline QPoint toQt(Point p) {
+    return {p.x(), p.y()};
+}
+inline QSize toQt(Size s) {
+    return {s.width(), s.height()};
+}
+inline QRect toQt(const Rect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+inline QLine toQt(const Line& l) {
+    return {l.x1(), l.y1(), l.x2(), l.y2()};
+}
 
-inline Point fromQt(QPoint p) { return {p.x(), p.y()}; }
-inline Size fromQt(QSize s) { return {s.width(), s.height()}; }
-inline Rect fromQt(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
-inline Line fromQt(const QLine& l) { return {l.x1(), l.y1(), l.x2(), l.y2()}; }
+inline Point fromQt(QPoint p) {
+    return {p.x(), p.y()};
+}
+inline Size fromQt(QSize s) {
+    return {s.width(), s.height()};
+}
+inline Rect fromQt(const QRect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+inline Line fromQt(const QLine& l) {
+    return {l.x1(), l.y1(), l.x2(), l.y2()};
+}
 
 // Colours are packed 0x00BBGGRR everywhere outside Qt; this is the one place they cross over.
 inline QColor toQColor(Color color) {

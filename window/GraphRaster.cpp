@@ -60,8 +60,7 @@ void gridBackground(PixelView buffer, uint32_t background, uint32_t grid, const 
 
 // One polyline of a trace: its columns of many vertices become filled runs, the rest is
 // stepped as lines (collapseColumns keeps the pixels the same).
-void tracePiece(PixelView buffer, const std::vector<Point>& points, uint32_t pixel,
-                Size plot) {
+void tracePiece(PixelView buffer, const std::vector<Point>& points, uint32_t pixel, Size plot) {
     if (points.size() < 2)
         return;
     const CollapsedTrace collapsed = collapseColumns(points, plot);
@@ -79,9 +78,9 @@ void visibleTraces(const Graph& graph, PixelView buffer, TraceShape shape) {
     for (uint32_t i = 0; i < traces; ++i) {
         if (!graph.traceVisible[i])
             continue;
-        const auto pieces = envelopePolylines(graph.heldSamples(i), graph.envelopes[i], shape,
-                                              graph.firstIndex, graph.lastIndex,
-                                              graph.lowerBound[i], graph.upperBound[i], plot);
+        const auto pieces =
+            envelopePolylines(graph.heldSamples(i), graph.envelopes[i], shape, graph.firstIndex,
+                              graph.lastIndex, graph.lowerBound[i], graph.upperBound[i], plot);
         const uint32_t pixel = pixelOf(graph.traceColor[i]);
         for (const auto& piece : pieces)
             tracePiece(buffer, piece, pixel, plot);
@@ -109,13 +108,20 @@ void rasterIoGraph(const IoGraphData& graph, PixelView buffer) {
     // baseline per band.
     gridBackground(buffer, pixelOf(graph.backgroundColor), pixelOf(graph.gridColor),
                    {verticalGridLines(buffer.width, GridPass::Major),
-                    verticalGridLines(buffer.width, GridPass::Minor), {},
+                    verticalGridLines(buffer.width, GridPass::Minor),
+                    {},
                     ioBaselines(buffer.height)});
     visibleTraces(graph, buffer, TraceShape::Steps);
 }
 
+// Lines over the graph end square, half a pixel past each end, as the shells' pens do.
 void rasterCursorLine(PixelView buffer, int x, Color color) {
     LineRaster(buffer, pixelOf(color), LineStyle::Solid, true).line({x, 0}, {x, buffer.height});
+}
+
+void rasterMarkerLine(PixelView buffer, int x, Color color, bool active) {
+    LineRaster(buffer, pixelOf(color), active ? LineStyle::Solid : LineStyle::Dashed, true)
+        .line({x, 0}, {x, buffer.height});
 }
 
 }  // namespace kestiva

@@ -19,7 +19,10 @@ void rasterMultiGraph(const MultiGraphData& graph, PixelView buffer);
 // each visible signal as a step line.
 void rasterIoGraph(const IoGraphData& graph, PixelView buffer);
 
-// The cursor's line at x from the top to the bottom of the buffer.
+// The lines laid over a graph, from its top to its bottom at x: the cursor's (solid), and a
+// marker's (solid while it is the active one, dashed otherwise). The shells draw the texts
+// beside them.
 void rasterCursorLine(PixelView buffer, int x, Color color);
+void rasterMarkerLine(PixelView buffer, int x, Color color, bool active);
 
 }  // namespace kestiva

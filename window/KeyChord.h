@@ -18,9 +18,15 @@ public:
     // A key went down or up. Noting the same event again changes nothing.
     void note(ChordKey key, bool down) {
         switch (key) {
-        case ChordKey::Control: ctrl_ = down; break;
-        case ChordKey::Shift: shift_ = down; break;
-        case ChordKey::F1: f1_ = down; break;
+            case ChordKey::Control:
+                ctrl_ = down;
+                break;
+            case ChordKey::Shift:
+                shift_ = down;
+                break;
+            case ChordKey::F1:
+                f1_ = down;
+                break;
         }
     }
     bool complete(ChordModifiers modifiers = {}) const {

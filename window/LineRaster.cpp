@@ -10,7 +10,9 @@ namespace kestiva {
 namespace {
 
 // Positions are 26.6 fixed point (truncated), steps along the minor axis 16.16.
-int toFixed6(double v) { return int(v * 64.0); }
+int toFixed6(double v) {
+    return int(v * 64.0);
+}
 
 int divide16(int numerator, int denominator) {
     if (std::abs(numerator) > 0x7fff)
@@ -18,43 +20,52 @@ int divide16(int numerator, int denominator) {
     return int(unsigned(numerator) << 16) / denominator;
 }
 
-int swapCaps(int caps) { return ((caps & kCapBegin) << 1) | ((caps & kCapEnd) >> 1); }
+int swapCaps(int caps) {
+    return ((caps & kCapBegin) << 1) | ((caps & kCapEnd) >> 1);
+}
 
-// Dots of a dotted line: on for one pixel (64), off for two; the reverse pattern serves lines
-// stepped against their drawing direction.
-constexpr int kDotPattern[2] = {64, 192};
-constexpr int kDotReverse[2] = {128, 192};
-constexpr int kDotLength = 192;
+// The on and off runs of a broken line, in 1/64 pixel: each entry is where a run ends, counted
+// from the pattern's start; the reverse table serves lines stepped against their drawing
+// direction. Dotted: one pixel on, two off. Dashed: four on, two off.
+struct Pattern {
+    int ends[2];
+    int reverseEnds[2];
+    int length;
+};
+constexpr Pattern kDotted = {{64, 192}, {128, 192}, 192};
+constexpr Pattern kDashed = {{256, 384}, {128, 384}, 384};
 
-class Dots {
+class Dashes {
 public:
-    Dots(bool reverse, int start, int stop, int& patternOffset) {
+    Dashes(const Pattern& pattern, bool reverse, int start, int stop, int& patternOffset)
+        : length_(pattern.length) {
         const int delta = stop - start;
         if (reverse) {
-            pattern_ = kDotReverse;
-            offset_ = kDotLength - patternOffset - delta - ((start & 63) - 32);
+            ends_ = pattern.reverseEnds;
+            offset_ = length_ - patternOffset - delta - ((start & 63) - 32);
             phase_ = 0;
         } else {
-            pattern_ = kDotPattern;
+            ends_ = pattern.ends;
             offset_ = patternOffset - ((start & 63) - 32);
             phase_ = 1;
         }
-        offset_ %= kDotLength;
+        offset_ %= length_;
         if (offset_ < 0)
-            offset_ += kDotLength;
-        index_ = offset_ >= pattern_[0] ? 1 : 0;
-        patternOffset = (patternOffset + delta) % kDotLength;
+            offset_ += length_;
+        index_ = offset_ >= ends_[0] ? 1 : 0;
+        patternOffset = (patternOffset + delta) % length_;
     }
     bool on() const { return ((index_ + phase_) & 1) != 0; }
     void advance() {
         offset_ += 64;
-        if (offset_ >= pattern_[index_])
+        if (offset_ >= ends_[index_])
             index_ = (index_ + 1) % 2;
-        offset_ %= kDotLength;
+        offset_ %= length_;
     }
 
 private:
-    const int* pattern_;
+    const int* ends_;
+    int length_;
     int offset_;
     int index_;
     int phase_;
@@ -219,8 +230,8 @@ void LineRaster::step(int a1, int b1, int a2, int b2, int caps) {
                     b += increment;
                 }
             } else if (lastDir_ != dir &&
-                       ((axisAligned && lastAxisAligned_ && gapX != 0 && gapY != 0) ||
-                        gapX > 1 || gapY > 1)) {
+                       ((axisAligned && lastAxisAligned_ && gapX != 0 && gapY != 0) || gapX > 1 ||
+                        gapY > 1)) {
                 if (swapped) {
                     ++end;
                 } else {
@@ -241,15 +252,16 @@ void LineRaster::step(int a1, int b1, int a2, int b2, int caps) {
                 b += increment;
             } while (++a < end);
         } else {
-            Dots dots(swapped, a * 64, end * 64, patternOffset_);
+            const Pattern& pattern = style_ == LineStyle::Dotted ? kDotted : kDashed;
+            Dashes dashes(pattern, swapped, a * 64, end * 64, patternOffset_);
             do {
-                if (dots.on()) {
+                if (dashes.on()) {
                     if constexpr (Vertical)
                         plot(b >> 16, a);
                     else
                         plot(a, b >> 16);
                 }
-                dots.advance();
+                dashes.advance();
                 b += increment;
             } while (++a < end);
         }

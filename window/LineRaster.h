@@ -19,6 +19,7 @@ namespace kestiva {
 enum class LineStyle {
     Solid,
     Dotted,  // one pixel on, two off, counted along the line from its start
+    Dashed,  // four pixels on, two off
 };
 
 enum LineCaps { kNoCaps = 0, kCapBegin = 1, kCapEnd = 2 };

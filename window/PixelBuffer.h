@@ -24,8 +24,8 @@ struct PixelView {
     int stride = 0;  // pixels from one row to the next
 
     bool empty() const { return pixels == nullptr || width <= 0 || height <= 0; }
-    uint32_t at(int x, int y) const { return pixels[std::size_t(y) * std::size_t(stride) + std::size_t(x)]; }
     uint32_t* row(int y) const { return pixels + std::size_t(y) * std::size_t(stride); }
+    uint32_t at(int x, int y) const { return row(y)[x]; }
 };
 
 // A picture that owns its pixels, rows packed without padding.
@@ -41,7 +41,9 @@ public:
     int height() const { return height_; }
     PixelView view() { return {pixels_.data(), width_, height_, width_}; }
     const uint32_t* data() const { return pixels_.data(); }
-    uint32_t at(int x, int y) const { return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
+    uint32_t at(int x, int y) const {
+        return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
+    }
     std::size_t bytes() const { return pixels_.capacity() * sizeof(uint32_t); }
 
 private:

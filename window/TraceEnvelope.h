@@ -168,7 +168,8 @@ public:
             }
             // The smallest bucket holding k may hold a match: its samples are looked at in
             // turn, without asking the bucket again for each.
-            const uint64_t end = std::min<uint64_t>(to, (((k >> kBucketShift) + 1) << kBucketShift) - 1);
+            const uint64_t bucketEnd = (((k >> kBucketShift) + 1) << kBucketShift) - 1;
+            const uint64_t end = std::min<uint64_t>(to, bucketEnd);
             for (; k <= end; ++k) {
                 if (matches(samples[k]))
                     return uint32_t(k);

@@ -1,6 +1,6 @@
 // The rasteriser's own rules, without a toolkit: which pixels a line covers, how dots are
 // counted, where lines are cut, and the picture a graph gets. That these pixels are exactly
-// the Qt painter's is the Qt test's business (tests/views/RasterPictureTest.cpp).
+// the Qt painter's is for the Qt tests (tests/views: EnvelopeTrace, CollapseColumns, OverlayLines).
 
 #include "window/GraphRaster.h"
 #include "window/LineRaster.h"
