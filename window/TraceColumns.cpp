@@ -3,8 +3,10 @@
 #include "window/GraphGeometry.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
+#include <type_traits>
 
 namespace kestiva {
 
@@ -179,7 +181,12 @@ class EnvelopeTracer {
 public:
     EnvelopeTracer(std::span<const Sample> held, const TraceEnvelope<Sample>& envelope,
                    const TraceVertices& vertices, const TraceScale& scale)
-        : held_(held), envelope_(envelope), vertices_(vertices), scale_(scale) {}
+        : held_(held), envelope_(envelope), vertices_(vertices), scale_(scale) {
+        if constexpr (!std::is_floating_point_v<Sample>) {
+            for (uint32_t level = 0; level < kLevelRows; ++level)
+                levelRows_[level] = scale_.y(double(level));
+        }
+    }
 
     // The polyline of vertices [v0, v1]: its first and last vertex as they are (they carry the
     // line's ends), the columns in between reduced.
@@ -201,7 +208,17 @@ public:
     }
 
 private:
-    int row(Sample s) const { return scale_.y(double(s)); }
+    // I/O levels are small whole numbers, so their rows are looked up rather than computed
+    // again for every sample and bucket a column's search visits.
+    static constexpr uint32_t kLevelRows = 256;
+
+    int row(Sample s) const {
+        if constexpr (!std::is_floating_point_v<Sample>) {
+            if (s < kLevelRows)
+                return levelRows_[s];
+        }
+        return scale_.y(double(s));
+    }
 
     // Vertices [va, vb] all on one column. A vertical run paints what its first move, its last
     // move and the rows between them paint (see collapseColumns), so the column keeps its entry
@@ -252,6 +269,7 @@ private:
     const TraceEnvelope<Sample>& envelope_;
     const TraceVertices& vertices_;
     const TraceScale& scale_;
+    std::array<int, std::is_floating_point_v<Sample> ? 0 : kLevelRows> levelRows_{};
 };
 
 // Calls onRun(first, last) for each run of valid samples in [from, to].
