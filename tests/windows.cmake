@@ -54,8 +54,9 @@ kestiva_windows_test(windows_session_test
     SOURCES session/JournalWriterTest.cpp session/WindowMarshalTest.cpp
     LIBS kestiva_session)
 
-# The window's models and shared rules, without a toolkit.
+# The window without a toolkit: geometry, layout, the rasteriser's rules and the models.
 kestiva_windows_test(windows_window_test
-    SOURCES window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
+    SOURCES window/GraphGeometryTest.cpp window/MonitorLayoutTest.cpp window/LineRasterTest.cpp
+            window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp
-    LIBS kestiva_window_models)
+    LIBS kestiva_window)

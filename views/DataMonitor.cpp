@@ -1,6 +1,7 @@
 #include "views/DataMonitor.h"
 
-#include "views/PageGraphs.h"
+#include "views/QtWindow.h"
+#include "window/PageGraphs.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -346,7 +347,7 @@ QStringList CDataMonitor::shownNames() const {
 DataPageSizes CDataMonitor::measureSizes() const {
     const int edit = editHeight();
     const int check = checks_[0]->sizeHint().height();
-    const QSize range = fitting(QStringLiteral("-000000.00"), edit);
+    const Size range = fitting(QStringLiteral("-000000.00"), edit);
     DataPageSizes s;
     s.check = {range.width(), check};
 
@@ -370,30 +371,30 @@ void CDataMonitor::resizeEvent(QResizeEvent* event) {
 void CDataMonitor::layOut() {
     if (!initialised_)
         return;
-    const int textRoom = itemCheckRoom(size(), sizes_) - checkIndicatorWidth_;
+    const int textRoom = itemCheckRoom(fromQt(size()), sizes_) - checkIndicatorWidth_;
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
         checks_[k]->setText(wrapped(names_[k], checks_[k]->fontMetrics(), textRoom));
-        sizes_.itemChecks[k] = checks_[k]->sizeHint();
+        sizes_.itemChecks[k] = fromQt(checks_[k]->sizeHint());
     }
-    const DataPageLayout l = layoutDataPage(placeMeasurementPanel(), sizes_);
-    graph_->setGeometry(l.graph);
+    const DataPageLayout l = layoutDataPage(fromQt(placeMeasurementPanel()), sizes_);
+    graph_->setGeometry(toQt(l.graph));
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
-        checks_[k]->setGeometry(l.checks[k]);
-        upperEdits_[k]->setGeometry(l.upperEdits[k]);
-        lowerEdits_[k]->setGeometry(l.lowerEdits[k]);
-        unitLabels_[k]->setGeometry(l.unitLabels[k]);
-        axisLines_[k]->setGeometry(l.axisLines[k]);
+        checks_[k]->setGeometry(toQt(l.checks[k]));
+        upperEdits_[k]->setGeometry(toQt(l.upperEdits[k]));
+        lowerEdits_[k]->setGeometry(toQt(l.lowerEdits[k]));
+        unitLabels_[k]->setGeometry(toQt(l.unitLabels[k]));
+        axisLines_[k]->setGeometry(toQt(l.axisLines[k]));
         for (std::size_t i = 0; i < 3; ++i)
-            valueLabels_[k][i]->setGeometry(l.valueLabels[k][i]);
+            valueLabels_[k][i]->setGeometry(toQt(l.valueLabels[k][i]));
     }
-    startEdit_->setGeometry(l.startEdit);
-    endEdit_->setGeometry(l.endEdit);
-    timeUnitLabel_->setGeometry(l.timeUnit);
+    startEdit_->setGeometry(toQt(l.startEdit));
+    endEdit_->setGeometry(toQt(l.endEdit));
+    timeUnitLabel_->setGeometry(toQt(l.timeUnit));
     for (std::size_t i = 0; i < 3; ++i)
-        timeLabels_[i]->setGeometry(l.timeLabels[i]);
+        timeLabels_[i]->setGeometry(toQt(l.timeLabels[i]));
     QLabel* row[] = {cycleCaption_, cycleLabel_, spanCaption_, spanLabel_};
     for (std::size_t i = 0; i < 4; ++i)
-        row[i]->setGeometry(l.captionRow[i]);
+        row[i]->setGeometry(toQt(l.captionRow[i]));
 }
 
 }  // namespace kestiva

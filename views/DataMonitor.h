@@ -7,7 +7,7 @@
 // The page shows the recording it was given and keeps a pointer to it; the graph's buffers
 // are the only copy of its values.
 
-#include "views/MonitorLayout.h"
+#include "window/MonitorLayout.h"
 #include "views/MonitorPage.h"
 #include "views/MultiGraph.h"
 

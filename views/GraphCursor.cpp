@@ -1,5 +1,8 @@
 #include "views/GraphCursor.h"
 
+#include "views/QtWindow.h"
+#include "window/MonitorLayout.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
@@ -10,18 +13,9 @@ namespace kestiva {
 
 namespace {
 
-constexpr int kBoxOffset = 8;  // between the line and the box, and from the graph's top
 constexpr int kPadding = 4;    // inside the box
 
 }  // namespace
-
-QRect readoutBoxRect(QSize area, int lineX, QSize box) {
-    int left = lineX + kBoxOffset;
-    if (left + box.width() > area.width())
-        left = lineX - kBoxOffset - box.width();
-    left = std::max(left, 0);
-    return QRect(QPoint(left, kBoxOffset), box);
-}
 
 GraphCursor::GraphCursor(QWidget* graph) : QWidget(graph) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -56,7 +50,7 @@ QRect GraphCursor::boxRect() const {
         width = std::max(width, metrics.horizontalAdvance(line.text));
     const QSize box(width + 2 * kPadding,
                     metrics.lineSpacing() * int(lines_.size()) + 2 * kPadding);
-    return readoutBoxRect(size(), lineX_, box);
+    return toQt(readoutBoxRect(fromQt(size()), lineX_, fromQt(box)));
 }
 
 QRegion GraphCursor::covered() const {

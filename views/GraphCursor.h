@@ -15,10 +15,6 @@
 
 namespace kestiva {
 
-// Where the readout box of `box` size goes in a graph of `area` size for a line at x: beside
-// the line to its right, or to its left where the right has no room, a little below the top.
-QRect readoutBoxRect(QSize area, int lineX, QSize box);
-
 class GraphCursor : public QWidget {
     Q_OBJECT
 

@@ -1,7 +1,7 @@
 #include "views/GraphPainting.h"
 
-#include "views/GraphGeometry.h"
-#include "views/TraceGraphData.h"
+#include "views/QtWindow.h"
+#include "window/GraphGeometry.h"
 
 #include <QtMath>
 
@@ -32,18 +32,30 @@ void paintHorizontalLines(QPainter& painter, const std::vector<int>& ys, int wid
     }
 }
 
-void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color color,
+namespace {
+
+void drawPolyline(QPainter& painter, const std::vector<Point>& points) {
+    std::vector<QPoint> qt;
+    qt.reserve(points.size());
+    for (const Point& p : points)
+        qt.push_back(toQt(p));
+    painter.drawPolyline(qt.data(), int(qt.size()));
+}
+
+}  // namespace
+
+void paintTrace(QPainter& painter, const std::vector<Point>& points, Color color,
                 PolylineMode mode, QSize plot) {
     if (points.size() < 2) {
         return;
     }
     painter.setPen(graphPen(color, Qt::SolidLine));
     if (mode == PolylineMode::EveryVertex) {
-        painter.drawPolyline(points.data(), int(points.size()));
+        drawPolyline(painter, points);
         return;
     }
-    const CollapsedTrace collapsed = collapseColumns(points, plot);
-    painter.drawPolyline(collapsed.polyline.data(), int(collapsed.polyline.size()));
+    const CollapsedTrace collapsed = collapseColumns(points, fromQt(plot));
+    drawPolyline(painter, collapsed.polyline);
     if (collapsed.spans.empty()) {
         return;
     }
@@ -56,7 +68,7 @@ void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color colo
         const QRgb rgb = toQColor(color).rgb();
         const qsizetype stride = image->bytesPerLine() / qsizetype(sizeof(QRgb));
         QRgb* bits = reinterpret_cast<QRgb*>(image->bits());
-        for (const QLine& span : collapsed.spans) {
+        for (const Line& span : collapsed.spans) {
             QRgb* pixel = bits + span.y1() * stride + span.x1();
             for (int y = span.y1(); y <= span.y2(); ++y, pixel += stride) {
                 *pixel = rgb;
@@ -67,8 +79,8 @@ void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color colo
     // Elsewhere one call for all spans: a thousand separate fills cost more than their pixels.
     std::vector<QRect> rects;
     rects.reserve(collapsed.spans.size());
-    for (const QLine& span : collapsed.spans) {
-        rects.emplace_back(span.p1(), span.p2());
+    for (const Line& span : collapsed.spans) {
+        rects.emplace_back(toQt(span.p1()), toQt(span.p2()));
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(toQColor(color));

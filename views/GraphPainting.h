@@ -1,9 +1,11 @@
 #pragma once
-// The few drawing steps the two graphs share. Everything is drawn aliased with 1-pixel pens,
-// so a picture is the same on every screen and can be checked pixel by pixel.
+// The graphs drawn with Qt's painter, aliased with 1-pixel pens: the reference the window's
+// rasteriser (window/GraphRaster.h) is held to pixel for pixel, and what it is measured
+// against. And the picture a graph widget keeps between paints.
 
 #include "settings/SamplingConfig.h"
-#include "views/TraceColumns.h"
+#include "window/PixelBuffer.h"
+#include "window/TraceColumns.h"
 
 #include <QImage>
 #include <QPainter>
@@ -31,7 +33,7 @@ void paintHorizontalLines(QPainter& painter, const std::vector<int>& ys, int wid
 
 // One polyline (with the spans of its collapsed columns unless every vertex is drawn); nothing
 // for fewer than two vertices.
-void paintTrace(QPainter& painter, const std::vector<QPoint>& points, Color color,
+void paintTrace(QPainter& painter, const std::vector<Point>& points, Color color,
                 PolylineMode mode, QSize plot);
 
 // Every visible trace of a graph that has samples and may draw, each in the graph's shape and
@@ -47,10 +49,10 @@ void paintVisibleTraces(QPainter& painter, const Graph& graph, PolylineMode mode
             mode == PolylineMode::Envelope
                 ? envelopePolylines(graph.heldSamples(i), graph.envelopes[i], shape,
                                     graph.firstIndex, graph.lastIndex, graph.lowerBound[i],
-                                    graph.upperBound[i], plot)
+                                    graph.upperBound[i], Size(plot.width(), plot.height()))
                 : everyVertexPolylines(graph.heldSamples(i), shape, graph.firstIndex,
                                        graph.lastIndex, graph.lowerBound[i],
-                                       graph.upperBound[i], plot);
+                                       graph.upperBound[i], Size(plot.width(), plot.height()));
         for (const auto& piece : pieces) {
             paintTrace(painter, piece, graph.traceColor[i], mode, plot);
         }
@@ -60,7 +62,7 @@ void paintVisibleTraces(QPainter& painter, const Graph& graph, PolylineMode mode
 // Device pixels of a plot `logical` pixels large on a screen of the given pixel ratio.
 QSize devicePixels(QSize logical, qreal ratio);
 
-// The picture a graph widget shows, kept between paints: it is painted again only after
+// The picture a graph widget shows, kept between paints: it is drawn again only after
 // invalidate() or when the widget's size or pixel ratio changed, so that a cursor moving over
 // the graph costs a copy and not a paint of 150,001 samples.
 //
@@ -71,25 +73,30 @@ class GraphPicture {
 public:
     void invalidate() { stale_ = true; }
 
-    // render(image) paints the graph into an image whose size is the plot's.
+    // render(pixels) draws the graph into pixels whose size is the plot's. The image shows the
+    // buffer's pixels without copying them.
     template <typename Render>
     const QImage& picture(QSize logical, qreal ratio, Render render) {
         const QSize device = devicePixels(logical, ratio);
         if (stale_ || image_.size() != device || image_.devicePixelRatio() != ratio) {
-            if (image_.size() != device)
-                image_ = QImage(device, QImage::Format_RGB32);
-            // Painted 1:1 in device pixels; the ratio tells drawImage the logical size.
-            image_.setDevicePixelRatio(1.0);
-            render(image_);
+            if (QSize(buffer_.width(), buffer_.height()) != device) {
+                buffer_.resize(device.width(), device.height());
+                image_ = QImage(reinterpret_cast<const uchar*>(buffer_.data()), device.width(),
+                                device.height(), qsizetype(device.width()) * 4,
+                                QImage::Format_RGB32);
+            }
+            render(buffer_.view());
+            // Drawn 1:1 in device pixels; the ratio tells drawImage the logical size.
             image_.setDevicePixelRatio(ratio);
             stale_ = false;
         }
         return image_;
     }
 
-    std::size_t bytes() const { return std::size_t(image_.sizeInBytes()); }
+    std::size_t bytes() const { return buffer_.bytes(); }
 
 private:
+    PixelBuffer buffer_;
     QImage image_;
     bool stale_ = true;
 };

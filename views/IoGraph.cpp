@@ -1,12 +1,19 @@
 #include "views/IoGraph.h"
 
-#include "views/GraphGeometry.h"
+#include "views/QtWindow.h"
+#include "window/GraphGeometry.h"
 
 #include <QPainter>
 
 namespace kestiva {
 
-void renderIoGraph(const IoGraphData& graph, QImage& image, PolylineMode mode) {
+void renderIoGraph(const IoGraphData& graph, QImage& image) {
+    if (image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+    rasterIoGraph(graph, pixelsOf(image));
+}
+
+void paintIoGraph(const IoGraphData& graph, QImage& image, PolylineMode mode) {
     if (image.isNull()) {
         return;
     }

@@ -1,6 +1,7 @@
 #include "views/IoMonitor.h"
 
-#include "views/PageGraphs.h"
+#include "views/QtWindow.h"
+#include "window/PageGraphs.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -166,7 +167,7 @@ QStringList CIoMonitor::shownNames() const {
 IoPageSizes CIoMonitor::measureSizes() const {
     // The edits are 40 x 25 unless the font needs more for the longest time.
     const int edit = std::max(editHeight(), 25);
-    const QSize timeEdit = fitting(QStringLiteral("00000.0"), edit);
+    const Size timeEdit = fitting(QStringLiteral("00000.0"), edit);
     const int caption = cycleCaption_->sizeHint().height();
     IoPageSizes s;
     s.timeEdit = {std::max(timeEdit.width(), 40), edit};
@@ -186,18 +187,18 @@ void CIoMonitor::resizeEvent(QResizeEvent* event) {
 void CIoMonitor::layOut() {
     if (!initialised_)
         return;
-    const IoPageLayout l = layoutIoPage(placeMeasurementPanel(), sizes_);
-    graph_->setGeometry(l.graph);
+    const IoPageLayout l = layoutIoPage(fromQt(placeMeasurementPanel()), sizes_);
+    graph_->setGeometry(toQt(l.graph));
     for (std::size_t s = 0; s < kIoSignalCount; ++s)
-        checks_[s]->setGeometry(l.checks[s]);
-    startEdit_->setGeometry(l.startEdit);
-    endEdit_->setGeometry(l.endEdit);
-    timeUnitLabel_->setGeometry(l.timeUnit);
+        checks_[s]->setGeometry(toQt(l.checks[s]));
+    startEdit_->setGeometry(toQt(l.startEdit));
+    endEdit_->setGeometry(toQt(l.endEdit));
+    timeUnitLabel_->setGeometry(toQt(l.timeUnit));
     for (std::size_t i = 0; i < 3; ++i)
-        timeLabels_[i]->setGeometry(l.timeLabels[i]);
+        timeLabels_[i]->setGeometry(toQt(l.timeLabels[i]));
     QLabel* row[] = {cycleCaption_, cycleLabel_, spanCaption_, spanLabel_};
     for (std::size_t i = 0; i < 4; ++i)
-        row[i]->setGeometry(l.captionRow[i]);
+        row[i]->setGeometry(toQt(l.captionRow[i]));
 }
 
 }  // namespace kestiva

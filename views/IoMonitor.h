@@ -7,7 +7,7 @@
 // are the only copy of its levels.
 
 #include "views/IoGraph.h"
-#include "views/MonitorLayout.h"
+#include "window/MonitorLayout.h"
 #include "views/MonitorPage.h"
 
 #include <array>

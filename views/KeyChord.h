@@ -1,39 +1,44 @@
 #pragma once
-// The receive-buffer dump's key chord: Ctrl, Shift and F1 held together, whichever of them goes
-// down last. The keys' own events are followed; the modifiers an event carries count too, for a
-// modifier that went down before this window had the keyboard.
+// The dump chord (window/KeyChord.h) fed with Qt's keys and modifiers.
+
+#include "window/KeyChord.h"
 
 #include <Qt>
+
+#include <optional>
 
 namespace kestiva {
 
 class KeyChord {
 public:
-    static bool isChordKey(int key) {
-        return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_F1;
-    }
+    static bool isChordKey(int key) { return chordKey(key).has_value(); }
 
-    // A key (a Qt::Key) went down or up; others than the chord's change nothing. Noting the
-    // same event again changes nothing either.
+    // A key (a Qt::Key) went down or up; others than the chord's change nothing.
     void note(int key, bool down) {
-        if (key == Qt::Key_Control)
-            ctrl_ = down;
-        else if (key == Qt::Key_Shift)
-            shift_ = down;
-        else if (key == Qt::Key_F1)
-            f1_ = down;
+        if (const auto k = chordKey(key))
+            chord_.note(*k, down);
     }
     bool complete(Qt::KeyboardModifiers modifiers = {}) const {
-        return (ctrl_ || modifiers.testFlag(Qt::ControlModifier)) &&
-               (shift_ || modifiers.testFlag(Qt::ShiftModifier)) && f1_;
+        return chord_.complete(
+            {modifiers.testFlag(Qt::ControlModifier), modifiers.testFlag(Qt::ShiftModifier)});
     }
-    // Forget every key, as when the window loses the keyboard.
-    void reset() { ctrl_ = shift_ = f1_ = false; }
+    void reset() { chord_.reset(); }
 
 private:
-    bool ctrl_ = false;
-    bool shift_ = false;
-    bool f1_ = false;
+    static std::optional<ChordKey> chordKey(int key) {
+        switch (key) {
+            case Qt::Key_Control:
+                return ChordKey::Control;
+            case Qt::Key_Shift:
+                return ChordKey::Shift;
+            case Qt::Key_F1:
+                return ChordKey::F1;
+            default:
+                return std::nullopt;
+        }
+    }
+
+    DumpChord chord_;
 };
 
 }  // namespace kestiva

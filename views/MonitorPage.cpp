@@ -1,7 +1,8 @@
 #include "views/MonitorPage.h"
 
 #include "views/MeasurementPanel.h"
-#include "views/TraceGraphData.h"
+#include "views/QtWindow.h"
+#include "window/TraceGraphData.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -194,7 +195,7 @@ void CMonitorPage::showFigure(QLabel* label, const std::string& text) const {
     label->setText(figureText(text));
 }
 
-QSize CMonitorPage::fitting(const QString& sample, int height) const {
+Size CMonitorPage::fitting(const QString& sample, int height) const {
     return {QFontMetrics(font()).horizontalAdvance(sample) + kEditFrame, height};
 }
 

@@ -24,6 +24,7 @@
 #include "views/GraphMarkers.h"
 #include "views/KeyChord.h"
 #include "views/NumberEditEx.h"
+#include "window/Geometry.h"
 
 #include <QWidget>
 
@@ -100,7 +101,7 @@ protected:
     void showFigure(QLabel* label, const std::string& text) const;
 
     // A control `sample` wide (in the page's font) plus the frame of an edit, `height` high.
-    QSize fitting(const QString& sample, int height) const;
+    Size fitting(const QString& sample, int height) const;
     int editHeight() const;
 
     // Apply colour table: the graph's background, grid and the colours of the traces in use,

@@ -2,8 +2,9 @@
 // their lines over the graph, and the measurement panel between them.
 
 #include "views/MeasurementPanel.h"
+#include "views/QtWindow.h"
 #include "views/MonitorPage.h"
-#include "views/TraceGraphData.h"
+#include "window/TraceGraphData.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

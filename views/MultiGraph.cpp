@@ -1,12 +1,19 @@
 #include "views/MultiGraph.h"
 
-#include "views/GraphGeometry.h"
+#include "views/QtWindow.h"
+#include "window/GraphGeometry.h"
 
 #include <QPainter>
 
 namespace kestiva {
 
-void renderMultiGraph(const MultiGraphData& graph, QImage& image, PolylineMode mode) {
+void renderMultiGraph(const MultiGraphData& graph, QImage& image) {
+    if (image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+    rasterMultiGraph(graph, pixelsOf(image));
+}
+
+void paintMultiGraph(const MultiGraphData& graph, QImage& image, PolylineMode mode) {
     if (image.isNull()) {
         return;
     }

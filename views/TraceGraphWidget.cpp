@@ -11,7 +11,7 @@ CTraceGraphWidget::CTraceGraphWidget(QWidget* parent) : QWidget(parent) {
 
 void CTraceGraphWidget::paintEvent(QPaintEvent*) {
     const QImage& picture = picture_.picture(size(), devicePixelRatioF(),
-                                             [this](QImage& image) { renderGraph(image); });
+                                             [this](PixelView pixels) { renderGraph(pixels); });
     QPainter(this).drawImage(0, 0, picture);
 }
 

@@ -4,8 +4,8 @@
 // graphs differ only in their data and how it is rendered.
 
 #include "views/GraphPainting.h"
+#include "window/PixelBuffer.h"
 
-#include <QImage>
 #include <QWidget>
 
 #include <cstddef>
@@ -18,8 +18,8 @@ class CTraceGraphWidget : public QWidget {
 public:
     explicit CTraceGraphWidget(QWidget* parent = nullptr);
 
-    // Paints the graph into `image` (its size is the plot's), as the widget shows it.
-    virtual void renderGraph(QImage& image) const = 0;
+    // Draws the graph into `pixels` (their size is the plot's), as the widget shows it.
+    virtual void renderGraph(PixelView pixels) const = 0;
 
     // Shows the fields as they are now. The widget keeps its last picture between paints, so
     // after changing fields call this rather than update().

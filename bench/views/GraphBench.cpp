@@ -4,13 +4,15 @@
 //
 // Each case paints the whole graph into a 1000 x 600 image the way the widget does, for a
 // window a user can show: the whole recording, a zoomed window of 12,001 samples, and 41
-// samples (fewer than the plot's columns). "envelope" is how the graphs paint (a few vertices
-// per pixel column, from the trace's envelope); "collapsed" builds a vertex per sample and
-// collapses each column's; "every vertex" draws one vertex per sample as a plain polyline
-// would. All paint the same pixels (see the tests).
+// samples (fewer than the plot's columns). "raster" is how the graphs draw: the window's
+// rasteriser, from the traces' envelopes, straight into the pixels. The others paint with Qt's
+// painter: "envelope" from the same envelope polylines (how the graphs painted before the
+// rasteriser), "collapsed" builds a vertex per sample and collapses each column's, "every
+// vertex" draws one vertex per sample as a plain polyline would. All give the same pixels (see
+// the tests).
 
-#include "views/GraphGeometry.h"
-#include "views/TraceColumns.h"
+#include "window/GraphGeometry.h"
+#include "window/TraceColumns.h"
 #include "views/IoGraph.h"
 #include "views/MultiGraph.h"
 
@@ -32,6 +34,10 @@ namespace {
 
 constexpr uint32_t kSamples = 150001;
 const QSize kPlot(1000, 600);
+const Size kPlotSize(1000, 600);
+
+// How a case draws: one of Qt's PolylineModes, or the rasteriser.
+constexpr int64_t kRaster = 3;
 
 // The process's peak before the first case; the framework runs each case more than once.
 long gRssAtStart = 0;
@@ -71,8 +77,9 @@ void showWindow(Graph& graph, int window) {
     graph.lastIndex = last[window];
 }
 
-const char* modeName(PolylineMode mode) {
-    switch (mode) {
+const char* modeName(int64_t mode) {
+    if (mode == kRaster) return "raster";
+    switch (PolylineMode(mode)) {
     case PolylineMode::Envelope: return "envelope";
     case PolylineMode::CollapsedColumns: return "collapsed";
     default: return "every vertex";
@@ -159,24 +166,24 @@ void reportMemory(benchmark::State& state, size_t bufferBytes, size_t scratchByt
 }
 
 template <typename Graph>
-size_t paintScratchBytes(const Graph& graph, TraceShape shape, PolylineMode mode) {
+size_t paintScratchBytes(const Graph& graph, TraceShape shape, int64_t mode) {
     size_t largest = 0;
     for (uint32_t i = 0; i < graph.traceCount; ++i) {
         const auto pieces =
-            mode == PolylineMode::Envelope
+            mode != int64_t(PolylineMode::EveryVertex)
                 ? envelopePolylines(graph.heldSamples(i), graph.envelopes[i], shape,
                                     graph.firstIndex, graph.lastIndex, graph.lowerBound[i],
-                                    graph.upperBound[i], kPlot)
+                                    graph.upperBound[i], kPlotSize)
                 : everyVertexPolylines(graph.heldSamples(i), shape, graph.firstIndex,
                                        graph.lastIndex, graph.lowerBound[i],
-                                       graph.upperBound[i], kPlot);
+                                       graph.upperBound[i], kPlotSize);
         size_t bytes = 0;
         for (const auto& points : pieces) {
-            bytes += points.size() * sizeof(QPoint);
-            if (mode != PolylineMode::EveryVertex) {
-                const CollapsedTrace collapsed = collapseColumns(points, kPlot);
-                bytes += collapsed.polyline.size() * sizeof(QPoint) +
-                         collapsed.spans.size() * sizeof(QLine);
+            bytes += points.size() * sizeof(Point);
+            if (mode != int64_t(PolylineMode::EveryVertex)) {
+                const CollapsedTrace collapsed = collapseColumns(points, kPlotSize);
+                bytes += collapsed.polyline.size() * sizeof(Point) +
+                         collapsed.spans.size() * sizeof(Line);
             }
         }
         largest = std::max(largest, bytes);
@@ -187,12 +194,15 @@ size_t paintScratchBytes(const Graph& graph, TraceShape shape, PolylineMode mode
 void BM_DataGraphPaint(benchmark::State& state) {
     const int signal = int(state.range(0));
     const int window = int(state.range(1));
-    const auto mode = PolylineMode(state.range(2));
+    const int64_t mode = state.range(2);
     const auto graph = makeDataGraph(signal);
     showWindow(*graph, window);
     QImage image(kPlot, QImage::Format_RGB32);
     for (auto _ : state) {
-        renderMultiGraph(*graph, image, mode);
+        if (mode == kRaster)
+            renderMultiGraph(*graph, image);
+        else
+            paintMultiGraph(*graph, image, PolylineMode(mode));
         benchmark::DoNotOptimize(image.constBits());
     }
     state.SetLabel(std::string(signalName(signal)) + ", " + windowName(window) + ", " +
@@ -203,12 +213,15 @@ void BM_DataGraphPaint(benchmark::State& state) {
 void BM_IoGraphPaint(benchmark::State& state) {
     const double toggle = double(state.range(0)) / 1000.0;
     const int window = int(state.range(1));
-    const auto mode = PolylineMode(state.range(2));
+    const int64_t mode = state.range(2);
     const auto graph = makeIoGraph(toggle);
     showWindow(*graph, window);
     QImage image(kPlot, QImage::Format_RGB32);
     for (auto _ : state) {
-        renderIoGraph(*graph, image, mode);
+        if (mode == kRaster)
+            renderIoGraph(*graph, image);
+        else
+            paintIoGraph(*graph, image, PolylineMode(mode));
         benchmark::DoNotOptimize(image.constBits());
     }
     state.SetLabel("bit change per sample " + std::to_string(toggle) + ", " +
@@ -242,11 +255,11 @@ constexpr int64_t kEveryVertex = int64_t(PolylineMode::EveryVertex);
 BENCHMARK(BM_DataGraphPaint)
     ->ArgsProduct({{kNoisySine, kRandomWalk, kUniformNoise, kWildValues},
                    {kWhole, kZoomed, kFewSamples},
-                   {kEnvelope, kCollapsed}})
+                   {kEnvelope, kCollapsed, kRaster}})
     ->Unit(benchmark::kMillisecond);
 // Toggle probabilities in thousandths: a busy signal, and the worst case of a coin toss.
 BENCHMARK(BM_IoGraphPaint)
-    ->ArgsProduct({{10, 500}, {kWhole, kZoomed, kFewSamples}, {kEnvelope, kCollapsed}})
+    ->ArgsProduct({{10, 500}, {kWhole, kZoomed, kFewSamples}, {kEnvelope, kCollapsed, kRaster}})
     ->Unit(benchmark::kMillisecond);
 // The plain polyline, for scale: the whole recording only, it is slow.
 BENCHMARK(BM_DataGraphPaint)

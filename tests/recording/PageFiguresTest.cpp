@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "settings/NumberText.h"
-#include "views/GraphGeometry.h"
+#include "window/GraphGeometry.h"
 
 namespace kestiva {
 namespace {
@@ -212,9 +212,9 @@ TEST(PageFigures, PixelsAndSamplesMatchThePaintedGraph) {
         const std::vector<double> values(w.last + 1, 1.0);
         const std::vector<uint32_t> levels(w.last + 1, 121);
         for (const int width : {1, 7, 100, 645, 1000}) {
-            const QSize plot(width, 100);
+            const Size plot(width, 100);
             std::vector<int> lineXs, stepXs;
-            for (const QPoint& p : multiTracePoints(values, w.first, w.last, 0.0, 2.0, plot))
+            for (const Point& p : multiTracePoints(values, w.first, w.last, 0.0, 2.0, plot))
                 lineXs.push_back(p.x());
             const auto steps = ioTracePoints(levels, w.first, w.last, 0.0, 128.0, plot);
             for (std::size_t k = 0; k < steps.size(); k += 2)

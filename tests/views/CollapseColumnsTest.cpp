@@ -1,10 +1,12 @@
 // The graphs draw a collapsed polyline instead of one vertex per sample. These tests hold it to
 // its promise: the very same pixels as the full polyline, over many kinds of data.
 
-#include "views/GraphGeometry.h"
+#include "window/GraphGeometry.h"
 #include "views/GraphPainting.h"
 #include "views/IoGraph.h"
 #include "views/MultiGraph.h"
+#include "views/QtWindow.h"
+#include "window/LineRaster.h"
 
 #include <QImage>
 #include <QPainter>
@@ -21,11 +23,11 @@ namespace {
 
 constexpr Color kTraceColor = 0x00FFFF;
 
-QImage paintPolyline(const std::vector<QPoint>& points, QSize plot, PolylineMode mode) {
-    QImage image(plot, QImage::Format_RGB32);
+QImage paintPolyline(const std::vector<Point>& points, Size plot, PolylineMode mode) {
+    QImage image(toQt(plot), QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
-    paintTrace(painter, points, kTraceColor, mode, plot);
+    paintTrace(painter, points, kTraceColor, mode, toQt(plot));
     return image;
 }
 
@@ -42,31 +44,55 @@ std::string firstDifference(const QImage& a, const QImage& b) {
     return "identical";
 }
 
-void expectSamePixels(const std::vector<QPoint>& points, QSize plot, const std::string& what) {
+// The window's rasteriser on the same vertices: every vertex stepped as lines, or the collapsed
+// polyline stepped and its spans filled.
+QImage rasterPolyline(const std::vector<Point>& points, Size plot, bool collapse) {
+    QImage image(toQt(plot), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    const uint32_t pixel = pixelOf(kTraceColor);
+    if (!collapse) {
+        LineRaster(pixelsOf(image), pixel).polyline(points);
+        return image;
+    }
+    const CollapsedTrace c = collapseColumns(points, plot);
+    LineRaster(pixelsOf(image), pixel).polyline(c.polyline);
+    for (const Line& span : c.spans)
+        fillColumn(pixelsOf(image), span.x1(), span.y1(), span.y2(), pixel);
+    return image;
+}
+
+void expectSamePixels(const std::vector<Point>& points, Size plot, const std::string& what) {
     const QImage full = paintPolyline(points, plot, PolylineMode::EveryVertex);
     const QImage collapsed = paintPolyline(points, plot, PolylineMode::CollapsedColumns);
     ASSERT_TRUE(full == collapsed) << what << ": " << points.size() << " vertices in "
                                    << plot.width() << " x " << plot.height() << ", "
                                    << firstDifference(full, collapsed);
+    for (const bool collapse : {false, true}) {
+        const QImage raster = rasterPolyline(points, plot, collapse);
+        ASSERT_TRUE(full == raster) << what << ", rasterised" << (collapse ? " collapsed" : "")
+                                    << ": " << points.size() << " vertices in " << plot.width()
+                                    << " x " << plot.height() << ", "
+                                    << firstDifference(full, raster);
+    }
 }
 
 // The same trace painted from its envelope, a few vertices per column found in its buckets,
 // gives the same pixels too.
 template <typename Sample>
-void expectSameEnvelopePixels(const std::vector<QPoint>& points, const std::vector<Sample>& samples,
+void expectSameEnvelopePixels(const std::vector<Point>& points, const std::vector<Sample>& samples,
                               TraceShape shape, uint32_t first, uint32_t last, double upper,
-                              QSize plot, const std::string& what) {
+                              Size plot, const std::string& what) {
     TraceEnvelope<Sample> envelope;
     envelope.reset(uint32_t(samples.size()));
     for (const Sample s : samples) {
         envelope.append(s);
     }
-    QImage fromEnvelope(plot, QImage::Format_RGB32);
+    QImage fromEnvelope(toQt(plot), QImage::Format_RGB32);
     fromEnvelope.fill(Qt::black);
     QPainter painter(&fromEnvelope);
     for (const auto& piece :
          envelopePolylines<Sample>(samples, envelope, shape, first, last, 0.0, upper, plot)) {
-        paintTrace(painter, piece, kTraceColor, PolylineMode::Envelope, plot);
+        paintTrace(painter, piece, kTraceColor, PolylineMode::Envelope, toQt(plot));
     }
     painter.end();
     const QImage full = paintPolyline(points, plot, PolylineMode::EveryVertex);
@@ -105,7 +131,7 @@ TEST(CollapseColumns, DataTracesPaintTheSamePixels) {
     std::mt19937 rng(20240611);
     for (const auto& [name, signal] : kinds) {
         for (int round = 0; round < 40; ++round) {
-            const QSize plot(std::uniform_int_distribution<>(1, 260)(rng),
+            const Size plot(std::uniform_int_distribution<>(1, 260)(rng),
                              std::uniform_int_distribution<>(1, 180)(rng));
             const size_t count = std::uniform_int_distribution<size_t>(2, 6000)(rng);
             std::vector<double> samples(count);
@@ -127,7 +153,7 @@ TEST(CollapseColumns, IoTracesPaintTheSamePixels) {
     std::mt19937 rng(77);
     for (const double toggle : {0.5, 0.05, 0.002}) {
         for (int round = 0; round < 15; ++round) {
-            const QSize plot(std::uniform_int_distribution<>(1, 300)(rng),
+            const Size plot(std::uniform_int_distribution<>(1, 300)(rng),
                              std::uniform_int_distribution<>(16, 200)(rng));
             const size_t count = std::uniform_int_distribution<size_t>(1, 8000)(rng);
             const int signal = std::uniform_int_distribution<>(0, 15)(rng);
@@ -155,10 +181,10 @@ TEST(CollapseColumns, IoTracesPaintTheSamePixels) {
 TEST(CollapseColumns, AwkwardPolylinesPaintTheSamePixels) {
     std::mt19937 rng(4242);
     for (int round = 0; round < 3000; ++round) {
-        const QSize plot(std::uniform_int_distribution<>(1, 40)(rng),
+        const Size plot(std::uniform_int_distribution<>(1, 40)(rng),
                          std::uniform_int_distribution<>(1, 40)(rng));
         const size_t count = std::uniform_int_distribution<size_t>(2, 400)(rng);
-        std::vector<QPoint> points;
+        std::vector<Point> points;
         int x = std::uniform_int_distribution<>(-2, 2)(rng);
         for (size_t k = 0; k < count; ++k) {
             const int step = std::discrete_distribution<>({70, 20, 5, 5})(rng);
@@ -185,12 +211,12 @@ TEST(CollapseColumns, AwkwardPolylinesPaintTheSamePixels) {
 // Columns on which simpler reductions fail: keeping only the extremes between the first and
 // the last vertex of a column loses the pixels where a line starts, turns or ends.
 TEST(CollapseColumns, ColumnsWhereOnlyExtremesWouldNotDo) {
-    const std::vector<std::pair<QSize, std::vector<QPoint>>> cases = {
-        {QSize(19, 40), {{8, 5}, {8, 3}, {8, 39}, {8, 8}, {8, 0}, {8, 19}, {8, 39}, {8, 38}, {9, 39}}},
-        {QSize(34, 24), {{9, 23}, {9, 23}, {9, 0}, {9, 2}, {9, 4}, {9, 5}, {9, 23}, {9, 0}, {39, 2}}},
-        {QSize(19, 27), {{2, 26}, {2, 26}, {2, 12}, {2, 26}, {2, 23}, {2, 2}, {2, 0}, {2, 2}, {21, 26}}},
-        {QSize(16, 25), {{5, 24}, {5, 24}, {5, 22}, {5, 6}, {5, 0}, {5, 1}, {5, 2}, {5, 0}, {58, 12}}},
-        {QSize(21, 27), {{0, 26}, {0, 26}, {0, 11}, {0, 26}, {0, 25}, {0, 20}, {0, 21}, {0, 23}, {41, 0}}},
+    const std::vector<std::pair<Size, std::vector<Point>>> cases = {
+        {Size(19, 40), {{8, 5}, {8, 3}, {8, 39}, {8, 8}, {8, 0}, {8, 19}, {8, 39}, {8, 38}, {9, 39}}},
+        {Size(34, 24), {{9, 23}, {9, 23}, {9, 0}, {9, 2}, {9, 4}, {9, 5}, {9, 23}, {9, 0}, {39, 2}}},
+        {Size(19, 27), {{2, 26}, {2, 26}, {2, 12}, {2, 26}, {2, 23}, {2, 2}, {2, 0}, {2, 2}, {21, 26}}},
+        {Size(16, 25), {{5, 24}, {5, 24}, {5, 22}, {5, 6}, {5, 0}, {5, 1}, {5, 2}, {5, 0}, {58, 12}}},
+        {Size(21, 27), {{0, 26}, {0, 26}, {0, 11}, {0, 26}, {0, 25}, {0, 20}, {0, 21}, {0, 23}, {41, 0}}},
     };
     for (const auto& [plot, points] : cases) {
         expectSamePixels(points, plot, "case");
@@ -241,9 +267,9 @@ TEST(CollapseColumns, ColumnsLeavingTheImagePaintTheSamePixels) {
         size_t before = 0;
         size_t after = 0;
         for (int round = 0; round < 400; ++round) {
-            const QSize plot(std::uniform_int_distribution<>(1, 30)(rng),
+            const Size plot(std::uniform_int_distribution<>(1, 30)(rng),
                              std::uniform_int_distribution<>(1, 40)(rng));
-            std::vector<QPoint> points;
+            std::vector<Point> points;
             for (int x = -1; x <= plot.width(); ++x) {
                 const int count = std::uniform_int_distribution<>(1, 12)(rng);
                 for (int k = 0; k < count; ++k) {
@@ -270,7 +296,7 @@ TEST(CollapseColumns, KeepsAFewVerticesPerColumn) {
     for (auto& s : samples) {
         s = std::uniform_real_distribution<>(0, 1)(rng);
     }
-    const QSize plot(1000, 600);
+    const Size plot(1000, 600);
     const auto points = multiTracePoints(samples, 0, 150000, 0.0, 1.0, plot);
     ASSERT_EQ(points.size(), 150001u);
     const CollapsedTrace collapsed = collapseColumns(points, plot);
@@ -298,8 +324,8 @@ TEST(CollapseColumns, WholeGraphsMatchTheirEveryVertexPictures) {
     data.drawEnabled = 1;
     QImage full(640, 360, QImage::Format_RGB32);
     QImage collapsed(640, 360, QImage::Format_RGB32);
-    renderMultiGraph(data, full, PolylineMode::EveryVertex);
-    renderMultiGraph(data, collapsed, PolylineMode::CollapsedColumns);
+    paintMultiGraph(data, full, PolylineMode::EveryVertex);
+    paintMultiGraph(data, collapsed, PolylineMode::CollapsedColumns);
     EXPECT_TRUE(full == collapsed) << firstDifference(full, collapsed);
 
     IoGraphData io;
@@ -316,8 +342,8 @@ TEST(CollapseColumns, WholeGraphsMatchTheirEveryVertexPictures) {
     io.drawEnabled = 1;
     QImage ioFull(700, 400, QImage::Format_RGB32);
     QImage ioCollapsed(700, 400, QImage::Format_RGB32);
-    renderIoGraph(io, ioFull, PolylineMode::EveryVertex);
-    renderIoGraph(io, ioCollapsed, PolylineMode::CollapsedColumns);
+    paintIoGraph(io, ioFull, PolylineMode::EveryVertex);
+    paintIoGraph(io, ioCollapsed, PolylineMode::CollapsedColumns);
     EXPECT_TRUE(ioFull == ioCollapsed) << firstDifference(ioFull, ioCollapsed);
 }
 

@@ -6,7 +6,7 @@
 #include "views/DataMonitor.h"
 
 #include "PageFixtures.h"
-#include "views/GraphGeometry.h"
+#include "window/GraphGeometry.h"
 
 #include <QAccessible>
 #include <QCheckBox>

@@ -2,9 +2,10 @@
 // that picture to the polyline through every sample, pixel for pixel, over the windows a user
 // can show, and hold the sample positions to the single-precision sums they replace.
 
+#include "GraphPictures.h"
 #include "views/IoGraph.h"
 #include "views/MultiGraph.h"
-#include "views/TraceColumns.h"
+#include "window/TraceColumns.h"
 
 #include <QImage>
 
@@ -31,13 +32,22 @@ std::string firstDifference(const QImage& a, const QImage& b) {
     return "identical";
 }
 
-template <typename Graph, typename Render>
-void expectEnvelopeMatches(const Graph& graph, QSize plot, Render render, const std::string& what) {
+// Qt's painter through every vertex is the reference; its envelope drawing and the window's
+// rasteriser (what the widgets show) must give the same pixels.
+template <typename Graph, typename Paint, typename Render>
+void expectEnvelopeMatches(const Graph& graph, QSize plot, Paint paint, Render render,
+                           const std::string& what) {
     QImage reference(plot, QImage::Format_RGB32);
     QImage envelope(plot, QImage::Format_RGB32);
-    render(graph, reference, PolylineMode::EveryVertex);
-    render(graph, envelope, PolylineMode::Envelope);
+    QImage raster(plot, QImage::Format_RGB32);
+    paint(graph, reference, PolylineMode::EveryVertex);
+    paint(graph, envelope, PolylineMode::Envelope);
+    render(graph, raster);
     EXPECT_TRUE(reference == envelope) << what << ": " << firstDifference(reference, envelope);
+    const PixelDifference d = pixelDifference(reference, raster);
+    EXPECT_EQ(d.pixels, 0) << what << ", rasterised: " << d.pixels << " pixels in " << d.columns
+                           << " columns differ (at most " << d.worstColumn << " in one), "
+                           << firstDifference(reference, raster);
 }
 
 // How a case's samples are stored: appended all at once, in a few appends with paints between, as
@@ -146,8 +156,8 @@ TEST(EnvelopeTrace, PaintsThePixelsOfEverySampleForEveryWindow) {
         IoGraphData io;
         fill(c, data, io, [&](uint32_t step) {
             const std::string what = c.name + ", step " + std::to_string(step);
-            expectEnvelopeMatches(data, c.plot, renderMultiGraph, "data, " + what);
-            expectEnvelopeMatches(io, c.plot, renderIoGraph, "I/O, " + what);
+            expectEnvelopeMatches(data, c.plot, paintMultiGraph, renderMultiGraph, "data, " + what);
+            expectEnvelopeMatches(io, c.plot, paintIoGraph, renderIoGraph, "I/O, " + what);
         });
     }
 }
@@ -157,7 +167,7 @@ TEST(EnvelopeTrace, KeepsAFewVerticesPerColumn) {
     MultiGraphData data;
     IoGraphData io;
     fill(windowCases().at(2), data, io, [](uint32_t) {});
-    const QSize plot(1000, 600);
+    const Size plot(1000, 600);
     for (const auto& piece : envelopePolylines(data.heldSamples(0), data.envelopes[0],
                                                TraceShape::Line, 0, 150000, 0.0, 1.0, plot)) {
         EXPECT_LE(piece.size(), 6u * 1001u + 2u);

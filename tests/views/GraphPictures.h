@@ -3,9 +3,11 @@
 // column or row have a given colour.
 
 #include "settings/SamplingConfig.h"
-#include "views/TraceGraphData.h"
+#include "views/QtWindow.h"
 
 #include <QImage>
+
+#include <algorithm>
 
 namespace kestiva {
 
@@ -35,6 +37,27 @@ inline int countInImage(const QImage& image, Color color) {
         count += countInRow(image, y, color);
     }
     return count;
+}
+
+// How two pictures of the same size differ: pixels, columns with a difference, and the most
+// differing pixels in one column.
+struct PixelDifference {
+    int pixels = 0;
+    int columns = 0;
+    int worstColumn = 0;
+};
+
+inline PixelDifference pixelDifference(const QImage& a, const QImage& b) {
+    PixelDifference d;
+    for (int x = 0; x < a.width(); ++x) {
+        int column = 0;
+        for (int y = 0; y < a.height(); ++y)
+            column += a.pixel(x, y) != b.pixel(x, y);
+        d.pixels += column;
+        d.columns += column > 0;
+        d.worstColumn = std::max(d.worstColumn, column);
+    }
+    return d;
 }
 
 // What a grid line looks like across a whole column or row.

@@ -3,6 +3,7 @@
 
 #include "views/IoGraph.h"
 #include "views/MultiGraph.h"
+#include "views/QtWindow.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -24,7 +25,7 @@ void expectDevicePixels(Graph& graph) {
     const QImage shown = graph.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(shown.size(), QSize(600, 400));
     QImage device(600, 400, QImage::Format_RGB32);
-    graph.renderGraph(device);
+    graph.renderGraph(pixelsOf(device));
     EXPECT_EQ(shown, device);
 }
 

@@ -173,7 +173,7 @@ TEST(IoGraph, WidgetPaintsWhatRenderGraphPaints) {
     static_cast<IoGraphData&>(widget) = loaded({{1, {0, 1, 1, 0, 1}}, {9, {1, 1, 0, 0, 1}}});
     const QImage shown = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
     QImage rendered(kPlot, QImage::Format_RGB32);
-    widget.renderGraph(rendered);
+    widget.renderGraph(pixelsOf(rendered));
     EXPECT_EQ(shown, rendered);
     EXPECT_GT(countInImage(shown, defaultTraceColor(9)), 0);
     EXPECT_GT(countInImage(shown, kBackground), 0);

@@ -255,7 +255,7 @@ TEST(MultiGraph, WidgetPaintsWhatRenderGraphPaints) {
     widget.lastIndex = 250;
     const QImage shown = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
     QImage rendered(kPlot, QImage::Format_RGB32);
-    widget.renderGraph(rendered);
+    widget.renderGraph(pixelsOf(rendered));
     EXPECT_EQ(shown, rendered);
     EXPECT_GT(countInImage(shown, kRed), 0);
 }

@@ -8,6 +8,7 @@
 #include "settings/ProgramFolder.h"
 #include "views/MonitorPage.h"
 #include "views/NumberEditEx.h"
+#include "views/QtWindow.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-// kestiva-cli plot: a CSV recording's graph, drawn by the window's own graph painting, with the
+// kestiva-cli plot: a CSV recording's graph, drawn by the window's own rasteriser, with the
 // page's axes, ranges, names and a title around it, into an image file.
 
 #include <QGuiApplication>
@@ -15,7 +15,9 @@
 #include "tools/cli/LoadedRecording.h"
 #include "tools/cli/PlotFrame.h"
 #include "views/ImageEncoder.h"
-#include "views/PageGraphs.h"
+#include "views/QtWindow.h"
+#include "window/GraphRaster.h"
+#include "window/PageGraphs.h"
 
 namespace kestiva::cli {
 
@@ -32,7 +34,7 @@ constexpr const char* kHelp =
     "start date and cycle), the time axis in seconds under the grid's major lines, each\n"
     "item's range at those lines with its unit above it (I/O: each signal's name beside its\n"
     "lane), and a legend of the items' names and units, all in the items' trace colours.\n"
-    "The graph is painted by the window's graph code and written with the encoder that the\n"
+    "The graph is drawn by the window's graph rasteriser and written with the encoder that the\n"
     "extension of IMAGE names (.bmp, .jpg or .jpeg, .png; case ignored).\n"
     "\n"
     "  --monitor data|io  the page that reads the file; without it, the monitor that the\n"
@@ -47,17 +49,19 @@ constexpr const char* kHelp =
     "                     as the window starts\n";
 
 // The graph as the page paints it, at the given size: the one drawing call of the picture.
+// The window's rasteriser draws the graph; Qt only frames and encodes it.
 QImage drawGraph(const PageRecording& page, MonitorKind monitor, const ColorTable& colors,
                  QSize size) {
     QImage image(size, QImage::Format_RGB32);
+    const PixelView pixels = pixelsOf(image);
     if (monitor == kDataMonitor) {
         auto graph = std::make_unique<MultiGraphData>();
         loadDataGraph(page, dataPageFigures(page), colors, *graph);
-        renderMultiGraph(*graph, image);
+        rasterMultiGraph(*graph, pixels);
     } else {
         auto graph = std::make_unique<IoGraphData>();
         loadIoGraph(page, colors, *graph);
-        renderIoGraph(*graph, image);
+        rasterIoGraph(*graph, pixels);
     }
     return image;
 }

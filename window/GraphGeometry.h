@@ -6,9 +6,7 @@
 // accumulators truncated towards zero. Changing them moves lines by a pixel, which users of
 // saved pictures would notice.
 
-#include <QLine>
-#include <QPoint>
-#include <QSize>
+#include "window/Geometry.h"
 
 #include <cstdint>
 #include <span>
@@ -67,22 +65,22 @@ private:
 // x = 0, the last one at (or next to) x = width. Only samples that `held` contains become
 // vertices. Empty when fewer than two vertices remain, when lastIndex < firstIndex, or when
 // the range is zero.
-std::vector<QPoint> multiTracePoints(std::span<const double> held, uint32_t firstIndex,
+std::vector<Point> multiTracePoints(std::span<const double> held, uint32_t firstIndex,
                                      uint32_t lastIndex, double lowerBound, double upperBound,
-                                     QSize plot);
+                                     Size plot);
 
 // Every vertex of an I/O trace drawn as a step line: each sample of the window
 // [firstIndex, lastIndex] is a horizontal segment width / n pixels long (two vertices).
 // Only samples that `held` contains are drawn; empty when lastIndex < firstIndex or when the
 // range is zero.
-std::vector<QPoint> ioTracePoints(std::span<const uint32_t> held, uint32_t firstIndex,
+std::vector<Point> ioTracePoints(std::span<const uint32_t> held, uint32_t firstIndex,
                                   uint32_t lastIndex, double lowerBound, double upperBound,
-                                  QSize plot);
+                                  Size plot);
 
 // A trace ready to paint: a polyline, and vertical spans of the same colour painted with it.
 struct CollapsedTrace {
-    std::vector<QPoint> polyline;
-    std::vector<QLine> spans;  // from (x, top) to (x, bottom), both ends painted
+    std::vector<Point> polyline;
+    std::vector<Line> spans;  // from (x, top) to (x, bottom), both ends painted
 };
 
 // The same picture with far fewer vertices: where consecutive vertices share a pixel column,
@@ -93,6 +91,6 @@ struct CollapsedTrace {
 // are kept unchanged; a column whose rows leave the image is reduced only as far as the
 // painter's clipping provably paints the same, and the segments between columns stay as they
 // are.
-CollapsedTrace collapseColumns(std::span<const QPoint> polyline, QSize plot);
+CollapsedTrace collapseColumns(std::span<const Point> polyline, Size plot);
 
 }  // namespace kestiva

@@ -6,9 +6,7 @@
 // data can be painted into an image by a program that shows no window.
 
 #include "settings/SamplingConfig.h"
-#include "views/TraceEnvelope.h"
-
-#include <QColor>
+#include "window/TraceEnvelope.h"
 
 #include <algorithm>
 #include <array>
@@ -36,11 +34,6 @@ constexpr std::array<Color, 8> kDefaultTracePalette = {
 
 inline Color defaultTraceColor(uint32_t trace) {
     return kDefaultTracePalette[trace % kDefaultTracePalette.size()];
-}
-
-// Colours are packed 0x00BBGGRR everywhere outside Qt; this is the one place they cross over.
-inline QColor toQColor(Color color) {
-    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }
 
 template <typename Sample>

@@ -164,10 +164,15 @@ public:
             if (level >= 0) {
                 const uint32_t shift = shiftOf(level);
                 k = ((k >> shift) + 1) << shift;
-            } else if (matches(samples[k])) {
-                return uint32_t(k);
-            } else {
-                ++k;
+                continue;
+            }
+            // The smallest bucket holding k may hold a match: its samples are looked at in
+            // turn, without asking the bucket again for each.
+            const uint64_t bucketEnd = (((k >> kBucketShift) + 1) << kBucketShift) - 1;
+            const uint64_t end = std::min<uint64_t>(to, bucketEnd);
+            for (; k <= end; ++k) {
+                if (matches(samples[k]))
+                    return uint32_t(k);
             }
         }
         return std::nullopt;
@@ -183,10 +188,13 @@ public:
             if (level >= 0) {
                 const uint32_t shift = shiftOf(level);
                 k = int64_t((uint64_t(k) >> shift) << shift) - 1;
-            } else if (matches(samples[size_t(k)])) {
-                return uint32_t(k);
-            } else {
-                --k;
+                continue;
+            }
+            const int64_t start =
+                std::max<int64_t>(from, int64_t((uint64_t(k) >> kBucketShift) << kBucketShift));
+            for (; k >= start; --k) {
+                if (matches(samples[size_t(k)]))
+                    return uint32_t(k);
             }
         }
         return std::nullopt;

@@ -1,10 +1,12 @@
-#include "views/TraceColumns.h"
+#include "window/TraceColumns.h"
 
-#include "views/GraphGeometry.h"
+#include "window/GraphGeometry.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
+#include <type_traits>
 
 namespace kestiva {
 
@@ -148,7 +150,7 @@ struct SampleWindow {
 // them; nothing when those draw nothing.
 std::optional<SampleWindow> sampleWindow(TraceShape shape, size_t held, uint32_t firstIndex,
                                          uint32_t lastIndex, const TraceScale& scale,
-                                         QSize plot) {
+                                         Size plot) {
     if (firstIndex >= held || !scale.drawable()) {
         return std::nullopt;
     }
@@ -179,12 +181,17 @@ class EnvelopeTracer {
 public:
     EnvelopeTracer(std::span<const Sample> held, const TraceEnvelope<Sample>& envelope,
                    const TraceVertices& vertices, const TraceScale& scale)
-        : held_(held), envelope_(envelope), vertices_(vertices), scale_(scale) {}
+        : held_(held), envelope_(envelope), vertices_(vertices), scale_(scale) {
+        if constexpr (!std::is_floating_point_v<Sample>) {
+            for (uint32_t level = 0; level < kLevelRows; ++level)
+                levelRows_[level] = scale_.y(double(level));
+        }
+    }
 
     // The polyline of vertices [v0, v1]: its first and last vertex as they are (they carry the
     // line's ends), the columns in between reduced.
-    std::vector<QPoint> polyline(uint64_t v0, uint64_t v1) const {
-        std::vector<QPoint> out;
+    std::vector<Point> polyline(uint64_t v0, uint64_t v1) const {
+        std::vector<Point> out;
         out.emplace_back(vertices_.column(v0), row(held_[vertices_.sampleOf(v0)]));
         if (v1 == v0) {
             return out;
@@ -201,14 +208,24 @@ public:
     }
 
 private:
-    int row(Sample s) const { return scale_.y(double(s)); }
+    // I/O levels are small whole numbers, so their rows are looked up rather than computed
+    // again for every sample and bucket a column's search visits.
+    static constexpr uint32_t kLevelRows = 256;
+
+    int row(Sample s) const {
+        if constexpr (!std::is_floating_point_v<Sample>) {
+            if (s < kLevelRows)
+                return levelRows_[s];
+        }
+        return scale_.y(double(s));
+    }
 
     // Vertices [va, vb] all on one column. A vertical run paints what its first move, its last
     // move and the rows between them paint (see collapseColumns), so the column keeps its entry
     // row, the row the first move reaches, the extremes of the rows in between, the row the last
     // move leaves and its exit row. The rows follow the values, so the extremes of the rows are
     // the rows of the extreme values, which the envelope gives.
-    void appendColumn(int column, uint64_t va, uint64_t vb, std::vector<QPoint>& out) const {
+    void appendColumn(int column, uint64_t va, uint64_t vb, std::vector<Point>& out) const {
         if (vb - va + 1 <= kReducedColumn) {
             for (uint64_t v = va; v <= vb; ++v) {
                 out.emplace_back(column, row(held_[vertices_.sampleOf(v)]));
@@ -252,6 +269,7 @@ private:
     const TraceEnvelope<Sample>& envelope_;
     const TraceVertices& vertices_;
     const TraceScale& scale_;
+    std::array<int, std::is_floating_point_v<Sample> ? 0 : kLevelRows> levelRows_{};
 };
 
 // Calls onRun(first, last) for each run of valid samples in [from, to].
@@ -274,12 +292,12 @@ void forEachValidRun(std::span<const Sample> held, const TraceEnvelope<Sample>& 
 }  // namespace
 
 template <typename Sample>
-std::vector<std::vector<QPoint>> envelopePolylines(std::span<const Sample> held,
+std::vector<std::vector<Point>> envelopePolylines(std::span<const Sample> held,
                                                    const TraceEnvelope<Sample>& envelope,
                                                    TraceShape shape, uint32_t firstIndex,
                                                    uint32_t lastIndex, double lowerBound,
-                                                   double upperBound, QSize plot) {
-    std::vector<std::vector<QPoint>> pieces;
+                                                   double upperBound, Size plot) {
+    std::vector<std::vector<Point>> pieces;
     const TraceScale scale(lowerBound, upperBound, plot.height());
     // Samples stored around appendSample are not in the envelope; only what it covers is drawn.
     held = held.first(std::min<size_t>(held.size(), envelope.count()));
@@ -297,18 +315,18 @@ std::vector<std::vector<QPoint>> envelopePolylines(std::span<const Sample> held,
 }
 
 template <typename Sample>
-std::vector<std::vector<QPoint>> everyVertexPolylines(std::span<const Sample> held,
+std::vector<std::vector<Point>> everyVertexPolylines(std::span<const Sample> held,
                                                       TraceShape shape, uint32_t firstIndex,
                                                       uint32_t lastIndex, double lowerBound,
-                                                      double upperBound, QSize plot) {
-    std::vector<QPoint> points;
+                                                      double upperBound, Size plot) {
+    std::vector<Point> points;
     if constexpr (std::is_same_v<Sample, double>) {
         points = multiTracePoints(held, firstIndex, lastIndex, lowerBound, upperBound, plot);
     } else {
         points = ioTracePoints(held, firstIndex, lastIndex, lowerBound, upperBound, plot);
     }
     const uint64_t perSample = shape == TraceShape::Line ? 1 : 2;
-    std::vector<std::vector<QPoint>> pieces(1);
+    std::vector<std::vector<Point>> pieces(1);
     for (uint64_t v = 0; v < points.size(); ++v) {
         if (isGap(held[firstIndex + v / perSample])) {
             if (!pieces.back().empty()) {
@@ -324,15 +342,15 @@ std::vector<std::vector<QPoint>> everyVertexPolylines(std::span<const Sample> he
     return pieces;
 }
 
-template std::vector<std::vector<QPoint>> envelopePolylines<double>(
+template std::vector<std::vector<Point>> envelopePolylines<double>(
     std::span<const double>, const TraceEnvelope<double>&, TraceShape, uint32_t, uint32_t,
-    double, double, QSize);
-template std::vector<std::vector<QPoint>> envelopePolylines<uint32_t>(
+    double, double, Size);
+template std::vector<std::vector<Point>> envelopePolylines<uint32_t>(
     std::span<const uint32_t>, const TraceEnvelope<uint32_t>&, TraceShape, uint32_t, uint32_t,
-    double, double, QSize);
-template std::vector<std::vector<QPoint>> everyVertexPolylines<double>(
-    std::span<const double>, TraceShape, uint32_t, uint32_t, double, double, QSize);
-template std::vector<std::vector<QPoint>> everyVertexPolylines<uint32_t>(
-    std::span<const uint32_t>, TraceShape, uint32_t, uint32_t, double, double, QSize);
+    double, double, Size);
+template std::vector<std::vector<Point>> everyVertexPolylines<double>(
+    std::span<const double>, TraceShape, uint32_t, uint32_t, double, double, Size);
+template std::vector<std::vector<Point>> everyVertexPolylines<uint32_t>(
+    std::span<const uint32_t>, TraceShape, uint32_t, uint32_t, double, double, Size);
 
 }  // namespace kestiva

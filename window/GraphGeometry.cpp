@@ -1,4 +1,4 @@
-#include "views/GraphGeometry.h"
+#include "window/GraphGeometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -69,10 +69,10 @@ TraceScale::TraceScale(double lowerBound, double upperBound, int height)
       height_(float(height)),
       drawable_(range_ != 0.0f && !std::isnan(range_)) {}
 
-std::vector<QPoint> multiTracePoints(std::span<const double> held, uint32_t firstIndex,
+std::vector<Point> multiTracePoints(std::span<const double> held, uint32_t firstIndex,
                                      uint32_t lastIndex, double lowerBound, double upperBound,
-                                     QSize plot) {
-    std::vector<QPoint> points;
+                                     Size plot) {
+    std::vector<Point> points;
     const TraceScale scale(lowerBound, upperBound, plot.height());
     if (lastIndex <= firstIndex || firstIndex >= held.size() || !scale.drawable()) {
         return points;
@@ -96,10 +96,10 @@ std::vector<QPoint> multiTracePoints(std::span<const double> held, uint32_t firs
     return points;
 }
 
-std::vector<QPoint> ioTracePoints(std::span<const uint32_t> held, uint32_t firstIndex,
+std::vector<Point> ioTracePoints(std::span<const uint32_t> held, uint32_t firstIndex,
                                   uint32_t lastIndex, double lowerBound, double upperBound,
-                                  QSize plot) {
-    std::vector<QPoint> points;
+                                  Size plot) {
+    std::vector<Point> points;
     const TraceScale scale(lowerBound, upperBound, plot.height());
     if (lastIndex < firstIndex || firstIndex >= held.size() || !scale.drawable()) {
         return points;
@@ -144,14 +144,14 @@ struct ColumnWalk {
     int high = std::numeric_limits<int>::min();
 };
 
-ColumnWalk walkColumn(std::span<const QPoint> run, int height) {
+ColumnWalk walkColumn(std::span<const Point> run, int height) {
     ColumnWalk w;
     w.entry = w.lastStart = w.current = pulledIn(run.front().y(), height);
     // Zero-length moves paint nothing and leave the rasterizer's state alone inside the band;
     // beyond it they make it forget its last pixel, which matters only to a move starting
     // there (whose start is clipped away) or to the segment out of the column (see
     // lastMoveIsDrawn).
-    for (const QPoint& p : run.subspan(1)) {
+    for (const Point& p : run.subspan(1)) {
         const int y = pulledIn(p.y(), height);
         if (y == w.current) {
             continue;
@@ -183,8 +183,8 @@ int lastMoveStart(const ColumnWalk& w, int height) {
 
 // Whether the painter draws the run's last segment: a segment with both ends beyond the same edge
 // of the band is dropped, and the rasterizer forgets the pixel it drew last.
-bool lastMoveIsDrawn(std::span<const QPoint> run, int height) {
-    const auto inBand = [height](const QPoint& p) { return std::clamp(p.y(), -1, height + 1); };
+bool lastMoveIsDrawn(std::span<const Point> run, int height) {
+    const auto inBand = [height](const Point& p) { return std::clamp(p.y(), -1, height + 1); };
     return inBand(run[run.size() - 2]) != inBand(run.back());
 }
 
@@ -214,20 +214,20 @@ std::optional<int> firstMoveEnd(const ColumnWalk& w, int height, bool inImage) {
 // span between their extremes, since each joint of two vertical moves is painted whatever the
 // directions; the span is filled, and the polyline keeps of the first move only the rows outside
 // the span and of the last move only its direction and end (see below).
-void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& out) {
+void appendColumnRun(std::span<const Point> run, Size plot, CollapsedTrace& out) {
     const int x = run.front().x();
     const int height = plot.height();
     if (x < 0 || x >= plot.width() || run.size() <= 4) {
         out.polyline.insert(out.polyline.end(), run.begin(), run.end());
         return;
     }
-    const bool inImage = std::all_of(run.begin(), run.end(), [&](const QPoint& p) {
+    const bool inImage = std::all_of(run.begin(), run.end(), [&](const Point& p) {
         return p.y() >= 0 && p.y() < height;
     });
     const ColumnWalk w = walkColumn(run, height);
     if (inImage && w.moves < 4) {  // nothing to gain
         out.polyline.emplace_back(x, run.front().y());
-        for (const QPoint& p : run.subspan(1)) {
+        for (const Point& p : run.subspan(1)) {
             if (p.y() != out.polyline.back().y()) {
                 out.polyline.push_back(p);
             }
@@ -261,7 +261,7 @@ void appendColumnRun(std::span<const QPoint> run, QSize plot, CollapsedTrace& ou
 
 }  // namespace
 
-CollapsedTrace collapseColumns(std::span<const QPoint> polyline, QSize plot) {
+CollapsedTrace collapseColumns(std::span<const Point> polyline, Size plot) {
     CollapsedTrace out;
     const size_t n = polyline.size();
     if (n <= 4) {

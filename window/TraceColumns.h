@@ -3,10 +3,9 @@
 // vertices per column that paint what a polyline through every sample paints. The cost of a
 // trace is then a few bucket look-ups per pixel column, whatever the number of samples.
 
-#include "views/TraceEnvelope.h"
+#include "window/TraceEnvelope.h"
 
-#include <QPoint>
-#include <QSize>
+#include "window/Geometry.h"
 
 #include <cstdint>
 #include <span>
@@ -50,18 +49,18 @@ enum class TraceShape { Line, Steps };
 // each gives the pixels of the polyline through every vertex the samples of its run make
 // (multiTracePoints or ioTracePoints, cut at the gaps: everyVertexPolylines).
 template <typename Sample>
-std::vector<std::vector<QPoint>> envelopePolylines(std::span<const Sample> held,
+std::vector<std::vector<Point>> envelopePolylines(std::span<const Sample> held,
                                                    const TraceEnvelope<Sample>& envelope,
                                                    TraceShape shape, uint32_t firstIndex,
                                                    uint32_t lastIndex, double lowerBound,
-                                                   double upperBound, QSize plot);
+                                                   double upperBound, Size plot);
 
 // Every vertex of the trace, cut into one polyline per run of samples between gaps: the
 // reference the envelope drawing is held to.
 template <typename Sample>
-std::vector<std::vector<QPoint>> everyVertexPolylines(std::span<const Sample> held,
+std::vector<std::vector<Point>> everyVertexPolylines(std::span<const Sample> held,
                                                       TraceShape shape, uint32_t firstIndex,
                                                       uint32_t lastIndex, double lowerBound,
-                                                      double upperBound, QSize plot);
+                                                      double upperBound, Size plot);
 
 }  // namespace kestiva

@@ -1,4 +1,4 @@
-#include "views/GraphGeometry.h"
+#include "window/GraphGeometry.h"
 
 #include <gtest/gtest.h>
 
@@ -53,13 +53,13 @@ TEST(GraphGeometry, ZeroRangesAreNotDrawable) {
 
 TEST(GraphGeometry, DataTraceHasOneVertexPerSampleAcrossTheWidth) {
     const std::vector<double> samples = {0.0, 1.0, 2.0, 3.0, 4.0, 5.0};
-    EXPECT_EQ(multiTracePoints(samples, 1, 5, 0.0, 4.0, QSize(100, 40)),
-              (std::vector<QPoint>{{0, 30}, {25, 20}, {50, 10}, {75, 0}, {100, -10}}));
+    EXPECT_EQ(multiTracePoints(samples, 1, 5, 0.0, 4.0, Size(100, 40)),
+              (std::vector<Point>{{0, 30}, {25, 20}, {50, 10}, {75, 0}, {100, -10}}));
     // Thirds of 1000 in single precision still end on the edge.
-    EXPECT_EQ(multiTracePoints(samples, 0, 3, 0.0, 3.0, QSize(1000, 30)),
-              (std::vector<QPoint>{{0, 30}, {333, 20}, {666, 10}, {1000, 0}}));
+    EXPECT_EQ(multiTracePoints(samples, 0, 3, 0.0, 3.0, Size(1000, 30)),
+              (std::vector<Point>{{0, 30}, {333, 20}, {666, 10}, {1000, 0}}));
     // The widest window the index type allows reads nothing beyond the samples held.
-    EXPECT_EQ(multiTracePoints(samples, 0, 0xFFFFFFFFu, 0.0, 4.0, QSize(90, 40)).size(), 6u);
+    EXPECT_EQ(multiTracePoints(samples, 0, 0xFFFFFFFFu, 0.0, 4.0, Size(90, 40)).size(), 6u);
 }
 
 TEST(GraphGeometry, DataTraceLastVertexLandsAtOrNextToTheRightEdge) {
@@ -68,7 +68,7 @@ TEST(GraphGeometry, DataTraceLastVertexLandsAtOrNextToTheRightEdge) {
         const int width = std::uniform_int_distribution<>(1, 2000)(rng);
         const uint32_t n = std::uniform_int_distribution<uint32_t>(1, 20000)(rng);
         const std::vector<double> samples(n + 1, 0.5);
-        const auto points = multiTracePoints(samples, 0, n, 0.0, 1.0, QSize(width, 10));
+        const auto points = multiTracePoints(samples, 0, n, 0.0, 1.0, Size(width, 10));
         ASSERT_EQ(points.size(), n + 1);
         EXPECT_LE(std::abs(points.back().x() - width), 1) << width << " / " << n;
     }
@@ -78,12 +78,12 @@ TEST(GraphGeometry, IoTraceIsOneStepPerSample) {
     const std::vector<uint32_t> samples = {121, 127, 121};
     // Ends come from the unrounded sum: 6.6666665f + 3.3333333f is 9.99999976, so the last
     // step ends at 9, not 10.
-    EXPECT_EQ(ioTracePoints(samples, 0, 2, 0.0, 128.0, QSize(10, 256)),
-              (std::vector<QPoint>{{0, 14}, {3, 14}, {3, 2}, {6, 2}, {6, 14}, {9, 14}}));
-    EXPECT_EQ(ioTracePoints(samples, 1, 1, 0.0, 128.0, QSize(200, 256)),
-              (std::vector<QPoint>{{0, 2}, {200, 2}}));
+    EXPECT_EQ(ioTracePoints(samples, 0, 2, 0.0, 128.0, Size(10, 256)),
+              (std::vector<Point>{{0, 14}, {3, 14}, {3, 2}, {6, 2}, {6, 14}, {9, 14}}));
+    EXPECT_EQ(ioTracePoints(samples, 1, 1, 0.0, 128.0, Size(200, 256)),
+              (std::vector<Point>{{0, 2}, {200, 2}}));
     // 2^32 samples in the window: the count must not wrap to zero.
-    EXPECT_EQ(ioTracePoints(samples, 0, 0xFFFFFFFFu, 0.0, 128.0, QSize(200, 256)).size(), 6u);
+    EXPECT_EQ(ioTracePoints(samples, 0, 0xFFFFFFFFu, 0.0, 128.0, Size(200, 256)).size(), 6u);
 }
 
 }  // namespace

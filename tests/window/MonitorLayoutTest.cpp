@@ -1,8 +1,7 @@
 // The pages' arrangement where the widget tests do not reach it: a page too small for its
 // controls, and where the cursor's readout box goes.
 
-#include "views/GraphCursor.h"
-#include "views/MonitorLayout.h"
+#include "window/MonitorLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +14,7 @@ TEST(MonitorLayout, PagesTooSmallForTheirControlsGiveAnEmptyGraph) {
     data.rangeEdit = data.unitLabel = {80, 24};
     data.timeUnit = {20, 24};
     const IoPageSizes io{{40, 25}, {20, 25}, {70, 25}, {}};
-    for (const QSize page : {QSize(0, 0), QSize(100, 50), QSize(300, 90)}) {
+    for (const Size page : {Size(0, 0), Size(100, 50), Size(300, 90)}) {
         const DataPageLayout d = layoutDataPage(page, data);
         EXPECT_GE(d.graph.width(), 0) << page.width();
         EXPECT_GE(d.graph.height(), 0) << page.width();
@@ -27,9 +26,9 @@ TEST(MonitorLayout, PagesTooSmallForTheirControlsGiveAnEmptyGraph) {
 }
 
 TEST(MonitorLayout, ReadoutBoxBesideTheLineWithinTheGraph) {
-    const QSize box(100, 40);
-    EXPECT_EQ(readoutBoxRect({500, 300}, 50, box), QRect(58, 8, 100, 40));
-    EXPECT_EQ(readoutBoxRect({500, 300}, 450, box), QRect(342, 8, 100, 40));  // flipped left
+    const Size box(100, 40);
+    EXPECT_EQ(readoutBoxRect({500, 300}, 50, box), Rect(58, 8, 100, 40));
+    EXPECT_EQ(readoutBoxRect({500, 300}, 450, box), Rect(342, 8, 100, 40));  // flipped left
     EXPECT_EQ(readoutBoxRect({80, 300}, 40, box).x(), 0);  // wider than the graph
 }
 

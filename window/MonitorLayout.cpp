@@ -1,4 +1,4 @@
-#include "views/MonitorLayout.h"
+#include "window/MonitorLayout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,27 +10,27 @@ namespace {
 constexpr int kGap = 4;  // between neighbouring controls and from the page's edges
 
 // x just past a rectangle, where a neighbour kGap to its right starts from.
-int after(const QRect& r) {
+int after(const Rect& r) {
     return r.x() + r.width();
 }
 
-int below(const QRect& r) {
+int below(const Rect& r) {
     return r.y() + r.height();
 }
 
 // Each of `sizes` kGap to the right of the one before, the first at (left, top).
-std::array<QRect, 4> rowOf(const std::array<QSize, 4>& sizes, int left, int top) {
-    std::array<QRect, 4> row;
+std::array<Rect, 4> rowOf(const std::array<Size, 4>& sizes, int left, int top) {
+    std::array<Rect, 4> row;
     for (std::size_t i = 0; i < row.size(); ++i) {
-        row[i] = QRect(QPoint(left, top), sizes[i]);
+        row[i] = Rect(Point(left, top), sizes[i]);
         left = after(row[i]) + kGap;
     }
     return row;
 }
 
 // A graph never gets a negative size, however small the page.
-QRect graphRect(int left, int top, int width, int height) {
-    return QRect(left, top, std::max(width, 0), std::max(height, 0));
+Rect graphRect(int left, int top, int width, int height) {
+    return Rect(left, top, std::max(width, 0), std::max(height, 0));
 }
 
 }  // namespace
@@ -39,49 +39,58 @@ int quarterLine(int start, int length, int quarter) {
     return start + (length / 4) * quarter;
 }
 
-QRect centredOnX(int centre, int top, QSize size) {
-    return QRect(QPoint(centre - size.width() / 2, top), size);
+Rect readoutBoxRect(Size area, int lineX, Size box) {
+    constexpr int kBoxOffset = 8;  // between the line and the box, and from the graph's top
+    int left = lineX + kBoxOffset;
+    if (left + box.width() > area.width())
+        left = lineX - kBoxOffset - box.width();
+    left = std::max(left, 0);
+    return Rect(Point(left, kBoxOffset), box);
 }
 
-QRect centredOnY(int left, int centre, QSize size) {
-    return QRect(QPoint(left, centre - size.height() / 2), size);
+Rect centredOnX(int centre, int top, Size size) {
+    return Rect(Point(centre - size.width() / 2, top), size);
+}
+
+Rect centredOnY(int left, int centre, Size size) {
+    return Rect(Point(left, centre - size.height() / 2), size);
 }
 
 // Where the caption row starts so that it ends kGap before the page's right edge.
-int captionRowLeft(QSize page, const DataPageSizes& sizes) {
+int captionRowLeft(Size page, const DataPageSizes& sizes) {
     int width = 0;
-    for (const QSize& caption : sizes.captionRow)
+    for (const Size& caption : sizes.captionRow)
         width += caption.width() + kGap;
     return page.width() - width;
 }
 
-int itemCheckRoom(QSize page, const DataPageSizes& sizes) {
+int itemCheckRoom(Size page, const DataPageSizes& sizes) {
     return std::max(captionRowLeft(page, sizes) - 3 * kGap, 0);
 }
 
-DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes) {
+DataPageLayout layoutDataPage(Size page, const DataPageSizes& sizes) {
     DataPageLayout l;
     l.captionRow = rowOf(sizes.captionRow, captionRowLeft(page, sizes), kGap);
     int topBottom = kGap + sizes.check.height();
-    for (const QRect& caption : l.captionRow)
+    for (const Rect& caption : l.captionRow)
         topBottom = std::max(topBottom, below(caption));
     // The check boxes flow like words: the item names are read whole, however long.
     const int room = kGap + itemCheckRoom(page, sizes);
-    QPoint at(kGap, kGap);
+    Point at(kGap, kGap);
     int lineBottom = at.y();
     for (std::size_t k = 0; k < 3; ++k) {
-        const QSize size = sizes.itemChecks[k];
+        const Size size = sizes.itemChecks[k];
         if (at.x() > kGap && at.x() + size.width() > room)
-            at = QPoint(kGap, lineBottom + kGap);
-        l.checks[k] = QRect(at, size);
+            at = Point(kGap, lineBottom + kGap);
+        l.checks[k] = Rect(at, size);
         at.setX(after(l.checks[k]) + 3 * kGap);
         lineBottom = std::max(lineBottom, below(l.checks[k]));
         topBottom = std::max(topBottom, lineBottom);
     }
     const int editTop = topBottom + kGap;
     int left = kGap;
-    for (QRect& upper : l.upperEdits) {
-        upper = QRect(QPoint(left, editTop), sizes.rangeEdit);
+    for (Rect& upper : l.upperEdits) {
+        upper = Rect(Point(left, editTop), sizes.rangeEdit);
         left = after(upper) + kGap;
     }
     const int columnsRight = after(l.upperEdits[2]);
@@ -92,14 +101,14 @@ DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes) {
     const int underGraph = graphBottom + kGap;
 
     for (std::size_t k = 0; k < 3; ++k) {
-        const QRect& upper = l.upperEdits[k];
+        const Rect& upper = l.upperEdits[k];
         l.lowerEdits[k] =
-            QRect(QPoint(upper.x(), graphBottom - sizes.rangeEdit.height()), sizes.rangeEdit);
-        l.unitLabels[k] = QRect(QPoint(upper.x(), below(l.lowerEdits[k]) + kGap), sizes.unitLabel);
+            Rect(Point(upper.x(), graphBottom - sizes.rangeEdit.height()), sizes.rangeEdit);
+        l.unitLabels[k] = Rect(Point(upper.x(), below(l.lowerEdits[k]) + kGap), sizes.unitLabel);
         // The axis runs down the middle of the column, from under the upper edit to the
         // lower one.
         const int axisTop = below(upper) + 2;
-        l.axisLines[k] = QRect(upper.x() + upper.width() / 2 - sizes.axisLineWidth / 2, axisTop,
+        l.axisLines[k] = Rect(upper.x() + upper.width() / 2 - sizes.axisLineWidth / 2, axisTop,
                                sizes.axisLineWidth, std::max(l.lowerEdits[k].y() - axisTop, 0));
         for (std::size_t i = 0; i < 3; ++i)
             l.valueLabels[k][i] =
@@ -107,23 +116,23 @@ DataPageLayout layoutDataPage(QSize page, const DataPageSizes& sizes) {
                            sizes.valueLabel);
     }
 
-    l.startEdit = QRect(QPoint(l.graph.x(), underGraph), sizes.timeEdit);
-    l.endEdit = QRect(QPoint(after(l.graph) - sizes.timeEdit.width(), underGraph), sizes.timeEdit);
-    l.timeUnit = QRect(QPoint(after(l.graph) + kGap, underGraph), sizes.timeUnit);
+    l.startEdit = Rect(Point(l.graph.x(), underGraph), sizes.timeEdit);
+    l.endEdit = Rect(Point(after(l.graph) - sizes.timeEdit.width(), underGraph), sizes.timeEdit);
+    l.timeUnit = Rect(Point(after(l.graph) + kGap, underGraph), sizes.timeUnit);
     for (std::size_t i = 0; i < 3; ++i)
         l.timeLabels[i] = centredOnX(quarterLine(l.graph.x(), l.graph.width(), int(i) + 1),
                                      underGraph, sizes.timeLabel);
     return l;
 }
 
-IoPageLayout layoutIoPage(QSize page, const IoPageSizes& sizes) {
+IoPageLayout layoutIoPage(Size page, const IoPageSizes& sizes) {
     IoPageLayout l;
     l.graph = graphRect(120, 50, page.width() - 150, page.height() - 85);
     const int graphBottom = below(l.graph);
-    l.startEdit = QRect(QPoint(l.graph.x(), graphBottom + 5), sizes.timeEdit);
+    l.startEdit = Rect(Point(l.graph.x(), graphBottom + 5), sizes.timeEdit);
     l.endEdit =
-        QRect(QPoint(after(l.graph) - sizes.timeEdit.width(), graphBottom + 5), sizes.timeEdit);
-    l.timeUnit = QRect(QPoint(after(l.graph) + kGap, graphBottom + kGap), sizes.timeUnit);
+        Rect(Point(after(l.graph) - sizes.timeEdit.width(), graphBottom + 5), sizes.timeEdit);
+    l.timeUnit = Rect(Point(after(l.graph) + kGap, graphBottom + kGap), sizes.timeUnit);
     for (std::size_t i = 0; i < 3; ++i)
         l.timeLabels[i] = centredOnX(quarterLine(l.graph.x(), l.graph.width(), int(i) + 1),
                                      graphBottom + kGap, sizes.timeLabel);
@@ -131,9 +140,9 @@ IoPageLayout layoutIoPage(QSize page, const IoPageSizes& sizes) {
     const float band = float(l.graph.height()) * 0.0625f;
     for (std::size_t i = 0; i < l.checks.size(); ++i)
         l.checks[i] =
-            QRect(0, l.graph.y() + int(std::floor(float(i) * band)), 115, int(std::floor(band)));
+            Rect(0, l.graph.y() + int(std::floor(float(i) * band)), 115, int(std::floor(band)));
     l.captionRow = rowOf(sizes.captionRow, l.graph.x(), l.graph.y());
-    for (QRect& caption : l.captionRow)
+    for (Rect& caption : l.captionRow)
         caption.moveTop(l.graph.y() - caption.height());  // standing on the graph's top edge
     return l;
 }

@@ -1,4 +1,4 @@
-#include "views/PageGraphs.h"
+#include "window/PageGraphs.h"
 
 namespace kestiva {
 

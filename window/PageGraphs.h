@@ -6,8 +6,7 @@
 #include "recording/PageFigures.h"
 #include "recording/SampleTables.h"
 #include "settings/SamplingConfig.h"
-#include "views/IoGraph.h"
-#include "views/MultiGraph.h"
+#include "window/GraphData.h"
 
 #include <cstdint>
 #include <span>
