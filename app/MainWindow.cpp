@@ -25,7 +25,6 @@
 #include "app/AboutDialog.h"
 #include "app/LiveFeed.h"
 #include "app/ProgramIcon.h"
-#include "recording/TextToLong.h"
 #include "views/DataMonitor.h"
 #include "views/IoMonitor.h"
 
@@ -36,9 +35,6 @@ namespace {
 constexpr int kResetMilliseconds = 1000;
 constexpr int kProgressMilliseconds = 100;
 constexpr int kRunIconSide = 48;
-// The smallest cycle each monitor's list offers: shorter ones cannot carry its requests.
-constexpr int kMinDataCycle = 20;
-constexpr int kMinIoCycle = 30;
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
@@ -77,49 +73,27 @@ QLabel* labelFor(QWidget* control, const QString& text, const QString& name) {
     return label;
 }
 
-// Slot k of a menu shows record slotRecords[k]: the named records, in table order.
-template <typename Records>
-std::vector<int> namedSlots(const Records& records) {
-    std::vector<int> slotRecords;
-    for (std::size_t k = 0; k < records.size(); ++k)
-        if (!records[k].name.empty())
-            slotRecords.push_back(int(k));
-    return slotRecords;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Session& session, WindowBridge& bridge, QWidget* parent)
-    : QMainWindow(parent), session_(session), bridge_(bridge), texts_(session.texts()) {
+    : QMainWindow(parent),
+      session_(session),
+      bridge_(bridge),
+      texts_(session.texts()),
+      model_(session.state(), session.config(), session.texts(), *this) {
     setObjectName("mainWindow");
     setWindowTitle(qt(texts_.GetText(text::APP_TITLE)));
     setWindowIcon(programIcon());
-    session_.state().dataSavable = false;
-    session_.state().ioSavable = false;
-
-    for (const MonitorKind monitor : {kDataMonitor, kIoMonitor}) {
-        const MonitorConfig& config = session_.config().monitors[monitor];
-        MenuChoice& c = choice(monitor);
-        c.controllerSlots = namedSlots(config.controllers);
-        c.colorSlots = namedSlots(config.colorTables);
-        if (!c.colorSlots.empty())
-            c.activeColors = config.colorTables[std::size_t(c.colorSlots.front())];
-    }
     buildControls();
     buildMenu();
-    fillSamplingLists(kDataMonitor);
-    fillSamplingLists(kIoMonitor);
 
     resetTimer_.setSingleShot(true);
     connect(&resetTimer_, &QTimer::timeout, this, &MainWindow::returnToIdle);
     progressTimer_.setInterval(kProgressMilliseconds);
-    connect(&progressTimer_, &QTimer::timeout, this, &MainWindow::updateProgress);
+    connect(&progressTimer_, &QTimer::timeout, this, [this] { model_.updateProgress(); });
 
-    // The page switch in showMonitor lands on the data page.
-    session_.state().monitorMode = kIoMonitor;
-    showMonitor(kDataMonitor);
     resize(kInitialWidth, kInitialHeight);
-    setControlsEnabled(true);
+    model_.initialise();
 
     bridge_.setMessageParent(this);
     bridge_.setTarget(this, this);
@@ -150,7 +124,7 @@ void MainWindow::buildControls() {
     switchButton_ = new QPushButton(qt(texts_.GetText(text::BTN_MONITOR_TITLE_DATA)));
     switchButton_->setObjectName("monitorSwitchButton");
     switchButton_->setFixedSize(140, 50);
-    connect(switchButton_, &QPushButton::clicked, this, &MainWindow::switchMonitor);
+    connect(switchButton_, &QPushButton::clicked, this, [this] { model_.switchMonitor(); });
     top->addWidget(switchButton_, 0, Qt::AlignTop);
 
     // The progress area: hidden while the window is idle.
@@ -190,8 +164,8 @@ void MainWindow::buildControls() {
     LanguageCatalogue& catalogue = session_.texts();
     dataPage_ = new CDataMonitor(catalogue);
     ioPage_ = new CIoMonitor(catalogue);
-    dataPage_->initialise(choice(kDataMonitor).activeColors);
-    ioPage_->initialise(choice(kIoMonitor).activeColors);
+    dataPage_->initialise(model_.activeColors(kDataMonitor));
+    ioPage_->initialise(model_.activeColors(kIoMonitor));
     pageArea_->addWidget(dataPage_);
     pageArea_->addWidget(ioPage_);
     connect(dataPage_, &CDataMonitor::receiveDumpRequested, this, &MainWindow::writeReceiveDump);
@@ -287,127 +261,132 @@ void MainWindow::buildMenu() {
     connect(unsavedAction_, &QAction::triggered, this, &MainWindow::showUnsavedRecordings);
 }
 
-void MainWindow::fillSamplingLists(MonitorKind monitor) {
-    const SamplingLists& lists = session_.config().monitors[monitor].lists;
-    const int minimum = monitor == kDataMonitor ? kMinDataCycle : kMinIoCycle;
-    SamplingControls& c = controls(monitor);
-    c.cycleList->clear();
-    c.timeList->clear();
-    for (int k = 0; k < lists.numCycles && k < int(lists.cycles.size()); ++k)
-        if (lists.cycles[std::size_t(k)] >= minimum)
-            c.cycleList->addItem(QString::number(lists.cycles[std::size_t(k)]));
-    for (int k = 0; k < lists.numTimes && k < int(lists.times.size()); ++k)
-        if (lists.times[std::size_t(k)] != 0)
-            c.timeList->addItem(QString::number(lists.times[std::size_t(k)]));
-}
+// --- The model's view -------------------------------------------------------------------------
 
-// The controller and colour submenus of the shown monitor, its marked items checked.
-void MainWindow::rebuildChoiceMenus() {
-    const MonitorKind monitor = shownMonitor();
-    const MonitorConfig& config = session_.config().monitors[monitor];
-    const MenuChoice& c = choice(monitor);
-    auto fill = [this](QMenu* menu, const QString& name, const std::vector<int>& slotRecords,
-                       int marked, auto nameOf, void (MainWindow::*chosen)(int)) {
-        menu->clear();
-        for (std::size_t slot = 0; slot < slotRecords.size(); ++slot) {
-            QAction* item = menu->addAction(qt(nameOf(slotRecords[slot])));
-            item->setObjectName(name + QString::number(slot + 1));
-            item->setCheckable(true);
-            item->setChecked(int(slot) == marked);
-            connect(item, &QAction::triggered, this, [this, chosen, slot] {
-                (this->*chosen)(int(slot));
-            });
-        }
-    };
-    fill(controllerMenu_, "controllerItem", c.controllerSlots, c.markedController,
-         [&](int k) { return config.controllers[std::size_t(k)].name; },
-         &MainWindow::chooseController);
-    fill(colorMenu_, "colorItem", c.colorSlots, c.markedColor,
-         [&](int k) { return config.colorTables[std::size_t(k)].name; },
-         &MainWindow::chooseColorTable);
-}
-
-// --- Page switch, menu choices ---------------------------------------------------------------
-
-void MainWindow::showMonitor(MonitorKind monitor) {
-    session_.state().monitorMode = monitor;
-    const bool data = monitor == kDataMonitor;
-    switchButton_->setText(
-        qt(texts_.GetText(data ? text::BTN_MONITOR_TITLE_DATA : text::BTN_MONITOR_TITLE_IO)));
-    pageArea_->setCurrentWidget(data ? static_cast<QWidget*>(dataPage_) : ioPage_);
-    controls(kDataMonitor).row->setVisible(data);
-    controls(kIoMonitor).row->setVisible(!data);
-    rebuildChoiceMenus();
-    followSavableFlag();
-}
-
-void MainWindow::switchMonitor() {
-    showMonitor(shownMonitor() == kDataMonitor ? kIoMonitor : kDataMonitor);
-}
-
-void MainWindow::followSavableFlag() {
-    csvSaveAction_->setEnabled(session_.state().savable(shownMonitor()));
-}
-
-void MainWindow::chooseController(int slot) {
-    MenuChoice& c = choice(shownMonitor());
-    if (slot == c.markedController || slot >= int(c.controllerSlots.size())) {
-        rebuildChoiceMenus();  // the mark stays where it was
-        return;
+QObject* MainWindow::control(MainControl which) const {
+    switch (which) {
+        case MainControl::FileMenu: return fileMenu_->menuAction();
+        case MainControl::SettingMenu: return settingMenu_->menuAction();
+        case MainControl::HelpMenu: return helpMenu_->menuAction();
+        case MainControl::CsvSaveAction: return csvSaveAction_;
+        case MainControl::UnsavedRecordingsAction: return unsavedAction_;
+        case MainControl::ControllerMenu: return controllerMenu_;
+        case MainControl::ColorMenu: return colorMenu_;
+        case MainControl::MonitorSwitchButton: return switchButton_;
+        case MainControl::DataPage: return dataPage_;
+        case MainControl::IoPage: return ioPage_;
+        case MainControl::DataSamplingControls: return sampling_[kDataMonitor].row;
+        case MainControl::IoSamplingControls: return sampling_[kIoMonitor].row;
+        case MainControl::DataCycleList: return sampling_[kDataMonitor].cycleList;
+        case MainControl::DataTimeList: return sampling_[kDataMonitor].timeList;
+        case MainControl::DataStartButton: return sampling_[kDataMonitor].startButton;
+        case MainControl::DataStopButton: return sampling_[kDataMonitor].stopButton;
+        case MainControl::IoCycleList: return sampling_[kIoMonitor].cycleList;
+        case MainControl::IoTimeList: return sampling_[kIoMonitor].timeList;
+        case MainControl::IoStartButton: return sampling_[kIoMonitor].startButton;
+        case MainControl::IoStopButton: return sampling_[kIoMonitor].stopButton;
+        case MainControl::ProgressBar: return progressBar_;
+        case MainControl::PercentLabel: return percentLabel_;
+        case MainControl::StateLabel: return stateLabel_;
     }
-    // The record is taken into the recording only at the next Start.
-    c.markedController = slot;
-    rebuildChoiceMenus();
+    return nullptr;
 }
 
-void MainWindow::chooseColorTable(int slot) {
-    const MonitorKind monitor = shownMonitor();
-    MenuChoice& c = choice(monitor);
-    if (slot == c.markedColor || slot >= int(c.colorSlots.size())) {
-        rebuildChoiceMenus();
+void MainWindow::setEnabled(MainControl which, bool enabled) {
+    QObject* object = control(which);
+    if (auto* action = qobject_cast<QAction*>(object))
+        action->setEnabled(enabled);
+    else if (auto* widget = qobject_cast<QWidget*>(object))
+        widget->setEnabled(enabled);
+}
+
+void MainWindow::setVisible(MainControl which, bool visible) {
+    if (auto* widget = qobject_cast<QWidget*>(control(which)))
+        widget->setVisible(visible);
+}
+
+void MainWindow::setText(MainControl which, const std::string& text) {
+    QObject* object = control(which);
+    if (auto* label = qobject_cast<QLabel*>(object))
+        label->setText(qt(text));
+    else if (auto* button = qobject_cast<QPushButton*>(object))
+        button->setText(qt(text));
+}
+
+void MainWindow::setValue(MainControl which, int value) {
+    if (auto* bar = qobject_cast<QProgressBar*>(control(which)))
+        bar->setValue(value);
+}
+
+void MainWindow::setItems(MainControl which, const std::vector<std::string>& items) {
+    auto* list = qobject_cast<QComboBox*>(control(which));
+    if (!list)
         return;
+    list->clear();
+    for (const std::string& item : items)
+        list->addItem(qt(item));
+}
+
+// A submenu's items, named "controllerItem1"... or "colorItem1"..., the marked one checked.
+void MainWindow::setMenu(MainControl which, const std::vector<std::string>& items, int checked) {
+    auto* menu = qobject_cast<QMenu*>(control(which));
+    if (!menu)
+        return;
+    const bool controllers = which == MainControl::ControllerMenu;
+    menu->clear();
+    for (std::size_t slot = 0; slot < items.size(); ++slot) {
+        QAction* item = menu->addAction(qt(items[slot]));
+        item->setObjectName((controllers ? "controllerItem" : "colorItem") +
+                            QString::number(slot + 1));
+        item->setCheckable(true);
+        item->setChecked(int(slot) == checked);
+        connect(item, &QAction::triggered, this, [this, controllers, slot] {
+            if (controllers)
+                model_.chooseController(int(slot));
+            else
+                model_.chooseColorTable(int(slot));
+        });
     }
-    c.markedColor = slot;
-    c.activeColors = session_.config().monitors[monitor].colorTables[std::size_t(c.colorSlots[std::size_t(slot)])];
+}
+
+void MainWindow::showPage(MonitorKind monitor) {
+    pageArea_->setCurrentWidget(monitor == kDataMonitor ? static_cast<QWidget*>(dataPage_)
+                                                        : ioPage_);
+}
+
+void MainWindow::applyColorTable(MonitorKind monitor, const ColorTable& colors) {
     if (monitor == kDataMonitor)
-        dataPage_->applyColorTable(c.activeColors);
+        dataPage_->applyColorTable(colors);
     else
-        ioPage_->applyColorTable(c.activeColors);
-    rebuildChoiceMenus();
+        ioPage_->applyColorTable(colors);
 }
+
+void MainWindow::startProgressTimer() { progressTimer_.start(); }
+
+void MainWindow::takeFocus() { setFocus(); }
 
 // --- Start and Stop ---------------------------------------------------------------------------
 
 void MainWindow::start() {
     const std::time_t now = std::time(nullptr);
-    const MonitorKind monitor = shownMonitor();
-    const MenuChoice& c = choice(monitor);
-    const MonitorConfig& config = session_.config().monitors[monitor];
-    const ControllerRecord& controller =
-        c.controllerSlots.empty()
-            ? config.controllers.front()
-            : config.controllers[std::size_t(c.controllerSlots[std::size_t(c.markedController)])];
-    // The lists' texts, 16 bits kept; an empty list gives 0, which the engine refuses quietly.
-    const auto listValue = [](const QComboBox* list) {
-        return uint16_t(textToLong(list->currentText().toStdString()));
-    };
-    const SamplingControls& s = controls(monitor);
-    const uint16_t time = listValue(s.timeList);
-    const StartResult started =
-        session_.startRecording(controller, listValue(s.cycleList), time, now, [this] {
+    const SamplingControls& s = sampling_[std::size_t(shownMonitor())];
+    const StartRequest request = model_.startRequest(s.cycleList->currentText().toStdString(),
+                                                     s.timeList->currentText().toStdString());
+    const StartResult started = session_.startRecording(
+        request.controller, request.cycle, request.time, now, [this] {
             QMetaObject::invokeMethod(this, &MainWindow::onRecordingFinished,
                                       Qt::QueuedConnection);
         });
     if (started == StartResult::Ok)
-        liveFeed_->start(time);
+        liveFeed_->start(request.time);
     // A refused start has cleared the page all the same: CSV save goes with what it holds now.
-    followSavableFlag();
+    model_.followSavableFlag();
 }
 
 void MainWindow::onRecordingFinished() {
     liveFeed_->finish();
     session_.endRecording();
-    followSavableFlag();
+    model_.followSavableFlag();
     reportJournalProblem();
 }
 
@@ -419,71 +398,23 @@ void MainWindow::reportJournalProblem() {
 
 void MainWindow::stop() {
     session_.requestStop();
-    for (const MonitorKind monitor : {kDataMonitor, kIoMonitor})
-        controls(monitor).stopButton->setEnabled(false);
+    model_.stopPressed();
 }
 
 // --- Busy and idle ----------------------------------------------------------------------------
 
-void MainWindow::setControlsEnabled(bool enable) {
-    const bool confirmed = session_.state().communicationConfirmed.load();
-    const bool recording = session_.state().phase() == ProgressPhase::Recording;
-    for (QMenu* menu : {fileMenu_, settingMenu_, helpMenu_})
-        menu->menuAction()->setEnabled(enable);
-    // A restore would take the capture buffer from under a recording.
-    unsavedAction_->setEnabled(enable);
-    switchButton_->setEnabled(enable);
-    dataPage_->setEnabled(enable);
-    ioPage_->setEnabled(enable);
-    for (SamplingControls& c : sampling_) {
-        c.cycleList->setEnabled(enable && confirmed);
-        c.timeList->setEnabled(enable && confirmed);
-        c.startButton->setEnabled(enable && confirmed);
-        c.stopButton->setEnabled(!enable && confirmed && recording);
-    }
-    if (enable) {
-        followSavableFlag();
-        setFocus();
-    } else {
-        showProgress();
-        progressTimer_.start();
-    }
-}
+void MainWindow::setControlsEnabled(bool enable) { model_.setControlsEnabled(enable); }
 
-void MainWindow::showProgress() {
-    const TextId id = progressStateTextId(session_.state().phase());
-    stateLabel_->setText(id < 0 ? "???" : qt(texts_.GetText(id)));
-    percentLabel_->setText("0%");
-    progressBar_->setValue(0);
-    progressBar_->show();
-    percentLabel_->show();
-    stateLabel_->show();
-}
-
-void MainWindow::updateProgress() {
-    const int32_t total = session_.state().progressTotal.load();
-    if (total <= 0)
-        return;
-    const int32_t count = std::min(session_.state().progressCount.load(), total);
-    int percent = int(int64_t(count) * 100 / total);
-    if (percent == 0)
-        percent = 1;
-    progressBar_->setValue(percent);
-    percentLabel_->setText(QString("%1%").arg(percent));
-}
+void MainWindow::showProgress() { model_.showProgress(); }
 
 void MainWindow::returnToIdle() {
     resetTimer_.stop();
-    progressBar_->hide();
-    percentLabel_->hide();
-    stateLabel_->hide();
-    setControlsEnabled(true);
-    session_.state().setPhase(ProgressPhase::Idle);
+    model_.returnToIdle();
 }
 
 void MainWindow::pumpMessages() { QCoreApplication::processEvents(); }
 
-void MainWindow::setPhaseText(const std::string& text) { stateLabel_->setText(qt(text)); }
+void MainWindow::setPhaseText(const std::string& text) { model_.setPhaseText(text); }
 
 void MainWindow::startResetTimer(int milliseconds) { resetTimer_.start(milliseconds); }
 

@@ -85,7 +85,7 @@ void MainWindow::onFileOperationFinished() {
     if (!session_.finishFileOperation())
         return;
     setWindowInputEnabled(true);
-    followSavableFlag();
+    model_.followSavableFlag();
 }
 
 void MainWindow::setWindowInputEnabled(bool enabled) {
