@@ -3,7 +3,6 @@
 #include <string>
 
 #include <QComboBox>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,8 +10,6 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 #include "app/CheckWindow.h"
 #include "app/DialogSupport.h"
@@ -22,11 +19,6 @@
 namespace kestiva {
 
 namespace {
-
-constexpr int kStationCount = 32;
-constexpr const char* kInitialBitRate = "38400";
-constexpr const char* kInitialStation = "1";
-constexpr int32_t kInitialResponseDelay = 5;
 
 QPushButton* makeButton(const QString& caption, const char* name, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -51,42 +43,22 @@ QLabel* makeLabel(const QString& caption, const char* name, QWidget* parent) {
 
 }  // namespace
 
-QString portItemText(const LanguageCatalogue& texts, const QString& name,
-                     const std::string& device) {
-    if (device.empty())
-        return name + "  (" + toQtText(texts.GetText(text::DLG_COMSETTING_PORT_NO_DEVICE)) + ")";
-    // Whether a network target answers shows at the check, not in a list.
-    if (PortAccess::looksLikeTarget(device))
-        return name + "  (" + QString::fromStdString(device) + ")";
-    const QFileInfo info(QString::fromStdString(device));
-    if (info.exists())
-        return name + "  (" + info.canonicalFilePath() + ")";
-    const QString shown = info.isSymLink() ? info.symLinkTarget() : info.filePath();
-    return name + "  (" + shown + ", " +
-           toQtText(texts.GetText(text::DLG_COMSETTING_PORT_NOT_PRESENT)) + ")";
-}
-
 ComSettingPage::ComSettingPage(Session& session, ComSettingMemory& memory, QWidget* parent)
-    : QWidget(parent), session_(session), memory_(memory) {
+    : QWidget(parent), session_(session), model_(session, memory, *this) {
     setObjectName("comSettingPage");
     buildControls();
-    fillLists();
+    model_.fillLists();
     applyCaptions();
     swallowEnterAndEscape(this);
 
-    connect(autoRadio_, &QRadioButton::clicked, this, &ComSettingPage::onAutoRadioClicked);
-    connect(manualRadio_, &QRadioButton::clicked, this, &ComSettingPage::onManualRadioClicked);
-    connect(portList_, &QComboBox::activated, this, &ComSettingPage::onPortChosen);
-    connect(stationList_, &QComboBox::activated, this, &ComSettingPage::onStationChosen);
-    connect(bitRateList_, &QComboBox::activated, this, &ComSettingPage::onBitRateChosen);
-    connect(initializeButton_, &QPushButton::clicked, this, &ComSettingPage::onInitialize);
+    connect(autoRadio_, &QRadioButton::clicked, this, [this] { model_.chooseAutomatic(); });
+    connect(manualRadio_, &QRadioButton::clicked, this, [this] { model_.chooseManual(); });
+    connect(portList_, &QComboBox::activated, this, [this](int i) { model_.choosePort(i); });
+    connect(stationList_, &QComboBox::activated, this, [this](int i) { model_.chooseStation(i); });
+    connect(bitRateList_, &QComboBox::activated, this, [this](int i) { model_.chooseBitRate(i); });
+    connect(initializeButton_, &QPushButton::clicked, this, [this] { model_.reset(); });
     connect(checkButton_, &QPushButton::clicked, this, &ComSettingPage::onCheck);
     connect(serialPortsButton_, &QPushButton::clicked, this, &ComSettingPage::onSerialPorts);
-}
-
-ComSettingPage::~ComSettingPage() {
-    if (portOpened_)
-        session_.closeCheckPort();
 }
 
 void ComSettingPage::buildControls() {
@@ -150,25 +122,6 @@ void ComSettingPage::buildControls() {
     layout->addWidget(checkButton_, 0, Qt::AlignRight);
 }
 
-void ComSettingPage::fillLists() {
-    const int portCount = std::clamp(session_.settings().portCount, 0, kMaxListedPorts);
-    for (int n = 1; n <= portCount; ++n)
-        portList_->addItem(QString(), QString("COM%1").arg(n));
-    refreshPortTexts();
-    for (int station = 1; station <= kStationCount; ++station)
-        stationList_->addItem(QString::number(station));
-    for (int bitRate : CommunicationCheck::kSearchBitRates)
-        bitRateList_->addItem(QString::number(bitRate));
-}
-
-void ComSettingPage::refreshPortTexts() {
-    for (int i = 0; i < portList_->count(); ++i) {
-        const QString name = portList_->itemData(i).toString();
-        const std::string device = session_.ports().device(name.toStdString());
-        portList_->setItemText(i, portItemText(session_.texts(), name, device));
-    }
-}
-
 void ComSettingPage::applyCaptions() {
     CaptionTable captions;
     captions.add("DLG_COMSETTING_GROUP_PORTSELECT", portGroup_);
@@ -184,133 +137,85 @@ void ComSettingPage::applyCaptions() {
     captions.apply(session_.texts());
 }
 
-void ComSettingPage::loadFromSettings() {
-    const CommunicationSettings& settings = session_.settings();
-    portList_->setCurrentIndex(
-        std::max(0, portList_->findData(QString::fromStdString(settings.portName))));
-    if (settings.autoSearch)
-        onAutoRadioClicked();
-    else
-        onManualRadioClicked();
-    // A station beyond the list leaves it without a selection.
-    stationList_->setCurrentIndex(settings.stationId < 1 ? 0 : settings.stationId - 1);
-    bitRateList_->setCurrentIndex(
-        std::max(0, bitRateList_->findText(QString::number(settings.bitRate))));
-    // The port is held from now on; one that does not open is reported by the check button.
-    if (!session_.checkPortOpen())
-        portOpened_ = session_.openCheckPortQuietly(selectedPortName());
+void ComSettingPage::loadFromSettings() { model_.load(); }
+
+QWidget* ComSettingPage::control(ComControl which) const {
+    switch (which) {
+        case ComControl::PortList: return portList_;
+        case ComControl::AutoRadio: return autoRadio_;
+        case ComControl::ManualRadio: return manualRadio_;
+        case ComControl::StationLabel: return stationLabel_;
+        case ComControl::StationList: return stationList_;
+        case ComControl::BitRateLabel: return bitRateLabel_;
+        case ComControl::BitRateList: return bitRateList_;
+        case ComControl::InitializeButton: return initializeButton_;
+        case ComControl::OkButton: return nullptr;  // the frame's
+    }
+    return nullptr;
 }
 
-void ComSettingPage::noteListIndex(int& remembered, int index) {
-    if (index != remembered) {
-        session_.settings().verifiedStation = -1;
-        remembered = index;
+QComboBox* ComSettingPage::list(ComControl which) const {
+    return qobject_cast<QComboBox*>(control(which));
+}
+
+void ComSettingPage::setItems(ComControl which, const std::vector<std::string>& items) {
+    QComboBox* box = list(which);
+    if (!box)
+        return;
+    // A list of the same length keeps its entries and only changes their texts.
+    if (box->count() != int(items.size())) {
+        box->clear();
+        for (std::size_t i = 0; i < items.size(); ++i)
+            box->addItem(QString());
+    }
+    for (int i = 0; i < box->count(); ++i) {
+        box->setItemText(i, QString::fromStdString(items[std::size_t(i)]));
+        // The port's name stays with its entry, whatever text shows the device.
+        if (which == ComControl::PortList)
+            box->setItemData(i, QString("COM%1").arg(i + 1));
     }
 }
 
-void ComSettingPage::noteRadioState(int& remembered, const QRadioButton* radio) {
-    // The remembered state becomes "checked" whatever was seen, so only the first handling of
-    // each radio in a run withdraws the station; OK waits for a new check all the same.
-    if ((radio->isChecked() ? 1 : 0) != remembered)
-        session_.settings().verifiedStation = -1;
-    remembered = 1;
+void ComSettingPage::setCurrentIndex(ComControl which, int index) {
+    if (QComboBox* box = list(which))
+        box->setCurrentIndex(index);
 }
 
-void ComSettingPage::setManualEntryEnabled(bool enabled) {
-    for (QWidget* widget : std::initializer_list<QWidget*>{
-             stationLabel_, stationList_, bitRateLabel_, bitRateList_, initializeButton_})
+void ComSettingPage::setChecked(ComControl radio, bool checked) {
+    if (auto* button = qobject_cast<QRadioButton*>(control(radio)))
+        button->setChecked(checked);
+}
+
+void ComSettingPage::setEnabled(ComControl which, bool enabled) {
+    if (which == ComControl::OkButton) {
+        if (enabled)
+            emit checkEnded();
+        else
+            emit confirmationWithdrawn();
+        return;
+    }
+    if (QWidget* widget = control(which))
         widget->setEnabled(enabled);
 }
 
-void ComSettingPage::onAutoRadioClicked() {
-    noteRadioState(memory_.autoRadio, autoRadio_);
-    autoRadio_->setChecked(true);
-    manualRadio_->setChecked(false);
-    setManualEntryEnabled(false);
-    session_.settings().autoSearch = true;
-    emit confirmationWithdrawn();
-}
-
-void ComSettingPage::onManualRadioClicked() {
-    noteRadioState(memory_.manualRadio, manualRadio_);
-    manualRadio_->setChecked(true);
-    autoRadio_->setChecked(false);
-    setManualEntryEnabled(true);
-    session_.settings().autoSearch = false;
-    onPortChosen();
-}
-
-void ComSettingPage::onPortChosen() {
-    noteListIndex(memory_.portIndex, portList_->currentIndex());
-    session_.settings().portName = selectedPortName();
-    emit confirmationWithdrawn();
-}
-
-void ComSettingPage::onStationChosen() {
-    noteListIndex(memory_.stationIndex, stationList_->currentIndex());
-    emit confirmationWithdrawn();
-}
-
-void ComSettingPage::onBitRateChosen() {
-    noteListIndex(memory_.bitRateIndex, bitRateList_->currentIndex());
-    emit confirmationWithdrawn();
-}
-
-void ComSettingPage::onInitialize() {
-    bitRateList_->setCurrentIndex(bitRateList_->findText(kInitialBitRate));
-    stationList_->setCurrentIndex(stationList_->findText(kInitialStation));
-    session_.configureCheckPort(int32_t(std::stoi(kInitialBitRate)), kInitialResponseDelay);
-    const LanguageCatalogue& texts = session_.texts();
-    showMessageBox(this, toQtText(texts.GetText(text::MSG_ALARM_TITLE)),
-                   toQtText(texts.GetText(text::MSG_COMSETTING_COMINITIALIZE_INITIALIZED)),
-                   QMessageBox::Information);
-    session_.settings().verifiedStation = -1;
-    emit confirmationWithdrawn();
+void ComSettingPage::showMessage(const std::string& caption, const std::string& text,
+                                 MessageIcon icon) {
+    showMessageBox(this, toQtText(caption), toQtText(text), toQtIcon(icon));
 }
 
 void ComSettingPage::onCheck() {
-    portOpened_ = true;
-    if (session_.openCheckPort(selectedPortName())) {
-        CheckWindow window(session_, checkChoice(), this);
-        if (!window.run()) {
-            // No worker could be started: the link is as unconfirmed as after a failed check.
-            session_.settings().verifiedStation = -1;
-            session_.state().communicationConfirmed = false;
-        }
-    }
-    emit checkEnded();
+    model_.check([this](const CheckChoice& choice) {
+        CheckWindow window(session_, choice, this);
+        return window.run().has_value();
+    });
 }
 
 void ComSettingPage::onSerialPorts() {
-    const std::string port = selectedPortName();
-    const int number = PortAccess::number(port);
-    const auto assignedDevice = [&] {
-        return number == 0 ? std::string()
-                           : session_.ports().assignment(number).device;
-    };
-    const std::string before = assignedDevice();
-    SerialPortsDialog dialog(session_.texts(), session_.programFolder(), portList_->count(),
-                             session_.ports().devices(), this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    refreshPortTexts();
-    if (assignedDevice() == before)
-        return;
-    // A check of the old device confirms nothing about the new one; the port held since the
-    // page's load is the old device, so it is taken again.
-    session_.settings().verifiedStation = -1;
-    if (session_.checkPortOpen())
-        portOpened_ = session_.openCheckPortQuietly(port);
-    emit confirmationWithdrawn();
-}
-
-std::string ComSettingPage::selectedPortName() const {
-    return portList_->currentData().toString().toStdString();
-}
-
-CheckChoice ComSettingPage::checkChoice() const {
-    return {autoRadio_->isChecked(), stationList_->currentText().toStdString(),
-            bitRateList_->currentText().toStdString()};
+    model_.editPorts([this] {
+        SerialPortsDialog dialog(session_.texts(), session_.programFolder(), model_.portCount(),
+                                 session_.ports().devices(), this);
+        return dialog.exec() == QDialog::Accepted;
+    });
 }
 
 }  // namespace kestiva

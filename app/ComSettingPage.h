@@ -1,13 +1,15 @@
 #pragma once
 // The communication settings page: the port, the method (automatic search or a manual station
-// and bit rate), a reset of the manual values, and the communication check. Every change the
-// user makes withdraws the last confirmation, so that OK waits for a new check.
+// and bit rate), a reset of the manual values, and the communication check. The rules are
+// ComSettingModel's; the page shows what it says and hands it the user's choices.
 
 #include <QWidget>
 
 #include <string>
+#include <vector>
 
 #include "session/Session.h"
+#include "window/ComSettingModel.h"
 
 class QComboBox;
 class QGroupBox;
@@ -17,29 +19,23 @@ class QRadioButton;
 
 namespace kestiva {
 
-// What the user last chose, shared by every settings page of the run: a change is a change
-// against these, whichever page saw the earlier choice. -1 until first seen.
-struct ComSettingMemory {
-    int autoRadio = -1;
-    int manualRadio = -1;
-    int portIndex = -1;
-    int bitRateIndex = -1;
-    int stationIndex = -1;
-};
-
-// Port lists stop at COM256: no device stands behind a higher name.
-inline constexpr int kMaxListedPorts = 256;
-
-class ComSettingPage final : public QWidget {
+class ComSettingPage final : public QWidget, public ComSettingView {
     Q_OBJECT
 
 public:
     ComSettingPage(Session& session, ComSettingMemory& memory, QWidget* parent = nullptr);
-    // Closes the port when this page's check opened it.
-    ~ComSettingPage() override;
 
     // Shows the settings record: its port, method, station and bit rate.
     void loadFromSettings();
+
+    // ComSettingView.
+    void setItems(ComControl list, const std::vector<std::string>& items) override;
+    void setCurrentIndex(ComControl list, int index) override;
+    void setChecked(ComControl radio, bool checked) override;
+    void setEnabled(ComControl control, bool enabled) override;
+    void showMessage(const std::string& caption, const std::string& text,
+                     MessageIcon icon) override;
+
 
 signals:
     // The user changed the port, method, station or bit rate, or reset them.
@@ -50,31 +46,12 @@ signals:
 private:
     void buildControls();
     void applyCaptions();
-    void fillLists();
-    // Shows beside each port name the device it opens now.
-    void refreshPortTexts();
-
-    void onAutoRadioClicked();
-    void onManualRadioClicked();
-    void onPortChosen();
-    void onStationChosen();
-    void onBitRateChosen();
-    void onInitialize();
     void onCheck();
     void onSerialPorts();
-
-    // Clears the verified station when index differs from the remembered one, and remembers it.
-    void noteListIndex(int& remembered, int index);
-    // Clears the verified station when the radio's state differs from the remembered one.
-    void noteRadioState(int& remembered, const QRadioButton* radio);
-    void setManualEntryEnabled(bool enabled);
-    std::string selectedPortName() const;
-    CheckChoice checkChoice() const;
+    QWidget* control(ComControl control) const;
+    QComboBox* list(ComControl list) const;
 
     Session& session_;
-    ComSettingMemory& memory_;
-    // The check port is the session's; a page closes it only if its own check opened it.
-    bool portOpened_ = false;
 
     QGroupBox* portGroup_ = nullptr;
     QGroupBox* methodGroup_ = nullptr;
@@ -90,10 +67,8 @@ private:
     QPushButton* initializeButton_ = nullptr;
     QPushButton* checkButton_ = nullptr;
     QPushButton* serialPortsButton_ = nullptr;
+    // Last: it shows the settings through the controls above, and closes its port first.
+    ComSettingModel model_;
 };
-
-// The port list's text for name: the device it opens, marked when that device is not there.
-QString portItemText(const LanguageCatalogue& texts, const QString& name,
-                     const std::string& device);
 
 }  // namespace kestiva

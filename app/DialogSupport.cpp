@@ -87,6 +87,12 @@ void swallowEnterAndEscape(QWidget* root) {
         child->installEventFilter(filter);
 }
 
+QMessageBox::Icon toQtIcon(MessageIcon icon) {
+    return icon == MessageIcon::Error         ? QMessageBox::Critical
+           : icon == MessageIcon::Information ? QMessageBox::Information
+                                              : QMessageBox::Warning;
+}
+
 void showMessageBox(QWidget* owner, const QString& caption, const QString& text,
                     QMessageBox::Icon icon) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);

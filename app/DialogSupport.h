@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "recording/HostInterfaces.h"
 #include "settings/LanguageCatalogue.h"
 
 class QAbstractButton;
@@ -51,6 +52,9 @@ QString toQtText(const std::string& text);
 // Enter and Escape are dropped before root or any widget inside it sees them, so that neither
 // key ends a dialog that asks for a decision (a button or the window's close).
 void swallowEnterAndEscape(QWidget* root);
+
+// The box's icon for a model's message.
+QMessageBox::Icon toQtIcon(MessageIcon icon);
 
 // A modal box with one OK button, kept above the other windows; no owner gives a free box.
 void showMessageBox(QWidget* owner, const QString& caption, const QString& text,

@@ -19,6 +19,7 @@
 #include "app/WindowBridge.h"
 #include "recording/HostInterfaces.h"
 #include "session/Session.h"
+#include "window/MainWindowModel.h"
 
 class QAction;
 class QComboBox;
@@ -35,7 +36,10 @@ class CDataMonitor;
 class CIoMonitor;
 class LiveFeed;
 
-class MainWindow final : public QMainWindow, public ProgressHost, public PageHost {
+class MainWindow final : public QMainWindow,
+                         public ProgressHost,
+                         public PageHost,
+                         public MainWindowView {
     Q_OBJECT
 
 public:
@@ -58,6 +62,20 @@ public:
     void loadRecording(MonitorKind monitor) override;
     void enableEntry(MonitorKind monitor) override;
     void repaint() override;
+
+    // MainWindowView: the model's calls, each setting one control.
+    using QMainWindow::setEnabled;
+    using QMainWindow::setVisible;
+    void setEnabled(MainControl control, bool enabled) override;
+    void setVisible(MainControl control, bool visible) override;
+    void setText(MainControl control, const std::string& text) override;
+    void setValue(MainControl control, int value) override;
+    void setItems(MainControl list, const std::vector<std::string>& items) override;
+    void setMenu(MainControl menu, const std::vector<std::string>& items, int checked) override;
+    void showPage(MonitorKind monitor) override;
+    void applyColorTable(MonitorKind monitor, const ColorTable& colors) override;
+    void startProgressTimer() override;
+    void takeFocus() override;
 
     CDataMonitor& dataPage() { return *dataPage_; }
     CIoMonitor& ioPage() { return *ioPage_; }
@@ -86,28 +104,14 @@ private:
         QPushButton* startButton = nullptr;
         QPushButton* stopButton = nullptr;
     };
-    // The menu's choice for one monitor: the marked slots and, per slot, the configuration
-    // record it shows (named records only, in table order).
-    struct MenuChoice {
-        std::vector<int> controllerSlots;
-        std::vector<int> colorSlots;
-        int markedController = 0;
-        int markedColor = 0;
-        ColorTable activeColors;
-    };
 
     void buildControls();
     SamplingControls buildSamplingControls(MonitorKind monitor);
     void buildMenu();
-    void fillSamplingLists(MonitorKind monitor);
-    void rebuildChoiceMenus();
-    void showMonitor(MonitorKind monitor);
-    void switchMonitor();
+    void showMonitor(MonitorKind monitor) { model_.showMonitor(monitor); }
+    QObject* control(MainControl control) const;
     void start();
     void stop();
-    void chooseController(int slot);
-    void chooseColorTable(int slot);
-    void updateProgress();
     void returnToIdle();
     void onRecordingFinished();
     void writeReceiveDump();
@@ -130,14 +134,12 @@ private:
     void onFileOperationFinished();
     // The window's own input (its contents and menu), while its message boxes stay usable.
     void setWindowInputEnabled(bool enabled);
-    void followSavableFlag();
-    MonitorKind shownMonitor() const { return session_.state().monitorMode.load(); }
-    SamplingControls& controls(MonitorKind monitor) { return sampling_[std::size_t(monitor)]; }
-    MenuChoice& choice(MonitorKind monitor) { return menu_[std::size_t(monitor)]; }
+    MonitorKind shownMonitor() const { return model_.shownMonitor(); }
 
     Session& session_;
     WindowBridge& bridge_;
     const LanguageCatalogue& texts_;
+    MainWindowModel model_;
 
     QPushButton* switchButton_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
@@ -159,7 +161,6 @@ private:
     QAction* csvReadAction_ = nullptr;
     QAction* unsavedAction_ = nullptr;
     QAction* versionAction_ = nullptr;
-    std::array<MenuChoice, 2> menu_;
 
     // Its expiry hides the progress area and returns the window to idle.
     QTimer resetTimer_;

@@ -85,7 +85,7 @@ void MainWindow::onFileOperationFinished() {
     if (!session_.finishFileOperation())
         return;
     setWindowInputEnabled(true);
-    followSavableFlag();
+    model_.followSavableFlag();
 }
 
 void MainWindow::setWindowInputEnabled(bool enabled) {
@@ -156,7 +156,8 @@ void MainWindow::offerUnsavedRecording() {
         return;
     noteJournalOffered(session_, *journal);
     QMessageBox question(QMessageBox::Question, QString::fromStdString(texts_.GetText(text::APP_TITLE)),
-                         offerText(texts_, *journal), QMessageBox::Yes | QMessageBox::No, this);
+                         QString::fromStdString(offerText(texts_, *journal)),
+                         QMessageBox::Yes | QMessageBox::No, this);
     question.setObjectName("unsavedRecordingQuestion");
     question.setDefaultButton(QMessageBox::Yes);
     if (question.exec() == QMessageBox::Yes)

@@ -2,8 +2,6 @@
 
 #include <QApplication>
 
-#include <clocale>
-
 #include "app/ComSettingFrame.h"
 #include "app/DialogSupport.h"
 #include "app/DisclaimerDialog.h"
@@ -11,48 +9,22 @@
 
 namespace kestiva {
 
-namespace {
-
-// Both start-up failures are reported in fixed English: the language file may be what failed.
-constexpr const char* kProgramName = "Kestiva Data Monitor";
-constexpr const char* kConfigurationFailure = "DataSamplingConfig.ini Reading Failed";
-
-}  // namespace
-
 StartUp::StartUp(std::string programFolder) : session_(std::move(programFolder), bridge_) {}
 
-int StartUp::run(const MainWindowRun& runMainWindow) {
+int StartUp::run(const MainWindowRun& mainWindow) {
     QApplication::setWindowIcon(programIcon());
-    // A broken language file is reported only once the user has seen the terms and the
-    // settings; until then the dialogs show their built-in texts.
-    const bool languageLoaded = session_.loadCatalogue();
-    if (!userAgrees())
-        return 0;
-    // Said once the user goes on to the settings that it concerns, not before the terms.
-    if (!systemFolderProblem_.empty())
-        showMessageBox(nullptr, toQtText(session_.texts().GetText(text::APP_TITLE)),
-                       toQtText(session_.texts().GetText(text::MSG_USER_SYSTEM_FOLDER_ERR) +
-                                "\n" + systemFolderProblem_),
-                       QMessageBox::Warning);
-    session_.loadCommunicationSettings();
-    // Number texts follow the user's locale from here on.
-    std::setlocale(LC_ALL, "");
-    if (!userConfirmsCommunicationSettings())
-        return 0;
-    if (!languageLoaded) {
-        showMessageBox(nullptr, kProgramName, toQtText(session_.catalogueFailure()),
-                       QMessageBox::Warning);
-        return 0;
-    }
-    if (!session_.loadSamplingConfiguration()) {
-        showMessageBox(nullptr, toQtText(session_.texts().GetText(text::APP_TITLE)),
-                       kConfigurationFailure, QMessageBox::Critical);
-        return 0;
-    }
-    runMainWindow(session_, bridge_);
-    session_.saveCommunicationSettings();
-    return 0;
+    mainWindow_ = &mainWindow;
+    const int code = runStartUp(session_, *this, systemFolderProblem_);
+    mainWindow_ = nullptr;
+    return code;
 }
+
+void StartUp::showMessage(const std::string& caption, const std::string& text,
+                          MessageIcon icon) {
+    showMessageBox(nullptr, toQtText(caption), toQtText(text), toQtIcon(icon));
+}
+
+void StartUp::runMainWindow() { (*mainWindow_)(session_, bridge_); }
 
 bool StartUp::userAgrees() {
     DisclaimerDialog disclaimer(session_.texts());

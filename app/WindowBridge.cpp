@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "app/DialogSupport.h"
+
 namespace kestiva {
 
 // The marshalling keeps a reference to thread_, which is made before it is first used.
@@ -12,14 +14,11 @@ WindowBridge::WindowBridge(QObject* parent)
 
 void WindowBridge::MessageBoxes::showMessage(const std::string& caption,
                                              const std::string& text, MessageIcon icon) {
-    const QMessageBox::Icon shown = icon == MessageIcon::Error         ? QMessageBox::Critical
-                                    : icon == MessageIcon::Information ? QMessageBox::Information
-                                                                       : QMessageBox::Warning;
     // Closing line breaks of a composed text would only leave an empty band under it.
     QString shownText = QString::fromStdString(text);
     while (shownText.endsWith('\n'))
         shownText.chop(1);
-    QMessageBox box(shown, QString::fromStdString(caption), shownText, QMessageBox::Ok,
+    QMessageBox box(toQtIcon(icon), QString::fromStdString(caption), shownText, QMessageBox::Ok,
                     parent.data());
     box.setObjectName("messageBox");
     // Kept above the other windows, so that a message of a worker is never hidden behind one.

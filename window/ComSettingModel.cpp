@@ -80,10 +80,9 @@ ComSettingModel::~ComSettingModel() {
         session_.closeCheckPort();
 }
 
-void ComSettingModel::load() {
-    const CommunicationSettings& settings = session_.settings();
+void ComSettingModel::fillLists() {
     portNames_.clear();
-    const int ports = std::clamp(settings.portCount, 0, kMaxListedPorts);
+    const int ports = std::clamp(session_.settings().portCount, 0, kMaxListedPorts);
     for (int n = 1; n <= ports; ++n)
         portNames_.push_back("COM" + std::to_string(n));
     std::vector<std::string> stations;
@@ -96,7 +95,12 @@ void ComSettingModel::load() {
         bitRateItems.push_back(std::to_string(bitRate));
     view_.setItems(ComControl::StationList, stations);
     view_.setItems(ComControl::BitRateList, bitRateItems);
+    refreshPortTexts();
+}
 
+void ComSettingModel::load() {
+    const CommunicationSettings& settings = session_.settings();
+    fillLists();
     // An unlisted port shows the first; with no ports the list has no entry.
     portIndex_ = portNames_.empty() ? -1 : std::max(0, indexOf(portNames_, settings.portName));
     refreshPortTexts();

@@ -81,6 +81,8 @@ public:
     ComSettingModel(const ComSettingModel&) = delete;
     ComSettingModel& operator=(const ComSettingModel&) = delete;
 
+    // Fills the three lists, without a choice in the port list: what a page shows before load.
+    void fillLists();
     // Fills the three lists; then shows the settings record (its port, method, station and
     // bit rate) and takes the port quietly. OK waits for a check.
     void load();

@@ -96,7 +96,10 @@ const ShownText kShownTexts[] = {
     {"DLG_COMSETTING_PORT_NOT_PRESENT", "not present", false,
      [](Windows& w) { return w.itemText(w.page.get(), "portList", 1); }},
     {"DLG_COMSETTING_PORT_NO_DEVICE", "no device", false,
-     [](Windows& w) { return portItemText(w.session.texts(), "COM300", ""); }},
+     [](Windows& w) {
+         return QString::fromStdString(portItemText(
+             w.session.texts(), {"COM300", "", false, false, false, ""}, w.folder.path()));
+     }},
     {"DLG_SERIALPORTS_TITLE", "Serial ports", false,
      [](Windows& w) { return w.ports->windowTitle(); }},
     {"DLG_SERIALPORTS_NOTE", "Choose the device each port name opens.", false,

@@ -629,7 +629,7 @@ TEST(UnsavedRecordingTexts, DurationsReadAsMinutesOrHours) {
     } cases[] = {{0, "0:00"},      {0.9, "0:01"},       {59.4, "0:59"},        {59.6, "1:00"},
                  {3599, "59:59"}, {3600, "1:00:00"}, {36061, "10:01:01"}, {-2, "0:00"}};
     for (const auto& c : cases)
-        EXPECT_EQ(durationText(c.seconds).toStdString(), c.shown) << c.seconds;
+        EXPECT_EQ(durationText(c.seconds), c.shown) << c.seconds;
 }
 
 // Recordings kept in their journals because they were never saved: the question after a

@@ -54,6 +54,26 @@ protected:
     RecordingComView view;
 };
 
+// A page made before its load shows the lists and nothing else: no choice, no radio, the
+// confirmation and the check port left as they were.
+TEST_F(ComSettingModelTest, FillingTheListsChoosesNothing) {
+    session.settings().verifiedStation = 4;
+    ComSettingModel model(session, memory, view);
+    model.fillLists();
+    EXPECT_EQ(view.lists[ComControl::PortList].size(), 4u);
+    EXPECT_EQ(view.lists[ComControl::PortList][2].rfind("COM3  (", 0), 0u);
+    EXPECT_EQ(view.lists[ComControl::StationList].size(), 32u);
+    EXPECT_EQ(view.lists[ComControl::StationList].front(), "1");
+    EXPECT_EQ(view.lists[ComControl::BitRateList].size(),
+              std::size(CommunicationCheck::kSearchBitRates));
+    EXPECT_EQ(view.index[ComControl::PortList], -1);
+    EXPECT_TRUE(view.checked.empty());
+    EXPECT_TRUE(view.enabled.empty());
+    EXPECT_EQ(session.settings().verifiedStation, 4);
+    EXPECT_FALSE(session.checkPortOpen());
+    EXPECT_EQ(model.selectedPortName(), "");
+}
+
 TEST_F(ComSettingModelTest, LoadShowsTheSettingsRecordAndWaitsForACheck) {
     const struct {
         const char* what;
