@@ -536,7 +536,9 @@ int runRecordCommand(const Args& argv) {
             summary += "Dump:       " + dumpPath + "\n";
         printOut(summary);
     }
-    return saved ? kExitOk : kExitFailure;
+    // A lost port keeps what was recorded in the file, but the recording did not run its
+    // course: a script must not take it for one that did.
+    return saved && endState != SamplingState::PortLost ? kExitOk : kExitFailure;
 }
 
 }  // namespace kestiva::cli
