@@ -8,6 +8,7 @@
 
 #include "files/CsvFile.h"
 #include "files/Journal.h"
+#include "link/NetworkTarget.h"
 #include "session/JournalWriter.h"
 #include "settings/FileCalls.h"
 #include "settings/Utf8Path.h"
@@ -83,12 +84,22 @@ void Session::setResultPause(std::chrono::milliseconds pause) {
 
 // --- Communication check ---------------------------------------------------------------------
 
+bool Session::deferNetworkOpen(const std::string& portName) {
+    deferredCheckPort_.clear();
+    if (!looksLikeNetworkTarget(resolvePortDevice(programFolder_, portName)))
+        return false;
+    // What the page held before is let go, as a new open would.
+    link_.closePort(checkContext_);
+    deferredCheckPort_ = portName;
+    return true;
+}
+
 bool Session::openCheckPort(const std::string& portName) {
-    return check_.openCheckPort(checkContext_, portName);
+    return deferNetworkOpen(portName) || check_.openCheckPort(checkContext_, portName);
 }
 
 bool Session::openCheckPortQuietly(const std::string& portName) {
-    return link_.openPort(checkContext_, portName) == 0;
+    return deferNetworkOpen(portName) || link_.openPort(checkContext_, portName) == 0;
 }
 
 bool Session::configureCheckPort(int32_t bitRate, int32_t responseDelay) {
@@ -105,8 +116,11 @@ bool Session::startCheck(const CheckChoice& choice, CheckProgress& progress,
     checkDone_ = false;
     checkFinished_ = std::move(finished);
     try {
-        checkWorker_ = std::thread([this, choice, &progress] {
-            checkOutcome_ = check_.runCheckWorker(checkContext_, choice, progress);
+        checkWorker_ = std::thread([this, choice, &progress, network = deferredCheckPort_] {
+            if (!network.empty() && !check_.openCheckPort(checkContext_, network))
+                checkOutcome_ = {CheckResult::PortOpenFailed};
+            else
+                checkOutcome_ = check_.runCheckWorker(checkContext_, choice, progress);
             checkDone_ = true;
             if (checkFinished_)
                 checkFinished_();

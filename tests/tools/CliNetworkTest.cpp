@@ -132,12 +132,26 @@ TEST_P(CliPymodbusNetworkTest, ChecksSearchesAndRecordsAsOverTheSerialLine) {
                   folder.system()});
     EXPECT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_TRUE(contains(run.err, shown(text::MSG_CHECK_NETWORK_MANUAL))) << run.err;
+    // The settings keep a COM port the window lists: a target no port leads to is refused
+    // with the way to assign one, and one that a port leads to is saved as that port.
+    const std::string settingsFile = folder.system() + "CommunicationSetting.ini";
+    const std::string settingsBefore = readFile(settingsFile);
+    const std::vector<std::string> saveCheck = {"check",  "--port",   target, "--station",
+                                                "3",      "--bitrate", "38400", "--save",
+                                                "--system", folder.system()};
+    run = runCli(saveCheck);
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+    EXPECT_TRUE(contains(run.err, "ports --assign COMn=" + target)) << run.err;
+    EXPECT_EQ(readFile(settingsFile), settingsBefore);
+    ASSERT_EQ(runCli({"ports", "--assign", "COM5=" + target, "--system", folder.system()}).exitCode,
+              0);
     run = runCli({"check", "--port", target, "--station", "2", "--bitrate", "38400", "--save",
                   "--system", folder.system()});
     EXPECT_EQ(run.exitCode, 1) << run.describe();
-    run = runCli({"check", "--port", target, "--station", "3", "--bitrate", "38400", "--save",
-                  "--system", folder.system()});
+    run = runCli(saveCheck);
     ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_TRUE(contains(run.out, "Port:      COM5\n")) << run.out;
+    EXPECT_TRUE(contains(readFile(settingsFile), "COM_PORT=COM5\t")) << readFile(settingsFile);
 
     const std::vector<std::string> data =
         record(target, {"data", "--cycle", "20", "--time", "1"}, "net-data.csv");
@@ -229,6 +243,30 @@ TEST_P(CliSimNetworkTest, RecordsThroughAnAssignedPortAsOverTheSerialLine) {
                                "serial.csv"),
               network);
     EXPECT_EQ(network.size(), 5u + 51u);
+}
+
+// The summary names the target and its transport where a serial port has its bit rate.
+TEST_P(CliSimNetworkTest, TheSummaryShowsTheTargetAndTransportForABitRate) {
+    SimProcess sim({GetParam(), "0"}, folder.portLink(7));
+    ASSERT_TRUE(sim.ok()) << sim.log();
+    const std::string target = sim.devicePath();
+    const std::string transport =
+        std::string(GetParam()) == "--tcp" ? "Modbus TCP" : "RTU over TCP";
+    const struct {
+        const char* port;
+        std::string link;
+    } cases[] = {
+        {"COM7", "COM7 (" + target + "), " + transport + ", station 1\n"},
+        {target.c_str(), target + ", " + transport + ", station 1\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = runCli({"record", "data", "--port", c.port, "--station", "1",
+                                   "--cycle", "100", "--time", "1", "--out",
+                                   folder.file("summary.csv"), "--system", folder.system()});
+        EXPECT_EQ(run.exitCode, 0) << run.describe() << sim.log();
+        EXPECT_TRUE(contains(run.out, "Link:       " + c.link)) << run.out;
+        EXPECT_FALSE(contains(run.out, "bit/s")) << run.out;
+    }
 }
 
 TEST_P(CliSimNetworkTest, AConnectionDroppedMidRecordingEndsItAsAVanishedPortDoes) {
