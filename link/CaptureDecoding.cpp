@@ -157,6 +157,7 @@ void CaptureDecoder::reportEndState(SamplingState endState) {
     TextId contents = text::MSG_COM_COMMUNICATION_ERR;
     if (endState == SamplingState::CrcError) contents = text::MSG_COM_ABNORMAL_RESPONSE_CRCERR;
     if (endState == SamplingState::BufferFull) contents = text::MSG_COM_BUFFER_OVERFLOW_ERR;
+    if (endState == SamplingState::PortLost) contents = text::MSG_COM_PORT_LOST;
     window_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
                         texts_.composeError(contents,
                                             text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS),
@@ -178,6 +179,7 @@ void CaptureDecoder::onRecordingComplete(SamplingState endState, uint32_t byteCo
             break;
         case SamplingState::RequestFailed:
         case SamplingState::BufferFull:
+        case SamplingState::PortLost:
             reportEndState(endState);
             page.endMarker = EndMarker::CutShort;
             result = 1;

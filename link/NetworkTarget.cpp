@@ -32,6 +32,10 @@ std::optional<uint16_t> parsePort(const std::string& text) {
 
 }  // namespace
 
+const char* NetworkTarget::transportName() const {
+    return framing == NetworkFraming::ModbusTcp ? "Modbus TCP" : "RTU over TCP";
+}
+
 std::string NetworkTarget::text() const {
     const bool v6 = host.find(':') != std::string::npos;
     return std::string(framing == NetworkFraming::ModbusTcp ? kTcpScheme : kRtuTcpScheme) +

@@ -22,6 +22,8 @@ struct NetworkTarget {
 
     // The target written back in its canonical form: tcp://host:502, rtu-tcp://[::1]:4001.
     std::string text() const;
+    // How the frames travel, for people: "Modbus TCP" or "RTU over TCP".
+    const char* transportName() const;
 };
 
 inline constexpr uint16_t kModbusTcpPort = 502;

@@ -361,7 +361,10 @@ bool SamplingEngine::readRange(uint16_t count, uint8_t station, uint16_t address
         messages_.showMessage(texts_.GetText(text::APP_TITLE),
                             composeExceptionReport(texts_, result.exceptionCode),
                             MessageIcon::Error);
-    samplingState = SamplingState::RequestFailed;
+    // A line that is gone took nothing stored with it: unlike a wrong reply, it casts no
+    // doubt on the frames before it.
+    samplingState = result.fault == LinkFault::PortLost ? SamplingState::PortLost
+                                                        : SamplingState::RequestFailed;
     return false;
 }
 
@@ -453,6 +456,12 @@ uint32_t SamplingEngine::checkStoredFrames(const SamplingRequest& request, uint3
     return good;
 }
 
+uint32_t SamplingEngine::storedCycles(const SamplingRequest& request) const {
+    const uint32_t cycleBytes = (request.firstCount > 0 ? request.firstCount + kFrameOverhead : 0) +
+                                (request.secondCount > 0 ? request.secondCount + kFrameOverhead : 0);
+    return cycleBytes == 0 ? 0 : storedBytes_ / cycleBytes;
+}
+
 void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, uint32_t skipped) {
     const auto endedWell = [this] {
         const SamplingState state = samplingState;
@@ -463,8 +472,11 @@ void SamplingEngine::finishRecording(SamplingRequest& request, uint32_t polls, u
         samplingState = SamplingState::RequestFailed;
     modbus_.link().closePort(*request.portContext);
     uint32_t goodBytes = 0;
-    if (endedWell() && polls > skipped) {
-        const uint32_t frames = polls - skipped;
+    const bool portLost = samplingState == SamplingState::PortLost;
+    if ((endedWell() && polls > skipped) || portLost) {
+        // After a lost port, the whole cycles stored so far; the replies read ahead behind
+        // them were never checked against their requests.
+        const uint32_t frames = portLost ? storedCycles(request) : polls - skipped;
         session_.progressTotal = int32_t(frames);
         session_.progressCount = 0;
         session_.setPhase(ProgressPhase::CrcCheck);

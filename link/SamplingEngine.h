@@ -35,6 +35,8 @@ enum class SamplingState : int32_t {
     Finished = 1,       // every planned cycle done
     StopRequested = 2,  // the user asked it to end after the current cycle
     RequestFailed = 6,  // a request went unanswered or was answered wrongly
+    PortLost = 7,       // the port vanished or the network connection closed; what was
+                        // stored until then is kept
     CrcError = 8,       // a stored frame failed its CRC check after the recording
     BufferFull = 9,     // the capture buffer could not take the next frame
 };
@@ -193,6 +195,8 @@ private:
     void readRepliesAhead();
     void finishRecording(SamplingRequest& request, uint32_t polls, uint32_t skipped);
     uint32_t checkStoredFrames(const SamplingRequest& request, uint32_t frames);
+    // Whole cycles of frames in the capture buffer.
+    uint32_t storedCycles(const SamplingRequest& request) const;
 
     ModbusMaster& modbus_;
     const CommunicationSettings& settings_;

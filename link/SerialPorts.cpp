@@ -29,6 +29,19 @@ std::vector<PortAssignment> readPortAssignments(const std::string& programFolder
     return assignments;
 }
 
+int portLeadingTo(const std::string& programFolder, int portCount, const std::string& target) {
+    std::string error;
+    const auto wanted = parseNetworkTarget(target, error);
+    if (!wanted)
+        return 0;
+    for (int number = 1; number <= std::min(portCount, 256); ++number) {
+        const auto assigned = parseNetworkTarget(readPortTarget(programFolder, number), error);
+        if (assigned && assigned->text() == wanted->text())
+            return number;
+    }
+    return 0;
+}
+
 std::string portAssignmentError(const std::string& name, const std::string& device) {
     if (portNumber(name) == 0)
         return "'" + name + "' is not a port name (COM1 to COM256)";

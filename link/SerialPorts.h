@@ -69,6 +69,10 @@ bool writePortTarget(const std::string& programFolder, int number, const std::st
 // COM1 to COM<portCount>.
 std::vector<PortAssignment> readPortAssignments(const std::string& programFolder, int portCount);
 
+// The first of COM1 to COM<portCount> whose network target is target (compared in canonical
+// form, so tcp://h and tcp://h:502 are one target); 0 when none leads there.
+int portLeadingTo(const std::string& programFolder, int portCount, const std::string& target);
+
 // Why name=device cannot be assigned: a name other than COM1 to COM256, a device that is not
 // an absolute path or holds a control character (a line break in a link's target would split
 // every listing that shows it), or a malformed network target. Empty when it can.

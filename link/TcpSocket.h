@@ -1,7 +1,8 @@
 #pragma once
 // One TCP connection to a network target: connect within a time-out, send, receive with a
-// deadline, close. The platform lives in TcpSocket_<platform>.cpp (BSD sockets, Winsock);
-// nothing above this class sees either.
+// deadline, close. TcpSocket.cpp holds what is the same everywhere; the platform's socket calls
+// (TcpSocketPlatform.h) live in TcpSocket_<platform>.cpp (BSD sockets, Winsock); nothing above
+// this class sees either.
 
 #include <chrono>
 #include <cstdint>

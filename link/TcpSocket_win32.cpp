@@ -1,26 +1,146 @@
-// TCP connections on Winsock.
+// TCP connections on Winsock: the platform calls of TcpSocketPlatform.h.
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <memory>
+#include <cctype>
 
-#include "link/TcpSocket.h"
+#include "link/TcpSocketPlatform.h"
 
-namespace kestiva {
+namespace kestiva::tcp {
 
 namespace {
 
-using Clock = TcpSocket::Clock;
+timeval untilDeadline(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+    left = std::clamp(left, std::chrono::microseconds(0), std::chrono::microseconds(60'000'000));
+    return {long(left.count() / 1'000'000), long(left.count() % 1'000'000)};
+}
 
-// Winsock is started once for the life of the program, the first time a socket is needed.
-bool winsockReady() {
-    static const bool ready = [] {
+int connectBy(SOCKET s, const addrinfo& address, Clock::time_point deadline) {
+    if (::connect(s, address.ai_addr, int(address.ai_addrlen)) == 0)
+        return 0;
+    const int error = WSAGetLastError();
+    if (error != WSAEWOULDBLOCK && error != WSAEINPROGRESS)
+        return error;
+    return waitUntilReady(Handle(s), false, deadline);
+}
+
+}  // namespace
+
+bool ready(std::string& reason) {
+    // Winsock is started once for the life of the program, the first time a socket is needed.
+    static const bool started = [] {
         WSADATA data{};
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
-    return ready;
+    if (!started)
+        reason = "the network functions could not be started";
+    return started;
+}
+
+addrinfo* resolve(const std::string& host, uint16_t port, std::string& reason) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
+        reason = errorText(WSAGetLastError());
+        return nullptr;
+    }
+    return found;
+}
+
+void freeAddresses(addrinfo* addresses) {
+    ::freeaddrinfo(addresses);
+}
+
+const addrinfo* nextAddress(const addrinfo& address) {
+    return address.ai_next;
+}
+
+Handle connectTo(const addrinfo& address, Clock::time_point deadline, int& error) {
+    const SOCKET s = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+    if (s == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return kNoHandle;
+    }
+    u_long nonBlocking = 1;
+    ::ioctlsocket(s, FIONBIO, &nonBlocking);
+    error = connectBy(s, address, deadline);
+    if (error != 0) {
+        ::closesocket(s);
+        return kNoHandle;
+    }
+    // One request is one small segment: sent at once, not held back for more.
+    const BOOL one = TRUE;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    return Handle(s);
+}
+
+void closeHandle(Handle handle) {
+    ::closesocket(SOCKET(handle));
+}
+
+long sendSome(Handle handle, std::span<const uint8_t> bytes, int& error) {
+    const int n =
+        ::send(SOCKET(handle), reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), 0);
+    if (n == SOCKET_ERROR)
+        error = WSAGetLastError();
+    return n == SOCKET_ERROR ? -1 : long(n);
+}
+
+long receiveSome(Handle handle, std::span<uint8_t> destination, int& error) {
+    const int n = ::recv(SOCKET(handle), reinterpret_cast<char*>(destination.data()),
+                         int(destination.size()), 0);
+    if (n == SOCKET_ERROR)
+        error = WSAGetLastError();
+    return n == SOCKET_ERROR ? -1 : long(n);
+}
+
+bool wouldBlock(int error) {
+    return error == WSAEWOULDBLOCK;
+}
+
+bool interrupted(int error) {
+    return error == WSAEINTR;
+}
+
+// A failed connect shows in the exception set.
+int waitUntilReady(Handle handle, bool forReading, Clock::time_point deadline) {
+    const SOCKET s = SOCKET(handle);
+    for (;;) {
+        fd_set ready;
+        fd_set failed;
+        FD_ZERO(&ready);
+        FD_ZERO(&failed);
+        FD_SET(s, &ready);
+        FD_SET(s, &failed);
+        timeval wait = untilDeadline(deadline);
+        const int n = ::select(0, forReading ? &ready : nullptr, forReading ? nullptr : &ready,
+                               &failed, &wait);
+        if (n == SOCKET_ERROR)
+            return WSAGetLastError();
+        if (n > 0) {
+            if (FD_ISSET(s, &failed)) {
+                int error = 0;
+                int length = sizeof error;
+                ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+                return error != 0 ? error : WSAECONNRESET;
+            }
+            return 0;
+        }
+        if (Clock::now() >= deadline)
+            return WSAETIMEDOUT;
+    }
+}
+
+int timedOut() {
+    return WSAETIMEDOUT;
 }
 
 // The codes users meet, in the words the other build uses; the system's message for the rest.
@@ -59,160 +179,4 @@ std::string errorText(int error) {
     return message;
 }
 
-timeval untilDeadline(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
-    left = std::clamp(left, std::chrono::microseconds(0), std::chrono::microseconds(60'000'000));
-    return {long(left.count() / 1'000'000), long(left.count() % 1'000'000)};
-}
-
-// 0 when s became readable (read) or writable (!read) by deadline; WSAETIMEDOUT at the
-// deadline; else the error. A failed connect shows in the exception set.
-int waitFor(SOCKET s, bool read, Clock::time_point deadline) {
-    for (;;) {
-        fd_set ready;
-        fd_set failed;
-        FD_ZERO(&ready);
-        FD_ZERO(&failed);
-        FD_SET(s, &ready);
-        FD_SET(s, &failed);
-        timeval wait = untilDeadline(deadline);
-        const int n = ::select(0, read ? &ready : nullptr, read ? nullptr : &ready, &failed, &wait);
-        if (n == SOCKET_ERROR)
-            return WSAGetLastError();
-        if (n > 0) {
-            if (FD_ISSET(s, &failed)) {
-                int error = 0;
-                int length = sizeof error;
-                ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
-                return error != 0 ? error : WSAECONNRESET;
-            }
-            return 0;
-        }
-        if (Clock::now() >= deadline)
-            return WSAETIMEDOUT;
-    }
-}
-
-int connectBy(SOCKET s, const addrinfo& address, Clock::time_point deadline) {
-    if (::connect(s, address.ai_addr, int(address.ai_addrlen)) == 0)
-        return 0;
-    const int error = WSAGetLastError();
-    if (error != WSAEWOULDBLOCK && error != WSAEINPROGRESS)
-        return error;
-    return waitFor(s, false, deadline);
-}
-
-}  // namespace
-
-TcpSocket::~TcpSocket() {
-    close();
-}
-
-bool TcpSocket::fail(const std::string& reason) {
-    reason_ = reason;
-    return false;
-}
-
-bool TcpSocket::connect(const std::string& host, uint16_t port,
-                        std::chrono::milliseconds timeout) {
-    close();
-    reason_.clear();
-    if (!winsockReady())
-        return fail("the network functions could not be started");
-    const auto deadline = Clock::now() + timeout;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0)
-        return fail(errorText(WSAGetLastError()));
-    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, freeaddrinfo);
-    int lastError = WSAETIMEDOUT;
-    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-        const SOCKET s = ::socket(address->ai_family, address->ai_socktype, address->ai_protocol);
-        if (s == INVALID_SOCKET) {
-            lastError = WSAGetLastError();
-            continue;
-        }
-        u_long nonBlocking = 1;
-        ::ioctlsocket(s, FIONBIO, &nonBlocking);
-        lastError = connectBy(s, *address, deadline);
-        if (lastError == 0) {
-            // One request is one small segment: sent at once, not held back for more.
-            const BOOL one = TRUE;
-            ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
-                         sizeof one);
-            handle_ = std::intptr_t(s);
-            return true;
-        }
-        ::closesocket(s);
-        if (Clock::now() >= deadline)
-            break;
-    }
-    return fail(errorText(lastError));
-}
-
-void TcpSocket::close() {
-    if (handle_ == kClosed)
-        return;
-    ::closesocket(SOCKET(handle_));
-    handle_ = kClosed;
-}
-
-bool TcpSocket::send(std::span<const uint8_t> bytes, Clock::time_point deadline) {
-    if (!isOpen())
-        return fail("not connected");
-    const SOCKET s = SOCKET(handle_);
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const int n = ::send(s, reinterpret_cast<const char*>(bytes.data() + sent),
-                             int(bytes.size() - sent), 0);
-        if (n > 0) {
-            sent += std::size_t(n);
-            continue;
-        }
-        const int error = WSAGetLastError();
-        if (error != WSAEWOULDBLOCK)
-            return fail(errorText(error));
-        if (const int waited = waitFor(s, false, deadline); waited != 0)
-            return fail(errorText(waited));
-    }
-    return true;
-}
-
-int TcpSocket::receive(std::span<uint8_t> destination, Clock::time_point deadline) {
-    if (!isOpen()) {
-        fail("not connected");
-        return -1;
-    }
-    const SOCKET s = SOCKET(handle_);
-    for (;;) {
-        const int n = ::recv(s, reinterpret_cast<char*>(destination.data()),
-                             int(destination.size()), 0);
-        if (n > 0)
-            return n;
-        if (n == 0) {
-            fail("the connection was closed by the other side");
-            return -1;
-        }
-        const int error = WSAGetLastError();
-        if (error != WSAEWOULDBLOCK) {
-            fail(errorText(error));
-            return -1;
-        }
-        if (Clock::now() >= deadline)
-            return 0;
-        const int waited = waitFor(s, true, deadline);
-        if (waited == WSAETIMEDOUT)
-            return 0;
-        if (waited != 0) {
-            fail(errorText(waited));
-            return -1;
-        }
-    }
-}
-
-}  // namespace kestiva
+}  // namespace kestiva::tcp

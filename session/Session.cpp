@@ -81,69 +81,6 @@ void Session::setResultPause(std::chrono::milliseconds pause) {
     decoder_.setLoadPause(pause);
 }
 
-// --- Communication check ---------------------------------------------------------------------
-
-bool Session::openCheckPort(const std::string& portName) {
-    return check_.openCheckPort(checkContext_, portName);
-}
-
-bool Session::openCheckPortQuietly(const std::string& portName) {
-    return link_.openPort(checkContext_, portName) == 0;
-}
-
-bool Session::configureCheckPort(int32_t bitRate, int32_t responseDelay) {
-    settings_.responseDelay = responseDelay;
-    return link_.configurePort(uint32_t(bitRate), checkContext_, uint8_t(settings_.silentFactor),
-                               responseDelay) == 0;
-}
-
-bool Session::startCheck(const CheckChoice& choice, CheckProgress& progress,
-                         std::function<void()> finished) {
-    if (checkWorker_.joinable())
-        return false;
-    check_.resetCancel();
-    checkDone_ = false;
-    checkFinished_ = std::move(finished);
-    try {
-        checkWorker_ = std::thread([this, choice, &progress] {
-            checkOutcome_ = check_.runCheckWorker(checkContext_, choice, progress);
-            checkDone_ = true;
-            if (checkFinished_)
-                checkFinished_();
-        });
-    } catch (const std::system_error&) {
-        link_.closePort(checkContext_);
-        return false;
-    }
-    return true;
-}
-
-std::optional<CheckOutcome> Session::finishCheck() {
-    if (!checkWorker_.joinable() || !checkDone_.load())
-        return std::nullopt;
-    checkWorker_.join();
-    if (checkOutcome_.result == CheckResult::Found) {
-        settings_.stationId = checkOutcome_.station;
-        settings_.bitRate = checkOutcome_.bitRate;
-    }
-    return checkOutcome_;
-}
-
-CheckOutcome Session::runCheck(const std::string& portName, const CheckChoice& choice,
-                               CheckProgress& progress, const std::function<void()>& poll) {
-    if (!openCheckPort(portName))
-        return {CheckResult::PortOpenFailed};
-    if (!startCheck(choice, progress, nullptr))
-        return {CheckResult::NotFound};
-    for (;;) {
-        if (auto outcome = finishCheck())
-            return *outcome;
-        if (poll)
-            poll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
 // --- Recording -------------------------------------------------------------------------------
 
 StartResult Session::startRecording(const ControllerRecord& controller, uint16_t cycle,

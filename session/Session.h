@@ -108,7 +108,10 @@ public:
     void setResultPause(std::chrono::milliseconds pause);
 
     // --- Communication check -------------------------------------------------------------
-    // Opens portName for the check: false after the port-open message.
+    // Opens portName for the check: false after the port-open message. A port that leads over
+    // the network is only chosen here and connected by the check's worker, so that a host
+    // that does not answer holds up the worker for its time-out, never the caller (the
+    // window); its open failure is then the check's outcome.
     bool openCheckPort(const std::string& portName);
     // Starts the check on the open port; finished is called from the worker when it is done.
     // False when a check is still running or no worker thread could be made (the port is then
@@ -116,7 +119,8 @@ public:
     bool startCheck(const CheckChoice& choice, CheckProgress& progress,
                     std::function<void()> finished);
     // Opens portName for the check without a message: a port that does not open is reported
-    // only when the user asks for a check. False when it did not open.
+    // only when the user asks for a check. False when it did not open. A port that leads over
+    // the network is not held: it is connected when a check runs.
     bool openCheckPortQuietly(const std::string& portName);
     // Sets the check's open port to bitRate with the settings' silent factor and responseDelay
     // (the settings' response delay becomes it). False when no port is open or the line cannot
@@ -236,6 +240,9 @@ public:
 
 private:
     void onRecordingComplete(SamplingState endState, uint32_t goodBytes);
+    // Chooses portName for the check's worker to connect when it leads over the network;
+    // false, with nothing chosen, for any other port.
+    bool deferNetworkOpen(const std::string& portName);
     // The journal of a recording about to start, when a journal folder is set.
     void createJournal(MonitorKind monitor, const ControllerRecord& controller, uint16_t cycle,
                        uint16_t time, std::time_t now);
@@ -260,6 +267,8 @@ private:
     ModbusMaster modbus_;
     CommunicationCheck check_;
     PortContext checkContext_;
+    // A network port chosen for the check, which the check's worker connects; empty otherwise.
+    std::string deferredCheckPort_;
     PortContext samplingContext_;
 
     // Allocated once, at full size, before any recording.

@@ -92,7 +92,7 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[74] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[75] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
@@ -245,6 +245,9 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[74] = {
      "(Modbus TCP) or rtu-tcp://HOST:PORT (a gateway that passes serial frames)."},
     {"DLG_SERIALPORTS_BAD_TARGET", text::DLG_SERIALPORTS_BAD_TARGET,
      "Not a network target (tcp://HOST[:PORT] or rtu-tcp://HOST:PORT):"},
+    {"MSG_COM_PORT_LOST", text::MSG_COM_PORT_LOST,
+     "The port was lost during the recording (the adapter was removed or the network "
+     "connection closed). What was recorded until then is shown."},
 };
 
 }  // namespace kestiva

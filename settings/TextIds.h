@@ -180,8 +180,10 @@ constexpr TextId MSG_CHECK_NETWORK_SEARCH = 161;
 constexpr TextId MSG_CHECK_NETWORK_MANUAL = 162;
 constexpr TextId DLG_SERIALPORTS_NETWORK = 163;
 constexpr TextId DLG_SERIALPORTS_BAD_TARGET = 164;
+// A recording ended by a vanished port or a closed connection.
+constexpr TextId MSG_COM_PORT_LOST = 165;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 165;
+constexpr TextId kSlotCount = 166;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -197,6 +199,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[74];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[75];
 
 }  // namespace kestiva

@@ -199,6 +199,26 @@ TEST_F(CaptureDecodingTest, ShortOrFailedRecordingsAreNotConverted) {
     EXPECT_EQ(window.messages()[0].icon, MessageIcon::Error);
 }
 
+// A vanished port or closed connection: the user learns why, and the frames stored before it
+// are shown as a recording cut short, ready to save.
+TEST_F(CaptureDecodingTest, ALostPortShowsWhatWasRecordedAsCutShort) {
+    useDataRange(0x1000, 2, 100, 10);
+    dataPage->active.items[0] = dataItem(0x1000, 3);
+    std::vector<uint8_t> capture;
+    for (int i = 0; i < 4; ++i) appendFrame(capture, {0, uint8_t(10 + i)});
+    dataPage->endMarker = EndMarker::Complete;
+    decoder(capture).onRecordingComplete(SamplingState::PortLost, uint32_t(capture.size()));
+    ASSERT_EQ(window.messages().size(), 1u);
+    EXPECT_EQ(window.messages()[0].text,
+              texts.composeError(text::MSG_COM_PORT_LOST,
+                                 text::MSG_COM_ABNORMAL_RESPONSE_COUNTERMEASURE_CONTENTS));
+    EXPECT_EQ(dataPage->endMarker, EndMarker::CutShort);
+    EXPECT_TRUE(session.dataSavable);
+    EXPECT_TRUE(window.called("load0"));
+    ASSERT_EQ(dataPage->sampleCount, 4u);
+    EXPECT_EQ(dataPage->dataValue(3, 0), 13);
+}
+
 TEST_F(CaptureDecodingTest, CrcErrorKeepsTheEndMarkerAndLoadsNothing) {
     useDataRange(0x1000, 2, 100, 10);
     dataPage->active.items[0] = dataItem(0x1000, 3);

@@ -475,6 +475,47 @@ TEST_F(SamplingEngineTest, ShortCycleFaultsNeverShiftTheSamples) {
     }
 }
 
+// A line that vanishes mid-recording takes nothing stored with it: the recording ends as a
+// lost port with every whole cycle stored before it, in order and CRC-checked, both when the
+// replies are read ahead (short cycles) and when each is read in its own cycle.
+TEST_F(SamplingEngineTest, AVanishedLineKeepsTheCyclesStoredBeforeIt) {
+    struct Shape {
+        bool io;
+        uint16_t cycle;
+    };
+    const Shape shapes[] = {{false, 20}, {false, 60}, {true, 26}, {true, 60}};
+    for (const Shape& shape : shapes) {
+        const std::string row =
+            std::string(shape.io ? "I/O " : "data ") + std::to_string(shape.cycle) + " ms";
+        startSim({"--hangup", "40", "--mode", "counting"});
+        completion = {};
+        ASSERT_EQ(shape.io ? startIo(shape.cycle, 5) : startData(shape.cycle, 5, 0x10, 2),
+                  StartResult::Ok)
+            << row;
+        engine->waitForWorker();
+        EXPECT_EQ(completion.state, SamplingState::PortLost) << row;
+        const uint32_t unit = shape.io ? kIoCycleBytes : 7;
+        const uint32_t requestsPerCycle = shape.io ? 2 : 1;
+        EXPECT_EQ(completion.bytes % unit, 0u) << row;
+        const uint32_t cycles = completion.bytes / unit;
+        // The simulator answered 39 requests: no more cycles than those, and not all of them
+        // lost to the read-ahead.
+        EXPECT_LE(cycles, 39 / requestsPerCycle) << row;
+        EXPECT_GE(cycles, 10u) << row;
+        for (uint32_t k = 0; k < cycles; ++k) {
+            const uint32_t n = k * requestsPerCycle;
+            const uint8_t* at = &capture[k * unit];
+            if (shape.io) {
+                EXPECT_EQ(at[3] << 8 | at[4], sim::countingRegister(0x200, n + 1)) << row << k;
+                EXPECT_EQ(at[7 + 3] << 8 | at[7 + 4], sim::countingRegister(0x300, n + 2))
+                    << row << k;
+            } else {
+                EXPECT_EQ(at[3] << 8 | at[4], sim::countingRegister(0x10, n + 1)) << row << k;
+            }
+        }
+    }
+}
+
 // Notes whether the thread that pumps messages (during a recording, the worker) ever ran
 // with real-time priority.
 class PolicyWatchingWindow : public testing::RecordingWindow {

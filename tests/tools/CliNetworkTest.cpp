@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "link/ChildProcess.h"
+#include "link/SamplingEngine.h"
 #include "tools/CliHarness.h"
 
 namespace kestiva {
@@ -97,12 +98,13 @@ class CliPymodbusNetworkTest : public CliNetworkTest,
                                public ::testing::WithParamInterface<ServerCase> {
 protected:
     // Starts the server script; its target, or empty when it did not start.
+    // option: "refuse-echo", "close-after=N" or none.
     std::string startServer(ChildProcess& server, const std::string& station,
-                            bool refuseEcho = false) {
+                            const std::string& option = {}) {
         const std::string script = std::string(KESTIVA_LINK_TEST_DIR) + "/pymodbus_tcp_server.py";
         std::vector<std::string> args = {script, GetParam().framer, station};
-        if (refuseEcho)
-            args.push_back("refuse-echo");
+        if (!option.empty())
+            args.push_back(option);
         if (!server.start("/usr/bin/python3", args))
             return {};
         const auto line = server.readLine(60s);
@@ -130,12 +132,26 @@ TEST_P(CliPymodbusNetworkTest, ChecksSearchesAndRecordsAsOverTheSerialLine) {
                   folder.system()});
     EXPECT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_TRUE(contains(run.err, shown(text::MSG_CHECK_NETWORK_MANUAL))) << run.err;
+    // The settings keep a COM port the window lists: a target no port leads to is refused
+    // with the way to assign one, and one that a port leads to is saved as that port.
+    const std::string settingsFile = folder.system() + "CommunicationSetting.ini";
+    const std::string settingsBefore = readFile(settingsFile);
+    const std::vector<std::string> saveCheck = {"check",  "--port",   target, "--station",
+                                                "3",      "--bitrate", "38400", "--save",
+                                                "--system", folder.system()};
+    run = runCli(saveCheck);
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+    EXPECT_TRUE(contains(run.err, "ports --assign COMn=" + target)) << run.err;
+    EXPECT_EQ(readFile(settingsFile), settingsBefore);
+    ASSERT_EQ(runCli({"ports", "--assign", "COM5=" + target, "--system", folder.system()}).exitCode,
+              0);
     run = runCli({"check", "--port", target, "--station", "2", "--bitrate", "38400", "--save",
                   "--system", folder.system()});
     EXPECT_EQ(run.exitCode, 1) << run.describe();
-    run = runCli({"check", "--port", target, "--station", "3", "--bitrate", "38400", "--save",
-                  "--system", folder.system()});
+    run = runCli(saveCheck);
     ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_TRUE(contains(run.out, "Port:      COM5\n")) << run.out;
+    EXPECT_TRUE(contains(readFile(settingsFile), "COM_PORT=COM5\t")) << readFile(settingsFile);
 
     const std::vector<std::string> data =
         record(target, {"data", "--cycle", "20", "--time", "1"}, "net-data.csv");
@@ -157,12 +173,42 @@ TEST_P(CliPymodbusNetworkTest, ChecksSearchesAndRecordsAsOverTheSerialLine) {
 
 TEST_P(CliPymodbusNetworkTest, AnEchoRefusedWithAnExceptionIsNoAnswer) {
     ChildProcess server;
-    const std::string target = startServer(server, "1", true);
+    const std::string target = startServer(server, "1", "refuse-echo");
     ASSERT_FALSE(target.empty()) << server.errorText();
     const CliRun run = runCli({"check", "--port", target, "--station", "1", "--bitrate", "38400",
                                "--system", folder.system()});
     EXPECT_EQ(run.exitCode, 1) << run.describe();
     EXPECT_TRUE(contains(run.err, shown(text::MSG_COMSETTING_COMSEARCH_NG_CONTENTS))) << run.err;
+}
+
+// The server goes away after 80 reads of a 5 s recording: the recording ends as a lost port,
+// and the file holds the samples read until then, the same as the first of a whole recording.
+TEST_P(CliPymodbusNetworkTest, AServerThatClosesMidRecordingLeavesWhatWasRecordedInTheFile) {
+    folder.writeConfig(kServerConfig);
+    ChildProcess server;
+    const std::string target = startServer(server, "3", "close-after=80");
+    ASSERT_FALSE(target.empty()) << server.errorText();
+    const std::string csv = folder.file("cut.csv");
+    const CliRun run =
+        runCli({"record", "data", "--port", target, "--station", "3", "--cycle", "20", "--time",
+                "5", "--out", csv, "--json", "--system", folder.system()});
+    EXPECT_EQ(run.exitCode, 1) << run.describe();
+    EXPECT_EQ(run.json().value("endState").toInt(), int(SamplingState::PortLost));
+    EXPECT_TRUE(contains(run.err, shown(text::MSG_COM_PORT_LOST))) << run.err;
+    const std::vector<std::string> cut = recordedLines(csv);
+    // No more than were answered; the replies read ahead of the loss may be dropped.
+    ASSERT_GE(cut.size(), 5u + 60u);
+    ASSERT_LE(cut.size(), 5u + 80u);
+    EXPECT_EQ(run.json().value("samples").toInt(), int(cut.size() - 5));
+
+    testing::writeFile(folder.file("map.txt"), serverRegisterMap());
+    const std::vector<std::string> whole = recordOverSerial(
+        {"--station", "3", "--range", "0-199", "--map", folder.file("map.txt")},
+        {"data", "--station", "3", "--cycle", "20", "--time", "5"}, "whole.csv");
+    ASSERT_GE(whole.size(), cut.size());
+    // The header's end-of-recording line tells the two apart; the samples do not.
+    EXPECT_EQ(std::vector(cut.begin() + 5, cut.end()),
+              std::vector(whole.begin() + 5, whole.begin() + std::ptrdiff_t(cut.size())));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFramers, CliPymodbusNetworkTest,
@@ -199,23 +245,64 @@ TEST_P(CliSimNetworkTest, RecordsThroughAnAssignedPortAsOverTheSerialLine) {
     EXPECT_EQ(network.size(), 5u + 51u);
 }
 
+// The summary names the target and its transport where a serial port has its bit rate.
+TEST_P(CliSimNetworkTest, TheSummaryShowsTheTargetAndTransportForABitRate) {
+    SimProcess sim({GetParam(), "0"}, folder.portLink(7));
+    ASSERT_TRUE(sim.ok()) << sim.log();
+    const std::string target = sim.devicePath();
+    const std::string transport =
+        std::string(GetParam()) == "--tcp" ? "Modbus TCP" : "RTU over TCP";
+    const struct {
+        const char* port;
+        std::string link;
+    } cases[] = {
+        {"COM7", "COM7 (" + target + "), " + transport + ", station 1\n"},
+        {target.c_str(), target + ", " + transport + ", station 1\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = runCli({"record", "data", "--port", c.port, "--station", "1",
+                                   "--cycle", "100", "--time", "1", "--out",
+                                   folder.file("summary.csv"), "--system", folder.system()});
+        EXPECT_EQ(run.exitCode, 0) << run.describe() << sim.log();
+        EXPECT_TRUE(contains(run.out, "Link:       " + c.link)) << run.out;
+        EXPECT_FALSE(contains(run.out, "bit/s")) << run.out;
+    }
+}
+
 TEST_P(CliSimNetworkTest, AConnectionDroppedMidRecordingEndsItAsAVanishedPortDoes) {
+    struct End {
+        std::optional<int> exitCode;
+        int endState;
+        std::size_t samples;  // in the file
+    };
     const auto endOf = [&](const std::string& port, const std::string& name) {
         const std::string csv = folder.file(name);
         const CliRun run = runCli({"record", "data", "--port", port, "--station", "1",
                                    "--bitrate", "38400", "--cycle", "20", "--time", "2", "--out",
                                    csv, "--json", "--system", folder.system()});
-        return std::pair(run.exitCode, run.json().value("endState").toInt());
+        const std::size_t lines = recordedLines(csv).size();
+        EXPECT_EQ(run.json().value("samples").toInt(), int(lines) - 5) << run.describe();
+        return End{run.exitCode, run.json().value("endState").toInt(),
+                   lines > 5 ? lines - 5 : 0};
     };
-    std::pair<std::optional<int>, int> serial;
+    End serial;
     {
         SimProcess sim({"--hangup", "30"}, folder.portLink(1));
         ASSERT_TRUE(sim.ok()) << sim.log();
         serial = endOf("COM1", "serial.csv");
     }
+    // The port is lost, not the recording: what came before the loss is in the file.
+    EXPECT_EQ(serial.exitCode, 1);
+    EXPECT_EQ(serial.endState, int(SamplingState::PortLost));
+    EXPECT_GE(serial.samples, 10u);
+    EXPECT_LE(serial.samples, 30u);
     SimProcess sim({GetParam(), "0", "--hangup", "30", "--trace"});
     ASSERT_TRUE(sim.ok()) << sim.log();
-    EXPECT_EQ(endOf(sim.devicePath(), "net.csv"), serial) << sim.log();
+    const End network = endOf(sim.devicePath(), "net.csv");
+    EXPECT_EQ(network.exitCode, serial.exitCode) << sim.log();
+    EXPECT_EQ(network.endState, serial.endState) << sim.log();
+    EXPECT_GE(network.samples, 10u);
+    EXPECT_LE(network.samples, 30u);
     // No silent reconnect: the simulator saw one connection for the check and one for the
     // recording.
     EXPECT_EQ(testing::countOf(sim.log(), "a master connected"), 2) << sim.log();

@@ -2,7 +2,8 @@
 # kestiva-cli.exe under Wine against the simulator, whose pseudo-terminal Wine knows as COM1:
 # the communication check, a recording and its info. The Windows build's CSV of a
 # deterministic recording equals the Linux build's byte for byte, each build reads the
-# other's file the same, and a controller that vanishes mid-recording fails the recording.
+# other's file the same, and a controller that vanishes mid-recording fails the recording but
+# keeps its samples in the file.
 # Then the same over the loopback address through Winsock: the simulator serving Modbus TCP
 # and RTU over TCP, a port assigned a network target, the check and a short recording equal
 # to the Linux build's.
@@ -200,8 +201,13 @@ if wine_cli lost.out record data --cycle "$cycle_ms" --time "$record_s" --out lo
 fi
 wait "$killer" || true
 stop_sim
-grep -q '^End state: *6 ' "$work/lost.out" || fail "vanished controller: $(cat "$work/lost.out")"
-[ ! -e "$work/windows/lost.csv" ] || fail "a recording whose controller vanished was saved"
+# The port is lost, not what was recorded before: the file holds those samples.
+grep -q '^End state: *7 ' "$work/lost.out" || fail "vanished controller: $(cat "$work/lost.out")"
+lost_samples=$(sed -n 's/^Samples: *//p' "$work/lost.out")
+[ "${lost_samples:-0}" -ge 2 ] || fail "vanished controller: no samples kept: $(cat "$work/lost.out")"
+[ -e "$work/windows/lost.csv" ] &&
+    [ "$(wc -l <"$work/windows/lost.csv")" -ge "$lost_samples" ] ||
+    fail "a recording whose controller vanished did not keep its samples in its file"
 # Over the loopback address: the simulator serves one framing on a free port; sets target.
 start_net_sim() {
     : >"$work/net.out"

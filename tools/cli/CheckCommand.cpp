@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "link/NetworkTarget.h"
+#include "link/SerialPorts.h"
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
 #include "tools/cli/Interrupt.h"
@@ -29,7 +31,9 @@ std::string helpText() {
            "                    CommunicationSetting.ini (comments kept), as the program does\n"
            "                    when it closes; without it nothing is written. A file that\n"
            "                    cannot be replaced whole is left as it is, and the command\n"
-           "                    fails\n";
+           "                    fails. A network target given as --port is saved as the\n"
+           "                    COM port assigned to it (kestiva-cli ports --assign), and\n"
+           "                    refused when there is none\n";
 }
 
 const char* resultName(CheckResult result) {
@@ -74,6 +78,19 @@ int runCheckCommand(const Args& argv) {
     const std::string settingsPath = communicationSettingsPath(folder->programFolder);
     if (!applyLinkOptions(*args, *folder, settings, error))
         return usageError("check", error);
+    // The settings keep a port name from the window's list, which holds COM ports only: a
+    // target is saved as the port that leads there.
+    if (args->has("--save") && looksLikeNetworkTarget(settings.portName)) {
+        const int number = portLeadingTo(folder->programFolder, settings.portCount,
+                                         settings.portName);
+        if (number == 0)
+            return usageError("check", "--save keeps a COM port, and none of COM1 to COM" +
+                                           std::to_string(settings.portCount) + " leads to " +
+                                           settings.portName +
+                                           ": assign one first (kestiva-cli ports --assign COMn=" +
+                                           settings.portName + ")");
+        settings.portName = "COM" + std::to_string(number);
+    }
 
     watchInterrupt();
     const CheckResult result = runLinkCheck(terminal).result;

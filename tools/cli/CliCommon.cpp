@@ -144,6 +144,8 @@ const char* endStateName(SamplingState state) {
             return "stopped";
         case SamplingState::RequestFailed:
             return "communication error";
+        case SamplingState::PortLost:
+            return "port lost";
         case SamplingState::CrcError:
             return "CRC error";
         case SamplingState::BufferFull:

@@ -13,6 +13,8 @@
 
 #include "files/CsvFile.h"
 #include "files/ReceiveDump.h"
+#include "link/NetworkTarget.h"
+#include "link/SerialLink.h"
 #include "settings/FileCalls.h"
 #include "settings/ProgramFolder.h"
 #include "settings/Utf8Path.h"
@@ -319,6 +321,24 @@ std::string schedulingLine(Scheduling scheduling) {
     return "Scheduling: " + std::string(schedulingName(scheduling)) + " (" + meaning + ")\n";
 }
 
+// The summary's link: the port and its bit rate, or for a port that leads over the network
+// its target and transport, where a bit rate means nothing.
+std::string linkLine(const std::string& programFolder, const CommunicationSettings& settings) {
+    const std::string device = resolvePortDevice(programFolder, settings.portName);
+    std::string error;
+    const auto target = parseNetworkTarget(device, error);
+    std::string link = settings.portName + ", ";
+    if (target) {
+        link = device == settings.portName ? target->text() : settings.portName + " (" +
+                                                                  target->text() + ")";
+        link += ", " + std::string(target->transportName()) + ", ";
+    }
+    link += "station " + std::to_string(settings.verifiedStation.load());
+    if (!target)
+        link += ", " + std::to_string(settings.bitRate) + " bit/s";
+    return "Link:       " + link + "\n";
+}
+
 }  // namespace
 
 int runRecordCommand(const Args& argv) {
@@ -511,9 +531,7 @@ int runRecordCommand(const Args& argv) {
         std::string summary = "Monitor:    " + std::string(monitorName(*monitor)) +
                               ", controller " + std::to_string(*controller + 1) + " (" +
                               record.name + ")\n";
-        summary += "Link:       " + settings.portName + ", station " +
-                   std::to_string(settings.verifiedStation.load()) + ", " +
-                   std::to_string(settings.bitRate) + " bit/s\n";
+        summary += linkLine(folder->programFolder, settings);
         summary += "Cycle:      " + std::to_string(*cycle) + " ms for " + std::to_string(*time) +
                    " s, started " + page.startDate + "\n";
         summary +=
@@ -536,7 +554,9 @@ int runRecordCommand(const Args& argv) {
             summary += "Dump:       " + dumpPath + "\n";
         printOut(summary);
     }
-    return saved ? kExitOk : kExitFailure;
+    // A lost port keeps what was recorded in the file, but the recording did not run its
+    // course: a script must not take it for one that did.
+    return saved && endState != SamplingState::PortLost ? kExitOk : kExitFailure;
 }
 
 }  // namespace kestiva::cli
