@@ -28,7 +28,8 @@ endfunction()
 
 kestiva_windows_test(windows_settings_test
     SOURCES settings/ProfileFileTest.cpp settings/LanguageCatalogueTest.cpp
-            settings/NumberTextTest.cpp settings/CommunicationSettingsTest.cpp
+            settings/NumberTextTest.cpp settings/NumberEditTextTest.cpp
+            settings/CommunicationSettingsTest.cpp
             settings/SamplingConfigTest.cpp settings/SettingsFuzzTest.cpp
             settings/ProgramFolderTest.cpp settings/FileCallsTest.cpp
     LIBS kestiva_settings)
