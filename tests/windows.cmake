@@ -60,4 +60,5 @@ kestiva_windows_test(windows_window_test
     SOURCES window/GraphGeometryTest.cpp window/MonitorLayoutTest.cpp window/LineRasterTest.cpp
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp window/PageGraphsTest.cpp
+            window/TraceColumnsTest.cpp
     LIBS kestiva_window)
