@@ -18,22 +18,23 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-std::size_t skipBlanks(std::string_view text, std::size_t i) {
+// Passes the blanks and the one sign the C library lets stand before a number; whether the
+// sign was "-".
+bool skipBlanksAndSign(std::string_view text, std::size_t& i) {
     while (i < text.size() && isBlank(text[i])) {
         ++i;
     }
-    return i;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        return text[i++] == '-';
+    }
+    return false;
 }
 
 // The leading integer of a text as the C library's atoi reads it (blanks, a sign, digits, and
 // nothing after the first other character), but in a double so that no digit count overflows.
 double leadingInteger(std::string_view text) {
-    std::size_t i = skipBlanks(text, 0);
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    std::size_t i = 0;
+    const bool negative = skipBlanksAndSign(text, i);
     double value = 0.0;
     for (; i < text.size() && isDigit(text[i]); ++i) {
         value = value * 10.0 + (text[i] - '0');
@@ -75,12 +76,8 @@ bool overflows(std::string_view number) {
 // strtod's reading of a decimal text (blanks, a sign, the longest number that follows; 0 when
 // none does) without its locale: the point is always ".".
 double readReal(std::string_view text) {
-    std::size_t i = skipBlanks(text, 0);
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    std::size_t i = 0;
+    const bool negative = skipBlanksAndSign(text, i);
     const std::string_view number = text.substr(i);
     // from_chars would take a second sign itself; strtod reads "--3" as no number.
     if (number.empty() || number.front() == '-' || number.front() == '+') {
