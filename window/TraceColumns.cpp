@@ -96,6 +96,7 @@ public:
     }
 
     uint64_t count() const { return count_; }
+    int width() const { return width_; }
     uint32_t sampleOf(uint64_t v) const {
         return first_ + uint32_t(shape_ == TraceShape::Line ? v : v / 2);
     }
@@ -220,6 +221,9 @@ public:
     // line's ends), the columns in between reduced.
     std::vector<Point> polyline(uint64_t v0, uint64_t v1) const {
         std::vector<Point> out;
+        // Six vertices a column at the most, and the two ends.
+        out.reserve(std::size_t(
+            std::min<uint64_t>(v1 - v0 + 1, 6 * uint64_t(std::max(vertices_.width(), 0) + 2) + 2)));
         out.emplace_back(vertices_.column(v0), row(held_[vertices_.sampleOf(v0)]));
         if (v1 == v0) {
             return out;
