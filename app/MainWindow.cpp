@@ -247,6 +247,11 @@ void MainWindow::loadRecording(MonitorKind monitor) {
         dataPage_->loadRecording(session_.page(kDataMonitor));
     else
         ioPage_->loadRecording(session_.page(kIoMonitor));
+    // Painted before the call returns: the core's worker waits for it, so the graph reaches
+    // the screen before that worker goes on to what only a CSV save needs, instead of sharing
+    // the processor with it.
+    if (monitor == model_.shownMonitor())
+        pageArea_->currentWidget()->repaint();
 }
 
 void MainWindow::enableEntry(MonitorKind monitor) {

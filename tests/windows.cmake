@@ -28,7 +28,8 @@ endfunction()
 
 kestiva_windows_test(windows_settings_test
     SOURCES settings/ProfileFileTest.cpp settings/LanguageCatalogueTest.cpp
-            settings/NumberTextTest.cpp settings/CommunicationSettingsTest.cpp
+            settings/NumberTextTest.cpp settings/NumberEditTextTest.cpp
+            settings/CommunicationSettingsTest.cpp
             settings/SamplingConfigTest.cpp settings/SettingsFuzzTest.cpp
             settings/ProgramFolderTest.cpp settings/FileCallsTest.cpp
     LIBS kestiva_settings)
@@ -58,5 +59,6 @@ kestiva_windows_test(windows_session_test
 kestiva_windows_test(windows_window_test
     SOURCES window/GraphGeometryTest.cpp window/MonitorLayoutTest.cpp window/LineRasterTest.cpp
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
-            window/StartUpModelTest.cpp
+            window/StartUpModelTest.cpp window/PageGraphsTest.cpp
+            window/TraceColumnsTest.cpp
     LIBS kestiva_window)

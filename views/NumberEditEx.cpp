@@ -33,8 +33,16 @@ bool allPrintable(const QString& text) {
 
 }  // namespace
 
+QChar decimalSeparator(const QLocale& locale) {
+    const QString point = locale.decimalPoint();
+    return point.isEmpty() ? QChar(u'.') : point.front();
+}
+
 CNumberEditEx::CNumberEditEx(int controlId, QWidget* parent)
-    : QLineEdit(parent), controlId_(controlId), separator_(decimalSeparator()) {
+    : QLineEdit(parent),
+      controlId_(controlId),
+      separator_(decimalSeparator()),
+      separatorText_(QString(separator_).toStdString()) {
     // Input methods would deliver composed text past the character filter.
     setAttribute(Qt::WA_InputMethodEnabled, false);
     // Dropped text would too.
@@ -48,9 +56,9 @@ void CNumberEditEx::setValue(double value) {
 }
 
 void CNumberEditEx::refreshDisplay() {
-    const QString shown = formatNumberText(value_, decimals_, separator_);
-    setText(shown);
-    value_ = readNumberText(shown, separator_, decimals_);
+    const std::string shown = formatNumberText(value_, decimals_, separatorText_);
+    setText(QString::fromStdString(shown));
+    value_ = readNumberText(shown, separatorText_, decimals_);
 }
 
 void CNumberEditEx::commit() {
@@ -60,7 +68,7 @@ void CNumberEditEx::commit() {
         refreshDisplay();
         return;
     }
-    double value = readNumberText(current, separator_, decimals_);
+    double value = readNumberText(current.toStdString(), separatorText_, decimals_);
     // Written so that a text that is not a number ends at the lower limit.
     if (!(value >= lowerLimit_)) {
         value = lowerLimit_;

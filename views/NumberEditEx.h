@@ -4,16 +4,23 @@
 // a value within its limits, shows that value with a fixed number of decimals, and tells its
 // page with committed(controlId).
 
-#include "views/NumberText.h"
+#include "settings/NumberEditText.h"
 
+#include <QChar>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QLocale>
 
 #include <cstdint>
+#include <string>
 
 class QMenu;
 
 namespace kestiva {
+
+// The decimal separator of a locale (its first character); the application's default locale
+// is the system's unless the program chose another.
+QChar decimalSeparator(const QLocale& locale = QLocale());
 
 class CNumberEditEx : public QLineEdit {
     Q_OBJECT
@@ -40,8 +47,8 @@ public:
     // Taken from the application's default locale when the edit is made.
     QChar separator() const { return separator_; }
 
-    bool isAcceptableNumberText(QStringView text) const {
-        return kestiva::isAcceptableNumberText(text, separator_, acceptFlags_);
+    bool isAcceptableNumberText(const QString& text) const {
+        return kestiva::isAcceptableNumberText(text.toStdString(), separatorText_, acceptFlags_);
     }
 
     // Shows the value with `decimals` digits and reads the shown text back, so that the
@@ -76,6 +83,7 @@ private:
     uint16_t acceptFlags_ = kAcceptSeparator | kAcceptSign;
     uint16_t decimals_ = 1;
     QChar separator_;
+    std::string separatorText_;  // the same in UTF-8, for the text rules
     double lowerLimit_ = 0.0;
     double upperLimit_ = 1.0;
 };

@@ -75,12 +75,13 @@ void visibleTraces(const Graph& graph, PixelView buffer, TraceShape shape) {
         return;
     const Size plot(buffer.width, buffer.height);
     const uint32_t traces = graph.usableTraceCount();
+    TraceColumnCache columns;
     for (uint32_t i = 0; i < traces; ++i) {
         if (!graph.traceVisible[i])
             continue;
-        const auto pieces =
-            envelopePolylines(graph.heldSamples(i), graph.envelopes[i], shape, graph.firstIndex,
-                              graph.lastIndex, graph.lowerBound[i], graph.upperBound[i], plot);
+        const auto pieces = envelopePolylines(
+            graph.heldSamples(i), graph.envelopes[i], shape, graph.firstIndex, graph.lastIndex,
+            graph.lowerBound[i], graph.upperBound[i], plot, &columns);
         const uint32_t pixel = pixelOf(graph.traceColor[i]);
         for (const auto& piece : pieces)
             tracePiece(buffer, piece, pixel, plot);

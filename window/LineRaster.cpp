@@ -243,7 +243,14 @@ void LineRaster::step(int a1, int b1, int a2, int b2, int caps) {
         lastDir_ = dir;
         lastAxisAligned_ = axisAligned;
 
-        if (style_ == LineStyle::Solid) {
+        if (style_ == LineStyle::Solid && increment == 0 && a < end) {
+            // Axis-parallel (most lines of a step trace): the same pixels as the loop below
+            // plots one by one, filled as one run.
+            if constexpr (Vertical)
+                fillColumn(buffer_, b >> 16, a, end - 1, pixel_);
+            else
+                fillRow(buffer_, b >> 16, a, end - 1, pixel_);
+        } else if (style_ == LineStyle::Solid) {
             do {
                 if constexpr (Vertical)
                     plot(b >> 16, a);
@@ -277,6 +284,15 @@ void fillColumn(PixelView buffer, int x, int top, int bottom, uint32_t pixel) {
     uint32_t* p = buffer.pixels + std::size_t(top) * std::size_t(buffer.stride) + std::size_t(x);
     for (int y = top; y <= bottom; ++y, p += buffer.stride)
         *p = pixel;
+}
+
+void fillRow(PixelView buffer, int y, int left, int right, uint32_t pixel) {
+    if (y < 0 || y >= buffer.height)
+        return;
+    left = std::max(left, 0);
+    right = std::min(right, buffer.width - 1);
+    if (left <= right)
+        std::fill(buffer.row(y) + left, buffer.row(y) + right + 1, pixel);
 }
 
 void fillAll(PixelView buffer, uint32_t pixel) {

@@ -73,6 +73,8 @@ private:
 
 // Fills the pixels of column x from row top to row bottom (both included, clipped).
 void fillColumn(PixelView buffer, int x, int top, int bottom, uint32_t pixel);
+// Fills the pixels of row y from column left to column right (both included, clipped).
+void fillRow(PixelView buffer, int y, int left, int right, uint32_t pixel);
 // Fills the whole buffer.
 void fillAll(PixelView buffer, uint32_t pixel);
 

@@ -19,8 +19,8 @@ StepAccumulator::StepAccumulator(float step, uint64_t count) : count_(count) {
         // Two equal increments inside one power of two: every later sum there adds the same.
         // (When a sum ties, the first rounding may differ from the rest; equal increments
         // rule that out.)
-        const bool samePower = a > 0.0f && std::ilogb(a) == std::ilogb(b) &&
-                               std::ilogb(b) == std::ilogb(c);
+        const bool samePower =
+            a > 0.0f && std::ilogb(a) == std::ilogb(b) && std::ilogb(b) == std::ilogb(c);
         const double increment = double(b) - double(a);
         if (samePower && double(c) - double(b) == increment) {
             const int exponent = std::ilogb(a);
@@ -78,17 +78,25 @@ uint64_t StepAccumulator::firstReaching(double threshold) const {
     return run->first + j;
 }
 
-namespace {
-
 // The vertices a window of samples makes, and on which column each lies.
 class TraceVertices {
 public:
-    TraceVertices(TraceShape shape, uint32_t firstIndex, uint64_t samples, float step)
-        : shape_(shape), first_(firstIndex), step_(step), positions_(step, samples) {
+    TraceVertices(TraceShape shape, uint32_t firstIndex, uint64_t samples, float step, int width)
+        : shape_(shape), first_(firstIndex), step_(step), width_(width), positions_(step, samples) {
         count_ = shape == TraceShape::Line ? samples : 2 * samples;
+        // Every column's first vertex, looked up by each trace's every column.
+        columnStarts_.resize(std::size_t(std::max(width, 0)) + 1);
+        for (int column = 1; column <= width + 1; ++column)
+            columnStarts_[std::size_t(column - 1)] = searchColumn(column);
+    }
+
+    bool matches(TraceShape shape, uint32_t first, uint64_t samples, float step, int width) const {
+        return shape == shape_ && first == first_ && step == step_ && width == width_ &&
+               samples == positionCount();
     }
 
     uint64_t count() const { return count_; }
+    int width() const { return width_; }
     uint32_t sampleOf(uint64_t v) const {
         return first_ + uint32_t(shape_ == TraceShape::Line ? v : v / 2);
     }
@@ -111,6 +119,18 @@ public:
 
     // The first vertex whose column is `column` or further right.
     uint64_t firstAtColumn(int column) const {
+        if (column >= 1 && column <= width_ + 1) {
+            return columnStarts_[std::size_t(column - 1)];
+        }
+        return searchColumn(column);
+    }
+
+private:
+    uint64_t positionCount() const { return shape_ == TraceShape::Line ? count_ : count_ / 2; }
+    uint64_t sampleStep(uint64_t v) const { return shape_ == TraceShape::Line ? v : v / 2; }
+    int stepEnd(uint64_t k) const { return toPixel(double(positions_.at(k)) + double(step_)); }
+
+    uint64_t searchColumn(int column) const {
         if (column <= 0) {
             return 0;
         }
@@ -129,16 +149,26 @@ public:
         return starts == ends ? 2 * starts : 2 * ends + 1;
     }
 
-private:
-    uint64_t sampleStep(uint64_t v) const { return shape_ == TraceShape::Line ? v : v / 2; }
-    int stepEnd(uint64_t k) const { return toPixel(double(positions_.at(k)) + double(step_)); }
-
     TraceShape shape_;
     uint32_t first_;
     float step_;
+    int width_;
     StepAccumulator positions_;
     uint64_t count_ = 0;
+    std::vector<uint64_t> columnStarts_;
 };
+
+TraceColumnCache::TraceColumnCache() = default;
+TraceColumnCache::~TraceColumnCache() = default;
+
+const TraceVertices& TraceColumnCache::vertices(TraceShape shape, uint32_t first, uint64_t count,
+                                                float step, int width) {
+    if (!vertices_ || !vertices_->matches(shape, first, count, step, width))
+        vertices_ = std::make_unique<TraceVertices>(shape, first, count, step, width);
+    return *vertices_;
+}
+
+namespace {
 
 struct SampleWindow {
     uint32_t first = 0;
@@ -149,8 +179,7 @@ struct SampleWindow {
 // The samples the window draws and their spacing, as multiTracePoints and ioTracePoints take
 // them; nothing when those draw nothing.
 std::optional<SampleWindow> sampleWindow(TraceShape shape, size_t held, uint32_t firstIndex,
-                                         uint32_t lastIndex, const TraceScale& scale,
-                                         Size plot) {
+                                         uint32_t lastIndex, const TraceScale& scale, Size plot) {
     if (firstIndex >= held || !scale.drawable()) {
         return std::nullopt;
     }
@@ -192,6 +221,9 @@ public:
     // line's ends), the columns in between reduced.
     std::vector<Point> polyline(uint64_t v0, uint64_t v1) const {
         std::vector<Point> out;
+        // Six vertices a column at the most, and the two ends.
+        out.reserve(std::size_t(
+            std::min<uint64_t>(v1 - v0 + 1, 6 * uint64_t(std::max(vertices_.width(), 0) + 2) + 2)));
         out.emplace_back(vertices_.column(v0), row(held_[vertices_.sampleOf(v0)]));
         if (v1 == v0) {
             return out;
@@ -293,10 +325,11 @@ void forEachValidRun(std::span<const Sample> held, const TraceEnvelope<Sample>& 
 
 template <typename Sample>
 std::vector<std::vector<Point>> envelopePolylines(std::span<const Sample> held,
-                                                   const TraceEnvelope<Sample>& envelope,
-                                                   TraceShape shape, uint32_t firstIndex,
-                                                   uint32_t lastIndex, double lowerBound,
-                                                   double upperBound, Size plot) {
+                                                  const TraceEnvelope<Sample>& envelope,
+                                                  TraceShape shape, uint32_t firstIndex,
+                                                  uint32_t lastIndex, double lowerBound,
+                                                  double upperBound, Size plot,
+                                                  TraceColumnCache* cache) {
     std::vector<std::vector<Point>> pieces;
     const TraceScale scale(lowerBound, upperBound, plot.height());
     // Samples stored around appendSample are not in the envelope; only what it covers is drawn.
@@ -305,7 +338,10 @@ std::vector<std::vector<Point>> envelopePolylines(std::span<const Sample> held,
     if (!window) {
         return pieces;
     }
-    const TraceVertices vertices(shape, window->first, window->count, window->step);
+    TraceColumnCache own;
+    const TraceVertices& vertices =
+        (cache ? *cache : own)
+            .vertices(shape, window->first, window->count, window->step, plot.width());
     const EnvelopeTracer<Sample> tracer(held, envelope, vertices, scale);
     const uint32_t lastSample = uint32_t(window->first + window->count - 1);
     forEachValidRun(held, envelope, window->first, lastSample, [&](uint32_t a, uint32_t b) {
@@ -315,10 +351,10 @@ std::vector<std::vector<Point>> envelopePolylines(std::span<const Sample> held,
 }
 
 template <typename Sample>
-std::vector<std::vector<Point>> everyVertexPolylines(std::span<const Sample> held,
-                                                      TraceShape shape, uint32_t firstIndex,
-                                                      uint32_t lastIndex, double lowerBound,
-                                                      double upperBound, Size plot) {
+std::vector<std::vector<Point>> everyVertexPolylines(std::span<const Sample> held, TraceShape shape,
+                                                     uint32_t firstIndex, uint32_t lastIndex,
+                                                     double lowerBound, double upperBound,
+                                                     Size plot) {
     std::vector<Point> points;
     if constexpr (std::is_same_v<Sample, double>) {
         points = multiTracePoints(held, firstIndex, lastIndex, lowerBound, upperBound, plot);
@@ -342,15 +378,23 @@ std::vector<std::vector<Point>> everyVertexPolylines(std::span<const Sample> hel
     return pieces;
 }
 
-template std::vector<std::vector<Point>> envelopePolylines<double>(
-    std::span<const double>, const TraceEnvelope<double>&, TraceShape, uint32_t, uint32_t,
-    double, double, Size);
-template std::vector<std::vector<Point>> envelopePolylines<uint32_t>(
-    std::span<const uint32_t>, const TraceEnvelope<uint32_t>&, TraceShape, uint32_t, uint32_t,
-    double, double, Size);
-template std::vector<std::vector<Point>> everyVertexPolylines<double>(
-    std::span<const double>, TraceShape, uint32_t, uint32_t, double, double, Size);
-template std::vector<std::vector<Point>> everyVertexPolylines<uint32_t>(
-    std::span<const uint32_t>, TraceShape, uint32_t, uint32_t, double, double, Size);
+template std::vector<std::vector<Point>> envelopePolylines<double>(std::span<const double>,
+                                                                   const TraceEnvelope<double>&,
+                                                                   TraceShape, uint32_t, uint32_t,
+                                                                   double, double, Size,
+                                                                   TraceColumnCache*);
+template std::vector<std::vector<Point>> envelopePolylines<uint32_t>(std::span<const uint32_t>,
+                                                                     const TraceEnvelope<uint32_t>&,
+                                                                     TraceShape, uint32_t, uint32_t,
+                                                                     double, double, Size,
+                                                                     TraceColumnCache*);
+template std::vector<std::vector<Point>> everyVertexPolylines<double>(std::span<const double>,
+                                                                      TraceShape, uint32_t,
+                                                                      uint32_t, double, double,
+                                                                      Size);
+template std::vector<std::vector<Point>> everyVertexPolylines<uint32_t>(std::span<const uint32_t>,
+                                                                        TraceShape, uint32_t,
+                                                                        uint32_t, double, double,
+                                                                        Size);
 
 }  // namespace kestiva

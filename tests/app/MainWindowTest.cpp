@@ -214,6 +214,20 @@ TEST_F(MainWindowTest, TheTopRowKeepsItsPlaceWhetherProgressShowsOrNot) {
     EXPECT_EQ(groups(), idle);
 }
 
+// Counts the paints a widget receives.
+class PaintCount : public QObject {
+public:
+    explicit PaintCount(QWidget& widget) { widget.installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
     ASSERT_NO_FATAL_FAILURE(confirmLink());
     openWindow();
@@ -223,6 +237,14 @@ TEST_F(MainWindowTest, RecordingsAreShownOnTheirPagesAndCsvSaveFollowsThePage) {
     EXPECT_TRUE(window->dataPage().entryActive());
     EXPECT_TRUE(action("csvSaveAction")->isEnabled());
     EXPECT_FALSE(child<QProgressBar>(window.get(), "progressBar")->isVisible());
+    // The load of the shown page paints its graph before it returns to the core's worker,
+    // which goes on only then; a hidden page's graph waits until it is shown.
+    PaintCount dataPaints(const_cast<CMultiGraph&>(window->dataPage().graph()));
+    PaintCount ioPaints(const_cast<CIoGraph&>(window->ioPage().graph()));
+    window->loadRecording(kDataMonitor);
+    window->loadRecording(kIoMonitor);
+    EXPECT_GE(dataPaints.paints, 1);
+    EXPECT_EQ(ioPaints.paints, 0);
 
     button("monitorSwitchButton")->click();
     EXPECT_TRUE(window->ioPage().isVisible());

@@ -72,6 +72,25 @@ TEST_F(NumberEditExTest, StartValues) {
     EXPECT_FALSE(edit.testAttribute(Qt::WA_InputMethodEnabled));
 }
 
+TEST_F(NumberEditExTest, SeparatorComesFromTheLocale) {
+    EXPECT_EQ(decimalSeparator(QLocale(QLocale::German, QLocale::Germany)), u',');
+    EXPECT_EQ(decimalSeparator(QLocale::c()), u'.');
+    // A separator outside ASCII reaches the text rules whole, as more than one UTF-8 byte.
+    const QLocale arabic(QLocale::Arabic, QLocale::Egypt);
+    const QChar separator = decimalSeparator(arabic);
+    ASSERT_GT(separator.unicode(), 0x7F);
+    CNumberEditEx& edit = makeEdit(arabic);
+    edit.setDecimals(2);
+    edit.setLimits(-10.0, 10.0);
+    edit.setValue(-1.25);
+    EXPECT_EQ(edit.text(), QStringLiteral("-1") + separator + QStringLiteral("25"));
+    EXPECT_TRUE(edit.isAcceptableNumberText(QStringLiteral("3") + separator + QStringLiteral("5")));
+    EXPECT_FALSE(edit.isAcceptableNumberText(QStringLiteral("3.5")));
+    edit.setText(QStringLiteral("3") + separator + QStringLiteral("75"));
+    edit.commit();
+    EXPECT_EQ(edit.value(), 3.75);
+}
+
 TEST_F(NumberEditExTest, CommaSeparatorTypedAndShown) {
     CNumberEditEx& edit = germanEdit(0.0, 10.0);
     ASSERT_EQ(edit.separator(), u',');
