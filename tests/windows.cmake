@@ -60,3 +60,10 @@ kestiva_windows_test(windows_window_test
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp
     LIBS kestiva_window)
+
+# The window for Windows: its way to the window thread and its text conversions.
+if(TARGET kestiva_win32)
+    kestiva_windows_test(windows_win32_test
+        SOURCES win32/WindowThreadTest.cpp
+        LIBS kestiva_win32)
+endif()
