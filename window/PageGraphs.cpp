@@ -1,5 +1,7 @@
 #include "window/PageGraphs.h"
 
+#include <algorithm>
+
 namespace kestiva {
 
 namespace {
@@ -43,6 +45,33 @@ void beginLiveIoGraph(const ControllerRecord& record, uint32_t plannedSamples,
         graph.upperBound[s] = kIoUpperBound;
     }
     showWholeRecording(plannedSamples, colors, graph);
+}
+
+bool appendLiveValues(const ControllerRecord& record, bool valid,
+                      std::span<const double> plotted, LiveExtremes& extremes,
+                      MultiGraphData& graph) {
+    bool widened = false;
+    for (std::size_t k = 0; k < kDataItemCount && k < plotted.size(); ++k) {
+        const DataItem& item = record.items[k];
+        if (item.enabled != 1)
+            continue;
+        if (!valid) {
+            graph.appendGap(uint32_t(k));
+            continue;
+        }
+        const double value = plotted[k];
+        graph.appendSample(uint32_t(k), value);
+        std::optional<ValueRange>& seen = extremes[k];
+        if (seen && value >= seen->lower && value <= seen->upper)
+            continue;
+        seen = seen ? ValueRange{std::min(seen->lower, value), std::max(seen->upper, value)}
+                    : ValueRange{value, value};
+        const ValueRange bounds = initialBounds(*seen, item.scale);
+        graph.lowerBound[k] = bounds.lower;
+        graph.upperBound[k] = bounds.upper;
+        widened = true;
+    }
+    return widened;
 }
 
 void appendLiveLevels(const ControllerRecord& record, bool valid,
