@@ -32,3 +32,29 @@
 #define IDC_CHECK_BAR 302
 #define IDC_CHECK_PERCENT 303
 #define IDC_CHECK_CANCEL 304
+
+// The main window's controls; a monitor's sampling controls are its base + 0 to 7.
+#define IDC_MONITOR_SWITCH 400
+#define IDC_PROGRESS_BAR 401
+#define IDC_PERCENT 402
+#define IDC_STATE 403
+#define IDC_DATA_SAMPLING 410
+#define IDC_IO_SAMPLING 420
+#define IDC_SAMPLING_GROUP 0
+#define IDC_CYCLE_LABEL 1
+#define IDC_CYCLE_LIST 2
+#define IDC_TIME_LABEL 3
+#define IDC_TIME_LIST 4
+#define IDC_RUN_GROUP 5
+#define IDC_START 6
+#define IDC_STOP 7
+#define IDC_DATA_GRAPH 430
+#define IDC_IO_GRAPH 431
+
+// The main window's menu commands; a submenu's item k is its base + k.
+#define IDM_CSV_SAVE 500
+#define IDM_CSV_READ 501
+#define IDM_VERSION 502
+#define IDM_CONTROLLER_BASE 600
+#define IDM_COLOR_BASE 700
+#define IDM_SUBMENU_ITEMS 64

@@ -1,0 +1,77 @@
+// The main window's File menu: the file dialogs, and the CSV save and read, run on the
+// session's file worker while the window takes no input.
+
+#include "win32/MainWindow.h"
+
+#include <commdlg.h>
+
+#include "win32/WideText.h"
+
+namespace kestiva {
+
+namespace {
+
+// The chosen path, or empty when the dialog was cancelled. filters: pairs of text and
+// pattern, each ended by a zero character, the whole ended by a second one.
+std::wstring chooseFile(HWND owner, const wchar_t* title, const wchar_t* filters, bool save,
+                        std::wstring& lastPath) {
+    std::wstring path(MAX_PATH * 4, L'\0');
+    lastPath.copy(path.data(), std::min(lastPath.size(), path.size() - 1));
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filters;
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = DWORD(path.size());
+    dialog.lpstrTitle = title;
+    dialog.lpstrDefExt = L"csv";
+    dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                   (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    if (!chosen)
+        return {};
+    path.resize(wcslen(path.c_str()));
+    lastPath = path;
+    return path;
+}
+
+}  // namespace
+
+void MainWindow::saveCsv() {
+    const std::wstring path =
+        chooseFile(window_, L"Save CSV File.", L"CSV File (*.csv)\0*.csv\0All File (*.*)\0*.*\0",
+                   true, lastSavePath_);
+    if (!path.empty())
+        startFileOperation(&Session::startCsvSave, toUtf8(path));
+}
+
+void MainWindow::readCsv() {
+    const std::wstring path = chooseFile(window_, L"Read CSV File.", L"CSV File (*.csv)\0*.csv\0",
+                                         false, lastReadPath_);
+    if (!path.empty())
+        startFileOperation(&Session::startCsvRead, toUtf8(path));
+}
+
+void MainWindow::startFileOperation(FileOperation start, const std::string& path) {
+    setWindowInputEnabled(false);
+    HWND window = window_;
+    const bool started = (session_.*start)(
+        path, [window] { PostMessageW(window, kFileOperationFinished, 0, 0); });
+    if (!started)
+        setWindowInputEnabled(true);
+}
+
+void MainWindow::onFileOperationFinished() {
+    if (!session_.finishFileOperation())
+        return;
+    setWindowInputEnabled(true);
+    model_.followSavableFlag();
+}
+
+void MainWindow::setWindowInputEnabled(bool enabled) {
+    // The whole window, menus included, while each control keeps its own state for later;
+    // message boxes owned by it stay usable.
+    EnableWindow(window_, enabled);
+}
+
+}  // namespace kestiva
