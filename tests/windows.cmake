@@ -67,3 +67,11 @@ if(TARGET kestiva_win32)
         SOURCES win32/WindowThreadTest.cpp
         LIBS kestiva_win32)
 endif()
+
+# The driver of the window tests under Wine (tests/win32/window_under_wine.sh): a user of
+# kestiva.exe from outside it.
+if(TARGET kestiva)
+    add_executable(window-driver win32/driver/WindowDriver.cpp)
+    target_compile_definitions(window-driver PRIVATE UNICODE _UNICODE)
+    target_link_libraries(window-driver PRIVATE user32)
+endif()

@@ -1,0 +1,212 @@
+#!/usr/bin/env bash
+# kestiva.exe under Wine on a virtual display, against the simulator that Wine knows as COM1,
+# worked from outside as a user works it, by window-driver.exe (tests/win32/driver): declining
+# the terms ends the program; accepting them, a manual check finds the controller, OK opens the
+# main window, a recording of the data monitor runs to its end, File > CSV save writes it, and
+# the window closes. The saved CSV must equal, but for the start minute in its first line, the
+# Linux build's CSV of the same recording of the deterministic simulator.
+#
+# Usage: window_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
+#   LINUX_BIN    folder holding kestiva-sim, kestiva-cli and System/ (build/bin)
+#   WINDOWS_BIN  folder holding kestiva.exe, window-driver.exe and System/
+#   PREFIX       the Wine folder this test keeps for itself between runs; a new one in a
+#                temporary folder without it
+# Screenshots of each step land in WINDOWS_BIN/../e2e-window/. Exit code 0 when all passed;
+# without Xvfb the test says so and passes.
+set -euo pipefail
+
+linux_bin=$(realpath "$1")
+windows_bin=$(realpath "$2")
+bitrate=38400
+cycle_ms=20
+record_s=10
+
+if ! command -v Xvfb >/dev/null; then
+    echo "SKIPPED: no Xvfb for the window under Wine"
+    exit 0
+fi
+
+work=$(mktemp -d /tmp/kestiva-wine-window.XXXXXX)
+shots="$windows_bin/../e2e-window"
+mkdir -p "$shots"
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$(realpath -m "${3:-$work/prefix}")
+com1_link="$WINEPREFIX/kestiva-sim-com1"
+sim_pid="" server_pid="" xvfb_pid="" program_pid=""
+
+stop_pid() {
+    [ -n "$1" ] || return 0
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+cleanup() {
+    stop_pid "$program_pid"
+    stop_pid "$sim_pid"
+    rm -f "$com1_link"
+    if [ -n "$server_pid" ]; then
+        wineserver -k 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
+    stop_pid "$xvfb_pid"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+# A step the rest of its flow needs: the test ends here.
+die() {
+    echo "FAIL: $*; screenshots in $shots; the windows shown:" >&2
+    shot failed
+    drive windows >&2 || true
+    exit 1
+}
+
+# The virtual display: Xvfb picks a free one and names it on fd 3.
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=""
+for _ in $(seq 200); do
+    display=$(cat "$work/display")
+    [ -n "$display" ] && break
+    sleep 0.05
+done
+[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$display"
+
+# The Wine folder: made the first time; no window manager, so Wine manages its windows itself
+# (Managed=N saves two seconds per closed window); COM1 leads to the simulator's link.
+mkdir -p "$WINEPREFIX"
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 </dev/null || true
+fi
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$com1_link" /f >/dev/null 2>&1
+# A server that ends on its own writes the registry to disk for the next one.
+wineserver -w
+wineserver -f -p >"$work/wineserver.log" 2>&1 &
+server_pid=$!
+target=$(wine reg query 'HKLM\Software\Wine\Ports' /v COM1 2>/dev/null | tr -d '\r' |
+    awk '$1 == "COM1" { print $3 }')
+if [ "$target" != "$com1_link" ]; then
+    echo "REFUSED: Wine's COM1 is '$target', not the simulator's $com1_link" >&2
+    exit 1
+fi
+
+start_sim() {
+    : >"$work/sim.out"
+    "$linux_bin/kestiva-sim" --mode deterministic --bitrate "$bitrate" --link "$com1_link" \
+        >"$work/sim.out" 2>"$work/sim.err" &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        [ -n "$(head -n 1 "$work/sim.out")" ] && [ -L "$com1_link" ] && return 0
+        sleep 0.05
+    done
+    echo "the simulator did not start" >&2
+    exit 1
+}
+
+# The program folder: a portable copy, so its settings and files stay inside this test.
+program="$work/windows"
+mkdir -p "$program"
+cp -r "$windows_bin/kestiva.exe" "$windows_bin/System" "$program/"
+cp "$windows_bin/window-driver.exe" "$work/"
+drive() { (cd "$work" && wine ./window-driver.exe "$@"); }
+shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
+start_program() {
+    (cd "$program" && exec wine ./kestiva.exe) >"$work/program.log" 2>&1 &
+    program_pid=$!
+}
+# Waits for the program to end (20 s at most); its exit code.
+program_ended() {
+    for _ in $(seq 400); do
+        if ! kill -0 "$program_pid" 2>/dev/null; then
+            local code=0
+            wait "$program_pid" || code=$?
+            program_pid=""
+            return "$code"
+        fi
+        sleep 0.05
+    done
+    fail "the program did not end"
+    return 1
+}
+main='#KestivaMainWindow'
+box='#32770|Kestiva Data Monitor'
+
+# Declining the terms ends the program and writes no settings.
+settings_before=$(md5sum <"$program/System/CommunicationSetting.ini")
+start_program
+drive wait "Terms of Use" || die "no terms"
+shot 1-terms
+drive click "Terms of Use" "I Do Not Agree" || die "could not decline"
+program_ended || fail "declining ended the program with an error"
+[ "$(md5sum <"$program/System/CommunicationSetting.ini")" = "$settings_before" ] ||
+    fail "declining the terms changed the settings"
+
+# Accepted: the manual check finds the controller, and OK opens the main window.
+start_sim
+start_program
+drive click "Terms of Use" "I Agree" || die "could not accept"
+drive wait "Communication Settings" || die "no communication settings"
+shot 2-settings
+drive click "Communication Settings" "Check Communication" || die "could not check"
+answer=$(drive message "#32770|Communication Check") || die "no check result"
+shot 3-check
+grep -q "Communication is established" <<<"$answer" || fail "check: $answer"
+drive click "#32770|Communication Check" "OK" || die "could not close the check's result"
+drive click "Communication Settings" "OK" || die "OK stayed disabled after the check"
+drive wait "$main" || die "no main window"
+
+# A recording of the data monitor, drawn as it arrives, to its end.
+# The data page's lists are controls 412 (cycle) and 414 (time).
+drive select "$main" 412 "$cycle_ms" || die "no sampling cycle of $cycle_ms ms"
+drive select "$main" 414 "$record_s" || die "no sampling time of $record_s s"
+drive press "$main" "Start" || die "could not start"
+drive enabled "$main" "Stop" || fail "Stop was not enabled during the recording"
+sleep 2
+shot 4-recording
+drive --timeout $((record_s + 30)) enabled "$main" "Start" || die "the recording did not end"
+shot 5-recorded
+
+# File > CSV save (menu command 500).
+drive command "$main" 500 || die "no CSV save"
+drive file "Save CSV File." 'C:\kestiva-window.csv' || die "no save dialog"
+saved=$(drive message "$box") || die "no message after the save"
+grep -q "saved" <<<"$saved" || fail "save: $saved"
+drive click "$box" "OK" || die "could not close the save's message"
+drive close "$main" || die "could not close the main window"
+program_ended || fail "the program ended with an error"
+stop_pid "$sim_pid"
+sim_pid=""
+window_csv="$WINEPREFIX/drive_c/kestiva-window.csv"
+[ -s "$window_csv" ] || fail "no CSV was saved"
+
+# The same recording of the simulator, made by the Linux build's command.
+mkdir -p "$work/linux/System/ports"
+cp "$linux_bin/System/"*.ini "$work/linux/System/"
+ln -sfn "$com1_link" "$work/linux/System/ports/COM1"
+start_sim
+"$linux_bin/kestiva-cli" record data --cycle "$cycle_ms" --time "$record_s" \
+    --out "$work/linux.csv" --port COM1 --station 1 --bitrate "$bitrate" \
+    --system "$work/linux/System" >"$work/linux-record.out" 2>&1 ||
+    fail "the Linux build's record exited with $?"
+stop_pid "$sim_pid"
+sim_pid=""
+if [ -s "$window_csv" ] && ! cmp -s <(tail -n +2 "$window_csv") <(tail -n +2 "$work/linux.csv"); then
+    fail "the window's CSV differs from the Linux build's"
+    diff <(tail -n +2 "$window_csv") <(tail -n +2 "$work/linux.csv") | head >&2
+fi
+samples=$((record_s * 1000 / cycle_ms + 1))
+"$linux_bin/kestiva-cli" info "$window_csv" --monitor data --system "$work/linux/System" \
+    --json >"$work/info.json" 2>&1 || fail "the Linux build refused the window's CSV"
+grep -q "\"samples\": $samples" "$work/info.json" || fail "the window's CSV does not hold $samples samples"
+
+if [ "$failures" -gt 0 ]; then
+    echo "the window under Wine: $failures failure(s); screenshots in $shots" >&2
+    exit 1
+fi
+echo "the window under Wine: all flows passed"
