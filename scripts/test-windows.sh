@@ -20,7 +20,8 @@ cli_status=0
 bash "$top/tests/tools/cli_under_wine.sh" "$linux_dir/bin" "$dir/bin" "$dir/wine-serial" ||
     cli_status=$?
 # kestiva.exe worked as a user works it, on a virtual display, against the simulator; its
-# Wine folder is its own too.
+# Wine folder is its own too. The screenshots of its steps are taken with ImageMagick.
+bash "$top/scripts/install-deps.sh" xvfb imagemagick >&2
 bash "$top/tests/win32/window_under_wine.sh" "$linux_dir/bin" "$dir/bin" "$dir/wine-window" ||
     cli_status=$?
 cd "$dir"

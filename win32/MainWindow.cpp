@@ -46,6 +46,9 @@ MainWindow::MainWindow(Session& session, WindowBridge& bridge, ComSettingMemory&
                               kInitialWidth, kInitialHeight, nullptr, nullptr,
                               windowClass.hInstance, this);
     setProgramIcon(window_);
+    if (const UINT dpi = GetDpiForWindow(window_); dpi != 96 && dpi != 0)
+        SetWindowPos(window_, nullptr, 0, 0, MulDiv(kInitialWidth, int(dpi), 96),
+                     MulDiv(kInitialHeight, int(dpi), 96), SWP_NOMOVE | SWP_NOZORDER);
     buildControls();
     buildMenu();
     model_.initialise();
@@ -380,6 +383,17 @@ void MainWindow::eraseBackground(HDC dc) {
 LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SIZE: layOut(); return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another density: the size Windows suggests, then the
+            // font and the controls at the new scale.
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            makeFont();
+            layOut();
+            return 0;
+        }
         case WM_ERASEBKGND: eraseBackground(reinterpret_cast<HDC>(wParam)); return 1;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN: {

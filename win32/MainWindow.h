@@ -72,6 +72,7 @@ private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     // MainWindowBuild.cpp.
+    void makeFont();
     void buildControls();
     void buildSamplingControls(MonitorKind monitor, int idBase);
     void buildMenu();

@@ -33,18 +33,40 @@ HWND makeControl(HWND parent, const wchar_t* windowClass, const std::string& tex
     return control;
 }
 
-void place(HWND control, int x, int y, int width, int height) {
-    if (control)
-        MoveWindow(control, x, y, width, height, FALSE);
-}
+// Places a control at a rectangle given at 96 dots per inch, on a monitor of dpi.
+struct Placer {
+    int dpi;
+    int operator()(int pixels) const { return MulDiv(pixels, dpi, 96); }
+    void operator()(HWND control, int x, int y, int width, int height) const {
+        if (control)
+            MoveWindow(control, (*this)(x), (*this)(y), (*this)(width), (*this)(height), FALSE);
+    }
+};
 
 }  // namespace
 
-void MainWindow::buildControls() {
+void MainWindow::makeFont() {
+    // The message font of the monitor the window is on (per-monitor DPI awareness).
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    const UINT dpi = GetDpiForWindow(window_);
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    HFONT old = font_;
     font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    EnumChildWindows(
+        window_,
+        [](HWND child, LPARAM font) -> BOOL {
+            SendMessageW(child, WM_SETFONT, WPARAM(font), TRUE);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(font_));
+    if (old)
+        DeleteObject(old);
+}
+
+void MainWindow::buildControls() {
+    makeFont();
 
     switchButton_ = makeControl(window_, WC_BUTTONW, texts_.GetText(text::BTN_MONITOR_TITLE_DATA),
                                 BS_PUSHBUTTON | WS_TABSTOP, IDC_MONITOR_SWITCH, font_);
@@ -120,8 +142,11 @@ void MainWindow::layOut() {
     RECT client;
     if (!window_ || !GetClientRect(window_, &client))
         return;
-    const int width = client.right;
-    const int height = client.bottom;
+    const UINT dpi = GetDpiForWindow(window_);
+    const Placer place{dpi ? int(dpi) : 96};
+    // The client's size in 96-dpi pixels, as every size below.
+    const int width = MulDiv(client.right, 96, place.dpi);
+    const int height = MulDiv(client.bottom, 96, place.dpi);
     place(switchButton_, kMargin, kMargin, kSwitchWidth, kSwitchHeight);
 
     // Both monitors' sampling controls share one place at the top right; one set is shown.
