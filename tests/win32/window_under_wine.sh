@@ -2,8 +2,9 @@
 # kestiva.exe under Wine on a virtual display, against the simulator that Wine knows as COM1,
 # worked from outside as a user works it, by window-driver.exe (tests/win32/driver): declining
 # the terms ends the program; accepting them, a manual check finds the controller, OK opens the
-# main window, a recording of the data monitor runs to its end, File > CSV save writes it, and
-# the window closes. The saved CSV must equal, but for the start minute in its first line, the
+# main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
+# second recording is stopped early and saved, a new colour table empties the page, File > CSV
+# read shows the first recording again as it was, and the window closes. The saved CSV must equal, but for the start minute in its first line, the
 # Linux build's CSV of the same recording of the deterministic simulator.
 #
 # Usage: window_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
@@ -171,6 +172,8 @@ sleep 2
 shot 4-recording
 drive --timeout $((record_s + 30)) enabled "$main" "Start" || die "the recording did not end"
 shot 5-recorded
+# The data page's graph is control 430; what it shows, as a hash of its pixels.
+recorded=$(drive picture "$main" 430) || die "no graph"
 
 # File > CSV save (menu command 500).
 drive command "$main" 500 || die "no CSV save"
@@ -180,6 +183,42 @@ drive file "Save CSV File." "Z:${window_csv//\//\\}" || die "no save dialog"
 saved=$(drive message "$box") || die "no message after the save"
 grep -q "saved" <<<"$saved" || fail "save: $saved"
 drive click "$box" "OK" || die "could not close the save's message"
+
+# Stop during a recording: the recording ends early, and its CSV holds fewer samples.
+drive press "$main" "Start" || die "could not start again"
+drive enabled "$main" "Stop" || die "Stop was not enabled during the second recording"
+sleep 1
+drive press "$main" "Stop" || die "could not stop"
+drive --timeout 30 enabled "$main" "Start" || die "the stopped recording did not end"
+shot 6-stopped
+stopped_csv="$program/kestiva-stopped.csv"
+drive command "$main" 500 || die "no CSV save of the stopped recording"
+drive file "Save CSV File." "Z:${stopped_csv//\//\\}" || die "no save dialog"
+drive message "$box" >/dev/null || die "no message after the second save"
+drive click "$box" "OK" || die "could not close the second save's message"
+
+# Setting > Colour: another table and back (menu commands 701, 700) starts the page anew.
+drive command "$main" 701 || die "no second colour table"
+drive command "$main" 700 || die "no first colour table"
+cleared=""
+for _ in $(seq 50); do
+    cleared=$(drive picture "$main" 430) || true
+    [ "$cleared" != "$recorded" ] && break
+    sleep 0.2
+done
+[ "$cleared" != "$recorded" ] || fail "a new colour table left the recording on the page"
+
+# File > CSV read (menu command 501) of the saved file shows the whole recording again.
+drive command "$main" 501 || die "no CSV read"
+drive file "Read CSV File." "Z:${window_csv//\//\\}" || die "no read dialog"
+shown=""
+for _ in $(seq 100); do
+    shown=$(drive picture "$main" 430) || true
+    [ "$shown" = "$recorded" ] && break
+    sleep 0.2
+done
+shot 7-read
+[ "$shown" = "$recorded" ] || fail "the CSV read does not show the recording that was saved"
 drive close "$main" || die "could not close the main window"
 program_ended || fail "the program ended with an error"
 stop_pid "$sim_pid"
@@ -202,6 +241,14 @@ if [ -s "$window_csv" ] && ! cmp -s <(tail -n +2 "$window_csv") <(tail -n +2 "$w
     diff <(tail -n +2 "$window_csv") <(tail -n +2 "$work/linux.csv") | head >&2
 fi
 samples=$((record_s * 1000 / cycle_ms + 1))
+if "$linux_bin/kestiva-cli" info "$stopped_csv" --monitor data --system "$work/linux/System" \
+    --json >"$work/stopped.json" 2>&1; then
+    stopped_samples=$(grep -o '"samples": [0-9]*' "$work/stopped.json" | grep -o '[0-9]*$')
+    [ "${stopped_samples:-0}" -gt 0 ] && [ "$stopped_samples" -lt "$samples" ] ||
+        fail "the stopped recording holds ${stopped_samples:-no} samples, not fewer than $samples"
+else
+    fail "the Linux build refused the stopped recording's CSV"
+fi
 "$linux_bin/kestiva-cli" info "$window_csv" --monitor data --system "$work/linux/System" \
     --json >"$work/info.json" 2>&1 || fail "the Linux build refused the window's CSV"
 grep -q "\"samples\": $samples" "$work/info.json" || fail "the window's CSV does not hold $samples samples"

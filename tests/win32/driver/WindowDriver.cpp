@@ -15,6 +15,7 @@
 //   window-driver close WINDOW                 asks WINDOW to close
 //   window-driver controls WINDOW              lists WINDOW's controls (id, class, caption)
 //   window-driver windows                      lists the shown top-level windows
+//   window-driver picture WINDOW ID            prints a hash of control ID's pixels on screen
 //
 // WINDOW is a caption, #Class for a window class, or #Class|Caption for both (a message box
 // is #32770|Caption). Captions are compared without their
@@ -215,6 +216,38 @@ HWND fileNameBox(HWND dialog) {
     return search.found;
 }
 
+// FNV-1a over the control's pixels as the screen shows them.
+unsigned long long pictureHash(HWND control) {
+    RECT area;
+    GetWindowRect(control, &area);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    unsigned long long hash = 14695981039346656037ull;
+    const auto* pixels = static_cast<const unsigned*>(bits);
+    for (long i = 0; pixels && i < long(width) * height; ++i) {
+        hash ^= pixels[i] & 0xFFFFFFu;
+        hash *= 1099511628211ull;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return hash;
+}
+
 int act(const std::vector<std::string>& args) {
     const std::string& action = args[0];
     const auto need = [&](std::size_t n) { return args.size() == n + 1; };
@@ -284,6 +317,16 @@ int act(const std::vector<std::string>& args) {
         if (!target)
             return fail("no window " + args[1]);
         PostMessageW(target, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (action == "picture" && need(2)) {
+        HWND control = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w ? findControl(w, L"", std::stoi(args[2])) : nullptr;
+        });
+        if (!control)
+            return fail("no control " + args[2] + " in " + args[1]);
+        std::printf("%016llx\n", pictureHash(control));
         return 0;
     }
     if (action == "windows" && need(0)) {
