@@ -4,8 +4,9 @@
 # the terms ends the program; accepting them, a manual check finds the controller, OK opens the
 # main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
 # second recording is stopped early and saved, a new colour table empties the page, File > CSV
-# read shows the first recording again as it was, and the window closes. The saved CSV must equal, but for the start minute in its first line, the
-# Linux build's CSV of the same recording of the deterministic simulator.
+# read shows the first recording again as it was, the I/O page records and saves, and the
+# window closes during a last recording. The saved CSV must equal, but for the start minute in its first line, the
+# Linux build's CSV of the same recording of the deterministic simulator, for each page.
 #
 # Usage: window_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
 #   LINUX_BIN    folder holding kestiva-sim, kestiva-cli and System/ (build/bin)
@@ -20,6 +21,7 @@ linux_bin=$(realpath "$1")
 windows_bin=$(realpath "$2")
 bitrate=38400
 cycle_ms=20
+io_cycle_ms=50
 record_s=10
 
 if ! command -v Xvfb >/dev/null; then
@@ -219,6 +221,26 @@ for _ in $(seq 100); do
 done
 shot 7-read
 [ "$shown" = "$recorded" ] || fail "the CSV read does not show the recording that was saved"
+
+# The I/O page: the switch shows it, and a recording of it, drawn as it arrives, is saved.
+drive click "$main" "Data Monitor" || die "no page switch"
+drive enabled "$main" "I/O Monitor" || die "the switch does not name the I/O page"
+drive select "$main" 422 "$io_cycle_ms" || die "no I/O sampling cycle of $io_cycle_ms ms"
+drive select "$main" 424 "$record_s" || die "no I/O sampling time of $record_s s"
+drive press "$main" "Start" || die "could not start the I/O recording"
+drive enabled "$main" "Stop" || die "Stop was not enabled during the I/O recording"
+sleep 2
+shot 8-io-recording
+drive --timeout $((record_s + 30)) enabled "$main" "Start" || die "the I/O recording did not end"
+io_csv="$program/kestiva-io.csv"
+drive command "$main" 500 || die "no CSV save of the I/O recording"
+drive file "Save CSV File." "Z:${io_csv//\//\\}" || die "no save dialog"
+drive message "$box" >/dev/null || die "no message after the I/O save"
+drive click "$box" "OK" || die "could not close the I/O save's message"
+
+# Closing during a recording stops it and ends the program.
+drive press "$main" "Start" || die "could not start the last recording"
+drive enabled "$main" "Stop" || die "Stop was not enabled during the last recording"
 drive close "$main" || die "could not close the main window"
 program_ended || fail "the program ended with an error"
 stop_pid "$sim_pid"
@@ -236,10 +258,20 @@ start_sim
     fail "the Linux build's record exited with $?"
 stop_pid "$sim_pid"
 sim_pid=""
-if [ -s "$window_csv" ] && ! cmp -s <(tail -n +2 "$window_csv") <(tail -n +2 "$work/linux.csv"); then
-    fail "the window's CSV differs from the Linux build's"
-    diff <(tail -n +2 "$window_csv") <(tail -n +2 "$work/linux.csv") | head >&2
-fi
+start_sim
+"$linux_bin/kestiva-cli" record io --cycle "$io_cycle_ms" --time "$record_s" \
+    --out "$work/linux-io.csv" --port COM1 --station 1 --bitrate "$bitrate" \
+    --system "$work/linux/System" >"$work/linux-record-io.out" 2>&1 ||
+    fail "the Linux build's I/O record exited with $?"
+stop_pid "$sim_pid"
+sim_pid=""
+for pair in "$window_csv:$work/linux.csv" "$io_csv:$work/linux-io.csv"; do
+    mine=${pair%%:*} theirs=${pair#*:}
+    if [ ! -s "$mine" ] || ! cmp -s <(tail -n +2 "$mine") <(tail -n +2 "$theirs"); then
+        fail "the window's $(basename "$mine") differs from the Linux build's"
+        diff <(tail -n +2 "$mine") <(tail -n +2 "$theirs") | head >&2
+    fi
+done
 samples=$((record_s * 1000 / cycle_ms + 1))
 if "$linux_bin/kestiva-cli" info "$stopped_csv" --monitor data --system "$work/linux/System" \
     --json >"$work/stopped.json" 2>&1; then
