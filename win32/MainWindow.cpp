@@ -320,6 +320,8 @@ void MainWindow::command(int id, int notification) {
             return;
         case IDM_CSV_SAVE: return saveCsv();
         case IDM_CSV_READ: return readCsv();
+        case IDM_IMAGE_SAVE: return saveImage();
+        case IDM_IMAGE_CAPTURE: return captureImage();
         case IDM_VERSION: return showVersion();
     }
 }

@@ -93,6 +93,9 @@ private:
     // the window taking no input meanwhile.
     void saveCsv();
     void readCsv();
+    // Image save and capture: the window as the user sees it.
+    void saveImage();
+    void captureImage();
     using FileOperation = bool (Session::*)(const std::string&, std::function<void()>);
     void startFileOperation(FileOperation start, const std::string& path);
     void onFileOperationFinished();
@@ -123,6 +126,7 @@ private:
     bool closing_ = false;
     std::wstring lastSavePath_;
     std::wstring lastReadPath_;
+    std::wstring lastImagePath_;
     // Last: it shows its first state through the controls above.
     MainWindowModel model_;
 };

@@ -124,6 +124,8 @@ void MainWindow::buildMenu() {
     menuBar_ = CreateMenu();
     fileMenu_ = CreatePopupMenu();
     add(fileMenu_, IDM_CSV_SAVE, text::MNU_TITLE_FILE_CSV_SAVE, texts_);
+    add(fileMenu_, IDM_IMAGE_SAVE, text::MNU_TITLE_FILE_IMAGE_SAVE, texts_);
+    add(fileMenu_, IDM_IMAGE_CAPTURE, text::MNU_TITLE_FILE_IMAGE_CAPTURE, texts_);
     add(fileMenu_, IDM_CSV_READ, text::MNU_TITLE_FILE_CSV_READ, texts_);
     settingMenu_ = CreatePopupMenu();
     controllerMenu_ = CreatePopupMenu();

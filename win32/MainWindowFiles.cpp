@@ -1,11 +1,12 @@
-// The main window's File menu: the file dialogs, and the CSV save and read, run on the
-// session's file worker while the window takes no input.
+// The main window's File menu: the file dialogs, the CSV save and read (run on the session's
+// file worker while the window takes no input), and the window's picture saved or copied.
 
 #include "win32/MainWindow.h"
 
 #include <commdlg.h>
 
 #include "win32/WideText.h"
+#include "win32/WindowPicture.h"
 
 namespace kestiva {
 
@@ -14,7 +15,7 @@ namespace {
 // The chosen path, or empty when the dialog was cancelled. filters: pairs of text and
 // pattern, each ended by a zero character, the whole ended by a second one.
 std::wstring chooseFile(HWND owner, const wchar_t* title, const wchar_t* filters, bool save,
-                        std::wstring& lastPath) {
+                        std::wstring& lastPath, const wchar_t* suffix = L"csv") {
     std::wstring path(MAX_PATH * 4, L'\0');
     lastPath.copy(path.data(), std::min(lastPath.size(), path.size() - 1));
     OPENFILENAMEW dialog{};
@@ -24,7 +25,7 @@ std::wstring chooseFile(HWND owner, const wchar_t* title, const wchar_t* filters
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = DWORD(path.size());
     dialog.lpstrTitle = title;
-    dialog.lpstrDefExt = L"csv";
+    dialog.lpstrDefExt = suffix;
     dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                    (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
     const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
@@ -50,6 +51,28 @@ void MainWindow::readCsv() {
                                          false, lastReadPath_);
     if (!path.empty())
         startFileOperation(&Session::startCsvRead, toUtf8(path));
+}
+
+void MainWindow::saveImage() {
+    const std::wstring path = chooseFile(
+        window_, L"Save Image File.",
+        L"Bitmap File (*.bmp)\0*.bmp\0Jpeg File (*.jpg)\0*.jpg\0All File (*.*)\0*.*\0", true,
+        lastImagePath_, L"bmp");
+    if (path.empty())
+        return;
+    // The window as it is now, without the closed dialog still on it.
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const PixelBuffer picture = takeWindowPicture(window_);
+    const bool saved = savePicture(picture, path);
+    bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
+                        texts_.GetText(saved ? text::MSG_BITMAP_SAVE_COMP
+                                             : text::MSG_BITMAP_SAVE_ERR),
+                        saved ? MessageIcon::Information : MessageIcon::Error);
+}
+
+void MainWindow::captureImage() {
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    copyPictureToClipboard(takeWindowPicture(window_), window_);
 }
 
 void MainWindow::startFileOperation(FileOperation start, const std::string& path) {

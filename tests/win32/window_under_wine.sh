@@ -4,8 +4,8 @@
 # the terms ends the program; accepting them, a manual check finds the controller, OK opens the
 # main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
 # second recording is stopped early and saved, a new colour table empties the page, File > CSV
-# read shows the first recording again as it was, the I/O page records and saves, and the
-# window closes during a last recording. The saved CSV must equal, but for the start minute in its first line, the
+# read shows the first recording again as it was, Image save writes it as .bmp and .jpg, the
+# I/O page records and saves, and the window closes during a last recording. The saved CSV must equal, but for the start minute in its first line, the
 # Linux build's CSV of the same recording of the deterministic simulator, for each page.
 #
 # Usage: window_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
@@ -221,6 +221,29 @@ for _ in $(seq 100); do
 done
 shot 7-read
 [ "$shown" = "$recorded" ] || fail "the CSV read does not show the recording that was saved"
+
+# File > Image save (menu command 503), as a bitmap and as a JPEG: the picture is the window
+# with its frame, and its graph is the graph as the screen showed it just before.
+# (Wine's console ends the driver's lines with CR LF.)
+read -r wx wy ww wh < <(drive rect "$main" 0 | tr -d '\r') || die "no window rectangle"
+read -r gx gy gw gh < <(drive rect "$main" 430 | tr -d '\r') || die "no graph rectangle"
+import -window root "$work/screen.png" || die "no screenshot"
+for kind in bmp jpg; do
+    image="$program/kestiva-window.$kind"
+    drive command "$main" 503 || die "no Image save"
+    drive file "Save Image File." "Z:${image//\//\\}" || die "no image save dialog"
+    said=$(drive message "$box") || die "no message after the image save"
+    drive click "$box" "OK" || die "could not close the image save's message"
+    grep -q "saved" <<<"$said" || fail "image save ($kind): $said"
+    size=$(identify -format '%w %h' "$image" 2>/dev/null) || size="none"
+    [ "$size" = "$ww $wh" ] || fail "the $kind picture is $size, not the window's $ww $wh"
+done
+# The bitmap holds the graph pixel for pixel; the JPEG only nearly (it is lossy).
+convert "$program/kestiva-window.bmp" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy))" +repage \
+    "$work/saved-graph.png"
+convert "$work/screen.png" -crop "${gw}x${gh}+${gx}+${gy}" +repage "$work/screen-graph.png"
+differing=$(compare -metric AE "$work/saved-graph.png" "$work/screen-graph.png" null: 2>&1) || true
+[ "$differing" = "0" ] || fail "the saved bitmap's graph differs from the screen's in $differing pixels"
 
 # The I/O page: the switch shows it, and a recording of it, drawn as it arrives, is saved.
 drive click "$main" "Data Monitor" || die "no page switch"

@@ -16,6 +16,8 @@
 //   window-driver controls WINDOW              lists WINDOW's controls (id, class, caption)
 //   window-driver windows                      lists the shown top-level windows
 //   window-driver picture WINDOW ID            prints a hash of control ID's pixels on screen
+//   window-driver rect WINDOW ID               prints control ID's screen rectangle (x y w h);
+//                                              ID 0: the window's own, frame included
 //
 // WINDOW is a caption, #Class for a window class, or #Class|Caption for both (a message box
 // is #32770|Caption). Captions are compared without their
@@ -327,6 +329,20 @@ int act(const std::vector<std::string>& args) {
         if (!control)
             return fail("no control " + args[2] + " in " + args[1]);
         std::printf("%016llx\n", pictureHash(control));
+        return 0;
+    }
+    if (action == "rect" && need(2)) {
+        const int id = std::stoi(args[2]);
+        HWND control = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && id != 0 ? findControl(w, L"", id) : w;
+        });
+        if (!control)
+            return fail("no control " + args[2] + " in " + args[1]);
+        RECT area;
+        GetWindowRect(control, &area);
+        std::printf("%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left,
+                    area.bottom - area.top);
         return 0;
     }
     if (action == "windows" && need(0)) {
