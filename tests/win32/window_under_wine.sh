@@ -4,8 +4,9 @@
 # the terms ends the program; accepting them, a manual check finds the controller, OK opens the
 # main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
 # second recording is stopped early and saved, a new colour table empties the page, File > CSV
-# read shows the first recording again as it was, Image save writes it as .bmp and .jpg, the
-# I/O page records and saves, and the window closes during a last recording. The saved CSV must equal, but for the start minute in its first line, the
+# read shows the first recording again as it was, Image save writes it as .bmp and .jpg and
+# Image capture copies it, the I/O page records and saves, and the window closes during a last
+# recording. The saved CSV must equal, but for the start minute in its first line, the
 # Linux build's CSV of the same recording of the deterministic simulator, for each page.
 #
 # Usage: window_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
@@ -244,6 +245,11 @@ convert "$program/kestiva-window.bmp" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy
 convert "$work/screen.png" -crop "${gw}x${gh}+${gx}+${gy}" +repage "$work/screen-graph.png"
 differing=$(compare -metric AE "$work/saved-graph.png" "$work/screen-graph.png" null: 2>&1) || true
 [ "$differing" = "0" ] || fail "the saved bitmap's graph differs from the screen's in $differing pixels"
+
+# File > Image capture (menu command 504) puts the same picture on the clipboard.
+drive command "$main" 504 || die "no Image capture"
+copied=$(drive clipboard | tr -d '\r') || copied="none"
+[ "$copied" = "$ww $wh" ] || fail "the clipboard's picture is $copied, not the window's $ww $wh"
 
 # The I/O page: the switch shows it, and a recording of it, drawn as it arrives, is saved.
 drive click "$main" "Data Monitor" || die "no page switch"

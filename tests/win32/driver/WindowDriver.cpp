@@ -15,6 +15,7 @@
 //   window-driver close WINDOW                 asks WINDOW to close
 //   window-driver controls WINDOW              lists WINDOW's controls (id, class, caption)
 //   window-driver windows                      lists the shown top-level windows
+//   window-driver clipboard                    prints the clipboard's bitmap size (w h)
 //   window-driver picture WINDOW ID            prints a hash of control ID's pixels on screen
 //   window-driver rect WINDOW ID               prints control ID's screen rectangle (x y w h);
 //                                              ID 0: the window's own, frame included
@@ -343,6 +344,24 @@ int act(const std::vector<std::string>& args) {
         GetWindowRect(control, &area);
         std::printf("%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left,
                     area.bottom - area.top);
+        return 0;
+    }
+    if (action == "clipboard" && need(0)) {
+        HWND found = waitFor([]() -> HWND {
+            return IsClipboardFormatAvailable(CF_DIB) ? HWND(1) : nullptr;
+        });
+        if (!found || !OpenClipboard(nullptr))
+            return fail("no bitmap on the clipboard");
+        int width = 0, height = 0;
+        if (HANDLE data = GetClipboardData(CF_DIB)) {
+            if (const auto* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(data))) {
+                width = int(info->biWidth);
+                height = int(info->biHeight < 0 ? -info->biHeight : info->biHeight);
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        std::printf("%d %d\n", width, height);
         return 0;
     }
     if (action == "windows" && need(0)) {
