@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kestiva.exe under Wine on a virtual display, against the simulator that Wine knows as COM1,
 # worked from outside as a user works it, by window-driver.exe (tests/win32/driver): declining
-# the terms ends the program; accepting them, a manual check finds the controller, OK opens the
+# the terms ends the program; the search finds a controller at station 5 and 19200 bit/s and
+# Quit ends the program; accepting them again, a manual check finds the controller, OK opens the
 # main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
 # second recording is stopped early and saved, a new colour table empties the page, File > CSV
 # read shows the first recording again as it was, Image save writes it as .bmp and .jpg and
@@ -100,9 +101,10 @@ if [ "$target" != "$com1_link" ]; then
     exit 1
 fi
 
+# Options after the defaults (station 1 at $bitrate) win over them.
 start_sim() {
     : >"$work/sim.out"
-    "$linux_bin/kestiva-sim" --mode deterministic --bitrate "$bitrate" --link "$com1_link" \
+    "$linux_bin/kestiva-sim" --mode deterministic --bitrate "$bitrate" "$@" --link "$com1_link" \
         >"$work/sim.out" 2>"$work/sim.err" &
     sim_pid=$!
     for _ in $(seq 100); do
@@ -151,11 +153,34 @@ program_ended || fail "declining ended the program with an error"
 [ "$(md5sum <"$program/System/CommunicationSetting.ini")" = "$settings_before" ] ||
     fail "declining the terms changed the settings"
 
-# Accepted: the manual check finds the controller, and OK opens the main window.
+# The search, with its progress window and Cancel, finds a controller at station 5 and
+# 19200 bit/s; Quit then ends the program.
+start_sim --station 5 --bitrate 19200
+start_program
+drive click "Terms of Use" "I Agree" || die "could not accept"
+drive wait "Communication Settings" || die "no communication settings"
+drive click "Communication Settings" "Automatic search" || die "no automatic search"
+drive click "Communication Settings" "Check Communication" || die "could not search"
+drive enabled "#32770|Communication Check" "Cancel" || fail "the search showed no progress window"
+found=$(drive --timeout 120 message "#32770|Communication Check") || die "no search result"
+grep -q "19200" <<<"$found" && grep -qE "^ *5\s*$" <<<"$found" ||
+    fail "the search did not find station 5 at 19200 bit/s: $found"
+drive click "#32770|Communication Check" "OK" || die "could not close the search's result"
+drive click "Communication Settings" "Quit" || die "could not quit"
+program_ended || fail "quitting ended the program with an error"
+stop_pid "$sim_pid"
+sim_pid=""
+
+# Accepted: the manual check at station 1 and 38400 bit/s finds the controller, and OK opens
+# the main window.
 start_sim
 start_program
 drive click "Terms of Use" "I Agree" || die "could not accept"
 drive wait "Communication Settings" || die "no communication settings"
+drive click "Communication Settings" "Manual" || die "no manual method"
+# The station and bit-rate lists are controls 210 and 212.
+drive select "Communication Settings" 210 1 || die "no station 1"
+drive select "Communication Settings" 212 "$bitrate" || die "no bit rate $bitrate"
 shot 2-settings
 drive click "Communication Settings" "Check Communication" || die "could not check"
 answer=$(drive message "#32770|Communication Check") || die "no check result"
