@@ -75,6 +75,8 @@ MainWindow::~MainWindow() {
 void MainWindow::run() {
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
+    // Asked from the message loop, once the window is on the screen.
+    PostMessageW(window_, kOfferUnsaved, 0, 0);
     DumpChord chord;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -422,6 +424,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kRecordingFinished: onRecordingFinished(); return 0;
         case kFileOperationFinished: onFileOperationFinished(); return 0;
+        case kOfferUnsaved: offerUnsavedRecording(); return 0;
         case WM_CLOSE: close(); return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
     }

@@ -68,6 +68,7 @@ private:
     // A worker's end reaches the window as a message of its own.
     static constexpr UINT kRecordingFinished = WM_APP + 10;
     static constexpr UINT kFileOperationFinished = WM_APP + 11;
+    static constexpr UINT kOfferUnsaved = WM_APP + 12;
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -99,6 +100,9 @@ private:
     using FileOperation = bool (Session::*)(const std::string&, std::function<void()>);
     void startFileOperation(FileOperation start, const std::string& path);
     void onFileOperationFinished();
+    // The question about a recording cut short by a crash, asked once the window is first
+    // shown: Yes restores it onto its page on the file worker.
+    void offerUnsavedRecording();
     void setWindowInputEnabled(bool enabled);
     MonitorKind shownMonitor() const { return model_.shownMonitor(); }
     GraphPane& pane(MonitorKind monitor) { return monitor == kDataMonitor ? dataPane_ : ioPane_; }

@@ -1,10 +1,12 @@
 // The main window's File menu: the file dialogs, the CSV save and read (run on the session's
-// file worker while the window takes no input), and the window's picture saved or copied.
+// file worker while the window takes no input), the window's picture saved or copied, and the
+// restore of a recording that a crash cut short.
 
 #include "win32/MainWindow.h"
 
 #include <commdlg.h>
 
+#include "window/StartUpModel.h"
 #include "win32/WideText.h"
 #include "win32/WindowPicture.h"
 
@@ -73,6 +75,25 @@ void MainWindow::saveImage() {
 void MainWindow::captureImage() {
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     copyPictureToClipboard(takeWindowPicture(window_), window_);
+}
+
+void MainWindow::offerUnsavedRecording() {
+    // A recording started meanwhile has a journal without an end of its own: not a crash's.
+    if (session_.state().phase() != ProgressPhase::Idle || session_.recordingRunning() ||
+        session_.fileOperationRunning())
+        return;
+    const std::optional<JournalEntry> journal = journalToOffer(session_);
+    if (!journal)
+        return;
+    noteJournalOffered(session_, *journal);
+    const int answer = MessageBoxW(window_, toWide(offerText(texts_, *journal)).c_str(),
+                                   toWide(texts_.GetText(text::APP_TITLE)).c_str(),
+                                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1);
+    if (answer != IDYES)
+        return;
+    // The page the recording belongs to is shown while it is restored, as after a recording.
+    model_.showMonitor(journal->monitor);
+    startFileOperation(&Session::startJournalRestore, journal->path);
 }
 
 void MainWindow::startFileOperation(FileOperation start, const std::string& path) {

@@ -7,7 +7,8 @@
 # second recording is stopped early and saved, a new colour table empties the page, File > CSV
 # read shows the first recording again as it was, Image save writes it as .bmp and .jpg and
 # Image capture copies it, the I/O page records and saves, and the window closes during a last
-# recording. The saved CSV must equal, but for the start minute in its first line, the
+# recording; a recording killed with the program is offered at the next start, and Yes shows
+# it. The saved CSV must equal, but for the start minute in its first line, the
 # Linux build's CSV of the same recording of the deterministic simulator, for each page.
 #
 # Usage: window_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
@@ -34,6 +35,7 @@ fi
 work=$(mktemp -d /tmp/kestiva-wine-window.XXXXXX)
 shots="$windows_bin/../e2e-window"
 mkdir -p "$shots"
+rm -f "$shots"/*.png
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 WINEPREFIX=$(realpath -m "${3:-$work/prefix}")
 com1_link="$WINEPREFIX/kestiva-sim-com1"
@@ -142,6 +144,22 @@ program_ended() {
 }
 main='#KestivaMainWindow'
 box='#32770|Kestiva Data Monitor'
+# Accepts the terms and confirms the link by hand at station 1 (the lists are controls 210
+# and 212), up to the main window.
+confirm_link() {
+    drive click "Terms of Use" "I Agree" || die "could not accept"
+    drive wait "Communication Settings" || die "no communication settings"
+    drive click "Communication Settings" "Manual" || die "no manual method"
+    drive select "Communication Settings" 210 1 || die "no station 1"
+    drive select "Communication Settings" 212 "$bitrate" || die "no bit rate $bitrate"
+    drive click "Communication Settings" "Check Communication" || die "could not check"
+    local answer
+    answer=$(drive message "#32770|Communication Check") || die "no check result"
+    grep -q "Communication is established" <<<"$answer" || fail "check: $answer"
+    drive click "#32770|Communication Check" "OK" || die "could not close the check's result"
+    drive click "Communication Settings" "OK" || die "OK stayed disabled after the check"
+    drive wait "$main" || die "no main window"
+}
 
 # Declining the terms ends the program and writes no settings.
 settings_before=$(md5sum <"$program/System/CommunicationSetting.ini")
@@ -297,6 +315,36 @@ drive press "$main" "Start" || die "could not start the last recording"
 drive enabled "$main" "Stop" || die "Stop was not enabled during the last recording"
 drive close "$main" || die "could not close the main window"
 program_ended || fail "the program ended with an error"
+
+# A recording cut short by a crash (the program killed with Wine) is offered at the next
+# start, and Yes shows it on its page.
+start_program
+confirm_link
+drive press "$main" "Start" || die "could not start the recording to kill"
+drive enabled "$main" "Stop" || die "Stop was not enabled during the recording to kill"
+sleep 2
+wineserver -k 2>/dev/null || true
+wait "$server_pid" 2>/dev/null || true
+wait "$program_pid" 2>/dev/null || true
+program_pid=""
+wineserver -f -p >>"$work/wineserver.log" 2>&1 &
+server_pid=$!
+start_program
+confirm_link
+question=$(drive message "$box") || die "no restore offer after the crash"
+shot 9-offer
+grep -q "was not saved" <<<"$question" || fail "the offer: $question"
+drive click "$box" "Yes" || die "could not answer the offer"
+restored=""
+for _ in $(seq 100); do
+    restored=$(drive picture "$main" 430) || true
+    [ -n "$restored" ] && [ "$restored" != "$cleared" ] && break
+    sleep 0.2
+done
+shot 10-restored
+[ -n "$restored" ] && [ "$restored" != "$cleared" ] || fail "the restored recording is not shown"
+drive close "$main" || die "could not close the main window after the restore"
+program_ended || fail "the program ended with an error after the restore"
 stop_pid "$sim_pid"
 sim_pid=""
 [ -s "$window_csv" ] || fail "no CSV was saved"

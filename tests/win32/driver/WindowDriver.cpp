@@ -10,7 +10,7 @@
 //   window-driver enabled WINDOW BUTTON        BUTTON enabled (and shown)
 //   window-driver select WINDOW ID TEXT        list ID's entry TEXT, as the user's choice
 //   window-driver command WINDOW ID            the menu command ID, posted
-//   window-driver message WINDOW               prints a message box's text (one with OK)
+//   window-driver message WINDOW               prints a message box's text (OK or Yes)
 //   window-driver file WINDOW PATH             types PATH into a file dialog and accepts it
 //   window-driver close WINDOW                 asks WINDOW to close
 //   window-driver controls WINDOW              lists WINDOW's controls (id, class, caption)
@@ -296,10 +296,10 @@ int act(const std::vector<std::string>& args) {
         return 0;
     }
     if (action == "message" && need(1)) {
-        // A message box, not a progress window of the same caption: it has an OK button.
+        // A message box, not a progress window of the same caption: it has OK, or Yes.
         HWND box = waitFor([&]() -> HWND {
             HWND w = findTopLevel(window);
-            return w && findControl(w, L"OK") ? w : nullptr;
+            return w && (findControl(w, L"OK") || findControl(w, L"Yes")) ? w : nullptr;
         });
         if (!box)
             return fail("no message box " + args[1]);
