@@ -77,6 +77,8 @@ private:
     void buildControls();
     void buildSamplingControls(MonitorKind monitor, int idBase);
     void buildMenu();
+    // The tip shown when the mouse rests on control.
+    void addToolTip(HWND control, const std::string& text);
     void layOut();
     HWND control(MainControl control) const;
     void eraseBackground(HDC dc);
@@ -117,6 +119,7 @@ private:
     HWND progressBar_ = nullptr;
     HWND percentLabel_ = nullptr;
     HWND stateLabel_ = nullptr;
+    HWND toolTips_ = nullptr;
     std::array<SamplingControls, 2> sampling_;
     GraphPane dataPane_{kDataMonitor};
     GraphPane ioPane_{kIoMonitor};

@@ -110,6 +110,24 @@ void MainWindow::buildSamplingControls(MonitorKind monitor, int idBase) {
                                BS_OWNERDRAW | WS_TABSTOP, idBase + IDC_START, font_);
     c[IDC_STOP] = makeControl(window_, WC_BUTTONW, texts_.GetText(text::BTN_STOP_NAME),
                               BS_OWNERDRAW | WS_TABSTOP, idBase + IDC_STOP, font_);
+    addToolTip(c[IDC_START], texts_.GetText(text::BTN_START_TOOLTIP));
+    addToolTip(c[IDC_STOP], texts_.GetText(text::BTN_STOP_TOOLTIP));
+}
+
+void MainWindow::addToolTip(HWND control, const std::string& text) {
+    if (!toolTips_)
+        toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+    std::wstring wide = toWide(text);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = wide.data();
+    SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainWindow::buildMenu() {
