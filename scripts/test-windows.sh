@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds for Windows (scripts/build-windows.sh), runs kestiva-cli.exe against the simulator
-# and the core's unit tests under Wine, ending with CTest's summary.
+# Cross-builds for Windows (scripts/build-windows.sh), runs kestiva-cli.exe and kestiva.exe
+# against the simulator and the core's unit tests under Wine, ending with CTest's summary.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir=$(bash "$top/scripts/build-windows.sh" | tail -n 1)
@@ -18,6 +18,11 @@ wineboot >/dev/null 2>&1 </dev/null
 linux_dir=$(bash "$top/scripts/build.sh" | tail -n 1)
 cli_status=0
 bash "$top/tests/tools/cli_under_wine.sh" "$linux_dir/bin" "$dir/bin" "$dir/wine-serial" ||
+    cli_status=$?
+# kestiva.exe worked as a user works it, on a virtual display, against the simulator; its
+# Wine folder is its own too. The screenshots of its steps are taken with ImageMagick.
+bash "$top/scripts/install-deps.sh" xvfb imagemagick >&2
+bash "$top/tests/win32/window_under_wine.sh" "$linux_dir/bin" "$dir/bin" "$dir/wine-window" ||
     cli_status=$?
 cd "$dir"
 ctest --output-on-failure -j "$(nproc)" --timeout 300

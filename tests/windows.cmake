@@ -60,5 +60,20 @@ kestiva_windows_test(windows_window_test
     SOURCES window/GraphGeometryTest.cpp window/MonitorLayoutTest.cpp window/LineRasterTest.cpp
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp window/PageGraphsTest.cpp
-            window/TraceColumnsTest.cpp
+            window/TraceColumnsTest.cpp window/LiveDataGraphTest.cpp
     LIBS kestiva_window)
+
+# The window for Windows: its way to the window thread and its text conversions.
+if(TARGET kestiva_win32)
+    kestiva_windows_test(windows_win32_test
+        SOURCES win32/WindowThreadTest.cpp
+        LIBS kestiva_win32)
+endif()
+
+# The driver of the window tests under Wine (tests/win32/window_under_wine.sh): a user of
+# kestiva.exe from outside it.
+if(TARGET kestiva)
+    add_executable(window-driver win32/driver/WindowDriver.cpp)
+    target_compile_definitions(window-driver PRIVATE UNICODE _UNICODE)
+    target_link_libraries(window-driver PRIVATE user32)
+endif()

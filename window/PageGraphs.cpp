@@ -1,5 +1,6 @@
 #include "window/PageGraphs.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace kestiva {
@@ -106,8 +107,35 @@ void beginLiveIoGraph(const ControllerRecord& record, uint32_t plannedSamples,
     showWholeRecording(plannedSamples, colors, graph);
 }
 
-void appendLiveLevels(const ControllerRecord& record, bool valid, std::span<const uint8_t> levels,
-                      IoGraphData& graph) {
+bool appendLiveValues(const ControllerRecord& record, bool valid,
+                      std::span<const double> plotted, LiveExtremes& extremes,
+                      MultiGraphData& graph) {
+    bool widened = false;
+    for (std::size_t k = 0; k < kDataItemCount && k < plotted.size(); ++k) {
+        const DataItem& item = record.items[k];
+        if (item.enabled != 1)
+            continue;
+        if (!valid) {
+            graph.appendGap(uint32_t(k));
+            continue;
+        }
+        const double value = plotted[k];
+        graph.appendSample(uint32_t(k), value);
+        std::optional<ValueRange>& seen = extremes[k];
+        if (seen && value >= seen->lower && value <= seen->upper)
+            continue;
+        seen = seen ? ValueRange{std::min(seen->lower, value), std::max(seen->upper, value)}
+                    : ValueRange{value, value};
+        const ValueRange bounds = initialBounds(*seen, item.scale);
+        graph.lowerBound[k] = bounds.lower;
+        graph.upperBound[k] = bounds.upper;
+        widened = true;
+    }
+    return widened;
+}
+
+void appendLiveLevels(const ControllerRecord& record, bool valid,
+                      std::span<const uint8_t> levels, IoGraphData& graph) {
     for (std::size_t s = 0; s < kIoSignalCount && s < levels.size(); ++s) {
         if (record.items[s].enabled != 1)
             continue;

@@ -8,7 +8,9 @@
 #include "settings/SamplingConfig.h"
 #include "window/GraphData.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace kestiva {
@@ -26,6 +28,15 @@ void beginLiveDataGraph(const ControllerRecord& record, uint32_t plannedSamples,
                         const ColorTable& colors, MultiGraphData& graph);
 void beginLiveIoGraph(const ControllerRecord& record, uint32_t plannedSamples,
                       const ColorTable& colors, IoGraphData& graph);
+// The value extremes of each data item so far while a recording arrives; none before its
+// first value.
+using LiveExtremes = std::array<std::optional<ValueRange>, kDataItemCount>;
+// One arriving data sample: the plotted value of each enabled item, or a gap in each when it
+// failed. An item's range widens to initialBounds of its extremes once a value leaves them.
+// Returns whether a range changed (the value labels then follow).
+bool appendLiveValues(const ControllerRecord& record, bool valid,
+                      std::span<const double> plotted, LiveExtremes& extremes,
+                      MultiGraphData& graph);
 // One arriving I/O sample: a level per enabled signal, or a gap in each when it failed.
 void appendLiveLevels(const ControllerRecord& record, bool valid,
                       std::span<const uint8_t> levels, IoGraphData& graph);

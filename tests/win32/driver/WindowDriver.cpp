@@ -1,0 +1,414 @@
+// A user of kestiva.exe from outside the program, for the tests under Wine: finds top-level
+// windows and their controls by class and caption, acts on them through messages and real
+// input, reads message boxes, and waits by polling with a deadline. One action per run:
+//
+//   window-driver wait WINDOW                  a visible WINDOW with its controls
+//   window-driver gone WINDOW                  no visible WINDOW any more
+//   window-driver click WINDOW BUTTON          a posted BM_CLICK (it may open or end a modal
+//                                              window, which a sent one would wait for)
+//   window-driver press WINDOW BUTTON          a real mouse click in the middle of BUTTON
+//   window-driver enabled WINDOW BUTTON        BUTTON enabled (and shown)
+//   window-driver select WINDOW ID TEXT        list ID's entry TEXT, as the user's choice
+//   window-driver command WINDOW ID            the menu command ID, posted
+//   window-driver message WINDOW               prints a message box's text (OK or Yes)
+//   window-driver file WINDOW PATH             types PATH into a file dialog and accepts it
+//   window-driver close WINDOW                 asks WINDOW to close
+//   window-driver controls WINDOW              lists WINDOW's controls (id, class, caption)
+//   window-driver windows                      lists the shown top-level windows
+//   window-driver clipboard                    prints the clipboard's bitmap size (w h)
+//   window-driver picture WINDOW ID            prints a hash of control ID's pixels on screen
+//   window-driver rect WINDOW ID               prints control ID's screen rectangle (x y w h);
+//                                              ID 0: the window's own, frame included
+//
+// WINDOW is a caption, #Class for a window class, or #Class|Caption for both (a message box
+// is #32770|Caption). Captions are compared without their
+// access-key '&'. Acting on a control whose window is disabled (under a modal window) is
+// refused, as a user could not do it either: the driver waits for the window to be enabled
+// until the deadline (--timeout SECONDS before the action, 20 by default), then fails.
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::wstring toWide(const char* text) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring wide(std::size_t(length > 0 ? length - 1 : 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
+    return wide;
+}
+
+std::string toUtf8(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string narrow(std::size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), narrow.data(), length,
+                        nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring caption(HWND window) {
+    std::wstring text(std::size_t(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(std::size_t(GetWindowTextW(window, text.data(), int(text.size()))));
+    std::wstring shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size())
+            ++i;  // "&&" is a shown '&'
+        shown += text[i];
+    }
+    return shown;
+}
+
+std::wstring className(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+// "Caption", "#Class" or "#Class|Caption".
+bool matches(HWND window, const std::wstring& pattern) {
+    if (pattern.empty() || pattern[0] != L'#')
+        return caption(window) == pattern;
+    const std::size_t bar = pattern.find(L'|');
+    // Dialogs' class is "#32770" itself: "#32770" and "##32770" both name it.
+    const std::wstring wanted = pattern.substr(1, bar == std::wstring::npos ? bar : bar - 1);
+    const std::wstring actual = className(window);
+    if (actual != wanted && actual != L"#" + wanted)
+        return false;
+    return bar == std::wstring::npos || caption(window) == pattern.substr(bar + 1);
+}
+
+HWND findTopLevel(const std::wstring& pattern) {
+    struct Search {
+        const std::wstring* pattern;
+        HWND found;
+    } search{&pattern, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (IsWindowVisible(window) && matches(window, *s.pattern)) {
+                s.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A shown control of window: by caption, or by id when byId.
+HWND findControl(HWND window, const std::wstring& pattern, int id = -1) {
+    struct Search {
+        const std::wstring* pattern;
+        int id;
+        HWND found;
+    } search{&pattern, id, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (!IsWindowVisible(child))
+                return TRUE;
+            const bool hit = s.id >= 0 ? GetDlgCtrlID(child) == s.id : matches(child, *s.pattern);
+            if (hit) {
+                s.found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool hasChildren(HWND window) { return GetWindow(window, GW_CHILD) != nullptr; }
+
+std::chrono::steady_clock::time_point deadline;
+
+// Polls until found() gives a window, or the deadline.
+HWND waitFor(const std::function<HWND()>& found) {
+    for (;;) {
+        if (HWND window = found())
+            return window;
+        if (std::chrono::steady_clock::now() > deadline)
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+int fail(const std::string& what) {
+    std::fprintf(stderr, "window-driver: %s\n", what.c_str());
+    return 1;
+}
+
+HWND waitWindow(const std::wstring& pattern) {
+    return waitFor([&]() -> HWND {
+        HWND window = findTopLevel(pattern);
+        return window && hasChildren(window) ? window : nullptr;
+    });
+}
+
+// The control, once its window takes input and the control is enabled.
+HWND waitUsableControl(const std::wstring& windowPattern, const std::wstring& controlPattern,
+                       int id = -1) {
+    return waitFor([&]() -> HWND {
+        HWND window = findTopLevel(windowPattern);
+        if (!window || !IsWindowEnabled(window))
+            return nullptr;
+        HWND control = findControl(window, controlPattern, id);
+        return control && IsWindowEnabled(control) ? control : nullptr;
+    });
+}
+
+void realClick(HWND control) {
+    RECT area;
+    GetWindowRect(control, &area);
+    SetForegroundWindow(GetAncestor(control, GA_ROOT));
+    const int x = (area.left + area.right) / 2;
+    const int y = (area.top + area.bottom) / 2;
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input[3] = {};
+    for (INPUT& in : input) {
+        in.type = INPUT_MOUSE;
+        in.mi.dx = LONG(x * 65535 / (width - 1));
+        in.mi.dy = LONG(y * 65535 / (height - 1));
+    }
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    SendInput(3, input, sizeof(INPUT));
+}
+
+// The text of a message box: its static controls' texts (the icon's is empty).
+std::wstring messageText(HWND box) {
+    std::wstring all;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            if (className(child) == L"Static")
+                *reinterpret_cast<std::wstring*>(data) += caption(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+// The file name box of a file dialog: the edit inside the combo box (cmb13, an extended
+// combo box in Explorer-style dialogs), or the plain edit (edt1).
+HWND fileNameBox(HWND dialog) {
+    struct Search {
+        HWND found;
+    } search{nullptr};
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM data) -> BOOL {
+            const int id = GetDlgCtrlID(child);
+            if (className(child) == L"Edit" && (id == 0x47C || id == 0x480)) {
+                reinterpret_cast<Search*>(data)->found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// FNV-1a over the control's pixels as the screen shows them.
+unsigned long long pictureHash(HWND control) {
+    RECT area;
+    GetWindowRect(control, &area);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    unsigned long long hash = 14695981039346656037ull;
+    const auto* pixels = static_cast<const unsigned*>(bits);
+    for (long i = 0; pixels && i < long(width) * height; ++i) {
+        hash ^= pixels[i] & 0xFFFFFFu;
+        hash *= 1099511628211ull;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return hash;
+}
+
+int act(const std::vector<std::string>& args) {
+    const std::string& action = args[0];
+    const auto need = [&](std::size_t n) { return args.size() == n + 1; };
+    const std::wstring window = args.size() > 1 ? toWide(args[1].c_str()) : L"";
+    if (action == "wait" && need(1))
+        return waitWindow(window) ? 0 : fail("no window " + args[1]);
+    if (action == "gone" && need(1))
+        return waitFor([&]() -> HWND { return findTopLevel(window) ? nullptr : HWND(1); })
+                   ? 0
+                   : fail("window " + args[1] + " is still there");
+    if ((action == "click" || action == "press" || action == "enabled") && need(2)) {
+        HWND control = waitUsableControl(window, toWide(args[2].c_str()));
+        if (!control)
+            return fail("no usable " + args[2] + " in " + args[1]);
+        if (action == "click")
+            PostMessageW(control, BM_CLICK, 0, 0);
+        else if (action == "press")
+            realClick(control);
+        return 0;
+    }
+    if (action == "select" && need(3)) {
+        const int id = std::stoi(args[2]);
+        HWND list = waitUsableControl(window, L"", id);
+        if (!list)
+            return fail("no usable list " + args[2] + " in " + args[1]);
+        const std::wstring entry = toWide(args[3].c_str());
+        const LRESULT index = SendMessageW(list, CB_FINDSTRINGEXACT, WPARAM(-1),
+                                           reinterpret_cast<LPARAM>(entry.c_str()));
+        if (index == CB_ERR)
+            return fail("list " + args[2] + " has no entry " + args[3]);
+        SendMessageW(list, CB_SETCURSEL, WPARAM(index), 0);
+        PostMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), LPARAM(list));
+        return 0;
+    }
+    if (action == "command" && need(2)) {
+        HWND target = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && IsWindowEnabled(w) ? w : nullptr;
+        });
+        if (!target)
+            return fail("no usable window " + args[1]);
+        PostMessageW(target, WM_COMMAND, WPARAM(std::stoi(args[2])), 0);
+        return 0;
+    }
+    if (action == "message" && need(1)) {
+        // A message box, not a progress window of the same caption: it has OK, or Yes.
+        HWND box = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && (findControl(w, L"OK") || findControl(w, L"Yes")) ? w : nullptr;
+        });
+        if (!box)
+            return fail("no message box " + args[1]);
+        std::printf("%s\n", toUtf8(messageText(box)).c_str());
+        return 0;
+    }
+    if (action == "file" && need(2)) {
+        HWND dialog = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && fileNameBox(w) ? w : nullptr;
+        });
+        if (!dialog)
+            return fail("no file dialog " + args[1]);
+        SendMessageW(fileNameBox(dialog), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(toWide(args[2].c_str()).c_str()));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     LPARAM(GetDlgItem(dialog, IDOK)));
+        return 0;
+    }
+    if (action == "close" && need(1)) {
+        HWND target = waitWindow(window);
+        if (!target)
+            return fail("no window " + args[1]);
+        PostMessageW(target, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (action == "picture" && need(2)) {
+        HWND control = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w ? findControl(w, L"", std::stoi(args[2])) : nullptr;
+        });
+        if (!control)
+            return fail("no control " + args[2] + " in " + args[1]);
+        std::printf("%016llx\n", pictureHash(control));
+        return 0;
+    }
+    if (action == "rect" && need(2)) {
+        const int id = std::stoi(args[2]);
+        HWND control = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && id != 0 ? findControl(w, L"", id) : w;
+        });
+        if (!control)
+            return fail("no control " + args[2] + " in " + args[1]);
+        RECT area;
+        GetWindowRect(control, &area);
+        std::printf("%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left,
+                    area.bottom - area.top);
+        return 0;
+    }
+    if (action == "clipboard" && need(0)) {
+        HWND found = waitFor([]() -> HWND {
+            return IsClipboardFormatAvailable(CF_DIB) ? HWND(1) : nullptr;
+        });
+        if (!found || !OpenClipboard(nullptr))
+            return fail("no bitmap on the clipboard");
+        int width = 0, height = 0;
+        if (HANDLE data = GetClipboardData(CF_DIB)) {
+            if (const auto* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(data))) {
+                width = int(info->biWidth);
+                height = int(info->biHeight < 0 ? -info->biHeight : info->biHeight);
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        std::printf("%d %d\n", width, height);
+        return 0;
+    }
+    if (action == "windows" && need(0)) {
+        EnumWindows(
+            [](HWND w, LPARAM) -> BOOL {
+                if (IsWindowVisible(w))
+                    std::printf("%s \"%s\"%s\n", toUtf8(className(w)).c_str(),
+                                toUtf8(caption(w)).c_str(), IsWindowEnabled(w) ? "" : " disabled");
+                return TRUE;
+            },
+            0);
+        return 0;
+    }
+    if (action == "controls" && need(1)) {
+        HWND target = waitWindow(window);
+        if (!target)
+            return fail("no window " + args[1]);
+        EnumChildWindows(
+            target,
+            [](HWND child, LPARAM) -> BOOL {
+                std::printf("%d %s \"%s\"%s%s\n", GetDlgCtrlID(child),
+                            toUtf8(className(child)).c_str(), toUtf8(caption(child)).c_str(),
+                            IsWindowVisible(child) ? "" : " hidden",
+                            IsWindowEnabled(child) ? "" : " disabled");
+                return TRUE;
+            },
+            0);
+        return 0;
+    }
+    return fail("unknown action or wrong arguments: " + action);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    int seconds = 20;
+    if (args.size() >= 2 && args[0] == "--timeout") {
+        seconds = std::stoi(args[1]);
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty())
+        return fail("no action");
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    return act(args);
+}

@@ -1,0 +1,394 @@
+#!/usr/bin/env bash
+# kestiva.exe under Wine on a virtual display, against the simulator that Wine knows as COM1,
+# worked from outside as a user works it, by window-driver.exe (tests/win32/driver): declining
+# the terms ends the program; the search finds a controller at station 5 and 19200 bit/s and
+# Quit ends the program; accepting them again, a manual check finds the controller, OK opens the
+# main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
+# second recording is stopped early and saved, a new colour table empties the page, File > CSV
+# read shows the first recording again as it was, Image save writes it as .bmp and .jpg and
+# Image capture copies it, the I/O page records and saves, and the window closes during a last
+# recording; a recording killed with the program is offered at the next start, and Yes shows
+# it. The saved CSV must equal, but for the start minute in its first line, the
+# Linux build's CSV of the same recording of the deterministic simulator, for each page.
+#
+# Usage: window_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
+#   LINUX_BIN    folder holding kestiva-sim, kestiva-cli and System/ (build/bin)
+#   WINDOWS_BIN  folder holding kestiva.exe, window-driver.exe and System/
+#   PREFIX       the Wine folder this test keeps for itself between runs; a new one in a
+#                temporary folder without it
+# Screenshots of each step land in WINDOWS_BIN/../e2e-window/. Exit code 0 when all passed;
+# without Xvfb the test says so and passes.
+set -euo pipefail
+
+linux_bin=$(realpath "$1")
+windows_bin=$(realpath "$2")
+bitrate=38400
+cycle_ms=20
+io_cycle_ms=50
+record_s=10
+
+if ! command -v Xvfb >/dev/null; then
+    echo "SKIPPED: no Xvfb for the window under Wine"
+    exit 0
+fi
+
+work=$(mktemp -d /tmp/kestiva-wine-window.XXXXXX)
+shots="$windows_bin/../e2e-window"
+mkdir -p "$shots"
+rm -f "$shots"/*.png
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$(realpath -m "${3:-$work/prefix}")
+com1_link="$WINEPREFIX/kestiva-sim-com1"
+sim_pid="" server_pid="" xvfb_pid="" program_pid=""
+
+stop_pid() {
+    [ -n "$1" ] || return 0
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+cleanup() {
+    stop_pid "$program_pid"
+    stop_pid "$sim_pid"
+    rm -f "$com1_link"
+    if [ -n "$server_pid" ]; then
+        wineserver -k 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
+    stop_pid "$xvfb_pid"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+# A step the rest of its flow needs: the test ends here.
+die() {
+    echo "FAIL: $*; screenshots in $shots; the windows shown:" >&2
+    shot failed
+    drive windows >&2 || true
+    exit 1
+}
+
+# The virtual display: Xvfb picks a free one and names it on fd 3.
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=""
+for _ in $(seq 200); do
+    display=$(cat "$work/display")
+    [ -n "$display" ] && break
+    sleep 0.05
+done
+[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$display"
+
+# The Wine folder: made the first time; no window manager, so Wine manages its windows itself
+# (Managed=N saves two seconds per closed window); COM1 leads to the simulator's link.
+mkdir -p "$WINEPREFIX"
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 </dev/null || true
+fi
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$com1_link" /f >/dev/null 2>&1
+# A server that ends on its own writes the registry to disk for the next one.
+wineserver -w
+wineserver -f -p >"$work/wineserver.log" 2>&1 &
+server_pid=$!
+target=$(wine reg query 'HKLM\Software\Wine\Ports' /v COM1 2>/dev/null | tr -d '\r' |
+    awk '$1 == "COM1" { print $3 }')
+if [ "$target" != "$com1_link" ]; then
+    echo "REFUSED: Wine's COM1 is '$target', not the simulator's $com1_link" >&2
+    exit 1
+fi
+
+# Options after the defaults (station 1 at $bitrate) win over them.
+start_sim() {
+    : >"$work/sim.out"
+    "$linux_bin/kestiva-sim" --mode deterministic --bitrate "$bitrate" "$@" --link "$com1_link" \
+        >"$work/sim.out" 2>"$work/sim.err" &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        [ -n "$(head -n 1 "$work/sim.out")" ] && [ -L "$com1_link" ] && return 0
+        sleep 0.05
+    done
+    echo "the simulator did not start" >&2
+    exit 1
+}
+
+# The program folder: a portable copy, so its settings and files stay inside this test.
+program="$work/windows"
+mkdir -p "$program"
+cp -r "$windows_bin/kestiva.exe" "$windows_bin/System" "$program/"
+cp "$windows_bin/window-driver.exe" "$work/"
+drive() { (cd "$work" && wine ./window-driver.exe "$@"); }
+shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
+start_program() {
+    (cd "$program" && exec wine ./kestiva.exe) >"$work/program.log" 2>&1 &
+    program_pid=$!
+}
+# Waits for the program to end (20 s at most); its exit code.
+program_ended() {
+    for _ in $(seq 400); do
+        if ! kill -0 "$program_pid" 2>/dev/null; then
+            local code=0
+            wait "$program_pid" || code=$?
+            program_pid=""
+            return "$code"
+        fi
+        sleep 0.05
+    done
+    fail "the program did not end"
+    return 1
+}
+main='#KestivaMainWindow'
+box='#32770|Kestiva Data Monitor'
+# Accepts the terms and confirms the link by hand at station 1 (the lists are controls 210
+# and 212), up to the main window.
+confirm_link() {
+    drive click "Terms of Use" "I Agree" || die "could not accept"
+    drive wait "Communication Settings" || die "no communication settings"
+    drive click "Communication Settings" "Manual" || die "no manual method"
+    drive select "Communication Settings" 210 1 || die "no station 1"
+    drive select "Communication Settings" 212 "$bitrate" || die "no bit rate $bitrate"
+    drive click "Communication Settings" "Check Communication" || die "could not check"
+    local answer
+    answer=$(drive message "#32770|Communication Check") || die "no check result"
+    grep -q "Communication is established" <<<"$answer" || fail "check: $answer"
+    drive click "#32770|Communication Check" "OK" || die "could not close the check's result"
+    drive click "Communication Settings" "OK" || die "OK stayed disabled after the check"
+    drive wait "$main" || die "no main window"
+}
+
+# Declining the terms ends the program and writes no settings.
+settings_before=$(md5sum <"$program/System/CommunicationSetting.ini")
+start_program
+drive wait "Terms of Use" || die "no terms"
+shot 1-terms
+drive click "Terms of Use" "I Do Not Agree" || die "could not decline"
+program_ended || fail "declining ended the program with an error"
+[ "$(md5sum <"$program/System/CommunicationSetting.ini")" = "$settings_before" ] ||
+    fail "declining the terms changed the settings"
+
+# The search, with its progress window and Cancel, finds a controller at station 5 and
+# 19200 bit/s; Quit then ends the program.
+start_sim --station 5 --bitrate 19200
+start_program
+drive click "Terms of Use" "I Agree" || die "could not accept"
+drive wait "Communication Settings" || die "no communication settings"
+drive click "Communication Settings" "Automatic search" || die "no automatic search"
+drive click "Communication Settings" "Check Communication" || die "could not search"
+drive enabled "#32770|Communication Check" "Cancel" || fail "the search showed no progress window"
+found=$(drive --timeout 120 message "#32770|Communication Check") || die "no search result"
+grep -q "19200" <<<"$found" && grep -qE "^ *5\s*$" <<<"$found" ||
+    fail "the search did not find station 5 at 19200 bit/s: $found"
+drive click "#32770|Communication Check" "OK" || die "could not close the search's result"
+drive click "Communication Settings" "Quit" || die "could not quit"
+program_ended || fail "quitting ended the program with an error"
+stop_pid "$sim_pid"
+sim_pid=""
+
+# Accepted: the manual check at station 1 and 38400 bit/s finds the controller, and OK opens
+# the main window.
+start_sim
+start_program
+drive click "Terms of Use" "I Agree" || die "could not accept"
+drive wait "Communication Settings" || die "no communication settings"
+drive click "Communication Settings" "Manual" || die "no manual method"
+# The station and bit-rate lists are controls 210 and 212.
+drive select "Communication Settings" 210 1 || die "no station 1"
+drive select "Communication Settings" 212 "$bitrate" || die "no bit rate $bitrate"
+shot 2-settings
+drive click "Communication Settings" "Check Communication" || die "could not check"
+answer=$(drive message "#32770|Communication Check") || die "no check result"
+shot 3-check
+grep -q "Communication is established" <<<"$answer" || fail "check: $answer"
+drive click "#32770|Communication Check" "OK" || die "could not close the check's result"
+drive click "Communication Settings" "OK" || die "OK stayed disabled after the check"
+drive wait "$main" || die "no main window"
+
+# A recording of the data monitor, drawn as it arrives, to its end.
+# The data page's lists are controls 412 (cycle) and 414 (time).
+drive select "$main" 412 "$cycle_ms" || die "no sampling cycle of $cycle_ms ms"
+drive select "$main" 414 "$record_s" || die "no sampling time of $record_s s"
+drive press "$main" "Start" || die "could not start"
+drive enabled "$main" "Stop" || fail "Stop was not enabled during the recording"
+sleep 2
+shot 4-recording
+drive --timeout $((record_s + 30)) enabled "$main" "Start" || die "the recording did not end"
+shot 5-recorded
+# The data page's graph is control 430; what it shows, as a hash of its pixels.
+recorded=$(drive picture "$main" 430) || die "no graph"
+
+# File > CSV save (menu command 500).
+drive command "$main" 500 || die "no CSV save"
+# Into the program folder (this test's own, Z: in Wine), never over an earlier run's file.
+window_csv="$program/kestiva-window.csv"
+drive file "Save CSV File." "Z:${window_csv//\//\\}" || die "no save dialog"
+saved=$(drive message "$box") || die "no message after the save"
+grep -q "saved" <<<"$saved" || fail "save: $saved"
+drive click "$box" "OK" || die "could not close the save's message"
+
+# Stop during a recording: the recording ends early, and its CSV holds fewer samples.
+drive press "$main" "Start" || die "could not start again"
+drive enabled "$main" "Stop" || die "Stop was not enabled during the second recording"
+sleep 1
+drive press "$main" "Stop" || die "could not stop"
+drive --timeout 30 enabled "$main" "Start" || die "the stopped recording did not end"
+shot 6-stopped
+stopped_csv="$program/kestiva-stopped.csv"
+drive command "$main" 500 || die "no CSV save of the stopped recording"
+drive file "Save CSV File." "Z:${stopped_csv//\//\\}" || die "no save dialog"
+drive message "$box" >/dev/null || die "no message after the second save"
+drive click "$box" "OK" || die "could not close the second save's message"
+
+# Setting > Colour: another table and back (menu commands 701, 700) starts the page anew.
+drive command "$main" 701 || die "no second colour table"
+drive command "$main" 700 || die "no first colour table"
+cleared=""
+for _ in $(seq 50); do
+    cleared=$(drive picture "$main" 430) || true
+    [ "$cleared" != "$recorded" ] && break
+    sleep 0.2
+done
+[ "$cleared" != "$recorded" ] || fail "a new colour table left the recording on the page"
+
+# File > CSV read (menu command 501) of the saved file shows the whole recording again.
+drive command "$main" 501 || die "no CSV read"
+drive file "Read CSV File." "Z:${window_csv//\//\\}" || die "no read dialog"
+shown=""
+for _ in $(seq 100); do
+    shown=$(drive picture "$main" 430) || true
+    [ "$shown" = "$recorded" ] && break
+    sleep 0.2
+done
+shot 7-read
+[ "$shown" = "$recorded" ] || fail "the CSV read does not show the recording that was saved"
+
+# File > Image save (menu command 503), as a bitmap and as a JPEG: the picture is the window
+# with its frame, and its graph is the graph as the screen showed it just before.
+# (Wine's console ends the driver's lines with CR LF.)
+read -r wx wy ww wh < <(drive rect "$main" 0 | tr -d '\r') || die "no window rectangle"
+read -r gx gy gw gh < <(drive rect "$main" 430 | tr -d '\r') || die "no graph rectangle"
+import -window root "$work/screen.png" || die "no screenshot"
+for kind in bmp jpg; do
+    image="$program/kestiva-window.$kind"
+    drive command "$main" 503 || die "no Image save"
+    drive file "Save Image File." "Z:${image//\//\\}" || die "no image save dialog"
+    said=$(drive message "$box") || die "no message after the image save"
+    drive click "$box" "OK" || die "could not close the image save's message"
+    grep -q "saved" <<<"$said" || fail "image save ($kind): $said"
+    size=$(identify -format '%w %h' "$image" 2>/dev/null) || size="none"
+    [ "$size" = "$ww $wh" ] || fail "the $kind picture is $size, not the window's $ww $wh"
+done
+# The bitmap holds the graph pixel for pixel; the JPEG only nearly (it is lossy).
+convert "$program/kestiva-window.bmp" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy))" +repage \
+    "$work/saved-graph.png"
+convert "$work/screen.png" -crop "${gw}x${gh}+${gx}+${gy}" +repage "$work/screen-graph.png"
+differing=$(compare -metric AE "$work/saved-graph.png" "$work/screen-graph.png" null: 2>&1) || true
+[ "$differing" = "0" ] || fail "the saved bitmap's graph differs from the screen's in $differing pixels"
+
+# File > Image capture (menu command 504) puts the same picture on the clipboard.
+drive command "$main" 504 || die "no Image capture"
+copied=$(drive clipboard | tr -d '\r') || copied="none"
+[ "$copied" = "$ww $wh" ] || fail "the clipboard's picture is $copied, not the window's $ww $wh"
+
+# The I/O page: the switch shows it, and a recording of it, drawn as it arrives, is saved.
+drive click "$main" "Data Monitor" || die "no page switch"
+drive enabled "$main" "I/O Monitor" || die "the switch does not name the I/O page"
+drive select "$main" 422 "$io_cycle_ms" || die "no I/O sampling cycle of $io_cycle_ms ms"
+drive select "$main" 424 "$record_s" || die "no I/O sampling time of $record_s s"
+drive press "$main" "Start" || die "could not start the I/O recording"
+drive enabled "$main" "Stop" || die "Stop was not enabled during the I/O recording"
+sleep 2
+shot 8-io-recording
+drive --timeout $((record_s + 30)) enabled "$main" "Start" || die "the I/O recording did not end"
+io_csv="$program/kestiva-io.csv"
+drive command "$main" 500 || die "no CSV save of the I/O recording"
+drive file "Save CSV File." "Z:${io_csv//\//\\}" || die "no save dialog"
+drive message "$box" >/dev/null || die "no message after the I/O save"
+drive click "$box" "OK" || die "could not close the I/O save's message"
+
+# Closing during a recording stops it and ends the program.
+drive press "$main" "Start" || die "could not start the last recording"
+drive enabled "$main" "Stop" || die "Stop was not enabled during the last recording"
+drive close "$main" || die "could not close the main window"
+program_ended || fail "the program ended with an error"
+
+# A recording cut short by a crash (the program killed with Wine) is offered at the next
+# start, and Yes shows it on its page.
+start_program
+confirm_link
+drive press "$main" "Start" || die "could not start the recording to kill"
+drive enabled "$main" "Stop" || die "Stop was not enabled during the recording to kill"
+sleep 2
+wineserver -k 2>/dev/null || true
+wait "$server_pid" 2>/dev/null || true
+wait "$program_pid" 2>/dev/null || true
+program_pid=""
+wineserver -f -p >>"$work/wineserver.log" 2>&1 &
+server_pid=$!
+start_program
+confirm_link
+question=$(drive message "$box") || die "no restore offer after the crash"
+shot 9-offer
+grep -q "was not saved" <<<"$question" || fail "the offer: $question"
+drive click "$box" "Yes" || die "could not answer the offer"
+restored=""
+for _ in $(seq 100); do
+    restored=$(drive picture "$main" 430) || true
+    [ -n "$restored" ] && [ "$restored" != "$cleared" ] && break
+    sleep 0.2
+done
+shot 10-restored
+[ -n "$restored" ] && [ "$restored" != "$cleared" ] || fail "the restored recording is not shown"
+drive close "$main" || die "could not close the main window after the restore"
+program_ended || fail "the program ended with an error after the restore"
+stop_pid "$sim_pid"
+sim_pid=""
+[ -s "$window_csv" ] || fail "no CSV was saved"
+
+# The same recording of the simulator, made by the Linux build's command.
+mkdir -p "$work/linux/System/ports"
+cp "$linux_bin/System/"*.ini "$work/linux/System/"
+ln -sfn "$com1_link" "$work/linux/System/ports/COM1"
+start_sim
+"$linux_bin/kestiva-cli" record data --cycle "$cycle_ms" --time "$record_s" \
+    --out "$work/linux.csv" --port COM1 --station 1 --bitrate "$bitrate" \
+    --system "$work/linux/System" >"$work/linux-record.out" 2>&1 ||
+    fail "the Linux build's record exited with $?"
+stop_pid "$sim_pid"
+sim_pid=""
+start_sim
+"$linux_bin/kestiva-cli" record io --cycle "$io_cycle_ms" --time "$record_s" \
+    --out "$work/linux-io.csv" --port COM1 --station 1 --bitrate "$bitrate" \
+    --system "$work/linux/System" >"$work/linux-record-io.out" 2>&1 ||
+    fail "the Linux build's I/O record exited with $?"
+stop_pid "$sim_pid"
+sim_pid=""
+for pair in "$window_csv:$work/linux.csv" "$io_csv:$work/linux-io.csv"; do
+    mine=${pair%%:*} theirs=${pair#*:}
+    if [ ! -s "$mine" ] || ! cmp -s <(tail -n +2 "$mine") <(tail -n +2 "$theirs"); then
+        fail "the window's $(basename "$mine") differs from the Linux build's"
+        diff <(tail -n +2 "$mine") <(tail -n +2 "$theirs") | head >&2
+    fi
+done
+samples=$((record_s * 1000 / cycle_ms + 1))
+if "$linux_bin/kestiva-cli" info "$stopped_csv" --monitor data --system "$work/linux/System" \
+    --json >"$work/stopped.json" 2>&1; then
+    stopped_samples=$(grep -o '"samples": [0-9]*' "$work/stopped.json" | grep -o '[0-9]*$')
+    [ "${stopped_samples:-0}" -gt 0 ] && [ "$stopped_samples" -lt "$samples" ] ||
+        fail "the stopped recording holds ${stopped_samples:-no} samples, not fewer than $samples"
+else
+    fail "the Linux build refused the stopped recording's CSV"
+fi
+"$linux_bin/kestiva-cli" info "$window_csv" --monitor data --system "$work/linux/System" \
+    --json >"$work/info.json" 2>&1 || fail "the Linux build refused the window's CSV"
+grep -q "\"samples\": $samples" "$work/info.json" || fail "the window's CSV does not hold $samples samples"
+
+if [ "$failures" -gt 0 ]; then
+    echo "the window under Wine: $failures failure(s); screenshots in $shots" >&2
+    exit 1
+fi
+echo "the window under Wine: all flows passed"
