@@ -48,7 +48,7 @@ QRegion GraphMarkers::covered() const {
     QRegion region;
     for (int m = 0; m < 2; ++m)
         if (marks_[std::size_t(m)].x)
-            region += QRegion(*marks_[std::size_t(m)].x, 0, 1, height()) + QRegion(nameRect(m));
+            region += QRegion(nameRect(m));
     return region;
 }
 
@@ -64,8 +64,6 @@ void GraphMarkers::paintEvent(QPaintEvent*) {
         const Mark& mark = marks_[std::size_t(m)];
         if (!mark.x)
             continue;
-        painter.setPen(QPen(color_, 1, m == active_ ? Qt::SolidLine : Qt::DashLine));
-        painter.drawLine(*mark.x, 0, *mark.x, height());
         const QRect box = nameRect(m);
         painter.fillRect(box, color_);
         painter.setPen(nameColor_);

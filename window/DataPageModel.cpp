@@ -54,14 +54,14 @@ void DataPageModel::clear() {
     view_.graphChanged();
     clearTimeControls();
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
-        view_.setEnabled(check(k), false);
+        view_.setControlEnabled(check(k), false);
         names_[k] = kNone;
         view_.setText(check(k), kNone);
-        view_.setToolTip(check(k), {});
+        view_.setControlToolTip(check(k), {});
         view_.setText(unit(k), kNone);
         for (const PageControl edit : {upper(k), lower(k)}) {
             view_.clearValue(edit);
-            view_.setEnabled(edit, false);
+            view_.setControlEnabled(edit, false);
         }
         for (std::size_t i = 0; i < 3; ++i)
             view_.setText(valueLabel(k, i), kNone);
@@ -78,7 +78,7 @@ void DataPageModel::loadRecording(const PageRecording& page) {
         view_.setChecked(check(k), item.enabled);
         names_[k] = item.name;
         view_.setText(check(k), item.name);
-        view_.setToolTip(check(k), item.name);
+        view_.setControlToolTip(check(k), item.name);
         view_.setText(unit(k), item.unit);
         ranges_[k] = {item.bounds, item.bounds};
         if (item.enabled) {
@@ -117,7 +117,7 @@ void DataPageModel::beginLive(const ControllerRecord& record, uint16_t cycle, ui
         l.unit = item.unit;
         names_[k] = item.name;
         view_.setText(check(k), item.name);
-        view_.setToolTip(check(k), item.name);
+        view_.setControlToolTip(check(k), item.name);
         view_.setText(unit(k), l.unit);
     }
     beginLiveTimeControls(cycle, time);
@@ -172,7 +172,7 @@ void DataPageModel::enableEntry() {
     enableTimeEntry();
     for (std::size_t k = 0; k < kDataItemCount; ++k)
         for (const PageControl control : {check(k), upper(k), lower(k)})
-            view_.setEnabled(control, enabled_[k]);
+            view_.setControlEnabled(control, enabled_[k]);
 }
 
 void DataPageModel::clickCheck(PageControl control, bool checked) {

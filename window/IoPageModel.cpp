@@ -34,7 +34,7 @@ void IoPageModel::clear() {
     view_.graphChanged();
     clearTimeControls();
     for (std::size_t s = 0; s < kIoSignalCount; ++s) {
-        view_.setEnabled(check(s), false);
+        view_.setControlEnabled(check(s), false);
         names_[s] = kNone;
         view_.setText(check(s), kNone);
     }
@@ -49,7 +49,7 @@ void IoPageModel::loadRecording(const PageRecording& page) {
         view_.setText(check(s), signal.name);
         // Enabled already, but they act only once Enable entry lets them.
         view_.setChecked(check(s), signal.enabled);
-        view_.setEnabled(check(s), signal.enabled);
+        view_.setControlEnabled(check(s), signal.enabled);
     }
     loadIoGraph(page, colors_, graph_);
     loadTimeControls(page, figures.span, figures.cycleText, figures.spanText, figures.window,
@@ -86,7 +86,7 @@ void IoPageModel::showLatest(uint32_t timeMs) {
 void IoPageModel::enableEntry() {
     enableTimeEntry();
     for (std::size_t s = 0; s < kIoSignalCount; ++s)
-        view_.setEnabled(check(s), enabled_[s]);
+        view_.setControlEnabled(check(s), enabled_[s]);
 }
 
 void IoPageModel::clickCheck(PageControl control, bool checked) {

@@ -102,7 +102,7 @@ void MonitorPageModel::clearTimeControls() {
     clearMarkers();
     for (const PageControl edit : {kStartEdit, kEndEdit}) {
         view_.clearValue(edit);
-        view_.setEnabled(edit, false);
+        view_.setControlEnabled(edit, false);
     }
     editsFilled_ = false;
     edited_ = {};
@@ -151,8 +151,8 @@ void MonitorPageModel::showElapsed(uint32_t timeMs) {
 
 void MonitorPageModel::enableTimeEntry() {
     entryActive_ = true;
-    view_.setEnabled(kStartEdit, true);
-    view_.setEnabled(kEndEdit, true);
+    view_.setControlEnabled(kStartEdit, true);
+    view_.setControlEnabled(kEndEdit, true);
 }
 
 void MonitorPageModel::setTimeEdits(TimeWindow seconds) {

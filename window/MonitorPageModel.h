@@ -85,8 +85,8 @@ public:
     // unit as the control's tooltip.
     virtual void setValueText(PageControl control, const std::string& value,
                               const std::string& unit) = 0;
-    virtual void setToolTip(PageControl control, const std::string& text) = 0;
-    virtual void setEnabled(PageControl control, bool enabled) = 0;
+    virtual void setControlToolTip(PageControl control, const std::string& text) = 0;
+    virtual void setControlEnabled(PageControl control, bool enabled) = 0;
     virtual void setChecked(PageControl control, bool checked) = 0;
     // A number edit: its value shown with its decimals (as roundedValue rounds), or empty.
     virtual void setValue(PageControl control, double value) = 0;
