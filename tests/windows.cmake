@@ -58,5 +58,5 @@ kestiva_windows_test(windows_session_test
 kestiva_windows_test(windows_window_test
     SOURCES window/GraphGeometryTest.cpp window/MonitorLayoutTest.cpp window/LineRasterTest.cpp
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
-            window/StartUpModelTest.cpp
+            window/StartUpModelTest.cpp window/MonitorPageModelTest.cpp
     LIBS kestiva_window)

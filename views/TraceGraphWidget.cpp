@@ -33,7 +33,10 @@ void CTraceGraphWidget::paintEvent(QPaintEvent*) {
     const QImage& traces = picture_.picture(size(), devicePixelRatioF(),
                                             [this](PixelView pixels) { renderGraph(pixels); });
     QPainter painter(this);
-    if (lines_.empty() && drawnLines_.empty() && !tracesChanged_) {
+    if (lines_.empty()) {
+        // Nothing over the picture: it is shown as it is, and the copy is made again when a
+        // line comes.
+        tracesChanged_ = true;
         painter.drawImage(0, 0, traces);
         return;
     }
