@@ -44,9 +44,10 @@ void CTraceGraphWidget::paintEvent(QPaintEvent*) {
 }
 
 std::pair<int, int> CTraceGraphWidget::deviceColumns(int x, qreal ratio, int width) {
-    const int first = std::clamp(qFloor(x * ratio + 1e-6), 0, width);
-    const int last = std::clamp(std::max(qFloor((x + 1) * ratio + 1e-6), first + 1), 0, width);
-    return {first, last};
+    // At least one column, and none for a line beside the graph.
+    const int first = qFloor(x * ratio + 1e-6);
+    const int last = std::max(qFloor((x + 1) * ratio + 1e-6), first + 1);
+    return {std::clamp(first, 0, width), std::clamp(last, 0, width)};
 }
 
 const QImage& CTraceGraphWidget::composed(const QImage& traces) {
