@@ -24,6 +24,11 @@ GraphMarkers::GraphMarkers(QWidget* graph) : QWidget(graph) {
 
 void GraphMarkers::showMarks(const std::array<Mark, 2>& marks, int active, QColor color,
                              QColor nameColor) {
+    const auto same = [](const Mark& a, const Mark& b) { return a.x == b.x && a.name == b.name; };
+    // The page tells of every change over the graph; most leave the markers as they were.
+    if (same(marks[0], marks_[0]) && same(marks[1], marks_[1]) && active == active_ &&
+        color == color_ && nameColor == nameColor_)
+        return;
     const QRegion before = covered();
     marks_ = marks;
     active_ = active;

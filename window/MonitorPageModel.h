@@ -146,8 +146,6 @@ public:
     bool measurementsShown() const { return measurements_.has_value(); }
     const MeasurementRows& measurementRows() const;
     GraphPointer pointer() const { return pointer_; }
-    // The time edits' window in seconds as they show it.
-    TimeWindow editedWindow() const { return edited_; }
 
 protected:
     MonitorPageModel(MonitorPageView& view, LanguageCatalogue& catalogue, TraceStyle style);
@@ -228,7 +226,7 @@ private:
     uint32_t sampleTotal_ = 0;
     double span_ = 0.0;
     WindowEntry window_;
-    TimeWindow edited_;
+    TimeWindow edited_;  // what the time edits show
     bool editsFilled_ = false;
 
     int graphWidth_ = 0;
