@@ -237,6 +237,9 @@ bool MonitorPageModel::steerable() const {
 }
 
 void MonitorPageModel::graphResized(int width) {
+    // Only the width places samples; a front end may tell the same size many times.
+    if (std::max(width, 0) == graphWidth_)
+        return;
     graphWidth_ = std::max(width, 0);
     updateReadout();
     updateMarkerLines();

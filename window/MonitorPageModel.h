@@ -121,6 +121,7 @@ public:
     const std::string& separator() const { return separator_; }
 
     // ---- What the user does ----
+    // The graph's width in pixels, where the mouse's x is taken.
     void graphResized(int width);
     void mouseMove(int x);
     void mouseLeave();
