@@ -29,74 +29,66 @@ void CTraceGraphWidget::setOverlayLines(std::vector<OverlayLine> lines) {
     update(dirty);
 }
 
-void CTraceGraphWidget::paintEvent(QPaintEvent*) {
-    const QImage& traces = picture_.picture(size(), devicePixelRatioF(),
-                                            [this](PixelView pixels) { renderGraph(pixels); });
-    QPainter painter(this);
-    if (lines_.empty()) {
-        // Nothing over the picture: it is shown as it is, and the copy is made again when a
-        // line comes.
-        tracesChanged_ = true;
-        painter.drawImage(0, 0, traces);
-        return;
-    }
-    painter.drawImage(0, 0, composed(traces));
+std::size_t CTraceGraphWidget::pictureBytes() const {
+    std::size_t bytes = picture_.bytes();
+    for (const Covered& c : covered_)
+        bytes += c.pixels.capacity() * sizeof(uint32_t);
+    return bytes;
 }
 
-std::pair<int, int> CTraceGraphWidget::deviceColumns(int x, qreal ratio, int width) {
+void CTraceGraphWidget::paintEvent(QPaintEvent*) {
+    bool rendered = false;
+    const QImage& picture =
+        picture_.picture(size(), devicePixelRatioF(), [this, &rendered](PixelView pixels) {
+            renderGraph(pixels);
+            rendered = true;
+        });
+    if (rendered) {
+        // A new picture has no lines in it yet.
+        drawnLines_.clear();
+        covered_.clear();
+    }
+    if (drawnLines_ != lines_)
+        moveLines(picture_.pixels(), picture.devicePixelRatio());
+    QPainter(this).drawImage(0, 0, picture);
+}
+
+std::pair<int, int> CTraceGraphWidget::deviceColumns(int x, double ratio, int width) {
     // At least one column, and none for a line beside the graph.
     const int first = qFloor(x * ratio + 1e-6);
     const int last = std::max(qFloor((x + 1) * ratio + 1e-6), first + 1);
     return {std::clamp(first, 0, width), std::clamp(last, 0, width)};
 }
 
-const QImage& CTraceGraphWidget::composed(const QImage& traces) {
-    const qreal ratio = traces.devicePixelRatio();
-    const int w = traces.width();
-    const int h = traces.height();
-    const auto* source = reinterpret_cast<const uint32_t*>(traces.constBits());
-    const auto sourceStride = std::size_t(traces.bytesPerLine() / 4);
-    if (tracesChanged_ || shown_.width() != w || shown_.height() != h ||
-        shownImage_.devicePixelRatio() != ratio) {
-        if (shown_.width() != w || shown_.height() != h) {
-            shown_.resize(w, h);
-            shownImage_ = imageOver(shown_);
-        }
-        const PixelView to = shown_.view();
-        for (int y = 0; y < h; ++y)
-            std::memcpy(to.row(y), source + std::size_t(y) * sourceStride,
-                        std::size_t(w) * sizeof(uint32_t));
-        shownImage_.setDevicePixelRatio(ratio);
-        tracesChanged_ = false;
-    } else if (drawnLines_ != lines_) {
-        // Back to the kept picture where the lines were.
-        const PixelView to = shown_.view();
-        for (const OverlayLine& line : drawnLines_) {
-            const auto [first, last] = deviceColumns(line.x, ratio, w);
-            if (first >= last)
-                continue;
-            for (int y = 0; y < h; ++y)
-                std::memcpy(to.row(y) + first, source + std::size_t(y) * sourceStride + first,
-                            std::size_t(last - first) * sizeof(uint32_t));
-        }
-    } else {
-        return shownImage_;
+void CTraceGraphWidget::moveLines(PixelView pixels, double ratio) {
+    // Last drawn first back, so that where lines crossed the picture comes back as it was.
+    for (auto c = covered_.rbegin(); c != covered_.rend(); ++c) {
+        const std::size_t width = std::size_t(c->last - c->first);
+        for (int y = 0; y < pixels.height; ++y)
+            std::memcpy(pixels.row(y) + c->first, c->pixels.data() + std::size_t(y) * width,
+                        width * sizeof(uint32_t));
     }
-    drawLines(shown_.view(), ratio);
-    drawnLines_ = lines_;
-    return shownImage_;
-}
-
-void CTraceGraphWidget::drawLines(PixelView pixels, qreal ratio) const {
+    covered_.clear();
     for (const OverlayLine& line : lines_) {
         const auto [first, last] = deviceColumns(line.x, ratio, pixels.width);
+        if (first >= last)
+            continue;
+        Covered c{first, last, {}};
+        const std::size_t width = std::size_t(last - first);
+        c.pixels.resize(width * std::size_t(pixels.height));
+        for (int y = 0; y < pixels.height; ++y)
+            std::memcpy(c.pixels.data() + std::size_t(y) * width, pixels.row(y) + first,
+                        width * sizeof(uint32_t));
+        covered_.push_back(std::move(c));
         for (int x = first; x < last; ++x) {
             if (line.kind == OverlayLine::Kind::Cursor)
                 rasterCursorLine(pixels, x, line.color);
             else
-                rasterMarkerLine(pixels, x, line.color, line.kind == OverlayLine::Kind::ActiveMarker);
+                rasterMarkerLine(pixels, x, line.color,
+                                 line.kind == OverlayLine::Kind::ActiveMarker);
         }
     }
+    drawnLines_ = lines_;
 }
 
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 // The graph widgets of both pages: a plot that shows the picture the rasteriser draws from its
-// data, kept between paints, with the cursor's and the markers' lines drawn over a copy of it
-// by the same rasteriser. Moving a line restores the columns it covered from the kept picture
-// and draws it anew, so a cursor over 150,001 samples costs a few columns, not a paint. The
-// data page's and the I/O page's graphs differ only in their data and its rasteriser.
+// data, kept between paints, with the cursor's and the markers' lines drawn into it by the same
+// rasteriser. A line keeps the pixels it covered and puts them back when it moves, so a cursor
+// over 150,001 samples costs a few columns, not a paint. The data page's and the I/O page's
+// graphs differ only in their data and its rasteriser.
 
 #include "views/GraphPainting.h"
 #include "views/QtWindow.h"
@@ -41,7 +41,6 @@ public:
     // after changing fields call this rather than update().
     void redraw() {
         picture_.invalidate();
-        tracesChanged_ = true;
         update();
     }
 
@@ -49,25 +48,28 @@ public:
     void setOverlayLines(std::vector<OverlayLine> lines);
     const std::vector<OverlayLine>& overlayLines() const { return lines_; }
 
-    // Bytes of the pictures kept between paints.
-    std::size_t pictureBytes() const { return picture_.bytes() + shown_.bytes(); }
+    // Bytes of the picture kept between paints and of the columns under its lines.
+    std::size_t pictureBytes() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // The kept picture with the lines over it, drawn again where it is out of date.
-    const QImage& composed(const QImage& traces);
-    void drawLines(PixelView pixels, qreal ratio) const;
+    // The columns a drawn line covers, as they were before it was drawn.
+    struct Covered {
+        int first = 0;
+        int last = 0;
+        std::vector<uint32_t> pixels;
+    };
+    // Puts back what the drawn lines covered, then draws lines_ keeping what they cover.
+    void moveLines(PixelView pixels, double ratio);
     // Device columns [first, last) that the line at logical x covers.
-    static std::pair<int, int> deviceColumns(int x, qreal ratio, int width);
+    static std::pair<int, int> deviceColumns(int x, double ratio, int width);
 
     GraphPicture picture_;
-    bool tracesChanged_ = true;
     std::vector<OverlayLine> lines_;
-    std::vector<OverlayLine> drawnLines_;  // what shown_ holds
-    PixelBuffer shown_;
-    QImage shownImage_;
+    std::vector<OverlayLine> drawnLines_;  // what the picture holds
+    std::vector<Covered> covered_;         // in the order drawn
 };
 
 // The graph of a page: its data, drawn by the rasteriser for that data.

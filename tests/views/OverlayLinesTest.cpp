@@ -41,9 +41,9 @@ TEST(OverlayLines, CursorAndMarkerLinesAreThePensPixels) {
     }
 }
 
-// The widget draws the lines over a copy of its kept picture and puts back the columns a line
-// leaves: whatever lines came and went, the graph shows its picture with exactly the lines of
-// now, also after the picture itself changed under them.
+// The widget draws the lines into its kept picture and puts back the columns a line leaves:
+// whatever lines came and went (one over another too), the graph shows its picture with
+// exactly the lines of now, also after the picture itself changed under them.
 TEST(OverlayLines, LinesComeAndGoOverTheKeptPicture) {
     constexpr Color kLine = 0x20C0FF;
     const QSize size(200, 90);
@@ -72,6 +72,7 @@ TEST(OverlayLines, LinesComeAndGoOverTheKeptPicture) {
     const std::vector<std::vector<OverlayLine>> steps = {
         {{50, kLine, Kind::Marker}, {120, kLine, Kind::ActiveMarker}, {51, kLine, Kind::Cursor}},
         {{50, kLine, Kind::ActiveMarker}, {121, kLine, Kind::Marker}, {0, kLine, Kind::Cursor}},
+        {{70, kLine, Kind::Marker}, {70, 0x00FF00, Kind::Cursor}, {70, kLine, Kind::Marker}},
         {{199, kLine, Kind::Cursor}},
         {{-3, kLine, Kind::Cursor}, {250, kLine, Kind::Marker}},
         {},
