@@ -34,25 +34,19 @@ DataPageModel::DataPageModel(MonitorPageView& view, LanguageCatalogue& catalogue
 
 void DataPageModel::initialise(const ColorTable& colors) {
     // Unlike the range edits, the time edits take no sign.
-    initialiseTimeControls(false, colors);
+    initialiseChecks(false, colors, PageControlKind::ItemCheck);
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
-        view_.setChecked(check(k), true);
         for (const PageControl edit : {upper(k), lower(k)}) {
             view_.setNumberFormat(edit, 1, true);
             view_.setValue(edit, 0.0);
         }
     }
     clear();
-    graph_.backgroundColor = colors.backgroundColor;
-    graph_.gridColor = colors.gridColor;
-    view_.graphChanged();
+    paintEmptyGraph(colors);
 }
 
 void DataPageModel::clear() {
-    graph_.drawEnabled = 0;
-    graph_.clearSamples();
-    view_.graphChanged();
-    clearTimeControls();
+    clearGraph();
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
         view_.setControlEnabled(check(k), false);
         names_[k] = kNone;

@@ -45,6 +45,26 @@ protected:
         return names;
     }
 
+    // The shares of Initialise and Clear both pages have: the captions and time edits with
+    // every check box of `check`'s kind ticked; an empty graph and time window; the empty graph
+    // painted in `colors`.
+    void initialiseChecks(bool timeEditSign, const ColorTable& colors, PageControlKind check) {
+        initialiseTimeControls(timeEditSign, colors);
+        for (std::size_t k = 0; k < names_.size(); ++k)
+            view_.setChecked({check, int(k)}, true);
+    }
+    void clearGraph() {
+        graph_.drawEnabled = 0;
+        graph_.clearSamples();
+        view_.graphChanged();
+        clearTimeControls();
+    }
+    void paintEmptyGraph(const ColorTable& colors) {
+        graph_.backgroundColor = colors.backgroundColor;
+        graph_.gridColor = colors.gridColor;
+        view_.graphChanged();
+    }
+
     // Shows or hides trace k as its check box says; `redraw` also lets a hidden window draw.
     bool showTrace(std::size_t k, bool checked, bool drawAgain) {
         if (k >= graph_.traceVisible.size())

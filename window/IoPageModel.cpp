@@ -19,20 +19,13 @@ IoPageModel::IoPageModel(MonitorPageView& view, LanguageCatalogue& catalogue, Io
 
 void IoPageModel::initialise(const ColorTable& colors) {
     // Unlike the data page's, these time edits take a sign: a typed -1 is clamped to 0.
-    initialiseTimeControls(true, colors);
-    for (std::size_t s = 0; s < kIoSignalCount; ++s)
-        view_.setChecked(check(s), true);
+    initialiseChecks(true, colors, PageControlKind::SignalCheck);
     clear();
-    graph_.backgroundColor = colors.backgroundColor;
-    graph_.gridColor = colors.gridColor;
-    view_.graphChanged();
+    paintEmptyGraph(colors);
 }
 
 void IoPageModel::clear() {
-    graph_.drawEnabled = 0;
-    graph_.clearSamples();
-    view_.graphChanged();
-    clearTimeControls();
+    clearGraph();
     for (std::size_t s = 0; s < kIoSignalCount; ++s) {
         view_.setControlEnabled(check(s), false);
         names_[s] = kNone;
