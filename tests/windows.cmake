@@ -60,7 +60,7 @@ kestiva_windows_test(windows_window_test
     SOURCES window/GraphGeometryTest.cpp window/MonitorLayoutTest.cpp window/LineRasterTest.cpp
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp window/PageGraphsTest.cpp
-            window/TraceColumnsTest.cpp window/LiveDataGraphTest.cpp
+            window/TraceColumnsTest.cpp window/LiveDataGraphTest.cpp window/MonitorPageModelTest.cpp
     LIBS kestiva_window)
 
 # The window for Windows: its way to the window thread and its text conversions.

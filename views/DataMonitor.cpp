@@ -1,7 +1,6 @@
 #include "views/DataMonitor.h"
 
 #include "views/QtWindow.h"
-#include "window/PageGraphs.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -14,8 +13,8 @@ namespace {
 
 constexpr Qt::Alignment kCentred = Qt::AlignCenter;
 
-QString itemName(std::size_t k, const char* role) {
-    return QStringLiteral("item%1%2").arg(k + 1).arg(QLatin1String(role));
+QString name(PageControlKind kind, std::size_t k) {
+    return QString::fromStdString(controlName({kind, int(k)}));
 }
 
 QString none() {
@@ -42,184 +41,81 @@ QString wrapped(const QString& text, const QFontMetrics& metrics, int width) {
 }  // namespace
 
 CDataMonitor::CDataMonitor(LanguageCatalogue& catalogue, QWidget* parent)
-    : CMonitorPage(catalogue, parent) {
-    graph_ = new CMultiGraph(this);
-    graph_->setObjectName(QStringLiteral("dataGraph"));
-    graph_->setAccessibleName(QStringLiteral("Data graph"));
+    : CModelPage(catalogue, parent, QStringLiteral("dataGraph"), QStringLiteral("Data graph")) {
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
+        names_[k] = none();
         checks_[k] = new QCheckBox(none(), this);
-        checks_[k]->setObjectName(itemName(k, "Check"));
-        connect(checks_[k], &QCheckBox::clicked, this,
-                [this, k](bool checked) { onCheckClicked(k, checked); });
-        upperEdits_[k] = addEdit(kFirstUpperEditId + int(k), itemName(k, "UpperEdit"),
+        checks_[k]->setObjectName(name(PageControlKind::ItemCheck, k));
+        connect(checks_[k], &QCheckBox::clicked, this, [this, k](bool checked) {
+            model_->checkClicked({PageControlKind::ItemCheck, int(k)}, checked);
+        });
+        upperEdits_[k] = addEdit({PageControlKind::UpperEdit, int(k)},
                                  QStringLiteral("item %1 upper bound").arg(k + 1));
-        lowerEdits_[k] = addEdit(kFirstLowerEditId + int(k), itemName(k, "LowerEdit"),
+        lowerEdits_[k] = addEdit({PageControlKind::LowerEdit, int(k)},
                                  QStringLiteral("item %1 lower bound").arg(k + 1));
-        unitLabels_[k] = addLabel(itemName(k, "UnitLabel"), kCentred);
+        unitLabels_[k] = addLabel(name(PageControlKind::UnitLabel, k), kCentred);
         unitLabels_[k]->setBuddy(lowerEdits_[k]);
         axisLines_[k] = new QFrame(this);
-        axisLines_[k]->setObjectName(itemName(k, "AxisLine"));
+        axisLines_[k]->setObjectName(QStringLiteral("item%1AxisLine").arg(k + 1));
         axisLines_[k]->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     }
     // Made after the axis lines, so that they lie on top of them like ticks on an axis.
-    const char* quarters[] = {"ValueAt75Label", "ValueAt50Label", "ValueAt25Label"};
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
         for (std::size_t i = 0; i < 3; ++i) {
-            QLabel* label = addLabel(itemName(k, quarters[i]), kCentred);
+            QLabel* label = addLabel(name(PageControlKind::ValueLabel, k * 3 + i), kCentred);
             label->setAutoFillBackground(true);
             valueLabels_[k][i] = label;
         }
     }
-    attachGraph(graph_, TraceStyle::Line);
 }
 
-void CDataMonitor::initialise(const ColorTable& colors) {
-    initialiseTimeControls(kAcceptSeparator, colors);
-    sizes_ = measureSizes();
-    // What a check box needs beside its text: the indicator and the space after it.
-    checkIndicatorWidth_ = checks_[0]->sizeHint().width() -
-                           checks_[0]->fontMetrics().horizontalAdvance(checks_[0]->text());
-    initialised_ = true;
-    layOut();
-    for (std::size_t k = 0; k < kDataItemCount; ++k) {
-        checks_[k]->setChecked(true);
-        for (CNumberEditEx* edit : {upperEdits_[k], lowerEdits_[k]}) {
-            edit->setAcceptFlags(kAcceptSeparator | kAcceptSign);
-            edit->setValue(0.0);
-        }
-    }
-    clear();
-    graph_->backgroundColor = colors.backgroundColor;
-    graph_->gridColor = colors.gridColor;
-    graph_->redraw();
-}
-
-void CDataMonitor::clear() {
-    graph_->drawEnabled = 0;
-    graph_->clearSamples();
-    graph_->redraw();
-    clearTimeControls();
-    for (std::size_t k = 0; k < kDataItemCount; ++k) {
-        checks_[k]->setEnabled(false);
-        names_[k] = none();
-        checks_[k]->setToolTip({});
-        setUnitText(k, none());
-        for (CNumberEditEx* edit : {upperEdits_[k], lowerEdits_[k]}) {
-            edit->clear();
-            edit->setEnabled(false);
-        }
-        for (QLabel* label : valueLabels_[k])
-            label->setText(none());
-    }
-    layOut();
-}
-
-void CDataMonitor::loadRecording(const PageRecording& page) {
-    const DataPageFigures figures = dataPageFigures(page);
-    loadDataGraph(page, figures, colors_, *graph_);
-    for (std::size_t k = 0; k < kDataItemCount; ++k) {
-        const ItemFigures& item = figures.items[k];
-        itemEnabled_[k] = item.enabled;
-        checks_[k]->setChecked(item.enabled);
-        names_[k] = QString::fromStdString(item.name);
-        checks_[k]->setToolTip(names_[k]);
-        setUnitText(k, QString::fromStdString(item.unit));
-        ranges_[k] = {item.bounds, item.bounds};
-        if (item.enabled) {
-            for (CNumberEditEx* edit : {lowerEdits_[k], upperEdits_[k]}) {
-                edit->setDecimals(uint16_t(item.decimals));
-                edit->setLimits(item.editLimits.lower, item.editLimits.upper);
-            }
-            lowerEdits_[k]->setValue(item.bounds.lower);
-            upperEdits_[k]->setValue(item.bounds.upper);
-        }
-        for (std::size_t i = 0; i < 3; ++i)
-            showFigure(valueLabels_[k][i], item.valueLabels[i]);
-    }
-    loadTimeControls(page, figures.span, figures.cycleText, figures.spanText, figures.window,
-                     figures.timeLabels);
-    layOut();  // the names decide how much room the check boxes take
-    graph_->redraw();
-    describeGraph(shownNames());
-    refreshOverlays();
-}
-
-void CDataMonitor::beginLive(const ControllerRecord& record, uint16_t cycle, uint16_t time,
-                             uint32_t plannedSamples) {
-    beginLiveDataGraph(record, plannedSamples, colors_, *graph_);
-    for (std::size_t k = 0; k < kDataItemCount; ++k) {
-        const DataItem& item = record.items[k];
-        LiveItem& l = live_[k];
-        l = {};
-        l.enabled = item.enabled == 1;
-        itemEnabled_[k] = l.enabled;
-        checks_[k]->setChecked(l.enabled);
-        if (!l.enabled)
-            continue;
-        l.scale = item.scale;
-        l.decimals = scaleDecimals(item.scaleText);
-        l.unit = QString::fromStdString(item.unit);
-        names_[k] = QString::fromStdString(item.name);
-        checks_[k]->setToolTip(names_[k]);
-        setUnitText(k, l.unit);
-    }
-    beginLiveTimeControls(cycle, time);
-    layOut();
-    graph_->redraw();
-    describeGraph(shownNames());
-}
-
-void CDataMonitor::appendLive(bool valid, std::span<const double> plotted) {
-    for (std::size_t k = 0; k < kDataItemCount && k < plotted.size(); ++k) {
-        if (!live_[k].enabled)
-            continue;
-        if (!valid) {
-            graph_->appendGap(uint32_t(k));
-            continue;
-        }
-        graph_->appendSample(uint32_t(k), plotted[k]);
-        live_[k].latest = plotted[k];
-        widenLiveRange(k, plotted[k]);
+QWidget* CDataMonitor::pageControl(PageControl control) const {
+    if (control.index < 0)
+        return nullptr;
+    const auto k = std::size_t(control.index);
+    if (control.kind == PageControlKind::ValueLabel)
+        return k < kDataItemCount * 3 ? valueLabels_[k / 3][k % 3] : nullptr;
+    if (k >= kDataItemCount)
+        return nullptr;
+    switch (control.kind) {
+        case PageControlKind::ItemCheck:
+            return checks_[k];
+        case PageControlKind::UpperEdit:
+            return upperEdits_[k];
+        case PageControlKind::LowerEdit:
+            return lowerEdits_[k];
+        case PageControlKind::UnitLabel:
+            return unitLabels_[k];
+        default:
+            return nullptr;
     }
 }
 
-void CDataMonitor::widenLiveRange(std::size_t item, double value) {
-    LiveItem& l = live_[item];
-    ValueRange extremes = l.extremes.value_or(ValueRange{value, value});
-    if (l.extremes && value >= extremes.lower && value <= extremes.upper)
-        return;
-    extremes = {std::min(extremes.lower, value), std::max(extremes.upper, value)};
-    l.extremes = extremes;
-    const ValueRange bounds = initialBounds(extremes, l.scale);
-    graph_->lowerBound[item] = bounds.lower;
-    graph_->upperBound[item] = bounds.upper;
-    ranges_[item] = {bounds, bounds};
-    l.rangeWidened = true;
-}
-
-void CDataMonitor::showLatest(uint32_t timeMs) {
-    for (std::size_t k = 0; k < kDataItemCount; ++k) {
-        LiveItem& l = live_[k];
-        if (!l.enabled || !l.latest)
-            continue;
-        showLatestValue(k, figureText(valueText(*l.latest, l.decimals)));
-        if (l.rangeWidened)
-            showValueLabels(k);
-        l.rangeWidened = false;
+void CDataMonitor::setText(PageControl control, const std::string& text) {
+    const auto k = std::size_t(control.index);
+    if (control.kind == PageControlKind::ItemCheck && k < kDataItemCount) {
+        // Broken into lines when the page is laid out, which the model asks for next.
+        names_[k] = QString::fromStdString(text);
+    } else if (control.kind == PageControlKind::UnitLabel && k < kDataItemCount) {
+        setUnitText(k, QString::fromStdString(text));
+    } else {
+        CMonitorPage::setText(control, text);
     }
-    showElapsed(timeMs);
-    graph_->redraw();
 }
 
-void CDataMonitor::showLatestValue(std::size_t item, const QString& value) {
-    const QString& unit = live_[item].unit;
-    const QString withUnit = unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
-    const int room = unitLabels_[item]->contentsRect().width();
+void CDataMonitor::setValueText(PageControl control, const std::string& value,
+                                const std::string& unit) {
+    const auto k = std::size_t(control.index);
+    if (control.kind != PageControlKind::UnitLabel || k >= kDataItemCount)
+        return CMonitorPage::setValueText(control, value, unit);
+    const QString number = QString::fromStdString(value);
+    const QString unitText = QString::fromStdString(unit);
+    const QString withUnit = unit.empty() ? number : number + QLatin1Char(' ') + unitText;
     // A number is never cut: the unit gives way first (to the tooltip), then the type's size.
-    if (QFontMetrics(font()).horizontalAdvance(withUnit) <= room)
-        setUnitText(item, withUnit);
+    if (QFontMetrics(font()).horizontalAdvance(withUnit) <= unitLabels_[k]->contentsRect().width())
+        setUnitText(k, withUnit);
     else
-        setUnitText(item, value, unit);
+        setUnitText(k, number, unitText);
 }
 
 void CDataMonitor::setUnitText(std::size_t item, const QString& text, const QString& toolTip) {
@@ -233,124 +129,12 @@ void CDataMonitor::setUnitText(std::size_t item, const QString& text, const QStr
     label->setToolTip(toolTip);
 }
 
-void CDataMonitor::enableEntry() {
-    enableTimeEntry();
-    for (std::size_t k = 0; k < kDataItemCount; ++k)
-        for (QWidget* control :
-             {static_cast<QWidget*>(checks_[k]), static_cast<QWidget*>(upperEdits_[k]),
-              static_cast<QWidget*>(lowerEdits_[k])})
-            control->setEnabled(itemEnabled_[k]);
-}
-
-void CDataMonitor::applyColorTable(const ColorTable& colors) {
-    applyColors(*graph_, colors, itemEnabled_);
-}
-
-std::size_t CDataMonitor::memoryBytes() const {
-    return graph_->sampleBytes() + graph_->pictureBytes();
-}
-
-void CDataMonitor::onCheckClicked(std::size_t item, bool checked) {
-    if (!entryActive() || item >= graph_->traceVisible.size())
-        return;
-    graph_->traceVisible[item] = checked ? 1 : 0;
-    graph_->drawEnabled = 1;
-    graph_->redraw();
-    describeGraph(shownNames());
-    refreshOverlays();
-}
-
-void CDataMonitor::commitPageEdit(int controlId) {
-    const bool upper = controlId >= kFirstUpperEditId && controlId < kFirstLowerEditId;
-    const bool lower =
-        controlId >= kFirstLowerEditId && controlId < kFirstLowerEditId + kDataItemCount;
-    if (!upper && !lower)
-        return;
-    const auto k = std::size_t(controlId - (upper ? kFirstUpperEditId : kFirstLowerEditId));
-    CNumberEditEx* edit = upper ? upperEdits_[k] : lowerEdits_[k];
-    RangeEntry& range = ranges_[k];
-    const EntryOutcome outcome =
-        commitRange(range, upper ? RangeEdit::Upper : RangeEdit::Lower, edit->value());
-    switch (outcome) {
-        case EntryOutcome::Unchanged:
-            return;
-        case EntryOutcome::Rejected:
-            edit->setValue(upper ? range.applied.upper : range.applied.lower);
-            return;
-        case EntryOutcome::Accepted:
-        case EntryOutcome::AcceptedHidden:
-            graph_->lowerBound[k] = range.applied.lower;
-            graph_->upperBound[k] = range.applied.upper;
-            showValueLabels(k);
-            // Shared by all traces: equal bounds hide every trace until a drawable entry.
-            graph_->drawEnabled = outcome == EntryOutcome::Accepted ? 1 : 0;
-            graph_->redraw();
-            refreshOverlays();
-            return;
-    }
-}
-
-void CDataMonitor::showValueLabels(std::size_t item) {
-    const std::array<std::string, 3> texts = valueLabels(ranges_[item].applied);
-    for (std::size_t i = 0; i < 3; ++i)
-        showFigure(valueLabels_[item][i], texts[i]);
-}
-
-GraphWindow CDataMonitor::shownWindow() const {
-    return {graph_->firstIndex, graph_->lastIndex};
-}
-
-bool CDataMonitor::tracesDrawn() const {
-    return graph_->hasSamples && graph_->drawEnabled;
-}
-
-void CDataMonitor::showWindow(GraphWindow window, bool drawable) {
-    graph_->firstIndex = window.first;
-    graph_->lastIndex = window.last;
-    graph_->drawEnabled = drawable ? 1 : 0;
-    graph_->redraw();
-}
-
-std::vector<GraphCursor::Line> CDataMonitor::traceReadout(uint32_t index) const {
-    // A trace with equal bounds is not drawn, so it has nothing to read out either.
-    uint32_t shown = shownTraces();
-    for (uint32_t k = 0; k < kDataItemCount; ++k)
-        if (!(graph_->lowerBound[k] < graph_->upperBound[k]))
-            shown &= ~(1u << k);
-    std::vector<GraphCursor::Line> lines;
-    for (const ReadoutLine& line : dataReadout(*recording(), index, shown)) {
-        QString text =
-            QString::fromStdString(line.name) + QStringLiteral(": ") + figureText(line.value);
-        if (!line.unit.empty())
-            text += QLatin1Char(' ') + QString::fromStdString(line.unit);
-        lines.push_back({text, toQColor(graph_->traceColor[std::size_t(line.trace)])});
-    }
-    return lines;
-}
-
-uint32_t CDataMonitor::shownTraces() const {
-    uint32_t shown = 0;
-    for (uint32_t k = 0; k < graph_->usableTraceCount() && k < kDataItemCount; ++k)
-        if (graph_->traceVisible[k])
-            shown |= 1u << k;
-    return shown;
-}
-
-QStringList CDataMonitor::shownNames() const {
-    QStringList names;
-    for (std::size_t k = 0; k < kDataItemCount && k < graph_->traceVisible.size(); ++k)
-        if (itemEnabled_[k] && graph_->traceVisible[k])
-            names << names_[k];
-    return names;
-}
-
-DataPageSizes CDataMonitor::measureSizes() const {
+void CDataMonitor::measureControls() {
     const int edit = editHeight();
     const int check = checks_[0]->sizeHint().height();
     const Size range = fitting(QStringLiteral("-000000.00"), edit);
-    DataPageSizes s;
+    DataPageSizes& s = sizes_;
     s.check = {range.width(), check};
-
     s.rangeEdit = range;
     s.timeEdit = fitting(QStringLiteral("00000.0"), edit);
     s.unitLabel = {range.width(), edit};
@@ -360,12 +144,9 @@ DataPageSizes CDataMonitor::measureSizes() const {
     s.captionRow = {fitting(cycleCaption_->text(), check), fitting(QStringLiteral("00000"), check),
                     fitting(spanCaption_->text(), check),
                     fitting(QStringLiteral("000000.0"), check)};
-    return s;
-}
-
-void CDataMonitor::resizeEvent(QResizeEvent* event) {
-    CMonitorPage::resizeEvent(event);
-    layOut();
+    // What a check box needs beside its text: the indicator and the space after it.
+    checkIndicatorWidth_ = checks_[0]->sizeHint().width() -
+                           checks_[0]->fontMetrics().horizontalAdvance(checks_[0]->text());
 }
 
 void CDataMonitor::layOut() {
@@ -377,7 +158,6 @@ void CDataMonitor::layOut() {
         sizes_.itemChecks[k] = fromQt(checks_[k]->sizeHint());
     }
     const DataPageLayout l = layoutDataPage(fromQt(placeMeasurementPanel()), sizes_);
-    graph_->setGeometry(toQt(l.graph));
     for (std::size_t k = 0; k < kDataItemCount; ++k) {
         checks_[k]->setGeometry(toQt(l.checks[k]));
         upperEdits_[k]->setGeometry(toQt(l.upperEdits[k]));
@@ -387,14 +167,7 @@ void CDataMonitor::layOut() {
         for (std::size_t i = 0; i < 3; ++i)
             valueLabels_[k][i]->setGeometry(toQt(l.valueLabels[k][i]));
     }
-    startEdit_->setGeometry(toQt(l.startEdit));
-    endEdit_->setGeometry(toQt(l.endEdit));
-    timeUnitLabel_->setGeometry(toQt(l.timeUnit));
-    for (std::size_t i = 0; i < 3; ++i)
-        timeLabels_[i]->setGeometry(toQt(l.timeLabels[i]));
-    QLabel* row[] = {cycleCaption_, cycleLabel_, spanCaption_, spanLabel_};
-    for (std::size_t i = 0; i < 4; ++i)
-        row[i]->setGeometry(toQt(l.captionRow[i]));
+    placeSharedControls(l);
 }
 
 }  // namespace kestiva

@@ -54,7 +54,7 @@ QRect GraphCursor::boxRect() const {
 }
 
 QRegion GraphCursor::covered() const {
-    return QRegion(lineX_, 0, 1, height()) + QRegion(boxRect());
+    return QRegion(boxRect());
 }
 
 bool GraphCursor::eventFilter(QObject* watched, QEvent* event) {
@@ -64,11 +64,10 @@ bool GraphCursor::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void GraphCursor::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setPen(QPen(frame_, 1));
-    painter.drawLine(lineX_, 0, lineX_, height());
     if (lines_.empty())
         return;
+    QPainter painter(this);
+    painter.setPen(QPen(frame_, 1));
     const QRect box = boxRect();
     painter.fillRect(box, background_);
     painter.drawRect(box.adjusted(0, 0, -1, -1));

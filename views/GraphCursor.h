@@ -1,8 +1,9 @@
 #pragma once
-// The cursor readout over a graph: a thin vertical line at the sample under the mouse and a
-// small box beside it with the sample's time and each shown trace's value in the trace's
-// colour. It lies over the whole graph, lets the mouse through, and is moved by its page; the
-// graph's own picture is not painted again when it moves.
+// The cursor readout over a graph: a small box beside the line at the sample under the mouse
+// with the sample's time and each shown trace's value in the trace's colour. The line itself
+// is drawn into the graph's picture by the rasteriser. The box lies over the whole graph,
+// lets the mouse through, and is moved by its page; the graph's own picture is not painted
+// again when it moves.
 
 #include <QColor>
 #include <QRect>
@@ -43,7 +44,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // What the line and the box cover, so that a move repaints only there.
+    // What the box covers, so that a move repaints only there.
     QRegion covered() const;
 
     int lineX_ = 0;

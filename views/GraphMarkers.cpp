@@ -24,6 +24,11 @@ GraphMarkers::GraphMarkers(QWidget* graph) : QWidget(graph) {
 
 void GraphMarkers::showMarks(const std::array<Mark, 2>& marks, int active, QColor color,
                              QColor nameColor) {
+    const auto same = [](const Mark& a, const Mark& b) { return a.x == b.x && a.name == b.name; };
+    // The page tells of every change over the graph; most leave the markers as they were.
+    if (same(marks[0], marks_[0]) && same(marks[1], marks_[1]) && active == active_ &&
+        color == color_ && nameColor == nameColor_)
+        return;
     const QRegion before = covered();
     marks_ = marks;
     active_ = active;
@@ -48,7 +53,7 @@ QRegion GraphMarkers::covered() const {
     QRegion region;
     for (int m = 0; m < 2; ++m)
         if (marks_[std::size_t(m)].x)
-            region += QRegion(*marks_[std::size_t(m)].x, 0, 1, height()) + QRegion(nameRect(m));
+            region += QRegion(nameRect(m));
     return region;
 }
 
@@ -64,8 +69,6 @@ void GraphMarkers::paintEvent(QPaintEvent*) {
         const Mark& mark = marks_[std::size_t(m)];
         if (!mark.x)
             continue;
-        painter.setPen(QPen(color_, 1, m == active_ ? Qt::SolidLine : Qt::DashLine));
-        painter.drawLine(*mark.x, 0, *mark.x, height());
         const QRect box = nameRect(m);
         painter.fillRect(box, color_);
         painter.setPen(nameColor_);

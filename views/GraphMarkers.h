@@ -1,8 +1,8 @@
 #pragma once
-// The markers A and B over a graph: each a vertical line with its name in a small box at the
-// line's foot. Like the cursor readout it lies over the whole graph, lets the mouse through
-// and is moved by its page; a move repaints only the lines and boxes involved, never the
-// graph's cached picture.
+// The names of the markers A and B over a graph, each in a small box at the foot of the
+// marker's line (which the rasteriser draws into the graph's picture). Like the cursor
+// readout it lies over the whole graph, lets the mouse through and is moved by its page; a
+// move repaints only the boxes involved, never the graph's cached picture.
 
 #include <QColor>
 #include <QRegion>
@@ -27,11 +27,12 @@ public:
     // Lies over `graph` and follows its size.
     explicit GraphMarkers(QWidget* graph);
 
-    // Shows A and B as `marks` (A first): lines in `color`, the active one solid, each name
-    // in `nameColor` on a box of `color`.
+    // Shows A's and B's names as `marks` (A first), each in `nameColor` on a box of `color`;
+    // `active` is the marker whose line is solid.
     void showMarks(const std::array<Mark, 2>& marks, int active, QColor color, QColor nameColor);
 
     const std::array<Mark, 2>& marks() const { return marks_; }
+    int active() const { return active_; }
     // The box with the marker's name, in the graph's coordinates.
     QRect nameRect(int marker) const;
 

@@ -94,6 +94,8 @@ public:
     }
 
     std::size_t bytes() const { return buffer_.bytes(); }
+    // The picture's pixels, for lines laid over it between paints.
+    PixelView pixels() { return buffer_.view(); }
 
 private:
     PixelBuffer buffer_;

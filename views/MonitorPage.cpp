@@ -2,41 +2,51 @@
 
 #include "views/MeasurementPanel.h"
 #include "views/QtWindow.h"
-#include "window/TraceGraphData.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-#include <cmath>
+#include <algorithm>
 
 namespace kestiva {
 
 namespace {
 
-// One wheel notch makes the window this much as wide; turning the other way widens it again.
-constexpr double kZoomPerNotch = 0.8;
 // What an edit's frame and margins add to the text it shows.
 constexpr int kEditFrame = 12;
+// Between the panel and the page's edges, as between the page's other controls.
+constexpr int kPanelGap = 4;
 
 bool isEnterOrEscape(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
 }
 
-// Lets the catalogue's caption table set a label's text.
-class LabelText : public WindowTextTarget {
-public:
-    explicit LabelText(QLabel* label) : label_(label) {}
-    void setWindowText(const std::string& text) override {
-        label_->setText(QString::fromStdString(text));
-    }
+QString qText(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
-private:
-    QLabel* label_;
-};
+PageModifiers pageModifiers(Qt::KeyboardModifiers modifiers) {
+    return {(modifiers & Qt::ShiftModifier) != 0, (modifiers & Qt::ControlModifier) != 0,
+            (modifiers & ~(Qt::KeypadModifier | Qt::ShiftModifier | Qt::ControlModifier)) != 0};
+}
+
+Qt::CursorShape cursorShape(GraphPointer pointer) {
+    switch (pointer) {
+        case GraphPointer::Pan:
+            return Qt::ClosedHandCursor;
+        case GraphPointer::MoveMarker:
+            return Qt::SizeHorCursor;
+        case GraphPointer::Cross:
+            break;
+    }
+    return Qt::CrossCursor;
+}
 
 }  // namespace
 
@@ -48,34 +58,46 @@ QLabel* CMonitorPage::addLabel(const QString& name, Qt::Alignment alignment) {
     return label;
 }
 
-CNumberEditEx* CMonitorPage::addEdit(int controlId, const QString& name,
-                                     const QString& accessibleName) {
-    auto* edit = new CNumberEditEx(controlId, this);
-    edit->setObjectName(name);
+CNumberEditEx* CMonitorPage::addEdit(PageControl control, const QString& accessibleName) {
+    // The id only tells the edit's commits apart; the model knows the edit by its name.
+    auto* edit = new CNumberEditEx(int(control.kind) * 100 + control.index, this);
+    edit->setObjectName(qText(controlName(control)));
     // A number edit has no caption of its own to be found by.
     edit->setAccessibleName(accessibleName);
-    takeCommits(edit);
+    // Queued: the model acts once the edit has finished its own key or focus handling, never
+    // from inside it, where disabling or refilling the edit would pull the ground from under
+    // it (and a page being taken down would be called back from its own controls).
+    connect(
+        edit, &CNumberEditEx::committed, this,
+        [this, control, edit] {
+            if (model_)
+                model_->editCommitted(control, edit->value());
+        },
+        Qt::QueuedConnection);
     return edit;
 }
 
 CMonitorPage::CMonitorPage(LanguageCatalogue& catalogue, QWidget* parent)
     : QWidget(parent), catalogue_(catalogue) {
     constexpr Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
-    startEdit_ =
-        addEdit(kStartEditId, QStringLiteral("startTimeEdit"), QStringLiteral("start time"));
-    endEdit_ = addEdit(kEndEditId, QStringLiteral("endTimeEdit"), QStringLiteral("end time"));
+    startEdit_ = addEdit({PageControlKind::StartEdit}, QStringLiteral("start time"));
+    endEdit_ = addEdit({PageControlKind::EndEdit}, QStringLiteral("end time"));
     timeUnitLabel_ = addLabel(QStringLiteral("timeUnitLabel"), left);
     timeUnitLabel_->setBuddy(endEdit_);
-    const int percents[] = {25, 50, 75};
     for (std::size_t i = 0; i < timeLabels_.size(); ++i)
         timeLabels_[i] =
-            addLabel(QStringLiteral("timeAt%1Label").arg(percents[i]), Qt::AlignCenter);
+            addLabel(qText(controlName({PageControlKind::TimeLabel, int(i)})), Qt::AlignCenter);
     cycleCaption_ = addLabel(QStringLiteral("cycleCaption"), left);
     cycleLabel_ = addLabel(QStringLiteral("cycleLabel"), left);
     spanCaption_ = addLabel(QStringLiteral("spanCaption"), left);
     spanLabel_ = addLabel(QStringLiteral("spanLabel"), left);
     panel_ = new MeasurementPanel(this);
     panel_->setObjectName(QStringLiteral("measurementPanel"));
+    panel_->setCopyText(qText(catalogue_.GetText(text::BTN_MARKERS_COPY)));
+    connect(panel_, &MeasurementPanel::copyRequested, this, [this] {
+        if (model_)
+            model_->copyMeasurements();
+    });
 
     // One filter for the whole program: held keys are tracked wherever the focus is (a key
     // released elsewhere must not count as still held when the focus comes back), and the
@@ -89,110 +111,44 @@ CMonitorPage::~CMonitorPage() {
     qApp->removeEventFilter(this);
 }
 
-void CMonitorPage::takeCommits(CNumberEditEx* edit) {
-    // Queued: the page acts once the edit has finished its own key or focus handling, never
-    // from inside it, where disabling or refilling the edit would pull the ground from under
-    // it (and a page being taken down would be called back from its own controls).
-    connect(edit, &CNumberEditEx::committed, this, &CMonitorPage::onEditCommitted,
-            Qt::QueuedConnection);
-}
-
-void CMonitorPage::attachGraph(QWidget* graph, TraceStyle style) {
+void CMonitorPage::attachGraph(CTraceGraphWidget* graph, MonitorPageModel& model) {
     graph_ = graph;
-    style_ = style;
+    model_ = &model;
+    model_->setSeparator(QString(startEdit_->separator()).toStdString());
     graph_->setMouseTracking(true);
     graph_->setCursor(Qt::CrossCursor);
     // Keys reach the graph for the markers; a click gives it the focus.
     graph_->setFocusPolicy(Qt::StrongFocus);
-    // The markers lie under the readout, which is made after them.
+    // The markers' names lie under the readout, which is made after them.
     markerLines_ = new GraphMarkers(graph_);
     markerLines_->setObjectName(QStringLiteral("markerLines"));
     cursor_ = new GraphCursor(graph_);
     cursor_->setObjectName(QStringLiteral("graphCursor"));
-    describeGraph({});
+    graph_->setAccessibleDescription(QStringLiteral("No recording"));
 }
 
-// ---- Operations ----
-
-void CMonitorPage::initialiseTimeControls(uint16_t timeEditAcceptFlags, const ColorTable& colors) {
-    entryActive_ = false;
-    colors_ = colors;
-    LabelText cycleCaption(cycleCaption_);
-    LabelText spanCaption(spanCaption_);
-    const LanguageTableEntry captions[] = {
-        {"MSG_SAMPLING_SPAN", LanguageTableEntry::Kind::WindowText, &cycleCaption},
-        {"MSG_SAMPLING_TIME", LanguageTableEntry::Kind::WindowText, &spanCaption},
-        {},
-    };
-    catalogue_.ApplyLanguageTable(captions);
-    markerNames_ = {QString::fromStdString(catalogue_.GetText(text::MSG_MARKER_A)),
-                    QString::fromStdString(catalogue_.GetText(text::MSG_MARKER_B))};
-    panel_->setTexts(measurementTitles(catalogue_),
-                     QString::fromStdString(catalogue_.GetText(text::BTN_MARKERS_COPY)));
-    timeUnitLabel_->setText(QString::fromLatin1(kTimeUnitText.data(), kTimeUnitText.size()));
-    for (CNumberEditEx* edit : {startEdit_, endEdit_}) {
-        edit->setAcceptFlags(timeEditAcceptFlags);
-        edit->setDecimals(1);
-        edit->setValue(0.0);
-    }
+void CMonitorPage::detachModel() {
+    qApp->removeEventFilter(this);
+    model_ = nullptr;
+    graph_ = nullptr;
 }
 
-void CMonitorPage::clearTimeControls() {
-    entryActive_ = false;
-    recording_ = nullptr;
-    dragStartX_.reset();
-    cursor_->hideReadout();
-    clearMarkers();
-    for (CNumberEditEx* edit : {startEdit_, endEdit_}) {
-        edit->clear();
-        edit->setEnabled(false);
-    }
-    for (QLabel* label : {timeLabels_[0], timeLabels_[1], timeLabels_[2], cycleLabel_, spanLabel_})
-        showFigure(label, std::string(kNoFigureText));
-    describeGraph({});
+void CMonitorPage::placeGraph(const Rect& place) {
+    graph_->setGeometry(toQt(place));
+    model_->graphResized(graph_->width());
 }
 
-void CMonitorPage::loadTimeControls(const PageRecording& page, double span,
-                                    const std::string& cycleText, const std::string& spanText,
-                                    const WindowEntry& window,
-                                    const std::array<std::string, 3>& timeLabels) {
-    recording_ = &page;
-    cycle_ = page.cycle;
-    sampleTotal_ = page.sampleCount;
-    clearMarkers();
-    span_ = span;
-    window_ = window;
-    showFigure(cycleLabel_, cycleText);
-    showFigure(spanLabel_, spanText);
-    for (CNumberEditEx* edit : {startEdit_, endEdit_})
-        edit->setLimits(0.0, span);
-    startEdit_->setValue(0.0);
-    endEdit_->setValue(span);
-    showTimeLabels(timeLabels);
-}
-
-void CMonitorPage::beginLiveTimeControls(uint16_t cycle, uint16_t time) {
-    showFigure(cycleLabel_, cycleText(cycle));
-    showElapsed(0);
-    showTimeLabels(timeLabels({0.0, double(time)}));
-}
-
-void CMonitorPage::showElapsed(uint32_t timeMs) {
-    showFigure(spanLabel_, spanText(timeMs / 1000.0));
-}
-
-void CMonitorPage::enableTimeEntry() {
-    entryActive_ = true;
-    startEdit_->setEnabled(true);
-    endEdit_->setEnabled(true);
-}
-
-QString CMonitorPage::figureText(const std::string& text) const {
-    return QString::fromStdString(text).replace(QLatin1Char('.'), startEdit_->separator());
-}
-
-void CMonitorPage::showFigure(QLabel* label, const std::string& text) const {
-    label->setText(figureText(text));
+void CMonitorPage::placeTimeControls(const Rect& start, const Rect& end, const Rect& unit,
+                                     const std::array<Rect, 3>& labels,
+                                     const std::array<Rect, 4>& row) {
+    startEdit_->setGeometry(toQt(start));
+    endEdit_->setGeometry(toQt(end));
+    timeUnitLabel_->setGeometry(toQt(unit));
+    for (std::size_t i = 0; i < 3; ++i)
+        timeLabels_[i]->setGeometry(toQt(labels[i]));
+    QLabel* captions[] = {cycleCaption_, cycleLabel_, spanCaption_, spanLabel_};
+    for (std::size_t i = 0; i < 4; ++i)
+        captions[i]->setGeometry(toQt(row[i]));
 }
 
 Size CMonitorPage::fitting(const QString& sample, int height) const {
@@ -203,173 +159,214 @@ int CMonitorPage::editHeight() const {
     return startEdit_->sizeHint().height();
 }
 
-void CMonitorPage::describeGraph(const QStringList& traceNames) {
-    traceNames_ = traceNames;
-    if (!graph_)
-        return;
-    if (!recording_) {
-        graph_->setAccessibleDescription(QStringLiteral("No recording"));
-        return;
-    }
-    graph_->setAccessibleDescription(
-        QStringLiteral("%1 from %2 to %3 %4")
-            .arg(traceNames_.isEmpty() ? QStringLiteral("No trace") : traceNames_.join(", "),
-                 startEdit_->text(), endEdit_->text(), timeUnitLabel_->text()));
+QSize CMonitorPage::placeMeasurementPanel() {
+    if (!panel_->isVisibleTo(this))
+        return size();
+    const int height = panel_->neededHeight();
+    const int top = std::max(this->height() - height - kPanelGap, 0);
+    panel_->setGeometry(kPanelGap, top, std::max(width() - 2 * kPanelGap, 0), height);
+    return {width(), top};
 }
 
-// ---- Committed entries ----
+// ---- What the model shows ----
 
-void CMonitorPage::onEditCommitted(int controlId) {
-    if (!entryActive_)
-        return;
-    if (controlId == kStartEditId || controlId == kEndEditId)
-        commitTimeEdit(controlId);
-    else
-        commitPageEdit(controlId);
-}
-
-void CMonitorPage::commitTimeEdit(int controlId) {
-    const bool start = controlId == kStartEditId;
-    const double seconds = (start ? startEdit_ : endEdit_)->value();
-    showWindowOutcome(commitWindowEdit(window_, start ? WindowEdit::Start : WindowEdit::End,
-                                       seconds, cycle_, sampleTotal_));
-}
-
-void CMonitorPage::commitMouseWindow(TimeWindow seconds) {
-    // The edits round to what they show; the window is what they then hold, as if typed.
-    startEdit_->setValue(seconds.start);
-    endEdit_->setValue(seconds.end);
-    showWindowOutcome(
-        commitWindow(window_, {startEdit_->value(), endEdit_->value()}, cycle_, sampleTotal_));
-}
-
-void CMonitorPage::showWindowOutcome(EntryOutcome outcome) {
-    switch (outcome) {
-        case EntryOutcome::Unchanged:
-            return;
-        case EntryOutcome::Rejected: {
-            const TimeWindow applied = appliedSeconds(window_, cycle_);
-            startEdit_->setValue(applied.start);
-            endEdit_->setValue(applied.end);
-            return;
-        }
-        case EntryOutcome::Accepted:
-        case EntryOutcome::AcceptedHidden:
-            showTimeLabels(timeLabels({startEdit_->value(), endEdit_->value()}));
-            showWindow(graphWindow(window_.applied, sampleTotal_),
-                       outcome == EntryOutcome::Accepted);
-            describeGraph(traceNames_);
-            updateReadout();
-            updateMarkerLines();
-            return;
+QWidget* CMonitorPage::control(PageControl c) const {
+    switch (c.kind) {
+        case PageControlKind::Graph:
+            return graph_;
+        case PageControlKind::StartEdit:
+            return startEdit_;
+        case PageControlKind::EndEdit:
+            return endEdit_;
+        case PageControlKind::TimeUnitLabel:
+            return timeUnitLabel_;
+        case PageControlKind::TimeLabel:
+            return c.index >= 0 && c.index < 3 ? timeLabels_[std::size_t(c.index)] : nullptr;
+        case PageControlKind::CycleCaption:
+            return cycleCaption_;
+        case PageControlKind::CycleLabel:
+            return cycleLabel_;
+        case PageControlKind::SpanCaption:
+            return spanCaption_;
+        case PageControlKind::SpanLabel:
+            return spanLabel_;
+        default:
+            return pageControl(c);
     }
 }
 
-void CMonitorPage::showTimeLabels(const std::array<std::string, 3>& texts) {
-    for (std::size_t i = 0; i < timeLabels_.size(); ++i)
-        showFigure(timeLabels_[i], texts[i]);
+CNumberEditEx* CMonitorPage::edit(PageControl c) const {
+    return qobject_cast<CNumberEditEx*>(control(c));
+}
+
+void CMonitorPage::setText(PageControl c, const std::string& text) {
+    QWidget* widget = control(c);
+    if (widget == graph_ && graph_)
+        graph_->setAccessibleDescription(qText(text));
+    else if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setText(qText(text));
+    else if (auto* check = qobject_cast<QCheckBox*>(widget))
+        check->setText(qText(text));
+}
+
+void CMonitorPage::setValueText(PageControl c, const std::string& value, const std::string&) {
+    setText(c, value);
+}
+
+void CMonitorPage::setControlToolTip(PageControl c, const std::string& text) {
+    if (QWidget* widget = control(c))
+        widget->setToolTip(qText(text));
+}
+
+void CMonitorPage::setControlEnabled(PageControl c, bool enabled) {
+    if (QWidget* widget = control(c))
+        widget->setEnabled(enabled);
+}
+
+void CMonitorPage::setChecked(PageControl c, bool checked) {
+    if (auto* check = qobject_cast<QCheckBox*>(control(c)))
+        check->setChecked(checked);
+}
+
+void CMonitorPage::setValue(PageControl c, double value) {
+    if (CNumberEditEx* e = edit(c))
+        e->setValue(value);
+}
+
+void CMonitorPage::clearValue(PageControl c) {
+    if (CNumberEditEx* e = edit(c))
+        e->clear();
+}
+
+void CMonitorPage::setLimits(PageControl c, double lower, double upper) {
+    if (CNumberEditEx* e = edit(c))
+        e->setLimits(lower, upper);
+}
+
+void CMonitorPage::setNumberFormat(PageControl c, int decimals, bool sign) {
+    if (CNumberEditEx* e = edit(c)) {
+        e->setDecimals(uint16_t(decimals));
+        e->setAcceptFlags(uint16_t(kAcceptSeparator | (sign ? kAcceptSign : 0)));
+    }
+}
+
+void CMonitorPage::graphChanged() {
+    if (graph_)
+        graph_->redraw();
+}
+
+void CMonitorPage::overlaysChanged() {
+    if (!graph_ || !model_)
+        return;
+    // The lines are drawn into the graph's picture; the texts beside them lie over it.
+    std::vector<OverlayLine> lines;
+    const MarkerLines& markers = model_->markerLines();
+    std::array<GraphMarkers::Mark, 2> marks;
+    for (std::size_t m = 0; m < marks.size(); ++m) {
+        marks[m] = {markers.marks[m].x, qText(markers.marks[m].name)};
+        if (marks[m].x)
+            lines.push_back({*marks[m].x, markers.color,
+                             int(m) == markers.active ? OverlayLine::Kind::ActiveMarker
+                                                      : OverlayLine::Kind::Marker});
+    }
+    markerLines_->showMarks(marks, markers.active, toQColor(markers.color),
+                            toQColor(markers.nameColor));
+    const CursorReadout& readout = model_->cursorReadout();
+    if (readout.shown) {
+        // The cursor's line lies over the markers' lines, as its box lies over their names.
+        lines.push_back({readout.x, readout.frame, OverlayLine::Kind::Cursor});
+        std::vector<GraphCursor::Line> texts;
+        for (const CursorReadout::Text& line : readout.lines)
+            texts.push_back({qText(line.text), toQColor(line.color)});
+        cursor_->showAt(readout.x, std::move(texts), toQColor(readout.background),
+                        toQColor(readout.frame));
+    } else {
+        cursor_->hideReadout();
+    }
+    graph_->setOverlayLines(std::move(lines));
+}
+
+void CMonitorPage::layoutChanged() {
+    if (!model_)
+        return;
+    const bool shown = model_->measurementsShown();
+    if (shown)
+        panel_->showRows(model_->measurementRows());
+    panel_->setVisible(shown);
+    layOut();
+}
+
+void CMonitorPage::copyText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(qText(text));
 }
 
 // ---- The mouse on the graph ----
 
-bool CMonitorPage::steerable() const {
-    return entryActive_ && recording_ != nullptr && sampleTotal_ > 0;
-}
-
 void CMonitorPage::handleGraphMouse(QEvent* event) {
     switch (event->type()) {
-        case QEvent::MouseMove: {
-            const int x = int(static_cast<QMouseEvent*>(event)->position().x());
-            mouseX_ = x;
-            if (markerDrag_ && steerable()) {
-                dragMarker(x);
-            } else if (dragStartX_ && steerable()) {
-                const double secondsPerPixel =
-                    (dragWindow_.end - dragWindow_.start) / std::max(graph_->width(), 1);
-                commitMouseWindow(
-                    panWindow(dragWindow_, span_, -(x - *dragStartX_) * secondsPerPixel));
-            }
-            updateReadout();
+        case QEvent::MouseMove:
+            model_->mouseMove(int(static_cast<QMouseEvent*>(event)->position().x()));
             break;
-        }
         case QEvent::Leave:
-            mouseX_.reset();
-            updateReadout();
+            model_->mouseLeave();
             break;
         case QEvent::MouseButtonPress: {
             const auto* press = static_cast<QMouseEvent*>(event);
-            if (press->button() == Qt::LeftButton && steerable() && !pressMarker(*press)) {
-                dragStartX_ = int(press->position().x());
-                dragWindow_ = appliedSeconds(window_, cycle_);
-                graph_->setCursor(Qt::ClosedHandCursor);
-            }
+            if (press->button() == Qt::LeftButton)
+                model_->mousePress(int(press->position().x()), pageModifiers(press->modifiers()));
             break;
         }
         case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-                (dragStartX_ || markerDrag_)) {
-                dragStartX_.reset();
-                markerDrag_.reset();
-                graph_->setCursor(Qt::CrossCursor);
-            }
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+                model_->mouseRelease();
             break;
         case QEvent::MouseButtonDblClick: {
-            // A quick second click that places or grabs a marker does that again and leaves the
-            // window as it is.
             const auto* click = static_cast<QMouseEvent*>(event);
-            if (click->button() == Qt::LeftButton && steerable() && !pressMarker(*click))
-                commitMouseWindow({0.0, span_});
+            if (click->button() == Qt::LeftButton)
+                model_->doubleClick(int(click->position().x()), pageModifiers(click->modifiers()));
             break;
         }
         case QEvent::Resize:
-            updateMarkerLines();
+            model_->graphResized(graph_->width());
             break;
         case QEvent::Wheel: {
             auto* wheel = static_cast<QWheelEvent*>(event);
-            if (steerable() && wheel->angleDelta().y() != 0)
-                zoomAt(int(wheel->position().x()), wheel->angleDelta().y() / 120.0);
+            model_->wheel(int(wheel->position().x()), wheel->angleDelta().y() / 120.0);
             wheel->accept();
             break;
         }
         default:
+            return;
+    }
+    const Qt::CursorShape shape = cursorShape(model_->pointer());
+    if (graph_->cursor().shape() != shape)
+        graph_->setCursor(shape);
+}
+
+bool CMonitorPage::graphKey(const QKeyEvent& key) {
+    if (key.matches(QKeySequence::Copy))
+        return model_->graphKey(GraphKey::Copy, {});
+    GraphKey which = GraphKey::Other;
+    switch (key.key()) {
+        case Qt::Key_A:
+            which = GraphKey::A;
             break;
+        case Qt::Key_B:
+            which = GraphKey::B;
+            break;
+        case Qt::Key_Left:
+            which = GraphKey::Left;
+            break;
+        case Qt::Key_Right:
+            which = GraphKey::Right;
+            break;
+        case Qt::Key_Delete:
+            which = GraphKey::Delete;
+            break;
+        default:
+            return false;
     }
-}
-
-void CMonitorPage::zoomAt(int x, double notches) {
-    const TimeWindow now = appliedSeconds(window_, cycle_);
-    // The time under the mouse stays there; over a window that draws nothing, the middle does.
-    double cursorTime = (now.start + now.end) / 2.0;
-    if (const auto index = pixelToSample(style_, shownWindow(), graph_->width(), x))
-        cursorTime = double(*index) * cycle_ / 1000.0;
-    commitMouseWindow(zoomWindow(now, span_, cycle_, cursorTime, std::pow(kZoomPerNotch, notches)));
-}
-
-void CMonitorPage::refreshOverlays() {
-    updateReadout();
-    updateMarkerLines();
-    updateMeasurements();
-}
-
-void CMonitorPage::updateReadout() {
-    if (!mouseX_ || !recording_ || !tracesDrawn()) {
-        cursor_->hideReadout();
-        return;
-    }
-    const GraphWindow window = shownWindow();
-    const auto index = pixelToSample(style_, window, graph_->width(), *mouseX_);
-    const auto x = index ? sampleToPixel(style_, window, graph_->width(), *index) : std::nullopt;
-    if (!x) {
-        cursor_->hideReadout();
-        return;
-    }
-    const QColor grid = toQColor(colors_.gridColor);
-    std::vector<GraphCursor::Line> lines{
-        {figureText(sampleTimeText(*index, cycle_)) + QLatin1Char(' ') + timeUnitLabel_->text(),
-         grid}};
-    for (GraphCursor::Line& line : traceReadout(*index))
-        lines.push_back(std::move(line));
-    cursor_->showAt(*x, std::move(lines), toQColor(colors_.backgroundColor), grid);
+    return model_->graphKey(which, pageModifiers(key.modifiers()));
 }
 
 // ---- Keys ----
@@ -397,7 +394,7 @@ void CMonitorPage::keyReleaseEvent(QKeyEvent* event) {
 
 bool CMonitorPage::eventFilter(QObject* watched, QEvent* event) {
     if (graph_ != nullptr && watched == graph_) {
-        if (event->type() == QEvent::KeyPress && markerKey(*static_cast<QKeyEvent*>(event)))
+        if (event->type() == QEvent::KeyPress && graphKey(*static_cast<QKeyEvent*>(event)))
             return true;
         handleGraphMouse(event);
         if (event->type() == QEvent::Wheel)

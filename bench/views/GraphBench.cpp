@@ -13,8 +13,7 @@
 
 #include "window/GraphGeometry.h"
 #include "window/TraceColumns.h"
-#include "views/IoGraph.h"
-#include "views/MultiGraph.h"
+#include "views/TraceGraphWidget.h"
 
 #include <QGuiApplication>
 #include <QImage>

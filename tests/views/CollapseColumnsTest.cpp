@@ -3,8 +3,7 @@
 
 #include "window/GraphGeometry.h"
 #include "views/GraphPainting.h"
-#include "views/IoGraph.h"
-#include "views/MultiGraph.h"
+#include "views/TraceGraphWidget.h"
 #include "views/QtWindow.h"
 #include "window/LineRaster.h"
 

@@ -3,8 +3,7 @@
 // can show, and hold the sample positions to the single-precision sums they replace.
 
 #include "GraphPictures.h"
-#include "views/IoGraph.h"
-#include "views/MultiGraph.h"
+#include "views/TraceGraphWidget.h"
 #include "window/TraceColumns.h"
 
 #include <QImage>

@@ -1,8 +1,7 @@
 // The graphs on a screen with two device pixels to a logical one: painted at the device's
 // resolution (lines one device pixel thin), in the logical geometry of a plain screen.
 
-#include "views/IoGraph.h"
-#include "views/MultiGraph.h"
+#include "views/TraceGraphWidget.h"
 #include "views/QtWindow.h"
 
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "views/IoGraph.h"
+#include "views/TraceGraphWidget.h"
 
 #include "GraphPictures.h"
 

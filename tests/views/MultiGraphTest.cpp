@@ -1,4 +1,4 @@
-#include "views/MultiGraph.h"
+#include "views/TraceGraphWidget.h"
 
 #include "GraphPictures.h"
 

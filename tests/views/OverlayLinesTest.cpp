@@ -1,8 +1,9 @@
 // The lines laid over a graph (cursor, markers) as the rasteriser draws them, held to the
-// pens the overlay widgets paint them with.
+// pens of Qt's painter, and as the graph widget keeps them over its picture.
 
 #include "GraphPictures.h"
 #include "views/QtWindow.h"
+#include "views/TraceGraphWidget.h"
 #include "window/GraphRaster.h"
 
 #include <QImage>
@@ -38,6 +39,55 @@ TEST(OverlayLines, CursorAndMarkerLinesAreThePensPixels) {
             }
         }
     }
+}
+
+// The widget draws the lines into its kept picture and puts back the columns a line leaves:
+// whatever lines came and went (one over another too), the graph shows its picture with
+// exactly the lines of now, also after the picture itself changed under them.
+TEST(OverlayLines, LinesComeAndGoOverTheKeptPicture) {
+    constexpr Color kLine = 0x20C0FF;
+    const QSize size(200, 90);
+    CMultiGraph graph;
+    graph.resize(size);
+    graph.reset(1, 200);
+    for (uint32_t k = 0; k < 200; ++k)
+        graph.appendSample(0, double(k % 7));
+    graph.upperBound[0] = 6.0;
+    graph.lastIndex = 199;
+    graph.drawEnabled = 1;
+    graph.traceColor[0] = 0x0000FF;
+    using Kind = OverlayLine::Kind;
+    const auto expected = [&](const std::vector<OverlayLine>& lines) {
+        QImage picture(size, QImage::Format_RGB32);
+        graph.renderGraph(pixelsOf(picture));
+        for (const OverlayLine& line : lines) {
+            if (line.kind == Kind::Cursor)
+                rasterCursorLine(pixelsOf(picture), line.x, line.color);
+            else
+                rasterMarkerLine(pixelsOf(picture), line.x, line.color,
+                                 line.kind == Kind::ActiveMarker);
+        }
+        return picture;
+    };
+    const std::vector<std::vector<OverlayLine>> steps = {
+        {{50, kLine, Kind::Marker}, {120, kLine, Kind::ActiveMarker}, {51, kLine, Kind::Cursor}},
+        {{50, kLine, Kind::ActiveMarker}, {121, kLine, Kind::Marker}, {0, kLine, Kind::Cursor}},
+        {{70, kLine, Kind::Marker}, {70, 0x00FF00, Kind::Cursor}, {70, kLine, Kind::Marker}},
+        {{199, kLine, Kind::Cursor}},
+        {{-3, kLine, Kind::Cursor}, {250, kLine, Kind::Marker}},
+        {},
+        {{80, kLine, Kind::Cursor}},
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        graph.setOverlayLines(steps[i]);
+        const QImage shown = graph.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(pixelDifference(expected(steps[i]), shown).pixels, 0) << "step " << i;
+    }
+    // A new picture under the same line.
+    graph.backgroundColor = 0x102030;
+    graph.redraw();
+    const QImage shown = graph.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(pixelDifference(expected(steps.back()), shown).pixels, 0) << "painted again";
 }
 
 }  // namespace
