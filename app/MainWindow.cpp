@@ -26,7 +26,6 @@ namespace kestiva {
 
 namespace {
 
-constexpr int kProgressMilliseconds = 100;
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
@@ -45,15 +44,15 @@ MainWindow::MainWindow(Session& session, WindowBridge& bridge, QWidget* parent)
     buildMenu();
 
     resetTimer_.setSingleShot(true);
-    connect(&resetTimer_, &QTimer::timeout, this, &MainWindow::returnToIdle);
-    progressTimer_.setInterval(kProgressMilliseconds);
-    connect(&progressTimer_, &QTimer::timeout, this, [this] { model_.updateProgress(); });
+    connect(&resetTimer_, &QTimer::timeout, this, [this] { model_.timerExpired(MainTimer::Reset); });
+    connect(&progressTimer_, &QTimer::timeout, this,
+            [this] { model_.timerExpired(MainTimer::Progress); });
 
     resize(kInitialWidth, kInitialHeight);
     model_.initialise();
 
     bridge_.setMessageParent(this);
-    bridge_.setTarget(this, this);
+    bridge_.setTarget(&model_, this);
     qApp->installEventFilter(this);
 }
 
@@ -169,7 +168,13 @@ void MainWindow::applyColorTable(MonitorKind monitor, const ColorTable& colors) 
         ioPage_->applyColorTable(colors);
 }
 
-void MainWindow::startProgressTimer() { progressTimer_.start(); }
+void MainWindow::armTimer(MainTimer timer, int milliseconds) {
+    (timer == MainTimer::Progress ? progressTimer_ : resetTimer_).start(milliseconds);
+}
+
+void MainWindow::disarmTimer(MainTimer timer) {
+    (timer == MainTimer::Progress ? progressTimer_ : resetTimer_).stop();
+}
 
 void MainWindow::takeFocus() { setFocus(); }
 
@@ -211,24 +216,7 @@ void MainWindow::stop() {
 
 // --- Busy and idle ----------------------------------------------------------------------------
 
-void MainWindow::setControlsEnabled(bool enable) { model_.setControlsEnabled(enable); }
-
-void MainWindow::showProgress() { model_.showProgress(); }
-
-void MainWindow::returnToIdle() {
-    resetTimer_.stop();
-    model_.returnToIdle();
-}
-
 void MainWindow::pumpMessages() { QCoreApplication::processEvents(); }
-
-void MainWindow::setPhaseText(const std::string& text) { model_.setPhaseText(text); }
-
-void MainWindow::startResetTimer(int milliseconds) { resetTimer_.start(milliseconds); }
-
-void MainWindow::stopResetTimer() { resetTimer_.stop(); }
-
-void MainWindow::stopProgressTimer() { progressTimer_.stop(); }
 
 // --- Pages ------------------------------------------------------------------------------------
 

@@ -36,10 +36,7 @@ class CDataMonitor;
 class CIoMonitor;
 class LiveFeed;
 
-class MainWindow final : public QMainWindow,
-                         public ProgressHost,
-                         public PageHost,
-                         public MainWindowView {
+class MainWindow final : public QMainWindow, public PageHost, public MainWindowView {
     Q_OBJECT
 
 public:
@@ -50,14 +47,9 @@ public:
     MainWindow(Session& session, WindowBridge& bridge, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // ProgressHost and PageHost: called on the window thread only (the bridge sees to it).
-    void showProgress() override;
-    void pumpMessages() override;
-    void setControlsEnabled(bool enable) override;
-    void setPhaseText(const std::string& text) override;
-    void startResetTimer(int milliseconds) override;
-    void stopResetTimer() override;
-    void stopProgressTimer() override;
+    // The core's progress calls go to the model, its page calls to the window: on the window
+    // thread only (the bridge sees to it).
+    ProgressHost& progressHost() { return model_; }
     void clearPage(MonitorKind monitor) override;
     void loadRecording(MonitorKind monitor) override;
     void enableEntry(MonitorKind monitor) override;
@@ -74,7 +66,9 @@ public:
     void setMenu(MainControl menu, const std::vector<std::string>& items, int checked) override;
     void showPage(MonitorKind monitor) override;
     void applyColorTable(MonitorKind monitor, const ColorTable& colors) override;
-    void startProgressTimer() override;
+    void armTimer(MainTimer timer, int milliseconds) override;
+    void disarmTimer(MainTimer timer) override;
+    void pumpMessages() override;
     void takeFocus() override;
 
     CDataMonitor& dataPage() { return *dataPage_; }
@@ -112,7 +106,6 @@ private:
     QObject* control(MainControl control) const;
     void start();
     void stop();
-    void returnToIdle();
     void onRecordingFinished();
     void writeReceiveDump();
     void showVersion();

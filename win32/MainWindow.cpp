@@ -21,7 +21,10 @@ constexpr wchar_t kClassName[] = L"KestivaMainWindow";
 constexpr UINT_PTR kResetTimer = 10001;
 constexpr UINT_PTR kProgressTimer = 10002;
 constexpr UINT_PTR kLiveTimer = 10003;
-constexpr UINT kProgressMilliseconds = 100;
+
+UINT_PTR timerId(MainTimer timer) {
+    return timer == MainTimer::Progress ? kProgressTimer : kResetTimer;
+}
 // At least 20 refreshes a second, with room for a late timer on a busy machine.
 constexpr UINT kLiveMilliseconds = 40;
 
@@ -54,7 +57,7 @@ MainWindow::MainWindow(Session& session, WindowBridge& bridge, ComSettingMemory&
     model_.initialise();
     layOut();
     bridge_.setMessageOwner(window_);
-    bridge_.setTargets(this, this);
+    bridge_.setTargets(&model_, this);
 }
 
 MainWindow::~MainWindow() {
@@ -210,7 +213,6 @@ void MainWindow::applyColorTable(MonitorKind monitor, const ColorTable& colors) 
     pane(monitor).applyColorTable(colors);
 }
 
-void MainWindow::startProgressTimer() { SetTimer(window_, kProgressTimer, kProgressMilliseconds, nullptr); }
 void MainWindow::takeFocus() { SetFocus(window_); }
 
 // --- Start, Stop and the live view ------------------------------------------------------------
@@ -264,20 +266,11 @@ void MainWindow::stop() {
 
 // --- Busy and idle ----------------------------------------------------------------------------
 
-void MainWindow::setControlsEnabled(bool enable) { model_.setControlsEnabled(enable); }
-void MainWindow::showProgress() { model_.showProgress(); }
-void MainWindow::setPhaseText(const std::string& text) { model_.setPhaseText(text); }
+void MainWindow::armTimer(MainTimer timer, int milliseconds) {
+    SetTimer(window_, timerId(timer), UINT(milliseconds), nullptr);
+}
+void MainWindow::disarmTimer(MainTimer timer) { KillTimer(window_, timerId(timer)); }
 void MainWindow::pumpMessages() { bridge_.windowThread().processEvents(); }
-void MainWindow::startResetTimer(int milliseconds) {
-    SetTimer(window_, kResetTimer, UINT(milliseconds), nullptr);
-}
-void MainWindow::stopResetTimer() { KillTimer(window_, kResetTimer); }
-void MainWindow::stopProgressTimer() { KillTimer(window_, kProgressTimer); }
-
-void MainWindow::returnToIdle() {
-    KillTimer(window_, kResetTimer);
-    model_.returnToIdle();
-}
 
 // --- Pages ------------------------------------------------------------------------------------
 
@@ -416,9 +409,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_TIMER:
             if (wParam == kResetTimer)
-                returnToIdle();
+                model_.timerExpired(MainTimer::Reset);
             else if (wParam == kProgressTimer)
-                model_.updateProgress();
+                model_.timerExpired(MainTimer::Progress);
             else if (wParam == kLiveTimer)
                 liveTick();
             return 0;

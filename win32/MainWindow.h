@@ -20,7 +20,7 @@
 
 namespace kestiva {
 
-class MainWindow final : public ProgressHost, public PageHost, public MainWindowView {
+class MainWindow final : public PageHost, public MainWindowView {
 public:
     static constexpr int kInitialWidth = 1024;
     static constexpr int kInitialHeight = 730;
@@ -33,14 +33,8 @@ public:
     // Shows the window and runs its message loop until it has been closed.
     void run();
 
-    // ProgressHost and PageHost: on the window thread only (the bridge sees to it).
-    void showProgress() override;
-    void pumpMessages() override;
-    void setControlsEnabled(bool enable) override;
-    void setPhaseText(const std::string& text) override;
-    void startResetTimer(int milliseconds) override;
-    void stopResetTimer() override;
-    void stopProgressTimer() override;
+    // The core's progress calls go to the model, its page calls to the window: on the window
+    // thread only (the bridge sees to it).
     void clearPage(MonitorKind monitor) override;
     void loadRecording(MonitorKind monitor) override;
     void enableEntry(MonitorKind monitor) override;
@@ -55,7 +49,9 @@ public:
     void setMenu(MainControl menu, const std::vector<std::string>& items, int checked) override;
     void showPage(MonitorKind monitor) override;
     void applyColorTable(MonitorKind monitor, const ColorTable& colors) override;
-    void startProgressTimer() override;
+    void armTimer(MainTimer timer, int milliseconds) override;
+    void disarmTimer(MainTimer timer) override;
+    void pumpMessages() override;
     void takeFocus() override;
 
 private:
@@ -86,7 +82,6 @@ private:
     void command(int id, int notification);
     void start();
     void stop();
-    void returnToIdle();
     void onRecordingFinished();
     void liveTick();
     void showVersion();

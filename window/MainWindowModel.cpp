@@ -7,6 +7,9 @@ namespace kestiva {
 
 namespace {
 
+// How often the progress bar moves while the window is busy.
+constexpr int kProgressMilliseconds = 100;
+
 constexpr MainControl kCycleList[2] = {MainControl::DataCycleList, MainControl::IoCycleList};
 constexpr MainControl kTimeList[2] = {MainControl::DataTimeList, MainControl::IoTimeList};
 constexpr MainControl kStartButton[2] = {MainControl::DataStartButton, MainControl::IoStartButton};
@@ -182,7 +185,7 @@ void MainWindowModel::setControlsEnabled(bool enable) {
         view_.takeFocus();
     } else {
         showProgress();
-        view_.startProgressTimer();
+        view_.armTimer(MainTimer::Progress, kProgressMilliseconds);
     }
 }
 
@@ -206,6 +209,15 @@ void MainWindowModel::updateProgress() {
     const int percent = progressPercent(state_.progressCount.load(), total);
     view_.setValue(MainControl::ProgressBar, percent);
     view_.setText(MainControl::PercentLabel, percentText(percent));
+}
+
+void MainWindowModel::timerExpired(MainTimer timer) {
+    if (timer == MainTimer::Progress) {
+        updateProgress();
+        return;
+    }
+    view_.disarmTimer(MainTimer::Reset);
+    returnToIdle();
 }
 
 void MainWindowModel::returnToIdle() {

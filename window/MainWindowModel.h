@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "recording/HostInterfaces.h"
 #include "recording/SessionState.h"
 #include "settings/LanguageCatalogue.h"
 #include "settings/SamplingConfig.h"
@@ -60,6 +61,10 @@ std::vector<ControlState> enableTable(bool enable, ProgressPhase phase, bool con
                                       bool savable);
 
 // What a front end shows. The model calls these; each sets one control.
+// The progress timer moves the progress bar while the window is busy; the reset timer's end
+// returns the window to idle after a finished operation.
+enum class MainTimer { Progress, Reset };
+
 class MainWindowView {
 public:
     virtual ~MainWindowView() = default;
@@ -78,9 +83,12 @@ public:
     virtual void showPage(MonitorKind monitor) = 0;
     // Repaints monitor's page in colors.
     virtual void applyColorTable(MonitorKind monitor, const ColorTable& colors) = 0;
-    // Starts the progress timer, which calls updateProgress every 100 ms while busy (the core
-    // stops it through its progress host).
-    virtual void startProgressTimer() = 0;
+    // The window's two timers: each calls the model's timerExpired when it runs out, the
+    // progress timer every `milliseconds` until disarmed, the reset timer once.
+    virtual void armTimer(MainTimer timer, int milliseconds) = 0;
+    virtual void disarmTimer(MainTimer timer) = 0;
+    // Handles pending window events (the core calls it on the window thread while it waits).
+    virtual void pumpMessages() = 0;
     // Keyboard focus to the window itself, as it returns to idle.
     virtual void takeFocus() = 0;
 };
@@ -92,7 +100,8 @@ struct StartRequest {
     uint16_t time;
 };
 
-class MainWindowModel {
+// The core's progress host is the model: the session's calls land here on the window thread.
+class MainWindowModel final : public ProgressHost {
 public:
     MainWindowModel(SessionState& state, const SamplingConfig& config,
                     const LanguageCatalogue& texts, MainWindowView& view);
@@ -127,14 +136,21 @@ public:
     // too), a recording's end, a file operation, a page switch.
     void followSavableFlag();
 
-    // The progress host's calls and the timers' ends.
-    void setControlsEnabled(bool enable);
-    void showProgress();
-    void setPhaseText(const std::string& text);
-    // The progress timer's tick.
+    // ProgressHost.
+    void setControlsEnabled(bool enable) override;
+    void showProgress() override;
+    void setPhaseText(const std::string& text) override;
+    void pumpMessages() override { view_.pumpMessages(); }
+    void startResetTimer(int milliseconds) override {
+        view_.armTimer(MainTimer::Reset, milliseconds);
+    }
+    void stopResetTimer() override { view_.disarmTimer(MainTimer::Reset); }
+    void stopProgressTimer() override { view_.disarmTimer(MainTimer::Progress); }
+
+    // A timer of the view ran out: the progress timer's tick moves the bar; the reset timer's
+    // end hides the progress, enables as idle and sets the phase idle.
+    void timerExpired(MainTimer timer);
     void updateProgress();
-    // The reset timer's end (the front end stops the timer): progress hidden, idle enabling,
-    // phase idle.
     void returnToIdle();
 
 private:

@@ -122,16 +122,16 @@ private:
 
 // The window's progress and page calls, passed on to it with the time of the page load, and
 // the graph's paint watch armed once the page has loaded.
-class TimedWindow final : public ProgressHost, public PageHost {
+class TimedWindow final : public PageHost {
 public:
     TimedWindow(MainWindow& window, WindowBridge& bridge)
         : window_(window),
           bridge_(bridge),
           dataPaint_(window.dataPage().graph()),
           ioPaint_(window.ioPage().graph()) {
-        bridge_.setTarget(this, this);
+        bridge_.setTarget(&window.progressHost(), this);
     }
-    ~TimedWindow() override { bridge_.setTarget(&window_, &window_); }
+    ~TimedWindow() override { bridge_.setTarget(&window_.progressHost(), &window_); }
 
     Clock::time_point loadStart, loadEnd;
     PaintWatch& paint(MonitorKind monitor) {
@@ -145,13 +145,6 @@ public:
         window_.loadRecording(monitor);
         loadEnd = Clock::now();
     }
-    void showProgress() override { window_.showProgress(); }
-    void pumpMessages() override { window_.pumpMessages(); }
-    void setControlsEnabled(bool enabled) override { window_.setControlsEnabled(enabled); }
-    void setPhaseText(const std::string& text) override { window_.setPhaseText(text); }
-    void startResetTimer(int milliseconds) override { window_.startResetTimer(milliseconds); }
-    void stopResetTimer() override { window_.stopResetTimer(); }
-    void stopProgressTimer() override { window_.stopProgressTimer(); }
     void clearPage(MonitorKind monitor) override { window_.clearPage(monitor); }
     void enableEntry(MonitorKind monitor) override { window_.enableEntry(monitor); }
     void repaint() override { window_.repaint(); }

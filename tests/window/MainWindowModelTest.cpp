@@ -29,7 +29,12 @@ public:
     void applyColorTable(MonitorKind monitor, const ColorTable& colors) override {
         painted.push_back({monitor, colors.name});
     }
-    void startProgressTimer() override { ++timerStarts; }
+    void armTimer(MainTimer timer, int milliseconds) override {
+        armed[timer] = milliseconds;
+        timerStarts += timer == MainTimer::Progress;
+    }
+    void disarmTimer(MainTimer timer) override { armed.erase(timer); }
+    void pumpMessages() override {}
     void takeFocus() override { ++focused; }
 
     std::map<MainControl, bool> enabled, visible;
@@ -39,6 +44,7 @@ public:
     std::map<MainControl, std::pair<std::vector<std::string>, int>> menus;
     MonitorKind page = kIoMonitor;
     std::vector<std::pair<MonitorKind, std::string>> painted;
+    std::map<MainTimer, int> armed;  // what runs, and its period
     int timerStarts = 0;
     int focused = 0;
 };
@@ -251,21 +257,29 @@ TEST_F(MainWindowModelTest, ProgressShowsThePhaseAndAtLeastOnePercentUntilTheRes
     state.progressTotal = 500;  // 10 s at 20 ms
     state.progressCount = 0;
     model.setControlsEnabled(false);
+    EXPECT_EQ(view.armed[MainTimer::Progress], 100);
     EXPECT_EQ(view.texts[MainControl::StateLabel], texts.GetText(text::MSG_PROGRESS_STATE_MONITOR));
     EXPECT_EQ(view.texts[MainControl::PercentLabel], "0%");
-    model.updateProgress();
+    model.timerExpired(MainTimer::Progress);
     EXPECT_EQ(view.values[MainControl::ProgressBar], 1);
     EXPECT_EQ(view.texts[MainControl::PercentLabel], "1%");
     state.progressCount = 250;
-    model.updateProgress();
+    model.timerExpired(MainTimer::Progress);
     EXPECT_EQ(view.texts[MainControl::PercentLabel], "50%");
     state.progressTotal = 0;
-    model.updateProgress();
+    model.timerExpired(MainTimer::Progress);
     EXPECT_EQ(view.texts[MainControl::PercentLabel], "50%") << "no total: nothing changes";
     model.setPhaseText("done");
     EXPECT_EQ(view.texts[MainControl::StateLabel], "done");
 
-    model.returnToIdle();
+    // The core's progress host calls, as a finished recording makes them.
+    ProgressHost& host = model;
+    host.stopProgressTimer();
+    host.startResetTimer(1500);
+    EXPECT_FALSE(view.armed.contains(MainTimer::Progress));
+    EXPECT_EQ(view.armed[MainTimer::Reset], 1500);
+    model.timerExpired(MainTimer::Reset);
+    EXPECT_TRUE(view.armed.empty()) << "the reset timer runs out once";
     EXPECT_EQ(state.phase(), ProgressPhase::Idle);
     for (const MainControl c : {MainControl::ProgressBar, MainControl::PercentLabel,
                                 MainControl::StateLabel})
