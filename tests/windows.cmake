@@ -61,12 +61,14 @@ kestiva_windows_test(windows_window_test
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp window/PageGraphsTest.cpp
             window/TraceColumnsTest.cpp window/LiveDataGraphTest.cpp window/MonitorPageModelTest.cpp
+            window/SerialPortRowsTest.cpp
     LIBS kestiva_window)
 
-# The window for Windows: its way to the window thread and its text conversions.
+# The window for Windows: its way to the window thread, its text conversions and the fitting
+# of dialog texts.
 if(TARGET kestiva_win32)
     kestiva_windows_test(windows_win32_test
-        SOURCES win32/WindowThreadTest.cpp
+        SOURCES win32/WindowThreadTest.cpp win32/TextFitTest.cpp
         LIBS kestiva_win32)
 endif()
 

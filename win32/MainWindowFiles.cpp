@@ -7,6 +7,7 @@
 #include <commdlg.h>
 
 #include "window/StartUpModel.h"
+#include "win32/UnsavedRecordingsDialog.h"
 #include "win32/WideText.h"
 #include "win32/WindowPicture.h"
 
@@ -89,11 +90,20 @@ void MainWindow::offerUnsavedRecording() {
     const int answer = MessageBoxW(window_, toWide(offerText(texts_, *journal)).c_str(),
                                    toWide(texts_.GetText(text::APP_TITLE)).c_str(),
                                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1);
-    if (answer != IDYES)
-        return;
+    if (answer == IDYES)
+        restoreRecording(*journal);
+}
+
+void MainWindow::showUnsavedRecordings() {
+    if (const std::optional<JournalEntry> journal =
+            chooseUnsavedRecording(window_, texts_, session_.listJournals()))
+        restoreRecording(*journal);
+}
+
+void MainWindow::restoreRecording(const JournalEntry& journal) {
     // The page the recording belongs to is shown while it is restored, as after a recording.
-    model_.showMonitor(journal->monitor);
-    startFileOperation(&Session::startJournalRestore, journal->path);
+    model_.showMonitor(journal.monitor);
+    startFileOperation(&Session::startJournalRestore, journal.path);
 }
 
 void MainWindow::startFileOperation(FileOperation start, const std::string& path) {

@@ -19,6 +19,12 @@
 //   window-driver picture WINDOW ID            prints a hash of control ID's pixels on screen
 //   window-driver rect WINDOW ID               prints control ID's screen rectangle (x y w h);
 //                                              ID 0: the window's own, frame included
+//   window-driver text WINDOW ID               prints control ID's text
+//   window-driver type WINDOW ID TEXT          empties edit ID (or a list's edit) and types
+//                                              TEXT into it, a character at a time
+//   window-driver rows WINDOW ID               prints list view ID's rows, a line each, the
+//                                              cells separated by tabs, a selected row
+//                                              marked with '*' before it
 //
 // WINDOW is a caption, #Class for a window class, or #Class|Caption for both (a message box
 // is #32770|Caption). Captions are compared without their
@@ -27,7 +33,9 @@
 // until the deadline (--timeout SECONDS before the action, 20 by default), then fails.
 
 #include <windows.h>
+#include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -63,6 +71,15 @@ std::wstring caption(HWND window) {
         shown += text[i];
     }
     return shown;
+}
+
+// What a control shows now, asked of the control itself: the text the system keeps for another
+// process's window is its caption from creation, not what an edit holds after typing.
+std::wstring shownText(HWND control) {
+    std::wstring text(std::size_t(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    text.resize(std::size_t(SendMessageW(control, WM_GETTEXT, WPARAM(text.size()),
+                                         reinterpret_cast<LPARAM>(text.data()))));
+    return text;
 }
 
 std::wstring className(HWND window) {
@@ -251,6 +268,47 @@ unsigned long long pictureHash(HWND control) {
     return hash;
 }
 
+// A list view's rows. Its cells are read through a buffer in the program's own memory: the
+// system copies no list view item across processes.
+bool printListRows(HWND list) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, processId);
+    if (!process)
+        return false;
+    constexpr int kTextLength = 512;
+    const SIZE_T size = sizeof(LVITEMW) + kTextLength * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int columns = header ? int(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    const int rows = int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; remote && row < rows; ++row) {
+        const bool selected = SendMessageW(list, LVM_GETITEMSTATE, WPARAM(row), LVIS_SELECTED) != 0;
+        std::string line = selected ? "*" : "";
+        for (int column = 0; column < columns; ++column) {
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.cchTextMax = kTextLength;
+            item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+            const LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row),
+                                                reinterpret_cast<LPARAM>(remote));
+            std::wstring text(std::size_t(std::clamp<LRESULT>(length, 0, kTextLength - 1)),
+                              L'\0');
+            ReadProcessMemory(process, remote + sizeof(LVITEMW), text.data(),
+                              text.size() * sizeof(wchar_t), nullptr);
+            line += (column ? "\t" : "") + toUtf8(text);
+        }
+        std::printf("%s\n", line.c_str());
+    }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return remote != nullptr;
+}
+
 int act(const std::vector<std::string>& args) {
     const std::string& action = args[0];
     const auto need = [&](std::size_t n) { return args.size() == n + 1; };
@@ -348,6 +406,37 @@ int act(const std::vector<std::string>& args) {
         GetWindowRect(control, &area);
         std::printf("%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left,
                     area.bottom - area.top);
+        return 0;
+    }
+    if (action == "type" && need(3)) {
+        HWND control = waitUsableControl(window, L"", std::stoi(args[2]));
+        if (!control)
+            return fail("no usable edit " + args[2] + " in " + args[1]);
+        // A list that takes typing has its edit inside.
+        HWND edit = className(control) == L"Edit"
+                        ? control
+                        : FindWindowExW(control, nullptr, L"Edit", nullptr);
+        if (!edit)
+            return fail("control " + args[2] + " in " + args[1] + " takes no typing");
+        const std::wstring text = toWide(args[3].c_str());
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+        for (const wchar_t c : text)
+            PostMessageW(edit, WM_CHAR, WPARAM(c), 1);
+        // Typed once the edit shows it all.
+        const HWND typed =
+            waitFor([&]() -> HWND { return shownText(edit) == text ? edit : nullptr; });
+        return typed ? 0 : fail("edit " + args[2] + " did not take " + args[3]);
+    }
+    if ((action == "text" || action == "rows") && need(2)) {
+        HWND control = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && hasChildren(w) ? findControl(w, L"", std::stoi(args[2])) : nullptr;
+        });
+        if (!control)
+            return fail("no control " + args[2] + " in " + args[1]);
+        if (action == "rows")
+            return printListRows(control) ? 0 : fail("cannot read the rows of " + args[2]);
+        std::printf("%s\n", toUtf8(shownText(control)).c_str());
         return 0;
     }
     if (action == "clipboard" && need(0)) {
