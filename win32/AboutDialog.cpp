@@ -27,7 +27,9 @@ INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
                 EndDialog(dialog, IDOK);
             return TRUE;
-        case WM_CLOSE: EndDialog(dialog, IDOK); return TRUE;
+        case WM_CLOSE:
+            EndDialog(dialog, IDOK);
+            return TRUE;
     }
     return FALSE;
 }

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "window/SerialPortRows.h"
 #include "win32/DialogSupport.h"
 #include "win32/Resource.h"
 #include "win32/TextFit.h"
 #include "win32/WideText.h"
+#include "window/SerialPortRows.h"
 
 namespace kestiva {
 
@@ -23,11 +23,13 @@ struct DialogState {
     int shownRow = -1;                 // the row whose device the list below edits
 };
 
-HWND item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+HWND item(HWND dialog, int id) {
+    return GetDlgItem(dialog, id);
+}
 
 int selectedRow(HWND dialog) {
-    return int(SendDlgItemMessageW(dialog, IDC_PORTS_LIST, LVM_GETNEXTITEM, WPARAM(-1),
-                                   LVNI_SELECTED));
+    return int(
+        SendDlgItemMessageW(dialog, IDC_PORTS_LIST, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
 }
 
 void setCell(HWND list, int row, int column, const std::string& text, bool insert = false) {
@@ -166,7 +168,9 @@ INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 showRow(dialog, *state, header.iItem);
             return chosen;
         }
-        case WM_CLOSE: EndDialog(dialog, IDCANCEL); return TRUE;
+        case WM_CLOSE:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
     }
     return FALSE;
 }

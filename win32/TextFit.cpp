@@ -47,8 +47,7 @@ int measure(HFONT font, const std::wstring& text, UINT prefix) {
     int drawn = 0;
     if (bitmap && bits) {
         HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-        std::fill_n(static_cast<DWORD*>(bits), std::size_t(width) * std::size_t(height),
-                    0xFFFFFFu);
+        std::fill_n(static_cast<DWORD*>(bits), std::size_t(width) * std::size_t(height), 0xFFFFFFu);
         SetTextColor(dc, RGB(0, 0, 0));
         SetBkMode(dc, TRANSPARENT);
         RECT box{0, 0, width, height};
@@ -93,8 +92,7 @@ int rightLimit(HWND dialog, HWND control) {
         const bool encloses = box.left <= own.left && box.right >= own.right;  // a group box
         // Its own style: the dialog itself is not shown yet while its texts are fitted.
         const bool shown = (GetWindowLongW(other, GWL_STYLE) & WS_VISIBLE) != 0;
-        if (other != control && shown && sameRow && !encloses &&
-            box.left >= own.right - 1)
+        if (other != control && shown && sameRow && !encloses && box.left >= own.right - 1)
             limit = std::min(limit, int(box.left) - 2);
     }
     return limit;
@@ -169,8 +167,8 @@ bool isWrappedLabel(HWND control, LONG style) {
     RECT box;
     GetClientRect(control, &box);
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, controlFont(control) ? controlFont(control)
-                                                         : GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ old = SelectObject(
+        dc, controlFont(control) ? controlFont(control) : GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
@@ -187,8 +185,7 @@ void fitControl(HWND dialog, HWND control) {
         return;
     if (lstrcmpiW(kind, L"Static") == 0) {
         const LONG type = style & SS_TYPEMASK;
-        if (type != SS_LEFT && type != SS_RIGHT && type != SS_CENTER &&
-            type != SS_LEFTNOWORDWRAP)
+        if (type != SS_LEFT && type != SS_RIGHT && type != SS_CENTER && type != SS_LEFTNOWORDWRAP)
             return;
         const UINT prefix = (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
         if (isWrappedLabel(control, style)) {
@@ -205,7 +202,9 @@ void fitControl(HWND dialog, HWND control) {
     if (lstrcmpiW(kind, L"Button") != 0)
         return;
     switch (style & BS_TYPEMASK) {
-        case BS_GROUPBOX: fitGroupCaption(control); return;
+        case BS_GROUPBOX:
+            fitGroupCaption(control);
+            return;
         case BS_CHECKBOX:
         case BS_AUTOCHECKBOX:
         case BS_RADIOBUTTON:
@@ -216,13 +215,16 @@ void fitControl(HWND dialog, HWND control) {
             growTo(dialog, control, measure(controlFont(control), text, 0) + box.right);
             return;
         }
-        default: return;
+        default:
+            return;
     }
 }
 
 }  // namespace
 
-int drawnTextWidth(HFONT font, const std::wstring& text) { return measure(font, text, 0); }
+int drawnTextWidth(HFONT font, const std::wstring& text) {
+    return measure(font, text, 0);
+}
 
 void fitTextWidths(HWND dialog) {
     std::vector<HWND> controls;

@@ -4,11 +4,11 @@
 
 #include <array>
 
-#include "window/StartUpModel.h"
 #include "win32/DialogSupport.h"
 #include "win32/Resource.h"
 #include "win32/TextFit.h"
 #include "win32/WideText.h"
+#include "window/StartUpModel.h"
 
 namespace kestiva {
 
@@ -21,8 +21,8 @@ struct DialogState {
 };
 
 int selectedRow(HWND dialog) {
-    return int(SendDlgItemMessageW(dialog, IDC_UNSAVED_LIST, LVM_GETNEXTITEM, WPARAM(-1),
-                                   LVNI_SELECTED));
+    return int(
+        SendDlgItemMessageW(dialog, IDC_UNSAVED_LIST, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
 }
 
 void addColumn(HWND list, int column, const std::string& title, int width) {
@@ -125,7 +125,9 @@ INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 restore(dialog, *state);
             return TRUE;
         }
-        case WM_CLOSE: EndDialog(dialog, IDCANCEL); return TRUE;
+        case WM_CLOSE:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
     }
     return FALSE;
 }

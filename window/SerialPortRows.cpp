@@ -43,10 +43,10 @@ PortRow makeRow(const LanguageCatalogue& texts, const PortAccess& ports, int num
     if (row.writtenIndex < 0) {
         // A device that is not plugged in now stays choosable as it is.
         const bool shown = assigned.present || assigned.network;
-        row.entries.push_back(shown ? assigned.device
-                                    : assigned.device + "  (" +
-                                          texts.GetText(text::DLG_COMSETTING_PORT_NOT_PRESENT) +
-                                          ")");
+        row.entries.push_back(shown
+                                  ? assigned.device
+                                  : assigned.device + "  (" +
+                                        texts.GetText(text::DLG_COMSETTING_PORT_NOT_PRESENT) + ")");
         row.targets.push_back(assigned.device);
         row.writtenIndex = int(row.entries.size()) - 1;
     }
@@ -63,7 +63,8 @@ std::string applyChoice(const LanguageCatalogue& texts, const PortAccess& ports,
         return {};
     std::string target = index >= 0 ? row.targets[std::size_t(index)] : typed;
     std::string error;
-    if (index < 0 && !(PortAccess::looksLikeTarget(target) && PortAccess::validTarget(target, error)))
+    if (index < 0 &&
+        !(PortAccess::looksLikeTarget(target) && PortAccess::validTarget(target, error)))
         return row.name + ": " + texts.GetText(text::DLG_SERIALPORTS_BAD_TARGET) + " " + typed +
                (error.empty() ? "" : " (" + error + ")");
     if (!ports.assign(row.name, target, error))

@@ -70,16 +70,16 @@ HWND makeDialog() {
         DLGTEMPLATE header;
         WORD menu, windowClass, title;
     } blank{{WS_POPUP, 0, 0, 0, 0, 400, 300}, 0, 0, 0};
-    return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &blank.header, nullptr,
-                                      [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; },
-                                      0);
+    return CreateDialogIndirectParamW(
+        GetModuleHandleW(nullptr), &blank.header, nullptr,
+        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
 }
 
 HWND addControl(HWND dialog, const wchar_t* kind, const std::wstring& text, DWORD style, int x,
                 int y, int width, int height, HFONT font) {
-    HWND control = CreateWindowExW(0, kind, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y,
-                                   width, height, dialog, nullptr, GetModuleHandleW(nullptr),
-                                   nullptr);
+    HWND control =
+        CreateWindowExW(0, kind, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                        dialog, nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
 }
@@ -118,8 +118,8 @@ TEST_P(TextFitTest, LabelsRadioButtonsAndGroupCaptionsShowTheirWholeText) {
     HWND radio = addControl(dialog, L"Button", kCaption, BS_AUTORADIOBUTTON, 10, 40, 30,
                             GetParam() + 4, font);
     // A label with a list right of it grows up to the list only.
-    HWND squeezed = addControl(dialog, L"Static", kCaption, SS_LEFT, 10, 70, 30, GetParam() + 4,
-                               font);
+    HWND squeezed =
+        addControl(dialog, L"Static", kCaption, SS_LEFT, 10, 70, 30, GetParam() + 4, font);
     HWND list = addControl(dialog, L"ComboBox", L"", CBS_DROPDOWNLIST, 60, 68, 100, 200, font);
     HWND group = addControl(dialog, L"Button", kCaption, BS_GROUPBOX, 5, 100, 380, 60, font);
     fitTextWidths(dialog);
@@ -142,8 +142,8 @@ TEST_P(TextFitTest, LabelsRadioButtonsAndGroupCaptionsShowTheirWholeText) {
 TEST_P(TextFitTest, AWrappedLabelBreaksItsLinesWhereTheyStillShowWhole) {
     ASSERT_TRUE(dialog) << "no window: Wine needs a display (DISPLAY, Xvfb)";
     const int width = 20 * GetParam();
-    HWND note = addControl(dialog, L"Static", kLong, SS_LEFT, 10, 10, width, 4 * GetParam() + 8,
-                           font);
+    HWND note =
+        addControl(dialog, L"Static", kLong, SS_LEFT, 10, 10, width, 4 * GetParam() + 8, font);
     fitTextWidths(dialog);
     const std::wstring lines = textOf(note);
     std::wstring joined;

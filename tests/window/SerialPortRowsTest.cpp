@@ -18,7 +18,8 @@ protected:
     SerialPortRowsTest() : texts(""), ports(folder.path()) { texts.LoadLanguageCatalogue(); }
 
     bool targetFileExists(int number) const {
-        return std::filesystem::exists(folder.system("ports/COM" + std::to_string(number) + "-target"));
+        return std::filesystem::exists(
+            folder.system("ports/COM" + std::to_string(number) + "-target"));
     }
     std::string defaultEntry(int number) const {
         return "(default: " + PortAccess::defaultDevice(number) + ")";
@@ -57,9 +58,9 @@ TEST_F(SerialPortRowsTest, EachPortOffersItsDefaultThenTheDevicesThenWhatWasWrit
 TEST_F(SerialPortRowsTest, ATypedTargetIsWrittenAndTheDefaultEntryRemovesItAgain) {
     std::vector<PortRow> rows = makePortRows(texts, ports, 3, {});
     // Unchanged rows write nothing.
-    EXPECT_TRUE(applyPortChoices(texts, ports, rows, {defaultEntry(1), defaultEntry(2),
-                                                      defaultEntry(3)})
-                    .empty());
+    EXPECT_TRUE(
+        applyPortChoices(texts, ports, rows, {defaultEntry(1), defaultEntry(2), defaultEntry(3)})
+            .empty());
     EXPECT_FALSE(targetFileExists(1) || targetFileExists(2) || targetFileExists(3));
 
     const std::vector<std::string> failures = applyPortChoices(
@@ -73,9 +74,9 @@ TEST_F(SerialPortRowsTest, ATypedTargetIsWrittenAndTheDefaultEntryRemovesItAgain
     ASSERT_EQ(rows[1].entries.back(), "tcp://127.0.0.1:1502");
     EXPECT_EQ(rows[1].writtenIndex, int(rows[1].entries.size()) - 1);
 
-    EXPECT_TRUE(applyPortChoices(texts, ports, rows,
-                                 {defaultEntry(1), defaultEntry(2), defaultEntry(3)})
-                    .empty());
+    EXPECT_TRUE(
+        applyPortChoices(texts, ports, rows, {defaultEntry(1), defaultEntry(2), defaultEntry(3)})
+            .empty());
     EXPECT_FALSE(targetFileExists(2));
     EXPECT_FALSE(ports.assignment(2).linked);
     EXPECT_EQ(rows[1].writtenIndex, 0);
