@@ -124,9 +124,9 @@ TEST_P(TextFitTest, LabelsRadioButtonsAndGroupCaptionsShowTheirWholeText) {
     HWND group = addControl(dialog, L"Button", kCaption, BS_GROUPBOX, 5, 100, 380, 60, font);
     fitTextWidths(dialog);
 
-    const int drawn = drawnTextWidth(font, kCaption);
-    EXPECT_GE(widthOf(label), drawn);
-    EXPECT_GT(widthOf(radio), drawn);
+    // Every pixel the text draws lies inside the box it got.
+    EXPECT_FALSE(inkFrom(font, kCaption, widthOf(label)));
+    EXPECT_GT(widthOf(radio), drawnTextWidth(font, kCaption));
     RECT listBox, squeezedBox;
     GetWindowRect(list, &listBox);
     GetWindowRect(squeezed, &squeezedBox);
@@ -136,33 +136,39 @@ TEST_P(TextFitTest, LabelsRadioButtonsAndGroupCaptionsShowTheirWholeText) {
     const std::wstring caption = textOf(group);
     EXPECT_EQ(caption.substr(0, kCaption.size()), kCaption);
     EXPECT_EQ(caption.find_first_not_of(L' ', kCaption.size()), std::wstring::npos);
-    EXPECT_GE(reportedWidth(font, caption), drawn);
+    EXPECT_FALSE(inkFrom(font, kCaption, reportedWidth(font, caption)));
 }
 
 TEST_P(TextFitTest, AWrappedLabelBreaksItsLinesWhereTheyStillShowWhole) {
     ASSERT_TRUE(dialog) << "no window: Wine needs a display (DISPLAY, Xvfb)";
-    const int width = 20 * GetParam();
-    HWND note =
-        addControl(dialog, L"Static", kLong, SS_LEFT, 10, 10, width, 4 * GetParam() + 8, font);
-    fitTextWidths(dialog);
-    const std::wstring lines = textOf(note);
-    std::wstring joined;
-    std::size_t start = 0;
-    int count = 0;
-    while (start <= lines.size()) {
-        std::size_t end = lines.find(L"\r\n", start);
-        end = end == std::wstring::npos ? lines.size() : end;
-        const std::wstring line = lines.substr(start, end - start);
-        EXPECT_LE(drawnTextWidth(font, line), width) << line.size();
-        joined += (joined.empty() ? L"" : L" ") + line;
-        ++count;
-        start = end + 2;
+    // Several widths, so that some line ends close to the edge.
+    for (int width = 16 * GetParam(); width <= 24 * GetParam(); width += GetParam()) {
+        SCOPED_TRACE(width);
+        HWND note =
+            addControl(dialog, L"Static", kLong, SS_LEFT, 10, 10, width, 6 * GetParam() + 8, font);
+        fitTextWidths(dialog);
+        const std::wstring lines = textOf(note);
+        std::wstring joined;
+        std::size_t start = 0;
+        int count = 0;
+        while (start <= lines.size()) {
+            std::size_t end = lines.find(L"\r\n", start);
+            end = end == std::wstring::npos ? lines.size() : end;
+            const std::wstring line = lines.substr(start, end - start);
+            // Drawn whole, and short enough that the label breaks it no further.
+            EXPECT_FALSE(inkFrom(font, line, width)) << line.size();
+            EXPECT_LE(reportedWidth(font, line), width) << line.size();
+            joined += (joined.empty() ? L"" : L" ") + line;
+            ++count;
+            start = end + 2;
+        }
+        EXPECT_GE(count, 2);
+        EXPECT_EQ(joined, kLong);
+        // A fitted text is fitted once: a second pass changes nothing.
+        fitTextWidths(dialog);
+        EXPECT_EQ(textOf(note), lines);
+        DestroyWindow(note);
     }
-    EXPECT_GE(count, 2);
-    EXPECT_EQ(joined, kLong);
-    // A fitted text is fitted once: a second pass changes nothing.
-    fitTextWidths(dialog);
-    EXPECT_EQ(textOf(note), lines);
 }
 
 // The dialog font at 96 dots per inch, and at 144 (150 %).
