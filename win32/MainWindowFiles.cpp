@@ -95,6 +95,11 @@ void MainWindow::offerUnsavedRecording() {
 }
 
 void MainWindow::showUnsavedRecordings() {
+    // A restore would take the capture buffer from under a recording: the menu item is
+    // disabled meanwhile, and a command posted from elsewhere is no exception.
+    if (session_.state().phase() == ProgressPhase::Recording || session_.recordingRunning() ||
+        session_.fileOperationRunning())
+        return;
     if (const std::optional<JournalEntry> journal =
             chooseUnsavedRecording(window_, texts_, session_.listJournals()))
         restoreRecording(*journal);
