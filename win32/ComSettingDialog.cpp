@@ -1,5 +1,7 @@
 #include "win32/ComSettingDialog.h"
 
+#include <algorithm>
+
 #include "win32/CheckWindow.h"
 #include "win32/DialogSupport.h"
 #include "win32/Resource.h"
@@ -138,6 +140,16 @@ void ComSettingDialog::setItems(ComControl list, const std::vector<std::string>&
     // A list of the same length keeps its entry; only the texts change.
     if (current >= 0 && current < int(items.size()))
         SendMessageW(box, CB_SETCURSEL, WPARAM(current), 0);
+    // A port's network target may be longer than the box: its open list shows it whole.
+    if (list != ComControl::PortList)
+        return;
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0));
+    int widest = 0;
+    for (const std::string& item : items)
+        widest = std::max(widest, drawnTextWidth(font, toWide(item)));
+    SendMessageW(box, CB_SETDROPPEDWIDTH,
+                 WPARAM(widest + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE)),
+                 0);
 }
 
 void ComSettingDialog::setCurrentIndex(ComControl list, int index) {
