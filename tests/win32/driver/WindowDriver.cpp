@@ -20,6 +20,14 @@
 //   window-driver rect WINDOW ID               prints control ID's screen rectangle (x y w h);
 //                                              ID 0: the window's own, frame included
 //
+// and two that time the program for the benchmarks, each printing milliseconds:
+//
+//   window-driver launch EXE                   starts EXE (in its folder) and waits until its
+//                                              first window is shown and painted
+//   window-driver timed-click WINDOW BUTTON NEXT [NEXT_BUTTON]
+//                                              a posted BM_CLICK, until NEXT (one holding
+//                                              NEXT_BUTTON) is shown and painted
+//
 // WINDOW is a caption, #Class for a window class, or #Class|Caption for both (a message box
 // is #32770|Caption). Captions are compared without their
 // access-key '&'. Acting on a control whose window is disabled (under a modal window) is
@@ -251,6 +259,107 @@ unsigned long long pictureHash(HWND control) {
     return hash;
 }
 
+// ---- Timing, for the benchmarks: polled every millisecond ----
+
+// Whether window and its shown children have nothing left to paint.
+bool painted(HWND window) {
+    if (GetUpdateRect(window, nullptr, FALSE))
+        return false;
+    bool clean = true;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
+                *reinterpret_cast<bool*>(data) = false;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&clean));
+    return clean;
+}
+
+// Milliseconds from since until found() gives a window that is painted; -1 at the deadline.
+double msUntilPainted(std::chrono::steady_clock::time_point since,
+                      const std::function<HWND()>& found) {
+    for (;;) {
+        HWND window = found();
+        if (window && hasChildren(window) && painted(window))
+            return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                             since)
+                .count();
+        if (std::chrono::steady_clock::now() > deadline)
+            return -1;
+        Sleep(1);
+    }
+}
+
+// A shown top-level window of process `id`.
+HWND windowOfProcess(DWORD id) {
+    struct Search {
+        DWORD id;
+        HWND found;
+    } search{id, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s.id && IsWindowVisible(window)) {
+                s.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+int printMs(double ms, const std::string& what) {
+    if (ms < 0)
+        return fail(what);
+    std::printf("%.1f\n", ms);
+    return 0;
+}
+
+int actTimed(const std::vector<std::string>& args) {
+    if (args[0] == "launch" && args.size() == 2) {
+        std::wstring exe = toWide(args[1].c_str());
+        std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+        std::wstring command = L"\"" + exe + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        const auto since = std::chrono::steady_clock::now();
+        if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+            return fail("could not start " + args[1]);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return printMs(msUntilPainted(since, [&] { return windowOfProcess(process.dwProcessId); }),
+                       "no window of " + args[1]);
+    }
+    if (args[0] == "timed-click" && (args.size() == 4 || args.size() == 5)) {
+        HWND button = waitUsableControl(toWide(args[1].c_str()), toWide(args[2].c_str()));
+        if (!button)
+            return fail("no usable " + args[2] + " in " + args[1]);
+        const std::wstring next = toWide(args[3].c_str());
+        const std::wstring nextButton = args.size() == 5 ? toWide(args[4].c_str()) : L"";
+        const auto since = std::chrono::steady_clock::now();
+        PostMessageW(button, BM_CLICK, 0, 0);
+        return printMs(msUntilPainted(since,
+                                      [&]() -> HWND {
+                                          HWND w = findTopLevel(next);
+                                          return w && (nextButton.empty() ||
+                                                       findControl(w, nextButton))
+                                                     ? w
+                                                     : nullptr;
+                                      }),
+                       "no window " + args[3]);
+    }
+    return fail("unknown action or wrong arguments: " + args[0]);
+}
+
 int act(const std::vector<std::string>& args) {
     const std::string& action = args[0];
     const auto need = [&](std::size_t n) { return args.size() == n + 1; };
@@ -410,5 +519,5 @@ int main(int argc, char** argv) {
     if (args.empty())
         return fail("no action");
     deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    return act(args);
+    return args[0] == "launch" || args[0] == "timed-click" ? actTimed(args) : act(args);
 }
