@@ -80,10 +80,9 @@ void MonitorPane::setFont(HFONT font) {
     for (const auto& [id, control] : controls_)
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     panel_.setFont(font);
-    if (initialised_) {
+    if (initialised_)
         measureControls();
-        layOut();
-    }
+    relayOut();
 }
 
 HWND MonitorPane::addChild(const wchar_t* windowClass, DWORD style, int id) {
@@ -233,8 +232,16 @@ void MonitorPane::layoutChanged() {
     if (shown)
         panel_.showRows(model_->measurementRows());
     panel_.setVisible(shown);
-    if (initialised_)
-        layOut();
+    relayOut();
+}
+
+void MonitorPane::relayOut() {
+    if (!initialised_)
+        return;
+    layOut();
+    // Controls moved one after another pass over each other on the way: each is painted
+    // again where it ends, over what a neighbour left there.
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MonitorPane::copyText(const std::string& text) {
@@ -272,8 +279,7 @@ void MonitorPane::command(int id, int notification, HWND from) {
 LRESULT MonitorPane::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SIZE:
-            if (initialised_)
-                layOut();
+            relayOut();
             return 0;
         case WM_COMMAND:
             command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));

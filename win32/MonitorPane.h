@@ -114,6 +114,8 @@ private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void command(int id, int notification, HWND from);
+    // Lays the page out again once it is initialised, and paints it again whole.
+    void relayOut();
     HWND edit(PageControl control) const;
 
     MonitorPageModel* model_ = nullptr;

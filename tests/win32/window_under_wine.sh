@@ -6,7 +6,9 @@
 # main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
 # second recording is stopped early and saved, a new colour table empties the page, File > CSV
 # read shows the first recording again as it was, Image save writes it as .bmp and .jpg and
-# Image capture copies it, the I/O page records and saves, and the window closes during a last
+# Image capture copies it, markers placed by keys show the measurements and Copy measurements
+# copies the Linux build's figures, a typed range and a wheel turn change the page's labels,
+# the I/O page records and saves, and the window closes during a last
 # recording; a recording killed with the program is offered at the next start, and Yes shows
 # it. The saved CSV must equal, but for the start minute in its first line, the
 # Linux build's CSV of the same recording of the deterministic simulator, for each page.
@@ -170,6 +172,75 @@ differing=$(compare -metric AE "$work/saved-graph.png" "$work/screen-graph.png" 
 drive command "$main" 504 || die "no Image capture"
 copied=$(drive clipboard | tr -d '\r') || copied="none"
 [ "$copied" = "$ww $wh" ] || fail "the clipboard's picture is $copied, not the window's $ww $wh"
+
+# Markers by keys on the recording read back: a click focuses the graph with the mouse over its
+# middle; A goes there and five samples to the right, B to the mouse and one to the right. The
+# measurement panel appears, and Copy measurements puts on the clipboard the figures the Linux
+# build gives for the same recording between the same two samples, four samples apart.
+drive click-control "$main" 430 || die "could not click the graph"
+drive keys "$main" A Right Right Right Right Right B Right || die "the marker keys did not go"
+drive enabled "$main" "Copy measurements" || fail "no measurement panel with both markers placed"
+shot 11-markers
+drive empty-clipboard || fail "could not empty the clipboard"
+drive click "$main" "Copy measurements" || die "no Copy measurements"
+drive clipboard-text | tr -d '\r' >"$work/measurements.tsv" ||
+    fail "Copy measurements put no text on the clipboard"
+marker_a="" marker_b=""
+read -r marker_a marker_b < <(awk -F '\t' 'NR == 2 { print $3, $4 }' "$work/measurements.tsv") ||
+    true
+mkdir -p "$work/between/System"
+cp "$linux_bin/System/"*.ini "$work/between/System/"
+if "$linux_bin/kestiva-cli" info "$window_csv" --monitor data --between "${marker_a:-0}" \
+    "${marker_b:-0}" --system "$work/between/System" --json >"$work/between.json" 2>&1; then
+    python3 - "$work/measurements.tsv" "$work/between.json" "$cycle_ms" <<'CHECK' ||
+import json, sys
+rows = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
+between = json.load(open(sys.argv[2]))["between"]
+keys = ["atA", "atB", "difference", "minimum", "minimumTime", "maximum", "maximumTime",
+        "mean", "rms"]
+problems = []
+if abs(abs(float(rows[1][3]) - float(rows[1][2])) - 4 * int(sys.argv[3]) / 1000) > 1e-9:
+    problems.append("the markers lie %s and %s s apart, not 4 samples" % (rows[1][2], rows[1][3]))
+if len(rows) - 1 != len(between["items"]):
+    problems.append("%d rows, not %d" % (len(rows) - 1, len(between["items"])))
+for row, item in zip(rows[1:], between["items"]):
+    mine = [float(cell) for cell in row[6:15]]
+    theirs = [float(item[key]) for key in keys]
+    if row[0] != item["name"] or mine != theirs:
+        problems.append("%s: %s, the Linux build %s" % (row[0], row[6:15], theirs))
+print("\n".join(problems))
+sys.exit(1 if problems else 0)
+CHECK
+        fail "the copied measurements differ from the Linux build's"
+else
+    fail "the Linux build measured nothing between ${marker_a:-no time} and ${marker_b:-no time}"
+fi
+
+# A range typed into the first item's upper edit (control 1320) moves the item's value labels
+# (1416 at 3/4 of its range); a wheel turn over the graph zooms, and the time labels under it
+# (1128 at 1/4 of the window) follow.
+upper=$(drive text "$main" 1320 | tr -d '\r') || die "no upper range edit"
+value_before=$(drive text "$main" 1416 | tr -d '\r') || die "no value label"
+drive type "$main" 1320 "$(awk -v u="$upper" 'BEGIN { printf "%.1f", u + 100 }')" ||
+    die "could not type a range"
+value_after=""
+for _ in $(seq 50); do
+    value_after=$(drive text "$main" 1416 | tr -d '\r') || true
+    [ "$value_after" != "$value_before" ] && break
+    sleep 0.1
+done
+[ "$value_after" != "$value_before" ] ||
+    fail "a typed range left the value label at $value_before"
+time_before=$(drive text "$main" 1128 | tr -d '\r') || die "no time label"
+drive wheel "$main" 430 2 || die "no wheel over the graph"
+time_after=""
+for _ in $(seq 50); do
+    time_after=$(drive text "$main" 1128 | tr -d '\r') || true
+    [ "$time_after" != "$time_before" ] && break
+    sleep 0.1
+done
+shot 12-zoomed
+[ "$time_after" != "$time_before" ] || fail "a wheel turn left the time label at $time_before"
 
 # The I/O page: the switch shows it, and a recording of it, drawn as it arrives, is saved.
 drive click "$main" "Data Monitor" || die "no page switch"
