@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "window/GraphRaster.h"
 #include "window/MonitorLayout.h"
