@@ -5,10 +5,10 @@
 # Quit ends the program; accepting them again, a manual check finds the controller, OK opens the
 # main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
 # second recording is stopped early and saved, a new colour table repaints the page at once,
-# File > CSV read shows the first recording again as it was, Image save writes it as .bmp and .jpg and
-# Image capture copies it, markers placed by keys show the measurements and Copy measurements
-# copies the Linux build's figures, a typed range and a wheel turn change the page's labels,
-# the I/O page records and saves, and the window closes during a last
+# File > CSV read shows the first recording again as it was, Image save writes it as .bmp and
+# .jpg and Image capture copies it, markers placed by keys show the measurements and Copy
+# measurements copies the Linux build's figures, a typed range and a wheel turn change the
+# page's labels, the I/O page records and saves, and the window closes during a last
 # recording; a recording killed with the program is offered at the next start, and Yes shows
 # it. The saved CSV must equal, but for the start minute in its first line, the
 # Linux build's CSV of the same recording of the deterministic simulator, for each page.
