@@ -13,6 +13,9 @@ wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
 # Makes the folder the first time (several seconds) and starts the services.
 wineboot >/dev/null 2>&1 </dev/null
+# The shell's own tests make real windows and controls; this folder has no display, so Wine
+# draws them with its display-less driver.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
 # kestiva-cli.exe through Wine's COM1 against the simulator, with the Linux build beside it
 # (the simulator, and the reference for the recording it makes). Its Wine folder is its own.
 linux_dir=$(bash "$top/scripts/build.sh" | tail -n 1)

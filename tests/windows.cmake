@@ -66,7 +66,7 @@ kestiva_windows_test(windows_window_test
 # The window for Windows: its way to the window thread and its text conversions.
 if(TARGET kestiva_win32)
     kestiva_windows_test(windows_win32_test
-        SOURCES win32/WindowThreadTest.cpp
+        SOURCES win32/WindowThreadTest.cpp win32/PagePaneTest.cpp
         LIBS kestiva_win32)
 endif()
 

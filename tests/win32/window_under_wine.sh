@@ -4,9 +4,11 @@
 # the terms ends the program; the search finds a controller at station 5 and 19200 bit/s and
 # Quit ends the program; accepting them again, a manual check finds the controller, OK opens the
 # main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
-# second recording is stopped early and saved, a new colour table empties the page, File > CSV
-# read shows the first recording again as it was, Image save writes it as .bmp and .jpg and
-# Image capture copies it, the I/O page records and saves, and the window closes during a last
+# second recording is stopped early and saved, a new colour table repaints the page at once,
+# File > CSV read shows the first recording again as it was, Image save writes it as .bmp and
+# .jpg and Image capture copies it, markers placed by keys show the measurements and Copy
+# measurements copies the Linux build's figures, a typed range and a wheel turn change the
+# page's labels, the I/O page records and saves, and the window closes during a last
 # recording; a recording killed with the program is offered at the next start, and Yes shows
 # it. The saved CSV must equal, but for the start minute in its first line, the
 # Linux build's CSV of the same recording of the deterministic simulator, for each page.
@@ -84,6 +86,8 @@ grep -q "Communication is established" <<<"$answer" || fail "check: $answer"
 drive click "#32770|Communication Check" "OK" || die "could not close the check's result"
 drive click "Communication Settings" "OK" || die "OK stayed disabled after the check"
 drive wait "$main" || die "no main window"
+# The data page's graph is control 430; what it shows, as a hash of its pixels: empty yet.
+empty=$(drive picture "$main" 430) || die "no graph"
 
 # A recording of the data monitor, drawn as it arrives, to its end.
 # The data page's lists are controls 412 (cycle) and 414 (time).
@@ -95,7 +99,6 @@ sleep 2
 shot 4-recording
 drive --timeout $((record_s + 30)) enabled "$main" "Start" || die "the recording did not end"
 shot 5-recorded
-# The data page's graph is control 430; what it shows, as a hash of its pixels.
 recorded=$(drive picture "$main" 430) || die "no graph"
 
 # File > CSV save (menu command 500).
@@ -120,28 +123,41 @@ drive file "Save CSV File." "Z:${stopped_csv//\//\\}" || die "no save dialog"
 drive message "$box" >/dev/null || die "no message after the second save"
 drive click "$box" "OK" || die "could not close the second save's message"
 
-# Setting > Colour: another table and back (menu commands 701, 700) starts the page anew.
+# Setting > Colour: another table (menu command 701) repaints the page at once in its colours,
+# and the first one (700) brings them back.
+before=$(drive picture "$main" 430) || die "no graph"
 drive command "$main" 701 || die "no second colour table"
-drive command "$main" 700 || die "no first colour table"
-cleared=""
+recoloured=""
 for _ in $(seq 50); do
-    cleared=$(drive picture "$main" 430) || true
-    [ "$cleared" != "$recorded" ] && break
+    recoloured=$(drive picture "$main" 430) || true
+    [ "$recoloured" != "$before" ] && break
     sleep 0.2
 done
-[ "$cleared" != "$recorded" ] || fail "a new colour table left the recording on the page"
+[ "$recoloured" != "$before" ] || fail "another colour table did not repaint the page"
+drive command "$main" 700 || die "no first colour table"
+back=""
+for _ in $(seq 50); do
+    back=$(drive picture "$main" 430) || true
+    [ "$back" = "$before" ] && break
+    sleep 0.2
+done
+[ "$back" = "$before" ] || fail "the first colour table did not bring the page's colours back"
 
-# File > CSV read (menu command 501) of the saved file shows the whole recording again.
+# File > CSV read (menu command 501) of the saved file shows the whole recording again: its
+# picture, and its span (control 1256) rather than the stopped recording's. (The simulator's
+# values may be flat, so that recordings of any length look alike.)
 drive command "$main" 501 || die "no CSV read"
 drive file "Read CSV File." "Z:${window_csv//\//\\}" || die "no read dialog"
-shown=""
+shown="" span=""
 for _ in $(seq 100); do
     shown=$(drive picture "$main" 430) || true
-    [ "$shown" = "$recorded" ] && break
+    span=$(drive text "$main" 1256 | tr -d '\r') || true
+    [ "$shown" = "$recorded" ] && [ "$span" = "$record_s.0" ] && break
     sleep 0.2
 done
 shot 7-read
 [ "$shown" = "$recorded" ] || fail "the CSV read does not show the recording that was saved"
+[ "$span" = "$record_s.0" ] || fail "the CSV read shows a span of $span s, not $record_s.0"
 
 # File > Image save (menu command 503), as a bitmap and as a JPEG: the picture is the window
 # with its frame, and its graph is the graph as the screen showed it just before.
@@ -170,6 +186,75 @@ differing=$(compare -metric AE "$work/saved-graph.png" "$work/screen-graph.png" 
 drive command "$main" 504 || die "no Image capture"
 copied=$(drive clipboard | tr -d '\r') || copied="none"
 [ "$copied" = "$ww $wh" ] || fail "the clipboard's picture is $copied, not the window's $ww $wh"
+
+# Markers by keys on the recording read back: a click focuses the graph with the mouse over its
+# middle; A goes there and five samples to the right, B to the mouse and one to the right. The
+# measurement panel appears, and Copy measurements puts on the clipboard the figures the Linux
+# build gives for the same recording between the same two samples, four samples apart.
+drive click-control "$main" 430 || die "could not click the graph"
+drive keys "$main" A Right Right Right Right Right B Right || die "the marker keys did not go"
+drive enabled "$main" "Copy measurements" || fail "no measurement panel with both markers placed"
+shot 11-markers
+drive empty-clipboard || fail "could not empty the clipboard"
+drive click "$main" "Copy measurements" || die "no Copy measurements"
+drive clipboard-text | tr -d '\r' >"$work/measurements.tsv" ||
+    fail "Copy measurements put no text on the clipboard"
+marker_a="" marker_b=""
+read -r marker_a marker_b < <(awk -F '\t' 'NR == 2 { print $3, $4 }' "$work/measurements.tsv") ||
+    true
+mkdir -p "$work/between/System"
+cp "$linux_bin/System/"*.ini "$work/between/System/"
+if "$linux_bin/kestiva-cli" info "$window_csv" --monitor data --between "${marker_a:-0}" \
+    "${marker_b:-0}" --system "$work/between/System" --json >"$work/between.json" 2>&1; then
+    python3 - "$work/measurements.tsv" "$work/between.json" "$cycle_ms" <<'CHECK' ||
+import json, sys
+rows = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
+between = json.load(open(sys.argv[2]))["between"]
+keys = ["atA", "atB", "difference", "minimum", "minimumTime", "maximum", "maximumTime",
+        "mean", "rms"]
+problems = []
+if abs(abs(float(rows[1][3]) - float(rows[1][2])) - 4 * int(sys.argv[3]) / 1000) > 1e-9:
+    problems.append("the markers lie %s and %s s apart, not 4 samples" % (rows[1][2], rows[1][3]))
+if len(rows) - 1 != len(between["items"]):
+    problems.append("%d rows, not %d" % (len(rows) - 1, len(between["items"])))
+for row, item in zip(rows[1:], between["items"]):
+    mine = [float(cell) for cell in row[6:15]]
+    theirs = [float(item[key]) for key in keys]
+    if row[0] != item["name"] or mine != theirs:
+        problems.append("%s: %s, the Linux build %s" % (row[0], row[6:15], theirs))
+print("\n".join(problems))
+sys.exit(1 if problems else 0)
+CHECK
+        fail "the copied measurements differ from the Linux build's"
+else
+    fail "the Linux build measured nothing between ${marker_a:-no time} and ${marker_b:-no time}"
+fi
+
+# A range typed into the first item's upper edit (control 1320) moves the item's value labels
+# (1416 at 3/4 of its range); a wheel turn over the graph zooms, and the time labels under it
+# (1128 at 1/4 of the window) follow.
+upper=$(drive text "$main" 1320 | tr -d '\r') || die "no upper range edit"
+value_before=$(drive text "$main" 1416 | tr -d '\r') || die "no value label"
+drive type "$main" 1320 "$(awk -v u="$upper" 'BEGIN { printf "%.1f", u + 100 }')" ||
+    die "could not type a range"
+value_after=""
+for _ in $(seq 50); do
+    value_after=$(drive text "$main" 1416 | tr -d '\r') || true
+    [ "$value_after" != "$value_before" ] && break
+    sleep 0.1
+done
+[ "$value_after" != "$value_before" ] ||
+    fail "a typed range left the value label at $value_before"
+time_before=$(drive text "$main" 1128 | tr -d '\r') || die "no time label"
+drive wheel "$main" 430 2 || die "no wheel over the graph"
+time_after=""
+for _ in $(seq 50); do
+    time_after=$(drive text "$main" 1128 | tr -d '\r') || true
+    [ "$time_after" != "$time_before" ] && break
+    sleep 0.1
+done
+shot 12-zoomed
+[ "$time_after" != "$time_before" ] || fail "a wheel turn left the time label at $time_before"
 
 # The I/O page: the switch shows it, and a recording of it, drawn as it arrives, is saved.
 drive click "$main" "Data Monitor" || die "no page switch"
@@ -215,11 +300,11 @@ drive click "$box" "Yes" || die "could not answer the offer"
 restored=""
 for _ in $(seq 100); do
     restored=$(drive picture "$main" 430) || true
-    [ -n "$restored" ] && [ "$restored" != "$cleared" ] && break
+    [ -n "$restored" ] && [ "$restored" != "$empty" ] && break
     sleep 0.2
 done
 shot 10-restored
-[ -n "$restored" ] && [ "$restored" != "$cleared" ] || fail "the restored recording is not shown"
+[ -n "$restored" ] && [ "$restored" != "$empty" ] || fail "the restored recording is not shown"
 drive close "$main" || die "could not close the main window after the restore"
 program_ended || fail "the program ended with an error after the restore"
 stop_pid "$sim_pid"

@@ -19,6 +19,17 @@
 //   window-driver picture WINDOW ID            prints a hash of control ID's pixels on screen
 //   window-driver rect WINDOW ID               prints control ID's screen rectangle (x y w h);
 //                                              ID 0: the window's own, frame included
+//   window-driver click-control WINDOW ID      a real mouse click in the middle of control ID
+//   window-driver keys WINDOW KEY...           real key presses to the focus in WINDOW: a
+//                                              letter or digit, Left, Right, Delete, Enter,
+//                                              or ctrl+KEY
+//   window-driver type WINDOW ID TEXT          clicks edit ID, selects its text, types TEXT
+//                                              over it and presses Enter
+//   window-driver wheel WINDOW ID NOTCHES      the mouse to control ID's middle, the wheel
+//                                              turned NOTCHES (away from the user: positive)
+//   window-driver text WINDOW ID               prints control ID's text
+//   window-driver clipboard-text               prints the clipboard's text
+//   window-driver empty-clipboard              empties the clipboard
 //
 // and two that time the program for the benchmarks, each printing milliseconds:
 //
@@ -36,6 +47,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -191,6 +203,90 @@ void realClick(HWND control) {
     input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
     input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
     SendInput(3, input, sizeof(INPUT));
+}
+
+// The mouse to the middle of control, in screen coordinates as SendInput wants them.
+INPUT mouseTo(HWND control) {
+    RECT area;
+    GetWindowRect(control, &area);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = LONG((area.left + area.right) / 2 * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1));
+    in.mi.dy = LONG((area.top + area.bottom) / 2 * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1));
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return in;
+}
+
+INPUT keyInput(WORD key, bool down) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key;
+    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    return in;
+}
+
+// The virtual key of a key name, or 0.
+WORD virtualKey(const std::string& name) {
+    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
+        return WORD(std::toupper(static_cast<unsigned char>(name[0])));
+    if (name == "Left")
+        return VK_LEFT;
+    if (name == "Right")
+        return VK_RIGHT;
+    if (name == "Delete")
+        return VK_DELETE;
+    if (name == "Enter")
+        return VK_RETURN;
+    return 0;
+}
+
+// Presses and releases a named key ("ctrl+" before it holds Control); false for a name
+// without a key.
+bool pressKey(const std::string& name) {
+    const bool control = name.rfind("ctrl+", 0) == 0;
+    const WORD key = virtualKey(control ? name.substr(5) : name);
+    if (key == 0)
+        return false;
+    std::vector<INPUT> input;
+    if (control)
+        input.push_back(keyInput(VK_CONTROL, true));
+    input.push_back(keyInput(key, true));
+    input.push_back(keyInput(key, false));
+    if (control)
+        input.push_back(keyInput(VK_CONTROL, false));
+    SendInput(UINT(input.size()), input.data(), sizeof(INPUT));
+    // Each key is handled before the next: the window reads the held modifiers as it goes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    return true;
+}
+
+// Types text as characters, whatever the keyboard's layout.
+void typeText(const std::wstring& text) {
+    std::vector<INPUT> input;
+    for (const wchar_t c : text) {
+        for (const bool down : {true, false}) {
+            INPUT in{};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wScan = WORD(c);
+            in.ki.dwFlags = KEYEVENTF_UNICODE | (down ? 0 : KEYEVENTF_KEYUP);
+            input.push_back(in);
+        }
+    }
+    SendInput(UINT(input.size()), input.data(), sizeof(INPUT));
+}
+
+std::wstring clipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
 }
 
 // The text of a message box: its static controls' texts (the icon's is empty).
@@ -457,6 +553,65 @@ int act(const std::vector<std::string>& args) {
         GetWindowRect(control, &area);
         std::printf("%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left,
                     area.bottom - area.top);
+        return 0;
+    }
+    if (action == "click-control" || action == "type" || action == "wheel" ||
+        action == "text") {
+        if (!need(action == "click-control" || action == "text" ? 2 : 3))
+            return fail("wrong arguments: " + action);
+        HWND control = waitUsableControl(window, L"", std::stoi(args[2]));
+        if (!control)
+            return fail("no usable control " + args[2] + " in " + args[1]);
+        if (action == "text") {
+            wchar_t text[512] = {};
+            SendMessageW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+            std::printf("%s\n", toUtf8(text).c_str());
+            return 0;
+        }
+        if (action == "wheel") {
+            SetForegroundWindow(GetAncestor(control, GA_ROOT));
+            INPUT input[2] = {mouseTo(control), {}};
+            input[1].type = INPUT_MOUSE;
+            input[1].mi.dwFlags = MOUSEEVENTF_WHEEL;
+            input[1].mi.mouseData = DWORD(std::stoi(args[3]) * WHEEL_DELTA);
+            SendInput(2, input, sizeof(INPUT));
+            return 0;
+        }
+        realClick(control);
+        if (action == "type") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            SendMessageW(control, EM_SETSEL, 0, -1);
+            typeText(toWide(args[3].c_str()));
+            pressKey("Enter");
+        }
+        return 0;
+    }
+    if (action == "keys" && args.size() >= 3) {
+        HWND target = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && IsWindowEnabled(w) ? w : nullptr;
+        });
+        if (!target)
+            return fail("no usable window " + args[1]);
+        for (std::size_t i = 2; i < args.size(); ++i)
+            if (!pressKey(args[i]))
+                return fail("no key " + args[i]);
+        return 0;
+    }
+    if (action == "clipboard-text" && need(0)) {
+        HWND found = waitFor([]() -> HWND {
+            return IsClipboardFormatAvailable(CF_UNICODETEXT) ? HWND(1) : nullptr;
+        });
+        if (!found)
+            return fail("no text on the clipboard");
+        std::printf("%s", toUtf8(clipboardText()).c_str());
+        return 0;
+    }
+    if (action == "empty-clipboard" && need(0)) {
+        if (!OpenClipboard(nullptr))
+            return fail("the clipboard is not to be had");
+        EmptyClipboard();
+        CloseClipboard();
         return 0;
     }
     if (action == "clipboard" && need(0)) {
