@@ -106,8 +106,7 @@ TEST(PlotFrame, TheValueLabelsSitAtTheGridsMajorLinesAndTheLegendFollowsItsOrder
         EXPECT_EQ(inner[std::size_t(j)]->align, FrameMark::Align::Right);
         const int middle = area.y() + (h - 1) * j / 4;
         const Rect box = inner[std::size_t(j)]->box;
-        EXPECT_TRUE(box.y() == area.y() || box.bottom() == area.bottom() ||
-                    box.y() == middle - 7);
+        EXPECT_TRUE(box.y() == area.y() || box.bottom() == area.bottom() || box.y() == middle - 7);
     }
     // A swatch and a name for each entry, left to right, in the entry's colour.
     ASSERT_EQ(legend.size(), 4u);

@@ -54,11 +54,20 @@ TEST(ImageFormat, TheExtensionNamesTheFormatInAnyCase) {
         const char* path;
         const char* format;
     } cases[] = {
-        {"graph.bmp", "bmp"},          {"GRAPH.BMP", "bmp"},   {"a/b.c/graph.Jpg", "jpg"},
-        {"graph.jpeg", "jpeg"},        {"graph.png", "png"},   {"C:\\x.y\\graph.PNG", "png"},
-        {"graph.tar.png", "png"},      {"graph", ""},          {"graph.", ""},
-        {"graph.gif", ""},             {"folder.png/graph", ""}, {"folder.png\\graph", ""},
-        {"graph.pngx", ""},            {".png", "png"},
+        {"graph.bmp", "bmp"},
+        {"GRAPH.BMP", "bmp"},
+        {"a/b.c/graph.Jpg", "jpg"},
+        {"graph.jpeg", "jpeg"},
+        {"graph.png", "png"},
+        {"C:\\x.y\\graph.PNG", "png"},
+        {"graph.tar.png", "png"},
+        {"graph", ""},
+        {"graph.", ""},
+        {"graph.gif", ""},
+        {"folder.png/graph", ""},
+        {"folder.png\\graph", ""},
+        {"graph.pngx", ""},
+        {".png", "png"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(imageFormatForPath(c.path), c.format) << c.path;
@@ -79,8 +88,7 @@ TEST_F(ImageFileTest, ABitmapHoldsEveryPixelBottomRowFirst) {
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) {
             const std::size_t at = offset + std::size_t(2 - y) * stride + std::size_t(x) * 3;
-            EXPECT_EQ(0xFF000000u | littleEndian(bytes, at, 3), picture.at(x, y))
-                << x << "," << y;
+            EXPECT_EQ(0xFF000000u | littleEndian(bytes, at, 3), picture.at(x, y)) << x << "," << y;
         }
     // The clipboard's bitmap is this file after its file header.
     EXPECT_EQ(bitmapFileBytes(picture), bytes);

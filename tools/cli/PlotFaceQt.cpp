@@ -82,8 +82,7 @@ public:
     }
     bool save(const PixelBuffer& picture, const std::string& path) const override {
         const QImage image(reinterpret_cast<const uchar*>(picture.data()), picture.width(),
-                           picture.height(), qsizetype(picture.width()) * 4,
-                           QImage::Format_RGB32);
+                           picture.height(), qsizetype(picture.width()) * 4, QImage::Format_RGB32);
         return saveImageFile(image, QString::fromStdString(path));
     }
 

@@ -168,8 +168,8 @@ Rect plotGraphArea(const PlotFrameContent& content, Size picture, const FrameFon
     return area.isEmpty() ? Rect() : area;
 }
 
-std::vector<FrameMark> plotFrameMarks(const PlotFrameContent& content, Rect area,
-                                      Size picture, const FrameFont& font) {
+std::vector<FrameMark> plotFrameMarks(const PlotFrameContent& content, Rect area, Size picture,
+                                      const FrameFont& font) {
     std::vector<FrameMark> marks;
     const Color color = frameTextColor(content.background);
     marks.push_back(text(Rect(kPad, kPad, picture.width() - 2 * kPad, font.lineHeight()), color,

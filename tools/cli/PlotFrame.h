@@ -81,8 +81,8 @@ struct FrameMark {
 Rect plotGraphArea(const PlotFrameContent& content, Size picture, const FrameFont& font);
 
 // The frame's texts, ticks and swatches around the graph at area, in drawing order.
-std::vector<FrameMark> plotFrameMarks(const PlotFrameContent& content, Rect area,
-                                      Size picture, const FrameFont& font);
+std::vector<FrameMark> plotFrameMarks(const PlotFrameContent& content, Rect area, Size picture,
+                                      const FrameFont& font);
 
 // A picture of the given size in the frame's background with graph copied unchanged to area
 // (graph must have that area's size), ready for the marks.
