@@ -61,6 +61,7 @@ kestiva_windows_test(windows_window_test
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp window/PageGraphsTest.cpp
             window/TraceColumnsTest.cpp window/LiveDataGraphTest.cpp window/MonitorPageModelTest.cpp
+            window/ImageFileTest.cpp
     LIBS kestiva_window)
 
 # The window for Windows: its way to the window thread and its text conversions.

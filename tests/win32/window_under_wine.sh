@@ -33,6 +33,8 @@ if ! command -v Xvfb >/dev/null; then
     echo "SKIPPED: no Xvfb for the window under Wine"
     exit 0
 fi
+source "$(dirname "$0")/../support/picture_checks.sh"
+require_imagemagick
 
 shots="$windows_bin/../e2e-window"
 mkdir -p "$shots"
@@ -160,7 +162,8 @@ shot 7-read
 [ "$span" = "$record_s.0" ] || fail "the CSV read shows a span of $span s, not $record_s.0"
 
 # File > Image save (menu command 503), as a bitmap and as a JPEG: the picture is the window
-# with its frame, and its graph is the graph as the screen showed it just before.
+# with its frame, and its graph is the graph as the screen showed it just before (the JPEG's
+# nearly, as JPEG is lossy).
 # (Wine's console ends the driver's lines with CR LF.)
 read -r wx wy ww wh < <(drive rect "$main" 0 | tr -d '\r') || die "no window rectangle"
 read -r gx gy gw gh < <(drive rect "$main" 430 | tr -d '\r') || die "no graph rectangle"
@@ -181,6 +184,19 @@ convert "$program/kestiva-window.bmp" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy
 convert "$work/screen.png" -crop "${gw}x${gh}+${gx}+${gy}" +repage "$work/screen-graph.png"
 differing=$(compare -metric AE "$work/saved-graph.png" "$work/screen-graph.png" null: 2>&1) || true
 [ "$differing" = "0" ] || fail "the saved bitmap's graph differs from the screen's in $differing pixels"
+# The JPEG's graph: its mean error against the screen's no larger than another encoder's JPEG
+# of the same picture has (with some room), and no channel far from that JPEG (at thin lines
+# every JPEG strays, but a moved or recoloured graph strays much further).
+convert "$program/kestiva-window.jpg" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy))" +repage \
+    "$work/saved-jpeg-graph.png"
+convert "$program/kestiva-window.bmp" -quality 75 "$work/reference.jpg"
+convert "$work/reference.jpg" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy))" +repage \
+    "$work/reference-graph.png"
+mean=$(picture_error MAE "$work/saved-jpeg-graph.png" "$work/screen-graph.png")
+usual=$(picture_error MAE "$work/reference-graph.png" "$work/screen-graph.png")
+most=$(picture_error PAE "$work/saved-jpeg-graph.png" "$work/reference-graph.png")
+jpeg_close "$mean" "$usual" "$most" ||
+    fail "the saved JPEG's graph: mean error ${mean:-none} against the screen's (another JPEG's ${usual:-none}), largest against that JPEG ${most:-none}"
 
 # File > Image capture (menu command 504) puts the same picture on the clipboard.
 drive command "$main" 504 || die "no Image capture"

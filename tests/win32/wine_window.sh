@@ -51,7 +51,8 @@ Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$work/display" >"$work/
 xvfb_pid=$!
 display=""
 for _ in $(seq 200); do
-    display=$(cat "$work/display")
+    # The shell makes the file in the background: it may not be there yet.
+    display=$(cat "$work/display" 2>/dev/null) || true
     [ -n "$display" ] && break
     sleep 0.05
 done
