@@ -136,6 +136,25 @@ double readNumberText(std::string_view text, std::string_view separator, int dec
     return value;
 }
 
+double committedNumber(std::string_view text, std::string_view separator, int decimals,
+                       double lower, double upper) {
+    double value = 0.0;
+    if (!text.empty()) {
+        value = readNumberText(text, separator, decimals);
+        // Written so that a text that is not a number ends at the lower limit.
+        if (!(value >= lower)) {
+            value = lower;
+        } else if (value > upper) {
+            value = upper;
+        }
+    }
+    // "-0" would otherwise be shown as "-0.0" in an edit whose limits start at 0.
+    if (value == 0.0) {
+        value = 0.0;
+    }
+    return readNumberText(formatNumberText(value, decimals, separator), separator, decimals);
+}
+
 std::string formatNumberText(double value, int decimals, std::string_view separator) {
     decimals = std::max(decimals, 0);
     // printf's "%.*f" without its locale: correctly rounded, "." as the point. The largest

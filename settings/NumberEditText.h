@@ -26,6 +26,12 @@ bool isAcceptableNumberText(std::string_view text, std::string_view separator,
 // are read as integers and the sign is taken from a leading "-", so "-0,5" is -0.5.
 double readNumberText(std::string_view text, std::string_view separator, int decimals);
 
+// What an edit holds once its text is committed (Enter, or the edit left): an empty text is 0,
+// any other is read (a text without a number reads as 0) and held within `lower` and `upper`;
+// the result is what the edit then shows (`decimals` digits) read back, never "-0".
+double committedNumber(std::string_view text, std::string_view separator, int decimals,
+                       double lower, double upper);
+
 // The value with exactly `decimals` fraction digits, correctly rounded, and `separator` in
 // place of ".".
 std::string formatNumberText(double value, int decimals, std::string_view separator);

@@ -62,24 +62,8 @@ void CNumberEditEx::refreshDisplay() {
 }
 
 void CNumberEditEx::commit() {
-    const QString current = text();
-    if (current.isEmpty()) {
-        value_ = 0.0;
-        refreshDisplay();
-        return;
-    }
-    double value = readNumberText(current.toStdString(), separatorText_, decimals_);
-    // Written so that a text that is not a number ends at the lower limit.
-    if (!(value >= lowerLimit_)) {
-        value = lowerLimit_;
-    } else if (value > upperLimit_) {
-        value = upperLimit_;
-    }
-    // "-0" would otherwise be shown as "-0.0" in an edit whose limits start at 0.
-    if (value == 0.0) {
-        value = 0.0;
-    }
-    value_ = value;
+    value_ = committedNumber(text().toStdString(), separatorText_, decimals_, lowerLimit_,
+                             upperLimit_);
     refreshDisplay();
 }
 

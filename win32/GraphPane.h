@@ -1,54 +1,64 @@
 #pragma once
-// A monitor page's graph: the shared rasteriser draws it into a 32-bit pixel buffer, and a
-// paint shows that buffer with one SetDIBitsToDevice (the buffer is the back buffer, so the
-// picture never flickers). The pane holds what the graph shows: a recording after its load,
-// or one as it arrives.
+// A monitor page's graph: the shared rasteriser draws the page's graph data into a kept
+// picture, redrawn only when the data changed; a paint copies it into a back buffer, draws the
+// cursor's and the markers' lines into it with the same rasteriser, the readout box and the
+// markers' names over it with GDI, and shows it with one BitBlt, so it never flickers. The
+// mouse, the wheel and the keys go to the page's model, which says what the graph shows.
 
 #include <windows.h>
 
-#include "session/Session.h"
-#include "recording/SampleTables.h"
-#include "window/GraphData.h"
-#include "window/PageGraphs.h"
+#include <functional>
+
+#include "window/MonitorPageModel.h"
 #include "window/PixelBuffer.h"
 
 namespace kestiva {
 
 class GraphPane {
 public:
-    explicit GraphPane(MonitorKind monitor) : monitor_(monitor) {}
+    using Render = std::function<void(PixelView)>;
+
+    explicit GraphPane(Render render) : render_(std::move(render)) {}
+    ~GraphPane();
     GraphPane(const GraphPane&) = delete;
     GraphPane& operator=(const GraphPane&) = delete;
 
-    // Makes the pane's window as a child of parent, with control id `id`.
-    HWND create(HWND parent, int id);
+    // Makes the graph's window, child `id` of parent; what the user does goes to `model`.
+    HWND create(HWND parent, int id, const wchar_t* name, MonitorPageModel& model);
     HWND window() const { return window_; }
+    void setFont(HFONT font) { font_ = font; }
 
-    // The colour table's background and grid, the traces' colours at the next load; the
-    // graph is emptied, as a new colour table starts the page anew.
-    void applyColorTable(const ColorTable& colors);
-    void clear();
-    void load(const PageRecording& page);
-    // A recording begins to arrive on this page, and then its samples.
-    void beginLive(const LiveRecording& live);
-    void appendLive(const LiveRecording& live, const LiveSample& sample);
+    // The data changed: rasterise it again at the next paint.
     void redraw();
+    // Only the lines or texts over the graph changed.
+    void overlaysChanged();
 
-    // Draws the graph for a pane of this size into the buffer (the paint's first half).
-    void rasterise(int width, int height);
-    const PixelBuffer& picture() const { return buffer_; }
+    // The picture as last rasterised, without the lines over it.
+    const PixelBuffer& picture() const { return picture_; }
 
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    bool key(WPARAM key);
+    void followPointer();
     void paint(HDC dc);
+    // The back buffer as a DIB section of the client's size, selected into memory_.
+    PixelView backBuffer(int width, int height);
+    void drawMarkerNames(const MarkerLines& lines, int width, int height);
+    void drawReadout(const CursorReadout& readout, int width);
 
-    MonitorKind monitor_;
+    Render render_;
+    MonitorPageModel* model_ = nullptr;
     HWND window_ = nullptr;
-    ColorTable colors_;
-    MultiGraphData data_;
-    IoGraphData io_;
-    LiveExtremes liveExtremes_;
-    PixelBuffer buffer_;
+    HFONT font_ = nullptr;
+    PixelBuffer picture_;
+    bool stale_ = true;
+    bool tracking_ = false;  // a WM_MOUSELEAVE is asked for
+    HDC memory_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ oldBitmap_ = nullptr;
+    uint32_t* bits_ = nullptr;
+    SIZE bitmapSize_{};
 };
 
 }  // namespace kestiva

@@ -36,6 +36,8 @@ MainWindow::MainWindow(Session& session, WindowBridge& bridge, ComSettingMemory&
       bridge_(bridge),
       comSettingMemory_(memory),
       texts_(session.texts()),
+      dataPane_(session.texts()),
+      ioPane_(session.texts()),
       model_(session.state(), session.config(), session.texts(), *this) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -212,7 +214,10 @@ void MainWindow::showPage(MonitorKind monitor) {
 }
 
 void MainWindow::applyColorTable(MonitorKind monitor, const ColorTable& colors) {
-    pane(monitor).applyColorTable(colors);
+    if (monitor == kDataMonitor)
+        dataPane_.applyColorTable(colors);
+    else
+        ioPane_.applyColorTable(colors);
 }
 
 void MainWindow::takeFocus() { SetFocus(window_); }
@@ -229,7 +234,11 @@ void MainWindow::start() {
         request.controller, request.cycle, request.time, now,
         [window] { PostMessageW(window, kRecordingFinished, 0, 0); });
     if (started == StartResult::Ok && session_.live().active()) {
-        pane(session_.live().monitor()).beginLive(session_.live());
+        const LiveRecording& live = session_.live();
+        if (live.monitor() == kDataMonitor)
+            dataPane_.beginLive(live.record(), live.cycle(), request.time, live.plannedSamples());
+        else
+            ioPane_.beginLive(live.record(), live.cycle(), request.time, live.plannedSamples());
         liveRunning_ = true;
         SetTimer(window_, kLiveTimer, kLiveMilliseconds, nullptr);
     }
@@ -241,10 +250,18 @@ void MainWindow::liveTick() {
     if (!liveRunning_ || session_.pollLive() == 0)
         return;
     const LiveRecording& live = session_.live();
-    GraphPane& graph = pane(live.monitor());
-    for (const LiveSample sample : live.newSamples())
-        graph.appendLive(live, sample);
-    graph.redraw();
+    uint32_t lastTime = 0;
+    for (const LiveSample sample : live.newSamples()) {
+        if (live.monitor() == kDataMonitor)
+            dataPane_.appendLive(sample.valid, sample.plotted);
+        else
+            ioPane_.appendLive(sample.valid, sample.levels);
+        lastTime = sample.timeMs;
+    }
+    if (live.monitor() == kDataMonitor)
+        dataPane_.showLatest(lastTime);
+    else
+        ioPane_.showLatest(lastTime);
 }
 
 void MainWindow::onRecordingFinished() {
@@ -252,7 +269,7 @@ void MainWindow::onRecordingFinished() {
     if (liveRunning_) {
         liveRunning_ = false;
         KillTimer(window_, kLiveTimer);
-        pane(session_.live().monitor()).clear();
+        clearPane(session_.live().monitor());
     }
     session_.endRecording();
     model_.followSavableFlag();
@@ -280,17 +297,36 @@ void MainWindow::pumpMessages() { bridge_.windowThread().processEvents(); }
 void MainWindow::clearPage(MonitorKind monitor) {
     liveRunning_ = false;
     KillTimer(window_, kLiveTimer);
-    pane(monitor).clear();
+    clearPane(monitor);
+}
+
+void MainWindow::clearPane(MonitorKind monitor) {
+    if (monitor == kDataMonitor)
+        dataPane_.clear();
+    else
+        ioPane_.clear();
 }
 
 void MainWindow::loadRecording(MonitorKind monitor) {
     liveRunning_ = false;
     KillTimer(window_, kLiveTimer);
-    pane(monitor).load(session_.page(monitor));
+    if (monitor == kDataMonitor)
+        dataPane_.loadRecording(session_.page(kDataMonitor));
+    else
+        ioPane_.loadRecording(session_.page(kIoMonitor));
 }
 
-void MainWindow::enableEntry(MonitorKind) {}
-void MainWindow::repaint() { pane(shownMonitor()).redraw(); }
+void MainWindow::enableEntry(MonitorKind monitor) {
+    if (monitor == kDataMonitor)
+        dataPane_.enableEntry();
+    else
+        ioPane_.enableEntry();
+}
+
+void MainWindow::repaint() {
+    RedrawWindow(pageWindow(shownMonitor()), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
 
 // --- Commands, dump, version, close -----------------------------------------------------------
 
@@ -354,11 +390,11 @@ void MainWindow::close() {
 }
 
 void MainWindow::eraseBackground(HDC dc) {
-    // Everything but the shown graph, which covers its own pixels: the graph never flickers,
+    // Everything but the shown page, which covers its own pixels: the graph never flickers,
     // and group boxes, which leave their inside to the window, get the window's face.
     RECT client;
     GetClientRect(window_, &client);
-    HWND graph = pane(shownMonitor()).window();
+    HWND graph = pageWindow(shownMonitor());
     if (graph && IsWindowVisible(graph)) {
         RECT area;
         GetWindowRect(graph, &area);
@@ -392,6 +428,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_COMMAND: command(LOWORD(wParam), HIWORD(wParam)); return 0;
+        case WM_MOUSEWHEEL:
+            // The wheel goes to the focus: with it on the window's own controls, the page
+            // under the mouse still zooms.
+            return SendMessageW(pageWindow(shownMonitor()), message, wParam, lParam);
         case WM_DRAWITEM: {
             const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             const int base = int(item.CtlID) >= IDC_IO_SAMPLING ? IDC_IO_SAMPLING : IDC_DATA_SAMPLING;

@@ -15,7 +15,7 @@
 #include "session/Session.h"
 #include "window/ComSettingModel.h"
 #include "window/MainWindowModel.h"
-#include "win32/GraphPane.h"
+#include "win32/PagePanes.h"
 #include "win32/WindowBridge.h"
 
 namespace kestiva {
@@ -73,8 +73,9 @@ private:
     void buildControls();
     void buildSamplingControls(MonitorKind monitor, int idBase);
     void buildMenu();
-    // The tip shown when the mouse rests on control.
+    // The tip shown when the mouse rests on control (none when text is empty).
     void addToolTip(HWND control, const std::string& text);
+    void makePages();
     void layOut();
     HWND control(MainControl control) const;
     void eraseBackground(HDC dc);
@@ -105,7 +106,10 @@ private:
     void restoreRecording(const JournalEntry& journal);
     void setWindowInputEnabled(bool enabled);
     MonitorKind shownMonitor() const { return model_.shownMonitor(); }
-    GraphPane& pane(MonitorKind monitor) { return monitor == kDataMonitor ? dataPane_ : ioPane_; }
+    HWND pageWindow(MonitorKind monitor) const {
+        return monitor == kDataMonitor ? dataPane_.window() : ioPane_.window();
+    }
+    void clearPane(MonitorKind monitor);
 
     Session& session_;
     WindowBridge& bridge_;
@@ -119,8 +123,8 @@ private:
     HWND stateLabel_ = nullptr;
     HWND toolTips_ = nullptr;
     std::array<SamplingControls, 2> sampling_;
-    GraphPane dataPane_{kDataMonitor};
-    GraphPane ioPane_{kIoMonitor};
+    DataPane dataPane_;
+    IoPane ioPane_;
     HMENU menuBar_ = nullptr;
     HMENU fileMenu_ = nullptr;
     HMENU settingMenu_ = nullptr;

@@ -61,6 +61,10 @@ void MainWindow::makeFont() {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(font_));
+    if (dataPane_.window()) {
+        dataPane_.setFont(font_);
+        ioPane_.setFont(font_);
+    }
     if (old)
         DeleteObject(old);
 }
@@ -81,10 +85,17 @@ void MainWindow::buildControls() {
 
     buildSamplingControls(kDataMonitor, IDC_DATA_SAMPLING);
     buildSamplingControls(kIoMonitor, IDC_IO_SAMPLING);
-    dataPane_.create(window_, IDC_DATA_GRAPH);
-    ioPane_.create(window_, IDC_IO_GRAPH);
-    dataPane_.applyColorTable(model_.activeColors(kDataMonitor));
-    ioPane_.applyColorTable(model_.activeColors(kIoMonitor));
+    makePages();
+}
+
+void MainWindow::makePages() {
+    const auto toolTips = [this](HWND control, const std::string& text) {
+        addToolTip(control, text);
+    };
+    dataPane_.create(window_, IDC_DATA_PAGE, IDC_DATA_GRAPH, font_, toolTips);
+    ioPane_.create(window_, IDC_IO_PAGE, IDC_IO_GRAPH, font_, toolTips);
+    dataPane_.initialise(model_.activeColors(kDataMonitor));
+    ioPane_.initialise(model_.activeColors(kIoMonitor));
 }
 
 void MainWindow::buildSamplingControls(MonitorKind monitor, int idBase) {
@@ -124,10 +135,13 @@ void MainWindow::addToolTip(HWND control, const std::string& text) {
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = window_;
+    tool.hwnd = GetParent(control);
     tool.uId = reinterpret_cast<UINT_PTR>(control);
     tool.lpszText = wide.data();
-    SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    // A control's tip is replaced whole; an empty text leaves it none.
+    SendMessageW(toolTips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (!wide.empty())
+        SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainWindow::buildMenu() {
@@ -192,9 +206,9 @@ void MainWindow::layOut() {
     place(percentLabel_, progressX + progressWidth - kPercentWidth, 18, kPercentWidth, 20);
     place(stateLabel_, progressX, 44, progressWidth, 20);
 
-    const int graphTop = kTopRowHeight + kMargin;
-    for (HWND graph : {dataPane_.window(), ioPane_.window()})
-        place(graph, kMargin, graphTop, width - 2 * kMargin, height - graphTop - kMargin);
+    const int pageTop = kTopRowHeight + kMargin;
+    for (HWND page : {dataPane_.window(), ioPane_.window()})
+        place(page, kMargin, pageTop, width - 2 * kMargin, height - pageTop - kMargin);
     InvalidateRect(window_, nullptr, TRUE);
 }
 

@@ -10,6 +10,7 @@
 #include "win32/UnsavedRecordingsDialog.h"
 #include "win32/WideText.h"
 #include "win32/WindowPicture.h"
+#include "window/ImageFile.h"
 
 namespace kestiva {
 
@@ -66,7 +67,7 @@ void MainWindow::saveImage() {
     // The window as it is now, without the closed dialog still on it.
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     const PixelBuffer picture = takeWindowPicture(window_);
-    const bool saved = savePicture(picture, path);
+    const bool saved = saveImageFile(picture, toUtf8(path));
     bridge_.showMessage(texts_.GetText(text::MSG_ALARM_TITLE),
                         texts_.GetText(saved ? text::MSG_BITMAP_SAVE_COMP
                                              : text::MSG_BITMAP_SAVE_ERR),

@@ -65,6 +65,9 @@
 #define IDC_STOP 7
 #define IDC_DATA_GRAPH 430
 #define IDC_IO_GRAPH 431
+// The monitor pages, which hold the graphs above (their controls: win32/PageControlIds.h).
+#define IDC_DATA_PAGE 432
+#define IDC_IO_PAGE 433
 
 // The main window's menu commands; a submenu's item k is its base + k.
 #define IDM_CSV_SAVE 500

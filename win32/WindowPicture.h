@@ -1,7 +1,7 @@
 #pragma once
-// The picture that Image save writes and Image capture copies: as large as the window with its
-// frame, the window's contents as the screen shows them at their own offset in it, the frame
-// part the window's face colour.
+// The picture that Image save writes (window/ImageFile.h) and Image capture copies: as large as
+// the window with its frame, the window's contents as the screen shows them at their own offset
+// in it, the frame part the window's face colour.
 
 #include <windows.h>
 
@@ -12,9 +12,6 @@
 namespace kestiva {
 
 PixelBuffer takeWindowPicture(HWND window);
-// A JPEG file when the name ends in .jpg or .jpeg (any case), else a 24-bit bitmap; false
-// when it could not be written.
-bool savePicture(const PixelBuffer& picture, const std::wstring& path);
 // The picture as a device-independent bitmap on the clipboard.
 bool copyPictureToClipboard(const PixelBuffer& picture, HWND owner);
 

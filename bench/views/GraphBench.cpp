@@ -11,6 +11,7 @@
 // vertex" draws one vertex per sample as a plain polyline would. All give the same pixels (see
 // the tests).
 
+#include "bench/GraphCases.h"
 #include "window/GraphGeometry.h"
 #include "window/TraceColumns.h"
 #include "views/TraceGraphWidget.h"
@@ -31,7 +32,8 @@
 namespace kestiva {
 namespace {
 
-constexpr uint32_t kSamples = 150001;
+using namespace graph_cases;
+
 const QSize kPlot(1000, 600);
 const Size kPlotSize(1000, 600);
 
@@ -47,35 +49,6 @@ long peakRssKiB() {
     return usage.ru_maxrss;
 }
 
-enum Signal { kNoisySine = 0, kRandomWalk = 1, kUniformNoise = 2, kWildValues = 3 };
-
-const char* signalName(int signal) {
-    switch (signal) {
-    case kNoisySine: return "noisy sine";
-    case kRandomWalk: return "random walk";
-    case kUniformNoise: return "uniform noise";
-    default: return "wild values";
-    }
-}
-
-enum Window { kWhole = 0, kZoomed = 1, kFewSamples = 2 };
-
-const char* windowName(int window) {
-    switch (window) {
-    case kWhole: return "whole recording";
-    case kZoomed: return "12,001 samples";
-    default: return "41 samples";
-    }
-}
-
-template <typename Graph>
-void showWindow(Graph& graph, int window) {
-    const uint32_t first[] = {0, 40000, 70000};
-    const uint32_t last[] = {kSamples - 1, 52000, 70040};
-    graph.firstIndex = first[window];
-    graph.lastIndex = last[window];
-}
-
 const char* modeName(int64_t mode) {
     if (mode == kRaster) return "raster";
     switch (PolylineMode(mode)) {
@@ -83,72 +56,6 @@ const char* modeName(int64_t mode) {
     case PolylineMode::CollapsedColumns: return "collapsed";
     default: return "every vertex";
     }
-}
-
-double sampleValue(int signal, uint32_t k, uint32_t trace, std::mt19937& rng, double& walk) {
-    switch (signal) {
-    case kNoisySine:
-        // A slow swing with 5 % noise, like a motor current.
-        return 1000.0 * std::sin(k * 0.0005 + trace) +
-               std::uniform_real_distribution<>(-100.0, 100.0)(rng);
-    case kRandomWalk:
-        walk += std::normal_distribution<>(0.0, 5.0)(rng);
-        return walk;
-    case kUniformNoise:
-        return std::uniform_real_distribution<>(-1000.0, 1000.0)(rng);
-    default:
-        // Noise with one sample in ten far beyond any range the page could have chosen.
-        return std::uniform_int_distribution<>(0, 9)(rng) == 0
-                   ? std::uniform_real_distribution<>(-1e12, 1e12)(rng)
-                   : std::uniform_real_distribution<>(-1000.0, 1000.0)(rng);
-    }
-}
-
-std::unique_ptr<MultiGraphData> makeDataGraph(int signal) {
-    auto graph = std::make_unique<MultiGraphData>();
-    graph->reset(3, kSamples);
-    std::mt19937 rng(1);
-    for (uint32_t i = 0; i < 3; ++i) {
-        double walk = 0.0;
-        double low = 0.0;
-        double high = 0.0;
-        for (uint32_t k = 0; k < kSamples; ++k) {
-            const double v = sampleValue(signal, k, i, rng, walk);
-            low = k == 0 ? v : std::min(low, v);
-            high = k == 0 ? v : std::max(high, v);
-            graph->appendSample(i, v);
-        }
-        // The page's own range: the extremes widened by one unit; wild values go past it.
-        graph->lowerBound[i] = signal == kWildValues ? -1001.0 : low - 1.0;
-        graph->upperBound[i] = signal == kWildValues ? 1001.0 : high + 1.0;
-    }
-    graph->firstIndex = 0;
-    graph->lastIndex = kSamples - 1;
-    graph->drawEnabled = 1;
-    return graph;
-}
-
-// Each bit changes with the given probability per sample.
-std::unique_ptr<IoGraphData> makeIoGraph(double toggle) {
-    auto graph = std::make_unique<IoGraphData>();
-    graph->reset(16, kSamples);
-    std::mt19937 rng(2);
-    std::bernoulli_distribution flips(toggle);
-    for (int j = 0; j < 16; ++j) {
-        int bit = 0;
-        for (uint32_t k = 0; k < kSamples; ++k) {
-            if (flips(rng)) {
-                bit ^= 1;
-            }
-            graph->appendSample(uint32_t(j), IoGraphData::level(j, bit));
-        }
-        graph->lowerBound[j] = IoGraphData::kLowerBound;
-        graph->upperBound[j] = IoGraphData::kUpperBound;
-    }
-    graph->firstIndex = 0;
-    graph->lastIndex = kSamples - 1;
-    graph->drawEnabled = 1;
-    return graph;
 }
 
 constexpr double kMiB = 1024.0 * 1024.0;

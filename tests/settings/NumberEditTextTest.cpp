@@ -130,6 +130,34 @@ TEST(NumberEditText, FormattingValues) {
     EXPECT_EQ(formatNumberText(-1.7976931348623157e308, 2, ".").size(), 309u + 4u);
 }
 
+TEST(NumberEditText, CommittingTexts) {
+    struct Case {
+        const char* text;
+        const char* separator;
+        int decimals;
+        double lower, upper;
+        double value;
+    };
+    const Case cases[] = {
+        {"", ".", 1, 0.0, 10.0, 0.0},      // an empty edit commits 0, whatever its limits
+        {"", ".", 1, 5.0, 10.0, 0.0},
+        {"-", ".", 1, -3.0, 10.0, 0.0},    // no number reads as 0 ...
+        {"-", ".", 1, 1.0, 10.0, 1.0},     // ... held within the limits
+        {"-0", ".", 1, -5.0, 5.0, 0.0},    // never "-0"
+        {"12.5", ".", 1, 0.0, 10.0, 10.0},
+        {"-12.5", ".", 1, -10.0, 10.0, -10.0},
+        {"2.25", ".", 1, 0.0, 10.0, 2.2},  // the decimals the edit reads
+        {"2,26", ",", 2, 0.0, 10.0, 2.26},
+        {"7", ".", 0, 0.0, 10.0, 7.0},
+        {"3.14159", ".", 3, 0.0, 10.0, 3.141},
+    };
+    for (const Case& c : cases) {
+        const double value = committedNumber(c.text, c.separator, c.decimals, c.lower, c.upper);
+        EXPECT_DOUBLE_EQ(value, c.value) << '"' << c.text << '"';
+        EXPECT_FALSE(std::signbit(value) && value == 0.0) << '"' << c.text << '"';
+    }
+}
+
 // The C library's own locale must not move the point: a process running in a locale whose
 // separator is "," still reads and writes ".".
 TEST(NumberEditText, TheProcessLocaleChangesNothing) {

@@ -3,7 +3,7 @@
 # the communication check, a recording and its info. The Windows build's CSV of a
 # deterministic recording equals the Linux build's byte for byte, each build reads the
 # other's file the same, and a controller that vanishes mid-recording fails the recording but
-# keeps its samples in the file.
+# keeps its samples in the file. plot draws the same pictures in both builds.
 # Then the same over the loopback address through Winsock: the simulator serving Modbus TCP
 # and RTU over TCP, a port assigned a network target, the check and a short recording equal
 # to the Linux build's.
@@ -15,6 +15,9 @@
 #                several seconds); a new one in a temporary folder without it
 # Prints the Windows build's pacing report for the recording. Exit code 0 when all passed.
 set -euo pipefail
+
+source "$(dirname "$0")/../support/picture_checks.sh"
+require_imagemagick
 
 linux_bin=$(realpath "$1")
 windows_bin=$(realpath "$2")
@@ -189,6 +192,105 @@ for f in windows linux; do
         diff "$work/info.json" "$work/info-linux.json" | head >&2
     fi
     grep -q "\"samples\": $samples" "$work/info.json" || fail "$f.csv does not hold $samples samples"
+done
+
+# plot in each build, of the data file above and of an I/O file: the PNG and the bitmap hold
+# the Linux build's pixels exactly (the bare graph, and the graph inside the Windows build's
+# frame, which it lays out around its own font's texts); the JPEG only nearly, as JPEG is
+# lossy: its mean error against the exact picture stays near another encoder's JPEG's, and no
+# channel strays far from that JPEG.
+plot_dir="$work/plot"
+mkdir -p "$plot_dir"
+cp "$work/files/linux.csv" "$plot_dir/data.csv"
+{
+    printf '20261207 11:00,V100,IO\r\n50,1\r\n1%s\r\nms%s\r\nTime,Fast,,Slow%s\r\n' \
+        "$(printf ',%.0s' {1..16})" "$(printf ',%.0s' {1..16})" "$(printf ',%.0s' {1..13})"
+    for j in $(seq 0 200); do
+        printf '%d,%d,,%d%s\r\n' $((j * 50)) $(((j % 8) < 4)) $(((j % 20) < 5)) \
+            "$(printf ',%.0s' {1..13})"
+    done
+} >"$plot_dir/io.csv"
+cp "$plot_dir/"*.csv "$work/windows/"
+linux_plot() {
+    local out=$1
+    shift
+    (cd "$plot_dir" && "$linux_bin/kestiva-cli" plot "$@" --system "$work/linux/System" \
+        >"$work/$out" 2>"$work/$out.err")
+}
+for monitor in data io; do
+    for kind in png bmp jpg; do
+        wine_cli plot.out plot "$monitor.csv" --out "$monitor-bare.$kind" --bare --system System ||
+            fail "plot $monitor --bare .$kind exited with $?"
+        linux_plot plot-linux.out "$monitor.csv" --out "$monitor-bare.$kind" --bare ||
+            fail "the Linux build's plot $monitor --bare .$kind exited with $?"
+        cmp -s "$work/plot.out" "$work/plot-linux.out" ||
+            fail "plot $monitor .$kind: the builds say '$(cat "$work/plot.out")' and '$(cat "$work/plot-linux.out")'"
+        wine_cli framed.json plot "$monitor.csv" --out "$monitor-framed.$kind" --json \
+            --system System || fail "plot $monitor .$kind exited with $?"
+    done
+    bare="$plot_dir/$monitor-bare.png"
+    for kind in png bmp; do
+        n=$(differing_pixels "$work/windows/$monitor-bare.$kind" "$bare")
+        [ "$n" = "0" ] || fail "plot $monitor --bare .$kind differs from the Linux build's in $n pixels"
+    done
+    # The frame's graph: the Linux build's bare graph of that size, pixel for pixel.
+    read -r gx gy gw gh < <(/usr/bin/python3 -c '
+import json, sys
+g = json.load(open(sys.argv[1]))["graph"]
+print(g["x"], g["y"], g["width"], g["height"])' "$work/framed.json") || {
+        fail "plot $monitor: no graph area in $(cat "$work/framed.json")"
+        continue
+    }
+    linux_plot plot-linux.out "$monitor.csv" --out "$monitor-graph.png" --bare --size "${gw}x${gh}" ||
+        fail "the Linux build's plot $monitor --size ${gw}x${gh} exited with $?"
+    for kind in png bmp; do
+        framed="$work/windows/$monitor-framed.$kind"
+        [ "$(picture_size "$framed")" = "1000 600" ] ||
+            fail "plot $monitor .$kind is $(picture_size "$framed"), not 1000 600"
+        convert "$framed" -crop "${gw}x${gh}+${gx}+${gy}" +repage "$work/framed-graph.png" ||
+            fail "plot $monitor .$kind could not be read"
+        n=$(differing_pixels "$work/framed-graph.png" "$plot_dir/$monitor-graph.png")
+        [ "$n" = "0" ] || fail "plot $monitor .$kind: the framed graph differs in $n pixels"
+    done
+    n=$(differing_pixels "$work/windows/$monitor-framed.bmp" "$work/windows/$monitor-framed.png")
+    [ "$n" = "0" ] || fail "plot $monitor: the framed bitmap and PNG differ in $n pixels"
+    for shape in bare framed; do
+        jpeg="$work/windows/$monitor-$shape.jpg"
+        [ "$(picture_size "$jpeg")" = "1000 600" ] ||
+            fail "plot $monitor $shape .jpg is $(picture_size "$jpeg"), not 1000 600"
+    done
+    mean=$(picture_error MAE "$work/windows/$monitor-bare.jpg" "$bare")
+    usual=$(picture_error MAE "$plot_dir/$monitor-bare.jpg" "$bare")
+    most=$(picture_error PAE "$work/windows/$monitor-bare.jpg" "$plot_dir/$monitor-bare.jpg")
+    jpeg_close "$mean" "$usual" "$most" ||
+        fail "plot $monitor .jpg: mean error ${mean:-none} (the Linux JPEG's ${usual:-none}), largest against the Linux JPEG ${most:-none}"
+    # The framed JPEG against its own PNG, the Windows build's frame in both.
+    convert "$work/windows/$monitor-framed.png" -quality 75 "$work/reference.jpg"
+    mean=$(picture_error MAE "$work/windows/$monitor-framed.jpg" "$work/windows/$monitor-framed.png")
+    usual=$(picture_error MAE "$work/reference.jpg" "$work/windows/$monitor-framed.png")
+    most=$(picture_error PAE "$work/windows/$monitor-framed.jpg" "$work/reference.jpg")
+    jpeg_close "$mean" "$usual" "$most" ||
+        fail "plot $monitor framed .jpg: mean error ${mean:-none} (another JPEG's ${usual:-none}), largest against it ${most:-none}"
+done
+# What each build says and returns when plot cannot write what it was asked for.
+refusals=(
+    "2|--out plot.gif"
+    "2|--out plot"
+    "2|--size 100x20 --out plot.png"
+    "1|--out missing/plot.png"
+)
+for refusal in "${refusals[@]}"; do
+    status=${refusal%%|*}
+    args=${refusal#*|}
+    read -r -a words <<<"$args"
+    wine_cli refused.out plot data.csv "${words[@]}" --system System && code=0 || code=$?
+    linux_plot refused-linux.out data.csv "${words[@]}" && linux_code=0 || linux_code=$?
+    [ "$code" = "$status" ] && [ "$linux_code" = "$status" ] ||
+        fail "plot $args: exit codes $code (Windows) and $linux_code (Linux), not $status"
+    if ! cmp -s <(tr -d '\r' <"$work/refused.out.err") "$work/refused-linux.out.err"; then
+        fail "plot $args: the builds' messages differ"
+        diff <(tr -d '\r' <"$work/refused.out.err") "$work/refused-linux.out.err" >&2 || true
+    fi
 done
 
 # The controller goes away a second into a recording: the recording fails, and nothing is saved.

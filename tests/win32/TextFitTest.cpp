@@ -113,7 +113,7 @@ TEST_P(TextFitTest, NoInkLiesBeyondTheMeasuredWidth) {
 }
 
 TEST_P(TextFitTest, LabelsRadioButtonsAndGroupCaptionsShowTheirWholeText) {
-    ASSERT_TRUE(dialog) << "no window: Wine needs a display (DISPLAY, Xvfb)";
+    ASSERT_TRUE(dialog) << "no dialog could be made";
     HWND label = addControl(dialog, L"Static", kCaption, SS_LEFT, 10, 10, 30, GetParam() + 4, font);
     HWND radio = addControl(dialog, L"Button", kCaption, BS_AUTORADIOBUTTON, 10, 40, 30,
                             GetParam() + 4, font);
@@ -140,7 +140,7 @@ TEST_P(TextFitTest, LabelsRadioButtonsAndGroupCaptionsShowTheirWholeText) {
 }
 
 TEST_P(TextFitTest, AWrappedLabelBreaksItsLinesWhereTheyStillShowWhole) {
-    ASSERT_TRUE(dialog) << "no window: Wine needs a display (DISPLAY, Xvfb)";
+    ASSERT_TRUE(dialog) << "no dialog could be made";
     // Several widths, so that some line ends close to the edge.
     for (int width = 16 * GetParam(); width <= 24 * GetParam(); width += GetParam()) {
         SCOPED_TRACE(width);

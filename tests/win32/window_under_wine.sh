@@ -3,11 +3,13 @@
 # worked from outside as a user works it, by window-driver.exe (tests/win32/driver): declining
 # the terms ends the program; the search finds a controller at station 5 and 19200 bit/s, a
 # network target is given to COM1 in the serial ports and taken back, and Quit ends the
-# program; accepting them again, a manual check finds the controller, OK opens the main
-# window, a recording of the data monitor runs to its end, File > CSV save writes it, a
-# second recording is stopped early and saved, a new colour table empties the page, File > CSV
-# read shows the first recording again as it was, Image save writes it as .bmp and .jpg and
-# Image capture copies it, the I/O page records and saves, and the window closes during a last
+# program; accepting them again, a manual check finds the controller, OK opens the
+# main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
+# second recording is stopped early and saved, a new colour table repaints the page at once,
+# File > CSV read shows the first recording again as it was, Image save writes it as .bmp and
+# .jpg and Image capture copies it, markers placed by keys show the measurements and Copy
+# measurements copies the Linux build's figures, a typed range and a wheel turn change the
+# page's labels, the I/O page records and saves, and the window closes during a last
 # recording; a recording killed with the program is offered at the next start, and Yes shows
 # it, as File > Unsaved Recordings' Restore does again; Help > Version names the program.
 # The saved CSV must equal, but for the start minute in its first line, the Linux build's CSV
@@ -33,135 +35,14 @@ if ! command -v Xvfb >/dev/null; then
     echo "SKIPPED: no Xvfb for the window under Wine"
     exit 0
 fi
+source "$(dirname "$0")/../support/picture_checks.sh"
+require_imagemagick
 
-work=$(mktemp -d /tmp/kestiva-wine-window.XXXXXX)
 shots="$windows_bin/../e2e-window"
 mkdir -p "$shots"
 rm -f "$shots"/*.png
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-WINEPREFIX=$(realpath -m "${3:-$work/prefix}")
-com1_link="$WINEPREFIX/kestiva-sim-com1"
-sim_pid="" server_pid="" xvfb_pid="" program_pid=""
-
-stop_pid() {
-    [ -n "$1" ] || return 0
-    kill "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
-}
-cleanup() {
-    stop_pid "$program_pid"
-    stop_pid "$sim_pid"
-    rm -f "$com1_link"
-    if [ -n "$server_pid" ]; then
-        wineserver -k 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-    fi
-    stop_pid "$xvfb_pid"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-# A step the rest of its flow needs: the test ends here.
-die() {
-    echo "FAIL: $*; screenshots in $shots; the windows shown:" >&2
-    shot failed
-    drive windows >&2 || true
-    exit 1
-}
-
-# The virtual display: Xvfb picks a free one and names it on fd 3.
-Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=""
-for _ in $(seq 200); do
-    display=$(cat "$work/display")
-    [ -n "$display" ] && break
-    sleep 0.05
-done
-[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display"
-
-# The Wine folder: made the first time; no window manager, so Wine manages its windows itself
-# (Managed=N saves two seconds per closed window); COM1 leads to the simulator's link.
-mkdir -p "$WINEPREFIX"
-if [ ! -e "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 </dev/null || true
-fi
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$com1_link" /f >/dev/null 2>&1
-# A server that ends on its own writes the registry to disk for the next one.
-wineserver -w
-wineserver -f -p >"$work/wineserver.log" 2>&1 &
-server_pid=$!
-target=$(wine reg query 'HKLM\Software\Wine\Ports' /v COM1 2>/dev/null | tr -d '\r' |
-    awk '$1 == "COM1" { print $3 }')
-if [ "$target" != "$com1_link" ]; then
-    echo "REFUSED: Wine's COM1 is '$target', not the simulator's $com1_link" >&2
-    exit 1
-fi
-
-# Options after the defaults (station 1 at $bitrate) win over them.
-start_sim() {
-    : >"$work/sim.out"
-    "$linux_bin/kestiva-sim" --mode deterministic --bitrate "$bitrate" "$@" --link "$com1_link" \
-        >"$work/sim.out" 2>"$work/sim.err" &
-    sim_pid=$!
-    for _ in $(seq 100); do
-        [ -n "$(head -n 1 "$work/sim.out")" ] && [ -L "$com1_link" ] && return 0
-        sleep 0.05
-    done
-    echo "the simulator did not start" >&2
-    exit 1
-}
-
-# The program folder: a portable copy, so its settings and files stay inside this test.
-program="$work/windows"
-mkdir -p "$program"
-cp -r "$windows_bin/kestiva.exe" "$windows_bin/System" "$program/"
-cp "$windows_bin/window-driver.exe" "$work/"
-drive() { (cd "$work" && wine ./window-driver.exe "$@"); }
-shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
-start_program() {
-    (cd "$program" && exec wine ./kestiva.exe) >"$work/program.log" 2>&1 &
-    program_pid=$!
-}
-# Waits for the program to end (20 s at most); its exit code.
-program_ended() {
-    for _ in $(seq 400); do
-        if ! kill -0 "$program_pid" 2>/dev/null; then
-            local code=0
-            wait "$program_pid" || code=$?
-            program_pid=""
-            return "$code"
-        fi
-        sleep 0.05
-    done
-    fail "the program did not end"
-    return 1
-}
-main='#KestivaMainWindow'
-box='#32770|Kestiva Data Monitor'
-# Accepts the terms and confirms the link by hand at station 1 (the lists are controls 210
-# and 212), up to the main window.
-confirm_link() {
-    drive click "Terms of Use" "I Agree" || die "could not accept"
-    drive wait "Communication Settings" || die "no communication settings"
-    drive click "Communication Settings" "Manual" || die "no manual method"
-    drive select "Communication Settings" 210 1 || die "no station 1"
-    drive select "Communication Settings" 212 "$bitrate" || die "no bit rate $bitrate"
-    drive click "Communication Settings" "Check Communication" || die "could not check"
-    local answer
-    answer=$(drive message "#32770|Communication Check") || die "no check result"
-    grep -q "Communication is established" <<<"$answer" || fail "check: $answer"
-    drive click "#32770|Communication Check" "OK" || die "could not close the check's result"
-    drive click "Communication Settings" "OK" || die "OK stayed disabled after the check"
-    drive wait "$main" || die "no main window"
-}
+prefix=${3:-}
+source "$(dirname "$0")/wine_window.sh"
 
 # Declining the terms ends the program and writes no settings.
 settings_before=$(md5sum <"$program/System/CommunicationSetting.ini")
@@ -186,7 +67,6 @@ found=$(drive --timeout 120 message "#32770|Communication Check") || die "no sea
 grep -q "19200" <<<"$found" && grep -qE "^ *5\s*$" <<<"$found" ||
     fail "the search did not find station 5 at 19200 bit/s: $found"
 drive click "#32770|Communication Check" "OK" || die "could not close the search's result"
-
 # Serial ports: a network target typed for COM1 (the first row, chosen when the dialog opens;
 # its device list is control 324) is written to the port's target file and named by the
 # port list (control 203); the default entry removes it again.
@@ -195,7 +75,7 @@ target_file="$program/System/ports/COM1-target"
 drive click "Communication Settings" "Serial ports..." || die "no Serial ports button"
 first_port=$(drive rows "$ports" 322 | head -n 1 | tr -d '\r') || die "no list of ports"
 [ "$first_port" = $'*COM1\t(default: \\\\.\\COM1)' ] || fail "the first port's row: $first_port"
-drive type "$ports" 324 "tcp://127.0.0.1:1502" || die "could not type a network target"
+drive fill "$ports" 324 "tcp://127.0.0.1:1502" || die "could not type a network target"
 shot 3-serial-ports
 drive click "$ports" "OK" || die "could not accept the serial ports"
 drive gone "$ports" || die "the serial ports stayed open"
@@ -231,6 +111,8 @@ grep -q "Communication is established" <<<"$answer" || fail "check: $answer"
 drive click "#32770|Communication Check" "OK" || die "could not close the check's result"
 drive click "Communication Settings" "OK" || die "OK stayed disabled after the check"
 drive wait "$main" || die "no main window"
+# The data page's graph is control 430; what it shows, as a hash of its pixels: empty yet.
+empty=$(drive picture "$main" 430) || die "no graph"
 
 # A recording of the data monitor, drawn as it arrives, to its end.
 # The data page's lists are controls 412 (cycle) and 414 (time).
@@ -242,7 +124,6 @@ sleep 2
 shot 4-recording
 drive --timeout $((record_s + 30)) enabled "$main" "Start" || die "the recording did not end"
 shot 5-recorded
-# The data page's graph is control 430; what it shows, as a hash of its pixels.
 recorded=$(drive picture "$main" 430) || die "no graph"
 
 # File > CSV save (menu command 500).
@@ -267,31 +148,45 @@ drive file "Save CSV File." "Z:${stopped_csv//\//\\}" || die "no save dialog"
 drive message "$box" >/dev/null || die "no message after the second save"
 drive click "$box" "OK" || die "could not close the second save's message"
 
-# Setting > Colour: another table and back (menu commands 701, 700) starts the page anew.
+# Setting > Colour: another table (menu command 701) repaints the page at once in its colours,
+# and the first one (700) brings them back.
+before=$(drive picture "$main" 430) || die "no graph"
 drive command "$main" 701 || die "no second colour table"
-drive command "$main" 700 || die "no first colour table"
-cleared=""
+recoloured=""
 for _ in $(seq 50); do
-    cleared=$(drive picture "$main" 430) || true
-    [ "$cleared" != "$recorded" ] && break
+    recoloured=$(drive picture "$main" 430) || true
+    [ "$recoloured" != "$before" ] && break
     sleep 0.2
 done
-[ "$cleared" != "$recorded" ] || fail "a new colour table left the recording on the page"
+[ "$recoloured" != "$before" ] || fail "another colour table did not repaint the page"
+drive command "$main" 700 || die "no first colour table"
+back=""
+for _ in $(seq 50); do
+    back=$(drive picture "$main" 430) || true
+    [ "$back" = "$before" ] && break
+    sleep 0.2
+done
+[ "$back" = "$before" ] || fail "the first colour table did not bring the page's colours back"
 
-# File > CSV read (menu command 501) of the saved file shows the whole recording again.
+# File > CSV read (menu command 501) of the saved file shows the whole recording again: its
+# picture, and its span (control 1256) rather than the stopped recording's. (The simulator's
+# values may be flat, so that recordings of any length look alike.)
 drive command "$main" 501 || die "no CSV read"
 drive file "Read CSV File." "Z:${window_csv//\//\\}" || die "no read dialog"
-shown=""
+shown="" span=""
 for _ in $(seq 100); do
     shown=$(drive picture "$main" 430) || true
-    [ "$shown" = "$recorded" ] && break
+    span=$(drive text "$main" 1256 | tr -d '\r') || true
+    [ "$shown" = "$recorded" ] && [ "$span" = "$record_s.0" ] && break
     sleep 0.2
 done
 shot 7-read
 [ "$shown" = "$recorded" ] || fail "the CSV read does not show the recording that was saved"
+[ "$span" = "$record_s.0" ] || fail "the CSV read shows a span of $span s, not $record_s.0"
 
 # File > Image save (menu command 503), as a bitmap and as a JPEG: the picture is the window
-# with its frame, and its graph is the graph as the screen showed it just before.
+# with its frame, and its graph is the graph as the screen showed it just before (the JPEG's
+# nearly, as JPEG is lossy).
 # (Wine's console ends the driver's lines with CR LF.)
 read -r wx wy ww wh < <(drive rect "$main" 0 | tr -d '\r') || die "no window rectangle"
 read -r gx gy gw gh < <(drive rect "$main" 430 | tr -d '\r') || die "no graph rectangle"
@@ -312,11 +207,93 @@ convert "$program/kestiva-window.bmp" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy
 convert "$work/screen.png" -crop "${gw}x${gh}+${gx}+${gy}" +repage "$work/screen-graph.png"
 differing=$(compare -metric AE "$work/saved-graph.png" "$work/screen-graph.png" null: 2>&1) || true
 [ "$differing" = "0" ] || fail "the saved bitmap's graph differs from the screen's in $differing pixels"
+# The JPEG's graph: its mean error against the screen's no larger than another encoder's JPEG
+# of the same picture has (with some room), and no channel far from that JPEG (at thin lines
+# every JPEG strays, but a moved or recoloured graph strays much further).
+convert "$program/kestiva-window.jpg" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy))" +repage \
+    "$work/saved-jpeg-graph.png"
+convert "$program/kestiva-window.bmp" -quality 75 "$work/reference.jpg"
+convert "$work/reference.jpg" -crop "${gw}x${gh}+$((gx - wx))+$((gy - wy))" +repage \
+    "$work/reference-graph.png"
+mean=$(picture_error MAE "$work/saved-jpeg-graph.png" "$work/screen-graph.png")
+usual=$(picture_error MAE "$work/reference-graph.png" "$work/screen-graph.png")
+most=$(picture_error PAE "$work/saved-jpeg-graph.png" "$work/reference-graph.png")
+jpeg_close "$mean" "$usual" "$most" ||
+    fail "the saved JPEG's graph: mean error ${mean:-none} against the screen's (another JPEG's ${usual:-none}), largest against that JPEG ${most:-none}"
 
 # File > Image capture (menu command 504) puts the same picture on the clipboard.
 drive command "$main" 504 || die "no Image capture"
 copied=$(drive clipboard | tr -d '\r') || copied="none"
 [ "$copied" = "$ww $wh" ] || fail "the clipboard's picture is $copied, not the window's $ww $wh"
+
+# Markers by keys on the recording read back: a click focuses the graph with the mouse over its
+# middle; A goes there and five samples to the right, B to the mouse and one to the right. The
+# measurement panel appears, and Copy measurements puts on the clipboard the figures the Linux
+# build gives for the same recording between the same two samples, four samples apart.
+drive click-control "$main" 430 || die "could not click the graph"
+drive keys "$main" A Right Right Right Right Right B Right || die "the marker keys did not go"
+drive enabled "$main" "Copy measurements" || fail "no measurement panel with both markers placed"
+shot 11-markers
+drive empty-clipboard || fail "could not empty the clipboard"
+drive click "$main" "Copy measurements" || die "no Copy measurements"
+drive clipboard-text | tr -d '\r' >"$work/measurements.tsv" ||
+    fail "Copy measurements put no text on the clipboard"
+marker_a="" marker_b=""
+read -r marker_a marker_b < <(awk -F '\t' 'NR == 2 { print $3, $4 }' "$work/measurements.tsv") ||
+    true
+mkdir -p "$work/between/System"
+cp "$linux_bin/System/"*.ini "$work/between/System/"
+if "$linux_bin/kestiva-cli" info "$window_csv" --monitor data --between "${marker_a:-0}" \
+    "${marker_b:-0}" --system "$work/between/System" --json >"$work/between.json" 2>&1; then
+    python3 - "$work/measurements.tsv" "$work/between.json" "$cycle_ms" <<'CHECK' ||
+import json, sys
+rows = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
+between = json.load(open(sys.argv[2]))["between"]
+keys = ["atA", "atB", "difference", "minimum", "minimumTime", "maximum", "maximumTime",
+        "mean", "rms"]
+problems = []
+if abs(abs(float(rows[1][3]) - float(rows[1][2])) - 4 * int(sys.argv[3]) / 1000) > 1e-9:
+    problems.append("the markers lie %s and %s s apart, not 4 samples" % (rows[1][2], rows[1][3]))
+if len(rows) - 1 != len(between["items"]):
+    problems.append("%d rows, not %d" % (len(rows) - 1, len(between["items"])))
+for row, item in zip(rows[1:], between["items"]):
+    mine = [float(cell) for cell in row[6:15]]
+    theirs = [float(item[key]) for key in keys]
+    if row[0] != item["name"] or mine != theirs:
+        problems.append("%s: %s, the Linux build %s" % (row[0], row[6:15], theirs))
+print("\n".join(problems))
+sys.exit(1 if problems else 0)
+CHECK
+        fail "the copied measurements differ from the Linux build's"
+else
+    fail "the Linux build measured nothing between ${marker_a:-no time} and ${marker_b:-no time}"
+fi
+
+# A range typed into the first item's upper edit (control 1320) moves the item's value labels
+# (1416 at 3/4 of its range); a wheel turn over the graph zooms, and the time labels under it
+# (1128 at 1/4 of the window) follow.
+upper=$(drive text "$main" 1320 | tr -d '\r') || die "no upper range edit"
+value_before=$(drive text "$main" 1416 | tr -d '\r') || die "no value label"
+drive type "$main" 1320 "$(awk -v u="$upper" 'BEGIN { printf "%.1f", u + 100 }')" ||
+    die "could not type a range"
+value_after=""
+for _ in $(seq 50); do
+    value_after=$(drive text "$main" 1416 | tr -d '\r') || true
+    [ "$value_after" != "$value_before" ] && break
+    sleep 0.1
+done
+[ "$value_after" != "$value_before" ] ||
+    fail "a typed range left the value label at $value_before"
+time_before=$(drive text "$main" 1128 | tr -d '\r') || die "no time label"
+drive wheel "$main" 430 2 || die "no wheel over the graph"
+time_after=""
+for _ in $(seq 50); do
+    time_after=$(drive text "$main" 1128 | tr -d '\r') || true
+    [ "$time_after" != "$time_before" ] && break
+    sleep 0.1
+done
+shot 12-zoomed
+[ "$time_after" != "$time_before" ] || fail "a wheel turn left the time label at $time_before"
 
 # The I/O page: the switch shows it, and a recording of it, drawn as it arrives, is saved.
 drive click "$main" "Data Monitor" || die "no page switch"
@@ -362,15 +339,15 @@ drive click "$box" "Yes" || die "could not answer the offer"
 restored=""
 for _ in $(seq 100); do
     restored=$(drive picture "$main" 430) || true
-    [ -n "$restored" ] && [ "$restored" != "$cleared" ] && break
+    [ -n "$restored" ] && [ "$restored" != "$empty" ] && break
     sleep 0.2
 done
 shot 10-restored
-[ -n "$restored" ] && [ "$restored" != "$cleared" ] || fail "the restored recording is not shown"
+[ -n "$restored" ] && [ "$restored" != "$empty" ] || fail "the restored recording is not shown"
 
 # File > Unsaved Recordings (menu command 505) lists the killed recording first and chosen;
-# Close leaves the page as it is, and Restore shows the recording again once a new colour
-# table has emptied the page.
+# Close leaves the page as it is, and Restore shows the recording again once a CSV read has
+# put another one on the page.
 unsaved="#32770|Unsaved recordings"
 drive command "$main" 505 || die "no Unsaved Recordings"
 rows=$(drive rows "$unsaved" 312 | tr -d '\r') || die "no list of unsaved recordings"
@@ -381,14 +358,16 @@ IFS=$'\t' read -r started monitor controller duration <<<"$(head -n 1 <<<"$rows"
     fail "the killed recording's row: $rows"
 drive click "$unsaved" "Close" || die "could not close the unsaved recordings"
 drive gone "$unsaved" || fail "Close left the unsaved recordings open"
-drive command "$main" 701 || die "no second colour table after the restore"
-drive command "$main" 700 || die "no first colour table after the restore"
-emptied=$restored
-for _ in $(seq 50); do
-    emptied=$(drive picture "$main" 430) || true
-    [ "$emptied" != "$restored" ] && break
+# Another recording on the page first: the first CSV, read again.
+drive command "$main" 501 || die "no CSV read after the restore"
+drive file "Read CSV File." "Z:${window_csv//\//\\}" || die "no read dialog after the restore"
+other=$restored
+for _ in $(seq 100); do
+    other=$(drive picture "$main" 430) || true
+    [ "$other" != "$restored" ] && break
     sleep 0.2
 done
+[ "$other" != "$restored" ] || fail "the CSV read after the restore left the restored recording"
 drive command "$main" 505 || die "no Unsaved Recordings the second time"
 drive click "$unsaved" "Restore" || die "could not restore from the unsaved recordings"
 again=""

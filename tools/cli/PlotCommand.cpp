@@ -1,11 +1,7 @@
 // kestiva-cli plot: a CSV recording's graph, drawn by the window's own rasteriser, with the
 // page's axes, ranges, names and a title around it, into an image file.
 
-#include <QGuiApplication>
-#include <QImage>
-
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,11 +9,11 @@
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/Commands.h"
 #include "tools/cli/LoadedRecording.h"
+#include "tools/cli/PlotFace.h"
 #include "tools/cli/PlotFrame.h"
-#include "views/ImageEncoder.h"
-#include "views/QtWindow.h"
 #include "window/GraphRaster.h"
 #include "window/PageGraphs.h"
+#include "window/PixelBuffer.h"
 
 namespace kestiva::cli {
 
@@ -49,11 +45,12 @@ constexpr const char* kHelp =
     "                     as the window starts\n";
 
 // The graph as the page paints it, at the given size: the one drawing call of the picture.
-// The window's rasteriser draws the graph; Qt only frames and encodes it.
-QImage drawGraph(const PageRecording& page, MonitorKind monitor, const ColorTable& colors,
-                 QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    const PixelView pixels = pixelsOf(image);
+// The window's rasteriser draws the graph; the system only frames and encodes it.
+PixelBuffer drawGraph(const PageRecording& page, MonitorKind monitor, const ColorTable& colors,
+                      Size size) {
+    PixelBuffer image;
+    image.resize(size.width(), size.height());
+    const PixelView pixels = image.view();
     if (monitor == kDataMonitor) {
         auto graph = std::make_unique<MultiGraphData>();
         loadDataGraph(page, dataPageFigures(page), colors, *graph);
@@ -77,17 +74,6 @@ constexpr int kDefaultWidth = 1000;
 constexpr int kDefaultHeight = 600;
 constexpr int kMinSide = 16;
 constexpr int kMaxSide = 8000;
-
-// Qt's own remarks about the environment (no runtime folder for the off-screen platform, say)
-// are not the command's business; anything that could concern the picture still shows.
-void quietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg)
-        return;
-    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:")))
-        return;
-    std::fprintf(stderr, "%s\n",
-                 qFormatLogMessage(type, context, message).toLocal8Bit().constData());
-}
 
 bool parseSize(const std::string& text, int& width, int& height) {
     const auto x = text.find_first_of("xX");
@@ -155,17 +141,9 @@ int runPlotCommand(const Args& argv) {
         return usageError("plot", error);
     const bool json = args->has("--json");
 
-    // Painting needs a GUI application but never a screen.
-    qInstallMessageHandler(quietQtMessages);
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int qtArgc = 1;
-    char qtName[] = "kestiva-cli";
-    char* qtArgv[] = {qtName, nullptr};
-    QGuiApplication application(qtArgc, qtArgv);
-    const QString imagePath = QString::fromStdString(*out);
-    const QByteArray encoder = imageEncoderForPath(imagePath);
-    if (encoder.isEmpty())
+    const std::unique_ptr<PlotFace> face = PlotFace::open();
+    const std::string encoder = face->imageFormat(*out);
+    if (encoder.empty())
         return usageError("plot", "--out: no image encoder for the extension of " + *out);
 
     TerminalSession terminal(*folder, false);
@@ -184,22 +162,23 @@ int runPlotCommand(const Args& argv) {
     const PageRecording* page = &terminal.session.page(monitor);
 
     const bool bare = args->has("--bare");
-    const QSize picture(width, height);
-    QRect area(QPoint(0, 0), picture);
-    QImage image;
+    const Size picture(width, height);
+    Rect area(Point(0, 0), picture);
+    PixelBuffer image;
     if (bare) {
         image = drawGraph(*page, monitor, *colors, picture);
     } else {
         const PlotFrameContent frame = frameOf(*page, monitor, *colors, path);
-        area = plotGraphArea(frame, picture);
+        area = plotGraphArea(frame, picture, *face);
         if (area.width() < kMinSide || area.height() < kMinSide)
             return usageError("plot", "--size: " + std::to_string(width) + "x" +
                                           std::to_string(height) +
                                           " leaves no room for the graph inside its axes, labels "
                                           "and legend: a larger size, or --bare");
-        image = framePlot(drawGraph(*page, monitor, *colors, area.size()), frame, picture);
+        image = plotCanvas(drawGraph(*page, monitor, *colors, area.size()), frame, area, picture);
+        face->draw(image, plotFrameMarks(frame, area, picture, *face));
     }
-    if (!saveImageFile(image, imagePath)) {
+    if (!face->save(image, *out)) {
         const std::string reason = "the image could not be written to " + *out;
         std::fprintf(stderr, "kestiva-cli plot: %s\n", reason.c_str());
         if (json)
@@ -212,7 +191,7 @@ int runPlotCommand(const Args& argv) {
                      .set("file", path)
                      .set("monitor", monitorName(monitor))
                      .set("out", *out)
-                     .set("format", encoder.toStdString())
+                     .set("format", encoder)
                      .set("width", width)
                      .set("height", height)
                      .set("bare", bare)
@@ -227,7 +206,7 @@ int runPlotCommand(const Args& argv) {
                      .set("messages", terminal.window.messagesJson())
                      .dump());
     } else {
-        printOut("Wrote " + *out + " (" + encoder.toStdString() + ", " + std::to_string(width) +
+        printOut("Wrote " + *out + " (" + encoder + ", " + std::to_string(width) +
                  "x" + std::to_string(height) + ", " + std::to_string(page->sampleCount) +
                  " samples, colour table " + std::to_string(colorNumber) + ")\n");
     }

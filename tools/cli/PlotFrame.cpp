@@ -1,50 +1,29 @@
 #include "tools/cli/PlotFrame.h"
 
-#include <QFont>
-#include <QFontMetrics>
-#include <QGuiApplication>
-#include <QPainter>
-
 #include <algorithm>
 
 namespace kestiva::cli {
 
 namespace {
 
-constexpr int kPad = 6;          // between texts and around the picture
-constexpr int kTick = 4;         // the time axis' marks below the graph
-constexpr int kFontPixels = 12;  // the labels' size, whatever the system's default font
+constexpr int kPad = 6;   // between texts and around the picture
+constexpr int kTick = 4;  // the time axis' marks below the graph
 
-QColor qColor(Color c) {
-    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+using Align = FrameMark::Align;
+
+FrameMark text(Rect box, Color color, const std::string& s, Align align, bool atBottom = false) {
+    return {FrameMark::Kind::Text, box, color, s, align, atBottom};
 }
 
-// Black on a light background, near white on a dark one.
-QColor textColor(Color background) {
-    const QColor b = qColor(background);
-    const int luminance = (299 * b.red() + 587 * b.green() + 114 * b.blue()) / 1000;
-    return luminance < 128 ? QColor(0xE0, 0xE0, 0xE0) : QColor(0, 0, 0);
-}
-
-QFont labelFont() {
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(kFontPixels);
-    return font;
-}
-
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-int textWidth(const QFontMetrics& metrics, const std::string& s) {
-    return metrics.horizontalAdvance(text(s));
+FrameMark fill(Rect box, Color color) {
+    return {FrameMark::Kind::Fill, box, color, {}, Align::Left, false};
 }
 
 // The widest label (unit included) of one value axis.
-int axisWidth(const QFontMetrics& metrics, const PlotFrameContent::ValueAxis& axis) {
-    int width = textWidth(metrics, axis.unit);
+int axisWidth(const FrameFont& font, const PlotFrameContent::ValueAxis& axis) {
+    int width = font.textWidth(axis.unit);
     for (const std::string& label : axis.labels)
-        width = std::max(width, textWidth(metrics, label));
+        width = std::max(width, font.textWidth(label));
     return width;
 }
 
@@ -55,20 +34,20 @@ struct Margins {
     int bottom = kPad;
 };
 
-Margins frameMargins(const PlotFrameContent& content, const QFontMetrics& metrics) {
-    const int line = metrics.height();
+Margins frameMargins(const PlotFrameContent& content, const FrameFont& font) {
+    const int line = font.lineHeight();
     Margins m;
     // The title, then a row for the units above the value axes.
     m.top = kPad + line + kPad + line;
     for (const auto& axis : content.valueAxes)
-        m.left += axisWidth(metrics, axis) + kPad;
+        m.left += axisWidth(font, axis) + kPad;
     int lane = 0;
     for (const auto& l : content.lanes)
-        lane = std::max(lane, textWidth(metrics, l.name));
+        lane = std::max(lane, font.textWidth(l.name));
     m.left += lane > 0 ? lane + kPad : 0;
     // The first and last time labels are centred on the graph's edges.
-    m.left = std::max(m.left, textWidth(metrics, content.timeLabels.front()) / 2 + kPad);
-    m.right = textWidth(metrics, content.timeLabels.back()) / 2 + kPad;
+    m.left = std::max(m.left, font.textWidth(content.timeLabels.front()) / 2 + kPad);
+    m.right = font.textWidth(content.timeLabels.back()) / 2 + kPad;
     m.bottom = kTick + line + kPad + (content.legend.empty() ? 0 : line + kPad);
     return m;
 }
@@ -87,65 +66,60 @@ PlotFrameContent frameBase(const PageRecording& page, const ColorTable& colors,
     return content;
 }
 
-void drawValueAxes(QPainter& p, const PlotFrameContent& content, QRect area,
-                   const QFontMetrics& metrics) {
-    int right = area.left() - kPad;
+void addValueAxes(std::vector<FrameMark>& marks, const PlotFrameContent& content, Rect area,
+                  const FrameFont& font) {
+    const int line = font.lineHeight();
+    int right = area.x() - kPad;
     for (const auto& axis : content.valueAxes) {
-        const int width = axisWidth(metrics, axis);
-        p.setPen(qColor(axis.color));
-        const QRect unit(right - width, area.top() - metrics.height() - 2, width, metrics.height());
-        p.drawText(unit, Qt::AlignRight | Qt::AlignBottom, text(axis.unit));
+        const int width = axisWidth(font, axis);
+        marks.push_back(text(Rect(right - width, area.y() - line - 2, width, line), axis.color,
+                             axis.unit, Align::Right, true));
         for (int j = 0; j < 5; ++j) {
             // The grid's major lines; the end labels stay inside the graph's height.
-            const int y = area.top() + (area.height() - 1) * j / 4;
-            const int top = std::clamp(y - metrics.height() / 2, area.top(),
-                                       area.bottom() + 1 - metrics.height());
-            p.drawText(QRect(right - width, top, width, metrics.height()),
-                       Qt::AlignRight | Qt::AlignVCenter, text(axis.labels[std::size_t(j)]));
+            const int y = area.y() + (area.height() - 1) * j / 4;
+            const int top = std::clamp(y - line / 2, area.y(), area.bottom() + 1 - line);
+            marks.push_back(text(Rect(right - width, top, width, line), axis.color,
+                                 axis.labels[std::size_t(j)], Align::Right));
         }
         right -= width + kPad;
     }
 }
 
-void drawLanes(QPainter& p, const PlotFrameContent& content, QRect area,
-               const QFontMetrics& metrics) {
+void addLanes(std::vector<FrameMark>& marks, const PlotFrameContent& content, Rect area,
+              const FrameFont& font) {
+    const int line = font.lineHeight();
     for (const auto& lane : content.lanes) {
-        p.setPen(qColor(lane.color));
-        const int y = area.top() + int(lane.middle * area.height());
-        p.drawText(QRect(0, y - metrics.height() / 2, area.left() - kPad, metrics.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, text(lane.name));
+        const int y = area.y() + int(lane.middle * area.height());
+        marks.push_back(text(Rect(0, y - line / 2, area.x() - kPad, line), lane.color, lane.name,
+                             Align::Right));
     }
 }
 
-void drawTimeAxis(QPainter& p, const PlotFrameContent& content, QRect area,
-                  const QFontMetrics& metrics, QColor color) {
-    p.setPen(color);
+void addTimeAxis(std::vector<FrameMark>& marks, const PlotFrameContent& content, Rect area,
+                 const FrameFont& font, Color color) {
     const int below = area.bottom() + 1;
     for (int i = 0; i < 5; ++i) {
         // At the grid's major lines (a quarter of the width each) and the right edge.
-        const int x = i < 4 ? area.left() + area.width() * i / 4 : area.right();
-        p.drawLine(x, below, x, below + kTick - 1);
+        const int x = i < 4 ? area.x() + area.width() * i / 4 : area.right();
+        marks.push_back(fill(Rect(x, below, 1, kTick), color));
         const std::string& label = content.timeLabels[std::size_t(i)];
-        const int width = textWidth(metrics, label);
-        p.drawText(QRect(x - width / 2, below + kTick, width + 1, metrics.height()),
-                   Qt::AlignCenter, text(label));
+        const int width = font.textWidth(label);
+        marks.push_back(text(Rect(x - width / 2, below + kTick, width + 1, font.lineHeight()),
+                             color, label, Align::Center));
     }
 }
 
-void drawLegend(QPainter& p, const PlotFrameContent& content, QRect area,
-                const QFontMetrics& metrics) {
-    const int line = metrics.height();
+void addLegend(std::vector<FrameMark>& marks, const PlotFrameContent& content, Rect area,
+               const FrameFont& font) {
+    const int line = font.lineHeight();
     const int top = area.bottom() + 1 + kTick + line + kPad;
-    int x = area.left();
+    int x = area.x();
     for (const auto& entry : content.legend) {
-        const QColor color = qColor(entry.color);
         const int swatch = line - 4;
-        p.fillRect(QRect(x, top + 2, swatch, swatch), color);
+        marks.push_back(fill(Rect(x, top + 2, swatch, swatch), entry.color));
         x += swatch + kPad / 2;
-        p.setPen(color);
-        const int width = textWidth(metrics, entry.name);
-        p.drawText(QRect(x, top, width + 1, line), Qt::AlignLeft | Qt::AlignVCenter,
-                   text(entry.name));
+        const int width = font.textWidth(entry.name);
+        marks.push_back(text(Rect(x, top, width + 1, line), entry.color, entry.name, Align::Left));
         x += width + 3 * kPad;
     }
 }
@@ -187,31 +161,47 @@ PlotFrameContent ioPlotFrame(const PageRecording& page, const IoPageFigures& fig
     return content;
 }
 
-QRect plotGraphArea(const PlotFrameContent& content, QSize picture) {
-    const Margins m = frameMargins(content, QFontMetrics(labelFont()));
-    const QRect area(m.left, m.top, picture.width() - m.left - m.right,
-                     picture.height() - m.top - m.bottom);
-    return area.width() > 0 && area.height() > 0 ? area : QRect();
+Rect plotGraphArea(const PlotFrameContent& content, Size picture, const FrameFont& font) {
+    const Margins m = frameMargins(content, font);
+    const Rect area(m.left, m.top, picture.width() - m.left - m.right,
+                    picture.height() - m.top - m.bottom);
+    return area.isEmpty() ? Rect() : area;
 }
 
-QImage framePlot(const QImage& graph, const PlotFrameContent& content, QSize picture) {
-    QImage image(picture, QImage::Format_RGB32);
-    image.fill(qColor(content.background));
-    const QRect area = plotGraphArea(content, picture);
-    QPainter p(&image);
-    p.drawImage(area.topLeft(), graph);
-    const QFont font = labelFont();
-    p.setFont(font);
-    const QFontMetrics metrics(font);
-    const QColor color = textColor(content.background);
-    p.setPen(color);
-    p.drawText(QRect(kPad, kPad, picture.width() - 2 * kPad, metrics.height()),
-               Qt::AlignLeft | Qt::AlignVCenter, text(content.title));
-    drawValueAxes(p, content, area, metrics);
-    drawLanes(p, content, area, metrics);
-    drawTimeAxis(p, content, area, metrics, color);
-    drawLegend(p, content, area, metrics);
-    return image;
+std::vector<FrameMark> plotFrameMarks(const PlotFrameContent& content, Rect area, Size picture,
+                                      const FrameFont& font) {
+    std::vector<FrameMark> marks;
+    const Color color = frameTextColor(content.background);
+    marks.push_back(text(Rect(kPad, kPad, picture.width() - 2 * kPad, font.lineHeight()), color,
+                         content.title, Align::Left));
+    addValueAxes(marks, content, area, font);
+    addLanes(marks, content, area, font);
+    addTimeAxis(marks, content, area, font, color);
+    addLegend(marks, content, area, font);
+    return marks;
+}
+
+PixelBuffer plotCanvas(const PixelBuffer& graph, const PlotFrameContent& content, Rect area,
+                       Size picture) {
+    PixelBuffer canvas;
+    canvas.resize(picture.width(), picture.height());
+    const PixelView view = canvas.view();
+    std::fill_n(view.pixels, std::size_t(view.width) * std::size_t(view.height),
+                pixelOf(content.background));
+    // Cut to the picture, so that a graph larger than its place never writes outside it.
+    const int rows = std::min(graph.height(), picture.height() - area.y());
+    const int columns = std::min(graph.width(), picture.width() - area.x());
+    for (int y = 0; y < rows && area.x() >= 0 && area.y() >= 0; ++y)
+        std::copy_n(graph.data() + std::size_t(y) * std::size_t(graph.width()),
+                    std::max(columns, 0), view.row(area.y() + y) + area.x());
+    return canvas;
+}
+
+Color frameTextColor(Color background) {
+    const int red = int(background & 0xFF), green = int((background >> 8) & 0xFF),
+              blue = int((background >> 16) & 0xFF);
+    const int luminance = (299 * red + 587 * green + 114 * blue) / 1000;
+    return luminance < 128 ? Color(0xE0E0E0) : Color(0);
 }
 
 }  // namespace kestiva::cli

@@ -4,10 +4,8 @@
 // value range with its unit (or each I/O signal's name beside its lane) and a legend of the
 // names in their trace colours. The graph picture comes in finished: the frame never draws a
 // sample, so whatever paints the graph, the frame is the same.
-
-#include <QImage>
-#include <QRect>
-#include <QSize>
+// Where things go is decided here for every system; the system only measures and draws the
+// texts (PlotFace.h).
 
 #include <array>
 #include <string>
@@ -16,6 +14,8 @@
 #include "recording/PageFigures.h"
 #include "recording/SampleTables.h"
 #include "settings/SamplingConfig.h"
+#include "window/Geometry.h"
+#include "window/PixelBuffer.h"
 
 namespace kestiva::cli {
 
@@ -55,12 +55,42 @@ PlotFrameContent dataPlotFrame(const PageRecording& page, const DataPageFigures&
 PlotFrameContent ioPlotFrame(const PageRecording& page, const IoPageFigures& figures,
                              const ColorTable& colors, const std::string& fileName);
 
-// Where the graph lies in a framed picture of the given size: what the frame's texts leave
-// (with the default font of the running application). Empty when they leave nothing.
-QRect plotGraphArea(const PlotFrameContent& content, QSize picture);
+// How the system measures the frame's one font.
+class FrameFont {
+public:
+    virtual ~FrameFont() = default;
+    virtual int lineHeight() const = 0;
+    virtual int textWidth(const std::string& text) const = 0;
+};
 
-// The picture of the given size: the frame drawn around graph, which lands unchanged at
-// plotGraphArea(content, picture) (graph must have that area's size).
-QImage framePlot(const QImage& graph, const PlotFrameContent& content, QSize picture);
+// One thing the frame draws, in the order given: a text in its box on one line, or a filled
+// rectangle (a legend's swatch, a one-pixel-wide tick of the time axis).
+struct FrameMark {
+    enum class Kind { Text, Fill };
+    enum class Align { Left, Right, Center };
+    Kind kind = Kind::Text;
+    Rect box;
+    Color color = 0;
+    std::string text;
+    Align align = Align::Left;
+    bool atBottom = false;  // the text at its box's bottom; else in its middle
+};
+
+// Where the graph lies in a framed picture of the given size: what the frame's texts leave.
+// Empty when they leave nothing.
+Rect plotGraphArea(const PlotFrameContent& content, Size picture, const FrameFont& font);
+
+// The frame's texts, ticks and swatches around the graph at area, in drawing order.
+std::vector<FrameMark> plotFrameMarks(const PlotFrameContent& content, Rect area, Size picture,
+                                      const FrameFont& font);
+
+// A picture of the given size in the frame's background with graph copied unchanged to area
+// (graph must have that area's size), ready for the marks.
+PixelBuffer plotCanvas(const PixelBuffer& graph, const PlotFrameContent& content, Rect area,
+                       Size picture);
+
+// The colour of the title and the time axis: black on a light background, near white on a
+// dark one.
+Color frameTextColor(Color background);
 
 }  // namespace kestiva::cli

@@ -19,12 +19,31 @@
 //   window-driver picture WINDOW ID            prints a hash of control ID's pixels on screen
 //   window-driver rect WINDOW ID               prints control ID's screen rectangle (x y w h);
 //                                              ID 0: the window's own, frame included
+//   window-driver click-control WINDOW ID      a real mouse click in the middle of control ID
+//   window-driver keys WINDOW KEY...           real key presses to the focus in WINDOW: a
+//                                              letter or digit, Left, Right, Delete, Enter,
+//                                              or ctrl+KEY
+//   window-driver type WINDOW ID TEXT          clicks edit ID, selects its text, types TEXT
+//                                              over it and presses Enter
+//   window-driver wheel WINDOW ID NOTCHES      the mouse to control ID's middle, the wheel
+//                                              turned NOTCHES (away from the user: positive)
 //   window-driver text WINDOW ID               prints control ID's text
-//   window-driver type WINDOW ID TEXT          empties edit ID (or a list's edit) and types
-//                                              TEXT into it, a character at a time
+//   window-driver fill WINDOW ID TEXT          empties edit ID (or a list's edit) and types
+//                                              TEXT into it a character at a time, posted,
+//                                              without pressing Enter
 //   window-driver rows WINDOW ID               prints list view ID's rows, a line each, the
 //                                              cells separated by tabs, a selected row
 //                                              marked with '*' before it
+//   window-driver clipboard-text               prints the clipboard's text
+//   window-driver empty-clipboard              empties the clipboard
+//
+// and two that time the program for the benchmarks, each printing milliseconds:
+//
+//   window-driver launch EXE                   starts EXE (in its folder) and waits until its
+//                                              first window is shown and painted
+//   window-driver timed-click WINDOW BUTTON NEXT [NEXT_BUTTON]
+//                                              a posted BM_CLICK, until NEXT (one holding
+//                                              NEXT_BUTTON) is shown and painted
 //
 // WINDOW is a caption, #Class for a window class, or #Class|Caption for both (a message box
 // is #32770|Caption). Captions are compared without their
@@ -33,15 +52,16 @@
 // until the deadline (--timeout SECONDS before the action, 20 by default), then fails.
 
 #include <windows.h>
-#include <commctrl.h>
 
-#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "ControlReading.h"
 
 namespace {
 
@@ -71,15 +91,6 @@ std::wstring caption(HWND window) {
         shown += text[i];
     }
     return shown;
-}
-
-// What a control shows now, asked of the control itself: the text the system keeps for another
-// process's window is its caption from creation, not what an edit holds after typing.
-std::wstring shownText(HWND control) {
-    std::wstring text(std::size_t(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
-    text.resize(std::size_t(SendMessageW(control, WM_GETTEXT, WPARAM(text.size()),
-                                         reinterpret_cast<LPARAM>(text.data()))));
-    return text;
 }
 
 std::wstring className(HWND window) {
@@ -202,6 +213,90 @@ void realClick(HWND control) {
     SendInput(3, input, sizeof(INPUT));
 }
 
+// The mouse to the middle of control, in screen coordinates as SendInput wants them.
+INPUT mouseTo(HWND control) {
+    RECT area;
+    GetWindowRect(control, &area);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = LONG((area.left + area.right) / 2 * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1));
+    in.mi.dy = LONG((area.top + area.bottom) / 2 * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1));
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return in;
+}
+
+INPUT keyInput(WORD key, bool down) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key;
+    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    return in;
+}
+
+// The virtual key of a key name, or 0.
+WORD virtualKey(const std::string& name) {
+    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
+        return WORD(std::toupper(static_cast<unsigned char>(name[0])));
+    if (name == "Left")
+        return VK_LEFT;
+    if (name == "Right")
+        return VK_RIGHT;
+    if (name == "Delete")
+        return VK_DELETE;
+    if (name == "Enter")
+        return VK_RETURN;
+    return 0;
+}
+
+// Presses and releases a named key ("ctrl+" before it holds Control); false for a name
+// without a key.
+bool pressKey(const std::string& name) {
+    const bool control = name.rfind("ctrl+", 0) == 0;
+    const WORD key = virtualKey(control ? name.substr(5) : name);
+    if (key == 0)
+        return false;
+    std::vector<INPUT> input;
+    if (control)
+        input.push_back(keyInput(VK_CONTROL, true));
+    input.push_back(keyInput(key, true));
+    input.push_back(keyInput(key, false));
+    if (control)
+        input.push_back(keyInput(VK_CONTROL, false));
+    SendInput(UINT(input.size()), input.data(), sizeof(INPUT));
+    // Each key is handled before the next: the window reads the held modifiers as it goes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    return true;
+}
+
+// Types text as characters, whatever the keyboard's layout.
+void typeText(const std::wstring& text) {
+    std::vector<INPUT> input;
+    for (const wchar_t c : text) {
+        for (const bool down : {true, false}) {
+            INPUT in{};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wScan = WORD(c);
+            in.ki.dwFlags = KEYEVENTF_UNICODE | (down ? 0 : KEYEVENTF_KEYUP);
+            input.push_back(in);
+        }
+    }
+    SendInput(UINT(input.size()), input.data(), sizeof(INPUT));
+}
+
+std::wstring clipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
 // The text of a message box: its static controls' texts (the icon's is empty).
 std::wstring messageText(HWND box) {
     std::wstring all;
@@ -268,45 +363,105 @@ unsigned long long pictureHash(HWND control) {
     return hash;
 }
 
-// A list view's rows. Its cells are read through a buffer in the program's own memory: the
-// system copies no list view item across processes.
-bool printListRows(HWND list) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(list, &processId);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
-                                 FALSE, processId);
-    if (!process)
+// ---- Timing, for the benchmarks: polled every millisecond ----
+
+// Whether window and its shown children have nothing left to paint.
+bool painted(HWND window) {
+    if (GetUpdateRect(window, nullptr, FALSE))
         return false;
-    constexpr int kTextLength = 512;
-    const SIZE_T size = sizeof(LVITEMW) + kTextLength * sizeof(wchar_t);
-    auto* remote = static_cast<char*>(
-        VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    const int columns = header ? int(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
-    const int rows = int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; remote && row < rows; ++row) {
-        const bool selected = SendMessageW(list, LVM_GETITEMSTATE, WPARAM(row), LVIS_SELECTED) != 0;
-        std::string line = selected ? "*" : "";
-        for (int column = 0; column < columns; ++column) {
-            LVITEMW item{};
-            item.iSubItem = column;
-            item.cchTextMax = kTextLength;
-            item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
-            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-            const LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row),
-                                                reinterpret_cast<LPARAM>(remote));
-            std::wstring text(std::size_t(std::clamp<LRESULT>(length, 0, kTextLength - 1)),
-                              L'\0');
-            ReadProcessMemory(process, remote + sizeof(LVITEMW), text.data(),
-                              text.size() * sizeof(wchar_t), nullptr);
-            line += (column ? "\t" : "") + toUtf8(text);
-        }
-        std::printf("%s\n", line.c_str());
+    bool clean = true;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
+                *reinterpret_cast<bool*>(data) = false;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&clean));
+    return clean;
+}
+
+// Milliseconds from since until found() gives a window that is painted; -1 at the deadline.
+double msUntilPainted(std::chrono::steady_clock::time_point since,
+                      const std::function<HWND()>& found) {
+    for (;;) {
+        HWND window = found();
+        if (window && hasChildren(window) && painted(window))
+            return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                             since)
+                .count();
+        if (std::chrono::steady_clock::now() > deadline)
+            return -1;
+        Sleep(1);
     }
-    if (remote)
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
-    return remote != nullptr;
+}
+
+// A shown top-level window of process `id`.
+HWND windowOfProcess(DWORD id) {
+    struct Search {
+        DWORD id;
+        HWND found;
+    } search{id, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s.id && IsWindowVisible(window)) {
+                s.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+int printMs(double ms, const std::string& what) {
+    if (ms < 0)
+        return fail(what);
+    std::printf("%.1f\n", ms);
+    return 0;
+}
+
+int actTimed(const std::vector<std::string>& args) {
+    if (args[0] == "launch" && args.size() == 2) {
+        std::wstring exe = toWide(args[1].c_str());
+        std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+        std::wstring command = L"\"" + exe + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        const auto since = std::chrono::steady_clock::now();
+        if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+            return fail("could not start " + args[1]);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return printMs(msUntilPainted(since, [&] { return windowOfProcess(process.dwProcessId); }),
+                       "no window of " + args[1]);
+    }
+    if (args[0] == "timed-click" && (args.size() == 4 || args.size() == 5)) {
+        HWND button = waitUsableControl(toWide(args[1].c_str()), toWide(args[2].c_str()));
+        if (!button)
+            return fail("no usable " + args[2] + " in " + args[1]);
+        const std::wstring next = toWide(args[3].c_str());
+        const std::wstring nextButton = args.size() == 5 ? toWide(args[4].c_str()) : L"";
+        const auto since = std::chrono::steady_clock::now();
+        PostMessageW(button, BM_CLICK, 0, 0);
+        return printMs(msUntilPainted(since,
+                                      [&]() -> HWND {
+                                          HWND w = findTopLevel(next);
+                                          return w && (nextButton.empty() ||
+                                                       findControl(w, nextButton))
+                                                     ? w
+                                                     : nullptr;
+                                      }),
+                       "no window " + args[3]);
+    }
+    return fail("unknown action or wrong arguments: " + args[0]);
 }
 
 int act(const std::vector<std::string>& args) {
@@ -408,7 +563,66 @@ int act(const std::vector<std::string>& args) {
                     area.bottom - area.top);
         return 0;
     }
-    if (action == "type" && need(3)) {
+    if (action == "click-control" || action == "type" || action == "wheel" ||
+        action == "text") {
+        if (!need(action == "click-control" || action == "text" ? 2 : 3))
+            return fail("wrong arguments: " + action);
+        HWND control = waitUsableControl(window, L"", std::stoi(args[2]));
+        if (!control)
+            return fail("no usable control " + args[2] + " in " + args[1]);
+        if (action == "text") {
+            wchar_t text[512] = {};
+            SendMessageW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+            std::printf("%s\n", toUtf8(text).c_str());
+            return 0;
+        }
+        if (action == "wheel") {
+            SetForegroundWindow(GetAncestor(control, GA_ROOT));
+            INPUT input[2] = {mouseTo(control), {}};
+            input[1].type = INPUT_MOUSE;
+            input[1].mi.dwFlags = MOUSEEVENTF_WHEEL;
+            input[1].mi.mouseData = DWORD(std::stoi(args[3]) * WHEEL_DELTA);
+            SendInput(2, input, sizeof(INPUT));
+            return 0;
+        }
+        realClick(control);
+        if (action == "type") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            SendMessageW(control, EM_SETSEL, 0, -1);
+            typeText(toWide(args[3].c_str()));
+            pressKey("Enter");
+        }
+        return 0;
+    }
+    if (action == "keys" && args.size() >= 3) {
+        HWND target = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && IsWindowEnabled(w) ? w : nullptr;
+        });
+        if (!target)
+            return fail("no usable window " + args[1]);
+        for (std::size_t i = 2; i < args.size(); ++i)
+            if (!pressKey(args[i]))
+                return fail("no key " + args[i]);
+        return 0;
+    }
+    if (action == "clipboard-text" && need(0)) {
+        HWND found = waitFor([]() -> HWND {
+            return IsClipboardFormatAvailable(CF_UNICODETEXT) ? HWND(1) : nullptr;
+        });
+        if (!found)
+            return fail("no text on the clipboard");
+        std::printf("%s", toUtf8(clipboardText()).c_str());
+        return 0;
+    }
+    if (action == "empty-clipboard" && need(0)) {
+        if (!OpenClipboard(nullptr))
+            return fail("the clipboard is not to be had");
+        EmptyClipboard();
+        CloseClipboard();
+        return 0;
+    }
+    if (action == "fill" && need(3)) {
         HWND control = waitUsableControl(window, L"", std::stoi(args[2]));
         if (!control)
             return fail("no usable edit " + args[2] + " in " + args[1]);
@@ -427,17 +641,14 @@ int act(const std::vector<std::string>& args) {
             waitFor([&]() -> HWND { return shownText(edit) == text ? edit : nullptr; });
         return typed ? 0 : fail("edit " + args[2] + " did not take " + args[3]);
     }
-    if ((action == "text" || action == "rows") && need(2)) {
+    if (action == "rows" && need(2)) {
         HWND control = waitFor([&]() -> HWND {
             HWND w = findTopLevel(window);
             return w && hasChildren(w) ? findControl(w, L"", std::stoi(args[2])) : nullptr;
         });
         if (!control)
             return fail("no control " + args[2] + " in " + args[1]);
-        if (action == "rows")
-            return printListRows(control) ? 0 : fail("cannot read the rows of " + args[2]);
-        std::printf("%s\n", toUtf8(shownText(control)).c_str());
-        return 0;
+        return printListRows(control) ? 0 : fail("cannot read the rows of " + args[2]);
     }
     if (action == "clipboard" && need(0)) {
         HWND found = waitFor([]() -> HWND {
@@ -499,5 +710,5 @@ int main(int argc, char** argv) {
     if (args.empty())
         return fail("no action");
     deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    return act(args);
+    return args[0] == "launch" || args[0] == "timed-click" ? actTimed(args) : act(args);
 }
