@@ -347,8 +347,11 @@ shot 10-restored
 
 # File > Unsaved Recordings (menu command 505) lists the killed recording first and chosen;
 # Close leaves the page as it is, and Restore shows the recording again once a CSV read has
-# put another one on the page.
+# put another one on the page: the page's span label (control 1256) and end time edit (1064)
+# say which recording it shows (its pixels would show the mouse's cursor readout too).
 unsaved="#32770|Unsaved recordings"
+restored_span=$(drive text "$main" 1256 | tr -d '\r') || die "no span label"
+restored_end=$(drive text "$main" 1064 | tr -d '\r') || die "no end time edit"
 drive command "$main" 505 || die "no Unsaved Recordings"
 rows=$(drive rows "$unsaved" 312 | tr -d '\r') || die "no list of unsaved recordings"
 shot 11-unsaved
@@ -358,26 +361,26 @@ IFS=$'\t' read -r started monitor controller duration <<<"$(head -n 1 <<<"$rows"
     fail "the killed recording's row: $rows"
 drive click "$unsaved" "Close" || die "could not close the unsaved recordings"
 drive gone "$unsaved" || fail "Close left the unsaved recordings open"
-# Another recording on the page first: the first CSV, read again.
 drive command "$main" 501 || die "no CSV read after the restore"
 drive file "Read CSV File." "Z:${window_csv//\//\\}" || die "no read dialog after the restore"
-other=$restored
+span=$restored_span
 for _ in $(seq 100); do
-    other=$(drive picture "$main" 430) || true
-    [ "$other" != "$restored" ] && break
+    span=$(drive text "$main" 1256 | tr -d '\r') || true
+    [ "$span" != "$restored_span" ] && break
     sleep 0.2
 done
-[ "$other" != "$restored" ] || fail "the CSV read after the restore left the restored recording"
+[ "$span" != "$restored_span" ] || fail "the CSV read after the restore left a span of $span s"
 drive command "$main" 505 || die "no Unsaved Recordings the second time"
 drive click "$unsaved" "Restore" || die "could not restore from the unsaved recordings"
-again=""
 for _ in $(seq 100); do
-    again=$(drive picture "$main" 430) || true
-    [ "$again" = "$restored" ] && break
+    span=$(drive text "$main" 1256 | tr -d '\r') || true
+    [ "$span" = "$restored_span" ] && break
     sleep 0.2
 done
 shot 12-restored-again
-[ "$again" = "$restored" ] || fail "Restore did not show the recording as the offer did"
+end=$(drive text "$main" 1064 | tr -d '\r') || end="none"
+[ "$span" = "$restored_span" ] && [ "$end" = "$restored_end" ] ||
+    fail "Restore shows $span s ending at $end, not the offer's $restored_span s at $restored_end"
 
 # Help > Version (menu command 502): the program's icon (control 331), its name and version
 # (control 332), and OK.
