@@ -1,7 +1,8 @@
 #pragma once
 // The "Serial ports" dialog: for each port name, the device it opens, chosen from the serial
 // devices found, or a network target typed into its list. OK writes the System/ports/COMn
-// links (or COMn-target files) of the ports whose choice changed.
+// links (or COMn-target files) of the ports whose choice changed. The rows' entries and what
+// a choice writes are window/SerialPortRows'.
 
 #include <QDialog>
 
@@ -10,6 +11,7 @@
 
 #include "session/PortAccess.h"
 #include "settings/LanguageCatalogue.h"
+#include "window/SerialPortRows.h"
 
 class QComboBox;
 class QTableWidget;
@@ -29,23 +31,14 @@ public:
     void accept() override;
 
 private:
-    struct Row {
-        std::string name;
-        QComboBox* list = nullptr;
-        std::vector<std::string> targets;  // per list entry: the link target, "" for the default
-        int writtenIndex = 0;              // the entry the link on disk stands for
-    };
-
-    Row makeRow(int number, const std::vector<SerialDeviceInfo>& devices);
-    // What row's list now asks for: the chosen entry's target, or the text typed into it.
-    // False with error for typed text that is no well-formed network target.
-    bool chosenTarget(const Row& row, std::string& target, QString& error) const;
+    QComboBox* makeList(const PortRow& row, int number);
     QString text(TextId id) const;
 
     const LanguageCatalogue& texts_;
     PortAccess ports_;
+    std::vector<PortRow> rows_;
+    std::vector<QComboBox*> lists_;  // per row
     QTableWidget* table_ = nullptr;
-    std::vector<Row> rows_;
 };
 
 }  // namespace kestiva

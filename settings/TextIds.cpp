@@ -92,7 +92,7 @@ const CatalogueKey kCatalogueKeys[87] = {
     {"DLG_QUALIFICATION_BUTTON_NOTAGREE", text::DLG_QUALIFICATION_BUTTON_NOTAGREE},
 };
 
-const OptionalCatalogueKey kOptionalCatalogueKeys[75] = {
+const OptionalCatalogueKey kOptionalCatalogueKeys[76] = {
     {"MSG_BITMAP_SAVE_ERR", text::MSG_BITMAP_SAVE_ERR,
      "The image file could not be saved.\r\nCheck the file name, its extension (.bmp or .jpg) "
      "and the free space of the disk."},
@@ -248,6 +248,8 @@ const OptionalCatalogueKey kOptionalCatalogueKeys[75] = {
     {"MSG_COM_PORT_LOST", text::MSG_COM_PORT_LOST,
      "The port was lost during the recording (the adapter was removed or the network "
      "connection closed). What was recorded until then is shown."},
+    {"DLG_SERIALPORTS_NOTE_SYSTEM", text::DLG_SERIALPORTS_NOTE_SYSTEM,
+     "Each port name opens the system's own port of that name. The system lists: %1."},
 };
 
 }  // namespace kestiva

@@ -182,8 +182,10 @@ constexpr TextId DLG_SERIALPORTS_NETWORK = 163;
 constexpr TextId DLG_SERIALPORTS_BAD_TARGET = 164;
 // A recording ended by a vanished port or a closed connection.
 constexpr TextId MSG_COM_PORT_LOST = 165;
+// The ports dialog where each port name is the system's own port.
+constexpr TextId DLG_SERIALPORTS_NOTE_SYSTEM = 166;
 constexpr TextId kRequiredSlotCount = 91;
-constexpr TextId kSlotCount = 166;
+constexpr TextId kSlotCount = 167;
 }  // namespace text
 
 // Key names of the catalogue, in load order, paired with their slot.
@@ -199,6 +201,6 @@ struct OptionalCatalogueKey {
     TextId id;
     const char* fallback;
 };
-extern const OptionalCatalogueKey kOptionalCatalogueKeys[75];
+extern const OptionalCatalogueKey kOptionalCatalogueKeys[76];
 
 }  // namespace kestiva

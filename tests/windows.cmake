@@ -61,20 +61,22 @@ kestiva_windows_test(windows_window_test
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp window/PageGraphsTest.cpp
             window/TraceColumnsTest.cpp window/LiveDataGraphTest.cpp window/MonitorPageModelTest.cpp
-            window/ImageFileTest.cpp
+            window/ImageFileTest.cpp window/SerialPortRowsTest.cpp
     LIBS kestiva_window)
 
-# The window for Windows: its way to the window thread and its text conversions.
+# The window for Windows: its way to the window thread, its text conversions and the fitting
+# of dialog texts.
 if(TARGET kestiva_win32)
     kestiva_windows_test(windows_win32_test
-        SOURCES win32/WindowThreadTest.cpp win32/PagePaneTest.cpp
+        SOURCES win32/WindowThreadTest.cpp win32/PagePaneTest.cpp win32/TextFitTest.cpp
         LIBS kestiva_win32)
 endif()
 
 # The driver of the window tests under Wine (tests/win32/window_under_wine.sh): a user of
 # kestiva.exe from outside it.
 if(TARGET kestiva)
-    add_executable(window-driver win32/driver/WindowDriver.cpp)
+    add_executable(window-driver win32/driver/WindowDriver.cpp
+        win32/driver/ControlReading.cpp win32/driver/ControlReading.h)
     target_compile_definitions(window-driver PRIVATE UNICODE _UNICODE)
     target_link_libraries(window-driver PRIVATE user32)
 endif()

@@ -1,8 +1,12 @@
 #include "win32/ComSettingDialog.h"
 
+#include <algorithm>
+
 #include "win32/CheckWindow.h"
 #include "win32/DialogSupport.h"
 #include "win32/Resource.h"
+#include "win32/SerialPortsDialog.h"
+#include "win32/TextFit.h"
 #include "win32/WideText.h"
 
 namespace kestiva {
@@ -75,6 +79,10 @@ void ComSettingDialog::applyCaptions() {
     captions.add("DLG_COMSETTING_BUTTON_OK", dialog_, IDC_OK);
     captions.apply(session_.texts());
     setText(GetDlgItem(dialog_, IDC_OK_LATER), getText(GetDlgItem(dialog_, IDC_OK)));
+    // A text of its own, which a language file may leave out.
+    setText(GetDlgItem(dialog_, IDC_SERIAL_PORTS),
+            session_.texts().GetText(text::DLG_COMSETTING_BUTTON_SERIAL_PORTS));
+    fitTextWidths(dialog_);
 }
 
 bool ComSettingDialog::command(int id, int notification) {
@@ -95,6 +103,7 @@ bool ComSettingDialog::command(int id, int notification) {
         case IDC_MANUAL_RADIO: model_->chooseManual(); break;
         case IDC_RESET: model_->reset(); break;
         case IDC_CHECK: runCheck(); break;
+        case IDC_SERIAL_PORTS: editPorts(); break;
         case IDC_OK:
         case IDC_OK_LATER: close(true); break;
         case IDC_QUIT: close(false); break;
@@ -107,6 +116,12 @@ void ComSettingDialog::runCheck() {
     model_->check([this](const CheckChoice& choice) {
         CheckWindow window(session_, choice, dialog_);
         return window.run().has_value();
+    });
+}
+
+void ComSettingDialog::editPorts() {
+    model_->editPorts([this] {
+        return editSerialPorts(dialog_, session_.texts(), session_.ports(), model_->portCount());
     });
 }
 
@@ -125,6 +140,16 @@ void ComSettingDialog::setItems(ComControl list, const std::vector<std::string>&
     // A list of the same length keeps its entry; only the texts change.
     if (current >= 0 && current < int(items.size()))
         SendMessageW(box, CB_SETCURSEL, WPARAM(current), 0);
+    // A port's network target may be longer than the box: its open list shows it whole.
+    if (list != ComControl::PortList)
+        return;
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0));
+    int widest = 0;
+    for (const std::string& item : items)
+        widest = std::max(widest, drawnTextWidth(font, toWide(item)));
+    SendMessageW(box, CB_SETDROPPEDWIDTH,
+                 WPARAM(widest + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE)),
+                 0);
 }
 
 void ComSettingDialog::setCurrentIndex(ComControl list, int index) {

@@ -31,6 +31,8 @@ private:
     bool command(int id, int notification);
     void close(bool confirmed);
     void runCheck();
+    // The ports dialog; the model takes what it changed.
+    void editPorts();
 
     // ComSettingView.
     void setItems(ComControl list, const std::vector<std::string>& items) override;

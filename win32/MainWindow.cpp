@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "window/KeyChord.h"
+#include "win32/AboutDialog.h"
 #include "win32/DialogSupport.h"
 #include "win32/Resource.h"
 #include "win32/RunButton.h"
@@ -152,7 +153,8 @@ void MainWindow::setEnabled(MainControl which, bool enabled) {
                            MF_BYPOSITION | state);
             return;
         case MainControl::UnsavedRecordingsAction:
-            return;  // not in this window yet
+            EnableMenuItem(fileMenu_, IDM_UNSAVED, MF_BYCOMMAND | state);
+            return;
         default:
             break;
     }
@@ -353,6 +355,7 @@ void MainWindow::command(int id, int notification) {
         case IDM_CSV_READ: return readCsv();
         case IDM_IMAGE_SAVE: return saveImage();
         case IDM_IMAGE_CAPTURE: return captureImage();
+        case IDM_UNSAVED: return showUnsavedRecordings();
         case IDM_VERSION: return showVersion();
     }
 }
@@ -363,19 +366,7 @@ void MainWindow::writeReceiveDump() {
         session_.writeReceiveDumpIntoDumpFolder(bridge_);
 }
 
-void MainWindow::showVersion() {
-    const std::wstring title = toWide(texts_.GetText(text::VERSION_INFORMATION));
-    const std::wstring body = toWide(texts_.GetText(text::APP_TITLE) + "    V100");
-    MSGBOXPARAMSW box{};
-    box.cbSize = sizeof box;
-    box.hwndOwner = window_;
-    box.hInstance = GetModuleHandleW(nullptr);
-    box.lpszText = body.c_str();
-    box.lpszCaption = title.c_str();
-    box.dwStyle = MB_OK | MB_USERICON;
-    box.lpszIcon = MAKEINTRESOURCEW(IDI_PROGRAM);
-    MessageBoxIndirectW(&box);
-}
+void MainWindow::showVersion() { showAbout(window_, texts_); }
 
 void MainWindow::close() {
     // A running operation ends first: a recording is asked to stop, and the window keeps

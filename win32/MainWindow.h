@@ -101,6 +101,9 @@ private:
     // The question about a recording cut short by a crash, asked once the window is first
     // shown: Yes restores it onto its page on the file worker.
     void offerUnsavedRecording();
+    // File > Unsaved Recordings, and a journal's recording restored onto its page.
+    void showUnsavedRecordings();
+    void restoreRecording(const JournalEntry& journal);
     void setWindowInputEnabled(bool enabled);
     MonitorKind shownMonitor() const { return model_.shownMonitor(); }
     HWND pageWindow(MonitorKind monitor) const {

@@ -159,6 +159,7 @@ void MainWindow::buildMenu() {
     add(fileMenu_, IDM_IMAGE_SAVE, text::MNU_TITLE_FILE_IMAGE_SAVE, texts_);
     add(fileMenu_, IDM_IMAGE_CAPTURE, text::MNU_TITLE_FILE_IMAGE_CAPTURE, texts_);
     add(fileMenu_, IDM_CSV_READ, text::MNU_TITLE_FILE_CSV_READ, texts_);
+    add(fileMenu_, IDM_UNSAVED, text::MNU_TITLE_FILE_UNSAVED, texts_);
     settingMenu_ = CreatePopupMenu();
     controllerMenu_ = CreatePopupMenu();
     colorMenu_ = CreatePopupMenu();

@@ -7,6 +7,7 @@
 #include <commdlg.h>
 
 #include "window/StartUpModel.h"
+#include "win32/UnsavedRecordingsDialog.h"
 #include "win32/WideText.h"
 #include "win32/WindowPicture.h"
 #include "window/ImageFile.h"
@@ -90,11 +91,25 @@ void MainWindow::offerUnsavedRecording() {
     const int answer = MessageBoxW(window_, toWide(offerText(texts_, *journal)).c_str(),
                                    toWide(texts_.GetText(text::APP_TITLE)).c_str(),
                                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1);
-    if (answer != IDYES)
+    if (answer == IDYES)
+        restoreRecording(*journal);
+}
+
+void MainWindow::showUnsavedRecordings() {
+    // A restore would take the capture buffer from under a recording: the menu item is
+    // disabled meanwhile, and a command posted from elsewhere is no exception.
+    if (session_.state().phase() == ProgressPhase::Recording || session_.recordingRunning() ||
+        session_.fileOperationRunning())
         return;
+    if (const std::optional<JournalEntry> journal =
+            chooseUnsavedRecording(window_, texts_, session_.listJournals()))
+        restoreRecording(*journal);
+}
+
+void MainWindow::restoreRecording(const JournalEntry& journal) {
     // The page the recording belongs to is shown while it is restored, as after a recording.
-    model_.showMonitor(journal->monitor);
-    startFileOperation(&Session::startJournalRestore, journal->path);
+    model_.showMonitor(journal.monitor);
+    startFileOperation(&Session::startJournalRestore, journal.path);
 }
 
 void MainWindow::startFileOperation(FileOperation start, const std::string& path) {

@@ -26,12 +26,27 @@
 #define IDC_OK 215
 #define IDC_QUIT 216
 #define IDC_OK_LATER 217
+#define IDC_SERIAL_PORTS 218
 
 #define IDD_CHECK 300
 #define IDC_CHECK_STATE 301
 #define IDC_CHECK_BAR 302
 #define IDC_CHECK_PERCENT 303
 #define IDC_CHECK_CANCEL 304
+
+#define IDD_UNSAVED 310
+#define IDC_UNSAVED_NOTE 311
+#define IDC_UNSAVED_LIST 312
+
+#define IDD_SERIALPORTS 320
+#define IDC_PORTS_NOTE 321
+#define IDC_PORTS_LIST 322
+#define IDC_PORTS_DEVICE_LABEL 323
+#define IDC_PORTS_DEVICE 324
+
+#define IDD_ABOUT 330
+#define IDC_ABOUT_ICON 331
+#define IDC_ABOUT_VERSION 332
 
 // The main window's controls; a monitor's sampling controls are its base + 0 to 7.
 #define IDC_MONITOR_SWITCH 400
@@ -60,6 +75,7 @@
 #define IDM_VERSION 502
 #define IDM_IMAGE_SAVE 503
 #define IDM_IMAGE_CAPTURE 504
+#define IDM_UNSAVED 505
 #define IDM_CONTROLLER_BASE 600
 #define IDM_COLOR_BASE 700
 #define IDM_SUBMENU_ITEMS 64

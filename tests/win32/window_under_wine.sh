@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # kestiva.exe under Wine on a virtual display, against the simulator that Wine knows as COM1,
 # worked from outside as a user works it, by window-driver.exe (tests/win32/driver): declining
-# the terms ends the program; the search finds a controller at station 5 and 19200 bit/s and
-# Quit ends the program; accepting them again, a manual check finds the controller, OK opens the
+# the terms ends the program; the search finds a controller at station 5 and 19200 bit/s, a
+# network target is given to COM1 in the serial ports and taken back, and Quit ends the
+# program; accepting them again, a manual check finds the controller, OK opens the
 # main window, a recording of the data monitor runs to its end, File > CSV save writes it, a
 # second recording is stopped early and saved, a new colour table repaints the page at once,
 # File > CSV read shows the first recording again as it was, Image save writes it as .bmp and
@@ -10,8 +11,9 @@
 # measurements copies the Linux build's figures, a typed range and a wheel turn change the
 # page's labels, the I/O page records and saves, and the window closes during a last
 # recording; a recording killed with the program is offered at the next start, and Yes shows
-# it. The saved CSV must equal, but for the start minute in its first line, the
-# Linux build's CSV of the same recording of the deterministic simulator, for each page.
+# it, as File > Unsaved Recordings' Restore does again; Help > Version names the program.
+# The saved CSV must equal, but for the start minute in its first line, the Linux build's CSV
+# of the same recording of the deterministic simulator, for each page.
 #
 # Usage: window_under_wine.sh LINUX_BIN WINDOWS_BIN [PREFIX]
 #   LINUX_BIN    folder holding kestiva-sim, kestiva-cli and System/ (build/bin)
@@ -65,6 +67,27 @@ found=$(drive --timeout 120 message "#32770|Communication Check") || die "no sea
 grep -q "19200" <<<"$found" && grep -qE "^ *5\s*$" <<<"$found" ||
     fail "the search did not find station 5 at 19200 bit/s: $found"
 drive click "#32770|Communication Check" "OK" || die "could not close the search's result"
+# Serial ports: a network target typed for COM1 (the first row, chosen when the dialog opens;
+# its device list is control 324) is written to the port's target file and named by the
+# port list (control 203); the default entry removes it again.
+ports="#32770|Serial ports"
+target_file="$program/System/ports/COM1-target"
+drive click "Communication Settings" "Serial ports..." || die "no Serial ports button"
+first_port=$(drive rows "$ports" 322 | head -n 1 | tr -d '\r') || die "no list of ports"
+[ "$first_port" = $'*COM1\t(default: \\\\.\\COM1)' ] || fail "the first port's row: $first_port"
+drive fill "$ports" 324 "tcp://127.0.0.1:1502" || die "could not type a network target"
+shot 3-serial-ports
+drive click "$ports" "OK" || die "could not accept the serial ports"
+drive gone "$ports" || die "the serial ports stayed open"
+[ "$(tr -d '\r\n' <"$target_file" 2>/dev/null)" = "tcp://127.0.0.1:1502" ] ||
+    fail "COM1's target file does not hold the typed target"
+drive text "Communication Settings" 203 | grep -q "tcp://127.0.0.1:1502" ||
+    fail "the port list does not name COM1's target"
+drive click "Communication Settings" "Serial ports..." || die "no Serial ports button again"
+drive select "$ports" 324 '(default: \\.\COM1)' || die "no default entry for COM1"
+drive click "$ports" "OK" || die "could not accept the serial ports again"
+drive gone "$ports" || die "the serial ports stayed open again"
+[ ! -e "$target_file" ] || fail "the default entry left COM1's target file"
 drive click "Communication Settings" "Quit" || die "could not quit"
 program_ended || fail "quitting ended the program with an error"
 stop_pid "$sim_pid"
@@ -321,6 +344,55 @@ for _ in $(seq 100); do
 done
 shot 10-restored
 [ -n "$restored" ] && [ "$restored" != "$empty" ] || fail "the restored recording is not shown"
+
+# File > Unsaved Recordings (menu command 505) lists the killed recording first and chosen;
+# Close leaves the page as it is, and Restore shows the recording again once a CSV read has
+# put another one on the page: the page's span label (control 1256) and end time edit (1064)
+# say which recording it shows (its pixels would show the mouse's cursor readout too).
+unsaved="#32770|Unsaved recordings"
+restored_span=$(drive text "$main" 1256 | tr -d '\r') || die "no span label"
+restored_end=$(drive text "$main" 1064 | tr -d '\r') || die "no end time edit"
+drive command "$main" 505 || die "no Unsaved Recordings"
+rows=$(drive rows "$unsaved" 312 | tr -d '\r') || die "no list of unsaved recordings"
+shot 11-unsaved
+IFS=$'\t' read -r started monitor controller duration <<<"$(head -n 1 <<<"$rows")"
+[[ "$started" == "*"20[0-9][0-9]-* ]] || fail "the newest recording is not chosen first: $rows"
+[ "$monitor" = "Data Monitor" ] && [ -n "$controller" ] && [[ "$duration" == 0:0[1-4] ]] ||
+    fail "the killed recording's row: $rows"
+drive click "$unsaved" "Close" || die "could not close the unsaved recordings"
+drive gone "$unsaved" || fail "Close left the unsaved recordings open"
+drive command "$main" 501 || die "no CSV read after the restore"
+drive file "Read CSV File." "Z:${window_csv//\//\\}" || die "no read dialog after the restore"
+span=$restored_span
+for _ in $(seq 100); do
+    span=$(drive text "$main" 1256 | tr -d '\r') || true
+    [ "$span" != "$restored_span" ] && break
+    sleep 0.2
+done
+[ "$span" != "$restored_span" ] || fail "the CSV read after the restore left a span of $span s"
+drive command "$main" 505 || die "no Unsaved Recordings the second time"
+drive click "$unsaved" "Restore" || die "could not restore from the unsaved recordings"
+for _ in $(seq 100); do
+    span=$(drive text "$main" 1256 | tr -d '\r') || true
+    [ "$span" = "$restored_span" ] && break
+    sleep 0.2
+done
+shot 12-restored-again
+end=$(drive text "$main" 1064 | tr -d '\r') || end="none"
+[ "$span" = "$restored_span" ] && [ "$end" = "$restored_end" ] ||
+    fail "Restore shows $span s ending at $end, not the offer's $restored_span s at $restored_end"
+
+# Help > Version (menu command 502): the program's icon (control 331), its name and version
+# (control 332), and OK.
+about="#32770|Version Information"
+drive command "$main" 502 || die "no Help > Version"
+drive wait "$about" || die "no version dialog"
+shot 13-version
+version=$(drive text "$about" 332 | tr -d '\r') || die "no version text"
+[ "$version" = "Kestiva Data Monitor    V100" ] || fail "the version dialog says '$version'"
+drive controls "$about" | grep -q "^331 Static" || fail "the version dialog shows no icon"
+drive click "$about" "OK" || die "could not close the version dialog"
+drive gone "$about" || fail "OK left the version dialog open"
 drive close "$main" || die "could not close the main window after the restore"
 program_ended || fail "the program ended with an error after the restore"
 stop_pid "$sim_pid"

@@ -28,6 +28,12 @@
 //   window-driver wheel WINDOW ID NOTCHES      the mouse to control ID's middle, the wheel
 //                                              turned NOTCHES (away from the user: positive)
 //   window-driver text WINDOW ID               prints control ID's text
+//   window-driver fill WINDOW ID TEXT          empties edit ID (or a list's edit) and types
+//                                              TEXT into it a character at a time, posted,
+//                                              without pressing Enter
+//   window-driver rows WINDOW ID               prints list view ID's rows, a line each, the
+//                                              cells separated by tabs, a selected row
+//                                              marked with '*' before it
 //   window-driver clipboard-text               prints the clipboard's text
 //   window-driver empty-clipboard              empties the clipboard
 //
@@ -54,6 +60,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "ControlReading.h"
 
 namespace {
 
@@ -613,6 +621,34 @@ int act(const std::vector<std::string>& args) {
         EmptyClipboard();
         CloseClipboard();
         return 0;
+    }
+    if (action == "fill" && need(3)) {
+        HWND control = waitUsableControl(window, L"", std::stoi(args[2]));
+        if (!control)
+            return fail("no usable edit " + args[2] + " in " + args[1]);
+        // A list that takes typing has its edit inside.
+        HWND edit = className(control) == L"Edit"
+                        ? control
+                        : FindWindowExW(control, nullptr, L"Edit", nullptr);
+        if (!edit)
+            return fail("control " + args[2] + " in " + args[1] + " takes no typing");
+        const std::wstring text = toWide(args[3].c_str());
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+        for (const wchar_t c : text)
+            PostMessageW(edit, WM_CHAR, WPARAM(c), 1);
+        // Typed once the edit shows it all.
+        const HWND typed =
+            waitFor([&]() -> HWND { return shownText(edit) == text ? edit : nullptr; });
+        return typed ? 0 : fail("edit " + args[2] + " did not take " + args[3]);
+    }
+    if (action == "rows" && need(2)) {
+        HWND control = waitFor([&]() -> HWND {
+            HWND w = findTopLevel(window);
+            return w && hasChildren(w) ? findControl(w, L"", std::stoi(args[2])) : nullptr;
+        });
+        if (!control)
+            return fail("no control " + args[2] + " in " + args[1]);
+        return printListRows(control) ? 0 : fail("cannot read the rows of " + args[2]);
     }
     if (action == "clipboard" && need(0)) {
         HWND found = waitFor([]() -> HWND {
