@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "win32/TextFit.h"
 #include "win32/WideText.h"
 
 namespace kestiva {
@@ -14,6 +15,7 @@ namespace {
 constexpr int kMostRowsShown = 4;
 constexpr int kGap = 4;
 constexpr int kButtonPadding = 16;  // a push button's frame and margins around its caption
+constexpr int kCellMargins = 16;  // a list cell's (and its header's) margins around its text
 
 HWND child(HWND parent, const wchar_t* windowClass, const std::string& text, DWORD style,
            DWORD extended, int id, HFONT font) {
@@ -74,8 +76,15 @@ void MeasurementPane::showRows(const MeasurementRows& rows) {
                          reinterpret_cast<LPARAM>(&item));
         }
     }
-    for (std::size_t c = 0; c < titles_.size(); ++c)
-        ListView_SetColumnWidth(table_, int(c), LVSCW_AUTOSIZE_USEHEADER);
+    // Each column as wide as its widest text as drawn: the list's own sizing trusts the width
+    // the font reports, which some renderers exceed, and would cut the titles' last letters.
+    for (std::size_t c = 0; c < titles_.size(); ++c) {
+        int width = drawnTextWidth(font_, toWide(titles_[c]));
+        for (const auto& row : rows.rows)
+            if (c < row.size())
+                width = std::max(width, drawnTextWidth(font_, toWide(row[c])));
+        ListView_SetColumnWidth(table_, int(c), width + kCellMargins);
+    }
     rowCount_ = int(rows.rows.size());
     SendMessageW(table_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(table_, nullptr, TRUE);
