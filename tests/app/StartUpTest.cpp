@@ -61,6 +61,10 @@ protected:
     bool confirmedAtMainWindow = false;
 };
 
+// The settings once a check has ended. Its OK is enabled when the check's loops have returned,
+// which may be a moment after its last window has gone and the settings are active again.
+bool checkEnded(QWidget* frame) { return child(frame, "okButton")->isEnabled(); }
+
 void pressEnterAndEscape(QWidget* widget) {
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
         QTest::keyClick(widget, key);
@@ -161,10 +165,7 @@ TEST_F(StartUpTest, EveryCheckLetsTheUserGoOnAndTheSettingsAreWrittenAtTheEnd) {
                       }
                       testing::acknowledge(box);
                   })
-            .then("comSettingFrame", [](QWidget* frame) {
-                EXPECT_TRUE(child(frame, "okButton")->isEnabled());
-                press(frame, "okButton");
-            });
+            .then("comSettingFrame", pressing("okButton"), checkEnded);
         runProgram(user);
 
         ASSERT_EQ(user.seen().size(), 4u);
@@ -210,10 +211,7 @@ TEST_F(StartUpTest, CancellingTheSearchEndsItWithoutAMessageAndEnterOrEscapeClos
                 EXPECT_FALSE(child(window, "cancelButton")->isEnabled());
             },
             [](QWidget* window) { return child<QLabel>(window, "percentLabel")->text() != "0%"; })
-        .then("comSettingFrame", [](QWidget* frame) {
-            EXPECT_TRUE(child(frame, "okButton")->isEnabled());
-            press(frame, "quitButton");
-        });
+        .then("comSettingFrame", pressing("quitButton"), checkEnded);
     runProgram(user);
 
     EXPECT_EQ(user.seenNames(), (QStringList{"disclaimerDialog", "comSettingFrame", "checkWindow",
@@ -259,7 +257,7 @@ TEST_F(StartUpTest, StartUpFailuresAreReportedOnlyAfterTheSettingsWereConfirmed)
         if (c.confirm)
             user.then("comSettingFrame", pressing("checkButton"))
                 .thenAcknowledge()
-                .then("comSettingFrame", pressing("okButton"))
+                .then("comSettingFrame", pressing("okButton"), checkEnded)
                 .thenAcknowledge();
         else
             user.then("comSettingFrame", pressing("quitButton"));
