@@ -9,6 +9,7 @@
 
 #include "window/GraphRaster.h"
 #include "window/MonitorLayout.h"
+#include "win32/OwnedWindow.h"
 #include "win32/WideText.h"
 
 namespace kestiva {
@@ -61,7 +62,7 @@ HWND GraphPane::create(HWND parent, int id, const wchar_t* name, MonitorPageMode
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = &GraphPane::procedure;
+    windowClass.lpfnWndProc = &ownedWindowProcedure<GraphPane>;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = kClassName;
     RegisterClassExW(&windowClass);  // the second pane finds it registered
@@ -214,6 +215,8 @@ bool GraphPane::key(WPARAM key) {
 }
 
 LRESULT GraphPane::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!model_)  // until the page's model is attached
+        return DefWindowProcW(window_, message, wParam, lParam);
     switch (message) {
         case WM_ERASEBKGND:
             return 1;  // the paint covers every pixel
@@ -281,19 +284,6 @@ LRESULT GraphPane::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
-}
-
-LRESULT CALLBACK GraphPane::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<GraphPane*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, LONG_PTR(self));
-    }
-    auto* self = reinterpret_cast<GraphPane*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self || !self->model_)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return self->handle(message, wParam, lParam);
 }
 
 }  // namespace kestiva

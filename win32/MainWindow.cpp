@@ -9,6 +9,7 @@
 #include "window/KeyChord.h"
 #include "win32/AboutDialog.h"
 #include "win32/DialogSupport.h"
+#include "win32/OwnedWindow.h"
 #include "win32/Resource.h"
 #include "win32/RunButton.h"
 #include "win32/WideText.h"
@@ -41,7 +42,7 @@ MainWindow::MainWindow(Session& session, WindowBridge& bridge, ComSettingMemory&
       model_(session.state(), session.config(), session.texts(), *this) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &MainWindow::procedure;
+    windowClass.lpfnWndProc = &ownedWindowProcedure<MainWindow>;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
@@ -453,19 +454,6 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
-}
-
-LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<MainWindow*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, LONG_PTR(self));
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return self->handle(message, wParam, lParam);
 }
 
 }  // namespace kestiva

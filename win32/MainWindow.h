@@ -66,7 +66,8 @@ private:
     static constexpr UINT kFileOperationFinished = WM_APP + 11;
     static constexpr UINT kOfferUnsaved = WM_APP + 12;
 
-    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner>
+    friend LRESULT CALLBACK ownedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     // MainWindowBuild.cpp.
     void makeFont();

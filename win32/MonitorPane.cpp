@@ -8,6 +8,7 @@
 
 #include "recording/PageFigures.h"
 #include "win32/NumberEdit.h"
+#include "win32/OwnedWindow.h"
 #include "win32/WideText.h"
 
 namespace kestiva {
@@ -46,7 +47,7 @@ void MonitorPane::create(HWND parent, int pageId, int graphId, HFONT font, ToolT
     toolTips_ = std::move(toolTips);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &MonitorPane::procedure;
+    windowClass.lpfnWndProc = &ownedWindowProcedure<MonitorPane>;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
@@ -277,6 +278,8 @@ void MonitorPane::command(int id, int notification, HWND from) {
 }
 
 LRESULT MonitorPane::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!model_)  // until the page's model is attached
+        return DefWindowProcW(window_, message, wParam, lParam);
     switch (message) {
         case WM_SIZE:
             relayOut();
@@ -309,19 +312,6 @@ LRESULT MonitorPane::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
     }
     return DefWindowProcW(window_, message, wParam, lParam);
-}
-
-LRESULT CALLBACK MonitorPane::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<MonitorPane*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, LONG_PTR(self));
-    }
-    auto* self = reinterpret_cast<MonitorPane*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self || !self->model_)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return self->handle(message, wParam, lParam);
 }
 
 }  // namespace kestiva

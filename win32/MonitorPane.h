@@ -112,7 +112,8 @@ protected:
     bool initialised_ = false;
 
 private:
-    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner>
+    friend LRESULT CALLBACK ownedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void command(int id, int notification, HWND from);
     // Lays the page out again once it is initialised, and paints it again whole.
