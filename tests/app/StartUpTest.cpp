@@ -63,7 +63,9 @@ protected:
 
 // The settings once a check has ended. Its OK is enabled when the check's loops have returned,
 // which may be a moment after its last window has gone and the settings are active again.
-bool checkEnded(QWidget* frame) { return child(frame, "okButton")->isEnabled(); }
+bool checkEnded(QWidget* frame) {
+    return child(frame, "okButton")->isEnabled();
+}
 
 void pressEnterAndEscape(QWidget* widget) {
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
