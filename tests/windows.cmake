@@ -61,14 +61,15 @@ kestiva_windows_test(windows_window_test
             window/MainWindowModelTest.cpp window/ComSettingModelTest.cpp
             window/StartUpModelTest.cpp window/PageGraphsTest.cpp
             window/TraceColumnsTest.cpp window/LiveDataGraphTest.cpp window/MonitorPageModelTest.cpp
-            window/ImageFileTest.cpp window/SerialPortRowsTest.cpp
+            window/SerialPortRowsTest.cpp
     LIBS kestiva_window)
 
-# The window for Windows: its way to the window thread, its text conversions and the fitting
-# of dialog texts.
+# The window for Windows: its way to the window thread, its text conversions, the fitting of
+# dialog texts and its image files.
 if(TARGET kestiva_win32)
     kestiva_windows_test(windows_win32_test
         SOURCES win32/WindowThreadTest.cpp win32/PagePaneTest.cpp win32/TextFitTest.cpp
+                win32/ImageFileTest.cpp
         LIBS kestiva_win32)
 endif()
 

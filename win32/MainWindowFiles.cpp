@@ -10,7 +10,7 @@
 #include "win32/UnsavedRecordingsDialog.h"
 #include "win32/WideText.h"
 #include "win32/WindowPicture.h"
-#include "window/ImageFile.h"
+#include "win32/ImageFile.h"
 
 namespace kestiva {
 

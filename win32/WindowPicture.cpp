@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "window/ImageFile.h"
+#include "win32/ImageFile.h"
 
 namespace kestiva {
 

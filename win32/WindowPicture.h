@@ -1,5 +1,5 @@
 #pragma once
-// The picture that Image save writes (window/ImageFile.h) and Image capture copies: as large as
+// The picture that Image save writes (win32/ImageFile.h) and Image capture copies: as large as
 // the window with its frame, the window's contents as the screen shows them at their own offset
 // in it, the frame part the window's face colour.
 

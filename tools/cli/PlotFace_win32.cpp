@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "window/ImageFile.h"
+#include "win32/ImageFile.h"
 
 namespace kestiva::cli {
 

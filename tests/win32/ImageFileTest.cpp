@@ -9,7 +9,7 @@
 #include <string>
 
 #include "support/UniqueFolder.h"
-#include "window/ImageFile.h"
+#include "win32/ImageFile.h"
 
 namespace kestiva {
 namespace {

@@ -1,4 +1,4 @@
-#include "window/ImageFile.h"
+#include "win32/ImageFile.h"
 
 #include <windows.h>
 
